@@ -1,0 +1,29 @@
+#pragma once
+// TCP connection primitives on the library's one current connection.
+
+#include <cstdint>
+
+namespace netgrab {
+
+constexpr int IO_FAILED = -94;
+
+// A socket descriptor; 0 stands for "no connection".
+using Connection = int;
+
+// IPv4 address in network byte order: 0 for a missing or unusable host text,
+// 0xFFFFFFFF when a name lookup fails.
+uint32_t resolveHost(const char* host);
+// Connects (blocking), then switches the socket to non-blocking mode.
+// Returns the connection (which becomes the current one) or 0.
+Connection openConnection(const char* host, uint16_t port);
+// Sends all bytes on the current connection. Bytes sent, or IO_FAILED.
+int sendAll(Connection c, const void* bytes, int length);
+// One receive on the current connection, polling while it would block.
+// Bytes received (> 0), or IO_FAILED (closed, failed, timed out).
+int receiveSome(Connection c, void* buffer, int capacity);
+uint16_t localPort(Connection c);     // host byte order
+uint32_t localAddress(Connection c);  // network byte order
+// Closes c (no-op for 0 or negative).
+void closeConnection(Connection c);
+
+}  // namespace netgrab

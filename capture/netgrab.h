@@ -1,0 +1,45 @@
+#pragma once
+// netgrab: records one network audio stream into a file.
+//
+// The only public header of the capture library. A client calls netgrab()
+// on a worker thread; it blocks until StopRecord() is called from another
+// thread. GetRecBytes() and GetRecError() may be called at any time.
+
+#if defined(_WIN32)
+#  define NETGRAB_API __declspec(dllexport)
+#  define NETGRAB_CALL __stdcall
+#else
+#  define NETGRAB_API __attribute__((visibility("default")))
+#  define NETGRAB_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Error codes returned by GetRecError() (and by netgrab() for NG_ERR_NET_START).
+// Values are part of the interface: append new ones, never renumber.
+enum NetgrabError {
+    NG_ERR_NONE = 0,             // attempt running, nothing went wrong
+    NG_ERR_FILE_OPEN = -1,       // the output file cannot be opened
+    NG_ERR_NO_MPEG_SYNC = -2,    // HTTP audio answer holds no MPEG frame start
+    NG_ERR_RECEIVE = -3,         // receive failed / server closed / no answer
+    NG_ERR_REFUSED = -4,         // server refused or sent something not recorded
+    NG_ERR_NO_STREAM_HEADER = -5,// MMS-over-HTTP answer without "$H" chunk
+    NG_ERR_NET_START = -100,     // socket layer could not be started
+    NG_ERR_STOPPED = -101        // a capture loop ended on a stop request
+};
+
+// Records `source` into `outputName` + ".mp3" or ".wma" until StopRecord().
+// Returns 0 after the stop, or NG_ERR_NET_START.
+NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* outputName);
+// Asks the running capture to stop; returns at once.
+NETGRAB_API void NETGRAB_CALL StopRecord(void);
+// Bytes recorded, as each capture route counts them.
+NETGRAB_API int NETGRAB_CALL GetRecBytes(void);
+// The last error code (enum NetgrabError).
+NETGRAB_API int NETGRAB_CALL GetRecError(void);
+
+#ifdef __cplusplus
+}
+#endif

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the program.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+. scripts/env.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)"
+echo "Built. (The player and demo recording come with later changes.)"
