@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <future>
+#include <ostream>
 #include <string>
 
 #include "capture_state.h"
@@ -122,6 +123,7 @@ struct PauseCase {
     bool recorded;
     int expected;
 };
+void PrintTo(const PauseCase& c, std::ostream* os) { *os << c.name; }
 
 class RetryPause : public ::testing::TestWithParam<PauseCase> {};
 
