@@ -33,7 +33,7 @@ for i in $(seq "$count"); do
   pids+=($!)
 done
 wait "${pids[@]}" || true
-wall=$(echo "$(date +%s.%N) - $started" | bc)
+wall=$(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
 
 cat "$work"/*.time | awk -v n="$count" -v s="$seconds" -v wall="$wall" -v peer="${PEER:-grablive}" '
   { cpu += $1 + $2; if ($3 > rss) rss = $3 }
