@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,6 +50,7 @@ struct KindCase {
     const char* working;
     uint16_t port;
 };
+void PrintTo(const KindCase& c, std::ostream* os) { *os << c.name; }
 
 class ClassifyKind : public ::testing::TestWithParam<KindCase>, protected ClassifyBase {
 protected:
@@ -106,6 +108,7 @@ struct AsxCase {
     int result;
     const char* target;
 };
+void PrintTo(const AsxCase& c, std::ostream* os) { *os << c.name; }
 
 class AsxDocument : public ::testing::TestWithParam<AsxCase>, protected ClassifyBase {
 protected:
@@ -169,6 +172,7 @@ struct SchemeCase {
     const char* working;
     uint16_t port;
 };
+void PrintTo(const SchemeCase& c, std::ostream* os) { *os << c.name; }
 
 class AsxScheme : public ::testing::TestWithParam<SchemeCase>, protected ClassifyBase {
 protected:
@@ -207,6 +211,7 @@ struct PlaylistCase {
     int result;
     const char* address;
 };
+void PrintTo(const PlaylistCase& c, std::ostream* os) { *os << c.name; }
 
 class M3uAnswer : public ::testing::TestWithParam<PlaylistCase> {};
 class PlsAnswer : public ::testing::TestWithParam<PlaylistCase> {};
@@ -379,6 +384,7 @@ struct AsxRedirectCase {
     const char* statusLine;
     const char* locationPrefix;
 };
+void PrintTo(const AsxRedirectCase& c, std::ostream* os) { *os << c.name; }
 
 class AsxRedirect : public ::testing::TestWithParam<AsxRedirectCase>, protected ClassifyBase {
 protected:
@@ -448,6 +454,7 @@ struct PlaylistRoute {
     const char* path;
     std::string (*body)(const std::string& streamHostPort);
 };
+void PrintTo(const PlaylistRoute& c, std::ostream* os) { *os << c.name; }
 
 class PlaylistResolution : public ::testing::TestWithParam<PlaylistRoute>, protected ClassifyBase {
 protected:

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -154,6 +155,7 @@ struct Route {
     const char* path;  // on the scripted server; nullptr: record the mount directly
     std::string (*answer)(const std::string& mountUrl);
 };
+void PrintTo(const Route& c, std::ostream* os) { *os << c.name; }
 
 class RealIcecastRoute : public RealIcecast, public ::testing::WithParamInterface<Route> {};
 
