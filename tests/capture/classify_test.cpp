@@ -3,6 +3,8 @@
 #include "classify.h"
 
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 
 #include <chrono>
 #include <cstring>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "capture_state.h"
+#include "connection.h"
 #include "netgrab.h"
 #include "scripted_server.h"
 #include "test_util.h"
@@ -376,6 +379,53 @@ TEST_F(ClassifyServed, AsxAddressResolvesToHttpEntry) {
     EXPECT_STREQ(state().workingAddress, "radiohost:8000/live");
     EXPECT_EQ(state().serverPort, 80);
 }
+
+// A scheme in capitals (or any scheme but mms, http and file) is no scheme:
+// the address is fetched as a page, "HTTP:" taken for the host name.
+struct PageSchemeCase {
+    const char* name;
+    const char* scheme;
+    bool fetched;  // "MMS:" is no host name (':' among its first four characters)
+};
+void PrintTo(const PageSchemeCase& c, std::ostream* os) { *os << c.name; }
+
+class OtherSchemeIsPage : public ::testing::TestWithParam<PageSchemeCase>, protected ClassifyBase {
+protected:
+    void SetUp() override {
+        reset();
+        // Every name resolves to loopback: no lookup leaves the machine.
+        setNameLookup([](const char*, uint32_t* address) {
+            *address = htonl(INADDR_LOOPBACK);
+            return 1;
+        });
+    }
+    void TearDown() override { setNameLookup(nullptr); }
+};
+
+TEST_P(OtherSchemeIsPage, FetchesTheAddressAsPage) {
+    ScriptedServer page({{readRequest(), send(okPage("[MPLAYER TYPE=HTTP]radiohost/live\r\n"))}});
+    const std::string address =
+        std::string(GetParam().scheme) + "127.0.0.1:" + std::to_string(page.port()) + "/live";
+    if (!GetParam().fetched) {
+        EXPECT_EQ(classifySource(address.c_str()), 0);
+        EXPECT_EQ(page.connectionCount(), 0u);
+        return;
+    }
+    ASSERT_EQ(classifySource(address.c_str()), 1);
+    EXPECT_EQ(state().sourceKind, SOURCE_HTTP);
+    EXPECT_STREQ(state().workingAddress, "radiohost/live");
+    const std::string request = page.received(0);
+    EXPECT_EQ(request.rfind("GET //127.0.0.1/live HTTP/1.1\r\n", 0), 0u) << request;
+}
+
+const PageSchemeCase kPageSchemes[] = {
+    {"HttpInCapitals", "HTTP://", true},
+    {"MmsInCapitals", "MMS://", false},
+    {"Rtsp", "rtsp://", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Schemes, OtherSchemeIsPage, ::testing::ValuesIn(kPageSchemes),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Redirects of the ASX fetch: every status of the four, and a Location
 // with or without the blank after its colon, with a port of its own.
