@@ -271,6 +271,22 @@ INSTANTIATE_TEST_SUITE_P(Answers, M3uAnswer, ::testing::ValuesIn(kM3uCases),
 INSTANTIATE_TEST_SUITE_P(Answers, PlsAnswer, ::testing::ValuesIn(kPlsCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(PlaylistLimits, LongEntriesCutAtTheirBuffers) {
+    const std::string host = "radiohost/" + repeat('e', 900);
+    const std::string m3u = "HTTP/1.0 200 OK\r\n\r\nhttp://" + host + "\r\n";
+    char out[600];
+    std::memset(out, '#', sizeof out);
+    ASSERT_EQ(m3uTarget(m3u.c_str(), out, 512), 1);
+    EXPECT_EQ(std::string(out), host.substr(0, 511));
+    EXPECT_EQ(out[512], '#');
+
+    const std::string pls = "HTTP/1.0 200 OK\r\n\r\nFile1=http://" + host + "\r\n";
+    std::memset(out, '#', sizeof out);
+    ASSERT_EQ(plsTarget(pls.c_str(), out, 256), 1);
+    EXPECT_EQ(std::string(out), host.substr(0, 255));
+    EXPECT_EQ(out[256], '#');
+}
+
 // ---- quoted values ----
 
 TEST(QuotedValue, TakesTextBetweenFirstTwoQuotes) {
