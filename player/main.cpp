@@ -38,6 +38,7 @@ int main(int argc, char *argv[])
     parts.trayIcon = &trayIcon;
 
     Application player(parts, QCoreApplication::applicationDirPath());
+    QObject::connect(&player, &Application::finished, &app, &QCoreApplication::quit);
     player.start();
     return app.exec();
 }

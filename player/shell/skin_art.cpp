@@ -104,7 +104,9 @@ QImage mainPicture()
     // Name strip below the compact area: seen only when the window grows.
     {
         QPainterPath strip;
-        strip.addRoundedRect(QRectF(4, 170, w - 8, h - 171), 10, 10);
+        // Tucked under the body's rounded bottom corners so that none of it
+        // shows while the window is compact.
+        strip.addRoundedRect(QRectF(14.5, 176.5, w - 29, h - 177), 9, 9);
         p.setPen(QPen(QColor(0x9a, 0x86, 0x6c), 1));
         p.setBrush(QColor(0xf6, 0xee, 0xdc));
         p.drawPath(strip);
@@ -293,15 +295,12 @@ QImage titleButton(bool close)
 
 QImage recordIndicator()
 {
-    QImage image = canvas(26, 14, kPanel);
+    QImage image = canvas(12, 12, kPanel);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
+    p.setPen(QPen(QColor(0xff, 0xb0, 0xb0), 1));
     p.setBrush(QColor(0xff, 0x3b, 0x3b));
-    p.drawEllipse(QRectF(1, 3, 8, 8));
-    p.setFont(uiFont(8, true));
-    p.setPen(QColor(0xff, 0x6b, 0x6b));
-    p.drawText(QRectF(10, 0, 16, 14), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("REC"));
+    p.drawEllipse(QRectF(1.5, 1.5, 9, 9));
     return image;
 }
 
