@@ -1,5 +1,6 @@
 #include <QAction>
 #include <QFile>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -177,6 +178,9 @@ private Q_SLOTS:
         QCOMPARE(menuTexts(main), menus);
         QCOMPARE(::hints(main), hints);
         QCOMPARE(main->TntLabel3->text(), setHint);
+        // The set-mode hint fits its label in every language.
+        QVERIFY2(QFontMetrics(main->TntLabel3->font()).horizontalAdvance(setHint) <= main->TntLabel3->width(),
+                 qPrintable(setHint));
         // Untranslated hints stay as designed.
         QCOMPARE(main->Image2->toolTip(), QStringLiteral("Mini"));
 
