@@ -258,6 +258,23 @@ private Q_SLOTS:
         QCOMPARE(platform.trayIcon.icons, 1);   // the icon stays
     }
 
+    // Without a notification area the window is minimised, not hidden, so
+    // the player stays reachable.
+    void noNotificationArea()
+    {
+        ProgramFolder folder;
+        chooseLanguage(folder, 1, 1);
+        FakePlatform platform;
+        platform.trayIcon.available = false;
+        Application app(platform.parts, folder.path());
+        app.start();
+        QSignalSpy minimised(app.mainWindow(), &TForm_main::minimised);
+        app.mainWindow()->btnMiniClick();
+        QVERIFY(app.mainWindow()->isVisible());
+        QCOMPARE(minimised.count(), 0);
+        QCOMPARE(platform.trayIcon.icons, 0);
+    }
+
     // A skin picture that cannot be loaded ends the creation step quietly:
     // earlier files are shown, the rest keep their design pictures.
     void missingSkinPicture()
