@@ -69,6 +69,9 @@ struct CaptureState {
 
     FILE* outputFile = nullptr;
     int appendMode = 0;
+    // Bytes written through writeOutput() during the current attempt; the
+    // attempt loop pauses before retrying only after attempts that wrote none.
+    int64_t attemptBytesWritten = 0;
     char clientGuid[kClientGuidSize];
 
     // ASF packet handling (MMS over HTTP, MMS over TCP, portal).

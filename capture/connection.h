@@ -18,12 +18,22 @@ uint32_t resolveHost(const char* host);
 Connection openConnection(const char* host, uint16_t port);
 // Sends all bytes on the current connection. Bytes sent, or IO_FAILED.
 int sendAll(Connection c, const void* bytes, int length);
-// One receive on the current connection, polling while it would block.
+// One receive on the current connection, waiting while it would block for
+// at most tuning.receivePollMs x receivePollCount (the receive time-out).
 // Bytes received (> 0), or IO_FAILED (closed, failed, timed out).
 int receiveSome(Connection c, void* buffer, int capacity);
 uint16_t localPort(Connection c);     // host byte order
 uint32_t localAddress(Connection c);  // network byte order
-// Closes c (no-op for 0 or negative).
+// Closes c (no-op for 0 or negative). Closing the current connection
+// leaves no current connection, so a later send or receive fails instead of
+// reaching whatever reuses the descriptor.
 void closeConnection(Connection c);
+// The connection most recently opened (0 when none).
+Connection currentConnection();
+
+// Test hook: replaces the platform name lookup used by resolveHost (1 with
+// the address in network byte order, or 0). nullptr restores the platform's.
+using NameLookup = int (*)(const char* name, uint32_t* address);
+void setNameLookup(NameLookup lookup);
 
 }  // namespace netgrab

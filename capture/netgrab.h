@@ -30,6 +30,18 @@ enum NetgrabError {
     NG_ERR_STOPPED = -101        // a capture loop ended on a stop request
 };
 
+#ifdef __cplusplus
+}  // extern "C"
+
+// In C++ the exports are declared inside namespace netgrab_api (their
+// linkage stays C, the symbols are plain "netgrab", "StopRecord", ...).
+// The library's own code and its tests (NETGRAB_INTERNAL) use the name
+// netgrab for their C++ namespace, which may not share the global scope with
+// a function of that name: there the capture call is netgrab_api::netgrab.
+namespace netgrab_api {
+extern "C" {
+#endif
+
 // Records `source` into `outputName` + ".mp3" or ".wma" until StopRecord().
 // Returns 0 after the stop, or NG_ERR_NET_START.
 NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* outputName);
@@ -41,5 +53,12 @@ NETGRAB_API int NETGRAB_CALL GetRecBytes(void);
 NETGRAB_API int NETGRAB_CALL GetRecError(void);
 
 #ifdef __cplusplus
-}
+}  // extern "C"
+}  // namespace netgrab_api
+#if !defined(NETGRAB_INTERNAL)
+using netgrab_api::netgrab;
+#endif
+using netgrab_api::StopRecord;
+using netgrab_api::GetRecBytes;
+using netgrab_api::GetRecError;
 #endif

@@ -1,0 +1,210 @@
+// The exported interface and the attempt loop: classify the source, run the
+// routine of its kind, and run the whole attempt again until stopped.
+#include "capture_loop.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "build_config.h"
+#include "capture_state.h"
+#include "classify.h"
+#include "connection.h"
+#include "http_audio.h"
+#include "mms_tcp.h"
+#include "netgrab.h"
+#include "net/socket_shim.h"
+#include "output_file.h"
+#include "portal.h"
+#include "text_rules.h"
+
+namespace netgrab {
+
+namespace {
+
+struct StateHolder {
+    CaptureState s{};
+    StateHolder() {
+        s.config.portalHost = VEXA_PORTAL_HOST;
+        s.config.portalStreamHost = VEXA_PORTAL_STREAM_HOST;
+        s.config.shoutcastNoticeHost = VEXA_SHOUTCAST_NOTICE_HOST;
+    }
+};
+
+// Wakes the pause between attempts when a stop is requested.
+std::mutex g_stopMutex;
+std::condition_variable g_stopSignal;
+
+// A response may name a further address, which may name another: a bound so
+// that servers redirecting in a circle cannot hold one attempt forever.
+constexpr int kMaxRedirects = 16;
+
+constexpr const char* kUrlFault = "Fault: server url error! Please check again!!\n";
+
+void say(const char* text) {
+    std::fputs(text, stdout);
+    std::fflush(stdout);
+}
+
+bool stopPending() { return state().stopRequested.load(std::memory_order_relaxed) != 0; }
+
+void dispatch() {
+    CaptureState& s = state();
+    for (int redirects = 0;; ++redirects) {
+        switch (s.sourceKind) {
+        case SOURCE_MMS:
+            if (captureMmsTcp(s.workingAddress) < 0 && !stopPending()) {
+                // No MMS stream could be set up: try the HTTP route.
+                if (s.serverPort == 1755) s.serverPort = 80;
+                extractPort(s.workingAddress);
+                captureHttpStream(s.workingAddress);
+            }
+            return;
+        case SOURCE_HTTP:
+            if (captureHttpStream(s.workingAddress) != -1) return;
+            // The answer named a further address, now in workingAddress.
+            if (stopPending() || redirects >= kMaxRedirects) return;
+            if (!classifySource(s.workingAddress)) {
+                say(kUrlFault);
+                return;
+            }
+            continue;
+        case SOURCE_RTSP:
+            say("Media type RTSP not support!!\n");
+            return;
+        case SOURCE_FILE:
+            return;
+        case SOURCE_PORTAL:
+            capturePortal(s.workingAddress, s.pageCookie);
+            return;
+        case SOURCE_M3U:
+            resolveM3u(s.workingAddress);
+            return;
+        case SOURCE_PLS:
+            resolvePls(s.workingAddress);
+            return;
+        default:
+            say("Unknown Type!!\n");
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+CaptureState& state() {
+    static StateHolder holder;
+    return holder.s;
+}
+
+void runAttempt(const char* source, const char* outputName) {
+    CaptureState& s = state();
+    s.lastError = NG_ERR_NONE;
+    s.attemptBytesWritten = 0;
+    // The stop flag is not cleared here but once per netgrab() call, so a stop
+    // that arrives between two attempts is honoured.
+    if (!outputName || std::strlen(outputName) >= sizeof s.outputBase) {
+        s.lastError = NG_ERR_FILE_OPEN;  // a name that does not fit is refused
+        return;
+    }
+    copyText(s.outputBase, sizeof s.outputBase, outputName);
+    if (!source || std::strlen(source) >= sizeof s.workingAddress) {
+        say(kUrlFault);  // an address that does not fit is unusable
+        return;
+    }
+    copyText(s.workingAddress, sizeof s.workingAddress, source);
+    copyText(s.requestedAddress, sizeof s.requestedAddress, s.workingAddress);
+    if (!classifySource(s.workingAddress)) {
+        say(kUrlFault);
+        return;
+    }
+    dispatch();
+    // Every route closes its file; make sure of it before the next attempt.
+    closeOutput();
+    closeConnection(currentConnection());
+    std::fflush(stdout);
+}
+
+bool waitForStop(int ms) {
+    std::unique_lock<std::mutex> lock(g_stopMutex);
+    return g_stopSignal.wait_for(lock, std::chrono::milliseconds(ms < 0 ? 0 : ms), stopPending);
+}
+
+int nextRetryPause(int previousPauseMs, bool attemptRecorded) {
+    const CaptureTuning& t = state().tuning;
+    if (attemptRecorded) return 0;
+    if (previousPauseMs <= 0) return t.retryPauseMinMs;
+    int next = previousPauseMs > t.retryPauseMaxMs / 2 ? t.retryPauseMaxMs : previousPauseMs * 2;
+    return next < t.retryPauseMinMs ? t.retryPauseMinMs : next;
+}
+
+void requestStop() {
+    state().stopRequested.store(1, std::memory_order_relaxed);
+    // Taking the lock orders this notification after a waiter's predicate
+    // check, so a waiter cannot miss it.
+    { std::lock_guard<std::mutex> lock(g_stopMutex); }
+    g_stopSignal.notify_all();
+}
+
+int captureUntilStopped(const char* source, const char* outputName) {
+    CaptureState& s = state();
+    net::ensureStandardDescriptors();
+    if (!net::startup()) {
+        net::cleanup();
+        say("WSAStartup fail!!\n");
+        s.lastError = NG_ERR_NET_START;
+        return NG_ERR_NET_START;
+    }
+    s.recordedBytes = 0;
+    // A stop requested before this call belongs to an earlier capture.
+    s.stopRequested = 0;
+    int pause = 0;
+    for (;;) {
+        const int32_t bytesBefore = s.recordedBytes.load(std::memory_order_relaxed);
+        runAttempt(source, outputName);
+        if (stopPending()) break;
+        const bool recorded = s.attemptBytesWritten > 0 ||
+                              s.recordedBytes.load(std::memory_order_relaxed) != bytesBefore;
+        // Without a pause a refused connection or an unusable address would
+        // retry thousands of times a second.
+        pause = nextRetryPause(pause, recorded);
+        if (pause > 0 && waitForStop(pause)) break;
+    }
+    net::cleanup();
+    return 0;
+}
+
+}  // namespace netgrab
+
+// The four exports. Nothing may escape them as an exception.
+namespace netgrab_api {
+
+extern "C" NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* outputName) {
+    try {
+        return netgrab::captureUntilStopped(source, outputName);
+    } catch (...) {
+        netgrab::closeOutput();
+        return 0;
+    }
+}
+
+extern "C" NETGRAB_API void NETGRAB_CALL StopRecord(void) {
+    try {
+        netgrab::requestStop();
+    } catch (...) {
+        // The flag is set before anything that could throw; the pause
+        // between attempts then ends at its time instead of at once.
+    }
+}
+
+extern "C" NETGRAB_API int NETGRAB_CALL GetRecBytes(void) {
+    return netgrab::state().recordedBytes.load(std::memory_order_relaxed);
+}
+
+extern "C" NETGRAB_API int NETGRAB_CALL GetRecError(void) {
+    return netgrab::state().lastError.load(std::memory_order_relaxed);
+}
+
+}  // namespace netgrab_api

@@ -1,0 +1,22 @@
+#pragma once
+// The attempt loop behind the exported netgrab().
+
+namespace netgrab {
+
+// One attempt: classify the source and run the routine of its kind until it
+// ends (failure, closed stream or stop request). Appends to the output file.
+void runAttempt(const char* source, const char* outputName);
+
+// Sleeps up to ms milliseconds, waking at once when a stop is requested.
+// True when a stop is pending.
+bool waitForStop(int ms);
+
+// Pause before the next attempt: 0 after an attempt that recorded data,
+// otherwise tuning.retryPauseMinMs, doubling up to tuning.retryPauseMaxMs.
+int nextRetryPause(int previousPauseMs, bool attemptRecorded);
+
+// What the exports do: StopRecord() and netgrab().
+void requestStop();
+int captureUntilStopped(const char* source, const char* outputName);
+
+}  // namespace netgrab

@@ -1,0 +1,171 @@
+// TCP connection primitives on the library's one current connection.
+#include "connection.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+
+#include "capture_state.h"
+#include "net/socket_shim.h"
+
+namespace netgrab {
+
+namespace {
+
+Connection g_current = 0;
+std::atomic<NameLookup> g_lookup{nullptr};
+
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isHostChar(char c) { return isLetter(c) || isDigit(c) || c == '.' || c == '-' || c == '_'; }
+
+// Reads "%d.%d.%d.%d" at the start of text: 1 with the address whose bytes
+// are the low eight bits of the four numbers, or 0 when fewer than four
+// numbers are there. Whatever follows the fourth number (a port) is ignored.
+int parseDotted(const char* text, uint32_t* address) {
+    unsigned char bytes[4];
+    const char* p = text;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            if (*p != '.') return 0;
+            ++p;
+        }
+        bool negative = false;
+        if (*p == '-' || *p == '+') negative = (*p++ == '-');
+        if (!isDigit(*p)) return 0;
+        unsigned value = 0;  // only the low eight bits matter
+        while (isDigit(*p)) value = (value * 10u + static_cast<unsigned>(*p++ - '0')) & 0xFFu;
+        if (negative) value = (0u - value) & 0xFFu;
+        bytes[i] = static_cast<unsigned char>(value);
+    }
+    // Network byte order: the first number is the first byte in memory.
+    uint32_t a = 0;
+    unsigned char* out = reinterpret_cast<unsigned char*>(&a);
+    for (int i = 0; i < 4; ++i) out[i] = bytes[i];
+    *address = a;
+    return 1;
+}
+
+}  // namespace
+
+void setNameLookup(NameLookup lookup) { g_lookup.store(lookup); }
+
+uint32_t resolveHost(const char* host) {
+    if (!host) return 0;
+    // The first four characters must be host-name characters. This also
+    // refuses texts of fewer than four characters: "no address".
+    for (int i = 0; i < 4; ++i)
+        if (!isHostChar(host[i])) return 0;
+    bool hasLetter = false;
+    for (const char* p = host; *p; ++p)
+        if (isLetter(*p)) {
+            hasLetter = true;
+            break;
+        }
+    if (hasLetter) {
+        uint32_t address = 0;
+        NameLookup lookup = g_lookup.load();
+        int ok = lookup ? lookup(host, &address) : net::lookupName(host, &address);
+        return ok ? address : 0xFFFFFFFFu;
+    }
+    uint32_t address = 0;
+    if (!parseDotted(host, &address)) return 0;  // fewer than four numbers
+    return address;
+}
+
+Connection openConnection(const char* host, uint16_t port) {
+    uint32_t address = resolveHost(host);
+    if (address == 0) return 0;
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(&address);
+    int error = 0;
+    int fd = -1;
+    if (address == 0xFFFFFFFFu) {
+        // A failed lookup: report it as the connect failure it would be,
+        // without sending anything to the broadcast address.
+        error = net::hostUnreachableError();
+    } else {
+        fd = net::createStreamSocket(&error);
+        if (fd > 0) g_current = fd;
+        if (fd > 0 && net::connectTo(fd, address, port, &error) != 0) {
+            closeConnection(fd);
+            fd = -1;
+        }
+    }
+    if (fd <= 0) {
+        std::printf("connect to  %d.%d.%d.%d:%d  fail -- %08x\n", b[0], b[1], b[2], b[3],
+                    static_cast<int>(port), static_cast<unsigned>(error));
+        std::fflush(stdout);
+        return 0;
+    }
+    net::setNonBlocking(fd);
+    return fd;
+}
+
+int sendAll(Connection, const void* bytes, int length) {
+    const Connection c = g_current;
+    const char* p = static_cast<const char*>(bytes);
+    const CaptureTuning& t = state().tuning;
+    int sent = 0;
+    int idleWaits = 0;
+    while (sent < length) {
+        int error = 0;
+        int n = -1;
+        if (c > 0)
+            n = net::sendSome(c, p + sent, length - sent, &error);
+        else
+            error = net::badDescriptorError();
+        if (n >= 0) {
+            sent += n;
+            idleWaits = 0;
+            continue;
+        }
+        if (net::isRetryable(error)) {
+            // The peer is not reading: wait until the socket takes bytes
+            // again, for at most the receive time-out, instead of spinning.
+            if (++idleWaits <= t.receivePollCount) {
+                net::waitWritable(c, t.receivePollMs);
+                continue;
+            }
+        }
+        std::printf("send fail : %d\n", error);
+        std::fflush(stdout);
+        return IO_FAILED;
+    }
+    return sent;
+}
+
+int receiveSome(Connection, void* buffer, int capacity) {
+    const Connection c = g_current;
+    if (c <= 0 || capacity <= 0) return IO_FAILED;
+    // The receive time-out is receivePollCount waits of receivePollMs (about
+    // 6.1 s). Rather than waking every interval to look, wait for the socket
+    // to become readable for what is left of that time: the same time-out,
+    // without 25 idle wake-ups a second on a quiet stream.
+    const CaptureTuning& t = state().tuning;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<int64_t>(t.receivePollMs) *
+                                                                   t.receivePollCount);
+    for (;;) {
+        int error = 0;
+        int n = net::receiveOnce(c, buffer, capacity, &error);
+        if (n > 0) return n;
+        if (n == 0) return IO_FAILED;  // the peer closed the connection
+        if (!net::isRetryable(error)) return IO_FAILED;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) return IO_FAILED;
+        net::waitReadable(c, static_cast<int>(left));
+    }
+}
+
+uint16_t localPort(Connection c) { return c > 0 ? net::localPortOf(c) : 0; }
+uint32_t localAddress(Connection c) { return c > 0 ? net::localAddressOf(c) : 0; }
+
+void closeConnection(Connection c) {
+    if (c <= 0) return;
+    net::closeSocket(c);
+    if (c == g_current) g_current = 0;
+}
+
+Connection currentConnection() { return g_current; }
+
+}  // namespace netgrab

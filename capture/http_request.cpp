@@ -1,0 +1,217 @@
+// HTTP GET operations on loopback-or-remote servers (RFC 7230 framing, kept
+// deliberately small: the answer is read into one buffer of at most
+// kAnswerLimit bytes).
+#include "http_request.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "capture_state.h"
+
+namespace netgrab {
+
+namespace {
+
+// Appends texts to a buffer of fixed capacity; remembers whether everything fit.
+struct TextBuilder {
+    char* buf;
+    size_t cap;
+    size_t len = 0;
+    bool fits = true;
+
+    TextBuilder(char* b, size_t c) : buf(b), cap(c) { buf[0] = '\0'; }
+    void add(const char* text, size_t n) {
+        if (!fits) return;
+        if (n >= cap - len) {
+            fits = false;
+            return;
+        }
+        std::memcpy(buf + len, text, n);
+        len += n;
+        buf[len] = '\0';
+    }
+    void add(const char* text) { add(text, std::strlen(text)); }
+};
+
+// Browser-like request headers of httpFetch, one line each (RFC 7230 3.2).
+constexpr const char* kFetchHeaders =
+    "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, "
+    "application/x-shockwave-flash, application/vnd.ms-powerpoint, "
+    "application/vnd.ms-excel, application/msword, */*\r\n"
+    "Accept-Language: zh-tw\r\n"
+    "Accept-Encoding: gzip, deflate\r\n"
+    "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; .NET CLR 1.1.4322)\r\n";
+
+void addRequestLine(TextBuilder& b, const char* path) {
+    b.add("GET ");
+    b.add(path && *path ? path : "/");
+    b.add(" HTTP/1.1\r\n");
+}
+
+// Request line and the first slotCount slots, composed in requestText.
+// Length of the request, or -1 when it does not fit.
+int composeRequest(const char* path, const HeaderSlot* slots, int slotCount) {
+    CaptureState& s = state();
+    TextBuilder b(s.requestText, sizeof s.requestText);
+    addRequestLine(b, path);
+    for (int i = 0; slots && i < slotCount; ++i) b.add(slots[i], strnlen(slots[i], kHeaderSlotSize));
+    return b.fits ? static_cast<int>(b.len) : -1;
+}
+
+// Offset of needle in [from, to) of text, case-insensitive, or -1.
+int findText(const char* text, int from, int to, const char* needle, bool ignoreCase) {
+    const int n = static_cast<int>(std::strlen(needle));
+    for (int i = from; i + n <= to; ++i) {
+        int k = 0;
+        for (; k < n; ++k) {
+            char a = text[i + k], b = needle[k];
+            if (ignoreCase) {
+                if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+                if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+            }
+            if (a != b) break;
+        }
+        if (k == n) return i;
+    }
+    return -1;
+}
+
+// The Content-Length value of a header block [0, headerEnd), or 0 when none.
+int contentLength(const char* answer, int headerEnd) {
+    int at = findText(answer, 0, headerEnd, "Content-Length:", true);
+    if (at < 0) return 0;
+    int i = at + 15;
+    while (i < headerEnd && (answer[i] == ' ' || answer[i] == '\t')) ++i;
+    long long value = 0;
+    while (i < headerEnd && answer[i] >= '0' && answer[i] <= '9') {
+        value = value * 10 + (answer[i++] - '0');
+        if (value > INT_MAX) return INT_MAX;
+    }
+    return static_cast<int>(value);
+}
+
+// Sends the composed request on a new connection to host:requestPort.
+// The open connection, or 0 (already reported) / -1 (send failed, closed).
+Connection connectAndSend(const char* host, int length, bool requireAll) {
+    CaptureState& s = state();
+    Connection c = openConnection(host, s.requestPort);
+    if (c == 0) {
+        std::printf("connect to server fail\n");
+        std::fflush(stdout);
+        return 0;
+    }
+    int sent = sendAll(c, s.requestText, length);
+    if (sent < 0 || (requireAll && sent < length)) {
+        closeConnection(c);
+        return -1;
+    }
+    return c;
+}
+
+// Receives an answer of at most kAnswerLimit bytes. With watchLength it stops
+// once the header block and Content-Length bytes after it have arrived.
+// Sets *exhausted when the loop ended on IO_FAILED or a full buffer.
+int receiveAnswer(Connection c, char* answer, bool watchLength, bool* exhausted) {
+    int total = 0;
+    int headerEnd = -1;
+    int length = 0;
+    *exhausted = false;
+    for (;;) {
+        if (total >= kAnswerLimit) {
+            *exhausted = true;
+            break;
+        }
+        int n = receiveSome(c, answer + total, kAnswerLimit - total);
+        if (n == IO_FAILED) {
+            *exhausted = true;
+            break;
+        }
+        const int before = total;
+        total += n;
+        if (!watchLength) continue;
+        if (headerEnd < 0) {
+            // Look back three bytes so a terminator split across two blocks
+            // is found too.
+            int from = before >= 3 ? before - 3 : 0;
+            headerEnd = findText(answer, from, total, "\r\n\r\n", false);
+            if (headerEnd >= 0) length = contentLength(answer, headerEnd);
+        }
+        if (headerEnd >= 0 && length > 0 && total - (headerEnd + 4) >= length) break;
+    }
+    return total;
+}
+
+int requestWithSlots(char* answer, const char* host, const char* path, const HeaderSlot* slots,
+                     int slotCount, Connection* kept) {
+    int length = composeRequest(path, slots, slotCount);
+    if (length < 0) return -1;
+    Connection c = connectAndSend(host, length, false);
+    if (c <= 0) return -1;
+    bool exhausted = false;
+    int total = receiveAnswer(c, answer, true, &exhausted);
+    if (kept && exhausted && total == kAnswerLimit)
+        *kept = c;  // the caller goes on reading this stream
+    else
+        closeConnection(c);
+    return total;
+}
+
+}  // namespace
+
+int httpFetch(char* answer, const char* hostPath) {
+    CaptureState& s = state();
+    if (!answer || !hostPath) return -1;
+    const char* slash = std::strchr(hostPath, '/');
+    size_t hostLength = slash ? static_cast<size_t>(slash - hostPath) : std::strlen(hostPath);
+    char host[kWorkingAddressSize];
+    if (hostLength >= sizeof host) return -1;  // no host name is that long
+    std::memcpy(host, hostPath, hostLength);
+    host[hostLength] = '\0';
+
+    TextBuilder b(s.requestText, sizeof s.requestText);
+    addRequestLine(b, slash ? slash : "");
+    b.add(kFetchHeaders);
+    b.add("Host: ");
+    b.add(host);
+    b.add("\r\nConnection: close\r\n\r\n");
+    if (!b.fits) return -1;
+
+    Connection c = connectAndSend(host, static_cast<int>(b.len), false);
+    if (c <= 0) return -1;
+    std::memset(answer, 0, kAnswerLimit);
+    bool exhausted = false;
+    int total = receiveAnswer(c, answer, false, &exhausted);
+    closeConnection(c);
+    return total;
+}
+
+int httpRequest(char* answer, const char* host, const char* path, const HeaderSlot* slots,
+                int slotCount) {
+    if (!answer) return -1;
+    return requestWithSlots(answer, host, path, slots, slotCount, nullptr);
+}
+
+int httpRequestKeep(char* answer, const char* host, const char* path, const HeaderSlot* slots,
+                    int slotCount, Connection* kept) {
+    if (!answer || !kept) return -1;
+    return requestWithSlots(answer, host, path, slots, slotCount, kept);
+}
+
+Connection httpRequestFirst(char* answer, const char* host, const char* path,
+                            const HeaderSlot* slots, int slotCount, int* count) {
+    if (!answer || !count) return -1;
+    int length = composeRequest(path, slots, slotCount);
+    if (length < 0) return -1;
+    Connection c = connectAndSend(host, length, true);
+    if (c <= 0) return -1;
+    int n = receiveSome(c, answer, kAnswerLimit);
+    if (n > 0) {
+        *count = n;
+        return c;
+    }
+    closeConnection(c);
+    return -1;
+}
+
+}  // namespace netgrab

@@ -1,0 +1,45 @@
+#pragma once
+// Helpers shared by the capture tests: short receive time-outs, a free port
+// that nobody listens on, and captured standard output.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "capture_state.h"
+
+namespace testutil {
+
+// Receive time-out of 20 polls of 5 ms instead of 152 of 40 ms; short pauses.
+inline void useFastTuning() {
+    netgrab::CaptureTuning& t = netgrab::state().tuning;
+    t.receivePollMs = 5;
+    t.receivePollCount = 20;
+    t.retryPauseMinMs = 20;
+    t.retryPauseMaxMs = 80;
+}
+
+// A loopback port with no listener (bound once, then released).
+inline uint16_t closedPort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+inline size_t countOf(const std::string& text, const std::string& needle) {
+    size_t n = 0;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++n;
+    return n;
+}
+
+}  // namespace testutil
