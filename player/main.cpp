@@ -1,0 +1,43 @@
+// radioplayer: the internet radio player. Takes no arguments; its program
+// folder (the executable's folder) holds rd.d, pic/ and radiorecord/.
+#include <QApplication>
+
+#include "platform/clock.h"
+#include "platform/inert_parts.h"
+#include "platform/platform_parts.h"
+#include "platform/qt_message_boxes.h"
+#include "platform/qt_notification_icon.h"
+#include "platform/regional_format.h"
+#include "shell/application.h"
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vexa Radio Player"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    InertMediaPlayer mediaPlayer;
+    InertWebBrowserFactory browsers;
+    InertProcessLauncher processes;
+    InertVolumeBackend volume;
+    InertCaptureDevices captureDevices;
+    SystemClock clock;
+    RegionalFormat regional;
+    QtMessageBoxes messages;
+    QtNotificationIcon trayIcon;
+
+    PlatformParts parts;
+    parts.mediaPlayer = &mediaPlayer;
+    parts.browsers = &browsers;
+    parts.processes = &processes;
+    parts.volume = &volume;
+    parts.captureDevices = &captureDevices;
+    parts.clock = &clock;
+    parts.regional = &regional;
+    parts.messages = &messages;
+    parts.trayIcon = &trayIcon;
+
+    Application player(parts, QCoreApplication::applicationDirPath());
+    player.start();
+    return app.exec();
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+// The program's icon in the notification area (system tray). The main
+// window removes and adds it each time it is minimised, so there is never
+// more than one.
+class NotificationIcon : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    ~NotificationIcon() override = default;
+
+    virtual void add(const QImage &icon, const QString &tip) = 0;
+    virtual void remove() = 0;
+    virtual bool isShown() const = 0;
+
+Q_SIGNALS:
+    // Left-button double-click on the icon.
+    void doubleClicked();
+};

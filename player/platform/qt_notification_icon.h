@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/notification_icon.h"
+
+class QSystemTrayIcon;
+
+// The notification icon on QSystemTrayIcon. One tray object lives for the
+// whole run; add() shows it, remove() hides it, so a second add() can never
+// make a second icon.
+class QtNotificationIcon final : public NotificationIcon
+{
+    Q_OBJECT
+public:
+    explicit QtNotificationIcon(QObject *parent = nullptr);
+    ~QtNotificationIcon() override;
+
+    void add(const QImage &icon, const QString &tip) override;
+    void remove() override;
+    bool isShown() const override;
+
+private:
+    QSystemTrayIcon *m_tray;
+};

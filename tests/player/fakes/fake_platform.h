@@ -1,0 +1,270 @@
+#pragma once
+
+#include <QDateTime>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+#include "platform/capture_devices.h"
+#include "platform/clock.h"
+#include "platform/media_player.h"
+#include "platform/message_boxes.h"
+#include "platform/notification_icon.h"
+#include "platform/platform_parts.h"
+#include "platform/process_launcher.h"
+#include "platform/regional_format.h"
+#include "platform/volume_backend.h"
+#include "platform/web_browser.h"
+
+// Fakes of the platform parts. Each records what it was asked to do; tests
+// drive events by calling the emit helpers.
+
+class FakeMediaPlayer final : public MediaPlayer
+{
+    Q_OBJECT
+public:
+    using MediaPlayer::MediaPlayer;
+    QString url() const override { return m_url; }
+    void setUrl(const QString &url) override
+    {
+        m_url = url;
+        calls << QStringLiteral("url=") + url;
+        setState(url.isEmpty() ? Stopped : Playing);
+    }
+    void play() override { calls << QStringLiteral("play"); setState(Playing); }
+    void stop() override { calls << QStringLiteral("stop"); setState(Stopped); }
+    void pause() override { calls << QStringLiteral("pause"); setState(Paused); }
+    PlayState playState() const override { return m_state; }
+    QString statusText() const override { return status; }
+
+    void setState(PlayState state)
+    {
+        m_state = state;
+        Q_EMIT playStateChanged(state);
+        Q_EMIT playerEvent(Event::PlayStateChange);
+    }
+
+    QStringList calls;
+    QString status;
+
+private:
+    QString m_url;
+    PlayState m_state = Undefined;
+};
+
+class FakeWebBrowser final : public WebBrowser
+{
+    Q_OBJECT
+public:
+    using WebBrowser::WebBrowser;
+    void navigate(const QString &url) override
+    {
+        navigations << url;
+        Q_EMIT beforeNavigate(url);
+        m_url = url;
+    }
+    QString locationUrl() const override { return m_url; }
+    void readElements(const QStringList &names, ElementsRead done) override
+    {
+        ElementValues found;
+        for (const QString &name : names) {
+            if (elements.contains(name))
+                found.insert(name, elements.value(name));
+        }
+        pendingReads.push_back([done, found] { done(found); });
+    }
+    QWidget *widget() override { return nullptr; }
+
+    // Completes the current page and answers reads made so far.
+    void complete()
+    {
+        Q_EMIT documentComplete(m_url);
+        answerReads();
+    }
+    void answerReads()
+    {
+        auto reads = std::move(pendingReads);
+        pendingReads.clear();
+        for (auto &read : reads)
+            read();
+    }
+
+    QStringList navigations;
+    ElementValues elements;
+    std::vector<std::function<void()>> pendingReads;
+
+private:
+    QString m_url;
+};
+
+class FakeWebBrowserFactory final : public WebBrowserFactory
+{
+public:
+    std::unique_ptr<WebBrowser> create(QWidget *) override
+    {
+        auto browser = std::make_unique<FakeWebBrowser>();
+        made.push_back(browser.get());
+        return browser;
+    }
+    std::vector<FakeWebBrowser *> made;
+};
+
+class FakeProcessLauncher final : public ProcessLauncher
+{
+public:
+    bool start(const QString &program, const QStringList &arguments) override
+    {
+        started << (QStringList{program} + arguments);
+        return startSucceeds;
+    }
+    QList<qint64> findByFileName(const QString &fileName) const override
+    {
+        return running.value(fileName);
+    }
+    bool terminate(qint64 pid) override
+    {
+        terminated << pid;
+        for (auto it = running.begin(); it != running.end(); ++it)
+            it->removeAll(pid);
+        return true;
+    }
+
+    QList<QStringList> started;
+    QList<qint64> terminated;
+    QMap<QString, QList<qint64>> running;
+    bool startSucceeds = true;
+};
+
+class FakeVolumeBackend final : public VolumeBackend
+{
+public:
+    bool hasDevice(Device) const override { return present; }
+    int volume(Device device) const override { return present ? volumes[int(device)] : 0; }
+    void setVolume(Device device, int value) override
+    {
+        if (present)
+            volumes[int(device)] = value;
+    }
+    int speakerVolume() const override { return present ? speaker : 0; }
+    void setSpeakerVolume(int value) override
+    {
+        if (present)
+            speaker = value;
+    }
+
+    bool present = true;
+    int volumes[3] = {0, 0, 0};
+    int speaker = 0;
+};
+
+class FakeCaptureDevices final : public CaptureDevices
+{
+public:
+    bool hasDevice() const override { return !name.isEmpty(); }
+    QString deviceName() const override { return name; }
+    QStringList inputLines() const override { return lines; }
+    bool selectInputLine(int index) override
+    {
+        selectedLine = index;
+        return index >= 0 && index < lines.size();
+    }
+    QStringList formats() const override { return formatList; }
+    bool selectFormat(int index) override
+    {
+        selectedFormat = index;
+        return index >= 0 && index < formatList.size();
+    }
+
+    QString name;
+    QStringList lines;
+    QStringList formatList;
+    int selectedLine = -1;
+    int selectedFormat = -1;
+};
+
+class FakeClock final : public Clock
+{
+public:
+    QDateTime now() const override { return current; }
+    QDateTime current = QDateTime(QDate(2026, 3, 14), QTime(9, 30, 0));
+};
+
+// Records every message instead of opening a box; confirm() answers
+// `confirmAnswer`.
+class FakeMessageBoxes final : public MessageBoxes
+{
+public:
+    struct Message
+    {
+        QString kind;
+        QString title;
+        QString text;
+    };
+    void information(const QString &title, const QString &text) override { shown.push_back({QStringLiteral("information"), title, text}); }
+    void error(const QString &title, const QString &text) override { shown.push_back({QStringLiteral("error"), title, text}); }
+    bool confirm(const QString &title, const QString &text) override
+    {
+        shown.push_back({QStringLiteral("confirm"), title, text});
+        return confirmAnswer;
+    }
+
+    std::vector<Message> shown;
+    bool confirmAnswer = true;
+};
+
+// A notification area that counts the icons it holds.
+class FakeNotificationIcon final : public NotificationIcon
+{
+    Q_OBJECT
+public:
+    using NotificationIcon::NotificationIcon;
+    void add(const QImage &icon, const QString &tip) override
+    {
+        ++icons;
+        ++adds;
+        lastIcon = icon;
+        lastTip = tip;
+    }
+    void remove() override
+    {
+        if (icons > 0)
+            --icons;
+    }
+    bool isShown() const override { return icons > 0; }
+    void doubleClick() { Q_EMIT doubleClicked(); }
+
+    int icons = 0;
+    int adds = 0;
+    QImage lastIcon;
+    QString lastTip;
+};
+
+// One set of fakes, wired into PlatformParts.
+struct FakePlatform
+{
+    FakePlatform()
+        : regional(QLocale(QLocale::English, QLocale::UnitedStates))
+    {
+        parts.mediaPlayer = &mediaPlayer;
+        parts.browsers = &browsers;
+        parts.processes = &processes;
+        parts.volume = &volume;
+        parts.captureDevices = &captureDevices;
+        parts.clock = &clock;
+        parts.regional = &regional;
+        parts.messages = &messages;
+        parts.trayIcon = &trayIcon;
+    }
+
+    FakeMediaPlayer mediaPlayer;
+    FakeWebBrowserFactory browsers;
+    FakeProcessLauncher processes;
+    FakeVolumeBackend volume;
+    FakeCaptureDevices captureDevices;
+    FakeClock clock;
+    RegionalFormat regional;
+    FakeMessageBoxes messages;
+    FakeNotificationIcon trayIcon;
+    PlatformParts parts;
+};
