@@ -78,6 +78,8 @@ public:
     void resetElapsed();
     bool elapsedTimerOn() const { return m_elapsedTimer.isActive(); }
     void setElapsedTimerOn(bool on);
+    // Test hook: the elapsed-time timer's interval (1000 ms shipped).
+    void setElapsedInterval(int ms) { m_elapsedTimer.setInterval(ms); }
 
     // One tick of the elapsed-time timer (Timer1). Public so that tests
     // count seconds without waiting for them.
