@@ -3,28 +3,94 @@
 #include <QObject>
 #include <QString>
 
-#include "platform/platform_parts.h"
-#include "shell/main_state.h"
+#include <memory>
 
-// Assembly of the player: creates the logic objects and the windows in
-// start-up order and connects them. New logic objects are created and wired
-// here; windows only announce intent through their signals.
+#include "directory/directory_integration.h"
+#include "directory/station_list.h"
+#include "platform/external_browser.h"
+#include "platform/platform_parts.h"
+#include "shell/main_shell.h"
+#include "shell/main_state.h"
+#include "shell/playback.h"
+#include "store/store.h"
+
+class TAboutBox;
+class TFormR;
+class TForm_location;
+class TForm_main;
+class TForm_myvexa;
+class TForm_radioUpdate;
+class TForm_record;
+class TForm_recordlist;
+class TformLngsel;
+class Tform_message;
+class TrecMainForm;
+
+// Assembly of the player: creates the logic objects and the eleven windows
+// (hidden, in start-up order) and connects them. New logic objects are
+// created and wired here; windows only announce intent through signals.
 class Application : public QObject
 {
     Q_OBJECT
 public:
+    // `programDir` holds rd.d, pic/ and radiorecord/.
     Application(const PlatformParts &platform, const QString &programDir, QObject *parent = nullptr);
     ~Application() override;
 
-    // Creates the windows hidden, in order, then shows the main window.
+    // Shows the main window (show steps, then activation).
     void start();
 
     const PlatformParts &platform() const { return m_platform; }
     QString programDir() const { return m_programDir; }
     MainState &state() { return m_state; }
+    Store &store() { return m_store; }
+    MainShell &shell() { return m_shell; }
+    Playback &playback() { return m_playback; }
+    DirectoryIntegration &directory() { return m_directory; }
+    StationList &stationList() { return m_stationList; }
+
+    TForm_main *mainWindow() const { return m_main.get(); }
+    TForm_record *scheduleWindow() const { return m_record.get(); }
+    TformLngsel *languageWindow() const { return m_lngsel.get(); }
+    TForm_location *stationListWindow() const { return m_location.get(); }
+    TForm_radioUpdate *stationUpdateWindow() const { return m_radioUpdate.get(); }
+    TForm_myvexa *webPageWindow() const { return m_myvexa.get(); }
+    TForm_recordlist *recordingsListWindow() const { return m_recordlist.get(); }
+    TrecMainForm *recordSetupWindow() const { return m_recMain.get(); }
+    Tform_message *messageWindow() const { return m_message.get(); }
+    TAboutBox *aboutBox() const { return m_about.get(); }
+    TFormR *recorderHostWindow() const { return m_recorderHost.get(); }
+
+Q_SIGNALS:
+    // The main window was closed: the program ends.
+    void finished();
 
 private:
+    void createWindows();
+    void connectWindows();
+    void connectListening();
+
     PlatformParts m_platform;
     QString m_programDir;
+    Store m_store;
     MainState m_state;
+    MainShell m_shell;
+    // Listening: playback, the station list's logic and the directory.
+    NetworkReportSender m_reportSender;
+    std::unique_ptr<ExternalBrowser> m_noExternalBrowser;
+    Playback m_playback;
+    StationList m_stationList;
+    DirectoryIntegration m_directory;
+
+    std::unique_ptr<TForm_main> m_main;
+    std::unique_ptr<TForm_record> m_record;
+    std::unique_ptr<TformLngsel> m_lngsel;
+    std::unique_ptr<TForm_location> m_location;
+    std::unique_ptr<TForm_radioUpdate> m_radioUpdate;
+    std::unique_ptr<TForm_myvexa> m_myvexa;
+    std::unique_ptr<TForm_recordlist> m_recordlist;
+    std::unique_ptr<TrecMainForm> m_recMain;
+    std::unique_ptr<Tform_message> m_message;
+    std::unique_ptr<TAboutBox> m_about;
+    std::unique_ptr<TFormR> m_recorderHost;
 };

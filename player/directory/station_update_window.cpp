@@ -1,4 +1,4 @@
-#include "directory/radio_update_window.h"
+#include "directory/station_update_window.h"
 
 #include <QFont>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "directory/myvexa_window.h"
+#include "directory/web_page_window.h"
 
 #include <QGuiApplication>
 #include <QLabel>
