@@ -84,25 +84,24 @@ const Texts &texts(Lang lang)
 
 // One style sheet for every page; sized for the 390 px wide list browser.
 const char kStyle[] = R"css(
-body{margin:0;font:13px/1.45 "WenQuanYi Micro Hei","Noto Sans CJK SC",Arial,sans-serif;background:#f6f3e8;color:#2b2a26}
-header{background:#3d3a30;color:#ffd600;padding:6px 10px;font-weight:bold}
-header a{color:#ffd600;text-decoration:none}
-nav{display:flex;gap:2px;background:#aea47f;padding:3px 6px 0}
-nav a{padding:3px 10px;background:#d9d2b4;color:#2b2a26;text-decoration:none;border-radius:4px 4px 0 0}
-nav a.on{background:#f6f3e8;font-weight:bold}
+body{margin:0;font:13px/1.45 "WenQuanYi Micro Hei","Noto Sans CJK SC",Arial,sans-serif;background:#f3f5f9;color:#1f2633}
+header{background:#1f2736;color:#f4f7fb;padding:6px 10px;font-weight:bold;border-bottom:2px solid #4aa3ff}
+nav{display:flex;gap:2px;background:#2e3a4f;padding:4px 6px 0}
+nav a{padding:3px 12px;background:#46526a;color:#dce4f0;text-decoration:none;border-radius:4px 4px 0 0}
+nav a.on{background:#f3f5f9;color:#1f2633;font-weight:bold}
 main{padding:8px 10px}
-h1{font-size:15px;margin:4px 0 8px}
+h1{font-size:15px;margin:4px 0 8px;color:#1f2736}
 ul.items{list-style:none;margin:0;padding:0}
-ul.items li{border-bottom:1px solid #ddd6bd}
-ul.items a{display:flex;justify-content:space-between;padding:5px 4px;color:#2b2a26;text-decoration:none}
-ul.items a:hover{background:#fff4b8}
-.count,.meta{color:#7a735a;font-size:12px}
-li.picked{background:#ffd600}
+ul.items li{border-bottom:1px solid #d5dbe5}
+ul.items a{display:flex;justify-content:space-between;gap:8px;padding:5px 4px;color:#1f2633;text-decoration:none}
+ul.items a:hover{background:#e2ecfa}
+.count,.meta{color:#66728a;font-size:12px;white-space:nowrap}
+li.picked{background:#ffd84a}
 li.picked a{font-weight:bold}
-.back{display:inline-block;margin-bottom:6px;color:#5a5440}
-.note{background:#fff;border:1px solid #ddd6bd;padding:6px 8px;margin:8px 0}
+.back{display:inline-block;margin-bottom:6px;color:#2f6fb5}
+.note{background:#fff;border:1px solid #d5dbe5;border-left:3px solid #4aa3ff;padding:6px 8px;margin:8px 0}
 table{border-collapse:collapse;width:100%}
-td,th{border-bottom:1px solid #ddd6bd;padding:3px 6px;text-align:left}
+td,th{border-bottom:1px solid #d5dbe5;padding:3px 6px;text-align:left}
 form label{display:block;margin:6px 0 2px}
 form input[type=text],form input[type=password]{width:95%;padding:3px}
 button{margin-top:8px;padding:3px 14px}
@@ -224,7 +223,8 @@ std::string listPage(Lang lang, const std::vector<Station> &stations, const List
             for (const auto &s : stations)
                 n += keyOf(s, view.kind) == key;
             b << "<li><a href=\"" << self << "?sel=" << percentEncode(key) << "\"><span>" << htmlEscape(key)
-              << "</span><span class=\"count\">" << n << ' ' << t.stations << "</span></a></li>\n";
+              << "</span><span class=\"count\">" << n << ' '
+              << (n == 1 && lang == Lang::English ? "station" : t.stations) << "</span></a></li>\n";
         }
         b << "</ul>\n";
     } else {

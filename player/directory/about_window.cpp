@@ -13,15 +13,15 @@ QPixmap banner()
     QImage image(366, 60, QImage::Format_RGB32);
     QPainter p(&image);
     QLinearGradient g(0, 0, 366, 0);
-    g.setColorAt(0, QColor(42, 40, 33));
-    g.setColorAt(1, QColor(96, 90, 72));
+    g.setColorAt(0, QColor(22, 28, 40));
+    g.setColorAt(1, QColor(70, 82, 106));
     p.fillRect(image.rect(), g);
-    p.fillRect(QRect(0, 56, 366, 4), QColor(255, 214, 0));
+    p.fillRect(QRect(0, 56, 366, 4), QColor(74, 163, 255));
     QFont f(QStringLiteral("Arial"));
     f.setBold(true);
     f.setPixelSize(24);
     p.setFont(f);
-    p.setPen(QColor(255, 214, 0));
+    p.setPen(QColor(244, 247, 251));
     p.drawText(QRect(16, 0, 340, 56), Qt::AlignVCenter, QStringLiteral("Vexa Radio"));
     return QPixmap::fromImage(image);
 }
@@ -32,13 +32,13 @@ QPixmap programPicture()
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(60, 57, 47));
-    p.setPen(QPen(QColor(255, 214, 0), 2));
+    p.setBrush(QColor(40, 49, 66));
+    p.setPen(QPen(QColor(74, 163, 255), 2));
     p.drawRoundedRect(QRectF(4, 20, 67, 56), 8, 8);
     p.drawLine(QPointF(20, 20), QPointF(52, 4));
-    p.setBrush(QColor(255, 214, 0));
+    p.setBrush(QColor(255, 216, 74));
     p.drawEllipse(QPointF(26, 48), 14, 14);
-    p.setBrush(QColor(174, 164, 127));
+    p.setBrush(QColor(74, 163, 255));
     for (int i = 0; i < 4; ++i)
         p.drawRect(QRectF(46, 34 + i * 8, 18, 4));
     return QPixmap::fromImage(image);

@@ -40,7 +40,7 @@ TForm_location::TForm_location(StationList &list, WebBrowserFactory &browsers, c
     title.setBold(true);
     title.setPixelSize(13);
     Label1->setFont(title);
-    Label1->setStyleSheet(QStringLiteral("color: rgb(255, 214, 0); background: transparent;"));
+    Label1->setStyleSheet(QStringLiteral("color: rgb(244, 247, 251); background: transparent;"));
     Label1->move(144, 8);
     Label1->resize(230, 18);
 
@@ -56,7 +56,7 @@ TForm_location::TForm_location(StationList &list, WebBrowserFactory &browsers, c
     Panel1 = new QLabel(QStringLiteral("Connecting ..."), this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setAlignment(Qt::AlignCenter);
-    Panel1->setStyleSheet(QStringLiteral("background: rgb(246, 243, 232); color: rgb(90, 84, 64);"));
+    Panel1->setStyleSheet(QStringLiteral("background: rgb(243, 245, 249); color: rgb(70, 82, 106);"));
     Panel1->setGeometry(kWebRect);
 
     Gauge1 = new QProgressBar(this);
@@ -65,7 +65,7 @@ TForm_location::TForm_location(StationList &list, WebBrowserFactory &browsers, c
     Gauge1->setRange(0, StationList::kGaugeMax);
     Gauge1->setTextVisible(false);
     Gauge1->setStyleSheet(QStringLiteral(
-        "QProgressBar { background: rgb(174, 164, 127); border: 1px solid rgb(24, 23, 19); }"
+        "QProgressBar { background: rgb(174, 164, 127); border: 1px solid rgb(14, 18, 26); }"
         "QProgressBar::chunk { background: rgb(255, 214, 0); }"));
     Gauge1->hide();
 

@@ -35,7 +35,7 @@ TForm_radioUpdate::TForm_radioUpdate(WebBrowserFactory &browsers, const QString 
     title.setBold(true);
     title.setPixelSize(13);
     Label1->setFont(title);
-    Label1->setStyleSheet(QStringLiteral("color: rgb(255, 214, 0); background: transparent;"));
+    Label1->setStyleSheet(QStringLiteral("color: rgb(244, 247, 251); background: transparent;"));
     Label1->setGeometry(16, 8, 300, 18);
     Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
 

@@ -6,6 +6,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
 
 namespace WindowSkin {
 
@@ -34,30 +35,31 @@ QImage draw(const QSize &size, const QRect &well)
     QPainterPath frame;
     frame.addRoundedRect(QRectF(0, 0, size.width(), size.height()), 12, 12);
     QLinearGradient body(0, 0, 0, size.height());
-    body.setColorAt(0.0, QColor(74, 70, 58));
-    body.setColorAt(1.0, QColor(42, 40, 33));
+    body.setColorAt(0.0, QColor(52, 62, 82));
+    body.setColorAt(1.0, QColor(22, 28, 40));
     p.fillPath(frame, body);
 
     // Title band with a gold rule under it.
     QLinearGradient band(0, 0, 0, 32);
-    band.setColorAt(0.0, QColor(96, 90, 72));
-    band.setColorAt(1.0, QColor(60, 57, 47));
+    band.setColorAt(0.0, QColor(70, 82, 106));
+    band.setColorAt(1.0, QColor(40, 49, 66));
     QPainterPath top;
     top.addRoundedRect(QRectF(2, 2, size.width() - 4, 30), 10, 10);
     p.fillPath(top, band);
-    p.fillRect(QRect(10, 32, size.width() - 20, 2), QColor(255, 214, 0));
+    p.fillRect(QRect(10, 32, size.width() - 20, 2), QColor(74, 163, 255));
 
     // The well that frames the page, and a groove for the gauge.
-    p.fillRect(well.adjusted(-2, -2, 2, 2), QColor(24, 23, 19));
-    p.fillRect(well, QColor(246, 243, 232));
-    p.setPen(QColor(174, 164, 127));
+    p.fillRect(well.adjusted(-2, -2, 2, 2), QColor(14, 18, 26));
+    p.fillRect(well, QColor(243, 245, 249));
+    p.setPen(QColor(86, 100, 128));
     p.drawRect(well.adjusted(-2, -2, 1, 1));
     return image;
 }
 
 QRegion shape(const QImage &skin)
 {
-    return QRegion(QBitmap::fromImage(skin.createMaskFromColor(kKeyColour, Qt::MaskOutColor)));
+    // QPixmap's mask: pixels of the key colour become transparent.
+    return QRegion(QPixmap::fromImage(skin).createMaskFromColor(QColor::fromRgb(kKeyColour), Qt::MaskInColor));
 }
 
 QImage closeButton()
@@ -66,10 +68,10 @@ QImage closeButton()
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(255, 214, 0));
-    p.setPen(QPen(QColor(42, 40, 33), 1));
+    p.setBrush(QColor(214, 76, 76));
+    p.setPen(QPen(QColor(14, 18, 26), 1));
     p.drawEllipse(QRectF(0.5, 0.5, 16, 16));
-    p.setPen(QPen(QColor(42, 40, 33), 2));
+    p.setPen(QPen(QColor(244, 247, 251), 2));
     p.drawLine(QPointF(5.5, 5.5), QPointF(11.5, 11.5));
     p.drawLine(QPointF(11.5, 5.5), QPointF(5.5, 11.5));
     return image;

@@ -78,7 +78,9 @@ MediaPlayer::PlayState QtMediaPlayer::playState() const
     case QMediaPlayer::PlayingState:
         if (media == QMediaPlayer::LoadingMedia)
             return Transitioning;
-        if (media == QMediaPlayer::StalledMedia || media == QMediaPlayer::BufferingMedia)
+        // BufferingMedia still plays (a live stream's buffer can sit below
+        // its mark for good); only a stalled stream has stopped.
+        if (media == QMediaPlayer::StalledMedia)
             return Buffering;
         return Playing;
     case QMediaPlayer::PausedState:
@@ -103,7 +105,7 @@ QString QtMediaPlayer::statusText() const
     case Playing: {
         const int bitRate = m_player->metaData().value(QMediaMetaData::AudioBitRate).toInt();
         if (bitRate > 0)
-            return QStringLiteral("Playing '%1' %2K").arg(m_url).arg(bitRate / 1000);
+            return QStringLiteral("Playing '%1' %2K").arg(m_url).arg((bitRate + 500) / 1000);
         return QStringLiteral("Playing");
     }
     case Paused:
