@@ -32,6 +32,17 @@ std::string lower(std::string s)
     return s;
 }
 
+// "/ap/x.asp" after a base address ending in "/" arrives as "//ap/x.asp";
+// repeated slashes are read as one, as web servers commonly do.
+std::string collapseSlashes(const std::string &path)
+{
+    std::string out;
+    for (char c : path)
+        if (c != '/' || out.empty() || out.back() != '/')
+            out += c;
+    return out;
+}
+
 std::map<std::string, std::string> updateValues(const httplib::Request &req)
 {
     std::map<std::string, std::string> values;
@@ -132,7 +143,7 @@ void DirectoryServer::handle(const httplib::Request &req, httplib::Response &res
     const auto list = stations();
     const std::vector<Station> &all = *list;
     const std::string base = selfBase(req);
-    const std::string path = lower(req.path);
+    const std::string path = lower(collapseSlashes(req.path));
     const bool post = req.method == "POST";
     auto html = [&res](std::string body, int status = 200) {
         res.status = status;

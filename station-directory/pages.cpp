@@ -44,7 +44,7 @@ const Texts kEnglish = {
                   "this address or use the station update form from the player's menu.",
     "Schedule a station", "Choose a list, then pick the station to record or play.",
     "Station update", "Tell us what to change for this station.",
-    "Station", "Location", "Genre", "Station address", "Web site",
+    "Station", "Location", "Genre", "Station web site", "Web address",
     "Send", "Thank you. The directory team will check your update.",
 };
 
@@ -56,7 +56,7 @@ const Texts kBig5 = {
     "聯絡我們", "如有問題、新電台或更正，請寫信給目錄小組，或使用播放器選單中的電台更新表單。",
     "排程電台", "請選擇清單，然後選取要錄音或播放的電台。",
     "電台更新", "請告訴我們此電台需要更改的內容。",
-    "電台", "地區", "類型", "電台網址", "網站",
+    "電台", "地區", "類型", "電台網站", "網址",
     "送出", "謝謝。目錄小組將會檢查您的更新。",
 };
 
@@ -68,7 +68,7 @@ const Texts kGb = {
     "联络我们", "如有问题、新电台或更正，请写信给目录小组，或使用播放器菜单中的电台更新表单。",
     "排程电台", "请选择列表，然后选取要录音或播放的电台。",
     "电台更新", "请告诉我们此电台需要更改的内容。",
-    "电台", "地区", "类型", "电台网址", "网站",
+    "电台", "地区", "类型", "电台网站", "网址",
     "提交", "谢谢。目录小组将会检查您的更新。",
 };
 
@@ -104,6 +104,7 @@ table{border-collapse:collapse;width:100%}
 td,th{border-bottom:1px solid #d5dbe5;padding:3px 6px;text-align:left}
 form label{display:block;margin:6px 0 2px}
 form input[type=text],form input[type=password]{width:95%;padding:3px}
+input,button{font:inherit}
 button{margin-top:8px;padding:3px 14px}
 )css";
 

@@ -30,7 +30,7 @@ TForm_radioUpdate::TForm_radioUpdate(WebBrowserFactory &browsers, const QString 
     setFixedSize(skin.size());
     setMask(WindowSkin::shape(skin));
 
-    Label1 = new QLabel(QStringLiteral("Vexa Radio"), this);
+    Label1 = new QLabel(QStringLiteral("STATION UPDATE"), this);
     QFont title(QStringLiteral("Arial"));
     title.setBold(true);
     title.setPixelSize(13);

@@ -254,6 +254,8 @@ const MenuPageRow kMenuPages[] = {
     {"schedule_index_english", "/english/indexap.asp", "/ap/location.asp"},
     {"schedule_index_big5", "/big5/indexap.asp", "/apbig5/genre.asp"},
     {"member_logon", "/AP/memberlogon.asp", "name=\"password\""},
+    {"member_logon_after_base_slash", "//AP/memberlogon.asp", "name=\"password\""},
+    {"update_form_after_base_slash", "//apgb/radioupdate.asp?station=&location=&genre=&radiourl=&website=", "电台更新"},
     {"home", "/", "apgb/location.asp"},
     {"station_home", "/stations/7/", "Tom &amp;"},
     {"update_form_escapes_values", "/apbig5/radioupdate.asp?station=A%26B%22&location=L&genre=G&radiourl=R&website=W",
