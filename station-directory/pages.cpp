@@ -37,7 +37,7 @@ struct Texts {
 
 const Texts kEnglish = {
     "en", "Stations by location", "Stations by genre", "All locations", "All genres",
-    "stations", "Listen", "Now playing in the player", "Pick a station to listen.",
+    "stations", "Listen", "Sent to the player", "Pick a station to listen.",
     "My Vexa", "Your list is empty. Use \"Add to my Vexa\" in the player's menu.",
     "Added to your list:", "Already in your list:", "No such station.",
     "Contact us", "Questions, new stations or corrections: write to the directory team at "
@@ -50,7 +50,7 @@ const Texts kEnglish = {
 
 const Texts kBig5 = {
     "zh-Hant", "依地區瀏覽電台", "依類型瀏覽電台", "所有地區", "所有類型",
-    "個電台", "收聽", "正在播放", "請選擇要收聽的電台。",
+    "個電台", "收聽", "已送到播放器", "請選擇要收聽的電台。",
     "我的Vexa", "您的清單是空的。請使用播放器選單中的「加入到我的Vexa」。",
     "已加入您的清單：", "已在您的清單中：", "沒有這個電台。",
     "聯絡我們", "如有問題、新電台或更正，請寫信給目錄小組，或使用播放器選單中的電台更新表單。",
@@ -62,7 +62,7 @@ const Texts kBig5 = {
 
 const Texts kGb = {
     "zh-Hans", "按地区浏览电台", "按类型浏览电台", "所有地区", "所有类型",
-    "个电台", "收听", "正在播放", "请选择要收听的电台。",
+    "个电台", "收听", "已发送到播放器", "请选择要收听的电台。",
     "我的Vexa", "您的列表是空的。请使用播放器菜单中的“加入到我的Vexa”。",
     "已加入您的列表：", "已在您的列表中：", "没有这个电台。",
     "联络我们", "如有问题、新电台或更正，请写信给目录小组，或使用播放器菜单中的电台更新表单。",
