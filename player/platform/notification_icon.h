@@ -16,6 +16,7 @@ public:
 
     virtual void add(const QImage &icon, const QString &tip) = 0;
     virtual void remove() = 0;
+    // True while the icon is up in a notification area that exists.
     virtual bool isShown() const = 0;
 
 Q_SIGNALS:

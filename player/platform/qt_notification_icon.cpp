@@ -32,5 +32,5 @@ void QtNotificationIcon::remove()
 
 bool QtNotificationIcon::isShown() const
 {
-    return m_tray->isVisible();
+    return m_tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
 }

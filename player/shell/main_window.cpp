@@ -391,6 +391,13 @@ void TForm_main::FormActivate()
 void TForm_main::btnMiniClick()
 {
     m_shell.showNotificationIcon();
+    NotificationIcon *tray = m_shell.platform().trayIcon;
+    if (!tray || !tray->isShown()) {
+        // No notification area to come back from: minimise in place rather
+        // than hide the only way to reach the player.
+        showMinimized();
+        return;
+    }
     hide();
     Q_EMIT minimised();
 }

@@ -221,6 +221,8 @@ public:
     using NotificationIcon::NotificationIcon;
     void add(const QImage &icon, const QString &tip) override
     {
+        if (!available)
+            return;
         ++icons;
         ++adds;
         lastIcon = icon;
@@ -234,6 +236,7 @@ public:
     bool isShown() const override { return icons > 0; }
     void doubleClick() { Q_EMIT doubleClicked(); }
 
+    bool available = true;   // false: the desktop has no notification area
     int icons = 0;
     int adds = 0;
     QImage lastIcon;
