@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <ostream>
 #include <regex>
 #include <string>
 #include <thread>
@@ -31,6 +32,8 @@ struct ListRow {
     std::size_t stations;
     std::size_t errors;
 };
+void PrintTo(const ListRow &row, std::ostream *os) { *os << row.name; }
+
 
 class StationListParse : public ::testing::TestWithParam<ListRow> {};
 
@@ -73,6 +76,8 @@ struct HitRow {
     const char *query;
     bool ok;
 };
+void PrintTo(const HitRow &row, std::ostream *os) { *os << row.name; }
+
 
 class HitQueryParse : public ::testing::TestWithParam<HitRow> {};
 
@@ -197,6 +202,8 @@ struct ListPageRow {
     const char *htmlLang;
     const char *mustContain;
 };
+void PrintTo(const ListPageRow &row, std::ostream *os) { *os << row.name; }
+
 
 class DirectoryListPages : public DirectoryServerTest, public ::testing::WithParamInterface<ListPageRow> {};
 
@@ -238,6 +245,8 @@ struct MenuPageRow {
     const char *path;
     const char *mustContain;
 };
+void PrintTo(const MenuPageRow &row, std::ostream *os) { *os << row.name; }
+
 
 class DirectoryMenuPages : public DirectoryServerTest, public ::testing::WithParamInterface<MenuPageRow> {};
 
