@@ -5,8 +5,11 @@
 #include "platform/clock.h"
 #include "platform/inert_parts.h"
 #include "platform/platform_parts.h"
+#include "platform/qt_external_browser.h"
+#include "platform/qt_media_player.h"
 #include "platform/qt_message_boxes.h"
 #include "platform/qt_notification_icon.h"
+#include "platform/qt_web_browser.h"
 #include "platform/regional_format.h"
 #include "shell/application.h"
 
@@ -16,8 +19,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Vexa Radio Player"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    InertMediaPlayer mediaPlayer;
-    InertWebBrowserFactory browsers;
+    QtMediaPlayer mediaPlayer;
+    QtWebBrowserFactory browsers;
+    QtExternalBrowser externalBrowser;
     InertProcessLauncher processes;
     InertVolumeBackend volume;
     InertCaptureDevices captureDevices;
@@ -36,6 +40,7 @@ int main(int argc, char *argv[])
     parts.regional = &regional;
     parts.messages = &messages;
     parts.trayIcon = &trayIcon;
+    parts.externalBrowser = &externalBrowser;
 
     Application player(parts, QCoreApplication::applicationDirPath());
     QObject::connect(&player, &Application::finished, &app, &QCoreApplication::quit);

@@ -1,6 +1,7 @@
 #pragma once
 
 class CaptureDevices;
+class ExternalBrowser;
 class Clock;
 class MediaPlayer;
 class MessageBoxes;
@@ -23,4 +24,6 @@ struct PlatformParts
     RegionalFormat *regional = nullptr;
     MessageBoxes *messages = nullptr;
     NotificationIcon *trayIcon = nullptr;
+    // The system's web browser; null: addresses are not opened.
+    ExternalBrowser *externalBrowser = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "shell/application.h"
 
 #include <QAction>
+#include <QLabel>
 
 #include "directory/about_window.h"
 #include "directory/language_window.h"
@@ -14,11 +15,33 @@
 #include "recording/schedule_editor_window.h"
 #include "shell/main_window.h"
 
+namespace {
+
+// Opens nothing: for platforms (tests) that give no system browser.
+class NoExternalBrowser final : public ExternalBrowser
+{
+public:
+    void open(const QString &) override {}
+};
+
+ExternalBrowser &externalBrowser(const PlatformParts &platform, std::unique_ptr<ExternalBrowser> &fallback)
+{
+    if (platform.externalBrowser)
+        return *platform.externalBrowser;
+    fallback = std::make_unique<NoExternalBrowser>();
+    return *fallback;
+}
+
+}  // namespace
+
 Application::Application(const PlatformParts &platform, const QString &programDir, QObject *parent)
     : QObject(parent),
       m_platform(platform),
       m_programDir(programDir),
-      m_shell(m_state, m_store, platform, programDir)
+      m_shell(m_state, m_store, platform, programDir),
+      m_playback(m_state, *platform.mediaPlayer, *platform.clock, *platform.regional, m_reportSender),
+      m_directory(m_state, m_playback, *platform.browsers, externalBrowser(platform, m_noExternalBrowser),
+                  *platform.messages, *platform.clock, *platform.regional)
 {
     createWindows();
     connectWindows();
@@ -51,9 +74,9 @@ void Application::createWindows()
     m_record = std::make_unique<TForm_record>(m_store, Store::fileIn(m_programDir), m_shell.ADOTb1,
                                               m_platform.messages);
     m_lngsel = std::make_unique<TformLngsel>(m_shell);
-    m_location = std::make_unique<TForm_location>();
-    m_radioUpdate = std::make_unique<TForm_radioUpdate>();
-    m_myvexa = std::make_unique<TForm_myvexa>();
+    m_location = std::make_unique<TForm_location>(m_stationList, *m_platform.browsers, m_programDir);
+    m_radioUpdate = std::make_unique<TForm_radioUpdate>(*m_platform.browsers, m_programDir);
+    m_myvexa = std::make_unique<TForm_myvexa>(*m_platform.browsers);
     m_recordlist = std::make_unique<TForm_recordlist>();
     m_recMain = std::make_unique<TrecMainForm>();
     m_message = std::make_unique<Tform_message>();
@@ -68,10 +91,62 @@ void Application::connectWindows()
     connect(main->Language1, &QAction::triggered, m_lngsel.get(), [this] { m_lngsel->exec(); });
     connect(m_lngsel.get(), &TformLngsel::confirmationRequested, m_message.get(), &Tform_message::showMessage);
     connect(main, &TForm_main::minimised, m_location.get(), &QWidget::close);
+    connectListening();
     connect(main, &TForm_main::closing, this, [this] {
         m_recorderHost->close();
         Q_EMIT finished();
     });
+}
+
+void Application::connectListening()
+{
+    TForm_main *main = m_main.get();
+    auto lookup = [this](const QString &text) { return m_shell.lookup(text); };
+
+    // Playback commands and displays.
+    connect(main, &TForm_main::playClicked, &m_playback, &Playback::play);
+    connect(main, &TForm_main::stopClicked, &m_playback, &Playback::stopRoutine);
+    connect(main, &TForm_main::pauseClicked, &m_playback, &Playback::pause);
+    connect(&m_playback, &Playback::elapsedChanged, main,
+            [main](const QString &hours, const QString &minutes, const QString &seconds) {
+                main->lisTime1->setText(hours);
+                main->lisTime2->setText(minutes);
+                main->lisTime3->setText(seconds);
+            });
+    // The stop routine ends a live recording as a click on picRec2 does.
+    connect(&m_playback, &Playback::liveRecordingStopRequested, main, &TForm_main::recordStopClicked);
+
+    // The directory's commands.
+    m_directory.setTranslator(lookup);
+    m_directory.setStationList(&m_stationList);
+    connect(main->Location2, &QAction::triggered, &m_directory, &DirectoryIntegration::openLocation);
+    connect(main, &TForm_main::showLocationClicked, &m_directory, &DirectoryIntegration::openLocation);
+    connect(main->Genre2, &QAction::triggered, &m_directory, &DirectoryIntegration::openGenre);
+    connect(main, &TForm_main::showGenreClicked, &m_directory, &DirectoryIntegration::openGenre);
+    connect(main->MyVexa2, &QAction::triggered, &m_directory, &DirectoryIntegration::myVexa);
+    connect(main->AddtomyVexa2, &QAction::triggered, &m_directory, &DirectoryIntegration::addToMyVexa);
+    connect(main->Visitstationwebsite2, &QAction::triggered, &m_directory,
+            &DirectoryIntegration::visitStationWebsite);
+    connect(&m_directory, &DirectoryIntegration::visitWebsiteEnabledChanged, main->Visitstationwebsite2,
+            &QAction::setEnabled);
+    connect(main->Stationupdate1, &QAction::triggered, &m_directory, &DirectoryIntegration::stationUpdate);
+    connect(main->Contactus2, &QAction::triggered, &m_directory, &DirectoryIntegration::contactUs);
+    connect(main->LinktoVexa1, &QAction::triggered, &m_directory, &DirectoryIntegration::linkToVexa);
+    connect(main, &TForm_main::directoryLinkClicked, &m_directory, &DirectoryIntegration::linkToVexa);
+    connect(&m_directory, &DirectoryIntegration::memoryPicturesResetRequested, main,
+            &TForm_main::resetMemoryPictures);
+    connect(&m_directory, &DirectoryIntegration::stationUpdateRequested, m_radioUpdate.get(),
+            &TForm_radioUpdate::openPage);
+    connect(&m_directory, &DirectoryIntegration::webPageRequested, m_myvexa.get(), &TForm_myvexa::openPage);
+
+    // The station list window: docked beside the main window; a pick in
+    // listen mode loads the station page into the main window.
+    m_location->setAnchor(main);
+    m_location->setTranslator(lookup);
+    connect(&m_stationList, &StationList::stationPicked, &m_directory, &DirectoryIntegration::loadStationPage);
+
+    m_about->setTranslator(lookup);
+    connect(main->AboutVexaRadioPlayer2, &QAction::triggered, m_about.get(), [this] { m_about->exec(); });
 }
 
 void Application::start()

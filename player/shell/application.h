@@ -5,9 +5,13 @@
 
 #include <memory>
 
+#include "directory/directory_integration.h"
+#include "directory/station_list.h"
+#include "platform/external_browser.h"
 #include "platform/platform_parts.h"
 #include "shell/main_shell.h"
 #include "shell/main_state.h"
+#include "shell/playback.h"
 #include "store/store.h"
 
 class TAboutBox;
@@ -41,6 +45,9 @@ public:
     MainState &state() { return m_state; }
     Store &store() { return m_store; }
     MainShell &shell() { return m_shell; }
+    Playback &playback() { return m_playback; }
+    DirectoryIntegration &directory() { return m_directory; }
+    StationList &stationList() { return m_stationList; }
 
     TForm_main *mainWindow() const { return m_main.get(); }
     TForm_record *scheduleWindow() const { return m_record.get(); }
@@ -61,12 +68,19 @@ Q_SIGNALS:
 private:
     void createWindows();
     void connectWindows();
+    void connectListening();
 
     PlatformParts m_platform;
     QString m_programDir;
     Store m_store;
     MainState m_state;
     MainShell m_shell;
+    // Listening: playback, the station list's logic and the directory.
+    NetworkReportSender m_reportSender;
+    std::unique_ptr<ExternalBrowser> m_noExternalBrowser;
+    Playback m_playback;
+    StationList m_stationList;
+    DirectoryIntegration m_directory;
 
     std::unique_ptr<TForm_main> m_main;
     std::unique_ptr<TForm_record> m_record;

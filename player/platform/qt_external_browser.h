@@ -1,0 +1,10 @@
+#pragma once
+
+#include "platform/external_browser.h"
+
+// QDesktopServices: the address opens in the user's default browser.
+class QtExternalBrowser final : public ExternalBrowser
+{
+public:
+    void open(const QString &url) override;
+};

@@ -1,0 +1,278 @@
+#include "directory_server.h"
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+
+#include <sys/stat.h>
+
+#include <httplib.h>
+
+#include "pages.h"
+
+namespace stationdir {
+
+namespace {
+
+constexpr const char kHtml[] = "text/html; charset=utf-8";
+// Listeners hold a worker for as long as they listen; pages must still be
+// answered while a few streams run.
+constexpr std::size_t kWorkerThreads = 32;
+constexpr std::size_t kStreamChunk = 4096;
+
+std::time_t modificationTime(const std::string &path)
+{
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
+}
+
+std::string lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+// "/ap/x.asp" after a base address ending in "/" arrives as "//ap/x.asp";
+// repeated slashes are read as one, as web servers commonly do.
+std::string collapseSlashes(const std::string &path)
+{
+    std::string out;
+    for (char c : path)
+        if (c != '/' || out.empty() || out.back() != '/')
+            out += c;
+    return out;
+}
+
+std::map<std::string, std::string> updateValues(const httplib::Request &req)
+{
+    std::map<std::string, std::string> values;
+    for (const char *key : {"station", "location", "genre", "radiourl", "website"})
+        if (req.has_param(key))
+            values[key] = req.get_param_value(key);
+    return values;
+}
+
+}  // namespace
+
+DirectoryServer::DirectoryServer(DirectoryOptions options)
+    : options_(std::move(options)), hitLog_(options_.hitLogPath), tones_(options_.cacheDir, options_.ffmpeg)
+{
+}
+
+DirectoryServer::~DirectoryServer()
+{
+    stop();
+}
+
+std::shared_ptr<const std::vector<Station>> DirectoryServer::stations()
+{
+    // The list file is editable: a changed file is read again on the next
+    // request. A file that cannot be read keeps the list held.
+    std::lock_guard<std::mutex> lock(stationsMutex_);
+    const std::time_t mtime = modificationTime(options_.stationsPath);
+    if (!stations_ || mtime != stationsMtime_) {
+        if (auto loaded = loadStationList(options_.stationsPath)) {
+            stations_ = std::make_shared<const std::vector<Station>>(std::move(loaded->stations));
+            warnings_ = std::move(loaded->errors);
+            stationsMtime_ = mtime;
+        }
+    }
+    return stations_;
+}
+
+std::size_t DirectoryServer::stationCount()
+{
+    auto list = stations();
+    return list ? list->size() : 0;
+}
+
+bool DirectoryServer::start(std::string *error)
+{
+    if (!stations()) {
+        *error = "cannot read the station list " + options_.stationsPath;
+        return false;
+    }
+    server_ = std::make_unique<httplib::Server>();
+    server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+    auto handler = [this](const httplib::Request &req, httplib::Response &res) { handle(req, res); };
+    server_->Get(".*", handler);
+    server_->Post(".*", handler);
+    if (options_.port == 0) {
+        port_ = server_->bind_to_any_port(options_.host);
+    } else {
+        port_ = server_->bind_to_port(options_.host, options_.port) ? options_.port : -1;
+    }
+    if (port_ <= 0) {
+        *error = "cannot listen on " + options_.host + ":" + std::to_string(options_.port);
+        server_.reset();
+        return false;
+    }
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
+    return true;
+}
+
+void DirectoryServer::stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(stopMutex_);
+        stopping_ = true;
+    }
+    stopCv_.notify_all();
+    if (server_)
+        server_->stop();
+    if (thread_.joinable())
+        thread_.join();
+    server_.reset();
+}
+
+std::string DirectoryServer::selfBase(const httplib::Request &req) const
+{
+    // Absolute addresses in pages (stream, station web site) use the host
+    // the client asked for, so they work under any loopback name. A Host
+    // line with anything but host-name characters is not trusted.
+    const std::string host = req.get_header_value("Host");
+    const bool ok = !host.empty() && host.size() <= 255
+        && std::all_of(host.begin(), host.end(), [](unsigned char c) {
+               return std::isalnum(c) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+           });
+    return "http://" + (ok ? host : options_.host + ":" + std::to_string(port_)) + "/";
+}
+
+void DirectoryServer::handle(const httplib::Request &req, httplib::Response &res)
+{
+    const auto list = stations();
+    const std::vector<Station> &all = *list;
+    const std::string base = selfBase(req);
+    const std::string path = lower(collapseSlashes(req.path));
+    const bool post = req.method == "POST";
+    auto html = [&res](std::string body, int status = 200) {
+        res.status = status;
+        res.set_content(std::move(body), kHtml);
+    };
+
+    // "/<prefix>/<page>.asp": prefix picks the language.
+    std::string prefix, leaf;
+    if (path.size() > 1) {
+        auto slash = path.find('/', 1);
+        if (slash != std::string::npos && path.find('/', slash + 1) == std::string::npos) {
+            prefix = path.substr(1, slash - 1);
+            leaf = path.substr(slash + 1);
+        }
+    }
+    Lang lang = Lang::English;
+    const bool isListPrefix = prefix == "ap" || prefix == "apbig5" || prefix == "apgb";
+    const bool isSitePrefix = prefix == "english" || prefix == "big5" || prefix == "gb";
+    if (isListPrefix || isSitePrefix)
+        langFromPrefix(prefix, &lang);
+
+    if (path == "/" || path == "/index.html") {
+        html(homePage(all));
+    } else if (isListPrefix && (leaf == "location.asp" || leaf == "genre.asp")) {
+        ListView view;
+        view.kind = leaf == "location.asp" ? ListKind::Location : ListKind::Genre;
+        view.selected = req.get_param_value("sel");
+        view.pickedId = req.get_param_value("pick");
+        html(listPage(lang, all, view, base));
+    } else if (isListPrefix && leaf == "lisradio.asp") {
+        const Station *s = findStation(all, req.get_param_value("radioid"));
+        html(stationPage(s, base), s ? 200 : 404);
+    } else if (isListPrefix && leaf == "radioupdate.asp") {
+        html(post ? stationUpdateDonePage(lang, updateValues(req)) : stationUpdatePage(lang, updateValues(req)));
+    } else if (isSitePrefix && leaf == "main1.asp") {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        html(myVexaPage(lang, all, favourites_));
+    } else if (isSitePrefix && leaf == "addmyfav.asp") {
+        const Station *s = findStation(all, req.get_param_value("radioid"));
+        bool added = false;
+        if (s) {
+            std::lock_guard<std::mutex> lock(stateMutex_);
+            if (std::find(favourites_.begin(), favourites_.end(), s->id) == favourites_.end()) {
+                favourites_.push_back(s->id);
+                added = true;
+            }
+        }
+        html(addFavouritePage(lang, s, added), s ? 200 : 404);
+    } else if (isSitePrefix && leaf == "contact1.asp") {
+        html(contactPage(lang));
+    } else if (isSitePrefix && leaf == "indexap.asp") {
+        html(indexPage(lang));
+    } else if (path == "/ap/memberlogon.asp") {
+        std::lock_guard<std::mutex> lock(stateMutex_);
+        if (post && !req.get_param_value("user").empty())
+            memberName_ = req.get_param_value("user").substr(0, 64);
+        html(memberLogonPage(memberName_, post && !memberName_.empty()));
+    } else if (path == "/cgi-bin/hlog" || path == "/hitlog") {
+        const auto q = req.target.find('?');
+        const std::string query = q == std::string::npos ? std::string() : req.target.substr(q + 1);
+        if (query.empty()) {
+            html(hitLogPage(hitLog_.read(), all));
+        } else if (auto report = parseHitQuery(query)) {
+            report->received = static_cast<std::int64_t>(std::time(nullptr));
+            report->peer = req.remote_addr;
+            const bool ok = hitLog_.append(*report);
+            res.status = ok ? 200 : 500;
+            res.set_content(ok ? "OK\n" : "ERROR\n", "text/plain");
+        } else {
+            res.status = 400;
+            res.set_content("BAD REPORT\n", "text/plain");
+        }
+    } else if (prefix == "stream" && leaf.size() > 4 && leaf.compare(leaf.size() - 4, 4, ".mp3") == 0) {
+        const Station *s = findStation(all, leaf.substr(0, leaf.size() - 4));
+        if (s && s->toneHz() > 0)
+            serveStream(*s, res);
+        else
+            html(notFoundPage(req.path), 404);
+    } else if (path.rfind("/stations/", 0) == 0) {
+        std::string id = path.substr(10);
+        if (!id.empty() && id.back() == '/')
+            id.pop_back();
+        const Station *s = findStation(all, id);
+        if (s)
+            html(stationHomePage(*s));
+        else
+            html(notFoundPage(req.path), 404);
+    } else {
+        html(notFoundPage(req.path), 404);
+    }
+}
+
+void DirectoryServer::serveStream(const Station &station, httplib::Response &res)
+{
+    auto bytes = tones_.mp3(station.toneHz());
+    if (!bytes) {
+        res.status = 503;
+        res.set_content("stream not available (ffmpeg failed)\n", "text/plain");
+        return;
+    }
+    struct Listener {
+        std::shared_ptr<const std::string> data;
+        Pacer pacer;
+        std::size_t sent = 0;
+    };
+    const auto burst = static_cast<std::size_t>(options_.streamBurstSeconds * kToneBytesPerSecond);
+    auto listener = std::make_shared<Listener>(
+        Listener{bytes, Pacer(kToneBytesPerSecond, burst, Pacer::Clock::now()), 0});
+    res.set_header("Cache-Control", "no-cache");
+    res.set_header("Connection", "close");
+    res.set_header("icy-br", "128");
+    // No length: the body runs until the listener goes away, like a radio
+    // server's, and the connection closes after it.
+    res.set_content_provider("audio/mpeg", [this, listener](std::size_t, httplib::DataSink &sink) {
+        const std::string &data = *listener->data;
+        {
+            std::unique_lock<std::mutex> lock(stopMutex_);
+            const auto due = listener->pacer.dueTime(listener->sent, kStreamChunk);
+            stopCv_.wait_until(lock, due, [this] { return stopping_.load(); });
+        }
+        if (stopping_ || !sink.is_writable())
+            return false;
+        const std::size_t pos = listener->sent % data.size();
+        const std::size_t n = std::min(kStreamChunk, data.size() - pos);
+        if (!sink.write(data.data() + pos, n))
+            return false;
+        listener->sent += n;
+        return true;
+    });
+}
+
+}  // namespace stationdir
