@@ -1,10 +1,42 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the program.
+# Installs what is missing, builds, starts the bundled station directory on
+# loopback and the player on it. Without a display, the player runs on a
+# private virtual display (Xvfb) and the script says how to look at it.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 . scripts/env.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
-# Until the player exists: record a few seconds of a loopback demo stream.
-scripts/demo-record.sh build
+
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+}
+trap cleanup EXIT INT TERM
+
+dir_pid=$(scripts/run-directory.sh build)
+pids+=("$dir_pid")
+echo "Station directory running (pid $dir_pid, log build/station-directory.log)."
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  # A virtual display of our own, plus a notification area for the tray icon.
+  n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  pids+=("$!")
+  for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  display_no=$n
+  export DISPLAY=":${display_no}"
+  trayer --edge top --align right --widthtype pixel --width 100 --heighttype pixel --height 24 >/dev/null 2>&1 &
+  pids+=("$!")
+  cat <<TEXT
+No display was set: the player runs on the virtual display $DISPLAY.
+  Screenshot:  DISPLAY=$DISPLAY import -window root shot.png
+  Drive it:    DISPLAY=$DISPLAY xdotool ...
+Stop with Ctrl+C.
+TEXT
+fi
+
+echo "Starting the player (build/bin/radioplayer)."
+build/bin/radioplayer || true
