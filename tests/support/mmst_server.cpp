@@ -99,6 +99,9 @@ Script mmstScript(const AsfMedia& media, const std::string& header, MmstPlan pla
             out += mmsPacket(m->packets[i], static_cast<uint32_t>(i), 0x00);
         }
         if (!io.send(out, 20000)) return false;
+        // Before closing, give the client the time to answer every ping
+        // (48 bytes each), so that the recording shows its answers.
+        if (pings) io.readAtLeast(at + 48 * pings, 5000);
         if (!plan.keepStreaming) return true;
         for (size_t i = 0; !io.stopping() && !io.peerClosed(); ++i) {
             size_t k = i % m->packets.size();
