@@ -6,4 +6,5 @@ scripts/install-deps.sh
 . scripts/env.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
-echo "Built. (The player and demo recording come with later changes.)"
+# Until the player exists: record a few seconds of a loopback demo stream.
+scripts/demo-record.sh build

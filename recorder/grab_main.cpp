@@ -11,6 +11,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -34,6 +35,8 @@ namespace {
 char g_source[512];
 char g_outputName[256];
 char g_duration[12];
+
+constexpr std::chrono::milliseconds kStopRepeat(50);
 
 std::mutex g_mutex;
 std::condition_variable g_wake;
@@ -100,12 +103,21 @@ int main(int argc, char** argv) {
         std::unique_lock<std::mutex> lock(g_mutex);
         g_wake.wait_for(lock, duration, [] { return g_terminated; });
     }
-    StopRecord();
     {
         // The full settle time, as callers expect; after a termination
-        // signal only until the capture has closed its file.
+        // signal only until the capture has closed its file. The stop is
+        // repeated until netgrab() has returned: a stop that comes before
+        // netgrab() has started belongs, for the library, to an earlier
+        // capture and would be lost.
+        const auto deadline = std::chrono::steady_clock::now() + settle;
         std::unique_lock<std::mutex> lock(g_mutex);
-        g_wake.wait_for(lock, settle, [] { return g_terminated && g_captureReturned; });
+        for (;;) {
+            if (!g_captureReturned) StopRecord();
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= deadline) break;
+            const auto slice = std::min<std::chrono::steady_clock::duration>(deadline - now, kStopRepeat);
+            if (g_wake.wait_for(lock, slice, [] { return g_terminated && g_captureReturned; })) break;
+        }
     }
     std::printf("record : %d bytes\n", GetRecBytes());
     std::fflush(stdout);

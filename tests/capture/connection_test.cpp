@@ -1,0 +1,182 @@
+// Host resolution and the connection primitives.
+#include "connection.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "capture_state.h"
+#include "scripted_server.h"
+#include "test_util.h"
+
+using namespace netgrab;
+using namespace testsupport;
+
+namespace {
+
+uint32_t ip(int a, int b, int c, int d) {
+    uint32_t v;
+    unsigned char* p = reinterpret_cast<unsigned char*>(&v);
+    p[0] = static_cast<unsigned char>(a);
+    p[1] = static_cast<unsigned char>(b);
+    p[2] = static_cast<unsigned char>(c);
+    p[3] = static_cast<unsigned char>(d);
+    return v;
+}
+
+// Stands in for the platform resolver, so no test asks a name server.
+std::string g_lastLookup;
+int fakeLookup(const char* name, uint32_t* address) {
+    g_lastLookup = name;
+    if (std::strcmp(name, "streamhost") == 0 || std::strcmp(name, "123-abc") == 0) {
+        *address = ip(127, 0, 0, 9);
+        return 1;
+    }
+    return 0;
+}
+
+struct ResolveCase {
+    const char* name;
+    const char* host;
+    uint32_t expected;
+    bool looksUp;
+};
+
+class ResolveHost : public ::testing::TestWithParam<ResolveCase> {
+protected:
+    void SetUp() override {
+        setNameLookup(fakeLookup);
+        g_lastLookup.clear();
+    }
+    void TearDown() override { setNameLookup(nullptr); }
+};
+
+TEST_P(ResolveHost, FollowsTheTwoRules) {
+    const ResolveCase& c = GetParam();
+    EXPECT_EQ(resolveHost(c.host), c.expected);
+    EXPECT_EQ(!g_lastLookup.empty(), c.looksUp);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ResolveHost,
+    ::testing::Values(
+        ResolveCase{"dotted", "192.168.10.20", ip(192, 168, 10, 20), false},
+        ResolveCase{"dotted_with_port", "127.0.0.1:8000", ip(127, 0, 0, 1), false},
+        ResolveCase{"dotted_low_eight_bits", "256.257.1.2", ip(0, 1, 1, 2), false},
+        ResolveCase{"name", "streamhost", ip(127, 0, 0, 9), true},
+        ResolveCase{"name_with_digits_and_dash", "123-abc", ip(127, 0, 0, 9), true},
+        ResolveCase{"unknown_name_is_all_ones", "nowhere.invalid", 0xFFFFFFFFu, true},
+        ResolveCase{"name_with_port_fails_lookup", "streamhost:80", 0xFFFFFFFFu, true},
+        ResolveCase{"three_numbers_no_address", "10.1.2", 0u, false},
+        ResolveCase{"no_dots_no_address", "12345", 0u, false},
+        ResolveCase{"short_text_no_address", "1.2", 0u, false},
+        ResolveCase{"empty_no_address", "", 0u, false},
+        ResolveCase{"odd_first_characters_no_address", "a b.example", 0u, false},
+        ResolveCase{"slash_in_first_four_no_address", "ab/cd", 0u, false}),
+    [](const ::testing::TestParamInfo<ResolveCase>& info) { return std::string(info.param.name); });
+
+TEST(ResolveHostNull, MissingTextIsNoAddress) { EXPECT_EQ(resolveHost(nullptr), 0u); }
+
+class ConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override { testutil::useFastTuning(); }
+    void TearDown() override {
+        closeConnection(currentConnection());
+        setNameLookup(nullptr);
+    }
+};
+
+TEST_F(ConnectionTest, FailedLookupReportsAllOnesWithoutConnecting) {
+    setNameLookup(fakeLookup);
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(openConnection("nowhere.invalid", 8000), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "connect to  255.255.255.255:8000  fail -- 00000071\n");
+}
+
+TEST_F(ConnectionTest, UnusableHostIsSilentAndConnectsNowhere) {
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(openConnection("1.2", 80), 0);
+    EXPECT_EQ(openConnection("", 80), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(currentConnection(), 0);
+}
+
+TEST_F(ConnectionTest, OpensNonBlockingAndKnowsItsLocalName) {
+    ScriptedServer server({{readUntil("ping"), send("pong"), stall()}});
+    Connection c = openConnection("127.0.0.1", server.port());
+    ASSERT_GT(c, 0);
+    EXPECT_EQ(currentConnection(), c);
+    EXPECT_NE(fcntl(c, F_GETFL) & O_NONBLOCK, 0);
+    EXPECT_EQ(localAddress(c), ip(127, 0, 0, 1));
+    EXPECT_NE(localPort(c), 0);
+    EXPECT_EQ(sendAll(c, "ping", 4), 4);
+    char buf[16];
+    ASSERT_EQ(receiveSome(c, buf, sizeof buf), 4);
+    EXPECT_EQ(std::string(buf, 4), "pong");
+    EXPECT_EQ(receiveSome(c, buf, 0), IO_FAILED);  // no room: nothing to read into
+}
+
+TEST_F(ConnectionTest, ReceiveGivesUpAfterThePollCount) {
+    ScriptedServer server({{stall()}});
+    state().tuning.receivePollMs = 10;
+    state().tuning.receivePollCount = 15;
+    Connection c = openConnection("127.0.0.1", server.port());
+    ASSERT_GT(c, 0);
+    char buf[16];
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(receiveSome(c, buf, sizeof buf), IO_FAILED);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(ms, 140);
+    EXPECT_LT(ms, 1000);
+}
+
+TEST_F(ConnectionTest, ReceiveReportsAPeerThatClosed) {
+    ScriptedServer server({{send("last"), closeNow()}});
+    Connection c = openConnection("127.0.0.1", server.port());
+    ASSERT_GT(c, 0);
+    char buf[16];
+    EXPECT_EQ(receiveSome(c, buf, sizeof buf), 4);
+    EXPECT_EQ(receiveSome(c, buf, sizeof buf), IO_FAILED);
+}
+
+TEST_F(ConnectionTest, SendWaitsForASlowReaderAndSendsEverything) {
+    const std::string big(4 * 1024 * 1024, 's');
+    ScriptedServer server({{delay(100), call([&](ConnectionIo& io) { return io.readAtLeast(big.size(), 5000); })}});
+    Connection c = openConnection("127.0.0.1", server.port());
+    ASSERT_GT(c, 0);
+    EXPECT_EQ(sendAll(c, big.data(), static_cast<int>(big.size())), static_cast<int>(big.size()));
+    EXPECT_TRUE(server.waitForClosed(0, 5000));
+    EXPECT_EQ(server.received(0).size(), big.size());
+}
+
+TEST_F(ConnectionTest, ClosingTheCurrentConnectionLeavesNone) {
+    ScriptedServer server({{stall()}});
+    Connection c = openConnection("127.0.0.1", server.port());
+    ASSERT_GT(c, 0);
+    closeConnection(c);
+    EXPECT_EQ(currentConnection(), 0);
+    char buf[4];
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(sendAll(c, "x", 1), IO_FAILED);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(receiveSome(c, buf, sizeof buf), IO_FAILED);
+}
+
+TEST_F(ConnectionTest, NeverHandsOutDescriptorZero) {
+    ScriptedServer server({{stall()}});
+    int savedStdin = dup(0);
+    ASSERT_GE(savedStdin, 0);
+    close(0);
+    Connection c = openConnection("127.0.0.1", server.port());
+    EXPECT_GT(c, 0);
+    closeConnection(c);
+    dup2(savedStdin, 0);
+    close(savedStdin);
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+// The output file: created when missing, appended to when it exists.
+#include "output_file.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "capture_state.h"
+#include "netgrab.h"
+#include "text_rules.h"
+#include "trace.h"
+
+using namespace netgrab;
+
+namespace {
+
+class OutputFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/netgrab-output-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        base_ = dir_ + "/rec";
+        copyText(state().outputBase, sizeof state().outputBase, base_.c_str());
+        copyText(state().requestedAddress, sizeof state().requestedAddress, "http://127.0.0.1/live");
+        state().lastError = 0;
+        setTraceSink([this](const std::string& t) { traces_.push_back(t); });
+    }
+    void TearDown() override {
+        closeOutput();
+        setTraceSink({});
+        std::remove((base_ + ".wma").c_str());
+        std::remove((base_ + ".mp3").c_str());
+        rmdir(dir_.c_str());
+    }
+    void writeFile(const std::string& name, const std::string& bytes) {
+        std::ofstream(name, std::ios::binary) << bytes;
+    }
+    std::string readFile(const std::string& name) {
+        std::ifstream in(name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string dir_, base_;
+    std::vector<std::string> traces_;
+};
+
+TEST_F(OutputFileTest, MissingFileIsCreated) {
+    state().appendMode = 1;
+    ASSERT_EQ(openOutput(".wma"), 1);
+    EXPECT_EQ(state().appendMode, 0);
+    EXPECT_TRUE(writeOutput("ASF", 3));
+    closeOutput();
+    EXPECT_EQ(readFile(base_ + ".wma"), "ASF");
+    ASSERT_EQ(traces_.size(), 1u);
+    EXPECT_EQ(traces_[0], "http://127.0.0.1/live append file!! [" + base_ + ".wma] new file\n");
+}
+
+TEST_F(OutputFileTest, EmptyFileIsNotAnAppend) {
+    writeFile(base_ + ".mp3", "");
+    state().appendMode = 1;
+    ASSERT_EQ(openOutput(".mp3"), 1);
+    EXPECT_EQ(state().appendMode, 0);
+}
+
+TEST_F(OutputFileTest, FileWithDataIsAppendedTo) {
+    writeFile(base_ + ".mp3", "0123456789");
+    ASSERT_EQ(openOutput(".mp3"), 1);
+    EXPECT_EQ(state().appendMode, 1);
+    EXPECT_TRUE(writeOutput("abc", 3));
+    // A second attempt opens the same file and appends again.
+    ASSERT_EQ(openOutput(".mp3"), 1);
+    EXPECT_TRUE(writeOutput("def", 3));
+    closeOutput();
+    EXPECT_EQ(readFile(base_ + ".mp3"), "0123456789abcdef");
+    ASSERT_EQ(traces_.size(), 2u);
+    EXPECT_EQ(traces_[0], "http://127.0.0.1/live append file!! [" + base_ + ".mp3]   10  seek = 0");
+    EXPECT_EQ(traces_[1], "http://127.0.0.1/live append file!! [" + base_ + ".mp3]   13  seek = 0");
+}
+
+TEST_F(OutputFileTest, UnopenableFileSetsTheErrorCode) {
+    copyText(state().outputBase, sizeof state().outputBase, (dir_ + "/missing-dir/rec").c_str());
+    EXPECT_EQ(openOutput(".wma"), 0);
+    EXPECT_EQ(state().lastError, NG_ERR_FILE_OPEN);
+    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_FALSE(writeOutput("x", 1));
+}
+
+TEST_F(OutputFileTest, CloseTwiceIsHarmless) {
+    ASSERT_EQ(openOutput(".wma"), 1);
+    closeOutput();
+    closeOutput();
+    EXPECT_EQ(state().outputFile, nullptr);
+}
+
+}  // namespace
