@@ -1,42 +1,312 @@
-// Stand-in classification by scheme until playlists and pages are handled.
+// Source address classification and playlist resolution: what kind of
+// source an address names (scheme, playlist extension, portal host, or a
+// directory page whose stream markers name the stream), and the ASX, M3U
+// and PLS playlists that lead to a stream.
+//
+// Playlist formats: ASX/WAX ("Windows Media Metafile Elements Reference":
+// ENTRY and REF HREF elements), M3U (one address per line, '#' starts a
+// comment or directive), PLS (INI-style, "File1=" holds the first address).
 #include "classify.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "capture_state.h"
+#include "http_audio.h"
+#include "http_request.h"
+#include "http_text.h"
+#include "http_wire.h"
+#include "netgrab.h"
 #include "text_rules.h"
+#include "trace.h"
 
 namespace netgrab {
 
+namespace {
+
+constexpr int kAddressCopySize = 512;
+constexpr int kQuotedValueSize = 384;
+constexpr int kM3uEntrySize = 512;
+
+bool startsWith(const char* text, const char* prefix) {
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// True when the first occurrence of suffix in text ends the text.
+bool firstOccurrenceEnds(const char* text, const char* suffix) {
+    const char* at = std::strstr(text, suffix);
+    return at && at[std::strlen(suffix)] == '\0';
+}
+
+// Playlist entries name their port or mean the HTTP default; the port of
+// the playlist's own address says nothing about the stream's.
+void defaultPortForEntry(const char* hostPath) {
+    const char* slash = std::strchr(hostPath, '/');
+    const char* colon = std::strchr(hostPath, ':');
+    if (!colon || (slash && slash < colon)) state().serverPort = 80;
+}
+
+// Fetches a directory page and reads its stream markers.
+int classifyPage(const char* copy) {
+    CaptureState& s = state();
+    s.requestPort = s.serverPort;
+    std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
+    const char* hostPath = startsWith(copy, wire::kHttpScheme) ? copy + 7 : copy;
+    const int count = httpFetch(s.receiveBuffer, hostPath);
+    if (count < 1) return 0;
+    s.receiveBuffer[count] = '\0';
+    std::printf("DecodeServerURL : %s\n", s.receiveBuffer);
+    return readPageMarkers(s.receiveBuffer);
+}
+
+bool isRedirect(const char* upperStatus) {
+    return std::strstr(upperStatus, wire::kRedirect10_302) ||
+           std::strstr(upperStatus, wire::kRedirect11_302) ||
+           std::strstr(upperStatus, wire::kRedirect11_301) ||
+           std::strstr(upperStatus, wire::kRedirect10_301);
+}
+
+bool isAdvertisement(const char* upperReference) {
+    return std::strstr(upperReference, ".WMA") || std::strstr(upperReference, ".WAV") ||
+           std::strstr(upperReference, ".GIF") || std::strstr(upperReference, ".MP3");
+}
+
+}  // namespace
+
 int classifySource(const char* address) {
     CaptureState& s = state();
-    char copy[512];
+    char copy[kAddressCopySize];
     copyText(copy, sizeof copy, address);
     s.serverPort = kNoPort;
     extractPort(copy);
-    if (std::strncmp(copy, "mms://", 6) == 0) {
+
+    if (startsWith(copy, wire::kMmsScheme)) {
         copyText(s.workingAddress, sizeof s.workingAddress, copy + 6);
         s.sourceKind = SOURCE_MMS;
         if (s.serverPort == kNoPort) s.serverPort = 1755;
         return 1;
     }
     if (s.serverPort == kNoPort) s.serverPort = 80;
-    if (std::strncmp(copy, "http://", 7) == 0) {
-        copyText(s.workingAddress, sizeof s.workingAddress, copy + 7);
-        s.sourceKind = SOURCE_HTTP;
-        return 1;
+
+    if (startsWith(copy, wire::kHttpScheme)) {
+        const char* rest = copy + 7;
+        // Extension tests are case-sensitive, as directory addresses are
+        // written in lower case; "Live.ASX" is a stream address.
+        if (std::strstr(copy, ".asx") || std::strstr(copy, ".wax")) {
+            copyText(s.workingAddress, sizeof s.workingAddress, rest);
+            return resolveAsx();
+        }
+        if (firstOccurrenceEnds(copy, ".m3u")) {
+            copyText(s.workingAddress, sizeof s.workingAddress, rest);
+            s.sourceKind = SOURCE_M3U;
+            return 1;
+        }
+        if (firstOccurrenceEnds(copy, ".pls")) {
+            copyText(s.workingAddress, sizeof s.workingAddress, rest);
+            s.sourceKind = SOURCE_PLS;
+            return 1;
+        }
+        const char* portal = s.config.portalHost;
+        if (portal && *portal && std::strstr(copy, portal)) {
+            copyText(s.workingAddress, sizeof s.workingAddress, rest);
+            s.sourceKind = SOURCE_PORTAL;
+            return 1;
+        }
+        if (!std::strstr(copy, ".html")) {
+            copyText(s.workingAddress, sizeof s.workingAddress, rest);
+            s.sourceKind = SOURCE_HTTP;
+            return 1;
+        }
+        return classifyPage(copy);
     }
-    if (std::strncmp(copy, "file://", 7) == 0) {
+    if (startsWith(copy, wire::kFileScheme)) {
         copyText(s.workingAddress, sizeof s.workingAddress, copy + 7);
         s.sourceKind = SOURCE_FILE;
         return 1;
     }
+    // Any other text (capital or unknown scheme, no scheme) names a page.
+    return classifyPage(copy);
+}
+
+int readPageMarkers(const char* answer) {
+    CaptureState& s = state();
+    if (const char* mms = std::strstr(answer, wire::kMarkerMms)) {
+        copyValue(s.workingAddress, sizeof s.workingAddress,
+                  skipBlanks(mms + std::strlen(wire::kMarkerMms)));
+        s.pageCookie[0] = '\0';
+        if (const char* cookie = std::strstr(answer, wire::kMarkerCookie)) {
+            copyLineValue(s.pageCookie, sizeof s.pageCookie,
+                          cookie + std::strlen(wire::kMarkerCookie));
+        }
+        s.sourceKind = SOURCE_PORTAL;
+        return 1;
+    }
+    if (const char* http = std::strstr(answer, wire::kMarkerHttp)) {
+        copyValue(s.workingAddress, sizeof s.workingAddress,
+                  skipBlanks(http + std::strlen(wire::kMarkerHttp)));
+        extractPort(s.workingAddress);
+        s.sourceKind = SOURCE_HTTP;
+        return 1;
+    }
+    if (const char* asx = std::strstr(answer, wire::kMarkerAsx)) {
+        copyValue(s.workingAddress, sizeof s.workingAddress,
+                  skipBlanks(asx + std::strlen(wire::kMarkerAsx)));
+        // A playlist address written with "http://" may name its port.
+        extractPort(s.workingAddress);
+        return resolveAsx();
+    }
     return 0;
 }
 
-int resolveAsx() { return 0; }
-void resolveM3u(const char*) {}
-void resolvePls(const char*) {}
+int resolveAsx() {
+    CaptureState& s = state();
+    for (int hop = 0;; ++hop) {
+        s.requestPort = s.serverPort;
+        std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
+        const char* hostPath = startsWithNoCase(s.workingAddress, wire::kHttpScheme)
+                                   ? s.workingAddress + 7
+                                   : s.workingAddress;
+        const int count = httpFetch(s.receiveBuffer, hostPath);
+        if (count < 1) return 0;
+        s.receiveBuffer[count] = '\0';
+
+        upperCopy(s.workBuffer, sizeof s.workBuffer, s.receiveBuffer);
+        const char* status = statusLine(s.workBuffer, -1);
+        std::printf("CheckASX return : %s\n", status);
+        const char* location = isRedirect(status) ? findLocationValue(s.receiveBuffer) : nullptr;
+        if (!location) {  // not a redirect, or one without a target: a playlist
+            char target[kQuotedValueSize];
+            if (!asxTarget(s.receiveBuffer, target, sizeof target)) return 0;
+            return applyAsxTarget(target);
+        }
+        // Two playlists that name each other would otherwise be fetched
+        // forever; a stop ends the chain at once.
+        if (s.stopRequested) {
+            s.lastError = NG_ERR_STOPPED;
+            return 0;
+        }
+        if (hop + 1 >= wire::kMaxRedirects) {
+            traceFormat("asx: more than %d redirects, giving up", wire::kMaxRedirects);
+            return 0;
+        }
+        copyValue(s.workingAddress, sizeof s.workingAddress, location);
+        s.serverPort = 80;
+        extractPort(s.workingAddress);
+    }
+}
+
+int asxTarget(const char* answer, char* target, size_t cap) {
+    CaptureState& s = state();
+    upperCopy(s.workBuffer, sizeof s.workBuffer, answer);
+    const char* upper = s.workBuffer;  // same length as answer: positions carry over
+
+    const char* scan = upper;
+    while (const char* entry = std::strstr(scan, wire::kAsxEntry)) {
+        const char* ref = std::strstr(entry, wire::kAsxRefHref);
+        if (!ref) return 0;
+        char value[kQuotedValueSize];
+        if (!quotedValue(ref, value)) return 0;
+        if (isAdvertisement(value)) {
+            scan = entry + 6;
+            continue;
+        }
+        quotedValue(answer + (ref - upper), value);
+        copyText(target, cap, value);
+        return 1;
+    }
+    const char* mms = std::strstr(scan, "MMS://");
+    if (!mms) return 0;
+    copyValue(target, cap, answer + (mms - upper), "\"");
+    return 1;
+}
+
+int applyAsxTarget(const char* target) {
+    CaptureState& s = state();
+    s.workingAddress[0] = '\0';
+    if (startsWithNoCase(target, "MMS://")) {
+        copyText(s.workingAddress, sizeof s.workingAddress, target + 6);
+        s.serverPort = 1755;
+        std::printf("MMS. stream_url = %s\n", s.workingAddress);
+        s.sourceKind = SOURCE_MMS;
+        return 1;
+    }
+    if (startsWithNoCase(target, "HTTP://")) {
+        copyText(s.workingAddress, sizeof s.workingAddress, target + 7);
+        s.serverPort = 80;
+        extractPort(s.workingAddress);  // no scheme left: a port stays in the text
+        std::printf("HTTP. stream_url = %s\n", s.workingAddress);
+        s.sourceKind = SOURCE_HTTP;
+        return 1;
+    }
+    if (startsWithNoCase(target, "RTSP://")) {
+        copyText(s.workingAddress, sizeof s.workingAddress, target + 7);
+        s.sourceKind = SOURCE_RTSP;
+        return 1;
+    }
+    // Another scheme or a relative reference: nothing to connect to.
+    traceFormat("asx: no stream in reference %s", target);
+    return 0;
+}
+
+void resolveM3u(const char* address) {
+    CaptureState& s = state();
+    s.requestPort = s.serverPort;
+    std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
+    const int count = httpFetch(s.receiveBuffer, address);
+    if (count < 1) return;
+    s.receiveBuffer[count] = '\0';
+    char entry[kM3uEntrySize];
+    if (!m3uTarget(s.receiveBuffer, entry, sizeof entry)) return;
+    defaultPortForEntry(entry);
+    captureHttpStream(entry);
+}
+
+int m3uTarget(const char* answer, char* out, size_t cap) {
+    const char* body = std::strstr(answer, "\r\n\r\n");
+    if (!body) return 0;
+    for (const char* line = body + 4; *line;) {
+        const char* end = line + std::strcspn(line, "\r\n");
+        if (*skipBlanks(line) != '#') {
+            for (const char* p = line; p < end; ++p) {
+                if (startsWithNoCase(p, wire::kHttpScheme)) {
+                    copyValue(out, cap, p + 7);
+                    return out[0] != '\0';
+                }
+            }
+        }
+        line = end + std::strspn(end, "\r\n");
+    }
+    return 0;
+}
+
+void resolvePls(const char* address) {
+    CaptureState& s = state();
+    s.requestPort = s.serverPort;
+    std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
+    const int count = httpFetch(s.receiveBuffer, address);
+    if (count < 1) return;
+    s.receiveBuffer[count] = '\0';
+    char entry[kWorkingAddressSize];
+    if (!plsTarget(s.receiveBuffer, entry, sizeof entry)) return;
+    copyText(s.workingAddress, sizeof s.workingAddress, entry);
+    defaultPortForEntry(s.workingAddress);
+    captureHttpStream(s.workingAddress);
+}
+
+int plsTarget(const char* answer, char* out, size_t cap) {
+    const char* key = findNoCase(answer, wire::kPlsFirstFile);
+    if (!key) return 0;
+    char value[kAddressCopySize];
+    copyValue(value, sizeof value, skipBlanks(key + std::strlen(wire::kPlsFirstFile)));
+    if (startsWithNoCase(value, wire::kHttpScheme)) {
+        copyText(out, cap, value + 7);
+    } else if (std::strstr(value, "://")) {
+        return 0;  // a scheme this route does not speak
+    } else {
+        copyText(out, cap, value);
+    }
+    return out[0] != '\0';
+}
 
 int quotedValue(const char* text, char out[384]) {
     const char* open = std::strchr(text, '"');
@@ -44,7 +314,7 @@ int quotedValue(const char* text, char out[384]) {
     const char* close = std::strchr(open + 1, '"');
     if (!close) return 0;
     size_t n = static_cast<size_t>(close - open - 1);
-    if (n > 383) n = 383;
+    if (n > kQuotedValueSize - 1) n = kQuotedValueSize - 1;
     std::memcpy(out, open + 1, n);
     out[n] = '\0';
     return 1;

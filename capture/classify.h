@@ -1,6 +1,8 @@
 #pragma once
 // Source address classification and playlist resolution.
 
+#include <cstddef>
+
 namespace netgrab {
 
 // Sets sourceKind and rewrites workingAddress/serverPort/pageCookie.
@@ -13,5 +15,24 @@ void resolveM3u(const char* address);
 void resolvePls(const char* address);
 // Text between the first two double quotes into out (384 bytes). 1 or 0.
 int quotedValue(const char* text, char out[384]);
+
+// The steps above that read an answer without touching the network.
+
+// The stream reference of an ASX document (received case, with its scheme)
+// into target: the first entry whose reference is not an advertisement or
+// jingle (.WMA .WAV .GIF .MP3), else the first "mms://" text after the
+// entries. 1, or 0 for a malformed document or one without a stream.
+int asxTarget(const char* answer, char* target, size_t cap);
+// Classifies an ASX stream reference by its scheme: sets workingAddress,
+// serverPort and sourceKind. 1, or 0 for a scheme that is not recorded.
+int applyAsxTarget(const char* target);
+// The first stream address after the header block of an M3U answer, without
+// its "http://" (comment lines skipped). 1, or 0.
+int m3uTarget(const char* answer, char* out, size_t cap);
+// The File1 address of a PLS answer, without its "http://". 1, or 0.
+int plsTarget(const char* answer, char* out, size_t cap);
+// Reads the stream markers of a directory page answer (the ASX marker
+// resolves its playlist). 1 when classified, 0 when no marker is present.
+int readPageMarkers(const char* answer);
 
 }  // namespace netgrab

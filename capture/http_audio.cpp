@@ -1,16 +1,313 @@
-// Stand-in until HTTP audio capture is built.
+// HTTP audio stream capture. Every source reached over HTTP starts with the
+// describe request; its answer selects the route: redirect, a further
+// address (ASX document or moved notice), AAC+ refusal, MPEG audio recorded
+// here into ".mp3", or MMS over HTTP continued by mms_http.cpp into ".wma".
+//
+// References: RFC 7230 (HTTP/1.1 message syntax), RFC 7231 section 6.4
+// (redirections), [MS-WMSP] (Windows Media HTTP streaming), ISO/IEC 11172-3
+// section 2.4.1.3 (MPEG audio frame header: 12-bit syncword, of which the
+// first 11 bits are set in every MPEG-1/2/2.5 frame).
 #include "http_audio.h"
 
 #include <cstdio>
+#include <cstring>
+
+#include "capture_state.h"
+#include "http_request.h"
+#include "http_text.h"
+#include "http_wire.h"
+#include "mms_http.h"
+#include "netgrab.h"
+#include "output_file.h"
+#include "text_rules.h"
+#include "trace.h"
 
 namespace netgrab {
 
-int captureHttpStream(const char*) {
-    std::printf("HTTP stream capture is not built yet\n");
-    return -2;
+namespace {
+
+constexpr int kCurrentAddressSize = 512;
+constexpr int kHostSize = 128;
+constexpr int kPathSize = 512;
+constexpr int kPlaylistTargetSize = 512;
+// Receive size of the MPEG copier: about a tenth of a second of 128 kbit/s.
+constexpr int kMpegReceiveSize = 1600;
+
+void closeKept(Connection& kept) {
+    if (kept > 0) closeConnection(kept);
+    kept = 0;
 }
-int describeRequest(const char*) { return -2; }
-int findPlaylistTarget(const char*, char*) { return 0; }
-void captureMpegAudio(Connection, int) {}
+
+void fillDescribeSlots(HeaderSlot* slots) {
+    copyText(slots[0], kHeaderSlotSize, wire::kAcceptLine);
+    copyText(slots[1], kHeaderSlotSize, wire::kUserAgentLine);
+    slots[wire::kHostSlot][0] = '\0';
+    copyText(slots[3], kHeaderSlotSize, wire::kAcceptAuthenticationLine);
+    copyText(slots[4], kHeaderSlotSize, wire::kPragmaVersion11Line);
+    copyText(slots[5], kHeaderSlotSize, wire::kPragmaStreamStartLine);
+    copyText(slots[6], kHeaderSlotSize, wire::kPragmaPacketPairLine);
+    copyText(slots[7], kHeaderSlotSize, wire::kPragmaPipelineLine);
+    copyText(slots[8], kHeaderSlotSize, wire::kSupportedLine);
+    slots[wire::kClientGuidSlot][0] = '\0';
+    std::snprintf(slots[wire::kLastSlot], kHeaderSlotSize, "%s%s", wire::kAcceptLanguageLine,
+                  wire::kEndOfHeaders);
+}
+
+// Splits "…http://host[:port][/path]" into host (port cut off) and path
+// ("/" when empty). false when the address holds no "http:" scheme.
+bool splitHttpAddress(const char* address, char* host, char* path) {
+    char upper[kCurrentAddressSize];
+    upperCopy(upper, sizeof upper, address);
+    const char* scheme = std::strstr(upper, "HTTP:");
+    if (!scheme) return false;
+    const size_t start = static_cast<size_t>(scheme - upper) + std::strlen(wire::kHttpScheme);
+    if (start > std::strlen(address)) return false;  // "http:" at the very end
+    const char* hostStart = address + start;
+    const char* slash = std::strchr(hostStart, '/');
+    size_t hostLength = slash ? static_cast<size_t>(slash - hostStart) : std::strlen(hostStart);
+    const char* colon = static_cast<const char*>(std::memchr(hostStart, ':', hostLength));
+    if (colon) hostLength = static_cast<size_t>(colon - hostStart);
+    if (hostLength >= kHostSize) hostLength = kHostSize - 1;
+    std::memcpy(host, hostStart, hostLength);
+    host[hostLength] = '\0';
+    copyText(path, kPathSize, slash ? slash : "/");
+    return true;
+}
+
+bool statusIsOk(const char* status) {
+    return std::strstr(status, wire::kStatusOk) || std::strstr(status, wire::kStatusHttp10Ok);
+}
+
+bool statusIsRedirect(const char* status) {
+    char upper[512];
+    upperCopy(upper, sizeof upper, status);
+    return std::strstr(upper, wire::kRedirect10_302) || std::strstr(upper, wire::kRedirect11_302) ||
+           std::strstr(upper, wire::kRedirect11_301);
+}
+
+// Routes an accepted answer of count bytes in receiveBuffer.
+int acceptAnswer(int count, Connection& kept) {
+    CaptureState& s = state();
+    const char* answer = s.receiveBuffer;
+
+    char target[kPlaylistTargetSize];
+    if (findPlaylistTarget(answer, target)) {
+        closeKept(kept);
+        copyText(s.workingAddress, sizeof s.workingAddress, target);
+        traceFormat("describe: further address %s", s.workingAddress);
+        return -1;
+    }
+    if (findNoCase(answer, wire::kAacPlusType)) {
+        closeKept(kept);
+        s.lastError = NG_ERR_REFUSED;
+        return -5;
+    }
+    const char* noticeHost = s.config.shoutcastNoticeHost;
+    if (findNoCase(answer, wire::kMpegAudioType) ||
+        (noticeHost && *noticeHost && findNoCase(answer, noticeHost))) {
+        if (!openOutput(".mp3")) {
+            closeKept(kept);
+            return -2;
+        }
+        captureMpegAudio(kept, count);  // closes kept and the file
+        kept = 0;
+        return -4;
+    }
+    // MMS over HTTP: the kept connection is not read on this route (the
+    // play step opens its own), so it is closed here.
+    closeKept(kept);
+    if (!openOutput(".wma")) return -2;
+    const int result = extractStreamHeader(answer, count);
+    if (result <= 0) closeOutput();
+    return result;
+}
+
+}  // namespace
+
+int findFrameStart(const unsigned char* bytes, int count) {
+    for (int i = 0; i + 2 < count; ++i) {
+        if (bytes[i] == 0xFF && (bytes[i + 1] & 0xE0) == 0xE0) return i;
+    }
+    return -1;
+}
+
+int captureHttpStream(const char* address) {
+    CaptureState& s = state();
+    s.assemblyFill = 0;
+    s.chunkState = 0;
+    s.packetCount = 0;
+    makeClientGuid(s.clientGuid);
+
+    // An explicit port belongs to the host part; a ':' further on is part
+    // of the path. Port texts that read as 0 or are not numeric leave the
+    // port as classification set it.
+    const char* slash = std::strchr(address, '/');
+    const char* colon = std::strchr(address, ':');
+    if (colon && (!slash || colon < slash)) {
+        const uint16_t port = portFromText(address);
+        if (port != kNoPort && port != 0) s.serverPort = port;
+    }
+    s.requestPort = s.serverPort;
+
+    char full[kCurrentAddressSize];
+    std::snprintf(full, sizeof full, "%s%s", wire::kHttpScheme, address);
+    char finalAddress[kCurrentAddressSize];
+    const int result = describeRequest(full, finalAddress, sizeof finalAddress);
+    if (result <= 0) return result;
+    // The play step goes where the describe request was finally answered.
+    playRequest(finalAddress);
+    closeOutput();
+    return 1;
+}
+
+int describeRequest(const char* fullAddress) {
+    char finalAddress[kCurrentAddressSize];
+    return describeRequest(fullAddress, finalAddress, sizeof finalAddress);
+}
+
+int describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap) {
+    CaptureState& s = state();
+    HeaderSlot slots[wire::kDescribeSlotCount];
+    fillDescribeSlots(slots);
+    char current[kCurrentAddressSize];
+    copyText(current, sizeof current, fullAddress);
+    s.requestPort = s.serverPort;
+
+    for (int hop = 0;; ++hop) {
+        char host[kHostSize];
+        char path[kPathSize];
+        if (!splitHttpAddress(current, host, path)) return -2;
+
+        std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
+        std::snprintf(slots[wire::kHostSlot], kHeaderSlotSize, wire::kHostLineFormat, host);
+        std::snprintf(slots[wire::kClientGuidSlot], kHeaderSlotSize, wire::kClientGuidLineFormat,
+                      s.clientGuid);
+
+        Connection kept = 0;
+        const int count =
+            httpRequestKeep(s.receiveBuffer, host, path, slots, wire::kDescribeSlotCount, &kept);
+        if (count <= 0) {
+            closeKept(kept);
+            return -2;
+        }
+        s.receiveBuffer[count] = '\0';
+        const char* status = statusLine(s.receiveBuffer, count);
+
+        if (statusIsOk(status)) {
+            copyText(finalAddress, finalCap, current);
+            return acceptAnswer(count, kept);
+        }
+        if (!statusIsRedirect(status)) {
+            closeKept(kept);
+            s.lastError = NG_ERR_REFUSED;
+            return -2;
+        }
+        const char* location = findLocationValue(s.receiveBuffer);
+        if (!location) {  // a redirect without a target is read as it stands
+            copyText(finalAddress, finalCap, current);
+            return acceptAnswer(count, kept);
+        }
+        closeKept(kept);
+        // Two addresses that name each other would otherwise be asked
+        // forever; a stop ends the chain at once.
+        if (s.stopRequested) {
+            s.lastError = NG_ERR_STOPPED;
+            return -2;
+        }
+        if (hop + 1 >= wire::kMaxRedirects) {
+            traceFormat("describe: more than %d redirects, giving up", wire::kMaxRedirects);
+            s.lastError = NG_ERR_REFUSED;
+            return -2;
+        }
+        copyValue(s.workingAddress, sizeof s.workingAddress, location);
+        s.serverPort = 80;
+        extractPort(s.workingAddress);
+        copyText(current, sizeof current, s.workingAddress);
+        s.requestPort = s.serverPort;
+        traceFormat("describe: redirected to %s port %u", current, s.serverPort);
+    }
+}
+
+int findPlaylistTarget(const char* answer, char out[512]) {
+    CaptureState& s = state();
+    upperCopy(s.workBuffer, sizeof s.workBuffer, answer);
+    const char* upper = s.workBuffer;
+
+    if (std::strstr(upper, wire::kMoved302) || std::strstr(upper, wire::kMoved301)) {
+        if (const char* location = findLocationValue(answer)) {
+            copyValue(out, kPlaylistTargetSize, location);
+            return 1;
+        }
+    }
+
+    // The upper-cased copy has the same length as the answer, so positions
+    // found in one are valid in the other.
+    const char* entry = std::strstr(upper, wire::kAsxEntry);
+    while (entry) {
+        const char* ref = std::strstr(entry, wire::kAsxRefHref);
+        if (!ref) return 0;
+        const char* open = std::strchr(answer + (ref - upper), '"');
+        if (!open) return 0;
+        const char* close = std::strchr(open + 1, '"');
+        if (!close) return 0;
+        // Advertisements and jingles are Windows Media files; the station
+        // follows in a later entry. Compared without case, as the ASX
+        // resolution of classification does.
+        const size_t length = static_cast<size_t>(close - open - 1);
+        char taken[kPlaylistTargetSize];
+        const size_t kept = length < sizeof taken ? length : sizeof taken - 1;
+        std::memcpy(taken, open + 1, kept);
+        taken[kept] = '\0';
+        if (!findNoCase(taken, ".WMA")) {
+            copyText(out, kPlaylistTargetSize, taken);
+            return 1;
+        }
+        entry = std::strstr(entry + 6, wire::kAsxEntry);
+    }
+    return 0;
+}
+
+void captureMpegAudio(Connection kept, int count) {
+    CaptureState& s = state();
+    auto finish = [&](int error) {
+        s.lastError = error;
+        closeOutput();
+        if (kept > 0) closeConnection(kept);
+    };
+
+    const auto* first = reinterpret_cast<const unsigned char*>(s.receiveBuffer);
+    const int start = findFrameStart(first, count);
+    if (start < 0) {
+        finish(NG_ERR_NO_MPEG_SYNC);
+        return;
+    }
+    // The bytes of the first answer are written but not counted.
+    if (!writeOutput(first + start, count - start)) {
+        finish(NG_ERR_FILE_OPEN);
+        return;
+    }
+    // An answer shorter than the request buffer kept no connection: the
+    // stream is over (the server closed or went quiet).
+    if (kept <= 0) {
+        finish(NG_ERR_RECEIVE);
+        return;
+    }
+    for (;;) {
+        const int n = receiveSome(kept, s.receiveBuffer, kMpegReceiveSize);
+        if (n <= 0) {
+            finish(NG_ERR_RECEIVE);
+            return;
+        }
+        if (!writeOutput(s.receiveBuffer, n)) {
+            finish(NG_ERR_FILE_OPEN);
+            return;
+        }
+        s.recordedBytes.fetch_add(n, std::memory_order_relaxed);
+        if (s.stopRequested) {
+            finish(NG_ERR_STOPPED);
+            return;
+        }
+    }
+}
 
 }  // namespace netgrab

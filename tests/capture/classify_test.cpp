@@ -1,0 +1,493 @@
+// Source classification and playlist resolution: pure text rules first,
+// then pages, ASX, M3U and PLS playlists served by scripted loopback servers.
+#include "classify.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture_state.h"
+#include "netgrab.h"
+#include "scripted_server.h"
+#include "test_util.h"
+
+using namespace netgrab;
+using namespace testsupport;
+
+namespace {
+
+constexpr const char* kPortal = "portal.radio.test";
+
+class ClassifyBase {
+protected:
+    void reset() {
+        testutil::useFastTuning();
+        CaptureState& s = state();
+        s.config.portalHost = kPortal;
+        s.config.shoutcastNoticeHost = "notice.radio.test";
+        s.sourceKind = SOURCE_NONE;
+        s.serverPort = kNoPort;
+        s.workingAddress[0] = '\0';
+        s.pageCookie[0] = '\0';
+        s.stopRequested = 0;
+        s.lastError = 0;
+    }
+};
+
+std::string repeat(char c, size_t n) { return std::string(n, c); }
+
+// ---- classification without the network ----
+
+struct KindCase {
+    const char* name;
+    const char* address;
+    int32_t kind;
+    const char* working;
+    uint16_t port;
+};
+
+class ClassifyKind : public ::testing::TestWithParam<KindCase>, protected ClassifyBase {
+protected:
+    void SetUp() override { reset(); }
+};
+
+TEST_P(ClassifyKind, LeavesKindAddressAndPort) {
+    const KindCase& c = GetParam();
+    ASSERT_EQ(classifySource(c.address), 1);
+    EXPECT_EQ(state().sourceKind, c.kind);
+    EXPECT_STREQ(state().workingAddress, c.working);
+    EXPECT_EQ(state().serverPort, c.port);
+}
+
+const KindCase kKindCases[] = {
+    {"MmsDefaultPort", "mms://radiohost/live", SOURCE_MMS, "radiohost/live", 1755},
+    {"MmsExplicitPort", "mms://radiohost:8080/live", SOURCE_MMS, "radiohost/live", 8080},
+    {"HttpStream", "http://radiohost/live", SOURCE_HTTP, "radiohost/live", 80},
+    {"HttpStreamPortTakenOut", "http://radiohost:8000/live", SOURCE_HTTP, "radiohost/live", 8000},
+    {"HttpHostOnly", "http://radiohost", SOURCE_HTTP, "radiohost", 80},
+    {"M3uEndingTheAddress", "http://radiohost/list.m3u", SOURCE_M3U, "radiohost/list.m3u", 80},
+    {"M3uWithPort", "http://radiohost:8001/list.m3u", SOURCE_M3U, "radiohost/list.m3u", 8001},
+    {"M3uFollowedByQuery", "http://radiohost/list.m3u?x=1", SOURCE_HTTP, "radiohost/list.m3u?x=1",
+     80},
+    {"M3uUpperCaseIsStream", "http://radiohost/list.M3U", SOURCE_HTTP, "radiohost/list.M3U", 80},
+    {"PlsEndingTheAddress", "http://radiohost/list.pls", SOURCE_PLS, "radiohost/list.pls", 80},
+    {"PlsFirstOccurrenceMustEnd", "http://radiohost/a.pls/b.pls", SOURCE_HTTP,
+     "radiohost/a.pls/b.pls", 80},
+    {"AsxUpperCaseIsStream", "http://radiohost/Live.ASX", SOURCE_HTTP, "radiohost/Live.ASX", 80},
+    {"PortalHostAnywhere", "http://portal.radio.test/ch/1.html", SOURCE_PORTAL,
+     "portal.radio.test/ch/1.html", 80},
+    {"PortalHostBeatsHtml", "http://www.portal.radio.test:81/a.html", SOURCE_PORTAL,
+     "www.portal.radio.test/a.html", 81},
+    {"FileScheme", "file:///music/a.mp3", SOURCE_FILE, "/music/a.mp3", 80},
+    {"LongAddressCutAtBuffer", nullptr, SOURCE_HTTP, nullptr, 80},
+};
+
+std::vector<KindCase> kindCases() {
+    static std::string longAddress = "http://radiohost/" + repeat('a', 400);
+    static std::string longWorking = ("radiohost/" + repeat('a', 400)).substr(0, 255);
+    std::vector<KindCase> cases(std::begin(kKindCases), std::end(kKindCases));
+    cases.back().address = longAddress.c_str();
+    cases.back().working = longWorking.c_str();
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Addresses, ClassifyKind, ::testing::ValuesIn(kindCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- ASX documents ----
+
+struct AsxCase {
+    const char* name;
+    const char* document;
+    int result;
+    const char* target;
+};
+
+class AsxDocument : public ::testing::TestWithParam<AsxCase>, protected ClassifyBase {
+protected:
+    void SetUp() override { reset(); }
+};
+
+TEST_P(AsxDocument, FindsTheStreamReference) {
+    const AsxCase& c = GetParam();
+    char target[384] = "unchanged";
+    ASSERT_EQ(asxTarget(c.document, target, sizeof target), c.result);
+    if (c.result) {
+        EXPECT_STREQ(target, c.target);
+    }
+}
+
+const AsxCase kAsxCases[] = {
+    {"FirstEntry", "<ASX version=\"3.0\"><ENTRY><REF HREF=\"mms://radiohost/live\"/></ENTRY></ASX>",
+     1, "mms://radiohost/live"},
+    {"LowerCaseTagsKeepReceivedCase",
+     "<asx><entry><ref href=\"http://RadioHost:8000/Live\"/></entry></asx>", 1,
+     "http://RadioHost:8000/Live"},
+    {"AdvertisementsSkipped",
+     "<asx><entry><ref href=\"http://ads/AD.GIF\"/></entry>\r\n"
+     "<entry><ref href=\"http://ads/jingle.wav\"/></entry>\r\n"
+     "<entry><ref href=\"mms://radiohost/live\"/></entry></asx>",
+     1, "mms://radiohost/live"},
+    {"WmaAndMp3Skipped",
+     "<asx><entry><ref href=\"http://ads/a.wma\"/></entry><entry><ref href=\"http://x/b.Mp3\"/>"
+     "</entry><entry><ref href=\"http://radiohost/stream\"/></entry></asx>",
+     1, "http://radiohost/stream"},
+    {"MmsTextAfterSkippedEntries",
+     "<asx><entry><ref href=\"http://ads/a.gif\"/></entry>\r\n"
+     "<param name=\"x\" value=\"mms://radiohost/backup\"/></asx>",
+     1, "mms://radiohost/backup"},
+    {"MmsTextRunsToLineEnd", "[Reference]\r\nRef1=MMS://RadioHost/Live?a=1\r\nRef2=x", 1,
+     "MMS://RadioHost/Live?a=1"},
+    {"EntryWithoutRef", "<asx><entry><title>x</title></entry></asx>", 0, nullptr},
+    {"ReferenceWithoutClosingQuote", "<asx><entry><ref href=\"mms://radiohost/live", 0, nullptr},
+    {"OnlyAdvertisements", "<asx><entry><ref href=\"http://ads/a.gif\"/></entry></asx>", 0,
+     nullptr},
+    {"NoPlaylistAtAll", "HTTP/1.0 200 OK\r\n\r\nhello", 0, nullptr},
+};
+
+INSTANTIATE_TEST_SUITE_P(Documents, AsxDocument, ::testing::ValuesIn(kAsxCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(AsxDocumentLimits, LongReferenceCutAtBuffer) {
+    const std::string ref = "mms://radiohost/" + repeat('r', 600);
+    const std::string doc = "<asx><entry><ref href=\"" + ref + "\"/></entry></asx>";
+    char target[384];
+    std::memset(target, '#', sizeof target);
+    ASSERT_EQ(asxTarget(doc.c_str(), target, sizeof target), 1);
+    EXPECT_EQ(std::string(target), ref.substr(0, 383));
+}
+
+struct SchemeCase {
+    const char* name;
+    const char* target;
+    int result;
+    int32_t kind;
+    const char* working;
+    uint16_t port;
+};
+
+class AsxScheme : public ::testing::TestWithParam<SchemeCase>, protected ClassifyBase {
+protected:
+    void SetUp() override { reset(); }
+};
+
+TEST_P(AsxScheme, ClassifiesTheReference) {
+    const SchemeCase& c = GetParam();
+    state().serverPort = 1234;
+    ASSERT_EQ(applyAsxTarget(c.target), c.result);
+    EXPECT_EQ(state().sourceKind, c.kind);
+    EXPECT_STREQ(state().workingAddress, c.working);
+    EXPECT_EQ(state().serverPort, c.port);
+}
+
+const SchemeCase kSchemeCases[] = {
+    {"Mms", "mms://radiohost/live", 1, SOURCE_MMS, "radiohost/live", 1755},
+    {"MmsUpperCase", "MMS://RadioHost/Live", 1, SOURCE_MMS, "RadioHost/Live", 1755},
+    // The port stays in the text; the HTTP capture reads it from there.
+    {"HttpWithPort", "http://radiohost:8000/live", 1, SOURCE_HTTP, "radiohost:8000/live", 80},
+    {"Rtsp", "rtsp://radiohost/live", 1, SOURCE_RTSP, "radiohost/live", 1234},
+    // Nothing to connect to: classification fails instead of leaving an
+    // empty address behind an earlier kind.
+    {"OtherScheme", "ftp://radiohost/live", 0, SOURCE_NONE, "", 1234},
+    {"Relative", "live/stream", 0, SOURCE_NONE, "", 1234},
+};
+
+INSTANTIATE_TEST_SUITE_P(References, AsxScheme, ::testing::ValuesIn(kSchemeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- M3U and PLS answers ----
+
+struct PlaylistCase {
+    const char* name;
+    const char* answer;
+    int result;
+    const char* address;
+};
+
+class M3uAnswer : public ::testing::TestWithParam<PlaylistCase> {};
+class PlsAnswer : public ::testing::TestWithParam<PlaylistCase> {};
+
+TEST_P(M3uAnswer, TakesTheFirstStream) {
+    const PlaylistCase& c = GetParam();
+    char out[512] = "";
+    ASSERT_EQ(m3uTarget(c.answer, out, sizeof out), c.result);
+    if (c.result) {
+        EXPECT_STREQ(out, c.address);
+    }
+}
+
+TEST_P(PlsAnswer, TakesFileOne) {
+    const PlaylistCase& c = GetParam();
+    char out[256] = "";
+    ASSERT_EQ(plsTarget(c.answer, out, sizeof out), c.result);
+    if (c.result) {
+        EXPECT_STREQ(out, c.address);
+    }
+}
+
+const PlaylistCase kM3uCases[] = {
+    {"Plain", "HTTP/1.0 200 OK\r\n\r\nhttp://radiohost:8000/live\r\n", 1, "radiohost:8000/live"},
+    {"ExtendedWithComments",
+     "HTTP/1.0 200 OK\r\nContent-Type: audio/x-mpegurl\r\n\r\n#EXTM3U\n"
+     "#EXTINF:-1,Station - http://www.station.example/\nHTTP://RadioHost/Live\nhttp://second/\n",
+     1, "RadioHost/Live"},
+    {"TrailingBlanksDropped", "HTTP/1.0 200 OK\r\n\r\n  http://radiohost/live  \r\n", 1,
+     "radiohost/live"},
+    {"HeaderLinkIgnored", "HTTP/1.0 200 OK\r\nLink: http://radiohost/x\r\n\r\nnothing\r\n", 0,
+     nullptr},
+    {"NoHeaderEnd", "http://radiohost/live\r\n", 0, nullptr},
+    {"Empty", "HTTP/1.0 200 OK\r\n\r\n", 0, nullptr},
+};
+
+const PlaylistCase kPlsCases[] = {
+    {"FileOneWithPort",
+     "HTTP/1.0 200 OK\r\n\r\n[playlist]\r\nNumberOfEntries=2\r\nFile1=http://radiohost:8000/\r\n"
+     "File2=http://other/\r\n",
+     1, "radiohost:8000/"},
+    {"KeyInAnyCase", "HTTP/1.0 200 OK\r\n\r\n[playlist]\nfile1=http://RadioHost/Live\n", 1,
+     "RadioHost/Live"},
+    {"SchemeInCapitals", "HTTP/1.0 200 OK\r\n\r\nFile1=HTTP://radiohost/live\n", 1,
+     "radiohost/live"},
+    // A value shorter than a scheme used to be cut past its end.
+    {"ShortValueWithoutScheme", "HTTP/1.0 200 OK\r\n\r\nFile1=ab\n", 1, "ab"},
+    {"OtherScheme", "HTTP/1.0 200 OK\r\n\r\nFile1=mms://radiohost/live\n", 0, nullptr},
+    {"NoFileOne", "HTTP/1.0 200 OK\r\n\r\n[playlist]\nFile2=http://x/\n", 0, nullptr},
+};
+
+INSTANTIATE_TEST_SUITE_P(Answers, M3uAnswer, ::testing::ValuesIn(kM3uCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Answers, PlsAnswer, ::testing::ValuesIn(kPlsCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- quoted values ----
+
+TEST(QuotedValue, TakesTextBetweenFirstTwoQuotes) {
+    char out[384];
+    EXPECT_EQ(quotedValue("<REF HREF = \"mms://a/b\" />", out), 1);
+    EXPECT_STREQ(out, "mms://a/b");
+    EXPECT_EQ(quotedValue("x=\"\"", out), 1);
+    EXPECT_STREQ(out, "");
+    EXPECT_EQ(quotedValue("x=\"open", out), 0);
+    EXPECT_EQ(quotedValue("no quotes", out), 0);
+    const std::string long_ = "\"" + repeat('v', 500) + "\"";
+    EXPECT_EQ(quotedValue(long_.c_str(), out), 1);
+    EXPECT_EQ(std::string(out), repeat('v', 383));
+}
+
+// ---- page markers ----
+
+class PageMarkers : public ::testing::Test, protected ClassifyBase {
+protected:
+    void SetUp() override { reset(); }
+};
+
+TEST_F(PageMarkers, PortalMarkerWithCookie) {
+    std::strcpy(state().pageCookie, "stale");
+    const char* page =
+        "HTTP/1.1 200 OK\r\n\r\n<html>\r\n[MPLAYER TYPE=MMS]streamhost/ch7?id=3\r\n"
+        "<p>x</p>\r\n[COOKIE]ASPSESSIONID=ABC; path=/\r\n</html>";
+    ASSERT_EQ(readPageMarkers(page), 1);
+    EXPECT_EQ(state().sourceKind, SOURCE_PORTAL);
+    EXPECT_STREQ(state().workingAddress, "streamhost/ch7?id=3");
+    EXPECT_STREQ(state().pageCookie, "ASPSESSIONID=ABC; path=/");
+}
+
+TEST_F(PageMarkers, PortalMarkerWithoutCookieClearsIt) {
+    std::strcpy(state().pageCookie, "stale");
+    ASSERT_EQ(readPageMarkers("[MPLAYER TYPE=MMS]streamhost/ch7\n"), 1);
+    EXPECT_EQ(state().sourceKind, SOURCE_PORTAL);
+    EXPECT_STREQ(state().pageCookie, "");
+}
+
+TEST_F(PageMarkers, HttpMarkerKeepsItsPortInTheText) {
+    state().serverPort = 8765;
+    ASSERT_EQ(readPageMarkers("<b>\n[MPLAYER TYPE=HTTP]radiohost:8000/live\r\n</b>"), 1);
+    EXPECT_EQ(state().sourceKind, SOURCE_HTTP);
+    EXPECT_STREQ(state().workingAddress, "radiohost:8000/live");
+}
+
+TEST_F(PageMarkers, LongValuesCutAtTheirBuffers) {
+    const std::string page = "[MPLAYER TYPE=MMS]" + repeat('h', 700) + "\r\n[COOKIE]" +
+                             repeat('c', 900) + "\r\n";
+    ASSERT_EQ(readPageMarkers(page.c_str()), 1);
+    EXPECT_EQ(std::string(state().workingAddress), repeat('h', 255));
+    EXPECT_EQ(std::string(state().pageCookie), repeat('c', 511));
+}
+
+TEST_F(PageMarkers, PageWithoutMarker) {
+    EXPECT_EQ(readPageMarkers("HTTP/1.1 200 OK\r\n\r\n<html>MPLAYER TYPE=HTTP</html>"), 0);
+}
+
+// ---- over the network ----
+
+std::string okPage(const std::string& body) { return "HTTP/1.1 200 OK\r\n\r\n" + body; }
+std::string local(const ScriptedServer& s, const std::string& path) {
+    return "http://" + s.hostPort() + path;
+}
+
+class ClassifyServed : public ::testing::Test, protected ClassifyBase {
+protected:
+    void SetUp() override { reset(); }
+};
+
+TEST_F(ClassifyServed, PageMarkerNamesHttpStream) {
+    ScriptedServer page({{readRequest(), send(okPage("<p>\r\n[MPLAYER TYPE=HTTP]127.0.0.1:8000/live\r\n"))}});
+    ASSERT_EQ(classifySource(local(page, "/station/7.html").c_str()), 1);
+    EXPECT_EQ(state().sourceKind, SOURCE_HTTP);
+    EXPECT_STREQ(state().workingAddress, "127.0.0.1:8000/live");
+    EXPECT_NE(page.received(0).find("GET /station/7.html HTTP/1.1\r\n"), std::string::npos);
+}
+
+TEST_F(ClassifyServed, PageWithoutMarkerFails) {
+    ScriptedServer page({{readRequest(), send(okPage("<html>nothing here</html>"))}});
+    EXPECT_EQ(classifySource(local(page, "/a.html").c_str()), 0);
+}
+
+TEST_F(ClassifyServed, PageThatCannotBeFetchedFails) {
+    const std::string address = "http://127.0.0.1:" + std::to_string(testutil::closedPort()) + "/a.html";
+    EXPECT_EQ(classifySource(address.c_str()), 0);
+}
+
+TEST_F(ClassifyServed, PageMarkerNamesAsxPlaylist) {
+    ScriptedServer asx({{readRequest(), send(okPage("<asx><entry><ref href=\"mms://radiohost/live\"/></entry></asx>"))}});
+    ScriptedServer page({{readRequest(),
+                          send(okPage("[MPLAYER TYPE=ASX]http://" + asx.hostPort() + "/ch.asx\r\n"))}});
+    ASSERT_EQ(classifySource(local(page, "/station.html").c_str()), 1);
+    EXPECT_EQ(state().sourceKind, SOURCE_MMS);
+    EXPECT_STREQ(state().workingAddress, "radiohost/live");
+    EXPECT_EQ(state().serverPort, 1755);
+    EXPECT_NE(asx.received(0).find("GET /ch.asx HTTP/1.1\r\n"), std::string::npos);
+}
+
+TEST_F(ClassifyServed, AsxAddressResolvesToHttpEntry) {
+    ScriptedServer asx({{readRequest(),
+                         send(okPage("<ASX><Entry><Ref href=\"http://radiohost:8000/live\"/></Entry></ASX>"))}});
+    ASSERT_EQ(classifySource(local(asx, "/list.wax").c_str()), 1);
+    EXPECT_EQ(state().sourceKind, SOURCE_HTTP);
+    EXPECT_STREQ(state().workingAddress, "radiohost:8000/live");
+    EXPECT_EQ(state().serverPort, 80);
+}
+
+// Redirects of the ASX fetch: every status of the four, and a Location
+// with or without the blank after its colon, with a port of its own.
+struct AsxRedirectCase {
+    const char* name;
+    const char* statusLine;
+    const char* locationPrefix;
+};
+
+class AsxRedirect : public ::testing::TestWithParam<AsxRedirectCase>, protected ClassifyBase {
+protected:
+    void SetUp() override { reset(); }
+};
+
+TEST_P(AsxRedirect, IsFollowedToThePlaylist) {
+    const AsxRedirectCase& c = GetParam();
+    ScriptedServer target({{readRequest(), send(okPage("<asx><entry><ref href=\"mms://radiohost/live\"/></entry></asx>"))}});
+    ScriptedServer first({{readRequest(), send(std::string(c.statusLine) + "\r\n" + c.locationPrefix +
+                                               "http://" + target.hostPort() + "/moved.asx\r\n\r\n")}});
+    ASSERT_EQ(classifySource(local(first, "/list.asx").c_str()), 1);
+    EXPECT_EQ(state().sourceKind, SOURCE_MMS);
+    EXPECT_STREQ(state().workingAddress, "radiohost/live");
+    EXPECT_NE(target.received(0).find("GET /moved.asx HTTP/1.1\r\n"), std::string::npos);
+}
+
+const AsxRedirectCase kAsxRedirects[] = {
+    {"Http10_302", "HTTP/1.0 302 Found", "Location: "},
+    {"Http11_302", "HTTP/1.1 302 Found", "Location: "},
+    {"Http11_301", "HTTP/1.1 301 Moved Permanently", "Location: "},
+    {"Http10_301", "HTTP/1.0 301 Moved Permanently", "Location: "},
+    {"LocationWithoutBlank", "HTTP/1.1 302 Found", "Location:"},
+    {"LocationInLowerCaseAfterTab", "HTTP/1.1 302 Found", "Content-Type: text/html\r\nlocation:\t"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Statuses, AsxRedirect, ::testing::ValuesIn(kAsxRedirects),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ClassifyServed, AsxRedirectWithoutLocationIsReadAsPlaylist) {
+    ScriptedServer asx({{readRequest(),
+                         send("HTTP/1.1 302 Found\r\n\r\n<asx><entry><ref href=\"mms://radiohost/x\"/></entry></asx>")}});
+    ASSERT_EQ(classifySource(local(asx, "/list.asx").c_str()), 1);
+    EXPECT_STREQ(state().workingAddress, "radiohost/x");
+}
+
+// Two playlists naming each other: the chain ends after 20 fetches.
+TEST_F(ClassifyServed, EndlessAsxRedirectsEnd) {
+    std::string self;
+    ScriptedServer loop({{readRequest(), call([&](ConnectionIo& io) {
+                              return io.send("HTTP/1.1 302 Found\r\nLocation: " + self + "\r\n\r\n");
+                          })}});
+    self = local(loop, "/list.asx");
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(classifySource(self.c_str()), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(loop.connectionCount(), 20u);
+}
+
+TEST_F(ClassifyServed, StopEndsAsxRedirectChain) {
+    std::string self;
+    ScriptedServer loop({{readRequest(), call([&](ConnectionIo& io) {
+                              return io.send("HTTP/1.1 302 Found\r\nLocation: " + self + "\r\n\r\n");
+                          })}});
+    self = local(loop, "/list.asx");
+    state().stopRequested = 1;
+    EXPECT_EQ(classifySource(self.c_str()), 0);
+    EXPECT_EQ(loop.connectionCount(), 1u);
+    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
+}
+
+// M3U and PLS resolution end in the HTTP capture of the address they name:
+// the stream server sees the describe request on the entry's port.
+struct PlaylistRoute {
+    const char* name;
+    int32_t kind;
+    const char* path;
+    std::string (*body)(const std::string& streamHostPort);
+};
+
+class PlaylistResolution : public ::testing::TestWithParam<PlaylistRoute>, protected ClassifyBase {
+protected:
+    void SetUp() override { reset(); }
+};
+
+TEST_P(PlaylistResolution, CapturesTheNamedStream) {
+    const PlaylistRoute& r = GetParam();
+    ScriptedServer stream({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
+    ScriptedServer list({{readRequest(), send(okPage(r.body(stream.hostPort())))}});
+    ASSERT_EQ(classifySource(local(list, r.path).c_str()), 1);
+    ASSERT_EQ(state().sourceKind, r.kind);
+    if (r.kind == SOURCE_M3U)
+        resolveM3u(state().workingAddress);
+    else
+        resolvePls(state().workingAddress);
+    ASSERT_TRUE(stream.waitForReceived(0, "\r\n\r\n", 2000));
+    EXPECT_EQ(stream.received(0).rfind("GET /live/a HTTP/1.1\r\n", 0), 0u);
+    EXPECT_NE(stream.received(0).find("\r\nHost: 127.0.0.1\r\n"), std::string::npos);
+    EXPECT_EQ(state().serverPort, stream.port());
+    EXPECT_EQ(state().lastError, NG_ERR_REFUSED);  // the 404 of the stream server
+}
+
+const PlaylistRoute kPlaylistRoutes[] = {
+    {"M3u", SOURCE_M3U, "/list.m3u",
+     [](const std::string& hp) { return "#EXTM3U\r\n#EXTINF:-1,Test\r\nhttp://" + hp + "/live/a\r\n"; }},
+    {"Pls", SOURCE_PLS, "/list.pls",
+     [](const std::string& hp) {
+         return "[playlist]\r\nNumberOfEntries=1\r\nFile1=http://" + hp + "/live/a\r\nTitle1=x\r\n";
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Playlists, PlaylistResolution, ::testing::ValuesIn(kPlaylistRoutes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ClassifyServed, PlaylistThatCannotBeFetchedEndsSilently) {
+    state().serverPort = testutil::closedPort();
+    resolveM3u("127.0.0.1/list.m3u");
+    resolvePls("127.0.0.1/list.pls");
+    EXPECT_EQ(state().lastError, 0);
+}
+
+}  // namespace

@@ -1,0 +1,458 @@
+// HTTP audio capture against scripted loopback servers: the describe
+// request's bytes, the routes its answer selects, redirects, and the MPEG
+// copier with and without a kept connection.
+#include "http_audio.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "capture_state.h"
+#include "icecast_server.h"
+#include "netgrab.h"
+#include "output_file.h"
+#include "scripted_server.h"
+#include "test_util.h"
+
+using namespace netgrab;
+using namespace testsupport;
+
+namespace {
+
+constexpr const char* kGuid = "{0123ABCD-4567-89AB-CDE0-123456789ABC}";
+
+// Bytes that look like MPEG audio: a frame header, then bytes that never
+// hold 0xFF, so the only frame starts are the ones put there.
+std::string mpegBytes(size_t n, size_t seed = 0) {
+    std::string b(n, '\0');
+    for (size_t i = 0; i < n; ++i) b[i] = static_cast<char>((i * 7 + seed) % 251);
+    if (n >= 4) b.replace(0, 4, "\xFF\xFB\x90\x64");
+    return b;
+}
+
+std::string dataFile(const char* name) {
+    std::string dir = __FILE__;
+    dir = dir.substr(0, dir.rfind('/'));
+    std::ifstream in(dir + "/../data/" + name, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Data files hold one header line per text line; the wire ends each in CR LF.
+std::string withCrLf(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+class HttpAudioTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testutil::useFastTuning();
+        CaptureState& s = state();
+        s.config.shoutcastNoticeHost = "notice.radio.test";
+        s.stopRequested = 0;
+        s.lastError = 0;
+        s.recordedBytes = 0;
+        s.serverPort = 80;
+        s.workingAddress[0] = '\0';
+        std::strcpy(s.clientGuid, kGuid);
+        dir_ = makeTempDir("vexa-http-audio");
+        ASSERT_FALSE(dir_.empty());
+        std::snprintf(s.outputBase, sizeof s.outputBase, "%s/rec", dir_.c_str());
+    }
+    void TearDown() override {
+        closeOutput();
+        removeTree(dir_);
+    }
+    std::string mp3() const { return readFile(dir_ + "/rec.mp3"); }
+    bool exists(const char* ext) const {
+        std::ifstream in(dir_ + "/rec" + ext);
+        return in.good();
+    }
+    // describeRequest on http://127.0.0.1<path> at the server's port.
+    int describe(const ScriptedServer& server, const std::string& path = "/live") {
+        state().serverPort = server.port();
+        return describeRequest(("http://127.0.0.1" + path).c_str());
+    }
+    std::string dir_;
+};
+
+TEST_F(HttpAudioTest, DescribeRequestBytesMatchDataFile) {
+    ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
+    EXPECT_EQ(describe(server, ":" + std::to_string(server.port()) + "/live/stream?id=7"), -2);
+    const std::string expected = withCrLf(dataFile("describe_request.http"));
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(server.received(0), expected);
+}
+
+TEST_F(HttpAudioTest, AddressWithoutPathAsksForRoot) {
+    ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
+    describe(server, "");
+    EXPECT_EQ(server.received(0).rfind("GET / HTTP/1.1\r\n", 0), 0u);
+}
+
+// ---- what the answer selects ----
+
+struct AnswerCase {
+    const char* name;
+    std::string answer;
+    int result;
+    int lastError;
+    const char* file;        // extension of the file left behind, or nullptr
+    const char* furtherAddress;  // workingAddress after -1
+};
+
+class DescribeAnswer : public HttpAudioTest, public ::testing::WithParamInterface<AnswerCase> {};
+
+TEST_P(DescribeAnswer, SelectsItsRoute) {
+    const AnswerCase& c = GetParam();
+    ScriptedServer server({{readRequest(), send(c.answer)}});
+    EXPECT_EQ(describe(server), c.result);
+    EXPECT_EQ(state().lastError, c.lastError);
+    EXPECT_EQ(state().outputFile, nullptr);  // every end closes the file
+    EXPECT_EQ(exists(".mp3"), c.file && std::strcmp(c.file, ".mp3") == 0);
+    EXPECT_EQ(exists(".wma"), c.file && std::strcmp(c.file, ".wma") == 0);
+    if (c.file && std::strcmp(c.file, ".mp3") == 0 && c.lastError == NG_ERR_RECEIVE) {
+        // From the first frame start; the text before it is left out.
+        EXPECT_EQ(mp3(), c.answer.substr(c.answer.find('\xFF')));
+    }
+    if (c.furtherAddress) {
+        EXPECT_STREQ(state().workingAddress, c.furtherAddress);
+    }
+}
+
+const std::string kFrames = mpegBytes(3000);
+
+const AnswerCase kAnswers[] = {
+    {"IcyMpeg", "ICY 200 OK\r\nicy-name: Test\r\nContent-Type: audio/mpeg\r\n\r\n" + kFrames, -4,
+     NG_ERR_RECEIVE, ".mp3", nullptr},
+    {"Http10Mpeg", "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\nxy" + kFrames, -4,
+     NG_ERR_RECEIVE, ".mp3", nullptr},
+    {"Http11MpegTypeInCapitals", "HTTP/1.1 200 OK\r\nContent-Type: Audio/MPEG\r\n\r\n" + kFrames,
+     -4, NG_ERR_RECEIVE, ".mp3", nullptr},
+    {"ShoutcastNoticeWithoutType",
+     "ICY 200 OK\r\nicy-notice1: <BR>This stream requires <a "
+     "href=\"http://notice.radio.test/\">a player</a><BR>\r\n\r\n" +
+         kFrames,
+     -4, NG_ERR_RECEIVE, ".mp3", nullptr},
+    {"RedirectWithoutLocationIsAccepted",
+     "HTTP/1.1 302 Found\r\nContent-Type: audio/mpeg\r\n\r\n" + kFrames, -4, NG_ERR_RECEIVE,
+     ".mp3", nullptr},
+    {"MpegWithoutFrameStart", "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\nno audio here",
+     -4, NG_ERR_NO_MPEG_SYNC, ".mp3", nullptr},
+    {"AacPlusRefused", "ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + kFrames, -5,
+     NG_ERR_REFUSED, nullptr, nullptr},
+    {"NotFound", "HTTP/1.0 404 Not Found\r\n\r\n", -2, NG_ERR_REFUSED, nullptr, nullptr},
+    {"Forbidden", "HTTP/1.1 403 Forbidden\r\n\r\n", -2, NG_ERR_REFUSED, nullptr, nullptr},
+    {"Http10_301NotFollowed", "HTTP/1.0 301 Moved\r\nLocation: http://127.0.0.1/x\r\n\r\n", -2,
+     NG_ERR_REFUSED, nullptr, nullptr},
+    {"AsxAfterAdvertisement",
+     "HTTP/1.0 200 OK\r\nContent-Type: video/x-ms-asf\r\n\r\n<ASX version=\"3.0\">\r\n"
+     "<ENTRY><REF HREF=\"http://ads.example/AD.WMA\"/></ENTRY>\r\n"
+     "<ENTRY><REF HREF=\"mms://radiohost/live\"/></ENTRY>\r\n</ASX>\r\n",
+     -1, 0, nullptr, "mms://radiohost/live"},
+    {"MovedNoticeInBody",
+     "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<h1>302 Moved</h1>\r\n"
+     "Location:http://radiohost/new\r\n",
+     -1, 0, nullptr, "http://radiohost/new"},
+    {"MmsOverHttpWithoutStreamHeader",
+     "HTTP/1.0 200 OK\r\nContent-Type: application/vnd.ms.wms-hdr.asfv1\r\nContent-Length: 4\r\n\r\nabcd",
+     -2, NG_ERR_NO_STREAM_HEADER, ".wma", nullptr},
+};
+
+INSTANTIATE_TEST_SUITE_P(Answers, DescribeAnswer, ::testing::ValuesIn(kAnswers),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HttpAudioTest, EmptyAnswerFails) {
+    ScriptedServer server({{readRequest(), closeNow()}});
+    EXPECT_EQ(describe(server), -2);
+    EXPECT_EQ(state().lastError, 0);
+}
+
+TEST_F(HttpAudioTest, UnreachableServerFails) {
+    state().serverPort = testutil::closedPort();
+    EXPECT_EQ(describeRequest("http://127.0.0.1/live"), -2);
+}
+
+TEST_F(HttpAudioTest, AddressWithoutHttpSchemeFails) {
+    EXPECT_EQ(describeRequest("mms://127.0.0.1/live"), -2);
+    EXPECT_EQ(describeRequest("http:"), -2);
+}
+
+// ---- redirects ----
+
+struct RedirectCase {
+    const char* name;
+    const char* status;
+    const char* locationPrefix;
+};
+
+class DescribeRedirect : public HttpAudioTest, public ::testing::WithParamInterface<RedirectCase> {};
+
+// The Location names another host and port: the next request goes there,
+// with the path of the Location and the host without its port.
+TEST_P(DescribeRedirect, FollowsLocationWithItsPort) {
+    const RedirectCase& c = GetParam();
+    ScriptedServer target({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
+    ScriptedServer first({{readRequest(), send(std::string(c.status) + "\r\nServer: x\r\n" +
+                                               c.locationPrefix + "http://127.0.0.1:" +
+                                               std::to_string(target.port()) + "/live\r\n\r\n")}});
+    EXPECT_EQ(describe(first, "/old"), -2);  // the 404 of the target
+    ASSERT_TRUE(target.waitForReceived(0, "\r\n\r\n", 2000));
+    EXPECT_EQ(target.received(0).rfind("GET /live HTTP/1.1\r\n", 0), 0u);
+    EXPECT_NE(target.received(0).find("\r\nHost: 127.0.0.1\r\n"), std::string::npos);
+    EXPECT_STREQ(state().workingAddress, "http://127.0.0.1/live");
+    EXPECT_EQ(state().serverPort, target.port());
+}
+
+const RedirectCase kRedirects[] = {
+    {"Http11_302", "HTTP/1.1 302 Found", "Location: "},
+    {"Http10_302", "HTTP/1.0 302 Found", "Location: "},
+    {"Http11_301", "HTTP/1.1 301 Moved Permanently", "Location: "},
+    {"LocationWithoutBlank", "HTTP/1.1 302 Found", "Location:"},
+    {"LocationAfterTwoBlanks", "HTTP/1.1 302 Found", "Location:  "},
+    {"LocationInLowerCase", "HTTP/1.1 302 Found", "location: "},
+};
+
+INSTANTIATE_TEST_SUITE_P(Statuses, DescribeRedirect, ::testing::ValuesIn(kRedirects),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A server that redirects every request to itself.
+class RedirectLoop : public HttpAudioTest {
+protected:
+    std::string self_;
+    ScriptedServer loop_{{{readRequest(), call([this](ConnectionIo& io) {
+                               return io.send("HTTP/1.1 302 Found\r\nLocation: " + self_ + "\r\n\r\n");
+                           })}}};
+    void SetUp() override {
+        HttpAudioTest::SetUp();
+        self_ = "http://" + loop_.hostPort() + "/live";
+    }
+};
+
+TEST_F(RedirectLoop, EndsAfterTwentyHops) {
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(describe(loop_), -2);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(loop_.connectionCount(), 20u);
+    EXPECT_EQ(state().lastError, NG_ERR_REFUSED);
+}
+
+TEST_F(RedirectLoop, PendingStopEndsChainAtFirstRedirect) {
+    state().stopRequested = 1;
+    EXPECT_EQ(describe(loop_), -2);
+    EXPECT_EQ(loop_.connectionCount(), 1u);
+    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
+}
+
+TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
+    testutil::useFastTuning();
+    state().tuning.receivePollCount = 200;  // a second of quiet before a receive gives up
+    state().stopRequested = 0;
+    std::string self;
+    // Each answer takes 100 ms: twenty hops would take two seconds.
+    ScriptedServer loop({{readRequest(), delay(100), call([&](ConnectionIo& io) {
+                              return io.send("HTTP/1.1 302 Found\r\nLocation: " + self + "\r\n\r\n");
+                          })}});
+    self = "http://" + loop.hostPort() + "/live";
+    state().serverPort = loop.port();
+    int result = 0;
+    std::thread capture([&] { result = describeRequest(self.c_str()); });
+    ASSERT_TRUE(loop.waitForConnections(2, 3000));
+    const auto stopped = std::chrono::steady_clock::now();
+    state().stopRequested = 1;
+    capture.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(500));
+    EXPECT_EQ(result, -2);
+    EXPECT_LE(loop.connectionCount(), 3u);
+    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
+    state().stopRequested = 0;
+}
+
+TEST_F(HttpAudioTest, RelativeLocationFails) {
+    ScriptedServer server({{readRequest(), send("HTTP/1.1 302 Found\r\nLocation: /elsewhere\r\n\r\n")}});
+    EXPECT_EQ(describe(server), -2);
+    EXPECT_EQ(server.connectionCount(), 1u);
+}
+
+TEST_F(HttpAudioTest, LongLocationCutAtWorkingAddress) {
+    const std::string location = "http://127.0.0.1:1/" + std::string(400, 'p');
+    ScriptedServer server({{readRequest(), send("HTTP/1.1 302 Found\r\nLocation: " + location + "\r\n\r\n")}});
+    describe(server);
+    // Cut at 255 characters, then the port (":1") taken out.
+    EXPECT_EQ(std::strlen(state().workingAddress), 253u);
+}
+
+// ---- the MPEG copier and the kept connection ----
+
+// A first answer that fills the request buffer keeps its connection: the
+// rest of the stream follows on it, every byte after the first frame start.
+TEST_F(HttpAudioTest, FullFirstAnswerKeepsConnection) {
+    const std::string head = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
+    const std::string body = "ab" + mpegBytes(40000);
+    ScriptedServer server({{readRequest(), sendPieces(head + body, {12000, 4000}, 5)}});
+    EXPECT_EQ(describe(server), -4);
+    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);  // the server closed at the end
+    EXPECT_EQ(mp3(), body.substr(2));
+    // Bytes of the first answer (10240) are written but not counted.
+    EXPECT_EQ(state().recordedBytes, static_cast<int>(head.size() + body.size()) - 10240);
+}
+
+// A short first answer keeps nothing: the capture ends after writing it.
+TEST_F(HttpAudioTest, ShortFirstAnswerKeepsNoConnection) {
+    const std::string head = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
+    const std::string body = mpegBytes(5000);
+    ScriptedServer server({{readRequest(), send(head + body), stall()}});
+    EXPECT_EQ(describe(server), -4);
+    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(mp3(), body);
+    EXPECT_EQ(state().recordedBytes, 0);
+}
+
+TEST_F(HttpAudioTest, StopEndsMpegCapture) {
+    const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
+    ScriptedServer server({{readRequest(), send(head + mpegBytes(12000)),
+                            stream([](size_t i) { return mpegBytes(800, i); }, 5)}});
+    state().serverPort = server.port();
+    int result = 0;
+    std::thread capture([&] { result = captureHttpStream("127.0.0.1/live"); });
+    for (int i = 0; i < 300 && state().recordedBytes < 4000; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    state().stopRequested = 1;
+    capture.join();
+    EXPECT_EQ(result, -4);
+    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
+    EXPECT_GE(state().recordedBytes, 4000);
+    EXPECT_EQ(state().outputFile, nullptr);
+    // The first answer's 10240 bytes are written from the frame start on, uncounted.
+    EXPECT_EQ(mp3().size(), 10240 - head.size() + static_cast<size_t>(state().recordedBytes));
+    state().stopRequested = 0;
+}
+
+// A second attempt appends to the file of the first.
+TEST_F(HttpAudioTest, NextAttemptAppends) {
+    const std::string head = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
+    ScriptedServer server({{readRequest(), send(head + mpegBytes(3000, 1))},
+                           {readRequest(), send(head + mpegBytes(2000, 2))}});
+    state().serverPort = server.port();
+    EXPECT_EQ(captureHttpStream("127.0.0.1/live"), -4);
+    EXPECT_EQ(captureHttpStream("127.0.0.1/live"), -4);
+    EXPECT_EQ(mp3(), mpegBytes(3000, 1) + mpegBytes(2000, 2));
+}
+
+// ---- captureHttpStream's address ----
+
+TEST_F(HttpAudioTest, PortInAddressSelectsServer) {
+    ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
+    state().serverPort = 80;
+    EXPECT_EQ(captureHttpStream(("127.0.0.1:" + std::to_string(server.port()) + "/a:b").c_str()), -2);
+    EXPECT_EQ(server.received(0).rfind("GET /a:b HTTP/1.1\r\n", 0), 0u);
+    EXPECT_EQ(state().serverPort, server.port());
+}
+
+TEST_F(HttpAudioTest, ColonInPathIsNoPort) {
+    ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
+    state().serverPort = server.port();
+    EXPECT_EQ(captureHttpStream("127.0.0.1/time:12"), -2);
+    EXPECT_EQ(server.received(0).rfind("GET /time:12 HTTP/1.1\r\n", 0), 0u);
+}
+
+TEST_F(HttpAudioTest, FreshClientGuidPerCapture) {
+    ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
+    state().serverPort = server.port();
+    captureHttpStream("127.0.0.1/live");
+    EXPECT_STRNE(state().clientGuid, kGuid);
+    EXPECT_NE(server.received(0).find(std::string("Pragma: xClientGUID=") + state().clientGuid + "\r\n"),
+              std::string::npos);
+}
+
+// ---- pure rules ----
+
+struct FrameCase {
+    const char* name;
+    std::string bytes;
+    int start;
+};
+
+class FrameStart : public ::testing::TestWithParam<FrameCase> {};
+
+TEST_P(FrameStart, FindsFirstSync) {
+    const FrameCase& c = GetParam();
+    EXPECT_EQ(findFrameStart(reinterpret_cast<const unsigned char*>(c.bytes.data()),
+                             static_cast<int>(c.bytes.size())),
+              c.start);
+}
+
+const FrameCase kFrameCases[] = {
+    {"AtStart", std::string("\xFF\xFB\x90\x00", 4), 0},
+    {"AfterText", std::string("abc\xFF\xE0zz", 7), 3},
+    {"LowSecondByteIsNoSync", std::string("\xFF\xDF\x00\xFF\xF3\x00", 6), 3},
+    {"NeedsTwoBytesAfter", std::string("ab\xFF\xFB", 4), -1},
+    {"Empty", std::string(), -1},
+};
+
+INSTANTIATE_TEST_SUITE_P(Bytes, FrameStart, ::testing::ValuesIn(kFrameCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct TargetCase {
+    const char* name;
+    const char* answer;
+    int result;
+    const char* target;
+};
+
+class PlaylistTarget : public ::testing::TestWithParam<TargetCase> {};
+
+TEST_P(PlaylistTarget, FindsFurtherAddress) {
+    const TargetCase& c = GetParam();
+    char out[512] = "";
+    ASSERT_EQ(findPlaylistTarget(c.answer, out), c.result);
+    if (c.result) {
+        EXPECT_STREQ(out, c.target);
+    }
+}
+
+const TargetCase kTargets[] = {
+    {"MovedNotice", "ICY 200 OK\r\n\r\n301 Moved\r\nLocation: http://new/x\r\n", 1, "http://new/x"},
+    {"MovedWithoutLocationIsNone", "HTTP/1.0 200 OK\r\n\r\n302 Moved\r\n", 0, nullptr},
+    {"FirstEntry", "<asx><entry><ref href=\"http://radiohost/live\"/></entry></asx>", 1,
+     "http://radiohost/live"},
+    {"WmaSkippedInEitherCase",
+     "<asx><entry><ref href=\"http://ads/AD.WMA\"/></entry><entry><ref href=\"http://ads/b.wma\"/>"
+     "</entry><entry><ref href=\"mms://radiohost/live\"/></entry></asx>",
+     1, "mms://radiohost/live"},
+    // Only Windows Media files are advertisements here.
+    {"GifNotSkipped", "<asx><entry><ref href=\"http://ads/a.gif\"/></entry></asx>", 1,
+     "http://ads/a.gif"},
+    {"EntryWithoutRef", "<asx><entry></entry></asx>", 0, nullptr},
+    {"RefWithoutQuotes", "<asx><entry><ref href=mms://x/></entry></asx>", 0, nullptr},
+    {"OnlyAdvertisement", "<asx><entry><ref href=\"http://ads/AD.WMA\"/></entry></asx>", 0,
+     nullptr},
+    {"PlainAudio", "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n", 0, nullptr},
+};
+
+INSTANTIATE_TEST_SUITE_P(Answers, PlaylistTarget, ::testing::ValuesIn(kTargets),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PlaylistTargetLimits, LongReferenceCutAtBuffer) {
+    const std::string ref = "http://radiohost/" + std::string(700, 'r');
+    const std::string doc = "<asx><entry><ref href=\"" + ref + "\"/></entry></asx>";
+    char out[600];
+    std::memset(out, '#', sizeof out);
+    ASSERT_EQ(findPlaylistTarget(doc.c_str(), out), 1);
+    EXPECT_EQ(std::string(out), ref.substr(0, 511));
+    EXPECT_EQ(out[512], '#');  // nothing written past the 512 bytes
+}
+
+}  // namespace
