@@ -38,7 +38,7 @@ protected:
 
     // The file holds the header (finished) and exactly these padded packets.
     void expectFinishedFile(const AsfMedia& m, const std::string& packets, size_t packetCount) {
-        std::string file = readFile(wma());
+        std::string file = fileBytes(wma());
         ASSERT_GT(file.size(), m.header.size());
         size_t props = findGuid(file, kFilePropertiesGuid);
         size_t data = findGuid(file, kDataObjectGuid);
@@ -87,9 +87,9 @@ TEST_P(StreamHeader, WritesTheHeaderChunksOncePerFile) {
     EXPECT_EQ(state().packetSize, static_cast<int32_t>(m->packetSize));
     netgrab::closeOutput();
     if (c.appendMode)
-        EXPECT_EQ(readFile(wma()), "earlier");
+        EXPECT_EQ(fileBytes(wma()), "earlier");
     else
-        EXPECT_EQ(readFile(wma()), m->header.substr(0, m->header.size() - c.cutTail));
+        EXPECT_EQ(fileBytes(wma()), m->header.substr(0, m->header.size() - c.cutTail));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, StreamHeader,
@@ -105,7 +105,7 @@ TEST_F(MmsHttp, AnswerWithoutHeaderChunkIsRefused) {
     EXPECT_EQ(netgrab::extractStreamHeader(answer.data(), static_cast<int>(answer.size())), -2);
     EXPECT_EQ(state().lastError, NG_ERR_NO_STREAM_HEADER);
     netgrab::closeOutput();
-    EXPECT_EQ(readFile(wma()), "");
+    EXPECT_EQ(fileBytes(wma()), "");
 }
 
 // ---- data chunks --------------------------------------------------------------
@@ -133,7 +133,7 @@ TEST_P(DataChunks, SameFileWhateverTheBlockSizes) {
     netgrab::closeOutput();
     EXPECT_EQ(state().packetCount, 6);
     EXPECT_EQ(state().recordedBytes, static_cast<int32_t>(want.size()));
-    EXPECT_TRUE(readFile(wma()) == want);
+    EXPECT_TRUE(fileBytes(wma()) == want);
 }
 
 // Block size 3 puts a chunk length's high byte into the next block.
@@ -173,7 +173,7 @@ TEST_F(MmsHttp, LongRecordingStatesItsExactDuration) {
     recordOnce(server, broadcastHeader(*m));
     expectFinishedFile(*m, wmtest::paddedPackets(*m, 0, m->packets.size()), m->packets.size());
     expectDuration(m->seconds, static_cast<double>(m->prerollMs));
-    std::string file = readFile(wma());
+    std::string file = fileBytes(wma());
     uint64_t send = readLe(file, findGuid(file, kFilePropertiesGuid) + 72, 8);
     EXPECT_NEAR(static_cast<double>(send) / 1e7, 500.0, 0.5) << "send duration in 100 ns";
 }
@@ -206,7 +206,7 @@ TEST_F(MmsHttp, StopFinishesAndClosesTheFile) {
     EXPECT_EQ(state().outputFile, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
-    std::string file = readFile(wma());
+    std::string file = fileBytes(wma());
     size_t packets = (file.size() - m->header.size()) / m->packetSize;
     EXPECT_EQ((file.size() - m->header.size()) % m->packetSize, 0u);
     EXPECT_EQ(readLe(file, findGuid(file, kFilePropertiesGuid) + 56, 8), packets);

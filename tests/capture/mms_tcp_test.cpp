@@ -155,7 +155,7 @@ TEST_P(DataReader, RecordsOnlyPacketsOfTheFirstLength) {
     }
     netgrab::closeOutput();
     EXPECT_EQ(state().packetCount, 3);
-    EXPECT_TRUE(readFile(wma()) == m->packets[0] + m->packets[1] + m->packets[2]);
+    EXPECT_TRUE(fileBytes(wma()) == m->packets[0] + m->packets[1] + m->packets[2]);
 }
 
 INSTANTIATE_TEST_SUITE_P(BlockSizes, DataReader, ::testing::Values(1, 7, 8, 1600, 100000));
@@ -170,7 +170,7 @@ protected:
         return netgrab::captureMmsTcp(address.c_str());
     }
     void expectFinished(const AsfMedia& m, size_t packets) {
-        std::string file = readFile(wma());
+        std::string file = fileBytes(wma());
         size_t props = findGuid(file, kFilePropertiesGuid);
         ASSERT_NE(props, std::string::npos);
         EXPECT_EQ(readLe(file, props + 40, 8), file.size());
@@ -223,7 +223,7 @@ TEST_F(MmsTcp, SessionRecordsTheStreamAndAnswersPings) {
     for (uint32_t k = 1; k <= pings; ++k) EXPECT_EQ(messages[6 + k], mmsExpectedPong(k)) << "pong " << k;
 
     // The odd packet is not in the file; every real packet is.
-    std::string file = readFile(wma());
+    std::string file = fileBytes(wma());
     EXPECT_TRUE(file.compare(m->header.size(), std::string::npos, wmtest::paddedPackets(*m, 0, plan.count)) == 0);
     expectFinished(*m, plan.count);
     expectDuration(*m, m->seconds);
@@ -250,7 +250,7 @@ TEST_F(MmsTcp, SecondAttemptAppendsWithoutASecondHeader) {
     EXPECT_EQ(capture(server), 0);
     EXPECT_EQ(state().appendMode, 1);
     expectFinished(*m, m->packets.size());
-    std::string file = readFile(wma());
+    std::string file = fileBytes(wma());
     EXPECT_TRUE(file.compare(m->header.size(), std::string::npos, wmtest::paddedPackets(*m, 0, m->packets.size())) == 0);
     expectDuration(*m, m->seconds);
 }
@@ -275,7 +275,7 @@ TEST_F(MmsTcp, StopFinishesAndClosesTheFile) {
     EXPECT_EQ(state().outputFile, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
-    std::string file = readFile(wma());
+    std::string file = fileBytes(wma());
     expectFinished(*m, (file.size() - m->header.size()) / m->packetSize);
 }
 

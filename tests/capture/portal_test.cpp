@@ -104,7 +104,7 @@ TEST_F(Portal, FollowsPageReferenceAndRedirectToTheStream) {
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
     // Both "$H" chunks, then the server's packets padded to the packet size.
-    EXPECT_TRUE(readFile(wma()) == m->header + wmtest::paddedPackets(*m, 0, m->packets.size()));
+    EXPECT_TRUE(fileBytes(wma()) == m->header + wmtest::paddedPackets(*m, 0, m->packets.size()));
     std::string format;
     EXPECT_GT(probeDuration(wma(), &format), -1);
     EXPECT_EQ(format, "asf");
@@ -121,7 +121,7 @@ TEST_F(Portal, SecondAttemptDoesNotRepeatTheHeader) {
     ScriptedServer server(scripts);
     capture(server);
     capture(server);
-    EXPECT_TRUE(readFile(wma()) == m->header + wmtest::paddedPackets(*m, 0, 10));
+    EXPECT_TRUE(fileBytes(wma()) == m->header + wmtest::paddedPackets(*m, 0, 10));
 }
 
 TEST_F(Portal, StopClosesTheFile) {
@@ -140,7 +140,7 @@ TEST_F(Portal, StopClosesTheFile) {
     EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
     EXPECT_EQ(state().outputFile, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
-    EXPECT_EQ((readFile(wma()).size() - m->header.size()) % m->packetSize, 0u);
+    EXPECT_EQ((fileBytes(wma()).size() - m->header.size()) % m->packetSize, 0u);
 }
 
 TEST_F(Portal, ForbiddenStreamEndsTheAttemptWithTheFileClosed) {
@@ -182,7 +182,7 @@ TEST_P(HeaderScan, StaysInsideTheAnswer) {
     state().tuning.httpPort = server.port();
     EXPECT_GT(netgrab::portalDescribe("127.0.0.1/live", "abc"), 0);
     netgrab::closeOutput();
-    EXPECT_EQ(readFile(wma()), c.written);
+    EXPECT_EQ(fileBytes(wma()), c.written);
 }
 
 const std::string kInner = "abc$H" + le(60000, 2) + "xyz";  // a chunk mark inside a payload

@@ -27,7 +27,7 @@ namespace wmtest {
 // ffmpeg cannot make it.
 inline const testsupport::AsfMedia* media(int seconds) {
     static std::map<int, testsupport::AsfMedia> made;
-    static std::string dir = testsupport::makeTempDir("media");
+    static std::string dir = testsupport::makeScratchDir("media");
     auto it = made.find(seconds);
     if (it != made.end()) return &it->second;
     testsupport::AsfMedia m;
@@ -134,13 +134,13 @@ inline std::string paddedPackets(const testsupport::AsfMedia& m, size_t first, s
 class TempDirTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = testsupport::makeTempDir("wm");
+        dir_ = testsupport::makeScratchDir("wm");
         base_ = dir_ + "/rec";
         resetCaptureState(base_);
     }
     void TearDown() override {
         netgrab::closeOutput();
-        testsupport::removeTree(dir_);
+        testsupport::removeScratchDir(dir_);
     }
     std::string wma() const { return base_ + ".wma"; }
     std::string dir_;

@@ -42,14 +42,14 @@ size_t findGuid(const std::string& bytes, const unsigned char guid[16]) {
     return bytes.find(std::string(reinterpret_cast<const char*>(guid), 16));
 }
 
-std::string readFile(const std::string& path) {
+std::string fileBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
 }
 
-std::string makeTempDir(const char* tag) {
+std::string makeScratchDir(const char* tag) {
     std::string pattern = std::string("/tmp/vexa-") + tag + "-XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
@@ -57,7 +57,7 @@ std::string makeTempDir(const char* tag) {
     return made ? std::string(made) : std::string();
 }
 
-void removeTree(const std::string& dir) {
+void removeScratchDir(const std::string& dir) {
     if (dir.rfind("/tmp/vexa-", 0) != 0) return;  // only what makeTempDir made
     std::string cmd = "rm -rf '" + dir + "'";
     if (std::system(cmd.c_str()) != 0) {
@@ -104,7 +104,7 @@ bool makeAsfMedia(const std::string& dir, int seconds, AsfMedia* out, std::strin
         *error = "ffmpeg could not make " + path;
         return false;
     }
-    std::string file = readFile(path);
+    std::string file = fileBytes(path);
     size_t props = findGuid(file, kFilePropertiesGuid);
     size_t data = findGuid(file, kDataObjectGuid);
     size_t stream = findGuid(file, kStreamPropertiesGuid);

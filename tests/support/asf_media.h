@@ -49,10 +49,10 @@ extern const unsigned char kDataObjectGuid[16];
 double probeDuration(const std::string& path, std::string* format);
 
 // Reads a whole file ("" when missing).
-std::string readFile(const std::string& path);
+std::string fileBytes(const std::string& path);
 
 // A fresh temporary directory (removed by the caller with removeTree).
-std::string makeTempDir(const char* tag);
-void removeTree(const std::string& dir);
+std::string makeScratchDir(const char* tag);
+void removeScratchDir(const std::string& dir);
 
 }  // namespace testsupport
