@@ -54,7 +54,9 @@ void streamHostPath(const char* address, char* host, int hostCap, char* path, in
     splitHostPath(address, host, hostCap, rest, sizeof rest);
     if (char* colon = std::strchr(host, ':')) *colon = '\0';
     // rest is "" or "/...": the path is "/" followed by the text after the '/'.
-    std::snprintf(path, static_cast<size_t>(pathCap), "/%s", rest[0] == '/' ? rest + 1 : rest);
+    if (pathCap < 2) return;
+    path[0] = '/';
+    copyText(path + 1, static_cast<size_t>(pathCap - 1), rest[0] == '/' ? rest + 1 : rest);
 }
 
 }  // namespace
