@@ -229,6 +229,17 @@ TEST_F(MmsTcp, SessionRecordsTheStreamAndAnswersPings) {
     expectDuration(*m, m->seconds);
 }
 
+TEST_F(MmsTcp, ReadBlockAnswerInPiecesStillGivesTheHeader) {
+    WM_MEDIA(m, 10);
+    MmstPlan plan;
+    plan.count = 4;
+    plan.trickleReadBlockAnswer = true;
+    ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
+    EXPECT_EQ(capture(server), 0);
+    EXPECT_TRUE(fileBytes(wma()).compare(m->header.size(), std::string::npos, wmtest::paddedPackets(*m, 0, 4)) == 0);
+    expectFinished(*m, 4);
+}
+
 TEST_F(MmsTcp, LongRecordingStatesItsExactDuration) {
     WM_MEDIA(m, 500);
     MmstPlan plan;

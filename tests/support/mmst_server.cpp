@@ -85,6 +85,13 @@ Script mmstScript(const AsfMedia& media, const std::string& header, MmstPlan pla
         size_t cut = h->size() / 2;
         std::string answer = mmsServerMessage(0x00040011, 56) + mmsPacket(h->substr(0, cut), 0, 0x04) +
                              mmsPacket(h->substr(cut), 1, 0x08);
+        if (plan.trickleReadBlockAnswer) {
+            // The client must wait for all 56 bytes before reading packets.
+            for (size_t at = 0; at < 56; at += 20) {
+                if (!io.send(answer.substr(at, at + 20 <= 56 ? 20 : 56 - at)) || !io.pause(15)) return false;
+            }
+            answer.erase(0, 56);
+        }
         if (!io.send(answer)) return false;
         // 6. StreamSwitch -> ReportStreamSwitch
         if (!nextMessage(io, &at, &msg) || !io.send(mmsServerMessage(0x00040021, 56))) return false;

@@ -20,6 +20,7 @@ struct MmstPlan {
     size_t oddPacketBefore = SIZE_MAX;  // a packet of another length before this one
     bool keepStreaming = false;    // then go on sending packets until the peer closes
     std::vector<size_t> funnelAnswer{512, 512, 1056};  // ReportFunnelInfo sizes
+    bool trickleReadBlockAnswer = false;  // send the 56-byte answer in pieces, apart
 };
 
 // A server message of `length` bytes with the given MID (0x0004xxxx).
