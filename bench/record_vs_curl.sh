@@ -18,14 +18,13 @@ for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
 url="http://127.0.0.1:$(head -n1 "$work/port")/bench.mp3"
 
 # Both run for the same time; the recorder's settle wait (1 s) comes after.
-/usr/bin/time -f "%U %S %M" -o "$work/rec.time" \
+"$build/bench/run_measured" "$work/rec.time" \
   "$build/bin/grablive" "$url" "$work/rec" $((seconds * 1000)) >"$work/rec.out" &
 rec_pid=$!
-/usr/bin/time -f "%U %S %M" -o "$work/curl.time" \
+"$build/bench/run_measured" "$work/curl.time" \
   curl -s --max-time "$seconds" -o "$work/curl.mp3" "$url" || true
 wait "$rec_pid" || true
 
-# (time puts "Command exited with non-zero status" first when curl times out.)
 read -r ru rs rm < <(tail -n1 "$work/rec.time")
 read -r cu cs cm < <(tail -n1 "$work/curl.time")
 rec_bytes=$( (cat "$work"/rec.mp3 "$work"/rec.wma 2>/dev/null || true) | wc -c)
@@ -35,8 +34,8 @@ awk -v ru="$ru" -v rs="$rs" -v rm="$rm" -v cu="$cu" -v cs="$cs" -v cm="$cm" \
   rc = ru + rs; cc = cu + cs;
   printf "stream: 128 kbit/s MP3 on loopback, %d s\n", s;
   printf "%-10s %10s %10s %12s\n", "", "cpu s", "peak KB", "bytes";
-  printf "%-10s %10.2f %10d %12d\n", "grablive", rc, rm, rb;
-  printf "%-10s %10.2f %10d %12d\n", "curl", cc, cm, cb;
+  printf "%-10s %10.4f %10d %12d\n", "grablive", rc, rm, rb;
+  printf "%-10s %10.4f %10d %12d\n", "curl", cc, cm, cb;
   printf "ratio recorder/curl: cpu %s, peak RSS %s\n", (cc > 0 ? sprintf("%.2f", rc / cc) : "n/a"), (cm > 0 ? sprintf("%.2f", rm / cm) : "n/a");
 }'
 echo "recorder printed: $(tail -n1 "$work/rec.out")"

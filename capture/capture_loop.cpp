@@ -190,7 +190,14 @@ extern "C" NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* 
     }
 }
 
-extern "C" NETGRAB_API void NETGRAB_CALL StopRecord(void) { netgrab::requestStop(); }
+extern "C" NETGRAB_API void NETGRAB_CALL StopRecord(void) {
+    try {
+        netgrab::requestStop();
+    } catch (...) {
+        // The flag is set before anything that could throw; the pause
+        // between attempts then ends at its time instead of at once.
+    }
+}
 
 extern "C" NETGRAB_API int NETGRAB_CALL GetRecBytes(void) {
     return netgrab::state().recordedBytes.load(std::memory_order_relaxed);

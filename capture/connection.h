@@ -18,7 +18,8 @@ uint32_t resolveHost(const char* host);
 Connection openConnection(const char* host, uint16_t port);
 // Sends all bytes on the current connection. Bytes sent, or IO_FAILED.
 int sendAll(Connection c, const void* bytes, int length);
-// One receive on the current connection, polling while it would block.
+// One receive on the current connection, waiting while it would block for
+// at most tuning.receivePollMs x receivePollCount (the receive time-out).
 // Bytes received (> 0), or IO_FAILED (closed, failed, timed out).
 int receiveSome(Connection c, void* buffer, int capacity);
 uint16_t localPort(Connection c);     // host byte order

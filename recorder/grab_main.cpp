@@ -81,6 +81,9 @@ uint32_t durationMs(const char* text) {
 
 int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // A scheduled recorder may outlive the player that reads its output: a
+    // closed pipe must not kill it before it has closed its file.
+    signal(SIGPIPE, SIG_IGN);
     if (argc < 4) {
         std::printf("use : netgrab url rec_file_name\n");
         return 0;

@@ -8,9 +8,11 @@
 
 #include <chrono>
 #include <future>
+#include <ostream>
 #include <string>
 
 #include "capture_state.h"
+#include "connection.h"
 #include "netgrab.h"
 #include "test_util.h"
 
@@ -21,8 +23,13 @@ namespace {
 
 class CaptureLoopTest : public ::testing::Test {
 protected:
-    void SetUp() override { testutil::useFastTuning(); }
+    void SetUp() override {
+        testutil::useFastTuning();
+        // Names never reach a name server from these tests.
+        setNameLookup([](const char*, uint32_t*) { return 0; });
+    }
     void TearDown() override {
+        setNameLookup(nullptr);
         if (capture_.valid()) {
             netgrab_api::StopRecord();
             capture_.wait_for(seconds(5));
@@ -62,40 +69,58 @@ TEST_F(CaptureLoopTest, FileSourceLoopsSilentlyUntilStopped) {
     EXPECT_EQ(netgrab_api::GetRecError(), 0);
 }
 
+// An address longer than the working buffer is unusable before any
+// classification: the fault line is all an attempt prints.
+const std::string kOverLongAddress = "http://127.0.0.1/" + std::string(300, 'a');
+const std::string kUrlFault = "Fault: server url error! Please check again!!\n";
+
 TEST_F(CaptureLoopTest, UnusableAddressPrintsOncePerAttemptWithPauses) {
     // Pauses of 20, 40, 80, 80, ... ms: about eight attempts in 500 ms,
     // where a loop without pauses would make many thousands.
     ::testing::internal::CaptureStdout();
-    start("ftp://127.0.0.1/x");
+    start(kOverLongAddress);
     EXPECT_FALSE(returnsWithin(milliseconds(500)));
     EXPECT_TRUE(stopWithin(milliseconds(2000)));
     const std::string out = ::testing::internal::GetCapturedStdout();
     const size_t lines = testutil::countOf(out, "\n");
-    EXPECT_EQ(testutil::countOf(out, "Fault: server url error! Please check again!!\n"), lines);
+    EXPECT_EQ(testutil::countOf(out, kUrlFault), lines) << out;
     EXPECT_GE(lines, 3u);
     EXPECT_LE(lines, 14u);
     EXPECT_EQ(netgrab_api::GetRecError(), 0);
+}
+
+TEST_F(CaptureLoopTest, RejectedAddressIsRetriedWithPauses) {
+    // Whatever classification tries for an unknown scheme (here a host name
+    // that does not resolve), each attempt ends with one fault line.
+    ::testing::internal::CaptureStdout();
+    start("ftp://nowhere/x");
+    EXPECT_FALSE(returnsWithin(milliseconds(500)));
+    EXPECT_TRUE(stopWithin(milliseconds(2000)));
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    const size_t faults = testutil::countOf(out, kUrlFault);
+    EXPECT_GE(faults, 3u) << out;
+    EXPECT_LE(faults, 14u) << out;
 }
 
 TEST_F(CaptureLoopTest, StopWakesALongPauseAtOnce) {
     state().tuning.retryPauseMinMs = 5000;
     state().tuning.retryPauseMaxMs = 5000;
     ::testing::internal::CaptureStdout();
-    start("bogus");
+    start(kOverLongAddress);
     EXPECT_FALSE(returnsWithin(milliseconds(100)));  // now inside the first pause
     auto before = steady_clock::now();
     EXPECT_TRUE(stopWithin(milliseconds(2000)));
     EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - before).count(), 500);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Fault: server url error! Please check again!!\n");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), kUrlFault);
 }
 
 TEST_F(CaptureLoopTest, OverLongAddressIsRefused) {
     ::testing::internal::CaptureStdout();
-    start("http://127.0.0.1/" + std::string(300, 'a'));
+    start(kOverLongAddress);
     EXPECT_FALSE(returnsWithin(milliseconds(50)));
     EXPECT_TRUE(stopWithin(milliseconds(2000)));
     const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out.rfind("Fault: server url error! Please check again!!\n", 0), 0u) << out;
+    EXPECT_EQ(out.rfind(kUrlFault, 0), 0u) << out;
 }
 
 TEST_F(CaptureLoopTest, OverLongOutputNameIsRefused) {
@@ -122,6 +147,7 @@ struct PauseCase {
     bool recorded;
     int expected;
 };
+void PrintTo(const PauseCase& c, std::ostream* os) { *os << c.name; }
 
 class RetryPause : public ::testing::TestWithParam<PauseCase> {};
 

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "capture_state.h"
@@ -46,6 +47,7 @@ struct ResolveCase {
     uint32_t expected;
     bool looksUp;
 };
+void PrintTo(const ResolveCase& c, std::ostream* os) { *os << c.name; }
 
 class ResolveHost : public ::testing::TestWithParam<ResolveCase> {
 protected:

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "capture_state.h"
@@ -80,6 +81,7 @@ struct LengthCase {
     const char* name;
     std::vector<size_t> pieces;
 };
+void PrintTo(const LengthCase& c, std::ostream* os) { *os << c.name; }
 
 class ContentLengthStop : public HttpRequestTest, public ::testing::WithParamInterface<LengthCase> {};
 

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <regex>
+#include <ostream>
 #include <string>
 
 #include "capture_state.h"
@@ -26,6 +27,7 @@ struct ExtractCase {
     const char* expected;
     uint16_t expectedPort;  // kNoPort: left unchanged
 };
+void PrintTo(const ExtractCase& c, std::ostream* os) { *os << c.name; }
 
 class ExtractPort : public ::testing::TestWithParam<ExtractCase> {};
 
@@ -62,6 +64,7 @@ struct PortCase {
     const char* text;
     uint16_t expected;
 };
+void PrintTo(const PortCase& c, std::ostream* os) { *os << c.name; }
 
 class PortFromText : public ::testing::TestWithParam<PortCase> {};
 
@@ -85,6 +88,7 @@ struct StatusCase {
     int length;
     std::string expected;
 };
+void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.name; }
 
 class StatusLine : public ::testing::TestWithParam<StatusCase> {};
 

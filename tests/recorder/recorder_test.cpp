@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -106,6 +107,8 @@ struct Recorder {
     const char* path;
     long settleMs;
 };
+
+void PrintTo(const Recorder& r, std::ostream* os) { *os << r.name; }
 
 const Recorder kRecorders[] = {{"grabclock", GRABCLOCK_PATH, 4000}, {"grablive", GRABLIVE_PATH, 1000}};
 

@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Many recorders at once on 128 kbit/s loopback streams.
+#   bench/many_recorders.sh [build dir] [recorders] [seconds]   (build, 50, 20)
+# PEER=curl runs as many curl copies instead, for comparison.
+# Prints the recorders' CPU time together as a share of one core over the
+# run, the largest peak RSS, and the bytes each recorded (smallest and
+# largest, against what the source sent at its pace).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build}" && pwd)
+count=${2:-50}
+seconds=${3:-20}
+work=$(mktemp -d /tmp/vexa-bench-XXXXXX)
+trap 'kill "$source_pid" 2>/dev/null || true; wait "$source_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+
+ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i "sine=frequency=440:duration=30" \
+  -ar 44100 -ac 2 -b:a 128k "$work/tone.mp3"
+"$build/bench/stream_source" "$work/tone.mp3" 16000 >"$work/port" &
+source_pid=$!
+for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
+url="http://127.0.0.1:$(head -n1 "$work/port")/many.mp3"
+
+started=$(date +%s.%N)
+pids=()
+for i in $(seq "$count"); do
+  if [ "${PEER:-grablive}" = curl ]; then
+    "$build/bench/run_measured" "$work/$i.time" \
+      curl -s --max-time "$seconds" -o "$work/rec$i.mp3" "$url" &
+  else
+    "$build/bench/run_measured" "$work/$i.time" \
+      "$build/bin/grablive" "$url" "$work/rec$i" $((seconds * 1000)) >"$work/$i.out" &
+  fi
+  pids+=($!)
+done
+wait "${pids[@]}" || true
+wall=$(awk -v a="$started" -v b="$(date +%s.%N)" 'BEGIN { print b - a }')
+
+cat "$work"/*.time | awk -v n="$count" -v s="$seconds" -v wall="$wall" -v peer="${PEER:-grablive}" '
+  { cpu += $1 + $2; if ($3 > rss) rss = $3 }
+  END { printf "%d x " peer ", %d s: CPU %.3f s together = %.2f %% of one core over %.1f s; largest peak RSS %d KB\n",
+               n, s, cpu, 100 * cpu / wall, wall, rss }'
+for i in $(seq "$count"); do stat -c %s "$work/rec$i.mp3" 2>/dev/null || echo 0; done | sort -n |
+  awk -v s="$seconds" 'NR == 1 { min = $1 } { max = $1; sum += $1 }
+       END { printf "bytes per recording: min %d, max %d (source pace: %d bytes in %d s)\n", min, max, 16000 * s, s }'
