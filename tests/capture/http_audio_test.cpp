@@ -13,6 +13,8 @@
 #include <string>
 #include <thread>
 
+#include <unistd.h>
+
 #include "capture_state.h"
 #include "icecast_server.h"
 #include "netgrab.h"
@@ -280,6 +282,19 @@ TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
     state().stopRequested = 0;
 }
 
+// The MMS-over-HTTP play step goes where the describe request was finally
+// answered: the redirected address (its port now in serverPort).
+TEST_F(HttpAudioTest, FinalAddressIsWhereTheAnswerCameFrom) {
+    ScriptedServer target({{readRequest(), send("HTTP/1.0 200 OK\r\nContent-Type: audio/aacp\r\n\r\n")}});
+    ScriptedServer first({{readRequest(), send("HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" +
+                                               std::to_string(target.port()) + "/next\r\n\r\n")}});
+    state().serverPort = first.port();
+    char finalAddress[512] = "";
+    EXPECT_EQ(describeRequest("http://127.0.0.1/first", finalAddress, sizeof finalAddress), -5);
+    EXPECT_STREQ(finalAddress, "http://127.0.0.1/next");
+    EXPECT_EQ(state().serverPort, target.port());
+}
+
 TEST_F(HttpAudioTest, RelativeLocationFails) {
     ScriptedServer server({{readRequest(), send("HTTP/1.1 302 Found\r\nLocation: /elsewhere\r\n\r\n")}});
     EXPECT_EQ(describe(server), -2);
@@ -338,6 +353,17 @@ TEST_F(HttpAudioTest, StopEndsMpegCapture) {
     // The first answer's 10240 bytes are written from the frame start on, uncounted.
     EXPECT_EQ(mp3().size(), 10240 - head.size() + static_cast<size_t>(state().recordedBytes));
     state().stopRequested = 0;
+}
+
+// Bytes that do not reach the disk end the capture and are not counted.
+TEST_F(HttpAudioTest, WriteFailureEndsCapture) {
+    ASSERT_EQ(::symlink("/dev/full", (dir_ + "/rec.mp3").c_str()), 0);
+    const std::string head = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
+    ScriptedServer server({{readRequest(), send(head + mpegBytes(12000)), stall()}});
+    EXPECT_EQ(describe(server), -4);
+    EXPECT_EQ(state().lastError, NG_ERR_FILE_OPEN);
+    EXPECT_EQ(state().recordedBytes, 0);
+    EXPECT_EQ(state().outputFile, nullptr);
 }
 
 // A second attempt appends to the file of the first.

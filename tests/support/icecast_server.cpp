@@ -201,6 +201,9 @@ bool makeToneMp3(const std::string& path, int seconds, int kbps) {
     return runProgram({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
                        "sine=frequency=440:sample_rate=44100:duration=" + std::to_string(seconds),
                        "-ac", "2", "-c:a", "libmp3lame", "-b:a", std::to_string(kbps) + "k",
+                       // No bit reservoir: each frame decodes on its own, so a
+                       // recording that starts mid-stream decodes from its first frame.
+                       "-reservoir", "0",
                        // No ID3 tag or Xing frame: every byte is plain CBR audio frames.
                        "-id3v2_version", "0", "-write_xing", "0", path},
                       log, 30000) == 0;
@@ -225,8 +228,8 @@ MediaProbe probeMedia(const std::string& path, const std::string& logPath) {
         if (key == "duration") probe.durationSeconds = std::atof(value.c_str());
     }
     // ffprobe writes decoding errors to its log at level "error".
-    const std::string errors = readFile(logPath);
-    probe.ok = rc == 0 && !probe.formatName.empty() && errors.empty();
+    probe.errors = readFile(logPath);
+    probe.ok = rc == 0 && !probe.formatName.empty() && !probe.codecName.empty();
     return probe;
 }
 
@@ -242,7 +245,9 @@ IcecastServer::~IcecastServer() { stop(); }
 
 bool IcecastServer::writeConfig() {
     std::filesystem::create_directories(logDir_);
-    // The server drops to nobody after start-up and must still write its logs.
+    // The server drops to nobody after start-up and must still reach and
+    // write its logs.
+    ::chmod(workDir_.c_str(), 0755);
     ::chmod(logDir_.c_str(), 0777);
     std::ofstream out(configPath_, std::ios::trunc);
     out << xmlConfig(port_, logDir_, kSourcePassword);
@@ -267,12 +272,23 @@ bool IcecastServer::start(int timeoutMs) {
 bool IcecastServer::startSource(const std::string& mp3, const std::string& mount, int timeoutMs) {
     const std::string target = "icecast://source:" + std::string(kSourcePassword) +
                                "@127.0.0.1:" + std::to_string(port_) + mount;
-    if (!source_.start({"ffmpeg", "-nostdin", "-v", "error", "-re", "-stream_loop", "-1", "-i", mp3,
-                        "-c", "copy", "-content_type", "audio/mpeg", "-f", "mp3", target},
-                       workDir_ + "/source.out"))
-        return false;
-    return waitUntil([&] { return !source_.running() || mountLive(mount); }, timeoutMs) &&
-           source_.running();
+    // Icecast may refuse a source for a moment after it first accepts
+    // connections; a source that ended early is started again.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (Clock::now() < deadline) {
+        if (!source_.running() &&
+            !source_.start({"ffmpeg", "-nostdin", "-v", "error", "-re", "-stream_loop", "-1", "-i",
+                            mp3, "-c", "copy", "-content_type", "audio/mpeg", "-f", "mp3", target},
+                           workDir_ + "/source.out"))
+            return false;
+        const int left = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+        if (waitUntil([&] { return !source_.running() || mountLive(mount); }, left > 0 ? left : 0) &&
+            source_.running())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
 }
 
 bool IcecastServer::mountLive(const std::string& mount) const {

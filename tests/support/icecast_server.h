@@ -49,7 +49,8 @@ int runProgram(const std::vector<std::string>& argv, const std::string& logPath,
 bool makeToneMp3(const std::string& path, int seconds, int kbps);
 
 struct MediaProbe {
-    bool ok = false;           // ffprobe read the file and decoded its stream
+    bool ok = false;           // ffprobe read the file and its audio stream
+    std::string errors;        // what the decoder complained about (one line each)
     std::string formatName;    // "mp3"
     std::string codecName;     // "mp3"
     double durationSeconds = 0;
