@@ -188,9 +188,9 @@ void feedHeaderPackets(const unsigned char* bytes, int length) {
                 }
                 break;
             default:  // 0..5: location id, incarnation and flags are not used
-                s.headerPacketState = s.headerPacketState >= 0 && s.headerPacketState < 5
-                                          ? s.headerPacketState + 1
-                                          : kHeaderLengthLo;
+                s.headerPacketState = s.headerPacketState >= 0 && s.headerPacketState <= 5
+                                          ? s.headerPacketState + 1  // 5 goes on to kHeaderLengthLo
+                                          : 0;
                 break;
         }
     }
