@@ -114,6 +114,7 @@ inline void resetCaptureState(const std::string& outputBase) {
     s.tuning.retryPauseMinMs = 20;
     s.tuning.retryPauseMaxMs = 80;
     s.tuning.httpPort = 80;
+    s.tuning.mmsPort = 1755;
     netgrab::copyText(s.outputBase, sizeof s.outputBase, outputBase.c_str());
     netgrab::copyText(s.requestedAddress, sizeof s.requestedAddress, "test");
     netgrab::makeClientGuid(s.clientGuid);

@@ -10,6 +10,7 @@
 #include "mmsh_server.h"
 #include "mmst_server.h"
 #include "netgrab.h"
+#include "test_util.h"
 #include "wm_fixture.h"
 
 using namespace testsupport;
@@ -94,6 +95,21 @@ TEST_F(Routes, EarlyMmsFailureFallsBackToTheHttpRoute) {
     EXPECT_EQ(recordThenStop(source, m->header.size(), m->packetSize), 0);
     EXPECT_NE(server.received(1).find("GET /live HTTP/1.1\r\n"), std::string::npos);
     EXPECT_NE(server.received(1).find("User-Agent: NSPlayer/10.0.0.3802\r\n"), std::string::npos);
+    expectClosedAndFinished(*m, true);
+}
+
+// Nothing listens on the MMS port: the attempt goes on over HTTP on the
+// HTTP port. Runs on loopback only when classification takes the default
+// MMS port from tuning.mmsPort and the capture loop switches it to
+// tuning.httpPort (today both are the literals 1755 and 80).
+TEST_F(Routes, DISABLED_RefusedMmsPortFallsBackToHttpOnItsPort) {
+    WM_MEDIA(m, 10);
+    ScriptedServer server({mmshDescribeScript(broadcastHeader(*m), 1),
+                           mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming)});
+    state().tuning.mmsPort = testutil::closedPort();
+    state().tuning.httpPort = server.port();
+    EXPECT_EQ(recordThenStop("mms://127.0.0.1/live", m->header.size(), m->packetSize), 0);
+    EXPECT_NE(server.received(0).find("GET /live HTTP/1.1\r\n"), std::string::npos);
     expectClosedAndFinished(*m, true);
 }
 
