@@ -5,8 +5,9 @@
 //
 // References: RFC 7230 (HTTP/1.1 message syntax), RFC 7231 section 6.4
 // (redirections), [MS-WMSP] (Windows Media HTTP streaming), ISO/IEC 11172-3
-// section 2.4.1.3 (MPEG audio frame header: 12-bit syncword, of which the
-// first 11 bits are set in every MPEG-1/2/2.5 frame).
+// section 2.4.1.3 (the MPEG audio frame header begins with a syncword of
+// set bits; a frame start here is 0xFF followed by a byte with its three
+// top bits set).
 #include "http_audio.h"
 
 #include <cstdio>

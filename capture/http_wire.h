@@ -13,8 +13,9 @@ namespace wire {
 constexpr const char kDescribeRequestLine[] = "GET %s HTTP/1.1\r\n";
 // The header lines, sent in this order as the eleven describe slots. The
 // client identifies itself as a Windows Media player so that a Windows
-// Media server answers with a stream description ([MS-WMSP] 2.2.1, the
-// Pragma directives of 2.2.1.4 and the Supported header of 2.2.1.10);
+// Media server answers with a stream description ([MS-WMSP] 2.2.1: the
+// Pragma tokens of 2.2.1.4, among them xClientGUID, 2.2.1.4.33, and the
+// Supported tokens of 2.2.1.7);
 // Icecast, SHOUTcast and ICY servers ignore what they do not know.
 constexpr const char kAcceptLine[] = "Accept: */*\r\n";
 constexpr const char kUserAgentLine[] = "User-Agent: NSPlayer/10.0.0.3802\r\n";

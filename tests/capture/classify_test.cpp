@@ -3,14 +3,18 @@
 #include "classify.h"
 
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 
 #include <chrono>
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "capture_state.h"
+#include "connection.h"
 #include "netgrab.h"
 #include "scripted_server.h"
 #include "test_util.h"
@@ -49,6 +53,7 @@ struct KindCase {
     const char* working;
     uint16_t port;
 };
+void PrintTo(const KindCase& c, std::ostream* os) { *os << c.name; }
 
 class ClassifyKind : public ::testing::TestWithParam<KindCase>, protected ClassifyBase {
 protected:
@@ -106,6 +111,7 @@ struct AsxCase {
     int result;
     const char* target;
 };
+void PrintTo(const AsxCase& c, std::ostream* os) { *os << c.name; }
 
 class AsxDocument : public ::testing::TestWithParam<AsxCase>, protected ClassifyBase {
 protected:
@@ -169,6 +175,7 @@ struct SchemeCase {
     const char* working;
     uint16_t port;
 };
+void PrintTo(const SchemeCase& c, std::ostream* os) { *os << c.name; }
 
 class AsxScheme : public ::testing::TestWithParam<SchemeCase>, protected ClassifyBase {
 protected:
@@ -207,6 +214,7 @@ struct PlaylistCase {
     int result;
     const char* address;
 };
+void PrintTo(const PlaylistCase& c, std::ostream* os) { *os << c.name; }
 
 class M3uAnswer : public ::testing::TestWithParam<PlaylistCase> {};
 class PlsAnswer : public ::testing::TestWithParam<PlaylistCase> {};
@@ -262,6 +270,22 @@ INSTANTIATE_TEST_SUITE_P(Answers, M3uAnswer, ::testing::ValuesIn(kM3uCases),
                          [](const auto& info) { return std::string(info.param.name); });
 INSTANTIATE_TEST_SUITE_P(Answers, PlsAnswer, ::testing::ValuesIn(kPlsCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PlaylistLimits, LongEntriesCutAtTheirBuffers) {
+    const std::string host = "radiohost/" + repeat('e', 900);
+    const std::string m3u = "HTTP/1.0 200 OK\r\n\r\nhttp://" + host + "\r\n";
+    char out[600];
+    std::memset(out, '#', sizeof out);
+    ASSERT_EQ(m3uTarget(m3u.c_str(), out, 512), 1);
+    EXPECT_EQ(std::string(out), host.substr(0, 511));
+    EXPECT_EQ(out[512], '#');
+
+    const std::string pls = "HTTP/1.0 200 OK\r\n\r\nFile1=http://" + host + "\r\n";
+    std::memset(out, '#', sizeof out);
+    ASSERT_EQ(plsTarget(pls.c_str(), out, 256), 1);
+    EXPECT_EQ(std::string(out), host.substr(0, 255));
+    EXPECT_EQ(out[256], '#');
+}
 
 // ---- quoted values ----
 
@@ -372,6 +396,53 @@ TEST_F(ClassifyServed, AsxAddressResolvesToHttpEntry) {
     EXPECT_EQ(state().serverPort, 80);
 }
 
+// A scheme in capitals (or any scheme but mms, http and file) is no scheme:
+// the address is fetched as a page, "HTTP:" taken for the host name.
+struct PageSchemeCase {
+    const char* name;
+    const char* scheme;
+    bool fetched;  // "MMS:" is no host name (':' among its first four characters)
+};
+void PrintTo(const PageSchemeCase& c, std::ostream* os) { *os << c.name; }
+
+class OtherSchemeIsPage : public ::testing::TestWithParam<PageSchemeCase>, protected ClassifyBase {
+protected:
+    void SetUp() override {
+        reset();
+        // Every name resolves to loopback: no lookup leaves the machine.
+        setNameLookup([](const char*, uint32_t* address) {
+            *address = htonl(INADDR_LOOPBACK);
+            return 1;
+        });
+    }
+    void TearDown() override { setNameLookup(nullptr); }
+};
+
+TEST_P(OtherSchemeIsPage, FetchesTheAddressAsPage) {
+    ScriptedServer page({{readRequest(), send(okPage("[MPLAYER TYPE=HTTP]radiohost/live\r\n"))}});
+    const std::string address =
+        std::string(GetParam().scheme) + "127.0.0.1:" + std::to_string(page.port()) + "/live";
+    if (!GetParam().fetched) {
+        EXPECT_EQ(classifySource(address.c_str()), 0);
+        EXPECT_EQ(page.connectionCount(), 0u);
+        return;
+    }
+    ASSERT_EQ(classifySource(address.c_str()), 1);
+    EXPECT_EQ(state().sourceKind, SOURCE_HTTP);
+    EXPECT_STREQ(state().workingAddress, "radiohost/live");
+    const std::string request = page.received(0);
+    EXPECT_EQ(request.rfind("GET //127.0.0.1/live HTTP/1.1\r\n", 0), 0u) << request;
+}
+
+const PageSchemeCase kPageSchemes[] = {
+    {"HttpInCapitals", "HTTP://", true},
+    {"MmsInCapitals", "MMS://", false},
+    {"Rtsp", "rtsp://", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Schemes, OtherSchemeIsPage, ::testing::ValuesIn(kPageSchemes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // Redirects of the ASX fetch: every status of the four, and a Location
 // with or without the blank after its colon, with a port of its own.
 struct AsxRedirectCase {
@@ -379,6 +450,7 @@ struct AsxRedirectCase {
     const char* statusLine;
     const char* locationPrefix;
 };
+void PrintTo(const AsxRedirectCase& c, std::ostream* os) { *os << c.name; }
 
 class AsxRedirect : public ::testing::TestWithParam<AsxRedirectCase>, protected ClassifyBase {
 protected:
@@ -448,6 +520,7 @@ struct PlaylistRoute {
     const char* path;
     std::string (*body)(const std::string& streamHostPort);
 };
+void PrintTo(const PlaylistRoute& c, std::ostream* os) { *os << c.name; }
 
 class PlaylistResolution : public ::testing::TestWithParam<PlaylistRoute>, protected ClassifyBase {
 protected:

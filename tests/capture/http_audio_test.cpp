@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -114,6 +115,7 @@ struct AnswerCase {
     const char* file;        // extension of the file left behind, or nullptr
     const char* furtherAddress;  // workingAddress after -1
 };
+void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
 
 class DescribeAnswer : public HttpAudioTest, public ::testing::WithParamInterface<AnswerCase> {};
 
@@ -199,6 +201,7 @@ struct RedirectCase {
     const char* status;
     const char* locationPrefix;
 };
+void PrintTo(const RedirectCase& c, std::ostream* os) { *os << c.name; }
 
 class DescribeRedirect : public HttpAudioTest, public ::testing::WithParamInterface<RedirectCase> {};
 
@@ -410,6 +413,7 @@ struct FrameCase {
     std::string bytes;
     int start;
 };
+void PrintTo(const FrameCase& c, std::ostream* os) { *os << c.name; }
 
 class FrameStart : public ::testing::TestWithParam<FrameCase> {};
 
@@ -437,6 +441,7 @@ struct TargetCase {
     int result;
     const char* target;
 };
+void PrintTo(const TargetCase& c, std::ostream* os) { *os << c.name; }
 
 class PlaylistTarget : public ::testing::TestWithParam<TargetCase> {};
 
