@@ -45,6 +45,10 @@ struct CaptureTuning {
     int receivePollCount = 152; // polls before a receive gives up (~6.1 s)
     int retryPauseMinMs = 250;  // pause after an attempt that recorded nothing
     int retryPauseMaxMs = 4000; // the pause doubles up to this
+    // Ports of routes whose address names none; tests point them at
+    // loopback peers.
+    uint16_t mmsPort = 1755;    // MMS over TCP
+    uint16_t httpPort = 80;     // HTTP fall-back of MMS over TCP; portal requests
 };
 
 // Values fixed at build time; tests may point them elsewhere.

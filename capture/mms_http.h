@@ -2,6 +2,9 @@
 // MMS over HTTP: "$H" header chunks, the play request, "$D" data chunks and
 // the ASF header fix-up at the end of a capture.
 
+#include "asf_header.h"
+#include "http_request.h"
+
 namespace netgrab {
 
 // Writes the "$H" payloads of the accepted answer (once per file).
@@ -15,5 +18,31 @@ void feedDataChunks(const unsigned char* block, int length);
 void finishAsfFile();
 // Minimum data packet size of the first File Properties Object, or -1.
 int findMinPacketSize(const unsigned char* bytes, int length);
+
+// ---- shared with MMS over TCP and the portal ------------------------------
+
+// The packet in assemblyBuffer[0, assemblyFill) is complete: pads it with
+// zero bytes to packetSize, appends it to outputFile, counts it and notes its
+// send time; assemblyFill becomes 0.
+void completeAsfPacket();
+// Send-time span of the packets written since the current connection began;
+// finishAsfFile turns it into the stated duration.
+AsfTimeline& asfTimeline();
+// Fills the fourteen header slots of the play request (host, client GUID).
+void fillPlaySlots(HeaderSlot* slots, const char* host, const char* clientGuid);
+constexpr int kPlaySlotCount = 14;
+
+// Chunk parser states (CaptureState::chunkState).
+enum ChunkState : int {
+    CHUNK_MARK = 0,       // waiting for '$' (or 0xA4)
+    CHUNK_TYPE = 1,       // 'D' continues, anything else starts over
+    CHUNK_LENGTH_LO = 2,  // low byte of the chunk length
+    CHUNK_FRAMING = 3,    // 3..10: the eight framing bytes
+    CHUNK_EC_FLAGS = 11,  // 0x82
+    CHUNK_EC_DATA1 = 12,  // 0x00
+    CHUNK_EC_DATA2 = 13,  // 0x00
+    CHUNK_PAYLOAD = 14,   // the rest of the packet
+    CHUNK_LENGTH_HI = 15, // high byte of the chunk length (may arrive in the next block)
+};
 
 }  // namespace netgrab

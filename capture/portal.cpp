@@ -1,15 +1,262 @@
-// Stand-in until the portal route is built.
+// The portal route: the portal's player page names a playlist reference;
+// the reference (after redirects) names the MMS stream; the stream server
+// is then asked for the header ("$H" chunks) and the data ("$D" chunks), in
+// the MMS-over-HTTP way, with the page's cookie on every request.
 #include "portal.h"
 
 #include <cstdio>
+#include <cstring>
+
+#include "byte_reader.h"
+#include "capture_state.h"
+#include "connection.h"
+#include "http_request.h"
+#include "mms_http.h"
+#include "mms_wire.h"
+#include "netgrab.h"
+#include "output_file.h"
+#include "text_rules.h"
 
 namespace netgrab {
 
-void capturePortal(char*, const char*) { std::printf("Portal capture is not built yet\n"); }
-int portalLookup(char*, const char*) { return 0; }
-int portalDescribe(const char*, const char*) { return -1; }
-void portalPlay(const char*, const char*) {}
-void splitHostPath(const char*, char* host, int, char* path, int) { host[0] = path[0] = '\0'; }
-int findAfterMarker(const char*, char*, int) { return 0; }
+namespace {
+
+constexpr int kMaxRedirects = 20;  // a redirect loop must not hold the attempt forever
+constexpr int kReceiveBlock = 1600;
+
+// Sends an HTTP request to a host text that may carry ":port"; without a
+// port it goes to the portal's HTTP port. Terminates the answer.
+int requestTo(const char* hostText, const char* path, const HeaderSlot* slots, int slotCount) {
+    CaptureState& s = state();
+    char host[128];
+    copyText(host, sizeof host, hostText);
+    s.requestPort = s.tuning.httpPort;
+    if (char* colon = std::strchr(host, ':')) {
+        uint16_t port = portFromText(host);
+        if (port != 0 && port != kNoPort) s.requestPort = port;
+        *colon = '\0';
+    }
+    std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
+    int n = httpRequest(s.receiveBuffer, host, path, slots, slotCount);
+    s.requestPort = s.tuning.httpPort;
+    if (n > 0) s.receiveBuffer[n < kAnswerLimit ? n : kAnswerLimit] = '\0';
+    return n;
+}
+
+bool isRedirect(const char* answer) {
+    return std::strstr(answer, "302 Redirect") || std::strstr(answer, "302 Moved") ||
+           std::strstr(answer, "301 Moved");
+}
+
+// Stream host (port cut off) and path "/..." of a stream address host/path.
+void streamHostPath(const char* address, char* host, int hostCap, char* path, int pathCap) {
+    char rest[512];
+    splitHostPath(address, host, hostCap, rest, sizeof rest);
+    if (char* colon = std::strchr(host, ':')) *colon = '\0';
+    // rest is "" or "/...": the path is "/" followed by the text after the '/'.
+    if (pathCap < 2) return;
+    path[0] = '/';
+    copyText(path + 1, static_cast<size_t>(pathCap - 1), rest[0] == '/' ? rest + 1 : rest);
+}
+
+}  // namespace
+
+void splitHostPath(const char* text, char* host, int hostCap, char* path, int pathCap) {
+    const char* slash = std::strchr(text, '/');
+    size_t hostLen = slash ? static_cast<size_t>(slash - text) : std::strlen(text);
+    if (hostCap <= 0 || pathCap <= 0) return;
+    if (hostLen >= static_cast<size_t>(hostCap)) hostLen = static_cast<size_t>(hostCap) - 1;
+    std::memcpy(host, text, hostLen);
+    host[hostLen] = '\0';
+    copyText(path, static_cast<size_t>(pathCap), slash ? slash : "");
+}
+
+int findAfterMarker(const char* marker, char* out, int outCap) {
+    const char* found = std::strstr(state().receiveBuffer, marker);
+    if (!found || outCap <= 0) return 0;
+    copyLineValue(out, static_cast<size_t>(outCap), found + std::strlen(marker), "\"");
+    return 1;
+}
+
+int portalLookup(char* address, const char* cookie) {
+    CaptureState& s = state();
+    s.requestPort = s.tuning.httpPort;
+    std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
+    const char* portalHost = s.config.portalHost ? s.config.portalHost : "";
+
+    // The page path is what follows the portal host in the address; an
+    // address elsewhere (a page marker) asks for the portal's root page.
+    char pagePath[256] = "";
+    if (portalHost[0]) {
+        if (const char* at = std::strstr(address, portalHost))
+            copyText(pagePath, sizeof pagePath, at + std::strlen(portalHost));
+    }
+    HeaderSlot page[6];
+    copyText(page[0], kHeaderSlotSize, wire::kPortalPageAccept);
+    copyText(page[1], kHeaderSlotSize, wire::kPortalPageLanguage);
+    copyText(page[2], kHeaderSlotSize, wire::kAcceptEncoding);
+    copyText(page[3], kHeaderSlotSize, wire::kPortalPageAgent);
+    std::snprintf(page[4], kHeaderSlotSize, wire::kHostFormat, portalHost);
+    copyText(page[5], kHeaderSlotSize, wire::kKeepAliveLast);
+    if (requestTo(portalHost, pagePath, page, 6) <= 0) return 0;
+
+    char reference[512];
+    if (!findAfterMarker(wire::kPortalRefMarker, reference, sizeof reference)) return 0;
+    if (std::strlen(reference) < 7) return 0;  // no room for "http://"
+
+    HeaderSlot link[6];
+    copyText(link[0], kHeaderSlotSize, wire::kAcceptAny);
+    copyText(link[1], kHeaderSlotSize, wire::kPortalLinkAgent);
+    copyText(link[2], kHeaderSlotSize, wire::kAcceptEncoding);
+    std::snprintf(link[3], kHeaderSlotSize, wire::kHostFormat,
+                  s.config.portalStreamHost ? s.config.portalStreamHost : "");
+    copyText(link[4], kHeaderSlotSize, wire::kKeepAlive);
+    std::snprintf(link[5], kHeaderSlotSize, wire::kCookieLastFormat, cookie ? cookie : "");
+
+    char host[128];
+    char path[256];
+    splitHostPath(reference + 7, host, sizeof host, path, sizeof path);
+    if (requestTo(host, path, link, 6) <= 0) return 0;
+
+    for (int redirects = 0; isRedirect(s.receiveBuffer); ++redirects) {
+        if (redirects >= kMaxRedirects) return 0;
+        const char* location = std::strstr(s.receiveBuffer, "Location:");
+        if (!location) return 0;
+        // The value starts ten characters on: the name, its colon and one space.
+        size_t room = std::strlen(location);
+        copyLineValue(reference, sizeof reference, location + (room < 10 ? room : 10));
+        if (std::strlen(reference) < 7) return 0;
+        splitHostPath(reference + 7, host, sizeof host, path, sizeof path);
+        std::snprintf(link[3], kHeaderSlotSize, wire::kHostFormat, host);
+        copyText(link[4], kHeaderSlotSize, wire::kKeepAliveLast);
+        if (requestTo(host, path, link, 5) <= 0) return 0;
+    }
+    return findAfterMarker(wire::kPortalStreamMarker, address, kWorkingAddressSize);
+}
+
+int portalDescribe(const char* address, const char* cookie) {
+    CaptureState& s = state();
+    if (!openOutput(".wma")) return -1;
+    s.requestPort = s.tuning.httpPort;
+    char host[128];
+    char path[512];
+    streamHostPath(address, host, sizeof host, path, sizeof path);
+    std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
+
+    HeaderSlot slots[10];
+    copyText(slots[0], kHeaderSlotSize, wire::kAcceptAny);
+    copyText(slots[1], kHeaderSlotSize, wire::kPortalStreamAgent);
+    std::snprintf(slots[2], kHeaderSlotSize, wire::kHostFormat, host);
+    std::snprintf(slots[3], kHeaderSlotSize, wire::kCookieFormat, cookie ? cookie : "");
+    copyText(slots[4], kHeaderSlotSize, wire::kAcceptAuthentication);
+    copyText(slots[5], kHeaderSlotSize, wire::kPortalDescribePragmas);
+    copyText(slots[6], kHeaderSlotSize, wire::kPortalPacketPair);
+    copyText(slots[7], kHeaderSlotSize, wire::kSupportedFeatures);
+    copyText(slots[8], kHeaderSlotSize, wire::kAcceptLanguage);
+    std::snprintf(slots[9], kHeaderSlotSize, wire::kPragmaClientGuidLastFormat, s.clientGuid);
+    s.packetSize = -1;
+
+    int n = httpRequest(s.receiveBuffer, host, path, slots, 10);
+    if (n <= 0) {
+        closeOutput();
+        return n;
+    }
+    if (n > kAnswerLimit) n = kAnswerLimit;
+    s.receiveBuffer[n] = '\0';
+    if (std::strstr(s.receiveBuffer, "403 Forbidden")) {
+        s.lastError = NG_ERR_REFUSED;
+        closeOutput();
+        return -1;
+    }
+    // "$H" <length LE16> <8 framing bytes> <payload of length - 8>. Only the
+    // bytes received are looked at, and a written payload is not searched
+    // again for chunk marks.
+    const unsigned char* a = reinterpret_cast<const unsigned char*>(s.receiveBuffer);
+    int i = 0;
+    while (i + 3 < n) {
+        if (a[i] != wire::kChunkMark || a[i + 1] != wire::kChunkHeader) {
+            ++i;
+            continue;
+        }
+        int length = readLe16(a + i + 2);
+        int payload = length - wire::kChunkFramingBytes;
+        int start = i + 4 + wire::kChunkFramingBytes;
+        if (payload <= 0 || start >= n) {
+            i += 4;
+            continue;
+        }
+        if (payload > n - start) payload = n - start;
+        int size = findMinPacketSize(a + start, payload);
+        if (size > 0 && s.packetSize == -1) s.packetSize = size;
+        // The header goes into a file once: an attempt that appends to an
+        // earlier recording does not put a second header among its packets.
+        if (s.appendMode == 0) writeOutput(a + start, payload);
+        s.recordedBytes = payload;
+        i = start + payload;
+    }
+    return n;
+}
+
+void portalPlay(const char* address, const char* cookie) {
+    CaptureState& s = state();
+    std::printf("portal play request:\n%s\n", address);
+    std::fflush(stdout);
+    s.requestPort = s.tuning.httpPort;
+    char host[128];
+    char path[512];
+    streamHostPath(address, host, sizeof host, path, sizeof path);
+    std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
+
+    HeaderSlot slots[10];
+    copyText(slots[0], kHeaderSlotSize, wire::kAcceptAny);
+    copyText(slots[1], kHeaderSlotSize, wire::kPortalStreamAgent);
+    std::snprintf(slots[2], kHeaderSlotSize, wire::kHostFormat, host);
+    std::snprintf(slots[3], kHeaderSlotSize, wire::kCookieFormat, cookie ? cookie : "");
+    copyText(slots[4], kHeaderSlotSize, wire::kAcceptAuthentication);
+    copyText(slots[5], kHeaderSlotSize, wire::kPragmaPlayOffset);
+    copyText(slots[6], kHeaderSlotSize, wire::kPortalPlayStream);
+    std::snprintf(slots[7], kHeaderSlotSize, wire::kPragmaClientGuidFormat, s.clientGuid);
+    copyText(slots[8], kHeaderSlotSize, wire::kPortalSupported);
+    copyText(slots[9], kHeaderSlotSize, wire::kPortalPlayTail);
+
+    int count = 0;
+    Connection c = httpRequestFirst(s.receiveBuffer, host, path, slots, 10, &count);
+    if (c <= 0 || count <= 0) {
+        if (c > 0) closeConnection(c);
+        s.lastError = NG_ERR_RECEIVE;
+        closeOutput();
+        return;
+    }
+    feedDataChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), count);
+    for (;;) {
+        int n = receiveSome(c, s.receiveBuffer, kReceiveBlock);
+        if (n <= 0) {
+            s.lastError = NG_ERR_RECEIVE;
+            break;
+        }
+        feedDataChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), n);
+        if (s.stopRequested) {
+            s.lastError = NG_ERR_STOPPED;
+            break;
+        }
+    }
+    closeConnection(c);
+    closeOutput();
+}
+
+void capturePortal(char* address, const char* cookie) {
+    CaptureState& s = state();
+    s.assemblyFill = 0;
+    s.chunkState = 0;
+    s.packetCount = 0;
+    makeClientGuid(s.clientGuid);
+    s.requestPort = s.tuning.httpPort;
+    if (!portalLookup(address, cookie)) return;
+    if (portalDescribe(address, cookie) <= 0) {
+        closeOutput();
+        return;
+    }
+    portalPlay(address, cookie);
+}
 
 }  // namespace netgrab

@@ -1,0 +1,323 @@
+// MMS over TCP: the seven client commands byte for byte, the header and
+// data readers, and whole sessions against the MMS-over-TCP test peer.
+#include "mms_tcp.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "asf_media.h"
+#include "capture_state.h"
+#include "mms_http.h"
+#include "mmst_server.h"
+#include "netgrab.h"
+#include "output_file.h"
+#include "test_util.h"
+#include "wm_fixture.h"
+
+using namespace testsupport;
+using netgrab::state;
+
+namespace {
+
+// ---- the seven commands against the published layout ---------------------------
+
+struct Field {
+    size_t offset;
+    uint64_t value;
+    int width;
+};
+
+struct CommandRow {
+    const char* name;
+    int step;
+    size_t length;
+    uint16_t code;
+    std::vector<Field> fields;
+    size_t textAt;      // 0: no text
+    std::string text;   // widened to UTF-16LE
+};
+
+const char* kGuid = "{0123ABCD-0123-4567-89AB-0123456789AB}";
+constexpr uint64_t kDouble3600 = 0x40AC200000000000ull;
+
+std::string expectedCommand(const CommandRow& r, uint32_t sequence) {
+    std::string m(r.length, '\0');
+    putLe(m, 0, 1, 4);
+    putLe(m, 4, 0xB00BFACE, 4);
+    putLe(m, 8, r.length - 16, 4);
+    putLe(m, 12, 0x20534D4D, 4);
+    putLe(m, 16, (r.length - 16) / 8, 4);
+    putLe(m, 20, sequence, 4);
+    putLe(m, 32, (r.length - 32) / 8, 4);
+    putLe(m, 36, r.code, 2);
+    putLe(m, 38, 0x0003, 2);
+    for (const Field& f : r.fields) putLe(m, f.offset, f.value, f.width);
+    for (size_t i = 0; i < r.text.size() && r.textAt + 2 * i + 1 < r.length; ++i)
+        m[r.textAt + 2 * i] = r.text[i];
+    return m;
+}
+
+class Commands : public ::testing::TestWithParam<CommandRow> {};
+
+TEST_P(Commands, MatchTheTableByteForByte) {
+    const CommandRow& r = GetParam();
+    netgrab::MmsCommandArgs args;
+    args.clientGuid = kGuid;
+    const unsigned char local[4] = {127, 0, 0, 1};
+    std::memcpy(&args.localAddress, local, 4);
+    args.localPort = 4321;
+    args.path = "live";
+    unsigned char out[400];
+    int n = netgrab::buildMmsCommand(r.step, 5, args, out, sizeof out);
+    ASSERT_EQ(n, static_cast<int>(r.length));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), r.length), expectedCommand(r, 5));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, Commands,
+    ::testing::Values(
+        CommandRow{"connect", 1, 176, 0x0001, {{40, 0xF0F0F0F0, 4}, {44, 0x0004000B, 4}, {48, 0x0003001C, 4}},
+                   52, std::string("NSPlayer/10.0.0.3802; ") + kGuid},
+        CommandRow{"funnel_information", 2, 48, 0x0018, {{40, 0xF0F0F0F1, 4}, {44, 0x0004000B, 4}}, 0, ""},
+        CommandRow{"connect_funnel", 3, 120, 0x0002,
+                   {{40, 0xF0F0F0F1, 4}, {44, 0xFFFFFFFF, 4}, {48, 0, 4}, {52, 0x00A00000, 4}, {56, 2, 4}}, 60,
+                   "\\\\127.0.0.1\\TCP\\4321"},
+        CommandRow{"open_file", 4, 304, 0x0005, {{40, 0x20, 4}, {44, 0xFFFFFFFF, 4}}, 56, "live"},
+        CommandRow{"read_block", 5, 88, 0x0015,
+                   {{40, 1, 4}, {52, 0x8000, 4}, {56, 0xFFFFFFFF, 4}, {60, 0x002E0030, 4}, {72, kDouble3600, 8},
+                    {80, 2, 4}},
+                   0, ""},
+        CommandRow{"stream_switch", 6, 64, 0x0033,
+                   {{40, 1, 4}, {44, 0x0001FFFF, 4}, {48, kDouble3600, 8}, {56, 2, 4}}, 0, ""},
+        CommandRow{"start_playing", 7, 72, 0x0007,
+                   {{40, 1, 4}, {44, 0x0001FFFF, 4}, {48, 0, 8}, {56, 0xFFFFFFFF, 4}, {60, 0xFFFFFFFF, 4},
+                    {68, 4, 4}},
+                   0, ""}),
+    [](const ::testing::TestParamInfo<CommandRow>& i) { return std::string(i.param.name); });
+
+TEST(CommandLimits, LongPathIsCutByTheMessageLength) {
+    std::string path(600, 'p');
+    netgrab::MmsCommandArgs args;
+    args.path = path.c_str();
+    unsigned char out[400];
+    std::memset(out, 0xEE, sizeof out);
+    ASSERT_EQ(netgrab::buildMmsCommand(netgrab::MMS_OPEN_FILE, 0, args, out, sizeof out), 304);
+    EXPECT_EQ(out[302], 'p');
+    EXPECT_EQ(out[304], 0xEE) << "written past the message";
+    EXPECT_EQ(netgrab::buildMmsCommand(netgrab::MMS_OPEN_FILE, 0, args, out, 303), 0);
+}
+
+// ---- readers --------------------------------------------------------------------
+
+class Readers : public wmtest::TempDirTest {};
+
+TEST_F(Readers, HeaderLongerThanItsBufferIsDroppedNotOverrun) {
+    state().headerFill = 0;
+    state().headerPacketState = 0;
+    state().expectedHeaderLength = 0xFFFF;
+    std::string payload(4000, 'h');
+    for (uint32_t i = 0; i < 4; ++i) {
+        std::string p = mmsPacket(payload, i, 0x04);
+        netgrab::feedHeaderPackets(reinterpret_cast<const unsigned char*>(p.data()), static_cast<int>(p.size()));
+    }
+    EXPECT_EQ(state().headerFill, netgrab::kHeaderBufferSize);
+    EXPECT_EQ(state().headerPacketState, 0) << "reader still in step with the packets";
+}
+
+struct DataCase {
+    const char* name;
+    std::string stream;  // what the server sends after starting to play
+    std::vector<size_t> recorded;  // media packets the file must hold, in order
+};
+
+class DataReader : public Readers, public ::testing::WithParamInterface<size_t> {};
+
+// A server command longer than the 256-byte buffer, a packet of another
+// length whose payload looks like packets, and pings: only the real
+// packets reach the file, whatever the block sizes.
+TEST_P(DataReader, RecordsOnlyPacketsOfTheFirstLength) {
+    WM_MEDIA(m, 10);
+    std::string fake = mmsPacket(m->packets[9], 9, 0);  // inside an odd packet: must not be recorded
+    std::string stream = mmsServerMessage(0x00040005, 72) + mmsPacket(m->packets[0], 0, 0) +
+                         mmsServerMessage(0x00040099, 1000) + mmsPacket(m->packets[1], 1, 0) +
+                         mmsPacket(std::string(40, '\x01') + fake, 0xFFFF, 0) + mmsPing(1) +
+                         mmsPacket(m->packets[2], 2, 0);
+    ASSERT_EQ(netgrab::openOutput(".wma"), 1);
+    state().packetSize = static_cast<int32_t>(m->packetSize);
+    const size_t block = GetParam();
+    for (size_t at = 0; at < stream.size(); at += block) {
+        size_t n = std::min(block, stream.size() - at);
+        netgrab::feedMmsData(reinterpret_cast<const unsigned char*>(stream.data()) + at, static_cast<int>(n), 0);
+    }
+    netgrab::closeOutput();
+    EXPECT_EQ(state().packetCount, 3);
+    EXPECT_TRUE(fileBytes(wma()) == m->packets[0] + m->packets[1] + m->packets[2]);
+}
+
+INSTANTIATE_TEST_SUITE_P(BlockSizes, DataReader, ::testing::Values(1, 7, 8, 1600, 100000));
+
+// ---- sessions against the server --------------------------------------------------
+
+class MmsTcp : public wmtest::TempDirTest {
+protected:
+    int capture(const ScriptedServer& server, const char* path = "live") {
+        state().serverPort = 1755;
+        std::string address = "127.0.0.1:" + std::to_string(server.port()) + "/" + path;
+        return netgrab::captureMmsTcp(address.c_str());
+    }
+    void expectFinished(const AsfMedia& m, size_t packets) {
+        std::string file = fileBytes(wma());
+        size_t props = findGuid(file, kFilePropertiesGuid);
+        ASSERT_NE(props, std::string::npos);
+        EXPECT_EQ(readLe(file, props + 40, 8), file.size());
+        EXPECT_EQ(readLe(file, props + 56, 8), packets);
+        EXPECT_EQ(readLe(file, props + 88, 4), 2u);
+        EXPECT_EQ(file.size(), m.header.size() + packets * m.packetSize);
+    }
+    void expectDuration(const AsfMedia& m, double seconds) {
+        std::string format;
+        double d = probeDuration(wma(), &format);
+        EXPECT_EQ(format, "asf");
+        EXPECT_NEAR(d, seconds, static_cast<double>(m.prerollMs) / 1000.0 + 1.0);
+    }
+};
+
+TEST_F(MmsTcp, SessionRecordsTheStreamAndAnswersPings) {
+    WM_MEDIA(m, 10);
+    MmstPlan plan;
+    plan.count = m->packets.size();
+    plan.pingEvery = 5;
+    plan.oddPacketBefore = 7;
+    const int socketsBefore = wmtest::openSockets();
+    std::string received;
+    {
+        ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
+        EXPECT_EQ(capture(server), 0);
+        server.waitForClosed(0, 5000);
+        received = server.received(0);
+    }
+    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE) << "the server closed the stream";
+    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
+    EXPECT_EQ(wmtest::openSockets(), socketsBefore);
+
+    std::vector<std::string> messages = splitMmsMessages(received);
+    ASSERT_GE(messages.size(), 7u);
+    const uint16_t codes[7] = {0x0001, 0x0018, 0x0002, 0x0005, 0x0015, 0x0033, 0x0007};
+    for (uint32_t i = 0; i < 7; ++i) {
+        EXPECT_EQ(readLe(messages[i], 36, 2), codes[i]) << "message " << i;
+        EXPECT_EQ(readLe(messages[i], 20, 4), i) << "sequence of message " << i;
+    }
+    // The funnel text names the client's local address and port.
+    std::string funnel;
+    for (size_t at = 60; at + 1 < messages[2].size() && messages[2][at]; at += 2) funnel += messages[2][at];
+    EXPECT_EQ(funnel.rfind("\\\\127.0.0.1\\TCP\\", 0), 0u) << funnel;
+    EXPECT_EQ(messages[3].substr(56, 8), std::string("l\0i\0v\0e\0", 8));
+    // Every ping answered, in order, with the pong.
+    size_t pings = plan.count / plan.pingEvery;
+    ASSERT_EQ(messages.size(), 7 + pings);
+    for (uint32_t k = 1; k <= pings; ++k) EXPECT_EQ(messages[6 + k], mmsExpectedPong(k)) << "pong " << k;
+
+    // The odd packet is not in the file; every real packet is.
+    std::string file = fileBytes(wma());
+    EXPECT_TRUE(file.compare(m->header.size(), std::string::npos, wmtest::paddedPackets(*m, 0, plan.count)) == 0);
+    expectFinished(*m, plan.count);
+    expectDuration(*m, m->seconds);
+}
+
+TEST_F(MmsTcp, ReadBlockAnswerInPiecesStillGivesTheHeader) {
+    WM_MEDIA(m, 10);
+    MmstPlan plan;
+    plan.count = 4;
+    plan.trickleReadBlockAnswer = true;
+    ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
+    EXPECT_EQ(capture(server), 0);
+    EXPECT_TRUE(fileBytes(wma()).compare(m->header.size(), std::string::npos, wmtest::paddedPackets(*m, 0, 4)) == 0);
+    expectFinished(*m, 4);
+}
+
+TEST_F(MmsTcp, LongRecordingStatesItsExactDuration) {
+    WM_MEDIA(m, 500);
+    MmstPlan plan;
+    plan.count = m->packets.size();
+    ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
+    EXPECT_EQ(capture(server), 0);
+    expectFinished(*m, plan.count);
+    expectDuration(*m, m->seconds);
+}
+
+TEST_F(MmsTcp, SecondAttemptAppendsWithoutASecondHeader) {
+    WM_MEDIA(m, 10);
+    MmstPlan first, second;
+    first.count = 12;
+    second.first = 12;
+    second.count = m->packets.size() - 12;
+    ScriptedServer server({mmstScript(*m, broadcastHeader(*m), first), mmstScript(*m, broadcastHeader(*m), second)});
+    EXPECT_EQ(capture(server), 0);
+    EXPECT_EQ(capture(server), 0);
+    EXPECT_EQ(state().appendMode, 1);
+    expectFinished(*m, m->packets.size());
+    std::string file = fileBytes(wma());
+    EXPECT_TRUE(file.compare(m->header.size(), std::string::npos, wmtest::paddedPackets(*m, 0, m->packets.size())) == 0);
+    expectDuration(*m, m->seconds);
+}
+
+TEST_F(MmsTcp, StopFinishesAndClosesTheFile) {
+    WM_MEDIA(m, 10);
+    MmstPlan plan;
+    plan.count = 3;
+    plan.keepStreaming = true;
+    const int socketsBefore = wmtest::openSockets();
+    {
+        ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
+        int result = -9;
+        std::thread t([&] { result = capture(server); });
+        const long enough = static_cast<long>(m->header.size() + 8 * m->packetSize);
+        EXPECT_TRUE(wmtest::waitFor([&] { return wmtest::fileSize(wma()) >= enough; }, 10000));
+        state().stopRequested = 1;
+        t.join();
+        EXPECT_EQ(result, 0);
+    }
+    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
+    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
+    EXPECT_EQ(wmtest::openSockets(), socketsBefore);
+    std::string file = fileBytes(wma());
+    expectFinished(*m, (file.size() - m->header.size()) / m->packetSize);
+}
+
+TEST_F(MmsTcp, ShortFunnelAnswerEndsTheAttemptWithoutFallBack) {
+    WM_MEDIA(m, 10);
+    MmstPlan plan;
+    plan.funnelAnswer = {512};
+    ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
+    EXPECT_EQ(capture(server), 0);
+    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(state().outputFile, nullptr);
+}
+
+TEST_F(MmsTcp, RefusedConnectionAsksForTheHttpRoute) {
+    const int socketsBefore = wmtest::openSockets();
+    std::string address = "127.0.0.1:" + std::to_string(testutil::closedPort()) + "/live";
+    EXPECT_EQ(netgrab::captureMmsTcp(address.c_str()), -1);
+    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(wmtest::openSockets(), socketsBefore);
+}
+
+TEST_F(MmsTcp, EmptyPathOpensSlash) {
+    WM_MEDIA(m, 10);
+    MmstPlan plan;
+    plan.count = 1;
+    ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
+    capture(server, "");
+    server.waitForClosed(0, 5000);
+    std::vector<std::string> messages = splitMmsMessages(server.received(0));
+    ASSERT_GE(messages.size(), 4u);
+    EXPECT_EQ(messages[3].substr(56, 4), std::string("/\0\0\0", 4));
+}
+
+}  // namespace

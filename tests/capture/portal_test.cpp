@@ -1,0 +1,222 @@
+// The portal route: page, reference, redirect, describe and play, against
+// the MMS-over-HTTP test peer behind a scripted page and playlist.
+#include "portal.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "asf_media.h"
+#include "capture_state.h"
+#include "connection.h"
+#include "mmsh_server.h"
+#include "netgrab.h"
+#include "output_file.h"
+#include "wm_expect.h"
+#include "wm_fixture.h"
+
+using namespace testsupport;
+using netgrab::state;
+
+namespace {
+
+// The redirect target's name resolves to loopback.
+int relayLookup(const char* name, uint32_t* address) {
+    if (std::strcmp(name, "relay.portal.test") != 0) return 0;
+    const unsigned char loop[4] = {127, 0, 0, 1};
+    std::memcpy(address, loop, 4);
+    return 1;
+}
+
+std::string httpOk(const std::string& body) {
+    return "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\n\r\n" + body;
+}
+
+const char* kPage =
+    "<html><body><object><param name=\"url\">"
+    "<ASX version=\"3.0\"><ENTRY><REF HREF=\"http://127.0.0.1/ref.asx?ch=7\"/></ENTRY></ASX>"
+    "</object></body></html>";
+const char* kMoved =
+    "HTTP/1.1 302 Moved Temporarily\r\nLocation: http://relay.portal.test/moved.asx?ch=7\r\n"
+    "Content-Length: 0\r\n\r\n";
+const char* kPlaylist = "<ASX version=\"3.0\"><Entry><Ref href=\"mms://127.0.0.1/live\"/></Entry></ASX>";
+
+class Portal : public wmtest::TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        state().config.portalHost = "127.0.0.1";
+        state().config.portalStreamHost = "stream.portal.test";
+        netgrab::setNameLookup(&relayLookup);
+    }
+    void TearDown() override {
+        netgrab::setNameLookup(nullptr);
+        TempDirTest::TearDown();
+    }
+    std::vector<Script> lookupScripts() {
+        return {{readRequest(), send(httpOk(kPage)), closeNow()},
+                {readRequest(), send(kMoved), closeNow()},
+                {readRequest(), send(httpOk(kPlaylist)), closeNow()}};
+    }
+    void capture(const ScriptedServer& server) {
+        state().tuning.httpPort = server.port();
+        netgrab::copyText(state().workingAddress, sizeof state().workingAddress, "127.0.0.1/player.asp?ch=7");
+        netgrab::copyText(state().pageCookie, sizeof state().pageCookie, "abc");
+        netgrab::capturePortal(state().workingAddress, state().pageCookie);
+    }
+};
+
+TEST_F(Portal, FollowsPageReferenceAndRedirectToTheStream) {
+    WM_MEDIA(m, 10);
+    std::vector<Script> scripts = lookupScripts();
+    scripts.push_back(mmshDescribeScript(m->header, 2));
+    scripts.push_back(mmshPlayScript(*m, 0, m->packets.size(), StreamEnd::Close));
+    const int socketsBefore = wmtest::openSockets();
+    std::string got[5];
+    {
+        ScriptedServer server(scripts);
+        capture(server);
+        for (size_t k = 0; k < 5; ++k) {
+            server.waitForClosed(k, 5000);
+            got[k] = server.received(k);
+        }
+    }
+    const std::string guid = state().clientGuid;
+    EXPECT_EQ(got[0], wmtest::expectedRequest("portal_page_request.txt",
+                                              {{"PATH", "/player.asp?ch=7"}, {"HOST", "127.0.0.1"}}));
+    EXPECT_EQ(got[1], wmtest::expectedRequest("portal_link_request.txt",
+                                              {{"PATH", "/ref.asx?ch=7"}, {"HOST", "stream.portal.test"},
+                                               {"COOKIE", "abc"}}));
+    EXPECT_EQ(got[2], wmtest::expectedRequest("portal_redirect_request.txt",
+                                              {{"PATH", "/moved.asx?ch=7"}, {"HOST", "relay.portal.test"}}));
+    EXPECT_EQ(got[3], wmtest::expectedRequest("portal_describe_request.txt",
+                                              {{"PATH", "/live"}, {"HOST", "127.0.0.1"}, {"COOKIE", "abc"},
+                                               {"GUID", guid}}));
+    EXPECT_EQ(got[4], wmtest::expectedRequest("portal_play_request.txt",
+                                              {{"PATH", "/live"}, {"HOST", "127.0.0.1"}, {"COOKIE", "abc"},
+                                               {"GUID", guid}}));
+    EXPECT_STREQ(state().workingAddress, "127.0.0.1/live");
+    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
+    EXPECT_EQ(wmtest::openSockets(), socketsBefore);
+    // Both "$H" chunks, then the server's packets padded to the packet size.
+    EXPECT_TRUE(fileBytes(wma()) == m->header + wmtest::paddedPackets(*m, 0, m->packets.size()));
+    std::string format;
+    EXPECT_GT(probeDuration(wma(), &format), -1);
+    EXPECT_EQ(format, "asf");
+}
+
+TEST_F(Portal, SecondAttemptDoesNotRepeatTheHeader) {
+    WM_MEDIA(m, 10);
+    std::vector<Script> scripts = lookupScripts();
+    scripts.push_back(mmshDescribeScript(m->header, 1));
+    scripts.push_back(mmshPlayScript(*m, 0, 5, StreamEnd::Close));
+    for (Script& s : lookupScripts()) scripts.push_back(s);
+    scripts.push_back(mmshDescribeScript(m->header, 1));
+    scripts.push_back(mmshPlayScript(*m, 5, 5, StreamEnd::Close));
+    ScriptedServer server(scripts);
+    capture(server);
+    capture(server);
+    EXPECT_TRUE(fileBytes(wma()) == m->header + wmtest::paddedPackets(*m, 0, 10));
+}
+
+TEST_F(Portal, StopClosesTheFile) {
+    WM_MEDIA(m, 10);
+    std::vector<Script> scripts = lookupScripts();
+    scripts.push_back(mmshDescribeScript(m->header, 1));
+    scripts.push_back(mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming));
+    {
+        ScriptedServer server(scripts);
+        std::thread t([&] { capture(server); });
+        const long enough = static_cast<long>(m->header.size() + 8 * m->packetSize);
+        EXPECT_TRUE(wmtest::waitFor([&] { return wmtest::fileSize(wma()) >= enough; }, 10000));
+        state().stopRequested = 1;
+        t.join();
+    }
+    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
+    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
+    EXPECT_EQ((fileBytes(wma()).size() - m->header.size()) % m->packetSize, 0u);
+}
+
+TEST_F(Portal, ForbiddenStreamEndsTheAttemptWithTheFileClosed) {
+    std::vector<Script> scripts = lookupScripts();
+    scripts.push_back({readRequest(), send("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n"), closeNow()});
+    ScriptedServer server(scripts);
+    capture(server);
+    EXPECT_EQ(state().lastError, NG_ERR_REFUSED);
+    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(server.connectionCount(), 4u) << "no play request after a refusal";
+}
+
+TEST_F(Portal, RedirectLoopIsBounded) {
+    ScriptedServer server({{readRequest(), send(httpOk(kPage)), closeNow()},
+                           {readRequest(), send(kMoved), closeNow()}});  // the last script repeats
+    capture(server);
+    EXPECT_LT(server.connectionCount(), 40u);
+    EXPECT_EQ(wmtest::fileSize(wma()), -1) << "no file without a stream address";
+}
+
+// ---- the describe answer's header scan ------------------------------------------
+
+struct ScanCase {
+    const char* name;
+    std::string body;     // "$H" chunks as the server sends them
+    std::string written;  // what the file must hold
+};
+
+std::string fakeChunk(const std::string& payload, size_t claimed) {
+    return std::string("$H", 2) + le(claimed + 8, 2) + std::string(8, '\0') + payload;
+}
+
+class HeaderScan : public Portal, public ::testing::WithParamInterface<ScanCase> {};
+
+TEST_P(HeaderScan, StaysInsideTheAnswer) {
+    const ScanCase& c = GetParam();
+    std::string answer = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(c.body.size()) + "\r\n\r\n" + c.body;
+    ScriptedServer server({{readRequest(), send(answer), closeNow()}});
+    state().tuning.httpPort = server.port();
+    EXPECT_GT(netgrab::portalDescribe("127.0.0.1/live", "abc"), 0);
+    netgrab::closeOutput();
+    EXPECT_EQ(fileBytes(wma()), c.written);
+}
+
+const std::string kInner = "abc$H" + le(60000, 2) + "xyz";  // a chunk mark inside a payload
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HeaderScan,
+    ::testing::Values(ScanCase{"two_chunks", fakeChunk("first", 5) + fakeChunk("second", 6), "firstsecond"},
+                      ScanCase{"chunk_mark_inside_payload", fakeChunk(kInner, kInner.size()), kInner},
+                      ScanCase{"chunk_longer_than_answer", fakeChunk("short", 9000), "short"}),
+    [](const ::testing::TestParamInfo<ScanCase>& i) { return std::string(i.param.name); });
+
+// ---- text helpers ------------------------------------------------------------------
+
+TEST(PortalText, SplitHostPath) {
+    char host[16], path[16];
+    netgrab::splitHostPath("streamhost/live/x", host, sizeof host, path, sizeof path);
+    EXPECT_STREQ(host, "streamhost");
+    EXPECT_STREQ(path, "/live/x");
+    netgrab::splitHostPath("streamhost", host, sizeof host, path, sizeof path);
+    EXPECT_STREQ(host, "streamhost");
+    EXPECT_STREQ(path, "");
+    netgrab::splitHostPath("a-very-long-host-name.example/p", host, sizeof host, path, sizeof path);
+    EXPECT_STREQ(host, "a-very-long-hos") << "cut to its buffer";
+}
+
+TEST(PortalText, FindAfterMarker) {
+    char out[8];
+    netgrab::copyText(state().receiveBuffer, sizeof state().receiveBuffer,
+                      "x <REF HREF=\"http://h/p\"> Ref href=\"mms://s/live\r\n");
+    EXPECT_EQ(netgrab::findAfterMarker("Ref href=\"mms://", out, sizeof out), 1);
+    EXPECT_STREQ(out, "s/live");
+    EXPECT_EQ(netgrab::findAfterMarker("<REF HREF=\"", out, sizeof out), 1);
+    EXPECT_STREQ(out, "http://") << "cut to its buffer";
+    EXPECT_EQ(netgrab::findAfterMarker("[COOKIE]", out, sizeof out), 0);
+}
+
+}  // namespace

@@ -1,0 +1,151 @@
+#pragma once
+// Shared pieces of the Windows Media route tests: ffmpeg-made media (made
+// once per test binary), a per-test temporary directory, a reset of the
+// capture state, and checks on open descriptors.
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <map>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "asf_media.h"
+#include "capture_state.h"
+#include "output_file.h"
+#include "text_rules.h"
+
+namespace wmtest {
+
+// Media of `seconds` made once per process; the test is skipped when
+// ffmpeg cannot make it.
+inline const testsupport::AsfMedia* media(int seconds) {
+    static std::map<int, testsupport::AsfMedia> made;
+    static std::string dir = testsupport::makeScratchDir("media");
+    auto it = made.find(seconds);
+    if (it != made.end()) return &it->second;
+    testsupport::AsfMedia m;
+    std::string error;
+    if (!testsupport::makeAsfMedia(dir, seconds, &m, &error)) return nullptr;
+    return &made.emplace(seconds, std::move(m)).first->second;
+}
+
+#define WM_MEDIA(var, seconds)                                            \
+    const testsupport::AsfMedia* var = wmtest::media(seconds);            \
+    if (!var) GTEST_SKIP() << "ffmpeg could not make ASF media";
+
+// Open descriptors of this process that refer to path.
+inline int openDescriptorsOf(const std::string& path) {
+    int n = 0;
+    DIR* d = opendir("/proc/self/fd");
+    if (!d) return -1;
+    while (dirent* e = readdir(d)) {
+        if (e->d_name[0] == '.') continue;
+        char link[PATH_MAX];
+        std::string fd = std::string("/proc/self/fd/") + e->d_name;
+        ssize_t len = readlink(fd.c_str(), link, sizeof link - 1);
+        if (len <= 0) continue;
+        link[len] = '\0';
+        if (path == link) ++n;
+    }
+    closedir(d);
+    return n;
+}
+
+// Open socket descriptors of this process.
+inline int openSockets() {
+    int n = 0;
+    DIR* d = opendir("/proc/self/fd");
+    if (!d) return -1;
+    while (dirent* e = readdir(d)) {
+        char link[PATH_MAX];
+        std::string fd = std::string("/proc/self/fd/") + e->d_name;
+        ssize_t len = readlink(fd.c_str(), link, sizeof link - 1);
+        if (len > 0 && std::strncmp(link, "socket:", 7) == 0) ++n;
+    }
+    closedir(d);
+    return n;
+}
+
+inline long fileSize(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
+}
+
+// Waits (bounded) until cond() holds.
+template <typename F>
+bool waitFor(F cond, int timeoutMs) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// Puts the capture state back to what a fresh process has, with short
+// receive time-outs, and the output base in dir.
+inline void resetCaptureState(const std::string& outputBase) {
+    netgrab::CaptureState& s = netgrab::state();
+    netgrab::closeOutput();
+    s.appendMode = 0;
+    s.packetSize = -1;
+    s.packetCount = 0;
+    s.assemblyFill = 0;
+    s.chunkState = 0;
+    s.chunkLength = 0;
+    s.chunkCopied = 0;
+    s.firstPacketLength = -1;
+    s.headerFill = 0;
+    s.commandFill = 0;
+    s.dataState = 0;
+    s.stopRequested = 0;
+    s.lastError = 0;
+    s.recordedBytes = 0;
+    s.serverPort = netgrab::kNoPort;
+    s.tuning.receivePollMs = 5;
+    s.tuning.receivePollCount = 40;
+    s.tuning.retryPauseMinMs = 20;
+    s.tuning.retryPauseMaxMs = 80;
+    s.tuning.httpPort = 80;
+    s.tuning.mmsPort = 1755;
+    netgrab::copyText(s.outputBase, sizeof s.outputBase, outputBase.c_str());
+    netgrab::copyText(s.requestedAddress, sizeof s.requestedAddress, "test");
+    netgrab::makeClientGuid(s.clientGuid);
+}
+
+// The packets a recorder should have written after the header: each of the
+// server's packets padded with zeros to the packet size.
+inline std::string paddedPackets(const testsupport::AsfMedia& m, size_t first, size_t count) {
+    std::string out;
+    for (size_t i = first; i < first + count; ++i) {
+        std::string p = testsupport::withoutPadding(m.packets[i]);
+        p.resize(m.packetSize, '\0');
+        out += p;
+    }
+    return out;
+}
+
+class TempDirTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = testsupport::makeScratchDir("wm");
+        base_ = dir_ + "/rec";
+        resetCaptureState(base_);
+    }
+    void TearDown() override {
+        netgrab::closeOutput();
+        testsupport::removeScratchDir(dir_);
+    }
+    std::string wma() const { return base_ + ".wma"; }
+    std::string dir_;
+    std::string base_;
+};
+
+}  // namespace wmtest

@@ -1,0 +1,134 @@
+// The three Windows Media routes end to end through the exported calls:
+// netgrab() on a worker thread, StopRecord() from the test, GetRecError().
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "asf_media.h"
+#include "capture_state.h"
+#include "mmsh_server.h"
+#include "mmst_server.h"
+#include "netgrab.h"
+#include "test_util.h"
+#include "wm_fixture.h"
+
+using namespace testsupport;
+using netgrab::state;
+
+namespace {
+
+class Routes : public wmtest::TempDirTest {
+protected:
+    void TearDown() override {
+        state().config.portalHost = saved_;
+        TempDirTest::TearDown();
+    }
+    // Runs netgrab until the file holds the header and some packets, then
+    // stops it. Returns netgrab's result.
+    int recordThenStop(const std::string& source, size_t headerBytes, size_t packetSize) {
+        int result = -999;
+        std::thread t([&] { result = netgrab_api::netgrab(source.c_str(), base_.c_str()); });
+        const long enough = static_cast<long>(headerBytes + 8 * packetSize);
+        EXPECT_TRUE(wmtest::waitFor([&] { return wmtest::fileSize(wma()) >= enough; }, 15000));
+        netgrab_api::StopRecord();
+        t.join();
+        return result;
+    }
+    void expectClosedAndFinished(const AsfMedia& m, bool finished) {
+        EXPECT_EQ(netgrab_api::GetRecError(), NG_ERR_STOPPED);
+        EXPECT_EQ(state().outputFile, nullptr);
+        EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
+        std::string file = fileBytes(wma());
+        ASSERT_GT(file.size(), m.header.size());
+        size_t packets = (file.size() - m.header.size()) / m.packetSize;
+        EXPECT_EQ((file.size() - m.header.size()) % m.packetSize, 0u);
+        size_t props = findGuid(file, kFilePropertiesGuid);
+        if (finished) {
+            EXPECT_EQ(readLe(file, props + 40, 8), file.size());
+            EXPECT_EQ(readLe(file, props + 56, 8), packets);
+            EXPECT_EQ(readLe(file, props + 88, 4), 2u);
+        } else {
+            EXPECT_EQ(readLe(file, props + 88, 4), 1u) << "the portal route leaves the header as sent";
+        }
+    }
+    const char* saved_ = state().config.portalHost;
+};
+
+TEST_F(Routes, MmsOverHttpStopsWithTheHeaderFinished) {
+    WM_MEDIA(m, 10);
+    const int socketsBefore = wmtest::openSockets();
+    {
+        ScriptedServer server({mmshDescribeScript(broadcastHeader(*m), 2),
+                               mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming)});
+        std::string source = "http://127.0.0.1:" + std::to_string(server.port()) + "/live";
+        EXPECT_EQ(recordThenStop(source, m->header.size(), m->packetSize), 0);
+    }
+    expectClosedAndFinished(*m, true);
+    EXPECT_EQ(wmtest::openSockets(), socketsBefore);
+}
+
+TEST_F(Routes, MmsOverTcpStopsWithTheHeaderFinished) {
+    WM_MEDIA(m, 10);
+    MmstPlan plan;
+    plan.count = 3;
+    plan.pingEvery = 2;
+    plan.keepStreaming = true;
+    const int socketsBefore = wmtest::openSockets();
+    {
+        ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
+        std::string source = "mms://127.0.0.1:" + std::to_string(server.port()) + "/live";
+        EXPECT_EQ(recordThenStop(source, m->header.size(), m->packetSize), 0);
+    }
+    expectClosedAndFinished(*m, true);
+    EXPECT_EQ(wmtest::openSockets(), socketsBefore);
+}
+
+// The MMS server goes away before answering the connect command: the
+// attempt goes on over HTTP (MMS over HTTP on the same host and port).
+TEST_F(Routes, EarlyMmsFailureFallsBackToTheHttpRoute) {
+    WM_MEDIA(m, 10);
+    ScriptedServer server({{closeNow()},
+                           mmshDescribeScript(broadcastHeader(*m), 1),
+                           mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming)});
+    std::string source = "mms://127.0.0.1:" + std::to_string(server.port()) + "/live";
+    EXPECT_EQ(recordThenStop(source, m->header.size(), m->packetSize), 0);
+    EXPECT_NE(server.received(1).find("GET /live HTTP/1.1\r\n"), std::string::npos);
+    EXPECT_NE(server.received(1).find("User-Agent: NSPlayer/10.0.0.3802\r\n"), std::string::npos);
+    expectClosedAndFinished(*m, true);
+}
+
+// Nothing listens on the MMS port: the attempt goes on over HTTP on the
+// HTTP port. Runs on loopback only when classification takes the default
+// MMS port from tuning.mmsPort and the capture loop switches it to
+// tuning.httpPort (today both are the literals 1755 and 80).
+TEST_F(Routes, DISABLED_RefusedMmsPortFallsBackToHttpOnItsPort) {
+    WM_MEDIA(m, 10);
+    ScriptedServer server({mmshDescribeScript(broadcastHeader(*m), 1),
+                           mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming)});
+    state().tuning.mmsPort = testutil::closedPort();
+    state().tuning.httpPort = server.port();
+    EXPECT_EQ(recordThenStop("mms://127.0.0.1/live", m->header.size(), m->packetSize), 0);
+    EXPECT_NE(server.received(0).find("GET /live HTTP/1.1\r\n"), std::string::npos);
+    expectClosedAndFinished(*m, true);
+}
+
+TEST_F(Routes, PortalStopsWithTheFileClosed) {
+    WM_MEDIA(m, 10);
+    state().config.portalHost = "127.0.0.1";
+    const std::string page =
+        "<html><ASX><ENTRY><REF HREF=\"http://127.0.0.1/ref.asx\"/></ENTRY></ASX></html>";
+    const std::string playlist = "<ASX><Entry><Ref href=\"mms://127.0.0.1/live\"/></Entry></ASX>";
+    auto ok = [](const std::string& body) {
+        return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
+    ScriptedServer server({{readRequest(), send(ok(page)), closeNow()},
+                           {readRequest(), send(ok(playlist)), closeNow()},
+                           mmshDescribeScript(broadcastHeader(*m), 2),
+                           mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming)});
+    state().tuning.httpPort = server.port();
+    EXPECT_EQ(recordThenStop("http://127.0.0.1/player.asp?ch=1", m->header.size(), m->packetSize), 0);
+    expectClosedAndFinished(*m, false);
+}
+
+}  // namespace
