@@ -14,6 +14,23 @@ QString withoutZone(QString format)
     return format.trimmed();
 }
 
+bool hasTwoDigitYear(const QString &format)
+{
+    return format.contains(QLatin1String("yy")) && !format.contains(QLatin1String("yyyy"));
+}
+
+// A two-digit year reads back as 19yy. Move it into the century window that
+// ends fifty years from now, so "12/10/26" is 2026 and "5/1/99" stays 1999.
+QDate inCurrentCentury(QDate date, const QString &format)
+{
+    if (!date.isValid() || !hasTwoDigitYear(format))
+        return date;
+    const int latest = QDate::currentDate().year() + 50;
+    while (date.year() + 100 <= latest)
+        date = date.addYears(100);
+    return date;
+}
+
 } // namespace
 
 RegionalFormat::RegionalFormat(const QLocale &locale)
@@ -40,7 +57,7 @@ QString RegionalFormat::dateTimeText(const QDateTime &dateTime) const
 
 QDate RegionalFormat::parseDate(const QString &text) const
 {
-    return m_locale.toDate(text.trimmed(), m_dateFormat);
+    return inCurrentCentury(m_locale.toDate(text.trimmed(), m_dateFormat), m_dateFormat);
 }
 
 QTime RegionalFormat::parseTime(const QString &text) const
@@ -50,7 +67,10 @@ QTime RegionalFormat::parseTime(const QString &text) const
 
 QDateTime RegionalFormat::parseDateTime(const QString &text) const
 {
-    return m_locale.toDateTime(text.trimmed(), m_dateFormat + QLatin1Char(' ') + m_timeFormat);
+    QDateTime parsed = m_locale.toDateTime(text.trimmed(), m_dateFormat + QLatin1Char(' ') + m_timeFormat);
+    if (parsed.isValid())
+        parsed.setDate(inCurrentCentury(parsed.date(), m_dateFormat));
+    return parsed;
 }
 
 int RegionalFormat::timeZoneBias(const QDateTime &at)

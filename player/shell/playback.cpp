@@ -189,14 +189,10 @@ void Playback::pause()
 
 QUrl Playback::reportUrl() const
 {
-    QDateTime start = m_regional.parseDateTime(m_state.listenStartTime);
+    const QDateTime start = m_regional.parseDateTime(m_state.listenStartTime);
     if (!start.isValid())
         return {};
     const QDateTime end = m_clock.now();
-    // A short date format with a two-digit year reads back in the 1900s;
-    // the start of a listening session is never decades before its end.
-    while (start.date().year() < end.date().year() - 50)
-        start = start.addYears(100);
     bool ok = false;
     const int bias = m_state.timeZoneBias.toInt(&ok);
     const int biasMinutes = ok ? bias : 0;
