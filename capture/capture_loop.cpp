@@ -57,7 +57,7 @@ void dispatch() {
         case SOURCE_MMS:
             if (captureMmsTcp(s.workingAddress) < 0 && !stopPending()) {
                 // No MMS stream could be set up: try the HTTP route.
-                if (s.serverPort == 1755) s.serverPort = 80;
+                if (s.serverPort == s.tuning.mmsPort) s.serverPort = s.tuning.httpPort;
                 extractPort(s.workingAddress);
                 captureHttpStream(s.workingAddress);
             }

@@ -83,7 +83,7 @@ int classifySource(const char* address) {
     if (startsWith(copy, wire::kMmsScheme)) {
         copyText(s.workingAddress, sizeof s.workingAddress, copy + 6);
         s.sourceKind = SOURCE_MMS;
-        if (s.serverPort == kNoPort) s.serverPort = 1755;
+        if (s.serverPort == kNoPort) s.serverPort = s.tuning.mmsPort;
         return 1;
     }
     if (s.serverPort == kNoPort) s.serverPort = 80;
@@ -225,7 +225,7 @@ int applyAsxTarget(const char* target) {
     s.workingAddress[0] = '\0';
     if (startsWithNoCase(target, "MMS://")) {
         copyText(s.workingAddress, sizeof s.workingAddress, target + 6);
-        s.serverPort = 1755;
+        s.serverPort = s.tuning.mmsPort;
         std::printf("MMS. stream_url = %s\n", s.workingAddress);
         s.sourceKind = SOURCE_MMS;
         return 1;

@@ -23,11 +23,14 @@
 
 namespace wmtest {
 
-// Media of `seconds` made once per process; the test is skipped when
-// ffmpeg cannot make it.
+// Media of `seconds`, made once in the build tree's media folder and read
+// once per process; the test is skipped when ffmpeg cannot make it.
 inline const testsupport::AsfMedia* media(int seconds) {
     static std::map<int, testsupport::AsfMedia> made;
-    static std::string dir = testsupport::makeScratchDir("media");
+    static const std::string dir = [] {
+        mkdir(VEXA_TEST_MEDIA_DIR, 0755);
+        return std::string(VEXA_TEST_MEDIA_DIR);
+    }();
     auto it = made.find(seconds);
     if (it != made.end()) return &it->second;
     testsupport::AsfMedia m;

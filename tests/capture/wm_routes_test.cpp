@@ -99,10 +99,8 @@ TEST_F(Routes, EarlyMmsFailureFallsBackToTheHttpRoute) {
 }
 
 // Nothing listens on the MMS port: the attempt goes on over HTTP on the
-// HTTP port. Runs on loopback only when classification takes the default
-// MMS port from tuning.mmsPort and the capture loop switches it to
-// tuning.httpPort (today both are the literals 1755 and 80).
-TEST_F(Routes, DISABLED_RefusedMmsPortFallsBackToHttpOnItsPort) {
+// HTTP port (both ports moved to loopback test ports through the tuning).
+TEST_F(Routes, RefusedMmsPortFallsBackToHttpOnItsPort) {
     WM_MEDIA(m, 10);
     ScriptedServer server({mmshDescribeScript(broadcastHeader(*m), 1),
                            mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming)});

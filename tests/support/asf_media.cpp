@@ -99,10 +99,17 @@ bool runQuiet(const std::vector<std::string>& args, std::string* stdoutText = nu
 
 bool makeAsfMedia(const std::string& dir, int seconds, AsfMedia* out, std::string* error) {
     std::string path = dir + "/tone" + std::to_string(seconds) + ".asf";
-    if (!runQuiet({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                   "sine=f=440:d=" + std::to_string(seconds), "-c:a", "wmav2", "-b:a", "64k", path})) {
-        *error = "ffmpeg could not make " + path;
-        return false;
+    // The media is made once per directory and reused: test processes that
+    // run side by side each write their own file and rename it into place.
+    if (access(path.c_str(), R_OK) != 0) {
+        const std::string part = path + ".part" + std::to_string(getpid()) + ".asf";
+        if (!runQuiet({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                       "sine=f=440:d=" + std::to_string(seconds), "-c:a", "wmav2", "-b:a", "64k", part}) ||
+            rename(part.c_str(), path.c_str()) != 0) {
+            unlink(part.c_str());
+            *error = "ffmpeg could not make " + path;
+            return false;
+        }
     }
     std::string file = fileBytes(path);
     size_t props = findGuid(file, kFilePropertiesGuid);
