@@ -111,6 +111,18 @@ void completeAsfPacket() {
     s.assemblyFill = 0;
 }
 
+int takePacketBytes(const unsigned char* bytes, int available, int wanted) {
+    CaptureState& s = state();
+    const int n = wanted < available ? wanted : available;
+    const int room = kAssemblyBufferSize - s.assemblyFill;
+    const int take = n < room ? n : room;
+    if (take > 0) {
+        std::memcpy(s.assemblyBuffer + s.assemblyFill, bytes, static_cast<size_t>(take));
+        s.assemblyFill += take;
+    }
+    return n;
+}
+
 void feedDataChunks(const unsigned char* block, int length) {
     CaptureState& s = state();
     for (int i = 0; i < length; ++i) {
@@ -162,15 +174,7 @@ void feedDataChunks(const unsigned char* block, int length) {
                 break;
             case CHUNK_PAYLOAD: {
                 // Copy as much of the payload as this block holds in one go.
-                int want = s.chunkLength - s.chunkCopied;
-                int have = length - i;
-                int n = want < have ? want : have;
-                int room = kAssemblyBufferSize - s.assemblyFill;
-                int take = n < room ? n : room;
-                if (take > 0) {
-                    std::memcpy(s.assemblyBuffer + s.assemblyFill, block + i, static_cast<size_t>(take));
-                    s.assemblyFill += take;
-                }
+                const int n = takePacketBytes(block + i, length - i, s.chunkLength - s.chunkCopied);
                 s.chunkCopied += n;
                 i += n - 1;
                 if (s.chunkCopied >= s.chunkLength) {

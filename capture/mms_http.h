@@ -25,6 +25,11 @@ int findMinPacketSize(const unsigned char* bytes, int length);
 // zero bytes to packetSize, appends it to outputFile, counts it and notes its
 // send time; assemblyFill becomes 0.
 void completeAsfPacket();
+// Copies up to `wanted` payload bytes of the packet being assembled from
+// bytes[0, available) into assemblyBuffer (what does not fit the buffer is
+// dropped, never written past it). Returns how many input bytes the packet
+// consumed: the smaller of wanted and available.
+int takePacketBytes(const unsigned char* bytes, int available, int wanted);
 // Send-time span of the packets written since the current connection began;
 // finishAsfFile turns it into the stated duration.
 AsfTimeline& asfTimeline();

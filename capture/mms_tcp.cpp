@@ -222,15 +222,7 @@ void feedMmsData(const unsigned char* bytes, int length, Connection connection) 
                 break;
             }
             case kDataPayload: {
-                int want = s.dataLength - s.dataCopied;
-                int have = length - i;
-                int n = want < have ? want : have;
-                int room = kAssemblyBufferSize - s.assemblyFill;
-                int take = n < room ? n : room;
-                if (take > 0) {
-                    std::memcpy(s.assemblyBuffer + s.assemblyFill, bytes + i, static_cast<size_t>(take));
-                    s.assemblyFill += take;
-                }
+                const int n = takePacketBytes(bytes + i, length - i, s.dataLength - s.dataCopied);
                 s.dataCopied += n;
                 i += n - 1;
                 if (s.dataCopied >= s.dataLength) {
