@@ -248,13 +248,20 @@ int applyAsxTarget(const char* target) {
     return 0;
 }
 
-void resolveM3u(const char* address) {
+// Fetches a playlist into receiveBuffer, NUL-terminated; false when nothing arrived.
+static bool fetchPlaylist(const char* address) {
     CaptureState& s = state();
     s.requestPort = s.serverPort;
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
     const int count = httpFetch(s.receiveBuffer, address);
-    if (count < 1) return;
+    if (count < 1) return false;
     s.receiveBuffer[count] = '\0';
+    return true;
+}
+
+void resolveM3u(const char* address) {
+    CaptureState& s = state();
+    if (!fetchPlaylist(address)) return;
     char entry[kM3uEntrySize];
     if (!m3uTarget(s.receiveBuffer, entry, sizeof entry)) return;
     defaultPortForEntry(entry);
@@ -281,11 +288,7 @@ int m3uTarget(const char* answer, char* out, size_t cap) {
 
 void resolvePls(const char* address) {
     CaptureState& s = state();
-    s.requestPort = s.serverPort;
-    std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
-    const int count = httpFetch(s.receiveBuffer, address);
-    if (count < 1) return;
-    s.receiveBuffer[count] = '\0';
+    if (!fetchPlaylist(address)) return;
     char entry[kWorkingAddressSize];
     if (!plsTarget(s.receiveBuffer, entry, sizeof entry)) return;
     copyText(s.workingAddress, sizeof s.workingAddress, entry);
