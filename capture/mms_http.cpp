@@ -123,6 +123,24 @@ int takePacketBytes(const unsigned char* bytes, int available, int wanted) {
     return n;
 }
 
+void streamDataChunks(Connection c, int firstCount) {
+    CaptureState& s = state();
+    feedDataChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), firstCount);
+    for (;;) {
+        const int n = receiveSome(c, s.receiveBuffer, kDataReceiveBlock);
+        if (n <= 0) {
+            s.lastError = NG_ERR_RECEIVE;
+            break;
+        }
+        feedDataChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), n);
+        if (s.stopRequested) {
+            s.lastError = NG_ERR_STOPPED;
+            break;
+        }
+    }
+    closeConnection(c);
+}
+
 void feedDataChunks(const unsigned char* block, int length) {
     CaptureState& s = state();
     for (int i = 0; i < length; ++i) {
@@ -230,20 +248,7 @@ void playRequest(const char* fullAddress) {
         s.lastError = NG_ERR_RECEIVE;
         return;
     }
-    feedDataChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), count);
-    for (;;) {
-        int n = receiveSome(c, s.receiveBuffer, 1600);
-        if (n <= 0) {
-            s.lastError = NG_ERR_RECEIVE;
-            break;
-        }
-        feedDataChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), n);
-        if (s.stopRequested) {
-            s.lastError = NG_ERR_STOPPED;
-            break;
-        }
-    }
-    closeConnection(c);
+    streamDataChunks(c, count);
     finishAsfFile();
     closeOutput();
 }

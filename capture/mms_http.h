@@ -14,6 +14,12 @@ int extractStreamHeader(const char* answer, int count);
 void playRequest(const char* fullAddress);
 // Advances the "$D" chunk parser over a received block.
 void feedDataChunks(const unsigned char* block, int length);
+// Blocks of up to this many bytes are received while streaming.
+constexpr int kDataReceiveBlock = 1600;
+// Feeds the first answer (receiveBuffer[0, firstCount)) and then every block
+// received on c to feedDataChunks until the connection fails (lastError -3)
+// or a stop is requested (-101); closes c.
+void streamDataChunks(Connection c, int firstCount);
 // Rewrites the ASF header of outputFile with the final counts.
 void finishAsfFile();
 // Minimum data packet size of the first File Properties Object, or -1.

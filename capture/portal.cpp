@@ -22,7 +22,6 @@ namespace netgrab {
 namespace {
 
 constexpr int kMaxRedirects = 20;  // a redirect loop must not hold the attempt forever
-constexpr int kReceiveBlock = 1600;
 
 // Sends an HTTP request to a host text that may carry ":port"; without a
 // port it goes to the portal's HTTP port. Terminates the answer.
@@ -227,20 +226,7 @@ void portalPlay(const char* address, const char* cookie) {
         closeOutput();
         return;
     }
-    feedDataChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), count);
-    for (;;) {
-        int n = receiveSome(c, s.receiveBuffer, kReceiveBlock);
-        if (n <= 0) {
-            s.lastError = NG_ERR_RECEIVE;
-            break;
-        }
-        feedDataChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), n);
-        if (s.stopRequested) {
-            s.lastError = NG_ERR_STOPPED;
-            break;
-        }
-    }
-    closeConnection(c);
+    streamDataChunks(c, count);
     closeOutput();
 }
 
