@@ -295,7 +295,7 @@ bool receiveOnce(CaptureState& s, int capacity) {
 
 // Step 5: the read-block answer, then the header packets. True when the
 // header is complete (or, after a receive failure, more than 1024 bytes
-// of it have come).
+// of it have come and the file already holds a header).
 bool readStreamHeader(CaptureState& s) {
     char* buf = s.receiveBuffer;
     int have = 0;
@@ -331,7 +331,10 @@ bool readStreamHeader(CaptureState& s) {
         }
         std::memset(buf, 0, kReceiveBufferSize);
         left = receiveSome(s.mmsConnection, buf, kReceiveBufferSize);
-        if (left <= 0) return s.headerFill > 1024;
+        // A header that stops coming is good enough only when the file
+        // already holds one: packets behind half a header (or none) would
+        // make a new file unreadable.
+        if (left <= 0) return s.headerFill > 1024 && s.appendMode == 1;
     }
 }
 

@@ -240,6 +240,39 @@ TEST_F(MmsTcp, ReadBlockAnswerInPiecesStillGivesTheHeader) {
     expectFinished(*m, 4);
 }
 
+// A header that stops coming halfway: a new file must not receive data
+// packets without their header (unreadable), so the MMS route gives up
+// and the HTTP route is tried, as for any other header failure.
+TEST_F(MmsTcp, IncompleteHeaderInANewFileWritesNoPackets) {
+    WM_MEDIA(m, 10);
+    // Grow the header with an ASF Padding Object (ASF spec 3.18) so that its
+    // first half passes the 1024-byte rule of the header reader.
+    std::string header = broadcastHeader(*m);
+    const size_t headerObject = readLe(header, 16, 8);
+    const unsigned char paddingGuid[16] = {0x74, 0xD4, 0x06, 0x18, 0xDF, 0xCA, 0x09, 0x45,
+                                           0xA4, 0xBA, 0x9A, 0xAB, 0xCB, 0x96, 0xAA, 0xE8};
+    std::string padding(reinterpret_cast<const char*>(paddingGuid), 16);
+    padding += std::string(8, '\0') + std::string(3000, '\0');
+    putLe(padding, 16, padding.size(), 8);
+    header.insert(headerObject, padding);
+    putLe(header, 16, headerObject + padding.size(), 8);
+    putLe(header, 24, readLe(header, 24, 4) + 1, 4);
+    ASSERT_GT(header.size() / 2, 1024u);
+
+    MmstPlan plan;
+    plan.count = 4;
+    // The stall outlasts the client's receive time-out (500 ms) while the
+    // session resumes within its next one, so the old rule went on to record
+    // packets behind half a header.
+    state().tuning.receivePollCount = 100;
+    plan.stallAfterHalfHeaderMs = 750;
+    ScriptedServer server({mmstScript(*m, header, plan)});
+    EXPECT_EQ(capture(server), -1);
+    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(fileBytes(wma()).size(), 0u);
+    EXPECT_EQ(state().outputFile, nullptr);
+}
+
 TEST_F(MmsTcp, LongRecordingStatesItsExactDuration) {
     WM_MEDIA(m, 500);
     MmstPlan plan;

@@ -92,7 +92,13 @@ Script mmstScript(const AsfMedia& media, const std::string& header, MmstPlan pla
             }
             answer.erase(0, 56);
         }
-        if (!io.send(answer)) return false;
+        if (plan.stallAfterHalfHeaderMs > 0) {
+            // A server that goes quiet in the middle of the header.
+            answer = answer.substr(0, 56) + mmsPacket(h->substr(0, cut), 0, 0x04);
+            if (!io.send(answer) || !io.pause(plan.stallAfterHalfHeaderMs)) return false;
+        } else if (!io.send(answer)) {
+            return false;
+        }
         // 6. StreamSwitch -> ReportStreamSwitch
         if (!nextMessage(io, &at, &msg) || !io.send(mmsServerMessage(0x00040021, 56))) return false;
         // 7. StartPlaying -> ReportStartedPlaying, then the data packets.

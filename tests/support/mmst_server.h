@@ -21,6 +21,8 @@ struct MmstPlan {
     bool keepStreaming = false;    // then go on sending packets until the peer closes
     std::vector<size_t> funnelAnswer{512, 512, 1056};  // ReportFunnelInfo sizes
     bool trickleReadBlockAnswer = false;  // send the 56-byte answer in pieces, apart
+    int stallAfterHalfHeaderMs = 0;  // >0: send only the first header packet, stall this
+                                     // long, then go on with the session without the rest
 };
 
 // A server message of `length` bytes with the given MID (0x0004xxxx).
