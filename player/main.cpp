@@ -15,6 +15,7 @@
 
 int main(int argc, char *argv[])
 {
+    QtWebBrowserFactory::prepareEnvironment();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexa Radio Player"));
     QApplication::setQuitOnLastWindowClosed(false);

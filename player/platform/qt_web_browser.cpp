@@ -1,5 +1,9 @@
 #include "platform/qt_web_browser.h"
 
+#if defined(Q_OS_UNIX)
+#include <unistd.h>
+#endif
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -118,4 +122,12 @@ QWidget *QtWebBrowser::widget()
 std::unique_ptr<WebBrowser> QtWebBrowserFactory::create(QWidget *parentWidget)
 {
     return std::make_unique<QtWebBrowser>(parentWidget);
+}
+
+void QtWebBrowserFactory::prepareEnvironment()
+{
+#if defined(Q_OS_UNIX)
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
 }

@@ -37,4 +37,9 @@ class QtWebBrowserFactory final : public WebBrowserFactory
 {
 public:
     std::unique_ptr<WebBrowser> create(QWidget *parentWidget) override;
+
+    // Call before the application object exists. The web engine aborts the
+    // whole program when it runs as root with its sandbox on, so for root
+    // the sandbox is switched off (other users keep it).
+    static void prepareEnvironment();
 };
