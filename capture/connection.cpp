@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "capture_state.h"
+#include "netgrab.h"
 #include "net/socket_shim.h"
 
 namespace netgrab {
@@ -13,6 +14,11 @@ namespace netgrab {
 namespace {
 
 Connection g_current = 0;
+
+// How often a quiet streaming receive looks at the stop flag. Live streams
+// deliver data far more often, so this costs no wake-ups while streaming.
+constexpr int64_t kStopCheckMs = 250;
+
 std::atomic<NameLookup> g_lookup{nullptr};
 
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -134,7 +140,9 @@ int sendAll(Connection, const void* bytes, int length) {
     return sent;
 }
 
-int receiveSome(Connection, void* buffer, int capacity) {
+namespace {
+
+int receiveUntil(Connection, void* buffer, int capacity, bool endOnStop) {
     const Connection c = g_current;
     if (c <= 0 || capacity <= 0) return IO_FAILED;
     // The receive time-out is receivePollCount waits of receivePollMs (about
@@ -151,10 +159,26 @@ int receiveSome(Connection, void* buffer, int capacity) {
         if (n > 0) return n;
         if (n == 0) return IO_FAILED;  // the peer closed the connection
         if (!net::isRetryable(error)) return IO_FAILED;
+        if (endOnStop && state().stopRequested.load(std::memory_order_relaxed)) return IO_FAILED;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return IO_FAILED;
-        net::waitReadable(c, static_cast<int>(left));
+        const int64_t slice = endOnStop && left > kStopCheckMs ? kStopCheckMs : left;
+        net::waitReadable(c, static_cast<int>(slice));
     }
+}
+
+}  // namespace
+
+int receiveSome(Connection c, void* buffer, int capacity) {
+    return receiveUntil(c, buffer, capacity, false);
+}
+
+int receiveStream(Connection c, void* buffer, int capacity) {
+    return receiveUntil(c, buffer, capacity, true);
+}
+
+int streamEndError() {
+    return state().stopRequested.load(std::memory_order_relaxed) ? NG_ERR_STOPPED : NG_ERR_RECEIVE;
 }
 
 uint16_t localPort(Connection c) { return c > 0 ? net::localPortOf(c) : 0; }

@@ -22,6 +22,14 @@ int sendAll(Connection c, const void* bytes, int length);
 // at most tuning.receivePollMs x receivePollCount (the receive time-out).
 // Bytes received (> 0), or IO_FAILED (closed, failed, timed out).
 int receiveSome(Connection c, void* buffer, int capacity);
+// receiveSome for the streaming loops: also ends (IO_FAILED) when a stop is
+// requested while nothing has arrived, so that a silent server cannot hold a
+// stopping recorder past its settle time; the loop still closes and
+// finishes its file.
+int receiveStream(Connection c, void* buffer, int capacity);
+// The error that ends a stream whose receive failed: NG_ERR_STOPPED when a
+// stop request ended the wait, NG_ERR_RECEIVE otherwise.
+int streamEndError();
 uint16_t localPort(Connection c);     // host byte order
 uint32_t localAddress(Connection c);  // network byte order
 // Closes c (no-op for 0 or negative). Closing the current connection

@@ -294,9 +294,9 @@ void captureMpegAudio(Connection kept, int count) {
         return;
     }
     for (;;) {
-        const int n = receiveSome(kept, s.receiveBuffer, kMpegReceiveSize);
+        const int n = receiveStream(kept, s.receiveBuffer, kMpegReceiveSize);
         if (n <= 0) {
-            finish(NG_ERR_RECEIVE);
+            finish(streamEndError());
             return;
         }
         if (!writeOutput(s.receiveBuffer, n)) {

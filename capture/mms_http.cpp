@@ -127,9 +127,9 @@ void streamDataChunks(Connection c, int firstCount) {
     CaptureState& s = state();
     feedDataChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), firstCount);
     for (;;) {
-        const int n = receiveSome(c, s.receiveBuffer, kDataReceiveBlock);
+        const int n = receiveStream(c, s.receiveBuffer, kDataReceiveBlock);
         if (n <= 0) {
-            s.lastError = NG_ERR_RECEIVE;
+            s.lastError = streamEndError();
             break;
         }
         feedDataChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), n);

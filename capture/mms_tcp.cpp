@@ -416,10 +416,10 @@ int captureMmsTcp(const char* address) {
             s.lastError = NG_ERR_STOPPED;
             break;
         }
-        n = receiveSome(s.mmsConnection, block, sizeof block);
+        n = receiveStream(s.mmsConnection, block, sizeof block);
         if (n <= 0) {
             traceLine("MMS7 tcp recv error!");
-            s.lastError = NG_ERR_RECEIVE;
+            s.lastError = streamEndError();
             break;
         }
     }

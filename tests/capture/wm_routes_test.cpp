@@ -68,6 +68,28 @@ TEST_F(Routes, MmsOverHttpStopsWithTheHeaderFinished) {
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
 }
 
+// A server that goes quiet mid-stream: a stop must not wait out the
+// receive time-out (longer than a live recorder's 1 s settle), so the
+// header is still finished before the recorder exits.
+TEST_F(Routes, StopDuringASilentStreamEndsPromptly) {
+    WM_MEDIA(m, 10);
+    state().tuning.receivePollCount = 1000;  // 5 s receive time-out
+    ScriptedServer server({mmshDescribeScript(broadcastHeader(*m), 1),
+                           mmshPlayScript(*m, 0, 10, StreamEnd::GoQuiet)});
+    std::string source = "http://127.0.0.1:" + std::to_string(server.port()) + "/live";
+    int result = -999;
+    std::thread t([&] { result = netgrab_api::netgrab(source.c_str(), base_.c_str()); });
+    const long all = static_cast<long>(m->header.size() + 10 * m->packetSize);
+    EXPECT_TRUE(wmtest::waitFor([&] { return wmtest::fileSize(wma()) >= all; }, 15000));
+    const auto asked = std::chrono::steady_clock::now();
+    netgrab_api::StopRecord();
+    t.join();
+    const auto took = std::chrono::steady_clock::now() - asked;
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+    EXPECT_EQ(result, 0);
+    expectClosedAndFinished(*m, true);
+}
+
 TEST_F(Routes, MmsOverTcpStopsWithTheHeaderFinished) {
     WM_MEDIA(m, 10);
     MmstPlan plan;

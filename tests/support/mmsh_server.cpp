@@ -58,6 +58,7 @@ Script mmshPlayScript(const AsfMedia& media, size_t first, size_t count, StreamE
         s.push_back(stream(
             [m](size_t i) { return mmshDataChunks(*m, i % m->packets.size(), 1); }, 2));
     }
+    if (end == StreamEnd::GoQuiet) s.push_back(stall());
     s.push_back(closeNow());
     return s;
 }

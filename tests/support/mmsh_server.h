@@ -26,6 +26,7 @@ std::string mmshDataChunks(const AsfMedia& media, size_t first, size_t count);
 enum class StreamEnd {
     Close,          // close the connection after the packets
     KeepStreaming,  // go on sending packets (from the first again) until the peer closes
+    GoQuiet,        // keep the connection open and send nothing more
 };
 
 // Reads one request, answers the describe request, closes.
