@@ -273,9 +273,14 @@ bool IcecastServer::startSource(const std::string& mp3, const std::string& mount
     const std::string target = "icecast://source:" + std::string(kSourcePassword) +
                                "@127.0.0.1:" + std::to_string(port_) + mount;
     // Icecast may refuse a source for a moment after it first accepts
-    // connections; a source that ended early is started again.
+    // connections; a source that ended early is started again. The mount is
+    // asked for only once icecast has logged the source in: icecast2 2.4.4
+    // sometimes crashes on a request for a mount that does not exist yet.
+    const size_t loginsBefore = sourceLogins(mount);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (Clock::now() < deadline) {
+        // A server that died (see above) is started again on its port.
+        if (!server_.running() && !start()) return false;
         if (!source_.running() &&
             !source_.start({"ffmpeg", "-nostdin", "-v", "error", "-re", "-stream_loop", "-1", "-i",
                             mp3, "-c", "copy", "-content_type", "audio/mpeg", "-f", "mp3", target},
@@ -283,12 +288,21 @@ bool IcecastServer::startSource(const std::string& mp3, const std::string& mount
             return false;
         const int left = static_cast<int>(
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-        if (waitUntil([&] { return !source_.running() || mountLive(mount); }, left > 0 ? left : 0) &&
+        if (waitUntil([&] { return !source_.running() || (sourceLogins(mount) > loginsBefore && mountLive(mount)); },
+                      left > 0 ? left : 0) &&
             source_.running())
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return false;
+}
+
+size_t IcecastServer::sourceLogins(const std::string& mount) const {
+    const std::string log = readFile(logDir_ + "/error.log");
+    const std::string line = "Source logging in at mountpoint \"" + mount + "\"";
+    size_t count = 0;
+    for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + line.size())) ++count;
+    return count;
 }
 
 bool IcecastServer::mountLive(const std::string& mount) const {

@@ -80,6 +80,8 @@ public:
     // "http://127.0.0.1:<port><mount>"
     std::string url(const std::string& mount) const;
     bool mountLive(const std::string& mount) const;
+    // How often icecast has logged a source in at this mount.
+    size_t sourceLogins(const std::string& mount) const;
 
 private:
     bool writeConfig();
