@@ -35,6 +35,11 @@ mount_live() {
   [[ $line == "HTTP/1.0 200"* ]]
 }
 
+# True once icecast has logged a source in at mount $1.
+source_in() {
+  grep -qF "Source logging in at mountpoint \"$1\"" "$work/icecast-log/error.log" 2>/dev/null
+}
+
 port=""
 for _ in $(seq 50); do
   candidate=$((20000 + RANDOM % 30000))
@@ -52,7 +57,7 @@ cat >"$work/icecast.xml" <<EOF
   <authentication><source-password>$password</source-password><admin-user>admin</admin-user><admin-password>$password</admin-password></authentication>
   <listen-socket><port>$port</port><bind-address>127.0.0.1</bind-address></listen-socket>
   <paths><basedir>/usr/share/icecast2</basedir><logdir>$work/icecast-log</logdir><webroot>/usr/share/icecast2/web</webroot><adminroot>/usr/share/icecast2/admin</adminroot></paths>
-  <logging><accesslog>access.log</accesslog><errorlog>error.log</errorlog><loglevel>2</loglevel></logging>
+  <logging><accesslog>access.log</accesslog><errorlog>error.log</errorlog><loglevel>3</loglevel></logging>
   <security><chroot>0</chroot>$owner</security>
 </icecast>
 EOF
@@ -74,7 +79,9 @@ for _ in $(seq 5); do
   source_pid=$!
   pids+=("$source_pid")
   for _ in $(seq 50); do
-    mount_live "$port" "$mount" && break
+    # Ask for the mount only once the source has logged in: icecast2 2.4.4
+    # sometimes crashes on a request for a mount that does not exist yet.
+    source_in "$mount" && mount_live "$port" "$mount" && break
     kill -0 "$source_pid" 2>/dev/null || break
     sleep 0.1
   done
