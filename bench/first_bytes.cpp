@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -116,8 +117,8 @@ int main(int argc, char** argv) {
         std::printf("run %2d: %s\n", i + 1, d < 0 ? "no bytes" : (std::to_string(d) + " ms").c_str());
         if (d >= 0) delays.push_back(d);
     }
-    std::string rm = std::string("rm -rf ") + dir;
-    if (std::system(rm.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
     if (delays.empty()) return 1;
     std::sort(delays.begin(), delays.end());
     std::printf("first bytes on disk after the first answer: median %.2f ms, max %.2f ms (%zu runs)\n",

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -58,10 +59,9 @@ std::string makeScratchDir(const char* tag) {
 }
 
 void removeScratchDir(const std::string& dir) {
-    if (dir.rfind("/tmp/vexa-", 0) != 0) return;  // only what makeTempDir made
-    std::string cmd = "rm -rf '" + dir + "'";
-    if (std::system(cmd.c_str()) != 0) {
-    }
+    if (dir.rfind("/tmp/vexa-", 0) != 0) return;  // only what makeScratchDir made
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
 }
 
 namespace {
