@@ -15,9 +15,14 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-dir_pid=$(scripts/run-directory.sh build)
-pids+=("$dir_pid")
-echo "Station directory running (pid $dir_pid, log build/station-directory.log)."
+port=$(sed -n 's/^VEXA_DIRECTORY_PORT:STRING=//p' build/CMakeCache.txt)
+if (exec 3<>"/dev/tcp/127.0.0.1/${port:-8765}") 2>/dev/null; then
+  echo "A station directory already answers on 127.0.0.1:${port:-8765}; the player uses it."
+else
+  dir_pid=$(scripts/run-directory.sh build)
+  pids+=("$dir_pid")
+  echo "Station directory running (pid $dir_pid, log build/station-directory.log)."
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   # A virtual display of our own, plus a notification area for the tray icon.
