@@ -133,21 +133,29 @@ int portalLookup(char* address, const char* cookie) {
     return findAfterMarker(wire::kPortalStreamMarker, address, kWorkingAddressSize);
 }
 
-int portalDescribe(const char* address, const char* cookie) {
+// Shared start of the describe and play requests to the stream server:
+// port, host and path of the address, a cleared answer buffer, and the
+// first five header slots (the same in both requests).
+static void prepareStreamRequest(const char* address, const char* cookie, char* host, int hostCap,
+                                 char* path, int pathCap, HeaderSlot* slots) {
     CaptureState& s = state();
-    if (!openOutput(".wma")) return -1;
     s.requestPort = s.tuning.httpPort;
-    char host[128];
-    char path[512];
-    streamHostPath(address, host, sizeof host, path, sizeof path);
+    streamHostPath(address, host, hostCap, path, pathCap);
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
-
-    HeaderSlot slots[10];
     copyText(slots[0], kHeaderSlotSize, wire::kAcceptAny);
     copyText(slots[1], kHeaderSlotSize, wire::kPortalStreamAgent);
     std::snprintf(slots[2], kHeaderSlotSize, wire::kHostFormat, host);
     std::snprintf(slots[3], kHeaderSlotSize, wire::kCookieFormat, cookie ? cookie : "");
     copyText(slots[4], kHeaderSlotSize, wire::kAcceptAuthentication);
+}
+
+int portalDescribe(const char* address, const char* cookie) {
+    CaptureState& s = state();
+    if (!openOutput(".wma")) return -1;
+    char host[128];
+    char path[512];
+    HeaderSlot slots[10];
+    prepareStreamRequest(address, cookie, host, sizeof host, path, sizeof path, slots);
     copyText(slots[5], kHeaderSlotSize, wire::kPortalDescribePragmas);
     copyText(slots[6], kHeaderSlotSize, wire::kPortalPacketPair);
     copyText(slots[7], kHeaderSlotSize, wire::kSupportedFeatures);
@@ -200,18 +208,10 @@ void portalPlay(const char* address, const char* cookie) {
     CaptureState& s = state();
     std::printf("portal play request:\n%s\n", address);
     std::fflush(stdout);
-    s.requestPort = s.tuning.httpPort;
     char host[128];
     char path[512];
-    streamHostPath(address, host, sizeof host, path, sizeof path);
-    std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
-
     HeaderSlot slots[10];
-    copyText(slots[0], kHeaderSlotSize, wire::kAcceptAny);
-    copyText(slots[1], kHeaderSlotSize, wire::kPortalStreamAgent);
-    std::snprintf(slots[2], kHeaderSlotSize, wire::kHostFormat, host);
-    std::snprintf(slots[3], kHeaderSlotSize, wire::kCookieFormat, cookie ? cookie : "");
-    copyText(slots[4], kHeaderSlotSize, wire::kAcceptAuthentication);
+    prepareStreamRequest(address, cookie, host, sizeof host, path, sizeof path, slots);
     copyText(slots[5], kHeaderSlotSize, wire::kPragmaPlayOffset);
     copyText(slots[6], kHeaderSlotSize, wire::kPortalPlayStream);
     std::snprintf(slots[7], kHeaderSlotSize, wire::kPragmaClientGuidFormat, s.clientGuid);
