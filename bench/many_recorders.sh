@@ -10,15 +10,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 count=${2:-50}
 seconds=${3:-20}
-work=$(mktemp -d /tmp/vexa-bench-XXXXXX)
-trap 'kill "$source_pid" 2>/dev/null || true; wait "$source_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
-
-ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i "sine=frequency=440:duration=30" \
-  -ar 44100 -ac 2 -b:a 128k "$work/tone.mp3"
-"$build/bench/stream_source" "$work/tone.mp3" 16000 >"$work/port" &
-source_pid=$!
-for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
-url="http://127.0.0.1:$(head -n1 "$work/port")/many.mp3"
+. "$root/bench/loopback_stream.sh"
+url="$stream_base/many.mp3"
 
 started=$(date +%s.%N)
 pids=()

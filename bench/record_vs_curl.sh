@@ -7,15 +7,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 seconds=${2:-20}
-work=$(mktemp -d /tmp/vexa-bench-XXXXXX)
-trap 'kill "$source_pid" 2>/dev/null || true; wait "$source_pid" 2>/dev/null || true; rm -rf "$work"' EXIT
-
-ffmpeg -nostdin -hide_banner -loglevel error -f lavfi -i "sine=frequency=440:duration=30" \
-  -ar 44100 -ac 2 -b:a 128k "$work/tone.mp3"
-"$build/bench/stream_source" "$work/tone.mp3" 16000 >"$work/port" &
-source_pid=$!
-for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
-url="http://127.0.0.1:$(head -n1 "$work/port")/bench.mp3"
+. "$root/bench/loopback_stream.sh"
+url="$stream_base/bench.mp3"
 
 # Both run for the same time; the recorder's settle wait (1 s) comes after.
 "$build/bench/run_measured" "$work/rec.time" \
