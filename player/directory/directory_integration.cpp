@@ -7,8 +7,8 @@
 #include "platform/external_browser.h"
 #include "platform/message_boxes.h"
 #include "platform/regional_format.h"
-#include "shell/main_state.h"
-#include "shell/playback.h"
+#include "core/main_state.h"
+#include "core/playback.h"
 
 namespace DirectoryAddress {
 

@@ -8,8 +8,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "directory/interface_language.h"
-#include "shell/main_shell.h"
+#include "core/interface_language.h"
+#include "core/main_shell.h"
 
 TformLngsel::TformLngsel(MainShell &shell, QWidget *parent)
     : QDialog(parent), m_shell(shell)

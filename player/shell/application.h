@@ -9,9 +9,9 @@
 #include "directory/station_list.h"
 #include "platform/external_browser.h"
 #include "platform/platform_parts.h"
-#include "shell/main_shell.h"
-#include "shell/main_state.h"
-#include "shell/playback.h"
+#include "core/main_shell.h"
+#include "core/main_state.h"
+#include "core/playback.h"
 #include "store/store.h"
 
 class TAboutBox;

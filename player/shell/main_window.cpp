@@ -15,8 +15,8 @@
 #include <QWindow>
 
 #include "platform/notification_icon.h"
-#include "shell/main_shell.h"
-#include "shell/skin_art.h"
+#include "core/main_shell.h"
+#include "core/skin_art.h"
 #include "shell/skin_picture_widget.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 
-#include "shell/skin_art.h"
+#include "core/skin_art.h"
 
 namespace {
 

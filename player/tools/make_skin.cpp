@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "shell/skin_art.h"
+#include "core/skin_art.h"
 
 int main(int argc, char *argv[])
 {

@@ -9,8 +9,8 @@
 #include "directory/station_list.h"
 #include "fake_listening.h"
 #include "fake_platform.h"
-#include "shell/main_state.h"
-#include "shell/playback.h"
+#include "core/main_state.h"
+#include "core/playback.h"
 
 namespace {
 const QString kBase = QStringLiteral("http://127.0.0.1:8765/");

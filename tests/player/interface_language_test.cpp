@@ -1,8 +1,8 @@
 #include <QTest>
 
-#include "directory/interface_language.h"
+#include "core/interface_language.h"
 #include "player_fixture.h"
-#include "shell/main_state.h"
+#include "core/main_state.h"
 #include "store/dataset.h"
 #include "store/store.h"
 

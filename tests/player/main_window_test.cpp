@@ -21,7 +21,7 @@
 #include "player_fixture.h"
 #include "shell/application.h"
 #include "shell/main_window.h"
-#include "shell/skin_art.h"
+#include "core/skin_art.h"
 #include "shell/skin_picture_widget.h"
 
 namespace {

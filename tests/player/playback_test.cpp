@@ -6,8 +6,8 @@
 
 #include "fake_listening.h"
 #include "fake_platform.h"
-#include "shell/main_state.h"
-#include "shell/playback.h"
+#include "core/main_state.h"
+#include "core/playback.h"
 
 class PlaybackTest : public QObject
 {

@@ -11,7 +11,7 @@
 
 #include <functional>
 
-#include "shell/skin_art.h"
+#include "core/skin_art.h"
 #include "store/store.h"
 
 // A temporary program folder: rd.d as the build ships it, the skin

@@ -5,7 +5,7 @@
 #include <QUrl>
 
 #include "platform/external_browser.h"
-#include "shell/playback.h"
+#include "core/playback.h"
 
 // Records listening reports instead of sending them.
 class FakeReportSender final : public ReportSender

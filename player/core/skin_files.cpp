@@ -1,4 +1,4 @@
-#include "shell/skin_files.h"
+#include "core/skin_files.h"
 
 #include <QDir>
 #include <QFileInfo>

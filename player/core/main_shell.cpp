@@ -1,8 +1,8 @@
-#include "shell/main_shell.h"
+#include "core/main_shell.h"
 
 #include "platform/notification_icon.h"
-#include "shell/skin_art.h"
-#include "shell/skin_files.h"
+#include "core/skin_art.h"
+#include "core/skin_files.h"
 #include "store/store.h"
 
 MainShell::MainShell(MainState &state, Store &store, const PlatformParts &platform,

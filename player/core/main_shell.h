@@ -6,9 +6,9 @@
 #include <QStringList>
 #include <QVector>
 
-#include "directory/interface_language.h"
+#include "core/interface_language.h"
 #include "platform/platform_parts.h"
-#include "shell/main_state.h"
+#include "core/main_state.h"
 #include "store/dataset.h"
 
 class Store;

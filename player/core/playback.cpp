@@ -1,4 +1,4 @@
-#include "shell/playback.h"
+#include "core/playback.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -8,7 +8,7 @@
 #include "build_config.h"
 #include "platform/clock.h"
 #include "platform/regional_format.h"
-#include "shell/main_state.h"
+#include "core/main_state.h"
 
 NetworkReportSender::NetworkReportSender(QObject *parent)
     : QObject(parent), m_network(new QNetworkAccessManager(this))

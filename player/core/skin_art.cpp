@@ -1,4 +1,4 @@
-#include "shell/skin_art.h"
+#include "core/skin_art.h"
 
 #include <QFont>
 #include <QLinearGradient>

@@ -1,6 +1,6 @@
-#include "directory/interface_language.h"
+#include "core/interface_language.h"
 
-#include "shell/main_state.h"
+#include "core/main_state.h"
 #include "store/dataset.h"
 
 namespace InterfaceLanguage {
