@@ -7,10 +7,15 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh
 . scripts/env.sh
 jobs=$(nproc)
+# A compiler cache, where one is installed, makes rebuilds of clean clones cheap.
+cache=()
+if command -v ccache >/dev/null 2>&1; then
+  cache=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${cache[@]}" >/dev/null
 cmake --build build -j"$jobs"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVEXA_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVEXA_SANITIZE=ON "${cache[@]}" >/dev/null
 cmake --build build-asan -j"$jobs"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:${ASAN_OPTIONS:-}"
