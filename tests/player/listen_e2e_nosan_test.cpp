@@ -234,20 +234,34 @@ private Q_SLOTS:
         QVERIFY(saveScreen(QStringLiteral("listen_e2e_stopped.png")));
         hitLog.close();
 
-        // Play again until a report is due, then close the program: its
-        // windows and network go at once, as when the process ends after
-        // the main window closed, and the report must still arrive.
-        QTest::mouseClick(main->picPlay, Qt::LeftButton);
+        app.reset();
+
+        // The player started again, a station played until a report is
+        // due, then the program closed. Once the main window has closed the
+        // program's event loop runs no more; the report sender goes first
+        // here, before anything else could run a queued network step, and
+        // the report must have reached the hit log by then.
+        auto lastReports = std::make_unique<QtReportSender>();
+        parts.reports = lastReports.get();
+        app = std::make_unique<Application>(parts, program.path());
+        app->useAddresses(base, base.chopped(1));
+        app->playback().setElapsedInterval(10);
+        app->start();
+        main = app->mainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+        app->directory().loadStationPage(QStringLiteral("2"));
+        QTRY_COMPARE_WITH_TIMEOUT(app->state().stationId, QStringLiteral("2"), 15000);
         QTRY_COMPARE_WITH_TIMEOUT(mediaPlayer.playState(), MediaPlayer::Playing, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(app->state().listenSeconds.toInt() >= 300, 20000);
         QSignalSpy finished(app.get(), &Application::finished);
         main->close();
         QCOMPARE(finished.size(), 1);
-        app.reset();
+        lastReports.reset();
         QVERIFY(hitLog.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(hitLog.readAll()).trimmed().split(QLatin1Char('\n'));
         QCOMPARE(lines.size(), 2);
-        QCOMPARE(lines.at(1).split(QLatin1Char('\t')).value(1), QStringLiteral("1"));
+        QCOMPARE(lines.at(1).split(QLatin1Char('\t')).value(1), QStringLiteral("2"));
+        app.reset();
 
         directory.stop();
     }
