@@ -254,7 +254,10 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(mediaPlayer.playState(), MediaPlayer::Playing, 20000);
         QTRY_VERIFY_WITH_TIMEOUT(app->state().listenSeconds.toInt() >= 300, 20000);
         QSignalSpy finished(app.get(), &Application::finished);
+        QElapsedTimer closing;
+        closing.start();
         main->close();
+        qInfo("closing with a report due took %lld ms", closing.elapsed());
         QCOMPARE(finished.size(), 1);
         lastReports.reset();
         QVERIFY(hitLog.open(QIODevice::ReadOnly));
