@@ -218,7 +218,10 @@ void Playback::beforeDirectoryNavigation()
 bool Playback::startStation(const QString &streamUrl)
 {
     if (!isNetworkStreamAddress(streamUrl)) {
-        qWarning("not a network stream address, not played: %s", qPrintable(streamUrl));
+        // Page text reaches the console only percent-encoded (no control
+        // characters) and cut short.
+        qWarning("not a network stream address, not played: %s",
+                 QUrl::toPercentEncoding(streamUrl.left(200), ":/?&=#").constData());
         return false;
     }
     m_player.setUrl(streamUrl);
