@@ -2,6 +2,8 @@
 # Installs what is missing, builds, starts the bundled station directory on
 # loopback and the player on it. Without a display, the player runs on a
 # private virtual display (Xvfb) and the script says how to look at it.
+# Arguments go to the player unchanged, e.g.
+#   ./run.sh --directory http://192.168.1.5:8765/ --hitlog http://192.168.1.5:8765
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -43,5 +45,5 @@ Stop with Ctrl+C.
 TEXT
 fi
 
-echo "Starting the player (build/bin/radioplayer)."
-build/bin/radioplayer || true
+echo "Starting the player (build/bin/radioplayer $*)."
+build/bin/radioplayer "$@" || true

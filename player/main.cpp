@@ -1,6 +1,11 @@
-// radioplayer: the internet radio player. Takes no arguments; its program
-// folder (the executable's folder) holds rd.d, pic/ and radiorecord/.
+// radioplayer: the internet radio player. Its program folder (the
+// executable's folder) holds rd.d, pic/ and radiorecord/.
+//   radioplayer [--directory URL] [--hitlog URL]
 #include <QApplication>
+
+#include <cstdio>
+
+#include "core/program_options.h"
 
 #include "platform/clock.h"
 #include "platform/inert_parts.h"
@@ -9,6 +14,7 @@
 #include "platform/qt_media_player.h"
 #include "platform/qt_message_boxes.h"
 #include "platform/qt_notification_icon.h"
+#include "platform/qt_report_sender.h"
 #include "platform/qt_web_browser.h"
 #include "platform/regional_format.h"
 #include "shell/application.h"
@@ -19,6 +25,16 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexa Radio Player"));
     QApplication::setQuitOnLastWindowClosed(false);
+    ProgramOptions options;
+    QString error;
+    if (!options.parse(QCoreApplication::arguments(), &error)) {
+        std::fprintf(stderr, "radioplayer: %s\n%s", qPrintable(error), qPrintable(ProgramOptions::usage()));
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(qPrintable(ProgramOptions::usage()), stdout);
+        return 0;
+    }
 
     QtMediaPlayer mediaPlayer;
     QtWebBrowserFactory browsers;
@@ -30,6 +46,7 @@ int main(int argc, char *argv[])
     RegionalFormat regional;
     QtMessageBoxes messages;
     QtNotificationIcon trayIcon;
+    QtReportSender reports;
 
     PlatformParts parts;
     parts.mediaPlayer = &mediaPlayer;
@@ -42,8 +59,10 @@ int main(int argc, char *argv[])
     parts.messages = &messages;
     parts.trayIcon = &trayIcon;
     parts.externalBrowser = &externalBrowser;
+    parts.reports = &reports;
 
     Application player(parts, QCoreApplication::applicationDirPath());
+    player.useAddresses(options.directoryBaseUrl, options.hitLogBaseUrl);
     QObject::connect(&player, &Application::finished, &app, &QCoreApplication::quit);
     player.start();
     return app.exec();

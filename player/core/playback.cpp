@@ -1,28 +1,13 @@
 #include "core/playback.h"
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
+#include <QFileInfo>
 #include <QTimeZone>
 
 #include "build_config.h"
 #include "platform/clock.h"
 #include "platform/regional_format.h"
 #include "core/main_state.h"
-
-NetworkReportSender::NetworkReportSender(QObject *parent)
-    : QObject(parent), m_network(new QNetworkAccessManager(this))
-{
-}
-
-void NetworkReportSender::send(const QUrl &url)
-{
-    QNetworkRequest request(url);
-    request.setTransferTimeout(30000);
-    QNetworkReply *reply = m_network->get(request);
-    // The answer is not examined; the reply only has to be freed.
-    connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
-}
+#include "core/station_address.h"
 
 Playback::Playback(MainState &state, MediaPlayer &player, Clock &clock, const RegionalFormat &regional,
                    ReportSender &reports, QObject *parent)
@@ -230,8 +215,26 @@ void Playback::beforeDirectoryNavigation()
     stopRoutine();
 }
 
-void Playback::startStation(const QString &streamUrl)
+bool Playback::startStation(const QString &streamUrl)
 {
+    if (!isNetworkStreamAddress(streamUrl)) {
+        // Page text reaches the console only percent-encoded (no control
+        // characters) and cut short.
+        qWarning("not a network stream address, not played: %s",
+                 QUrl::toPercentEncoding(streamUrl.left(200), ":/?&=#").constData());
+        return false;
+    }
     m_player.setUrl(streamUrl);
     Q_EMIT recordingBlinkStopRequested();
+    return true;
+}
+
+bool Playback::playLocalFile(const QString &path)
+{
+    const QFileInfo file(path);
+    if (path.isEmpty() || !file.isFile())
+        return false;
+    m_state.listenSeconds = kLocalFileMark;
+    m_player.setUrl(QUrl::fromLocalFile(file.absoluteFilePath()).toString());
+    return true;
 }

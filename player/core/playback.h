@@ -6,31 +6,11 @@
 #include <QUrl>
 
 #include "platform/media_player.h"
+#include "platform/report_sender.h"
 
 class Clock;
 class MainState;
-class QNetworkAccessManager;
 class RegionalFormat;
-
-// Sends the listening report: one plain HTTP GET, neither waited for nor
-// examined (fire and forget).
-class ReportSender
-{
-public:
-    virtual ~ReportSender() = default;
-    virtual void send(const QUrl &url) = 0;
-};
-
-class NetworkReportSender final : public QObject, public ReportSender
-{
-    Q_OBJECT
-public:
-    explicit NetworkReportSender(QObject *parent = nullptr);
-    void send(const QUrl &url) override;
-
-private:
-    QNetworkAccessManager *m_network;
-};
 
 // Play, Stop and Pause of the main window, the status line, the elapsed
 // time, the listened-seconds count and the listening report, over the
@@ -66,9 +46,16 @@ public:
     // Before every navigation of the directory browser `Web1`.
     void beforeDirectoryNavigation();
 
-    // Starts a directory station: notes the start time and id and hands
-    // the address to the media player, which starts playing it.
-    void startStation(const QString &streamUrl);
+    // Starts a station (directory page, memory station, schedule): hands
+    // the address to the media player, which starts playing it. Only a
+    // network stream address is played (isNetworkStreamAddress); any other
+    // value is refused with false and the player is left as it was.
+    bool startStation(const QString &streamUrl);
+    // Plays a local recording (recordings list, the schedule's recordings):
+    // an existing file, handed over as a file address, marked with
+    // kLocalFileMark so that no listening report is sent. False when there
+    // is no such file.
+    bool playLocalFile(const QString &path);
 
     // Elapsed-time display (lisTime1, lisTime2, lisTime3).
     int hours() const { return m_hours; }

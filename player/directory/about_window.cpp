@@ -53,6 +53,7 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent)
     setFixedSize(366, 297);
 
     TntImage1 = new QLabel(this);
+    TntImage1->setTextFormat(Qt::PlainText);
     TntImage1->setGeometry(0, 0, 366, 60);
     TntImage1->setPixmap(banner());
 
@@ -63,17 +64,21 @@ TAboutBox::TAboutBox(QWidget *parent) : QDialog(parent)
     panel->setLineWidth(2);
 
     ProgramIcon = new QLabel(panel);
+    ProgramIcon->setTextFormat(Qt::PlainText);
     ProgramIcon->setGeometry(8, 8, 75, 83);
     ProgramIcon->setScaledContents(true);
     ProgramIcon->setPixmap(programPicture());
     TntLabel1 = new QLabel(QStringLiteral("Vexa Radio Player"), panel);
+    TntLabel1->setTextFormat(Qt::PlainText);
     TntLabel1->move(96, 24);
     QFont bold = TntLabel1->font();
     bold.setBold(true);
     TntLabel1->setFont(bold);
     TntLabel2 = new QLabel(QStringLiteral("Version 1.0.0.0"), panel);
+    TntLabel2->setTextFormat(Qt::PlainText);
     TntLabel2->move(96, 48);
     TntLabel3 = new QLabel(QStringLiteral("Copyright \u00a9 the Vexa Radio team.\nAll rights reserved."), panel);
+    TntLabel3->setTextFormat(Qt::PlainText);
     TntLabel3->move(96, 72);
 
     Button1 = new QPushButton(QStringLiteral("OK"), this);

@@ -148,9 +148,20 @@ void DirectoryIntegration::loadStationPage(const QString &stationId)
 void DirectoryIntegration::onStationPageComplete()
 {
     // Each completion (frames included) runs all steps with the values
-    // read in one round trip.
-    stationBrowser().readElements(stationElementNames(),
-                                  [this](const WebBrowser::ElementValues &values) { applyStationPage(values); });
+    // read in one round trip. The page's address is taken now: by the time
+    // the values arrive the browser may already be on the next page.
+    const QString pageUrl = stationBrowser().locationUrl();
+    stationBrowser().readElements(stationElementNames(), [this, pageUrl](const WebBrowser::ElementValues &values) {
+        applyStationPage(values, pageUrl);
+    });
+}
+
+void DirectoryIntegration::openInBrowser(const QString &url)
+{
+    // Without a browser the command would otherwise do nothing visible.
+    if (!m_external.open(url))
+        m_messages.error(translate(QStringLiteral("Error")),
+                         translate(QStringLiteral("No web browser could be started for %1")).arg(url));
 }
 
 void DirectoryIntegration::setVisitWebsiteEnabled(bool enabled)
@@ -161,7 +172,7 @@ void DirectoryIntegration::setVisitWebsiteEnabled(bool enabled)
     Q_EMIT visitWebsiteEnabledChanged(enabled);
 }
 
-void DirectoryIntegration::applyStationPage(const WebBrowser::ElementValues &values)
+void DirectoryIntegration::applyStationPage(const WebBrowser::ElementValues &values, const QString &pageUrl)
 {
     // 1. Without a document body nothing else runs.
     if (!values.contains(QStringLiteral(":body")))
@@ -197,7 +208,7 @@ void DirectoryIntegration::applyStationPage(const WebBrowser::ElementValues &val
     if (values.contains(QStringLiteral("rurl"))) {
         m_state.stationStreamUrl = values.value(QStringLiteral("rurl"));
         m_playback.startStation(m_state.stationStreamUrl);
-        m_state.stationPageUrl = stationBrowser().locationUrl();
+        m_state.stationPageUrl = pageUrl;
     }
     // 7.
     Q_EMIT memoryPicturesResetRequested();
@@ -224,7 +235,7 @@ void DirectoryIntegration::myVexa()
 {
     const QString url = DirectoryAddress::myVexa(m_state.directoryBaseUrl, m_state.languageCode);
     if (!url.isEmpty() && ExternalBrowser::isWebAddress(url))
-        m_external.open(url);
+        openInBrowser(url);
     // Only the player stops: no elapsed-time reset and no report here.
     m_playback.stopPlayerOnly();
     Q_EMIT memoryPicturesResetRequested();
@@ -247,7 +258,7 @@ void DirectoryIntegration::addToMyVexa()
     const QString url = DirectoryAddress::addToMyVexa(m_state.directoryBaseUrl, m_state.languageCode,
                                                       QString::fromLatin1(QUrl::toPercentEncoding(id)));
     if (ExternalBrowser::isWebAddress(url))
-        m_external.open(url);
+        openInBrowser(url);
 }
 
 void DirectoryIntegration::visitStationWebsite()
@@ -255,7 +266,7 @@ void DirectoryIntegration::visitStationWebsite()
     // The address comes from a directory page: only web addresses leave
     // the player.
     if (!m_state.stationWebsite.isEmpty() && ExternalBrowser::isWebAddress(m_state.stationWebsite))
-        m_external.open(m_state.stationWebsite);
+        openInBrowser(m_state.stationWebsite);
 }
 
 void DirectoryIntegration::stationUpdate()
@@ -276,5 +287,5 @@ void DirectoryIntegration::contactUs()
 void DirectoryIntegration::linkToVexa()
 {
     if (ExternalBrowser::isWebAddress(m_state.directoryBaseUrl))
-        m_external.open(m_state.directoryBaseUrl);
+        openInBrowser(m_state.directoryBaseUrl);
 }

@@ -75,9 +75,9 @@ public:
 
     bool visitWebsiteEnabled() const { return m_visitWebsiteEnabled; }
 
-    // Station page completion with the values read from the page (names
-    // absent from the map were not found). Public for tests.
-    void applyStationPage(const WebBrowser::ElementValues &values);
+    // Station page completion with the values read from the page at
+    // `pageUrl` (names absent from the map were not found). Public for tests.
+    void applyStationPage(const WebBrowser::ElementValues &values, const QString &pageUrl);
 
 Q_SIGNALS:
     void visitWebsiteEnabledChanged(bool enabled);
@@ -91,6 +91,9 @@ Q_SIGNALS:
     void stationPageApplied();
 
 private:
+    // Hands a checked web address to the system's browser; tells the user
+    // when none could be started.
+    void openInBrowser(const QString &url);
     void setVisitWebsiteEnabled(bool enabled);
     void onStationPageComplete();
     QString translate(const QString &text) const { return m_translate ? m_translate(text) : text; }

@@ -17,6 +17,7 @@ Tform_message::Tform_message(QWidget *parent) : QDialog(parent)
     font.setPixelSize(13);
 
     TntLabel1 = new QLabel(this);
+    TntLabel1->setTextFormat(Qt::PlainText);
     TntLabel1->setObjectName(QStringLiteral("TntLabel1"));
     TntLabel1->setGeometry(8, 54, 508, 20);
     TntLabel1->setAlignment(Qt::AlignCenter);

@@ -5,11 +5,13 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QScreen>
 #include <QToolButton>
 #include <QWindow>
 
 #include "directory/right_button_filter.h"
 #include "directory/station_list.h"
+#include "directory/window_dock.h"
 #include "directory/window_skin.h"
 #include "platform/web_browser.h"
 
@@ -27,6 +29,7 @@ TForm_location::TForm_location(StationList &list, WebBrowserFactory &browsers, c
 
     const QImage skin = WindowSkin::load(programDir, QStringLiteral("pic/location.bmp"), QSize(kWidth, kHeight));
     Image1 = new QLabel(this);
+    Image1->setTextFormat(Qt::PlainText);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(QPixmap::fromImage(skin));
     Image1->setGeometry(0, 0, skin.width(), skin.height());
@@ -35,6 +38,7 @@ TForm_location::TForm_location(StationList &list, WebBrowserFactory &browsers, c
     setMask(WindowSkin::shape(skin));
 
     Label1 = new QLabel(this);
+    Label1->setTextFormat(Qt::PlainText);
     Label1->setObjectName(QStringLiteral("Label1"));
     QFont title(QStringLiteral("Arial"));
     title.setBold(true);
@@ -54,6 +58,7 @@ TForm_location::TForm_location(StationList &list, WebBrowserFactory &browsers, c
     connect(SpeedButton1, &QToolButton::clicked, this, &QWidget::hide);
 
     Panel1 = new QLabel(QStringLiteral("Connecting ..."), this);
+    Panel1->setTextFormat(Qt::PlainText);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setAlignment(Qt::AlignCenter);
     Panel1->setStyleSheet(QStringLiteral("background: rgb(243, 245, 249); color: rgb(70, 82, 106);"));
@@ -102,10 +107,15 @@ void TForm_location::ensureBrowser()
 void TForm_location::showEvent(QShowEvent *event)
 {
     ensureBrowser();
-    // Docks to the right of the main window, top edges aligned, each time
-    // it goes from hidden to shown.
-    if (m_anchor)
-        move(m_anchor->frameGeometry().right() + 1, m_anchor->frameGeometry().top());
+    // Docks beside the main window, top edges aligned, each time it goes
+    // from hidden to shown: on the right where it fits on the screen, else
+    // on the left, else as close as fits.
+    if (m_anchor) {
+        const QScreen *screen = m_anchor->screen();
+        const QRect area = screen ? screen->availableGeometry() : QRect();
+        const QRect anchor = m_anchor->frameGeometry();
+        move(area.isEmpty() ? QPoint(anchor.right() + 1, anchor.top()) : dockBeside(anchor, size(), area));
+    }
     if (Web1)
         Web1->setGeometry(kWebRect);
     QWidget::showEvent(event);

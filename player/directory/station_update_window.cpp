@@ -23,6 +23,7 @@ TForm_radioUpdate::TForm_radioUpdate(WebBrowserFactory &browsers, const QString 
     const QImage skin =
         WindowSkin::load(programDir, QStringLiteral("pic/radioupdate.bmp"), QSize(kWidth, kHeight));
     Image1 = new QLabel(this);
+    Image1->setTextFormat(Qt::PlainText);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setPixmap(QPixmap::fromImage(skin));
     Image1->setGeometry(0, 0, skin.width(), skin.height());
@@ -31,6 +32,7 @@ TForm_radioUpdate::TForm_radioUpdate(WebBrowserFactory &browsers, const QString 
     setMask(WindowSkin::shape(skin));
 
     Label1 = new QLabel(QStringLiteral("STATION UPDATE"), this);
+    Label1->setTextFormat(Qt::PlainText);
     QFont title(QStringLiteral("Arial"));
     title.setBold(true);
     title.setPixelSize(13);

@@ -16,6 +16,7 @@ TForm_myvexa::TForm_myvexa(WebBrowserFactory &browsers, QWidget *parent)
     resize(763, 549);
 
     Panel1 = new QLabel(QStringLiteral("Connecting ..."), this);
+    Panel1->setTextFormat(Qt::PlainText);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setAlignment(Qt::AlignCenter);
     Panel1->setStyleSheet(QStringLiteral("background: white;"));

@@ -8,7 +8,8 @@ class ExternalBrowser
 {
 public:
     virtual ~ExternalBrowser() = default;
-    virtual void open(const QString &url) = 0;
+    // False when no browser could be started for the address.
+    virtual bool open(const QString &url) = 0;
 
     // True for an absolute http or https address: the only kinds the
     // player hands to the system (a page's value could otherwise name a

@@ -8,6 +8,7 @@ class MessageBoxes;
 class NotificationIcon;
 class ProcessLauncher;
 class RegionalFormat;
+class ReportSender;
 class VolumeBackend;
 class WebBrowserFactory;
 
@@ -26,4 +27,6 @@ struct PlatformParts
     NotificationIcon *trayIcon = nullptr;
     // The system's web browser; null: addresses are not opened.
     ExternalBrowser *externalBrowser = nullptr;
+    // Sends listening reports; null: no report is sent.
+    ReportSender *reports = nullptr;
 };

@@ -3,8 +3,7 @@
 #include <QDesktopServices>
 #include <QUrl>
 
-void QtExternalBrowser::open(const QString &url)
+bool QtExternalBrowser::open(const QString &url)
 {
-    if (isWebAddress(url))
-        QDesktopServices::openUrl(QUrl(url));
+    return isWebAddress(url) && QDesktopServices::openUrl(QUrl(url));
 }

@@ -6,5 +6,5 @@
 class QtExternalBrowser final : public ExternalBrowser
 {
 public:
-    void open(const QString &url) override;
+    bool open(const QString &url) override;
 };

@@ -2,18 +2,31 @@
 
 #include <QMessageBox>
 
+namespace {
+
+// Texts may carry names and addresses from pages or the store: shown as
+// plain text, never as rich text.
+QMessageBox::StandardButton ask(QMessageBox::Icon icon, const QString &title, const QString &text,
+                                QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, title, text, buttons);
+    box.setTextFormat(Qt::PlainText);
+    return QMessageBox::StandardButton(box.exec());
+}
+
+} // namespace
+
 void QtMessageBoxes::information(const QString &title, const QString &text)
 {
-    QMessageBox::information(nullptr, title, text, QMessageBox::Ok);
+    ask(QMessageBox::Information, title, text, QMessageBox::Ok);
 }
 
 void QtMessageBoxes::error(const QString &title, const QString &text)
 {
-    QMessageBox::critical(nullptr, title, text, QMessageBox::Ok);
+    ask(QMessageBox::Critical, title, text, QMessageBox::Ok);
 }
 
 bool QtMessageBoxes::confirm(const QString &title, const QString &text)
 {
-    return QMessageBox::question(nullptr, title, text, QMessageBox::Ok | QMessageBox::Cancel)
-        == QMessageBox::Ok;
+    return ask(QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }

@@ -19,8 +19,11 @@ TForm_record::TForm_record(Store &store, const QString &storeFile, DataSet &runn
             ok = false;
         }
     }
+    // A store that was refused says why (newer, not ours, not upgradable).
     if (!ok && messages)
-        messages->error(QStringLiteral("Error"), QStringLiteral("Database connect error!"));
+        messages->error(QStringLiteral("Error"), store.refusal().isEmpty()
+                                                     ? QStringLiteral("Database connect error!")
+                                                     : QStringLiteral("Database connect error!\n\n") + store.refusal());
 }
 
 TForm_record::~TForm_record()

@@ -21,8 +21,24 @@ namespace {
 class NoExternalBrowser final : public ExternalBrowser
 {
 public:
-    void open(const QString &) override {}
+    bool open(const QString &) override { return false; }
 };
+
+// Sends nothing: for platforms (tests) that give no report sender.
+class NoReportSender final : public ReportSender
+{
+public:
+    void send(const QUrl &) override {}
+    void finishPending(int) override {}
+};
+
+ReportSender &reportSender(const PlatformParts &platform, std::unique_ptr<ReportSender> &fallback)
+{
+    if (platform.reports)
+        return *platform.reports;
+    fallback = std::make_unique<NoReportSender>();
+    return *fallback;
+}
 
 ExternalBrowser &externalBrowser(const PlatformParts &platform, std::unique_ptr<ExternalBrowser> &fallback)
 {
@@ -39,7 +55,8 @@ Application::Application(const PlatformParts &platform, const QString &programDi
       m_platform(platform),
       m_programDir(programDir),
       m_shell(m_state, m_store, platform, programDir),
-      m_playback(m_state, *platform.mediaPlayer, *platform.clock, *platform.regional, m_reportSender),
+      m_playback(m_state, *platform.mediaPlayer, *platform.clock, *platform.regional,
+                 reportSender(platform, m_noReports)),
       m_directory(m_state, m_playback, *platform.browsers, externalBrowser(platform, m_noExternalBrowser),
                   *platform.messages, *platform.clock, *platform.regional)
 {
@@ -93,6 +110,10 @@ void Application::connectWindows()
     connect(main, &TForm_main::minimised, m_location.get(), &QWidget::close);
     connectListening();
     connect(main, &TForm_main::closing, this, [this] {
+        // The stop routine may just have sent a report: it must leave
+        // before the program ends.
+        if (m_platform.reports)
+            m_platform.reports->finishPending(kReportWaitOnCloseMs);
         m_recorderHost->close();
         Q_EMIT finished();
     });
@@ -147,6 +168,13 @@ void Application::connectListening()
 
     m_about->setTranslator(lookup);
     connect(main->AboutVexaRadioPlayer2, &QAction::triggered, m_about.get(), [this] { m_about->exec(); });
+}
+
+void Application::useAddresses(const QString &directoryBaseUrl, const QString &hitLogBaseUrl)
+{
+    m_state.directoryBaseUrl = directoryBaseUrl;
+    m_main->Label1->setText(directoryBaseUrl);
+    m_playback.setHitLogBaseUrl(hitLogBaseUrl);
 }
 
 void Application::start()

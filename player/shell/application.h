@@ -33,12 +33,18 @@ class Application : public QObject
 {
     Q_OBJECT
 public:
+    // How long closing waits for a listening report still on its way.
+    static constexpr int kReportWaitOnCloseMs = 2000;
+
     // `programDir` holds rd.d, pic/ and radiorecord/.
     Application(const PlatformParts &platform, const QString &programDir, QObject *parent = nullptr);
     ~Application() override;
 
     // Shows the main window (show steps, then activation).
     void start();
+    // The station directory's base address (ending with "/") and the
+    // hit-log server's, in place of the build-time values.
+    void useAddresses(const QString &directoryBaseUrl, const QString &hitLogBaseUrl);
 
     const PlatformParts &platform() const { return m_platform; }
     QString programDir() const { return m_programDir; }
@@ -76,7 +82,7 @@ private:
     MainState m_state;
     MainShell m_shell;
     // Listening: playback, the station list's logic and the directory.
-    NetworkReportSender m_reportSender;
+    std::unique_ptr<ReportSender> m_noReports;
     std::unique_ptr<ExternalBrowser> m_noExternalBrowser;
     Playback m_playback;
     StationList m_stationList;

@@ -38,6 +38,10 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QRect &geometry, c
 {
     auto *label = new QLabel(parent);
     label->setObjectName(name);
+    // Station names, status texts and addresses come from pages, streams
+    // and the store: never read as rich text (an <img> could name a device
+    // or a fifo and hang or exhaust the player).
+    label->setTextFormat(Qt::PlainText);
     label->setGeometry(geometry);
     label->setFont(font);
     label->setAlignment(alignment);
@@ -337,6 +341,14 @@ void TForm_main::FormShow()
 
 void TForm_main::showWindow()
 {
+    // The show steps belong to the window becoming visible; a window that
+    // is already on the screen (a tray double-click while shown) is only
+    // brought to the front.
+    if (isVisible() && !isMinimized()) {
+        raise();
+        activateWindow();
+        return;
+    }
     FormShow();
     if (!m_placed) {
         // Centred on the screen the first time it is shown.

@@ -27,7 +27,8 @@ public:
     explicit TForm_main(MainShell &shell, QWidget *parent = nullptr);
 
     // Runs the show steps and shows the window (at start and on every
-    // restore from the notification area).
+    // restore from the notification area); a window already shown is only
+    // raised.
     void showWindow();
     // Activation steps: language pictures, then window texts.
     void FormActivate();

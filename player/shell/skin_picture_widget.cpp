@@ -1,7 +1,10 @@
 #include "shell/skin_picture_widget.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QTextDocument>
+#include <QToolTip>
 
 #include "core/skin_art.h"
 
@@ -27,6 +30,7 @@ SkinPicture::SkinPicture(const QString &name, const QImage &designPicture, QWidg
     : QLabel(parent), m_design(designPicture)
 {
     setObjectName(name);
+    setTextFormat(Qt::PlainText);
     setMouseTracking(true);
     setAttribute(Qt::WA_TranslucentBackground);
     setPicture(designPicture);
@@ -61,4 +65,19 @@ void SkinPicture::mouseReleaseEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton && rect().contains(at))
         Q_EMIT clicked();
     event->accept();
+}
+
+bool SkinPicture::event(QEvent *event)
+{
+    // Hints come from the store's phrase table: shown as plain text, since
+    // a tooltip would take markup in them for rich text.
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        if (toolTip().isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(toolTip(), Qt::WhiteSpaceNormal), this);
+        return true;
+    }
+    return QLabel::event(event);
 }

@@ -25,6 +25,7 @@ Q_SIGNALS:
     void released(Qt::MouseButton button, const QPoint &pos);
 
 protected:
+    bool event(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;

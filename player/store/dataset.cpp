@@ -299,6 +299,10 @@ void DataSet::post()
         query.addBindValue(m_keys.at(m_row));
     if (!query.exec())
         throw StoreError(query.lastError().text().toStdString());
+    // The row may have been deleted since it was read (another data set on
+    // the same table): an edit that changed nothing did not happen.
+    if (m_state == State::Edit && query.numRowsAffected() < 1)
+        throw StoreError("edited row no longer exists");
 
     if (m_state == State::Edit) {
         for (auto it = m_pending.constBegin(); it != m_pending.constEnd(); ++it)

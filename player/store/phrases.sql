@@ -84,3 +84,7 @@ INSERT INTO aplng (lang1, lang2, lang3) VALUES ('已停止', '已停止', 'Stopp
 INSERT INTO aplng (lang1, lang2, lang3) VALUES ('正在连接...', '正在連線...', 'Connecting...');
 INSERT INTO aplng (lang1, lang2, lang3) VALUES ('正在缓冲', '正在緩衝', 'Buffering');
 INSERT INTO aplng (lang1, lang2, lang3) VALUES ('就绪', '就緒', 'Ready');
+
+-- Messages (store version 2; upgrade_2.sql brings them to older stores).
+INSERT INTO aplng (lang1, lang2, lang3) VALUES ('错误', '錯誤', 'Error');
+INSERT INTO aplng (lang1, lang2, lang3) VALUES ('无法启动网页浏览器以打开 %1', '無法啟動網頁瀏覽器以開啟 %1', 'No web browser could be started for %1');

@@ -3,6 +3,7 @@
 #include <QAtomicInt>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -14,10 +15,98 @@ QString nextConnectionName()
     return QStringLiteral("vexa-store-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-// The scripts compiled into the program, run in this order.
+// The scripts compiled into the program that make a new store, in order.
 const char *const kScripts[] = {":/store/schema.sql", ":/store/shipped_rows.sql", ":/store/phrases.sql"};
 
-const char *const kTables[] = {"recSchedul", "myRadio", "aplng", "apsel", "recSetup"};
+// Runs every statement of a compiled-in script; false with `problem` set
+// at the first failure.
+bool runScript(QSqlQuery &query, const QString &resource, QString *problem)
+{
+    QFile file(resource);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *problem = QStringLiteral("missing script ") + resource;
+        return false;
+    }
+    const QStringList statements = Store::splitStatements(QString::fromUtf8(file.readAll()));
+    for (const QString &statement : statements) {
+        if (!query.exec(statement)) {
+            *problem = query.lastError().text() + QStringLiteral(" in: ") + statement;
+            return false;
+        }
+    }
+    return true;
+}
+
+// Table name (lower case) -> its column names (lower case) in order.
+using Layout = QMap<QString, QStringList>;
+
+QStringList columnsOf(QSqlDatabase &db, const QString &table)
+{
+    QStringList columns;
+    QSqlQuery query(db);
+    // Table names come from sqlite_master of our own schema: plain words.
+    if (query.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table))) {
+        while (query.next())
+            columns << query.value(1).toString().toLower();
+    }
+    return columns;
+}
+
+// The tables of the current schema.sql, read once from a store made in
+// memory.
+const Layout &currentLayout()
+{
+    static const Layout layout = [] {
+        Layout result;
+        const QString name = nextConnectionName();
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(QStringLiteral(":memory:"));
+            if (db.open()) {
+                QSqlQuery query(db);
+                QString problem;
+                if (runScript(query, QStringLiteral(":/store/schema.sql"), &problem)
+                    && query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
+                                                 "AND name NOT LIKE 'sqlite_%'"))) {
+                    QStringList tables;
+                    while (query.next())
+                        tables << query.value(0).toString();
+                    for (const QString &table : tables)
+                        result.insert(table.toLower(), columnsOf(db, table));
+                }
+                query.finish();
+                db.close();
+            }
+        }
+        QSqlDatabase::removeDatabase(name);
+        return result;
+    }();
+    return layout;
+}
+
+// True when `db` holds every table of the current schema with exactly its
+// columns in order (further tables of the user's are allowed).
+bool hasCurrentLayout(QSqlDatabase &db, QString *mismatch)
+{
+    const Layout &layout = currentLayout();
+    if (layout.isEmpty()) {
+        *mismatch = QStringLiteral("the program's own schema could not be read");
+        return false;
+    }
+    for (auto it = layout.constBegin(); it != layout.constEnd(); ++it) {
+        const QStringList found = columnsOf(db, it.key());
+        if (found.isEmpty()) {
+            *mismatch = QStringLiteral("table %1 is missing").arg(it.key());
+            return false;
+        }
+        if (found != it.value()) {
+            *mismatch = QStringLiteral("table %1 has the columns (%2) instead of (%3)")
+                            .arg(it.key(), found.join(QStringLiteral(", ")), it.value().join(QStringLiteral(", ")));
+            return false;
+        }
+    }
+    return true;
+}
 
 } // namespace
 
@@ -36,6 +125,7 @@ QString Store::fileIn(const QString &programDir)
 bool Store::open(const QString &filePath)
 {
     close();
+    m_refusal.clear();
     const QFileInfo info(filePath);
     if (!info.isFile()) {
         m_lastError = QStringLiteral("no store file at ") + filePath;
@@ -47,22 +137,27 @@ bool Store::open(const QString &filePath)
         if (!db.open()) {
             m_lastError = db.lastError().text();
         } else {
-            // The file must be a database that holds every table we use.
-            QSqlQuery query(db);
-            int found = 0;
-            for (const char *table : kTables) {
-                query.prepare(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"));
-                query.addBindValue(QString::fromLatin1(table));
-                if (query.exec() && query.next() && query.value(0).toInt() == 1)
-                    ++found;
+            int version = -1;
+            {
+                QSqlQuery query(db);
+                if (query.exec(QStringLiteral("PRAGMA user_version")) && query.next())
+                    version = query.value(0).toInt();
             }
-            if (found == int(std::size(kTables))) {
+            if (version < 0) {
+                m_refusal = QStringLiteral("%1 is not a database of Vexa Radio Player. It was left unchanged.")
+                                .arg(info.fileName());
+            } else if (version > kVersion) {
+                m_refusal = QStringLiteral("%1 was written by a newer Vexa Radio Player (store version %2; this "
+                                           "player reads up to version %3). It was left unchanged.")
+                                .arg(info.fileName())
+                                .arg(version)
+                                .arg(kVersion);
+            } else if (upgradeAndCheck(db, version)) {
                 m_open = true;
                 m_lastError.clear();
-            } else {
-                m_lastError = QStringLiteral("not a player store: ") + filePath;
             }
-            query.finish();
+            if (!m_refusal.isEmpty())
+                m_lastError = m_refusal;
         }
         if (!m_open)
             db.close();
@@ -70,6 +165,59 @@ bool Store::open(const QString &filePath)
     if (!m_open)
         QSqlDatabase::removeDatabase(m_connectionName);
     return m_open;
+}
+
+bool Store::upgradeAndCheck(QSqlDatabase &db, int version)
+{
+    const QString file = QFileInfo(db.databaseName()).fileName();
+    QString problem;
+    if (version == kVersion) {
+        if (hasCurrentLayout(db, &problem))
+            return true;
+        m_refusal = QStringLiteral("%1 is not a store of Vexa Radio Player (%2). It was left unchanged.")
+                        .arg(file, problem);
+        return false;
+    }
+    // Every step and the check run in one transaction: a store that cannot
+    // be brought up to date is rolled back and stays as it was.
+    if (!db.transaction()) {
+        m_refusal = QStringLiteral("%1 could not be upgraded (%2). It was left unchanged.")
+                        .arg(file, db.lastError().text());
+        return false;
+    }
+    bool ok = true;
+    {
+        QSqlQuery query(db);
+        // The first stores had no version number: version 0 is version 1.
+        for (int step = qMax(version, 1) + 1; ok && step <= kVersion; ++step)
+            ok = runScript(query, QStringLiteral(":/store/upgrade_%1.sql").arg(step), &problem);
+        if (ok && !query.exec(QStringLiteral("PRAGMA user_version = %1").arg(kVersion))) {
+            problem = query.lastError().text();
+            ok = false;
+        }
+        query.finish();
+    }
+    QString mismatch;
+    if (ok && !hasCurrentLayout(db, &mismatch)) {
+        m_refusal = QStringLiteral("%1 is not a store of Vexa Radio Player (%2). It was left unchanged.")
+                        .arg(file, mismatch);
+        db.rollback();
+        return false;
+    }
+    if (!ok || !db.commit()) {
+        if (ok)
+            problem = db.lastError().text();
+        db.rollback();
+        // An unnumbered file that our upgrade does not fit is someone else's.
+        m_refusal = version == 0
+            ? QStringLiteral("%1 is not a store of Vexa Radio Player (%2). It was left unchanged.").arg(file, problem)
+            : QStringLiteral("%1 could not be upgraded from store version %2 (%3). It was left unchanged.")
+                  .arg(file)
+                  .arg(version)
+                  .arg(problem);
+        return false;
+    }
+    return true;
 }
 
 void Store::close()
@@ -145,21 +293,11 @@ bool Store::create(const QString &filePath, QString *error)
             db.transaction();
             QSqlQuery query(db);
             for (const char *script : kScripts) {
-                QFile file(QString::fromLatin1(script));
-                if (!file.open(QIODevice::ReadOnly)) {
-                    problem = QStringLiteral("missing script ") + file.fileName();
-                    break;
-                }
-                const QStringList statements = splitStatements(QString::fromUtf8(file.readAll()));
-                for (const QString &statement : statements) {
-                    if (!query.exec(statement)) {
-                        problem = query.lastError().text() + QStringLiteral(" in: ") + statement;
-                        break;
-                    }
-                }
-                if (!problem.isEmpty())
+                if (!runScript(query, QString::fromLatin1(script), &problem))
                     break;
             }
+            if (problem.isEmpty() && !query.exec(QStringLiteral("PRAGMA user_version = %1").arg(kVersion)))
+                problem = query.lastError().text();
             query.finish();
             if (problem.isEmpty())
                 db.commit();

@@ -5,11 +5,21 @@
 #include <QStringList>
 
 // The store rd.d: one SQLite connection, opened once at start-up and kept
-// for the whole run. The program never creates or alters tables; a missing
-// file is an error, not a new empty store.
+// for the whole run. A missing file is an error, not a new empty store.
+//
+// The store carries its version in PRAGMA user_version (0 in the first
+// stores, which had none: version 1). schema.sql and the rows files make a
+// store of the current version; upgrade_N.sql takes a store from version
+// N-1 to N. Opening an older store upgrades it in one transaction (added
+// tables, columns and shipped rows; the user's rows are never touched). A
+// store of a newer version, or one whose tables are not the player's, is
+// refused and left unchanged.
 class Store
 {
 public:
+    // The version of the stores this program writes and reads.
+    static constexpr int kVersion = 2;
+
     Store();
     ~Store();
     Store(const Store &) = delete;
@@ -18,11 +28,14 @@ public:
     // The store file of a program folder: <programDir>/rd.d.
     static QString fileIn(const QString &programDir);
 
-    // Opens an existing store file that holds the player's five tables.
+    // Opens an existing store file, upgrading an older one first.
     bool open(const QString &filePath);
     void close();
     bool isOpen() const;
     QString lastError() const { return m_lastError; }
+    // Why an existing file was refused (newer version, not a store of this
+    // player, failed upgrade), in words for the user; empty otherwise.
+    QString refusal() const { return m_refusal; }
 
     // The connection the data sets run on; invalid while closed.
     QSqlDatabase database() const;
@@ -35,7 +48,12 @@ public:
     static QStringList splitStatements(const QString &script);
 
 private:
+    // Upgrades from `version` (its user_version) and checks the tables;
+    // false with m_refusal set.
+    bool upgradeAndCheck(QSqlDatabase &db, int version);
+
     QString m_connectionName;
     QString m_lastError;
+    QString m_refusal;
     bool m_open = false;
 };

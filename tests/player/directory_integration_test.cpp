@@ -153,6 +153,21 @@ private Q_SLOTS:
         QCOMPARE(rig.platform.mediaPlayer.url(), QString());
     }
 
+    // The page address is that of the page whose values were read, even
+    // when the browser has moved on before the values arrive.
+    void stationPageUrlIsThatOfTheReadPage()
+    {
+        Rig rig;
+        rig.directory.loadStationPage(QStringLiteral("1"));
+        rig.web1().elements = fullPage(QStringLiteral("1"));
+        rig.web1().elements.insert(QStringLiteral(":body"), QString());
+        Q_EMIT rig.web1().documentComplete(rig.web1().locationUrl());
+        rig.directory.loadStationPage(QStringLiteral("2"));
+        rig.web1().answerReads();
+        QCOMPARE(rig.state.stationId, QStringLiteral("1"));
+        QCOMPARE(rig.state.stationPageUrl, kBase + QStringLiteral("ap/lisradio.asp?radioid=1"));
+    }
+
     void newStationPageReportsThePreviousStation()
     {
         Rig rig;
@@ -260,6 +275,45 @@ private Q_SLOTS:
         rig.state.stationWebsite = website;
         rig.directory.visitStationWebsite();
         QCOMPARE(rig.external.opened.size(), opened ? 1 : 0);
+    }
+
+    // Where no browser can be started, the web commands tell the user in a
+    // translated message instead of doing nothing visible.
+    void noBrowserIsToldToTheUser_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("url");
+        QTest::newRow("Add to my Vexa") << 0 << kBase + QStringLiteral("english/addmyfav.asp?radioid=7");
+        QTest::newRow("Visit station website") << 1 << QStringLiteral("http://127.0.0.1:8765/stations/7/");
+        QTest::newRow("Link to Vexa, address plate") << 2 << kBase;
+        QTest::newRow("My Vexa") << 3 << kBase + QStringLiteral("english/main1.asp");
+    }
+    void noBrowserIsToldToTheUser()
+    {
+        QFETCH(int, command);
+        QFETCH(QString, url);
+        Rig rig;
+        rig.directory.setTranslator([](const QString &text) {
+            return text == QStringLiteral("No web browser could be started for %1")
+                ? QStringLiteral("无法启动网页浏览器以打开 %1")
+                : text;
+        });
+        rig.loadStation(QStringLiteral("7"), fullPage(QStringLiteral("7")));
+        const std::function<void()> commands[] = {
+            [&] { rig.directory.addToMyVexa(); },
+            [&] { rig.directory.visitStationWebsite(); },
+            [&] { rig.directory.linkToVexa(); },
+            [&] { rig.directory.myVexa(); },
+        };
+        rig.external.starts = false;
+        commands[command]();
+        QCOMPARE(rig.external.opened, QStringList{url});
+        QCOMPARE(rig.platform.messages.shown.size(), size_t(1));
+        QCOMPARE(rig.platform.messages.shown.front().text, QStringLiteral("无法启动网页浏览器以打开 ") + url);
+
+        rig.external.starts = true;
+        commands[command]();
+        QCOMPARE(rig.platform.messages.shown.size(), size_t(1));
     }
 
     void menuAddressesFollowTheLanguage_data()

@@ -2,7 +2,9 @@
 // WebEngine) under a private Xvfb, against the bundled station directory
 // on a free loopback port. Location from the list menu, a pick in the
 // list window, the station plays, Stop sends the listening report to the
-// directory's hit log. Leaves screenshots in the working folder.
+// directory's hit log; played again and closed with a report due, the
+// program ends only after that report has reached the hit log. Leaves
+// screenshots in the working folder.
 //
 // The elapsed-time timer runs every 10 ms here (a test hook), so the 300
 // counted seconds of a due report pass in about three real ones.
@@ -39,6 +41,7 @@
 #include "fake_platform.h"
 #include "platform/clock.h"
 #include "platform/qt_media_player.h"
+#include "platform/qt_report_sender.h"
 #include "platform/qt_web_browser.h"
 #include "shell/application.h"
 #include "shell/main_window.h"
@@ -159,6 +162,7 @@ private Q_SLOTS:
         FakePlatform fakes;
         QtMediaPlayer mediaPlayer;
         QtWebBrowserFactory browsers;
+        QtReportSender reports;
         SystemClock clock;
         RegionalFormat regional;
         PlatformParts parts = fakes.parts;
@@ -166,10 +170,10 @@ private Q_SLOTS:
         parts.browsers = &browsers;
         parts.clock = &clock;
         parts.regional = &regional;
+        parts.reports = &reports;
 
         auto app = std::make_unique<Application>(parts, program.path());
-        app->state().directoryBaseUrl = base;
-        app->playback().setHitLogBaseUrl(base.chopped(1));
+        app->useAddresses(base, base.chopped(1));
         app->playback().setElapsedInterval(10);
         app->start();
         TForm_main *main = app->mainWindow();
@@ -228,8 +232,40 @@ private Q_SLOTS:
         QVERIFY2(qAbs(end - now) < 120, "report times are UTC seconds of now");
         QTRY_COMPARE_WITH_TIMEOUT(mediaPlayer.playState(), MediaPlayer::Stopped, 5000);
         QVERIFY(saveScreen(QStringLiteral("listen_e2e_stopped.png")));
+        hitLog.close();
 
         app.reset();
+
+        // The player started again, a station played until a report is
+        // due, then the program closed. Once the main window has closed the
+        // program's event loop runs no more; the report sender goes first
+        // here, before anything else could run a queued network step, and
+        // the report must have reached the hit log by then.
+        auto lastReports = std::make_unique<QtReportSender>();
+        parts.reports = lastReports.get();
+        app = std::make_unique<Application>(parts, program.path());
+        app->useAddresses(base, base.chopped(1));
+        app->playback().setElapsedInterval(10);
+        app->start();
+        main = app->mainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+        app->directory().loadStationPage(QStringLiteral("2"));
+        QTRY_COMPARE_WITH_TIMEOUT(app->state().stationId, QStringLiteral("2"), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(mediaPlayer.playState(), MediaPlayer::Playing, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(app->state().listenSeconds.toInt() >= 300, 20000);
+        QSignalSpy finished(app.get(), &Application::finished);
+        QElapsedTimer closing;
+        closing.start();
+        main->close();
+        qInfo("closing with a report due took %lld ms", closing.elapsed());
+        QCOMPARE(finished.size(), 1);
+        lastReports.reset();
+        QVERIFY(hitLog.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(hitLog.readAll()).trimmed().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.at(1).split(QLatin1Char('\t')).value(1), QStringLiteral("2"));
+        app.reset();
+
         directory.stop();
     }
 };

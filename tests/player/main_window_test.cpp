@@ -140,6 +140,35 @@ private Q_SLOTS:
         QCOMPARE(offers, 2);
     }
 
+    // A double-click on the tray icon while the window is shown runs no
+    // show steps: no second language window, no language re-read.
+    void trayDoubleClickWhileShownRunsNoShowSteps()
+    {
+        ProgramFolder folder;
+        FakePlatform platform;
+        Application app(platform.parts, folder.path());
+        int offers = 0;
+        auto closeIt = [&](QWidget *modal) {
+            ++offers;
+            static_cast<TformLngsel *>(modal)->TntButton2->click();
+        };
+        whenModal(closeIt);
+        app.start();
+        QCOMPARE(offers, 1);
+        app.mainWindow()->btnMiniClick();   // the tray icon is up
+        whenModal(closeIt);
+        platform.trayIcon.doubleClick();
+        QCOMPARE(offers, 2);
+
+        folder.sql({QStringLiteral("UPDATE apsel SET lang1 = 3")});
+        whenModal(closeIt, 300);
+        platform.trayIcon.doubleClick();
+        QTest::qWait(400);
+        QCOMPARE(offers, 2);
+        QCOMPARE(app.state().languageCode, QStringLiteral("1"));
+        QVERIFY(app.mainWindow()->isVisible());
+    }
+
     void activationTranslates_data()
     {
         QTest::addColumn<int>("language");
@@ -392,6 +421,55 @@ private Q_SLOTS:
         QCOMPARE(stop.count(), 1);
         QCOMPARE(finished.count(), 1);
         QVERIFY(!schedulesOpenAtStop);
+    }
+
+    // A report that the closing stop routine sends is waited for (bounded)
+    // before the program is told to end.
+    void closeWaitsForTheDueReport()
+    {
+        ProgramFolder folder;
+        chooseLanguage(folder, 1, 1);
+        FakePlatform platform;
+        Application app(platform.parts, folder.path());
+        app.start();
+        app.state().stationId = QStringLiteral("7");
+        app.state().listenStartTime = platform.regional.dateTimeText(platform.clock.now());
+        app.state().listenSeconds = QStringLiteral("301");
+        int waitsAtFinish = -1;
+        connect(&app, &Application::finished, this, [&] { waitsAtFinish = int(platform.reports.waits.size()); });
+        app.mainWindow()->close();
+        QCOMPARE(platform.reports.sent.size(), 1);
+        QCOMPARE(platform.reports.waits, QList<int>{Application::kReportWaitOnCloseMs});
+        QCOMPARE(platform.reports.sentBeforeWait, 1);
+        QCOMPARE(waitsAtFinish, 1);
+    }
+
+    // A store that is refused says why in the connect error, and stays.
+    void refusedStoreSaysWhy()
+    {
+        ProgramFolder folder;
+        folder.sql({QStringLiteral("PRAGMA user_version = 99")});
+        FakePlatform platform;
+        Application app(platform.parts, folder.path());
+        QCOMPARE(platform.messages.shown.size(), size_t(1));
+        const QString text = platform.messages.shown.front().text;
+        QVERIFY2(text.startsWith(QStringLiteral("Database connect error!")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("newer")), qPrintable(text));
+        QVERIFY(!app.store().isOpen());
+    }
+
+    // Addresses given on the command line replace the build-time ones.
+    void addressesFromTheCommandLine()
+    {
+        ProgramFolder folder;
+        chooseLanguage(folder, 1, 1);
+        FakePlatform platform;
+        Application app(platform.parts, folder.path());
+        app.useAddresses(QStringLiteral("http://10.1.2.3:8080/vexa/"), QStringLiteral("http://10.1.2.4"));
+        app.start();
+        QCOMPARE(app.mainWindow()->Label1->text(), QStringLiteral("http://10.1.2.3:8080/vexa/"));
+        QCOMPARE(app.state().directoryBaseUrl, QStringLiteral("http://10.1.2.3:8080/vexa/"));
+        QCOMPARE(app.playback().hitLogBaseUrl(), QStringLiteral("http://10.1.2.4"));
     }
 };
 

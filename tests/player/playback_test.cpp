@@ -1,7 +1,9 @@
 // Playback: status line, elapsed time, listened seconds and the listening
 // report, over a fake media player and a fixed clock.
 
+#include <QFile>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "fake_listening.h"
@@ -97,6 +99,53 @@ private Q_SLOTS:
         rig.listen(299);
         rig.playback.stopRoutine();
         QVERIFY(rig.reports.sent.isEmpty());
+    }
+
+    // Addresses from pages and the store play only with a network scheme;
+    // anything else never reaches the media player.
+    void onlyNetworkStreamAddressesPlay_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("played");
+        QTest::newRow("http") << QStringLiteral("http://127.0.0.1:8765/stream/1.mp3") << true;
+        QTest::newRow("https") << QStringLiteral("https://radio.example/live") << true;
+        QTest::newRow("mms") << QStringLiteral("mms://media.example/live") << true;
+        QTest::newRow("mmsh") << QStringLiteral("mmsh://media.example:8080/live") << true;
+        QTest::newRow("rtsp") << QStringLiteral("rtsp://media.example/live") << true;
+        QTest::newRow("upper-case scheme") << QStringLiteral("HTTP://radio.example/a.asx") << true;
+        QTest::newRow("file address") << QStringLiteral("file:///etc/passwd") << false;
+        QTest::newRow("absolute path") << QStringLiteral("/dev/zero") << false;
+        QTest::newRow("relative path") << QStringLiteral("radiorecord/2026314930.wma") << false;
+        QTest::newRow("drive path") << QStringLiteral("c:\\grablive.exe") << false;
+        QTest::newRow("no host") << QStringLiteral("http:///etc/passwd") << false;
+        QTest::newRow("other scheme") << QStringLiteral("javascript:alert(1)") << false;
+        QTest::newRow("empty") << QString() << false;
+    }
+    void onlyNetworkStreamAddressesPlay()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, played);
+        Rig rig;
+        QCOMPARE(rig.playback.startStation(address), played);
+        QCOMPARE(rig.platform.mediaPlayer.url(), played ? address : QString());
+        QCOMPARE(rig.platform.mediaPlayer.calls.isEmpty(), !played);
+    }
+
+    // A recording plays through its own entry point, as a file address,
+    // and is marked so that it is never reported.
+    void localRecordingPlaysAsAFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("2026314930.wma"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        Rig rig;
+        QVERIFY(!rig.playback.playLocalFile(dir.filePath(QStringLiteral("missing.wma"))));
+        QVERIFY(rig.platform.mediaPlayer.calls.isEmpty());
+        QVERIFY(rig.playback.playLocalFile(path));
+        QCOMPARE(QUrl(rig.platform.mediaPlayer.url()).toLocalFile(), path);
+        QCOMPARE(rig.state.listenSeconds, Playback::kLocalFileMark);
     }
 
     void reportTimesAreUtcWithTheBias()

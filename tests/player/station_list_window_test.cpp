@@ -10,6 +10,7 @@
 #include "directory/right_button_filter.h"
 #include "directory/station_list.h"
 #include "directory/station_list_window.h"
+#include "directory/window_dock.h"
 #include "fake_platform.h"
 
 namespace {
@@ -31,13 +32,42 @@ class StationListWindowTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The docked list stays inside the screen's available area.
+    void dockStaysOnTheScreen_data()
+    {
+        QTest::addColumn<QRect>("anchor");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QPoint>("expected");
+        const QRect screen(0, 0, 1024, 768);
+        QTest::newRow("fits on the right") << QRect(100, 80, 363, 187) << screen << QPoint(463, 80);
+        QTest::newRow("right edge exactly") << QRect(250, 80, 363, 187) << screen << QPoint(613, 80);
+        QTest::newRow("near the right edge: left") << QRect(600, 80, 363, 187) << screen << QPoint(189, 80);
+        QTest::newRow("fits on neither side: as close as fits") << QRect(330, 80, 363, 187) << screen
+                                                                 << QPoint(613, 80);
+        QTest::newRow("low on the screen: moved up") << QRect(100, 500, 363, 187) << screen << QPoint(463, 279);
+        QTest::newRow("above the work area: moved down") << QRect(100, 0, 363, 187) << QRect(0, 24, 1024, 744)
+                                                         << QPoint(463, 24);
+        QTest::newRow("second screen, left") << QRect(2000, 100, 363, 187) << QRect(1024, 0, 1280, 1024)
+                                       << QPoint(1589, 100);
+        QTest::newRow("screen smaller than the list") << QRect(0, 0, 363, 187) << QRect(0, 0, 400, 300)
+                                                      << QPoint(0, 0);
+    }
+    void dockStaysOnTheScreen()
+    {
+        QFETCH(QRect, anchor);
+        QFETCH(QRect, area);
+        QFETCH(QPoint, expected);
+        const QSize list(TForm_location::kWidth, TForm_location::kHeight);
+        QCOMPARE(dockBeside(anchor, list, area), expected);
+    }
+
     void docksRightOfTheMainWindowOnEachShowing()
     {
         FakeWebBrowserFactory browsers;
         StationList list;
         QWidget main;
         main.setWindowFlags(Qt::FramelessWindowHint);
-        main.setGeometry(100, 80, 363, 187);
+        main.setGeometry(20, 80, 363, 187);   // the list fits to its right on the 800-wide screen
         main.show();
         TForm_location window(list, browsers, QStringLiteral("/nonexistent"));
         window.setAnchor(&main);
@@ -60,7 +90,7 @@ private Q_SLOTS:
         // Hidden and shown again: docked again.
         window.SpeedButton1->click();
         QVERIFY(!window.isVisible());
-        main.move(40, 30);
+        main.move(10, 30);
         list.open(StationList::Listen, StationList::LocationTitle, QStringLiteral("http://127.0.0.1:1/ap/location.asp"),
                   StationList::FromMain);
         QCOMPARE(window.pos(), QPoint(main.frameGeometry().right() + 1, main.frameGeometry().top()));

@@ -1,9 +1,81 @@
+#include <QCryptographicHash>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
 
 #include "player_fixture.h"
 #include "store/dataset.h"
 #include "store/store.h"
+
+namespace {
+
+// Statements on a store file through a plain connection of their own,
+// without the player's checks and upgrade.
+QVariantList raw(const QString &path, const QStringList &statements)
+{
+    QVariantList firstValues;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        db.setDatabaseName(path);
+        if (!db.open())
+            qFatal("cannot open %s", qPrintable(path));
+        QSqlQuery query(db);
+        for (const QString &statement : statements) {
+            if (!query.exec(statement))
+                qFatal("statement failed: %s", qPrintable(statement));
+            firstValues << (query.next() ? query.value(0) : QVariant());
+        }
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    return firstValues;
+}
+
+QVariant rawValue(const QString &path, const QString &statement)
+{
+    return raw(path, {statement}).value(0);
+}
+
+QByteArray fileHash(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+// Every row of the user's tables, as text.
+QString userRows(const QString &path)
+{
+    QString text;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("rows"));
+        db.setDatabaseName(path);
+        if (!db.open())
+            qFatal("cannot open %s", qPrintable(path));
+        QSqlQuery query(db);
+        for (const char *table : {"recSchedul", "myRadio", "apsel", "recSetup"}) {
+            if (!query.exec(QStringLiteral("SELECT rowid, * FROM %1 ORDER BY rowid").arg(QLatin1String(table))))
+                qFatal("cannot read %s", table);
+            while (query.next()) {
+                for (int i = 0; i < query.record().count(); ++i)
+                    text += query.value(i).toString() + QLatin1Char('|');
+                text += QLatin1Char('\n');
+            }
+        }
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("rows"));
+    return text;
+}
+
+const QString kAddedPhrase = QStringLiteral("No web browser could be started for %1");
+
+} // namespace
 
 class StoreTest : public QObject
 {
@@ -122,6 +194,26 @@ private Q_SLOTS:
         QCOMPARE(folder.value(QStringLiteral("SELECT firstexe FROM apsel")).toString(), QStringLiteral("Y"));
     }
 
+    // An edit of a row that another data set deleted meanwhile fails like
+    // any other store failure instead of reporting success.
+    void editOfVanishedRowFails()
+    {
+        ProgramFolder folder;
+        folder.sql({QStringLiteral("INSERT INTO recSchedul (name1) VALUES ('Morning show')")});
+        Store store;
+        QVERIFY(store.open(folder.storeFile()));
+        DataSet editor(store);
+        DataSet runner(store);
+        editor.openTable(QStringLiteral("recSchedul"));
+        runner.openTable(QStringLiteral("recSchedul"));
+        runner.remove();
+
+        editor.edit();
+        editor.setField(QStringLiteral("name1"), QStringLiteral("Evening news"));
+        QVERIFY_THROWS_EXCEPTION(StoreError, editor.post());
+        QCOMPARE(folder.value(QStringLiteral("SELECT count(*) FROM recSchedul")).toInt(), 0);
+    }
+
     void failuresThrow()
     {
         ProgramFolder folder;
@@ -160,6 +252,78 @@ private Q_SLOTS:
         QVERIFY(!store.isOpen());
         // Opening never makes a store where there was none.
         QCOMPARE(QFile::exists(path), create);
+    }
+
+    // A store of the previous version (no version number, without the
+    // phrases shipped since) holding the user's rows: opening it upgrades
+    // it once, adds the shipped phrases and changes none of the user's rows.
+    void upgradesPreviousVersionKeepingUserRows()
+    {
+        ProgramFolder folder;
+        const QString path = folder.storeFile();
+        raw(path, {QStringLiteral("DELETE FROM aplng WHERE lang3 IN ('Error', '%1')").arg(kAddedPhrase),
+                   QStringLiteral("PRAGMA user_version = 0"),
+                   QStringLiteral("INSERT INTO recSchedul (onf, name1, radiourl, freq1, date1, time1, status1) "
+                                  "VALUES ('Y', 'Morning show', 'mms://radio.example/live', 'Every Day', "
+                                  "'3/14/26', '9:30:00 AM', '0')"),
+                   QStringLiteral("UPDATE myRadio SET id = 4711, name = 'Radio Eins', url = 'http://r1/' "
+                                  "WHERE slot = 2"),
+                   QStringLiteral("UPDATE apsel SET lang1 = 3, lang2 = 1, firstexe = 'N'"),
+                   QStringLiteral("UPDATE recSetup SET fld2 = 1, fld3 = 4"),
+                   QStringLiteral("INSERT INTO aplng (lang1, lang2, lang3) VALUES ('我的', '我的', 'My own phrase')")});
+        const QString before = userRows(path);
+        const int phrases = rawValue(path, QStringLiteral("SELECT count(*) FROM aplng")).toInt();
+
+        for (int run = 0; run < 2; ++run) {
+            Store store;
+            QVERIFY2(store.open(path), qPrintable(store.lastError()));
+            QVERIFY(store.refusal().isEmpty());
+            DataSet setting(store);
+            setting.openQuery(QStringLiteral("select * from apsel"));
+            QCOMPARE(setting.text(QStringLiteral("lang1")), QStringLiteral("3"));
+        }
+        QCOMPARE(rawValue(path, QStringLiteral("PRAGMA user_version")).toInt(), Store::kVersion);
+        QCOMPARE(rawValue(path, QStringLiteral("SELECT count(*) FROM aplng")).toInt(), phrases + 2);
+        QCOMPARE(rawValue(path, QStringLiteral("SELECT lang1 FROM aplng WHERE lang3 = '%1'").arg(kAddedPhrase)),
+                 QVariant(QStringLiteral("无法启动网页浏览器以打开 %1")));
+        QCOMPARE(rawValue(path, QStringLiteral("SELECT count(*) FROM aplng WHERE lang3 = 'My own phrase'")).toInt(), 1);
+        QCOMPARE(userRows(path), before);
+        QVERIFY(before.contains(QStringLiteral("Morning show")));
+    }
+
+    // A newer store, or one whose tables are not ours, is refused with a
+    // reason for the user and left byte for byte as it was.
+    void refusesNewerOrForeignStoresUnchanged_data()
+    {
+        QTest::addColumn<QStringList>("change");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("newer version") << QStringList{QStringLiteral("PRAGMA user_version = 3")}
+                                       << QStringLiteral("newer");
+        QTest::newRow("other columns, no version")
+            << QStringList{QStringLiteral("ALTER TABLE myRadio RENAME COLUMN name TO title"),
+                           QStringLiteral("PRAGMA user_version = 0")}
+            << QStringLiteral("not a store");
+        QTest::newRow("other columns, current version")
+            << QStringList{QStringLiteral("ALTER TABLE recSetup ADD COLUMN fld4 TEXT")} << QStringLiteral("not a store");
+        QTest::newRow("someone else's database")
+            << QStringList{QStringLiteral("DROP TABLE aplng"), QStringLiteral("DROP TABLE apsel"),
+                           QStringLiteral("PRAGMA user_version = 0")}
+            << QStringLiteral("not a store");
+    }
+    void refusesNewerOrForeignStoresUnchanged()
+    {
+        QFETCH(QStringList, change);
+        QFETCH(QString, reason);
+        ProgramFolder folder;
+        const QString path = folder.storeFile();
+        raw(path, change);
+        const QByteArray before = fileHash(path);
+        Store store;
+        QVERIFY(!store.open(path));
+        QVERIFY(!store.isOpen());
+        QVERIFY2(store.refusal().contains(reason), qPrintable(store.refusal()));
+        QVERIFY(store.refusal().contains(QStringLiteral("left unchanged")));
+        QCOMPARE(fileHash(path), before);
     }
 
     void splitStatements()

@@ -14,6 +14,7 @@
 #include "platform/platform_parts.h"
 #include "platform/process_launcher.h"
 #include "platform/regional_format.h"
+#include "platform/report_sender.h"
 #include "platform/volume_backend.h"
 #include "platform/web_browser.h"
 
@@ -243,6 +244,22 @@ public:
     QString lastTip;
 };
 
+// Records listening reports instead of sending them, and the waits for
+// reports still on their way.
+class FakeReportSender final : public ReportSender
+{
+public:
+    void send(const QUrl &url) override { sent << url; }
+    void finishPending(int timeoutMs) override
+    {
+        waits << timeoutMs;
+        sentBeforeWait = int(sent.size());
+    }
+    QList<QUrl> sent;
+    QList<int> waits;
+    int sentBeforeWait = -1;
+};
+
 // One set of fakes, wired into PlatformParts.
 struct FakePlatform
 {
@@ -258,6 +275,7 @@ struct FakePlatform
         parts.regional = &regional;
         parts.messages = &messages;
         parts.trayIcon = &trayIcon;
+        parts.reports = &reports;
     }
 
     FakeMediaPlayer mediaPlayer;
@@ -269,5 +287,6 @@ struct FakePlatform
     RegionalFormat regional;
     FakeMessageBoxes messages;
     FakeNotificationIcon trayIcon;
+    FakeReportSender reports;
     PlatformParts parts;
 };
