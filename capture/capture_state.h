@@ -92,7 +92,7 @@ struct CaptureState {
     // A write to the output failed during this attempt: the capture ends.
     bool outputWriteFailed = false;
     // "cannot write ..." has been printed for this name and reason; cleared
-    // when an output opens again, so one fault gives one line, not one a try.
+    // when a write succeeds again, so one fault gives one line, not one a try.
     char outputFaultShown[kOutputBaseSize + 160];
     char clientGuid[kClientGuidSize];
 

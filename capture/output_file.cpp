@@ -18,8 +18,8 @@ namespace {
 char g_openName[kOutputBaseSize + 32];
 
 // Prints "cannot write NAME: reason" unless this very line was the last one
-// printed since an output last opened: a lasting fault is told once, not
-// once per attempt.
+// printed and no write has succeeded since: a lasting fault (a missing
+// folder, a full disk) is told once, not once per attempt.
 void reportFault(const char* name, int error) {
     CaptureState& s = state();
     char line[sizeof s.outputFaultShown];
@@ -87,7 +87,6 @@ int openOutputVariant(const char* extension, int variant) {
     // failed write leaves nothing behind that a later flush could add.
     std::setvbuf(s.outputFile, nullptr, _IONBF, 0);
     std::snprintf(g_openName, sizeof g_openName, "%s", name);
-    s.outputFaultShown[0] = '\0';
     return 1;
 }
 
@@ -107,6 +106,7 @@ bool writeOutput(const void* bytes, int length) {
         reportFault(g_openName, error);
         return false;
     }
+    s.outputFaultShown[0] = '\0';  // writing works (again): a new fault is told anew
     const long long now = steadyNowMs();
     if (s.attemptBytesWritten == 0) s.attemptFirstWriteMs = now;
     s.attemptLastWriteMs = now;

@@ -86,7 +86,9 @@ TEST_P(StreamHeader, WritesTheHeaderChunksOncePerFile) {
     // A header that is not whole opens no recording.
     const bool whole = c.cutTail == 0;
     EXPECT_EQ(netgrab::extractStreamHeader(answer.data(), static_cast<int>(answer.size())), whole ? 1 : -2);
-    if (whole) EXPECT_EQ(state().packetSize, static_cast<int32_t>(m->packetSize));
+    if (whole) {
+        EXPECT_EQ(state().packetSize, static_cast<int32_t>(m->packetSize));
+    }
     netgrab::closeOutput();
     if (c.appendMode)
         EXPECT_EQ(fileBytes(wma()), "earlier");
