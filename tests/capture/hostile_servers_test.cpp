@@ -282,6 +282,25 @@ INSTANTIATE_TEST_SUITE_P(Servers, Pacing,
                                            PacingCase{"one_mms_packet_then_close", true, 0, false}),
                          [](const ::testing::TestParamInfo<PacingCase>& i) { return std::string(i.param.name); });
 
+// A stream that kept coming for longer than a healthy stream's span and
+// then dropped is asked again at once, not after a pause.
+TEST_F(Hostile, HealthyStreamThatDropsIsReconnectedAtOnce) {
+    state().tuning.healthyStreamMs = 500;
+    state().tuning.retryPauseMinMs = 2000;  // a paced retry would come far later
+    state().tuning.retryPauseMaxMs = 2000;
+    const std::string audio = mpegBytes(10240);
+    ScriptedServer server({{readRequest(), send(kMpegHead + audio.substr(0, 10240 - kMpegHead.size())),
+                            stream([audio](size_t i) { return i < 40 ? audio.substr(0, 1000) : std::string(); }, 20),
+                            closeNow()}});
+    size_t soonAfter = 0;
+    runFor("http://" + at(server), 200, [&] {
+        EXPECT_TRUE(server.waitForClosed(0, 5000));
+        std::this_thread::sleep_for(milliseconds(300));
+        soonAfter = server.connectionCount();
+    });
+    EXPECT_GE(soonAfter, 2u) << "reconnected without the pause";
+}
+
 // ---- stream headers that must not open a recording -------------------------
 
 struct HeaderCase {
