@@ -25,6 +25,68 @@ int32_t asfMinPacketSize(const unsigned char* bytes, size_t length) {
     return static_cast<int32_t>(readLe32(bytes + at + wire::kFilePropMinPacketSize));
 }
 
+AsfHeaderCheck checkAsfHeader(const unsigned char* bytes, size_t length) {
+    AsfHeaderCheck c;
+    constexpr size_t kHeaderObjectStart = 30;  // GUID, size, object count, two reserved bytes [ASF] 3.1
+    if (!bytes || length < kHeaderObjectStart || std::memcmp(bytes, wire::kAsfHeaderObject, 16) != 0) {
+        c.fault = "no ASF Header Object";
+        return c;
+    }
+    const uint64_t size = readLe64(bytes + wire::kObjectSizeOffset);
+    if (size < kHeaderObjectStart || size > length || length - size < wire::kDataObjectHeaderSize) {
+        c.fault = "incomplete ASF header";
+        return c;
+    }
+    const size_t objectSize = static_cast<size_t>(size);
+    if (std::memcmp(bytes + objectSize, wire::kAsfDataObject, 16) != 0) {
+        c.fault = "no Data Object behind the ASF header";
+        return c;
+    }
+    long props = findAsfObject(bytes, objectSize, wire::kAsfFilePropertiesObject,
+                               wire::kFilePropMaxPacketSize + 4 - 16);
+    if (props < 0) {
+        c.fault = "no File Properties Object";
+        return c;
+    }
+    if (findAsfObject(bytes, objectSize, wire::kAsfStreamPropertiesObject) < 0) {
+        c.fault = "no Stream Properties Object";
+        return c;
+    }
+    const uint32_t minSize = readLe32(bytes + props + wire::kFilePropMinPacketSize);
+    const uint32_t maxSize = readLe32(bytes + props + wire::kFilePropMaxPacketSize);
+    if (minSize != maxSize || minSize < kMinAsfPacketSize || minSize > kMaxAsfPacketSize) {
+        c.fault = "packet size out of range";
+        return c;
+    }
+    c.usable = true;
+    c.packetSize = minSize;
+    c.length = static_cast<uint32_t>(objectSize + wire::kDataObjectHeaderSize);
+    return c;
+}
+
+bool sameAsfStreams(const unsigned char* a, size_t aLength, const unsigned char* b, size_t bLength) {
+    const AsfHeaderCheck ca = checkAsfHeader(a, aLength);
+    const AsfHeaderCheck cb = checkAsfHeader(b, bLength);
+    if (!ca.usable || !cb.usable || ca.packetSize != cb.packetSize) return false;
+    // Walk the Stream Properties Objects of both headers side by side.
+    const size_t aEnd = ca.length - wire::kDataObjectHeaderSize;
+    const size_t bEnd = cb.length - wire::kDataObjectHeaderSize;
+    size_t aFrom = 0, bFrom = 0;
+    for (;;) {
+        long ai = findAsfObject(a + aFrom, aEnd - aFrom, wire::kAsfStreamPropertiesObject, 8);
+        long bi = findAsfObject(b + bFrom, bEnd - bFrom, wire::kAsfStreamPropertiesObject, 8);
+        if (ai < 0 || bi < 0) return ai < 0 && bi < 0;
+        const size_t aAt = aFrom + static_cast<size_t>(ai);
+        const size_t bAt = bFrom + static_cast<size_t>(bi);
+        uint64_t aSize = readLe64(a + aAt + wire::kObjectSizeOffset);
+        uint64_t bSize = readLe64(b + bAt + wire::kObjectSizeOffset);
+        if (aSize != bSize || aSize < 24 || aSize > aEnd - aAt || bSize > bEnd - bAt) return false;
+        if (std::memcmp(a + aAt, b + bAt, static_cast<size_t>(aSize)) != 0) return false;
+        aFrom = aAt + static_cast<size_t>(aSize);
+        bFrom = bAt + static_cast<size_t>(bSize);
+    }
+}
+
 bool readAsfPacketTiming(const unsigned char* packet, size_t length, AsfPacketTiming* out) {
     ByteReader r(packet, length);
     if (r.remaining() < 1) return false;

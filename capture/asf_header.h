@@ -18,6 +18,27 @@ long findAsfObject(const unsigned char* bytes, size_t length, const unsigned cha
 // there is none (or its field lies outside the range).
 int32_t asfMinPacketSize(const unsigned char* bytes, size_t length);
 
+// What a stream header must be before data packets may follow it in a
+// file: a whole Header Object with its File Properties Object and at least
+// one Stream Properties Object, followed by the 50-byte start of the Data
+// Object, and a packet size that ASF allows for a stream of fixed-size
+// packets (minimum = maximum data packet size [ASF] 3.2, in the range
+// below). Packets are padded to that size, so a size of 0x7FFFFFFF would
+// turn every packet into megabytes and a size of 0 would leave them unpadded.
+constexpr uint32_t kMinAsfPacketSize = 100;
+constexpr uint32_t kMaxAsfPacketSize = 65535;
+struct AsfHeaderCheck {
+    bool usable = false;
+    uint32_t length = 0;      // Header Object + Data Object start: the bytes to write
+    uint32_t packetSize = 0;  // the data packet size
+    const char* fault = "";   // why the header is not usable
+};
+AsfHeaderCheck checkAsfHeader(const unsigned char* bytes, size_t length);
+// True when two usable headers describe the same streams: the same packet
+// size and byte-identical Stream Properties Objects in the same order (a
+// file recorded behind one can take packets sent behind the other).
+bool sameAsfStreams(const unsigned char* a, size_t aLength, const unsigned char* b, size_t bLength);
+
 // Send time and duration of one ASF data packet, read from its payload
 // parsing information [ASF] 5.2.2. False when the packet is too short or
 // does not start with error correction flags we can read.

@@ -55,7 +55,9 @@ void dispatch() {
     for (int redirects = 0;; ++redirects) {
         switch (s.sourceKind) {
         case SOURCE_MMS:
-            if (captureMmsTcp(s.workingAddress) < 0 && !stopPending()) {
+            // An output that cannot be written is not the MMS server's
+            // fault: the HTTP route would meet the same file.
+            if (captureMmsTcp(s.workingAddress) < 0 && !stopPending() && s.lastError != NG_ERR_FILE_OPEN) {
                 // No MMS stream could be set up: try the HTTP route.
                 if (s.serverPort == s.tuning.mmsPort) s.serverPort = s.tuning.httpPort;
                 extractPort(s.workingAddress);
@@ -103,6 +105,11 @@ void runAttempt(const char* source, const char* outputName) {
     CaptureState& s = state();
     s.lastError = NG_ERR_NONE;
     s.attemptBytesWritten = 0;
+    s.attemptFirstWriteMs = 0;
+    s.attemptLastWriteMs = 0;
+    s.outputWriteFailed = false;
+    s.mmsStreamBroken = false;
+    s.chunked = CaptureState::ChunkedBody();
     // The stop flag is not cleared here but once per netgrab() call, so a stop
     // that arrives between two attempts is honoured.
     if (!outputName || std::strlen(outputName) >= sizeof s.outputBase) {
@@ -158,18 +165,22 @@ int captureUntilStopped(const char* source, const char* outputName) {
         return NG_ERR_NET_START;
     }
     s.recordedBytes = 0;
+    s.outputFaultShown[0] = '\0';
     // A stop requested before this call belongs to an earlier capture.
     s.stopRequested = 0;
     int pause = 0;
     for (;;) {
-        const int32_t bytesBefore = s.recordedBytes.load(std::memory_order_relaxed);
         runAttempt(source, outputName);
         if (stopPending()) break;
-        const bool recorded = s.attemptBytesWritten > 0 ||
-                              s.recordedBytes.load(std::memory_order_relaxed) != bytesBefore;
-        // Without a pause a refused connection or an unusable address would
-        // retry thousands of times a second.
-        pause = nextRetryPause(pause, recorded);
+        // Only a stream that kept coming for a while is followed at once by
+        // the next attempt. Without a pause a refused connection or an
+        // unusable address would retry thousands of times a second, and a
+        // server that sends a short answer (or a finite file, or a few
+        // packets) and closes would be asked again and again, its bytes
+        // appended each time until the disk is full.
+        const bool streamed = s.attemptBytesWritten > 0 &&
+                              s.attemptLastWriteMs - s.attemptFirstWriteMs >= s.tuning.healthyStreamMs;
+        pause = nextRetryPause(pause, streamed);
         if (pause > 0 && waitForStop(pause)) break;
     }
     net::cleanup();

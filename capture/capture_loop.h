@@ -11,9 +11,10 @@ void runAttempt(const char* source, const char* outputName);
 // True when a stop is pending.
 bool waitForStop(int ms);
 
-// Pause before the next attempt: 0 after an attempt that recorded data,
-// otherwise tuning.retryPauseMinMs, doubling up to tuning.retryPauseMaxMs.
-int nextRetryPause(int previousPauseMs, bool attemptRecorded);
+// Pause before the next attempt: 0 after an attempt whose writes spanned
+// at least tuning.healthyStreamMs (a stream that dropped), otherwise
+// tuning.retryPauseMinMs, doubling up to tuning.retryPauseMaxMs.
+int nextRetryPause(int previousPauseMs, bool attemptStreamed);
 
 // What the exports do: StopRecord() and netgrab().
 void requestStop();

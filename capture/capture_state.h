@@ -35,7 +35,11 @@ constexpr int kRequestTextSize = 8192;
 constexpr int kAnswerLimit = 10240;        // HTTP request operations never place more
 constexpr int kMmsPathSize = 512;
 constexpr int kHeaderBufferSize = 8924;
-constexpr int kCommandBufferSize = 256;
+// A server command during streaming is a few dozen bytes (ping, stream
+// change, end of stream) [MS-MMSP] 2.2.4; the largest server message of the
+// protocol (ReportFunnelInfo) is about 1 KiB. A command that announces more
+// than this buffer is taken as a broken stream and ends the attempt.
+constexpr int kCommandBufferSize = 4096;
 
 constexpr uint16_t kNoPort = 0xFFFF;
 
@@ -45,6 +49,12 @@ struct CaptureTuning {
     int receivePollCount = 152; // polls before a receive gives up (~6.1 s)
     int retryPauseMinMs = 250;  // pause after an attempt that recorded nothing
     int retryPauseMaxMs = 4000; // the pause doubles up to this
+    // An attempt that streamed (wrote) over at least this span is a healthy
+    // stream that dropped: the next attempt follows at once. Shorter ones
+    // (a short answer, a finite file, a few packets) are paced like failures.
+    int healthyStreamMs = 2000;
+    // Longest wait for the socket to take an MMS pong; a stop ends it too.
+    int pongTimeoutMs = 1000;
     // Ports of routes whose address names none; tests point them at
     // loopback peers.
     uint16_t mmsPort = 1755;    // MMS over TCP
@@ -73,9 +83,17 @@ struct CaptureState {
 
     FILE* outputFile = nullptr;
     int appendMode = 0;
-    // Bytes written through writeOutput() during the current attempt; the
-    // attempt loop pauses before retrying only after attempts that wrote none.
+    // Bytes written through writeOutput() during the current attempt, and
+    // the steady-clock times (ms) of its first and last write; the attempt
+    // loop pauses before retrying unless the writes spanned a healthy stream.
     int64_t attemptBytesWritten = 0;
+    int64_t attemptFirstWriteMs = 0;
+    int64_t attemptLastWriteMs = 0;
+    // A write to the output failed during this attempt: the capture ends.
+    bool outputWriteFailed = false;
+    // "cannot write ..." has been printed for this name and reason; cleared
+    // when a write succeeds again, so one fault gives one line, not one a try.
+    char outputFaultShown[kOutputBaseSize + 160];
     char clientGuid[kClientGuidSize];
 
     // ASF packet handling (MMS over HTTP, MMS over TCP, portal).
@@ -100,7 +118,23 @@ struct CaptureState {
     unsigned char commandBuffer[kCommandBufferSize];
     int32_t commandFill = 0, commandLength = 0;
     int32_t dataState = 0, dataLength = 0, dataCopied = 0;
-    int32_t firstPacketLength = -1;
+    int32_t firstPacketLength = -1;  // unused: data packets are measured against packetSize
+    // The data reader met a stream it cannot follow (a command length that
+    // lies): the attempt ends.
+    bool mmsStreamBroken = false;
+    // A pong could not be sent on this connection: later pings go
+    // unanswered instead of each holding the reader up again.
+    bool mmsPongFailed = false;
+
+    // "Transfer-Encoding: chunked" body of the last HTTP answer that keeps
+    // its connection (MPEG audio, MMS-over-HTTP play): the streaming loops
+    // pass every block through it (see http_text.h).
+    struct ChunkedBody {
+        bool active = false;
+        int state = 0;          // ChunkedState
+        uint32_t left = 0;      // data bytes left in the current chunk
+        int sizeDigits = 0;
+    } chunked;
 
     // Shared buffers. receiveBuffer is one byte longer than its nominal size
     // so that an answer of the full size can always be NUL-terminated.

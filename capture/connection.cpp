@@ -92,7 +92,10 @@ Connection openConnection(const char* host, uint16_t port) {
     } else {
         fd = net::createStreamSocket(&error);
         if (fd > 0) g_current = fd;
-        if (fd > 0 && net::connectTo(fd, address, port, &error) != 0) {
+        // The connect waits as long as a receive may: an unreachable host
+        // ends the attempt after that instead of minutes of SYN retries.
+        const CaptureTuning& t = state().tuning;
+        if (fd > 0 && net::connectTo(fd, address, port, t.receivePollMs * t.receivePollCount, &error) != 0) {
             closeConnection(fd);
             fd = -1;
         }
@@ -105,6 +108,51 @@ Connection openConnection(const char* host, uint16_t port) {
     }
     net::setNonBlocking(fd);
     return fd;
+}
+
+namespace {
+
+// Sends all bytes on the current connection, waiting while the peer does
+// not read for at most waitMs in all; with endOnStop a stop request ends the
+// wait too. Bytes sent, or IO_FAILED.
+int sendUntil(const void* bytes, int length, int waitMs, bool endOnStop) {
+    const Connection c = g_current;
+    const char* p = static_cast<const char*>(bytes);
+    const CaptureTuning& t = state().tuning;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    int sent = 0;
+    while (sent < length) {
+        int error = 0;
+        int n = -1;
+        if (c > 0)
+            n = net::sendSome(c, p + sent, length - sent, &error);
+        else
+            error = net::badDescriptorError();
+        if (n >= 0) {
+            sent += n;
+            continue;
+        }
+        if (net::isRetryable(error) && !(endOnStop && state().stopRequested.load(std::memory_order_relaxed))) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left > 0) {
+                const int64_t slice = left > t.receivePollMs ? t.receivePollMs : left;
+                net::waitWritable(c, static_cast<int>(slice));
+                continue;
+            }
+        }
+        std::printf("send fail : %d\n", error);
+        std::fflush(stdout);
+        return IO_FAILED;
+    }
+    return sent;
+}
+
+}  // namespace
+
+int sendWithin(Connection, const void* bytes, int length, int timeoutMs) {
+    return sendUntil(bytes, length, timeoutMs, true);
 }
 
 int sendAll(Connection, const void* bytes, int length) {

@@ -18,6 +18,11 @@ uint32_t resolveHost(const char* host);
 Connection openConnection(const char* host, uint16_t port);
 // Sends all bytes on the current connection. Bytes sent, or IO_FAILED.
 int sendAll(Connection c, const void* bytes, int length);
+// sendAll for answers sent while streaming (an MMS pong): waits for a peer
+// that does not read for at most timeoutMs, and not at all once a stop is
+// requested, so that a stopping recorder keeps its time for the header
+// fix-up. Bytes sent, or IO_FAILED.
+int sendWithin(Connection c, const void* bytes, int length, int timeoutMs);
 // One receive on the current connection, waiting while it would block for
 // at most tuning.receivePollMs x receivePollCount (the receive time-out).
 // Bytes received (> 0), or IO_FAILED (closed, failed, timed out).

@@ -294,11 +294,13 @@ void captureMpegAudio(Connection kept, int count) {
         return;
     }
     for (;;) {
-        const int n = receiveStream(kept, s.receiveBuffer, kMpegReceiveSize);
+        int n = receiveStream(kept, s.receiveBuffer, kMpegReceiveSize);
         if (n <= 0) {
             finish(streamEndError());
             return;
         }
+        // A chunked answer: only the data between the size lines is audio.
+        n = dechunkStream(s.receiveBuffer, n);
         if (!writeOutput(s.receiveBuffer, n)) {
             finish(NG_ERR_FILE_OPEN);
             return;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "capture_state.h"
+#include "http_text.h"
 
 namespace netgrab {
 
@@ -55,8 +56,14 @@ int composeRequest(const char* path, const HeaderSlot* slots, int slotCount) {
     CaptureState& s = state();
     TextBuilder b(s.requestText, sizeof s.requestText);
     addRequestLine(b, path);
-    for (int i = 0; slots && i < slotCount; ++i) b.add(slots[i], strnlen(slots[i], kHeaderSlotSize));
-    return b.fits ? static_cast<int>(b.len) : -1;
+    for (int i = 0; slots && i < slotCount; ++i) {
+        const size_t n = strnlen(slots[i], kHeaderSlotSize);
+        // A slot holds whole lines: one that does not end in CR LF was cut.
+        if (n < 2 || slots[i][n - 2] != '\r' || slots[i][n - 1] != '\n') return -1;
+        b.add(slots[i], n);
+    }
+    if (!b.fits || b.len < 4 || std::memcmp(s.requestText + b.len - 4, "\r\n\r\n", 4) != 0) return -1;
+    return static_cast<int>(b.len);
 }
 
 // Offset of needle in [from, to) of text, case-insensitive, or -1.
@@ -154,7 +161,7 @@ int requestWithSlots(char* answer, const char* host, const char* path, const Hea
         *kept = c;  // the caller goes on reading this stream
     else
         closeConnection(c);
-    return total;
+    return unchunkAnswer(answer, total);
 }
 
 }  // namespace
@@ -183,7 +190,7 @@ int httpFetch(char* answer, const char* hostPath) {
     bool exhausted = false;
     int total = receiveAnswer(c, answer, false, &exhausted);
     closeConnection(c);
-    return total;
+    return unchunkAnswer(answer, total);
 }
 
 int httpRequest(char* answer, const char* host, const char* path, const HeaderSlot* slots,
@@ -207,7 +214,7 @@ Connection httpRequestFirst(char* answer, const char* host, const char* path,
     if (c <= 0) return -1;
     int n = receiveSome(c, answer, kAnswerLimit);
     if (n > 0) {
-        *count = n;
+        *count = unchunkAnswer(answer, n);
         return c;
     }
     closeConnection(c);

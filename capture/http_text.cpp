@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "capture_state.h"
 #include "http_wire.h"
 #include "text_rules.h"
 
@@ -45,6 +46,135 @@ void copyValue(char* dst, size_t cap, const char* src, const char* extraStops) {
     copyLineValue(dst, cap, src, extraStops);
     size_t n = std::strlen(dst);
     while (n > 0 && (dst[n - 1] == ' ' || dst[n - 1] == '\t')) dst[--n] = '\0';
+}
+
+namespace {
+
+enum ChunkedState : int {
+    CHUNK_SIZE = 0,      // hexadecimal digits of the size line
+    CHUNK_SIZE_REST,     // extensions or CR up to the LF that ends the size line
+    CHUNK_DATA,          // `left` bytes of data
+    CHUNK_DATA_END,      // the CR LF behind the data
+    CHUNK_TRAILER,       // trailer lines after the last chunk, up to an empty one
+    CHUNK_DONE,          // the body has ended: nothing more is data
+};
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+int decode(CaptureState::ChunkedBody& c, char* bytes, int length) {
+    int out = 0;
+    for (int i = 0; i < length;) {
+        const char b = bytes[i];
+        switch (c.state) {
+            case CHUNK_SIZE: {
+                const int digit = hexValue(b);
+                if (digit >= 0 && c.sizeDigits < 8) {  // 8 digits: up to 4 GiB
+                    c.left = c.left * 16u + static_cast<uint32_t>(digit);
+                    ++c.sizeDigits;
+                    ++i;
+                    break;
+                }
+                c.state = CHUNK_SIZE_REST;
+                break;  // the byte is looked at again
+            }
+            case CHUNK_SIZE_REST:
+                if (b == '\n') {
+                    c.state = c.left > 0 ? CHUNK_DATA : CHUNK_TRAILER;
+                    c.sizeDigits = 0;
+                }
+                ++i;
+                break;
+            case CHUNK_DATA: {
+                const uint32_t have = static_cast<uint32_t>(length - i);
+                const int n = static_cast<int>(c.left < have ? c.left : have);
+                std::memmove(bytes + out, bytes + i, static_cast<size_t>(n));
+                out += n;
+                i += n;
+                c.left -= static_cast<uint32_t>(n);
+                if (c.left == 0) c.state = CHUNK_DATA_END;
+                break;
+            }
+            case CHUNK_DATA_END:
+                if (b == '\r') {
+                    ++i;
+                } else if (b == '\n') {
+                    ++i;
+                    c.state = CHUNK_SIZE;
+                } else {
+                    c.state = CHUNK_SIZE;  // a missing CR LF: read on as a size line
+                }
+                break;
+            case CHUNK_TRAILER:
+                // sizeDigits counts the characters of the current trailer line.
+                if (b == '\n') {
+                    if (c.sizeDigits == 0) c.state = CHUNK_DONE;
+                    c.sizeDigits = 0;
+                } else if (b != '\r') {
+                    ++c.sizeDigits;
+                }
+                ++i;
+                break;
+            default:  // CHUNK_DONE
+                i = length;
+                break;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+bool headerSaysChunked(const char* answer, int headerEnd) {
+    static const char kName[] = "Transfer-Encoding:";
+    const int nameLength = static_cast<int>(sizeof kName - 1);
+    for (int line = 0; line < headerEnd;) {
+        int end = line;
+        while (end < headerEnd && answer[end] != '\n') ++end;
+        if (end - line >= nameLength) {
+            bool named = true;
+            for (int k = 0; k < nameLength && named; ++k)
+                named = upperAscii(answer[line + k]) == upperAscii(kName[k]);
+            if (named) {
+                static const char kChunked[] = "CHUNKED";
+                const int valueLength = static_cast<int>(sizeof kChunked - 1);
+                for (int at = line + nameLength; at + valueLength <= end; ++at) {
+                    int k = 0;
+                    while (k < valueLength && upperAscii(answer[at + k]) == kChunked[k]) ++k;
+                    if (k == valueLength) return true;
+                }
+            }
+        }
+        line = end + 1;
+    }
+    return false;
+}
+
+int unchunkAnswer(char* answer, int count) {
+    CaptureState::ChunkedBody& c = state().chunked;
+    c = CaptureState::ChunkedBody();
+    if (!answer || count <= 0) return count;
+    int headerEnd = -1;
+    for (int i = 0; i + 3 < count; ++i) {
+        if (answer[i] == '\r' && answer[i + 1] == '\n' && answer[i + 2] == '\r' && answer[i + 3] == '\n') {
+            headerEnd = i;
+            break;
+        }
+    }
+    if (headerEnd < 0 || !headerSaysChunked(answer, headerEnd)) return count;
+    c.active = true;
+    const int bodyStart = headerEnd + 4;
+    return bodyStart + decode(c, answer + bodyStart, count - bodyStart);
+}
+
+int dechunkStream(char* bytes, int length) {
+    CaptureState::ChunkedBody& c = state().chunked;
+    if (!c.active || !bytes || length <= 0) return length;
+    return decode(c, bytes, length);
 }
 
 }  // namespace netgrab

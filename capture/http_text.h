@@ -22,4 +22,22 @@ const char* findLocationValue(const char* answer);
 // extraStops) into dst, cut to cap, and drops trailing blanks and tabs.
 void copyValue(char* dst, size_t cap, const char* src, const char* extraStops = "");
 
+// ---- "Transfer-Encoding: chunked" (RFC 7230, section 4.1) -------------
+// Answers to an HTTP/1.1 request may come in chunks: a hexadecimal size
+// line, that many bytes, CR LF, ..., a chunk of size 0 and trailer lines.
+// The framing is removed in place, so no size line reaches a recording.
+
+// True when the header block answer[0, headerEnd) carries
+// "Transfer-Encoding: ... chunked" (names and values in any case).
+bool headerSaysChunked(const char* answer, int headerEnd);
+// When the answer's header block (answer[0, count)) says chunked, removes
+// the framing from the body that follows it, in place, and keeps the
+// decoder going for the rest of the stream (dechunkStream); otherwise
+// stops it. Returns the answer's new length.
+int unchunkAnswer(char* answer, int count);
+// Removes the framing from a block received later on the same stream, in
+// place, while the last answer was chunked. Returns the body bytes left at
+// the start of bytes (0 when the block held framing only).
+int dechunkStream(char* bytes, int length);
+
 }  // namespace netgrab

@@ -9,6 +9,7 @@
 #include "byte_reader.h"
 #include "capture_state.h"
 #include "connection.h"
+#include "http_text.h"
 #include "mms_wire.h"
 #include "netgrab.h"
 #include "output_file.h"
@@ -88,21 +89,65 @@ int extractStreamHeader(const char* answer, int count) {
         s.lastError = NG_ERR_NO_STREAM_HEADER;
         return -2;
     }
-    if (s.assemblyFill > 0 && s.appendMode == 0) writeOutput(s.assemblyBuffer, s.assemblyFill);
+    const bool accepted = acceptStreamHeader(s.assemblyBuffer, s.assemblyFill);
     s.assemblyFill = 0;
+    if (!accepted) return -2;
     s.recordedBytes = 0;
     return 1;
 }
 
+bool acceptStreamHeader(const unsigned char* header, int length) {
+    CaptureState& s = state();
+    const AsfHeaderCheck check = checkAsfHeader(header, length > 0 ? static_cast<size_t>(length) : 0);
+    if (!check.usable) {
+        traceFormat("stream header refused: %s", check.fault);
+        s.lastError = NG_ERR_NO_STREAM_HEADER;
+        return false;
+    }
+    s.packetSize = static_cast<int32_t>(check.packetSize);
+    // The file open now is outputBase.wma; when it holds a recording whose
+    // streams differ, the packets go into outputBase-2.wma, -3, ... instead.
+    for (int variant = 0; variant <= kMaxOutputVariant; variant = variant == 0 ? 2 : variant + 1) {
+        if (variant > 0 && !openOutputVariant(".wma", variant)) return false;
+        if (!s.outputFile) return false;
+        if (s.appendMode == 0) {
+            if (!writeOutput(header, static_cast<int>(check.length))) return false;
+            traceFormat("stream header write : %u", check.length);
+            return true;
+        }
+        // Read the head of the recording to compare its header (workBuffer
+        // is free while a stream is being set up).
+        unsigned char* head = reinterpret_cast<unsigned char*>(s.workBuffer);
+        size_t got = 0;
+        if (std::fseek(s.outputFile, 0, SEEK_SET) == 0) got = std::fread(head, 1, kWorkBufferSize, s.outputFile);
+        std::fseek(s.outputFile, 0, SEEK_END);
+        if (sameAsfStreams(head, got, header, check.length)) return true;
+        traceFormat("stream header differs from the recording's: file %d is next", variant == 0 ? 2 : variant + 1);
+    }
+    closeOutput();
+    s.lastError = NG_ERR_FILE_OPEN;
+    return false;
+}
+
 void completeAsfPacket() {
     CaptureState& s = state();
-    int target = s.packetSize;
-    if (target > kAssemblyBufferSize) target = kAssemblyBufferSize;
+    const int target = s.packetSize;
+    // Packets go only behind an accepted header (which set the packet
+    // size), are never longer than the packet size, and stop at the first
+    // write that fails.
+    if (s.outputWriteFailed || target < static_cast<int>(kMinAsfPacketSize) ||
+        target > static_cast<int>(kMaxAsfPacketSize) || s.assemblyFill > target) {
+        s.assemblyFill = 0;
+        return;
+    }
     if (s.assemblyFill < target) {
         std::memset(s.assemblyBuffer + s.assemblyFill, 0, static_cast<size_t>(target - s.assemblyFill));
         s.assemblyFill = target;
     }
-    writeOutput(s.assemblyBuffer, s.assemblyFill);
+    if (!writeOutput(s.assemblyBuffer, s.assemblyFill)) {
+        s.assemblyFill = 0;
+        return;
+    }
     s.recordedBytes += s.assemblyFill;
     s.packetCount += 1;
     AsfPacketTiming timing;
@@ -127,11 +172,13 @@ void streamDataChunks(Connection c, int firstCount) {
     CaptureState& s = state();
     feedDataChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), firstCount);
     for (;;) {
-        const int n = receiveStream(c, s.receiveBuffer, kDataReceiveBlock);
+        if (s.outputWriteFailed) break;  // lastError already says so
+        int n = receiveStream(c, s.receiveBuffer, kDataReceiveBlock);
         if (n <= 0) {
             s.lastError = streamEndError();
             break;
         }
+        n = dechunkStream(s.receiveBuffer, n);
         feedDataChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), n);
         if (s.stopRequested) {
             s.lastError = NG_ERR_STOPPED;
@@ -164,9 +211,28 @@ void feedDataChunks(const unsigned char* block, int length) {
                 s.chunkState += 1;
                 break;
             case 10:
-                // A packet shorter than its three error correction bytes is no packet.
-                s.chunkState = s.chunkLength >= 3 ? CHUNK_EC_FLAGS : CHUNK_MARK;
+                // A packet shorter than its three error correction bytes is no
+                // packet; one longer than the packet size is not recorded
+                // (its payload is passed over whole).
+                if (s.chunkLength > 0 && s.chunkLength > s.packetSize) {
+                    s.chunkCopied = 0;
+                    s.chunkState = CHUNK_SKIP;
+                } else {
+                    s.chunkState = s.chunkLength >= 3 ? CHUNK_EC_FLAGS : CHUNK_MARK;
+                }
                 break;
+            case CHUNK_SKIP: {
+                const int want = s.chunkLength - s.chunkCopied;
+                const int n = want < length - i ? want : length - i;
+                if (n <= 0) {
+                    s.chunkState = CHUNK_MARK;
+                    break;
+                }
+                s.chunkCopied += n;
+                i += n - 1;
+                if (s.chunkCopied >= s.chunkLength) s.chunkState = CHUNK_MARK;
+                break;
+            }
             case CHUNK_EC_FLAGS:
                 s.chunkState = b == wire::kErrorCorrectionFlags ? CHUNK_EC_DATA1 : CHUNK_MARK;
                 break;

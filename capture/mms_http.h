@@ -10,6 +10,16 @@ namespace netgrab {
 // Writes the "$H" payloads of the accepted answer (once per file).
 // 1, or -2 with lastError = NG_ERR_NO_STREAM_HEADER.
 int extractStreamHeader(const char* answer, int count);
+// The gate in front of every ".wma": data packets follow only a complete,
+// usable ASF header (checkAsfHeader), which sets packetSize. In a new file
+// the header is written; a file that already holds a recording of the same
+// streams is appended to; one of other streams (another packet size, other
+// streams) is left as it is and the recording goes on in outputBase-2.wma
+// (-3, ... up to kMaxOutputVariant). false, with lastError
+// NG_ERR_NO_STREAM_HEADER (unusable header) or NG_ERR_FILE_OPEN, when no
+// packet may be written.
+bool acceptStreamHeader(const unsigned char* header, int length);
+constexpr int kMaxOutputVariant = 99;
 // Full address beginning with "http://"; runs the capture until it ends.
 void playRequest(const char* fullAddress);
 // Advances the "$D" chunk parser over a received block.
@@ -54,6 +64,7 @@ enum ChunkState : int {
     CHUNK_EC_DATA2 = 13,  // 0x00
     CHUNK_PAYLOAD = 14,   // the rest of the packet
     CHUNK_LENGTH_HI = 15, // high byte of the chunk length (may arrive in the next block)
+    CHUNK_SKIP = 16,      // payload of a chunk longer than the packet size: passed over
 };
 
 }  // namespace netgrab

@@ -61,6 +61,8 @@ void resetDataReader(CaptureState& s) {
     s.dataCopied = 0;
     s.commandFill = 0;
     s.commandLength = 0;
+    s.mmsStreamBroken = false;
+    s.mmsPongFailed = false;
 }
 
 // A complete server command sits in commandBuffer[0, commandLength).
@@ -71,7 +73,22 @@ void handleServerCommand(CaptureState& s, Connection connection) {
     // its two parameters set [MS-MMSP] 2.2.4.25.
     std::memcpy(s.commandBuffer + 40, wire::kMmsPongParams, sizeof wire::kMmsPongParams);
     s.commandBuffer[38] = static_cast<unsigned char>(wire::kMmsToServer);
-    sendAll(connection, s.commandBuffer, s.commandLength);
+    // A server that sends pings but does not read the answers must not hold
+    // the reader (and a stop) for a send time-out per ping: the pong waits a
+    // short time at most, a stop ends the wait, and after one pong that could
+    // not go out the connection gets no more.
+    if (s.mmsPongFailed) return;
+    if (sendWithin(connection, s.commandBuffer, s.commandLength, s.tuning.pongTimeoutMs) < s.commandLength)
+        s.mmsPongFailed = true;
+}
+
+// True when a complete data packet in assemblyBuffer starts as the ASF data
+// packets of these streams do: error correction flags 0x82 and two bytes
+// of error correction data [ASF] 5.2.1 (the MMS-over-HTTP route takes the
+// same packets only).
+bool looksLikeDataPacket(const CaptureState& s) {
+    return s.assemblyFill >= 3 && s.assemblyBuffer[0] == wire::kErrorCorrectionFlags &&
+           s.assemblyBuffer[1] == 0x00 && s.assemblyBuffer[2] == 0x00;
 }
 
 }  // namespace
@@ -198,7 +215,7 @@ void feedHeaderPackets(const unsigned char* bytes, int length) {
 
 void feedMmsData(const unsigned char* bytes, int length, Connection connection) {
     CaptureState& s = state();
-    for (int i = 0; i < length; ++i) {
+    for (int i = 0; i < length && !s.mmsStreamBroken; ++i) {
         const unsigned char b = bytes[i];
         switch (s.dataState) {
             case kDataLengthLo:
@@ -214,11 +231,11 @@ void feedMmsData(const unsigned char* bytes, int length, Connection connection) 
                     s.dataState = 0;
                     break;
                 }
-                if (s.firstPacketLength == -1) s.firstPacketLength = s.dataLength;
-                // Every packet of a stream has the same length; one that
-                // differs is not ours to record. Its payload is skipped
-                // whole so that none of it is read as a packet header.
-                s.dataState = s.dataLength == s.firstPacketLength ? kDataPayload : kDataSkip;
+                // Packets are at most the header's packet size; shorter ones
+                // (servers may strip the padding [MS-WMSP] 2.2.3.1.1) are
+                // padded. A longer one is not recorded: its payload is
+                // skipped whole, so that none of it is read as a packet header.
+                s.dataState = s.dataLength <= s.packetSize ? kDataPayload : kDataSkip;
                 break;
             }
             case kDataPayload: {
@@ -226,8 +243,12 @@ void feedMmsData(const unsigned char* bytes, int length, Connection connection) 
                 s.dataCopied += n;
                 i += n - 1;
                 if (s.dataCopied >= s.dataLength) {
-                    completeAsfPacket();
+                    if (looksLikeDataPacket(s))
+                        completeAsfPacket();
+                    else
+                        s.assemblyFill = 0;
                     s.dataState = 0;
+                    if (s.stopRequested.load(std::memory_order_relaxed) || s.outputWriteFailed) return;
                 }
                 break;
             }
@@ -247,14 +268,22 @@ void feedMmsData(const unsigned char* bytes, int length, Connection connection) 
                 if (s.commandFill < INT_MAX) ++s.commandFill;
                 if (s.commandFill == 12) {
                     uint32_t body = readLe32(s.commandBuffer + 8);
-                    s.commandLength = body > static_cast<uint32_t>(INT_MAX - 16)
-                                          ? INT_MAX
-                                          : static_cast<int32_t>(body) + 16;
+                    // A command longer than its buffer is no command of this
+                    // protocol: a length that lies would swallow the rest of
+                    // the stream while the connection stays up. The attempt
+                    // ends (and the next one reconnects).
+                    if (body > static_cast<uint32_t>(kCommandBufferSize - 16)) {
+                        traceFormat("MMS server command of %u bytes: stream given up", body);
+                        s.mmsStreamBroken = true;
+                        return;
+                    }
+                    s.commandLength = static_cast<int32_t>(body) + 16;
                 }
                 if (s.commandFill >= 12 && s.commandFill >= s.commandLength) {
                     handleServerCommand(s, connection);
                     s.commandFill = 0;
                     s.dataState = 0;
+                    if (s.stopRequested.load(std::memory_order_relaxed)) return;
                 }
                 break;
             default:  // 0..5
@@ -294,8 +323,8 @@ bool receiveOnce(CaptureState& s, int capacity) {
 }
 
 // Step 5: the read-block answer, then the header packets. True when the
-// header is complete (or, after a receive failure, more than 1024 bytes
-// of it have come and the file already holds a header).
+// whole header has come and passed the gate (acceptStreamHeader): data
+// packets never follow half a header, in a new file or behind a recording.
 bool readStreamHeader(CaptureState& s) {
     char* buf = s.receiveBuffer;
     int have = 0;
@@ -312,29 +341,23 @@ bool readStreamHeader(CaptureState& s) {
         if (n <= 0) return false;
         left = n;
     }
-    s.packetSize = findMinPacketSize(reinterpret_cast<unsigned char*>(buf), left);
+    s.packetSize = -1;  // until the header has passed the gate
     s.headerFill = 0;
     s.headerPacketState = 0;
     s.expectedHeaderLength = 0xFFFF;
     for (;;) {
         feedHeaderPackets(reinterpret_cast<unsigned char*>(buf), left);
-        if (s.headerFill >= s.expectedHeaderLength) {
-            // The header may span packets: take the packet size from all of it.
-            int size = findMinPacketSize(s.headerBuffer, s.headerFill);
-            if (size > 0) s.packetSize = size;
-            if (s.appendMode == 0) {
-                writeOutput(s.headerBuffer, s.headerFill);
-                traceFormat("1. mms header write : %d", static_cast<int>(s.headerFill));
-            }
+        // The header is the Header Object and the 50-byte start of the Data
+        // Object behind it.
+        if (s.headerFill >= s.expectedHeaderLength + wire::kDataObjectHeaderSize) {
+            if (!acceptStreamHeader(s.headerBuffer, s.headerFill)) return false;
+            traceFormat("1. mms header write : %d", static_cast<int>(s.headerFill));
             s.recordedBytes = s.headerFill;
             return true;
         }
         std::memset(buf, 0, kReceiveBufferSize);
         left = receiveSome(s.mmsConnection, buf, kReceiveBufferSize);
-        // A header that stops coming is good enough only when the file
-        // already holds one: packets behind half a header (or none) would
-        // make a new file unreadable.
-        if (left <= 0) return s.headerFill > 1024 && s.appendMode == 1;
+        if (left <= 0) return false;
     }
 }
 
@@ -377,7 +400,11 @@ int captureMmsTcp(const char* address) {
         closeConnection(s.mmsConnection);
         s.mmsConnection = 0;
         closeOutput();
-        s.lastError = NG_ERR_RECEIVE;
+        // A header refused by the gate or an output that cannot be written
+        // keep their own codes (the capture loop tries no HTTP route for the
+        // latter); everything else is a failed exchange.
+        if (s.lastError != NG_ERR_FILE_OPEN && s.lastError != NG_ERR_NO_STREAM_HEADER)
+            s.lastError = NG_ERR_RECEIVE;
         return result;
     };
 
@@ -414,6 +441,11 @@ int captureMmsTcp(const char* address) {
         feedMmsData(block, n, s.mmsConnection);
         if (s.stopRequested) {
             s.lastError = NG_ERR_STOPPED;
+            break;
+        }
+        if (s.outputWriteFailed) break;  // lastError says so; the fix-up states what is in the file
+        if (s.mmsStreamBroken) {
+            s.lastError = NG_ERR_RECEIVE;
             break;
         }
         n = receiveStream(s.mmsConnection, block, sizeof block);

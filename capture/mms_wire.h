@@ -37,6 +37,7 @@ constexpr int kFilePropSendDuration = 72;     // QWORD, 100-ns units
 constexpr int kFilePropPreroll = 80;          // QWORD, milliseconds
 constexpr int kFilePropFlags = 88;            // DWORD
 constexpr int kFilePropMinPacketSize = 92;    // DWORD
+constexpr int kFilePropMaxPacketSize = 96;    // DWORD
 constexpr int kStreamPropAvgBytesPerSec = 86; // WAVEFORMATEX nAvgBytesPerSec of an audio stream
 constexpr int kDataObjectPacketCount = 40;    // QWORD Total Data Packets
 constexpr int kDataObjectHeaderSize = 50;     // GUID, size, file id, count, reserved

@@ -1,21 +1,65 @@
 // The output file: outputBase + extension, always appended to.
 #include "output_file.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
 #include "capture_state.h"
+#include "net/socket_shim.h"
 #include "netgrab.h"
 #include "trace.h"
 
 namespace netgrab {
 
-int openOutput(const char* extension) {
+namespace {
+
+// Name of the file that is open now, for messages.
+char g_openName[kOutputBaseSize + 32];
+
+// Prints "cannot write NAME: reason" unless this very line was the last one
+// printed and no write has succeeded since: a lasting fault (a missing
+// folder, a full disk) is told once, not once per attempt.
+void reportFault(const char* name, int error) {
+    CaptureState& s = state();
+    char line[sizeof s.outputFaultShown];
+    std::snprintf(line, sizeof line, "cannot write %s: %s\n", name, net::errorText(error));
+    if (std::strcmp(line, s.outputFaultShown) == 0) return;
+    std::snprintf(s.outputFaultShown, sizeof s.outputFaultShown, "%s", line);
+    std::fputs(line, stdout);
+    std::fflush(stdout);
+}
+
+int failOpen(const char* name, int error) {
+    state().lastError = NG_ERR_FILE_OPEN;
+    reportFault(name, error);
+    return 0;
+}
+
+// The file name of a variant; false when it does not fit.
+bool variantName(char* name, size_t cap, const char* extension, int variant) {
+    const CaptureState& s = state();
+    char suffix[16] = "";
+    if (variant >= 2) std::snprintf(suffix, sizeof suffix, "-%d", variant);
+    const int len = std::snprintf(name, cap, "%s%s%s", s.outputBase, suffix, extension ? extension : "");
+    return len >= 0 && static_cast<size_t>(len) < cap;
+}
+
+}  // namespace
+
+long long steadyNowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+int openOutput(const char* extension) { return openOutputVariant(extension, 0); }
+
+int openOutputVariant(const char* extension, int variant) {
     CaptureState& s = state();
     closeOutput();
-    char name[kOutputBaseSize + 16];
-    int len = std::snprintf(name, sizeof name, "%s%s", s.outputBase, extension ? extension : "");
-    if (len < 0 || static_cast<size_t>(len) >= sizeof name) {
+    char name[kOutputBaseSize + 32];
+    if (!variantName(name, sizeof name, extension, variant)) {
         s.lastError = NG_ERR_FILE_OPEN;  // refuse a name that does not fit
         return 0;
     }
@@ -27,23 +71,22 @@ int openOutput(const char* extension) {
         s.appendMode = size > 0 ? 1 : 0;
         std::fclose(probe);
         s.outputFile = std::fopen(name, "r+b");
-        if (!s.outputFile) {
-            s.lastError = NG_ERR_FILE_OPEN;
-            return 0;
-        }
+        if (!s.outputFile) return failOpen(name, net::lastError());
         int seek = std::fseek(s.outputFile, 0, SEEK_END);
         traceFormat("%s append file!! [%s]   %d  seek = %d", s.requestedAddress, name,
                     static_cast<int>(std::ftell(s.outputFile)), seek);
-        return 1;
+    } else {
+        traceFormat("%s append file!! [%s] new file\n", s.requestedAddress, name);
+        s.appendMode = 0;
+        if (FILE* created = std::fopen(name, "wb")) std::fclose(created);
+        s.outputFile = std::fopen(name, "r+b");
+        if (!s.outputFile) return failOpen(name, net::lastError());
     }
-    traceFormat("%s append file!! [%s] new file\n", s.requestedAddress, name);
-    s.appendMode = 0;
-    if (FILE* created = std::fopen(name, "wb")) std::fclose(created);
-    s.outputFile = std::fopen(name, "r+b");
-    if (!s.outputFile) {
-        s.lastError = NG_ERR_FILE_OPEN;
-        return 0;
-    }
+    // Every write goes to the file at once (a recorder that is killed loses
+    // nothing it has received), so stdio needs no buffer; without one, a
+    // failed write leaves nothing behind that a later flush could add.
+    std::setvbuf(s.outputFile, nullptr, _IONBF, 0);
+    std::snprintf(g_openName, sizeof g_openName, "%s", name);
     return 1;
 }
 
@@ -51,12 +94,24 @@ bool writeOutput(const void* bytes, int length) {
     CaptureState& s = state();
     if (!s.outputFile || length < 0) return false;
     if (length == 0) return true;
+    const long before = std::ftell(s.outputFile);
     size_t n = std::fwrite(bytes, 1, static_cast<size_t>(length), s.outputFile);
-    // Flushed at once: the bytes are on disk when the block has been handled,
-    // so a recorder that is killed loses nothing it has received.
-    bool ok = n == static_cast<size_t>(length) && std::fflush(s.outputFile) == 0;
+    if (n != static_cast<size_t>(length)) {
+        const int error = net::lastError();
+        // Take back what reached the file: a part of a packet or block would
+        // make the recording unreadable from there on.
+        if (before >= 0) net::truncateFile(s.outputFile, before);
+        s.outputWriteFailed = true;
+        s.lastError = NG_ERR_FILE_OPEN;
+        reportFault(g_openName, error);
+        return false;
+    }
+    s.outputFaultShown[0] = '\0';  // writing works (again): a new fault is told anew
+    const long long now = steadyNowMs();
+    if (s.attemptBytesWritten == 0) s.attemptFirstWriteMs = now;
+    s.attemptLastWriteMs = now;
     s.attemptBytesWritten += static_cast<int64_t>(n);
-    return ok;
+    return true;
 }
 
 void closeOutput() {

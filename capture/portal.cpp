@@ -11,6 +11,7 @@
 #include "capture_state.h"
 #include "connection.h"
 #include "http_request.h"
+#include "http_text.h"
 #include "mms_http.h"
 #include "mms_wire.h"
 #include "netgrab.h"
@@ -119,11 +120,12 @@ int portalLookup(char* address, const char* cookie) {
 
     for (int redirects = 0; isRedirect(s.receiveBuffer); ++redirects) {
         if (redirects >= kMaxRedirects) return 0;
-        const char* location = std::strstr(s.receiveBuffer, "Location:");
+        // The shared reader takes the value after the optional blanks behind
+        // the colon: "Location:http://127.0.0.1/" must not lose its first
+        // character (and become another host).
+        const char* location = findLocationValue(s.receiveBuffer);
         if (!location) return 0;
-        // The value starts ten characters on: the name, its colon and one space.
-        size_t room = std::strlen(location);
-        copyLineValue(reference, sizeof reference, location + (room < 10 ? room : 10));
+        copyValue(reference, sizeof reference, location);
         if (std::strlen(reference) < 7) return 0;
         splitHostPath(reference + 7, host, sizeof host, path, sizeof path);
         std::snprintf(link[3], kHeaderSlotSize, wire::kHostFormat, host);
@@ -176,9 +178,11 @@ int portalDescribe(const char* address, const char* cookie) {
         return -1;
     }
     // "$H" <length LE16> <8 framing bytes> <payload of length - 8>. Only the
-    // bytes received are looked at, and a written payload is not searched
-    // again for chunk marks.
+    // bytes received are looked at, and a taken payload is not searched
+    // again for chunk marks. The payloads are collected and pass the header
+    // gate as one header.
     const unsigned char* a = reinterpret_cast<const unsigned char*>(s.receiveBuffer);
+    s.assemblyFill = 0;
     int i = 0;
     while (i + 3 < n) {
         if (a[i] != wire::kChunkMark || a[i + 1] != wire::kChunkHeader) {
@@ -193,13 +197,21 @@ int portalDescribe(const char* address, const char* cookie) {
             continue;
         }
         if (payload > n - start) payload = n - start;
-        int size = findMinPacketSize(a + start, payload);
-        if (size > 0 && s.packetSize == -1) s.packetSize = size;
-        // The header goes into a file once: an attempt that appends to an
-        // earlier recording does not put a second header among its packets.
-        if (s.appendMode == 0) writeOutput(a + start, payload);
+        const int room = kAssemblyBufferSize - s.assemblyFill;
+        const int take = payload < room ? payload : room;
+        std::memcpy(s.assemblyBuffer + s.assemblyFill, a + start, static_cast<size_t>(take));
+        s.assemblyFill += take;
         s.recordedBytes = payload;
         i = start + payload;
+    }
+    // The header goes into a file once: an attempt that appends to an
+    // earlier recording of the same streams does not put a second header
+    // among its packets.
+    const bool accepted = acceptStreamHeader(s.assemblyBuffer, s.assemblyFill);
+    s.assemblyFill = 0;
+    if (!accepted) {
+        closeOutput();
+        return -1;
     }
     return n;
 }
@@ -227,6 +239,8 @@ void portalPlay(const char* address, const char* cookie) {
         return;
     }
     streamDataChunks(c, count);
+    // The header states what the file holds, as on the other routes.
+    finishAsfFile();
     closeOutput();
 }
 

@@ -31,9 +31,12 @@
 
 namespace {
 
-// Argument buffers: longer arguments are cut to fit.
+// Argument buffers. The source and the duration are cut to fit (the
+// library refuses sources over 255 characters itself); the output name is
+// taken up to the library's own limit and refused beyond it, since a name
+// cut short names another file (a cut behind a '/' even a hidden one).
 char g_source[512];
-char g_outputName[256];
+char g_outputName[512];
 char g_duration[12];
 
 constexpr std::chrono::milliseconds kStopRepeat(50);
@@ -87,6 +90,10 @@ int main(int argc, char** argv) {
     if (argc < 4) {
         std::printf("use : netgrab url rec_file_name\n");
         return 0;
+    }
+    if (std::strlen(argv[2]) >= sizeof g_outputName) {
+        std::printf("output name too long: at most %d characters\n", static_cast<int>(sizeof g_outputName - 1));
+        return 1;
     }
     copyArgument(g_source, sizeof g_source, argv[1]);
     copyArgument(g_outputName, sizeof g_outputName, argv[2]);

@@ -11,6 +11,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 
 namespace netgrab::net {
@@ -47,20 +49,48 @@ int createStreamSocket(int* error) {
     return fd;
 }
 
-int connectTo(int fd, uint32_t addressNet, uint16_t port, int* error) {
+int connectTo(int fd, uint32_t addressNet, uint16_t port, int timeoutMs, int* error) {
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
     peer.sin_addr.s_addr = addressNet;
-    int rc;
-    do {
-        rc = connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
+    if (setNonBlocking(fd) != 0) {
         *error = errno;
         return -1;
     }
-    return 0;
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return 0;
+    if (errno != EINPROGRESS && errno != EINTR) {
+        *error = errno;
+        return -1;
+    }
+    // The handshake runs on; wait for it to end, for at most timeoutMs.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) {
+            *error = ETIMEDOUT;
+            return -1;
+        }
+        pollfd p{};
+        p.fd = fd;
+        p.events = POLLOUT;
+        const int ready = poll(&p, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) {
+            *error = errno;
+            return -1;
+        }
+        if (ready == 0) continue;  // the deadline is checked above
+        int result = 0;
+        socklen_t len = sizeof result;
+        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &result, &len) != 0) result = errno;
+        if (result != 0) {
+            *error = result;
+            return -1;
+        }
+        return 0;
+    }
 }
 
 int setNonBlocking(int fd) {
@@ -136,6 +166,16 @@ int lookupName(const char* name, uint32_t* address) {
     freeaddrinfo(found);
     return ok;
 }
+
+bool truncateFile(std::FILE* file, long size) {
+    if (!file || size < 0) return false;
+    if (ftruncate(fileno(file), static_cast<off_t>(size)) != 0) return false;
+    return std::fseek(file, size, SEEK_SET) == 0;
+}
+
+const char* errorText(int error) { return std::strerror(error); }
+
+int lastError() { return errno; }
 
 int hostUnreachableError() { return EHOSTUNREACH; }
 int badDescriptorError() { return EBADF; }

@@ -8,6 +8,7 @@
 // platform constants themselves.
 
 #include <cstdint>
+#include <cstdio>
 
 namespace netgrab::net {
 
@@ -22,9 +23,12 @@ void ensureStandardDescriptors();
 
 // New IPv4 stream socket (close-on-exec, descriptor > 0), or -1 with *error set.
 int createStreamSocket(int* error);
-// Blocking connect to an IPv4 address (network byte order) and port (host
-// byte order). 0 on success, -1 with *error set.
-int connectTo(int fd, uint32_t addressNet, uint16_t port, int* error);
+// Connect to an IPv4 address (network byte order) and port (host byte
+// order), waiting at most timeoutMs for the peer to answer (an unreachable
+// host would otherwise hold the caller for minutes of SYN retries). The
+// socket is left in non-blocking mode. 0 on success, -1 with *error set
+// (the "timed out" error after timeoutMs).
+int connectTo(int fd, uint32_t addressNet, uint16_t port, int timeoutMs, int* error);
 // Switches the socket to non-blocking mode. 0 on success, -1.
 int setNonBlocking(int fd);
 // One send without SIGPIPE. Bytes sent (>= 0), or -1 with *error set.
@@ -41,6 +45,14 @@ bool isRetryable(int error);
 uint32_t localAddressOf(int fd);
 uint16_t localPortOf(int fd);
 void closeSocket(int fd);
+
+// Cuts an open file back to `size` bytes and positions it there (used to
+// take back a packet that was only partly written). True on success.
+bool truncateFile(std::FILE* file, long size);
+// Text of a platform error number, for messages.
+const char* errorText(int error);
+// The error number of the last failed C library call.
+int lastError();
 
 // Looks a host name up with the platform resolver: 1 with the first IPv4
 // address (network byte order) in *address, or 0 when the lookup fails.

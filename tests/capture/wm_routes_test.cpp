@@ -148,7 +148,7 @@ TEST_F(Routes, PortalStopsWithTheFileClosed) {
                            mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming)});
     state().tuning.httpPort = server.port();
     EXPECT_EQ(recordThenStop("http://127.0.0.1/player.asp?ch=1", m->header.size(), m->packetSize), 0);
-    expectClosedAndFinished(*m, false);
+    expectClosedAndFinished(*m, true);
 }
 
 }  // namespace

@@ -97,14 +97,22 @@ bool runQuiet(const std::vector<std::string>& args, std::string* stdoutText = nu
 
 }  // namespace
 
-bool makeAsfMedia(const std::string& dir, int seconds, AsfMedia* out, std::string* error) {
-    std::string path = dir + "/tone" + std::to_string(seconds) + ".asf";
+bool makeAsfMedia(const std::string& dir, int seconds, AsfMedia* out, std::string* error,
+                  unsigned packetSize) {
+    std::string path = dir + "/tone" + std::to_string(seconds) +
+                       (packetSize ? "-p" + std::to_string(packetSize) : std::string()) + ".asf";
+    std::vector<std::string> sizeOption;
+    if (packetSize) sizeOption = {"-packet_size", std::to_string(packetSize)};
     // The media is made once per directory and reused: test processes that
     // run side by side each write their own file and rename it into place.
     if (access(path.c_str(), R_OK) != 0) {
         const std::string part = path + ".part" + std::to_string(getpid()) + ".asf";
-        if (!runQuiet({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                       "sine=f=440:d=" + std::to_string(seconds), "-c:a", "wmav2", "-b:a", "64k", part}) ||
+        std::vector<std::string> args = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
+                                         "-f", "lavfi", "-i", "sine=f=440:d=" + std::to_string(seconds),
+                                         "-c:a", "wmav2", "-b:a", "64k"};
+        args.insert(args.end(), sizeOption.begin(), sizeOption.end());
+        args.push_back(part);
+        if (!runQuiet(args) ||
             rename(part.c_str(), path.c_str()) != 0) {
             unlink(part.c_str());
             *error = "ffmpeg could not make " + path;

@@ -22,7 +22,9 @@ struct AsfMedia {
 
 // Makes `seconds` of a 440 Hz tone as WMA v2 at 64 kbit/s in dir and cuts it.
 // False with a reason in *error when ffmpeg is missing or the file is odd.
-bool makeAsfMedia(const std::string& dir, int seconds, AsfMedia* out, std::string* error);
+// A packetSize other than 0 asks the muxer for packets of that size.
+bool makeAsfMedia(const std::string& dir, int seconds, AsfMedia* out, std::string* error,
+                  unsigned packetSize = 0);
 
 // The header as a live broadcast announces it: broadcast flag set, file
 // size, packet counts, durations and Data Object size zero.

@@ -109,6 +109,8 @@ Script mmstScript(const AsfMedia& media, const std::string& header, MmstPlan pla
             if (plan.pingEvery && (i - plan.first) % plan.pingEvery == plan.pingEvery - 1)
                 out += mmsPing(++pings);
             if (i == plan.oddPacketBefore) out += mmsPacket(std::string(100, '\x82'), 0xFFFF, 0x00);
+            for (const auto& raw : plan.rawBefore)
+                if (raw.first == i) out += raw.second;
             out += mmsPacket(m->packets[i], static_cast<uint32_t>(i), 0x00);
         }
         if (!io.send(out, 20000)) return false;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "asf_media.h"
@@ -21,6 +22,8 @@ struct MmstPlan {
     bool keepStreaming = false;    // then go on sending packets until the peer closes
     std::vector<size_t> funnelAnswer{512, 512, 1056};  // ReportFunnelInfo sizes
     bool trickleReadBlockAnswer = false;  // send the 56-byte answer in pieces, apart
+    // Raw bytes sent just before data packet i (server commands and the like).
+    std::vector<std::pair<size_t, std::string>> rawBefore;
     int stallAfterHalfHeaderMs = 0;  // >0: send only the first header packet, stall this
                                      // long, then go on with the session without the rest
 };

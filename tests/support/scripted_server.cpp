@@ -142,6 +142,13 @@ Step closeNow() {
     return [](ConnectionIo&) { return false; };
 }
 
+Step resetNow() {
+    return [](ConnectionIo& io) {
+        io.resetOnClose();
+        return false;
+    };
+}
+
 Step stall() {
     return [](ConnectionIo& io) {
         while (io.pause(kSliceMs * 5)) {
@@ -225,12 +232,21 @@ void ScriptedServer::runConnection(size_t index, int fd) {
         for (const Step& step : script)
             if (!step(io)) break;
     }
-    // Read what is still pending so that closing sends an orderly FIN rather
-    // than a reset that could discard answer bytes in flight.
-    io.pump(0);
-    shutdown(fd, SHUT_WR);
-    io.pump(0);
-    close(fd);
+    if (io.reset_) {
+        // A zero linger time makes close() send a reset at once.
+        linger hard{};
+        hard.l_onoff = 1;
+        hard.l_linger = 0;
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+        close(fd);
+    } else {
+        // Read what is still pending so that closing sends an orderly FIN
+        // rather than a reset that could discard answer bytes in flight.
+        io.pump(0);
+        shutdown(fd, SHUT_WR);
+        io.pump(0);
+        close(fd);
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     conns_[index]->closed = true;
     changed_.notify_all();

@@ -22,6 +22,8 @@
 //   readBytes(n, timeoutMs)          wait until n more bytes have arrived
 //   closeNow()                       close the connection (also the default
 //                                    after the last step)
+//   resetNow()                       close the connection with a reset (RST)
+//                                    instead of an orderly FIN
 //   stall()                          keep the connection open, answer
 //                                    nothing, until the peer closes or stop()
 //   stream(generator, intervalMs)    send generator(i) for i = 0, 1, ...
@@ -70,6 +72,8 @@ public:
     std::string received() const;
     bool peerClosed() const;
     bool stopping() const;
+    // The connection ends with a reset instead of an orderly close.
+    void resetOnClose() { reset_ = true; }
 
 private:
     friend class ScriptedServer;
@@ -80,6 +84,7 @@ private:
     size_t index_;
     int fd_;
     bool peerClosed_ = false;
+    bool reset_ = false;
 };
 
 using Step = std::function<bool(ConnectionIo&)>;  // false ends the script
@@ -92,6 +97,7 @@ Step readUntil(std::string marker, int timeoutMs = 5000);
 Step readRequest(int timeoutMs = 5000);
 Step readBytes(size_t n, int timeoutMs = 5000);
 Step closeNow();
+Step resetNow();
 Step stall();
 Step stream(std::function<std::string(size_t index)> generator, int intervalMs);
 Step call(std::function<bool(ConnectionIo&)> fn);
