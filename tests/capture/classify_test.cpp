@@ -513,18 +513,25 @@ TEST_F(ClassifyServed, StopEndsAsxRedirectChain) {
 }
 
 // M3U and PLS resolution end in the HTTP capture of the address they name:
-// the stream server sees the describe request on the entry's port.
+// the stream server sees the describe request on the entry's port. An
+// entry without a port means port 80, not the playlist's own port
+// ("radiohost" does not resolve here, so nothing is sent to port 80).
 struct PlaylistRoute {
     const char* name;
     int32_t kind;
     const char* path;
+    bool entryNamesPort;
     std::string (*body)(const std::string& streamHostPort);
 };
 void PrintTo(const PlaylistRoute& c, std::ostream* os) { *os << c.name; }
 
 class PlaylistResolution : public ::testing::TestWithParam<PlaylistRoute>, protected ClassifyBase {
 protected:
-    void SetUp() override { reset(); }
+    void SetUp() override {
+        reset();
+        setNameLookup([](const char*, uint32_t*) { return 0; });
+    }
+    void TearDown() override { setNameLookup(nullptr); }
 };
 
 TEST_P(PlaylistResolution, CapturesTheNamedStream) {
@@ -533,10 +540,18 @@ TEST_P(PlaylistResolution, CapturesTheNamedStream) {
     ScriptedServer list({{readRequest(), send(okPage(r.body(stream.hostPort())))}});
     ASSERT_EQ(classifySource(local(list, r.path).c_str()), 1);
     ASSERT_EQ(state().sourceKind, r.kind);
+    ::testing::internal::CaptureStdout();
     if (r.kind == SOURCE_M3U)
         resolveM3u(state().workingAddress);
     else
         resolvePls(state().workingAddress);
+    ::testing::internal::GetCapturedStdout();
+    if (!r.entryNamesPort) {
+        EXPECT_EQ(state().serverPort, 80);
+        EXPECT_EQ(list.connectionCount(), 1u) << "the entry went to the playlist's port";
+        EXPECT_EQ(stream.connectionCount(), 0u);
+        return;
+    }
     ASSERT_TRUE(stream.waitForReceived(0, "\r\n\r\n", 2000));
     EXPECT_EQ(stream.received(0).rfind("GET /live/a HTTP/1.1\r\n", 0), 0u);
     EXPECT_NE(stream.received(0).find("\r\nHost: 127.0.0.1\r\n"), std::string::npos);
@@ -545,22 +560,34 @@ TEST_P(PlaylistResolution, CapturesTheNamedStream) {
 }
 
 const PlaylistRoute kPlaylistRoutes[] = {
-    {"M3u", SOURCE_M3U, "/list.m3u",
+    {"M3u", SOURCE_M3U, "/list.m3u", true,
      [](const std::string& hp) { return "#EXTM3U\r\n#EXTINF:-1,Test\r\nhttp://" + hp + "/live/a\r\n"; }},
-    {"Pls", SOURCE_PLS, "/list.pls",
+    {"Pls", SOURCE_PLS, "/list.pls", true,
      [](const std::string& hp) {
          return "[playlist]\r\nNumberOfEntries=1\r\nFile1=http://" + hp + "/live/a\r\nTitle1=x\r\n";
      }},
+    {"M3uEntryWithoutPort", SOURCE_M3U, "/list.m3u", false,
+     [](const std::string&) { return std::string("#EXTM3U\r\nhttp://radiohost/live/a\r\n"); }},
+    {"PlsEntryWithoutPort", SOURCE_PLS, "/list.pls", false,
+     [](const std::string&) { return std::string("[playlist]\r\nFile1=radiohost/live/a\r\n"); }},
 };
 
 INSTANTIATE_TEST_SUITE_P(Playlists, PlaylistResolution, ::testing::ValuesIn(kPlaylistRoutes),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A playlist that cannot be fetched ends the attempt with the connection
+// fault lines and nothing else: no capture, no error code.
 TEST_F(ClassifyServed, PlaylistThatCannotBeFetchedEndsSilently) {
-    state().serverPort = testutil::closedPort();
+    const uint16_t port = testutil::closedPort();
+    state().serverPort = port;
+    ::testing::internal::CaptureStdout();
     resolveM3u("127.0.0.1/list.m3u");
     resolvePls("127.0.0.1/list.pls");
+    const std::string connectFault =
+        "connect to  127.0.0.1:" + std::to_string(port) + "  fail -- 0000006f\nconnect to server fail\n";
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), connectFault + connectFault);
     EXPECT_EQ(state().lastError, 0);
+    EXPECT_EQ(state().serverPort, port);
 }
 
 }  // namespace

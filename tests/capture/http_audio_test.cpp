@@ -40,9 +40,7 @@ std::string mpegBytes(size_t n, size_t seed = 0) {
 }
 
 std::string dataFile(const char* name) {
-    std::string dir = __FILE__;
-    dir = dir.substr(0, dir.rfind('/'));
-    std::ifstream in(dir + "/../data/" + name, std::ios::binary);
+    std::ifstream in(std::string(VEXA_TEST_DATA_DIR) + "/" + name, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();

@@ -157,9 +157,49 @@ TEST_F(Portal, RedirectLoopIsBounded) {
     ScriptedServer server({{readRequest(), send(httpOk(kPage)), closeNow()},
                            {readRequest(), send(kMoved), closeNow()}});  // the last script repeats
     capture(server);
-    EXPECT_LT(server.connectionCount(), 40u);
+    // The page, the reference, then twenty redirects followed.
+    EXPECT_EQ(server.connectionCount(), 22u);
     EXPECT_EQ(wmtest::fileSize(wma()), -1) << "no file without a stream address";
 }
+
+// ---- ports named in the reference or in the redirect ----------------------------
+
+// The page reference or the redirect's Location names host:port; that
+// request goes to the port named, not to the portal's HTTP port.
+struct PortCase {
+    const char* name;
+    bool inReference;  // else in the Location of a redirect
+};
+void PrintTo(const PortCase& c, std::ostream* os) { *os << c.name; }
+
+class PortalPort : public Portal, public ::testing::WithParamInterface<PortCase> {};
+
+TEST_P(PortalPort, RequestGoesToThePortNamed) {
+    const bool inReference = GetParam().inReference;
+    ScriptedServer relay({{readRequest(), send(httpOk(kPlaylist)), closeNow()}});
+    const std::string port = std::to_string(relay.port());
+    const std::string page = "<html><ASX><ENTRY><REF HREF=\"http://127.0.0.1" + (inReference ? ":" + port : "") +
+                             "/ref.asx?ch=7\"/></ENTRY></ASX></html>";
+    const std::string moved = "HTTP/1.1 302 Moved Temporarily\r\nLocation: http://relay.portal.test:" + port +
+                              "/moved.asx?ch=7\r\nContent-Length: 0\r\n\r\n";
+    ScriptedServer portal({{readRequest(), send(httpOk(page)), closeNow()}, {readRequest(), send(moved), closeNow()}});
+    state().tuning.httpPort = portal.port();
+    char address[512] = "127.0.0.1/player.asp?ch=7";
+    ::testing::internal::CaptureStdout();
+    const int found = netgrab::portalLookup(address, "abc");
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(found, 1);
+    EXPECT_STREQ(address, "127.0.0.1/live");
+    EXPECT_EQ(portal.connectionCount(), inReference ? 1u : 2u);
+    ASSERT_EQ(relay.connectionCount(), 1u);
+    EXPECT_EQ(relay.received(0).rfind(inReference ? "GET /ref.asx?ch=7 HTTP/1.1\r\n" : "GET /moved.asx?ch=7 HTTP/1.1\r\n", 0),
+              0u)
+        << relay.received(0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, PortalPort,
+                         ::testing::Values(PortCase{"in_reference", true}, PortCase{"in_location", false}),
+                         [](const ::testing::TestParamInfo<PortCase>& i) { return std::string(i.param.name); });
 
 // ---- the describe answer's header scan ------------------------------------------
 
