@@ -19,6 +19,7 @@
 #include "asf_media.h"
 #include "capture_state.h"
 #include "output_file.h"
+#include "test_util.h"
 #include "text_rules.h"
 
 namespace wmtest {
@@ -62,19 +63,7 @@ inline int openDescriptorsOf(const std::string& path) {
 }
 
 // Open socket descriptors of this process.
-inline int openSockets() {
-    int n = 0;
-    DIR* d = opendir("/proc/self/fd");
-    if (!d) return -1;
-    while (dirent* e = readdir(d)) {
-        char link[PATH_MAX];
-        std::string fd = std::string("/proc/self/fd/") + e->d_name;
-        ssize_t len = readlink(fd.c_str(), link, sizeof link - 1);
-        if (len > 0 && std::strncmp(link, "socket:", 7) == 0) ++n;
-    }
-    closedir(d);
-    return n;
-}
+inline int openSockets() { return testutil::openSockets(); }
 
 inline long fileSize(const std::string& path) {
     struct stat st;
@@ -113,7 +102,7 @@ inline void resetCaptureState(const std::string& outputBase) {
     s.recordedBytes = 0;
     s.serverPort = netgrab::kNoPort;
     s.tuning.receivePollMs = 5;
-    s.tuning.receivePollCount = 40;
+    s.tuning.receivePollCount = 100;  // half a second: loopback peers on a busy machine
     s.tuning.retryPauseMinMs = 20;
     s.tuning.retryPauseMaxMs = 80;
     s.tuning.httpPort = 80;
