@@ -48,6 +48,7 @@ protected:
             EXPECT_EQ(readLe(file, props + 40, 8), file.size());
             EXPECT_EQ(readLe(file, props + 56, 8), packets);
             EXPECT_EQ(readLe(file, props + 88, 4), 2u);
+            wmtest::expectDurations(wma(), wmtest::coveredMs(wmtest::filePackets(file, m)));
         } else {
             EXPECT_EQ(readLe(file, props + 88, 4), 1u) << "the portal route leaves the header as sent";
         }
