@@ -173,44 +173,6 @@ TEST_F(MmsHttp, LongRecordingStatesItsExactDuration) {
     expectDurationOf(*m, 0, m->packets.size());
 }
 
-TEST_F(MmsHttp, SecondAttemptAppendsWithoutASecondHeader) {
-    WM_MEDIA(m, 10);
-    const size_t first = 10, total = m->packets.size();
-    ScriptedServer server({mmshPlayScript(*m, 0, first, StreamEnd::Close),
-                           mmshPlayScript(*m, first, total - first, StreamEnd::Close)});
-    recordOnce(server, broadcastHeader(*m));
-    EXPECT_EQ(state().appendMode, 0);
-    recordOnce(server, broadcastHeader(*m));
-    EXPECT_EQ(state().appendMode, 1);
-    expectFinishedFile(*m, wmtest::paddedPackets(*m, 0, total), total);
-    // Each attempt adds the time its own packets cover.
-    wmtest::expectDurations(wma(), wmtest::coveredMs(wmtest::mediaPackets(*m, 0, first)) +
-                                       wmtest::coveredMs(wmtest::mediaPackets(*m, first, total - first)));
-}
-
-TEST_F(MmsHttp, StopFinishesAndClosesTheFile) {
-    WM_MEDIA(m, 10);
-    const int socketsBefore = wmtest::openSockets();
-    {
-        ScriptedServer server({mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming)});
-        std::thread capture([&] { recordOnce(server, broadcastHeader(*m)); });
-        const long enough = static_cast<long>(m->header.size() + 8 * m->packetSize);
-        EXPECT_TRUE(wmtest::waitFor([&] { return wmtest::fileSize(wma()) >= enough; }, 10000));
-        state().stopRequested = 1;
-        capture.join();
-    }
-    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
-    EXPECT_EQ(state().outputFile, nullptr);
-    EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
-    EXPECT_EQ(wmtest::openSockets(), socketsBefore);
-    std::string file = fileBytes(wma());
-    size_t packets = (file.size() - m->header.size()) / m->packetSize;
-    EXPECT_EQ((file.size() - m->header.size()) % m->packetSize, 0u);
-    EXPECT_EQ(readLe(file, findGuid(file, kFilePropertiesGuid) + 56, 8), packets);
-    EXPECT_EQ(readLe(file, findGuid(file, kFilePropertiesGuid) + 40, 8), file.size());
-    wmtest::expectDurations(wma(), wmtest::coveredMs(wmtest::filePackets(file, *m)));
-}
-
 TEST_F(MmsHttp, PlayRequestWithoutAnswerClosesTheFile) {
     ScriptedServer server({{readRequest(), closeNow()}});
     ASSERT_EQ(netgrab::openOutput(".wma"), 1);

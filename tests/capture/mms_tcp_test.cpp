@@ -281,49 +281,6 @@ TEST_F(MmsTcp, LongRecordingStatesItsExactDuration) {
     expectDurationOf(*m, 0, plan.count);
 }
 
-TEST_F(MmsTcp, SecondAttemptAppendsWithoutASecondHeader) {
-    WM_MEDIA(m, 10);
-    MmstPlan first, second;
-    first.count = 12;
-    second.first = 12;
-    second.count = m->packets.size() - 12;
-    ScriptedServer server({mmstScript(*m, broadcastHeader(*m), first), mmstScript(*m, broadcastHeader(*m), second)});
-    EXPECT_EQ(capture(server), 0);
-    EXPECT_EQ(capture(server), 0);
-    EXPECT_EQ(state().appendMode, 1);
-    expectFinished(*m, m->packets.size());
-    std::string file = fileBytes(wma());
-    EXPECT_TRUE(file.compare(m->header.size(), std::string::npos, wmtest::paddedPackets(*m, 0, m->packets.size())) == 0);
-    // Each attempt adds the time its own packets cover.
-    wmtest::expectDurations(wma(), wmtest::coveredMs(wmtest::mediaPackets(*m, 0, 12)) +
-                                       wmtest::coveredMs(wmtest::mediaPackets(*m, 12, m->packets.size() - 12)));
-}
-
-TEST_F(MmsTcp, StopFinishesAndClosesTheFile) {
-    WM_MEDIA(m, 10);
-    MmstPlan plan;
-    plan.count = 3;
-    plan.keepStreaming = true;
-    const int socketsBefore = wmtest::openSockets();
-    {
-        ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
-        int result = -9;
-        std::thread t([&] { result = capture(server); });
-        const long enough = static_cast<long>(m->header.size() + 8 * m->packetSize);
-        EXPECT_TRUE(wmtest::waitFor([&] { return wmtest::fileSize(wma()) >= enough; }, 10000));
-        state().stopRequested = 1;
-        t.join();
-        EXPECT_EQ(result, 0);
-    }
-    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
-    EXPECT_EQ(state().outputFile, nullptr);
-    EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
-    EXPECT_EQ(wmtest::openSockets(), socketsBefore);
-    std::string file = fileBytes(wma());
-    expectFinished(*m, (file.size() - m->header.size()) / m->packetSize);
-    wmtest::expectDurations(wma(), wmtest::coveredMs(wmtest::filePackets(file, *m)));
-}
-
 TEST_F(MmsTcp, ShortFunnelAnswerEndsTheAttemptWithoutFallBack) {
     WM_MEDIA(m, 10);
     MmstPlan plan;

@@ -110,39 +110,6 @@ TEST_F(Portal, FollowsPageReferenceAndRedirectToTheStream) {
     EXPECT_EQ(format, "asf");
 }
 
-TEST_F(Portal, SecondAttemptDoesNotRepeatTheHeader) {
-    WM_MEDIA(m, 10);
-    std::vector<Script> scripts = lookupScripts();
-    scripts.push_back(mmshDescribeScript(m->header, 1));
-    scripts.push_back(mmshPlayScript(*m, 0, 5, StreamEnd::Close));
-    for (Script& s : lookupScripts()) scripts.push_back(s);
-    scripts.push_back(mmshDescribeScript(m->header, 1));
-    scripts.push_back(mmshPlayScript(*m, 5, 5, StreamEnd::Close));
-    ScriptedServer server(scripts);
-    capture(server);
-    capture(server);
-    EXPECT_TRUE(fileBytes(wma()) == m->header + wmtest::paddedPackets(*m, 0, 10));
-}
-
-TEST_F(Portal, StopClosesTheFile) {
-    WM_MEDIA(m, 10);
-    std::vector<Script> scripts = lookupScripts();
-    scripts.push_back(mmshDescribeScript(m->header, 1));
-    scripts.push_back(mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming));
-    {
-        ScriptedServer server(scripts);
-        std::thread t([&] { capture(server); });
-        const long enough = static_cast<long>(m->header.size() + 8 * m->packetSize);
-        EXPECT_TRUE(wmtest::waitFor([&] { return wmtest::fileSize(wma()) >= enough; }, 10000));
-        state().stopRequested = 1;
-        t.join();
-    }
-    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
-    EXPECT_EQ(state().outputFile, nullptr);
-    EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
-    EXPECT_EQ((fileBytes(wma()).size() - m->header.size()) % m->packetSize, 0u);
-}
-
 TEST_F(Portal, ForbiddenStreamEndsTheAttemptWithTheFileClosed) {
     std::vector<Script> scripts = lookupScripts();
     scripts.push_back({readRequest(), send("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n"), closeNow()});
