@@ -487,31 +487,6 @@ TEST_F(ClassifyServed, AsxRedirectWithoutLocationIsReadAsPlaylist) {
     EXPECT_STREQ(state().workingAddress, "radiohost/x");
 }
 
-// Two playlists naming each other: the chain ends after 20 fetches.
-TEST_F(ClassifyServed, EndlessAsxRedirectsEnd) {
-    std::string self;
-    ScriptedServer loop({{readRequest(), call([&](ConnectionIo& io) {
-                              return io.send("HTTP/1.1 302 Found\r\nLocation: " + self + "\r\n\r\n");
-                          })}});
-    self = local(loop, "/list.asx");
-    const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(classifySource(self.c_str()), 0);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
-    EXPECT_EQ(loop.connectionCount(), 20u);
-}
-
-TEST_F(ClassifyServed, StopEndsAsxRedirectChain) {
-    std::string self;
-    ScriptedServer loop({{readRequest(), call([&](ConnectionIo& io) {
-                              return io.send("HTTP/1.1 302 Found\r\nLocation: " + self + "\r\n\r\n");
-                          })}});
-    self = local(loop, "/list.asx");
-    state().stopRequested = 1;
-    EXPECT_EQ(classifySource(self.c_str()), 0);
-    EXPECT_EQ(loop.connectionCount(), 1u);
-    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
-}
-
 // M3U and PLS resolution end in the HTTP capture of the address they name:
 // the stream server sees the describe request on the entry's port. An
 // entry without a port means port 80, not the playlist's own port

@@ -252,39 +252,6 @@ const RedirectCase kRedirects[] = {
 INSTANTIATE_TEST_SUITE_P(Statuses, DescribeRedirect, ::testing::ValuesIn(kRedirects),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A server that redirects every request to itself.
-class RedirectLoop : public HttpAudioTest {
-protected:
-    std::string self_;
-    const int socketsBefore_ = testutil::openSockets();  // before the server's
-    // Each answer fills the request buffer, so each hop keeps a connection
-    // that the next hop must close.
-    ScriptedServer loop_{{{readRequest(), call([this](ConnectionIo& io) {
-                               return io.send(filling("HTTP/1.1 302 Found\r\nLocation: " + self_ + "\r\n\r\n"));
-                           })}}};
-    void SetUp() override {
-        HttpAudioTest::SetUp();
-        self_ = "http://" + loop_.hostPort() + "/live";
-    }
-};
-
-TEST_F(RedirectLoop, EndsAfterTwentyHops) {
-    const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(describe(loop_), -2);
-    loop_.stop();
-    EXPECT_EQ(testutil::openSockets(), socketsBefore_) << "connection left open";
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
-    EXPECT_EQ(loop_.connectionCount(), 20u);
-    EXPECT_EQ(state().lastError, NG_ERR_REFUSED);
-}
-
-TEST_F(RedirectLoop, PendingStopEndsChainAtFirstRedirect) {
-    state().stopRequested = 1;
-    EXPECT_EQ(describe(loop_), -2);
-    EXPECT_EQ(loop_.connectionCount(), 1u);
-    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
-}
-
 TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
     testutil::useFastTuning();
     state().tuning.receivePollCount = 200;  // a second of quiet before a receive gives up

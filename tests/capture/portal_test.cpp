@@ -120,15 +120,6 @@ TEST_F(Portal, ForbiddenStreamEndsTheAttemptWithTheFileClosed) {
     EXPECT_EQ(server.connectionCount(), 4u) << "no play request after a refusal";
 }
 
-TEST_F(Portal, RedirectLoopIsBounded) {
-    ScriptedServer server({{readRequest(), send(httpOk(kPage)), closeNow()},
-                           {readRequest(), send(kMoved), closeNow()}});  // the last script repeats
-    capture(server);
-    // The page, the reference, then twenty redirects followed.
-    EXPECT_EQ(server.connectionCount(), 22u);
-    EXPECT_EQ(wmtest::fileSize(wma()), -1) << "no file without a stream address";
-}
-
 // ---- ports named in the reference or in the redirect ----------------------------
 
 // The page reference or the redirect's Location names host:port; that
