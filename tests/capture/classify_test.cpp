@@ -443,43 +443,6 @@ const PageSchemeCase kPageSchemes[] = {
 INSTANTIATE_TEST_SUITE_P(Schemes, OtherSchemeIsPage, ::testing::ValuesIn(kPageSchemes),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Redirects of the ASX fetch: every status of the four, and a Location
-// with or without the blank after its colon, with a port of its own.
-struct AsxRedirectCase {
-    const char* name;
-    const char* statusLine;
-    const char* locationPrefix;
-};
-void PrintTo(const AsxRedirectCase& c, std::ostream* os) { *os << c.name; }
-
-class AsxRedirect : public ::testing::TestWithParam<AsxRedirectCase>, protected ClassifyBase {
-protected:
-    void SetUp() override { reset(); }
-};
-
-TEST_P(AsxRedirect, IsFollowedToThePlaylist) {
-    const AsxRedirectCase& c = GetParam();
-    ScriptedServer target({{readRequest(), send(okPage("<asx><entry><ref href=\"mms://radiohost/live\"/></entry></asx>"))}});
-    ScriptedServer first({{readRequest(), send(std::string(c.statusLine) + "\r\n" + c.locationPrefix +
-                                               "http://" + target.hostPort() + "/moved.asx\r\n\r\n")}});
-    ASSERT_EQ(classifySource(local(first, "/list.asx").c_str()), 1);
-    EXPECT_EQ(state().sourceKind, SOURCE_MMS);
-    EXPECT_STREQ(state().workingAddress, "radiohost/live");
-    EXPECT_NE(target.received(0).find("GET /moved.asx HTTP/1.1\r\n"), std::string::npos);
-}
-
-const AsxRedirectCase kAsxRedirects[] = {
-    {"Http10_302", "HTTP/1.0 302 Found", "Location: "},
-    {"Http11_302", "HTTP/1.1 302 Found", "Location: "},
-    {"Http11_301", "HTTP/1.1 301 Moved Permanently", "Location: "},
-    {"Http10_301", "HTTP/1.0 301 Moved Permanently", "Location: "},
-    {"LocationWithoutBlank", "HTTP/1.1 302 Found", "Location:"},
-    {"LocationInLowerCaseAfterTab", "HTTP/1.1 302 Found", "Content-Type: text/html\r\nlocation:\t"},
-};
-
-INSTANTIATE_TEST_SUITE_P(Statuses, AsxRedirect, ::testing::ValuesIn(kAsxRedirects),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 TEST_F(ClassifyServed, AsxRedirectWithoutLocationIsReadAsPlaylist) {
     ScriptedServer asx({{readRequest(),
                          send("HTTP/1.1 302 Found\r\n\r\n<asx><entry><ref href=\"mms://radiohost/x\"/></entry></asx>")}});

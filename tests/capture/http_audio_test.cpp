@@ -215,43 +215,6 @@ TEST_F(HttpAudioTest, AddressWithoutHttpSchemeFails) {
 
 // ---- redirects ----
 
-struct RedirectCase {
-    const char* name;
-    const char* status;
-    const char* locationPrefix;
-};
-void PrintTo(const RedirectCase& c, std::ostream* os) { *os << c.name; }
-
-class DescribeRedirect : public HttpAudioTest, public ::testing::WithParamInterface<RedirectCase> {};
-
-// The Location names another host and port: the next request goes there,
-// with the path of the Location and the host without its port.
-TEST_P(DescribeRedirect, FollowsLocationWithItsPort) {
-    const RedirectCase& c = GetParam();
-    ScriptedServer target({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
-    ScriptedServer first({{readRequest(), send(std::string(c.status) + "\r\nServer: x\r\n" +
-                                               c.locationPrefix + "http://127.0.0.1:" +
-                                               std::to_string(target.port()) + "/live\r\n\r\n")}});
-    EXPECT_EQ(describe(first, "/old"), -2);  // the 404 of the target
-    ASSERT_TRUE(target.waitForReceived(0, "\r\n\r\n", 2000));
-    EXPECT_EQ(target.received(0).rfind("GET /live HTTP/1.1\r\n", 0), 0u);
-    EXPECT_NE(target.received(0).find("\r\nHost: 127.0.0.1\r\n"), std::string::npos);
-    EXPECT_STREQ(state().workingAddress, "http://127.0.0.1/live");
-    EXPECT_EQ(state().serverPort, target.port());
-}
-
-const RedirectCase kRedirects[] = {
-    {"Http11_302", "HTTP/1.1 302 Found", "Location: "},
-    {"Http10_302", "HTTP/1.0 302 Found", "Location: "},
-    {"Http11_301", "HTTP/1.1 301 Moved Permanently", "Location: "},
-    {"LocationWithoutBlank", "HTTP/1.1 302 Found", "Location:"},
-    {"LocationAfterTwoBlanks", "HTTP/1.1 302 Found", "Location:  "},
-    {"LocationInLowerCase", "HTTP/1.1 302 Found", "location: "},
-};
-
-INSTANTIATE_TEST_SUITE_P(Statuses, DescribeRedirect, ::testing::ValuesIn(kRedirects),
-                         [](const auto& info) { return std::string(info.param.name); });
-
 TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
     testutil::useFastTuning();
     state().tuning.receivePollCount = 200;  // a second of quiet before a receive gives up

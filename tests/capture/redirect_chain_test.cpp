@@ -9,6 +9,7 @@
 #include <future>
 #include <ostream>
 #include <string>
+#include <tuple>
 
 #include "asf_media.h"
 #include "capture_loop.h"
@@ -71,7 +72,8 @@ const ChainCase kChains[] = {
      22, 22, -1},
 };
 
-class RedirectChain : public ::testing::TestWithParam<ChainCase> {
+// Fresh capture state, short time-outs and an output folder of its own.
+class ChainBase : public ::testing::Test {
 protected:
     void SetUp() override {
         testutil::useFastTuning();
@@ -88,6 +90,11 @@ protected:
         state().stopRequested = 0;
         removeScratchDir(dir_);
     }
+    std::string dir_;
+};
+
+class RedirectChain : public ChainBase, public ::testing::WithParamInterface<ChainCase> {
+protected:
     // Runs one chain against a server that names itself (the portal's
     // first answer is its page, whose reference leads to the server).
     size_t requestsOfOneChain(bool stopPending) {
@@ -118,7 +125,6 @@ protected:
         EXPECT_EQ(testutil::openSockets(), socketsBefore) << "connection left open";
         return requests;
     }
-    std::string dir_;
 };
 
 TEST_P(RedirectChain, NamingItselfEndsAtTheCap) {
@@ -134,5 +140,83 @@ TEST_P(RedirectChain, PendingStopEndsTheChain) {
 
 INSTANTIATE_TEST_SUITE_P(Sources, RedirectChain, ::testing::ValuesIn(kChains),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the Location of a redirect, in its forms ----
+
+// One redirect to a second server whose address names its port: the next
+// request goes there, for the path of the Location.
+struct LocationRoute {
+    const char* name;
+    const char* firstPath;
+    const char* targetPath;
+    const char* targetAnswer;
+    int (*run)(const std::string& address);  // the result the target's answer gives
+    int result;
+    bool http10_301Followed;  // the describe request takes an HTTP/1.0 301 as an answer
+    const char* address;      // workingAddress at the end
+    bool portOfTarget;        // serverPort is the target's at the end: the host
+                              // line then names the host without its port
+};
+struct LocationForm {
+    const char* name;
+    const char* status;
+    const char* prefix;
+};
+
+void PrintTo(const LocationRoute& r, std::ostream* os) { *os << r.name; }
+void PrintTo(const LocationForm& f, std::ostream* os) { *os << f.name; }
+
+const LocationRoute kLocationRoutes[] = {
+    {"Describe", "/old", "/live", "HTTP/1.0 404 Not Found\r\n\r\n",
+     [](const std::string& address) { return describeRequest(address.c_str()); }, -2, false,
+     "http://127.0.0.1/live", true},
+    {"AsxFetch", "/list.asx", "/moved.asx",
+     "HTTP/1.1 200 OK\r\n\r\n<asx><entry><ref href=\"mms://radiohost/live\"/></entry></asx>",
+     [](const std::string& address) { return classifySource(address.c_str()); }, 1, true, "radiohost/live",
+     false},
+};
+const LocationForm kLocationForms[] = {
+    {"Http11_302", "HTTP/1.1 302 Found", "Location: "},
+    {"Http10_302", "HTTP/1.0 302 Found", "Location: "},
+    {"Http11_301", "HTTP/1.1 301 Moved Permanently", "Location: "},
+    {"Http10_301", "HTTP/1.0 301 Moved Permanently", "Location: "},
+    {"LocationWithoutBlank", "HTTP/1.1 302 Found", "Location:"},
+    {"LocationAfterTwoBlanks", "HTTP/1.1 302 Found", "Location:  "},
+    {"LocationInLowerCaseAfterTab", "HTTP/1.1 302 Found", "Content-Type: text/html\r\nlocation:\t"},
+};
+
+class RedirectLocation : public ChainBase,
+                         public ::testing::WithParamInterface<std::tuple<LocationRoute, LocationForm>> {};
+
+TEST_P(RedirectLocation, IsFollowedWithItsPort) {
+    const LocationRoute& route = std::get<0>(GetParam());
+    const LocationForm& form = std::get<1>(GetParam());
+    ScriptedServer target({{readRequest(), send(route.targetAnswer)}});
+    ScriptedServer first({{readRequest(), send(std::string(form.status) + "\r\n" + form.prefix + "http://" +
+                                               target.hostPort() + route.targetPath + "\r\n\r\n")}});
+    state().serverPort = first.port();
+    ::testing::internal::CaptureStdout();
+    const int result = route.run("http://" + first.hostPort() + route.firstPath);
+    ::testing::internal::GetCapturedStdout();
+    if (std::string(form.name) == "Http10_301" && !route.http10_301Followed) {
+        EXPECT_EQ(target.connectionCount(), 0u);
+        return;
+    }
+    EXPECT_EQ(result, route.result);
+    ASSERT_TRUE(target.waitForReceived(0, "\r\n\r\n", 2000));
+    EXPECT_EQ(target.received(0).rfind("GET " + std::string(route.targetPath) + " HTTP/1.1\r\n", 0), 0u)
+        << target.received(0);
+    EXPECT_STREQ(state().workingAddress, route.address);
+    if (route.portOfTarget) {
+        EXPECT_EQ(state().serverPort, target.port());
+        EXPECT_NE(target.received(0).find("\r\nHost: 127.0.0.1\r\n"), std::string::npos);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, RedirectLocation,
+                         ::testing::Combine(::testing::ValuesIn(kLocationRoutes), ::testing::ValuesIn(kLocationForms)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+                         });
 
 }  // namespace
