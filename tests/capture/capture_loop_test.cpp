@@ -4,22 +4,91 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <future>
 #include <ostream>
 #include <string>
+#include <thread>
 
 #include "capture_state.h"
 #include "connection.h"
+#include "asf_media.h"
 #include "netgrab.h"
+#include "scripted_server.h"
 #include "test_util.h"
 
 using namespace netgrab;
+using testsupport::readRequest;
+using testsupport::send;
 using namespace std::chrono;
 
 namespace {
+
+// Standard output sent into a pipe while the test runs, so that a test can
+// wait until the capture has printed something (and so has started).
+class StdoutPipe {
+public:
+    StdoutPipe() {
+        std::fflush(stdout);
+        if (pipe(fds_) != 0) return;
+        saved_ = dup(1);
+        dup2(fds_[1], 1);
+    }
+    ~StdoutPipe() { finish(); }
+    // Waits until the output holds text `count` times; false on time-out.
+    bool waitFor(const std::string& text, size_t count, milliseconds ms) {
+        const auto end = steady_clock::now() + ms;
+        while (testutil::countOf(read(), text) < count) {
+            if (steady_clock::now() > end) return false;
+            pollfd p{fds_[0], POLLIN, 0};
+            poll(&p, 1, 10);
+        }
+        return true;
+    }
+    // Restores standard output; everything printed meanwhile.
+    std::string finish() {
+        if (saved_ >= 0) {
+            std::fflush(stdout);
+            dup2(saved_, 1);
+            close(saved_);
+            close(fds_[1]);
+            saved_ = -1;
+            read();
+            close(fds_[0]);
+        }
+        return text_;
+    }
+
+private:
+    const std::string& read() {
+        char buf[4096];
+        for (;;) {
+            pollfd p{fds_[0], POLLIN, 0};
+            if (poll(&p, 1, 0) <= 0) break;
+            ssize_t n = ::read(fds_[0], buf, sizeof buf);
+            if (n <= 0) break;
+            text_.append(buf, static_cast<size_t>(n));
+        }
+        return text_;
+    }
+    int fds_[2] = {-1, -1};
+    int saved_ = -1;
+    std::string text_;
+};
+
+template <typename F>
+bool waitFor(F cond, int timeoutMs) {
+    const auto end = steady_clock::now() + milliseconds(timeoutMs);
+    while (!cond()) {
+        if (steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(milliseconds(2));
+    }
+    return true;
+}
 
 class CaptureLoopTest : public ::testing::Test {
 protected:
@@ -30,10 +99,7 @@ protected:
     }
     void TearDown() override {
         setNameLookup(nullptr);
-        if (capture_.valid()) {
-            netgrab_api::StopRecord();
-            capture_.wait_for(seconds(5));
-        }
+        if (capture_.valid()) stopWithin(seconds(5));
     }
     void start(std::string source, std::string output = "/tmp/netgrab-loop-test") {
         capture_ = std::async(std::launch::async, [source, output] {
@@ -41,11 +107,16 @@ protected:
         });
     }
     bool returnsWithin(milliseconds ms) { return capture_.wait_for(ms) == std::future_status::ready; }
-    // Stops the capture; true when netgrab returned 0 within ms.
+    // Stops the capture; true when netgrab returned 0 within ms. A stop
+    // that comes before netgrab() has started belongs to an earlier capture
+    // and is dropped, so it is repeated until netgrab() returns.
     bool stopWithin(milliseconds ms) {
-        netgrab_api::StopRecord();
-        if (!returnsWithin(ms)) return false;
-        return capture_.get() == 0;
+        const auto end = steady_clock::now() + ms;
+        do {
+            netgrab_api::StopRecord();
+            if (returnsWithin(milliseconds(10))) return capture_.get() == 0;
+        } while (steady_clock::now() < end);
+        return false;
     }
     std::future<int> capture_;
 };
@@ -69,64 +140,66 @@ TEST_F(CaptureLoopTest, FileSourceLoopsSilentlyUntilStopped) {
     EXPECT_EQ(netgrab_api::GetRecError(), 0);
 }
 
-// An address longer than the working buffer is unusable before any
-// classification: the fault line is all an attempt prints.
-const std::string kOverLongAddress = "http://127.0.0.1/" + std::string(300, 'a');
 const std::string kUrlFault = "Fault: server url error! Please check again!!\n";
 
-TEST_F(CaptureLoopTest, UnusableAddressPrintsOncePerAttemptWithPauses) {
-    // Pauses of 20, 40, 80, 80, ... ms: about eight attempts in 500 ms,
-    // where a loop without pauses would make many thousands.
-    ::testing::internal::CaptureStdout();
-    start(kOverLongAddress);
+// Sources no attempt can use: each attempt prints the same lines, and
+// attempts follow each other with growing pauses (20, 40, 80, 80 ... ms),
+// where a loop without pauses would make many thousands.
+const uint16_t kClosedPort = testutil::closedPort();
+
+struct FaultCase {
+    const char* name;
+    std::string source;
+    std::string lines;  // what one attempt prints
+};
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+
+class FaultLines : public CaptureLoopTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(FaultLines, OneSetPerAttemptWithPauses) {
+    const FaultCase& c = GetParam();
+    StdoutPipe out;
+    start(c.source);
+    ASSERT_TRUE(out.waitFor(c.lines, 1, milliseconds(5000)));
     EXPECT_FALSE(returnsWithin(milliseconds(500)));
     EXPECT_TRUE(stopWithin(milliseconds(2000)));
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    const size_t lines = testutil::countOf(out, "\n");
-    EXPECT_EQ(testutil::countOf(out, kUrlFault), lines) << out;
-    EXPECT_GE(lines, 3u);
-    EXPECT_LE(lines, 14u);
+    const std::string text = out.finish();
+    const size_t attempts = testutil::countOf(text, c.lines);
+    EXPECT_EQ(text.size(), attempts * c.lines.size()) << text;
+    EXPECT_GE(attempts, 3u) << text;
+    EXPECT_LE(attempts, 14u) << text;
     EXPECT_EQ(netgrab_api::GetRecError(), 0);
 }
 
-TEST_F(CaptureLoopTest, RejectedAddressIsRetriedWithPauses) {
-    // Whatever classification tries for an unknown scheme (here a host name
-    // that does not resolve), each attempt ends with one fault line.
-    ::testing::internal::CaptureStdout();
-    start("ftp://nowhere/x");
-    EXPECT_FALSE(returnsWithin(milliseconds(500)));
-    EXPECT_TRUE(stopWithin(milliseconds(2000)));
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    const size_t faults = testutil::countOf(out, kUrlFault);
-    EXPECT_GE(faults, 3u) << out;
-    EXPECT_LE(faults, 14u) << out;
-}
+const FaultCase kFaultCases[] = {
+    // Longer than the working buffer: refused before any classification.
+    {"OverLongAddress", "http://127.0.0.1/" + std::string(300, 'a'), kUrlFault},
+    // An unknown scheme names a page; "ftp:" is no host name.
+    {"UnknownScheme", "ftp://nowhere/x", "connect to server fail\n" + kUrlFault},
+    // A stream server that refuses the connection.
+    {"RefusedConnection", "http://127.0.0.1:" + std::to_string(kClosedPort) + "/live",
+     "connect to  127.0.0.1:" + std::to_string(kClosedPort) + "  fail -- 0000006f\nconnect to server fail\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Sources, FaultLines, ::testing::ValuesIn(kFaultCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CaptureLoopTest, StopWakesALongPauseAtOnce) {
     state().tuning.retryPauseMinMs = 5000;
     state().tuning.retryPauseMaxMs = 5000;
-    ::testing::internal::CaptureStdout();
-    start(kOverLongAddress);
-    EXPECT_FALSE(returnsWithin(milliseconds(100)));  // now inside the first pause
+    StdoutPipe out;
+    start(kFaultCases[0].source);
+    // After the fault line the attempt is over: the pause comes next.
+    ASSERT_TRUE(out.waitFor(kUrlFault, 1, milliseconds(5000)));
     auto before = steady_clock::now();
     EXPECT_TRUE(stopWithin(milliseconds(2000)));
     EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - before).count(), 500);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), kUrlFault);
-}
-
-TEST_F(CaptureLoopTest, OverLongAddressIsRefused) {
-    ::testing::internal::CaptureStdout();
-    start(kOverLongAddress);
-    EXPECT_FALSE(returnsWithin(milliseconds(50)));
-    EXPECT_TRUE(stopWithin(milliseconds(2000)));
-    const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out.rfind(kUrlFault, 0), 0u) << out;
+    EXPECT_EQ(out.finish(), kUrlFault);
 }
 
 TEST_F(CaptureLoopTest, OverLongOutputNameIsRefused) {
     start("file:///x", "/tmp/" + std::string(600, 'n'));
-    EXPECT_FALSE(returnsWithin(milliseconds(50)));
-    EXPECT_EQ(netgrab_api::GetRecError(), NG_ERR_FILE_OPEN);
+    EXPECT_TRUE(waitFor([] { return netgrab_api::GetRecError() == NG_ERR_FILE_OPEN; }, 5000));
     EXPECT_TRUE(stopWithin(milliseconds(2000)));
 }
 
@@ -134,12 +207,65 @@ TEST_F(CaptureLoopTest, StandardDescriptorsAreOpenSoNoSocketGetsZero) {
     int saved = dup(0);
     close(0);
     start("file:///x");
-    EXPECT_FALSE(returnsWithin(milliseconds(50)));
-    EXPECT_NE(fcntl(0, F_GETFD), -1);  // reopened on /dev/null
+    EXPECT_TRUE(waitFor([] { return fcntl(0, F_GETFD) != -1; }, 5000));  // reopened on /dev/null
     EXPECT_TRUE(stopWithin(milliseconds(2000)));
     dup2(saved, 0);
     close(saved);
 }
+
+// ---- further addresses named by the describe answer ----
+
+// Bytes that look like MPEG audio: a frame header, then no 0xFF.
+std::string mpegBytes(size_t n) {
+    std::string b(n, '\0');
+    for (size_t i = 0; i < n; ++i) b[i] = static_cast<char>((i * 7) % 251);
+    return b.replace(0, 4, "\xFF\xFB\x90\x64");
+}
+
+std::string asxNaming(const std::string& address) {
+    return "HTTP/1.0 200 OK\r\nContent-Type: video/x-ms-asf\r\n\r\n<ASX version=\"3.0\">"
+           "<ENTRY><REF HREF=\"" + address + "\"/></ENTRY></ASX>\r\n";
+}
+std::string movedNoticeNaming(const std::string& address) {
+    return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<h1>302 Moved</h1>\r\nLocation:" + address + "\r\n";
+}
+
+struct FurtherCase {
+    const char* name;
+    std::string (*answer)(const std::string& address);
+};
+void PrintTo(const FurtherCase& c, std::ostream* os) { *os << c.name; }
+
+class FurtherAddress : public ::testing::TestWithParam<FurtherCase> {
+protected:
+    void SetUp() override {
+        testutil::useFastTuning();
+        state().stopRequested = 0;
+        dir_ = testsupport::makeScratchDir("loop");
+        ASSERT_FALSE(dir_.empty());
+    }
+    void TearDown() override {
+        state().stopRequested = 0;
+        testsupport::removeScratchDir(dir_);
+    }
+    std::string dir_;
+};
+
+// Server A's describe answer names server B; B's audio ends up in the file.
+TEST_P(FurtherAddress, IsFollowedToTheAudio) {
+    const std::string audio = mpegBytes(3000);
+    testsupport::ScriptedServer b({{readRequest(), send("ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + audio)}});
+    testsupport::ScriptedServer a({{readRequest(), send(GetParam().answer("http://" + b.hostPort() + "/live"))}});
+    runAttempt(("http://" + a.hostPort() + "/live").c_str(), (dir_ + "/rec").c_str());
+    EXPECT_EQ(a.connectionCount(), 1u);
+    EXPECT_EQ(b.connectionCount(), 1u);
+    EXPECT_TRUE(testsupport::fileBytes(dir_ + "/rec.mp3") == audio);
+}
+
+const FurtherCase kFurtherCases[] = {{"Asx", asxNaming}, {"MovedNotice", movedNoticeNaming}};
+
+INSTANTIATE_TEST_SUITE_P(Answers, FurtherAddress, ::testing::ValuesIn(kFurtherCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct PauseCase {
     const char* name;

@@ -113,41 +113,6 @@ TEST_F(Portal, FollowsPageReferenceAndRedirectToTheStream) {
     EXPECT_EQ(format, "asf");
 }
 
-TEST_F(Portal, SecondAttemptDoesNotRepeatTheHeader) {
-    WM_MEDIA(m, 10);
-    std::vector<Script> scripts = lookupScripts();
-    scripts.push_back(mmshDescribeScript(m->header, 1));
-    scripts.push_back(mmshPlayScript(*m, 0, 5, StreamEnd::Close));
-    for (Script& s : lookupScripts()) scripts.push_back(s);
-    scripts.push_back(mmshDescribeScript(m->header, 1));
-    scripts.push_back(mmshPlayScript(*m, 5, 5, StreamEnd::Close));
-    ScriptedServer server(scripts);
-    capture(server);
-    capture(server);
-    const std::string file = fileBytes(wma());
-    EXPECT_EQ(file.size(), m->header.size() + 10 * m->packetSize);
-    EXPECT_TRUE(file.compare(m->header.size(), std::string::npos, wmtest::paddedPackets(*m, 0, 10)) == 0);
-}
-
-TEST_F(Portal, StopClosesTheFile) {
-    WM_MEDIA(m, 10);
-    std::vector<Script> scripts = lookupScripts();
-    scripts.push_back(mmshDescribeScript(m->header, 1));
-    scripts.push_back(mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming));
-    {
-        ScriptedServer server(scripts);
-        std::thread t([&] { capture(server); });
-        const long enough = static_cast<long>(m->header.size() + 8 * m->packetSize);
-        EXPECT_TRUE(wmtest::waitFor([&] { return wmtest::fileSize(wma()) >= enough; }, 10000));
-        state().stopRequested = 1;
-        t.join();
-    }
-    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
-    EXPECT_EQ(state().outputFile, nullptr);
-    EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
-    EXPECT_EQ((fileBytes(wma()).size() - m->header.size()) % m->packetSize, 0u);
-}
-
 TEST_F(Portal, ForbiddenStreamEndsTheAttemptWithTheFileClosed) {
     std::vector<Script> scripts = lookupScripts();
     scripts.push_back({readRequest(), send("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n"), closeNow()});
@@ -158,13 +123,44 @@ TEST_F(Portal, ForbiddenStreamEndsTheAttemptWithTheFileClosed) {
     EXPECT_EQ(server.connectionCount(), 4u) << "no play request after a refusal";
 }
 
-TEST_F(Portal, RedirectLoopIsBounded) {
-    ScriptedServer server({{readRequest(), send(httpOk(kPage)), closeNow()},
-                           {readRequest(), send(kMoved), closeNow()}});  // the last script repeats
-    capture(server);
-    EXPECT_LT(server.connectionCount(), 40u);
-    EXPECT_EQ(wmtest::fileSize(wma()), -1) << "no file without a stream address";
+// ---- ports named in the reference or in the redirect ----------------------------
+
+// The page reference or the redirect's Location names host:port; that
+// request goes to the port named, not to the portal's HTTP port.
+struct PortCase {
+    const char* name;
+    bool inReference;  // else in the Location of a redirect
+};
+void PrintTo(const PortCase& c, std::ostream* os) { *os << c.name; }
+
+class PortalPort : public Portal, public ::testing::WithParamInterface<PortCase> {};
+
+TEST_P(PortalPort, RequestGoesToThePortNamed) {
+    const bool inReference = GetParam().inReference;
+    ScriptedServer relay({{readRequest(), send(httpOk(kPlaylist)), closeNow()}});
+    const std::string port = std::to_string(relay.port());
+    const std::string page = "<html><ASX><ENTRY><REF HREF=\"http://127.0.0.1" + (inReference ? ":" + port : "") +
+                             "/ref.asx?ch=7\"/></ENTRY></ASX></html>";
+    const std::string moved = "HTTP/1.1 302 Moved Temporarily\r\nLocation: http://relay.portal.test:" + port +
+                              "/moved.asx?ch=7\r\nContent-Length: 0\r\n\r\n";
+    ScriptedServer portal({{readRequest(), send(httpOk(page)), closeNow()}, {readRequest(), send(moved), closeNow()}});
+    state().tuning.httpPort = portal.port();
+    char address[512] = "127.0.0.1/player.asp?ch=7";
+    ::testing::internal::CaptureStdout();
+    const int found = netgrab::portalLookup(address, "abc");
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(found, 1);
+    EXPECT_STREQ(address, "127.0.0.1/live");
+    EXPECT_EQ(portal.connectionCount(), inReference ? 1u : 2u);
+    ASSERT_EQ(relay.connectionCount(), 1u);
+    EXPECT_EQ(relay.received(0).rfind(inReference ? "GET /ref.asx?ch=7 HTTP/1.1\r\n" : "GET /moved.asx?ch=7 HTTP/1.1\r\n", 0),
+              0u)
+        << relay.received(0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Places, PortalPort,
+                         ::testing::Values(PortCase{"in_reference", true}, PortCase{"in_location", false}),
+                         [](const ::testing::TestParamInfo<PortCase>& i) { return std::string(i.param.name); });
 
 // ---- the describe answer's header scan ------------------------------------------
 

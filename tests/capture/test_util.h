@@ -3,22 +3,28 @@
 // that nobody listens on, and captured standard output.
 
 #include <arpa/inet.h>
+#include <dirent.h>
+#include <limits.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "capture_state.h"
 
 namespace testutil {
 
-// Receive time-out of 20 polls of 5 ms instead of 152 of 40 ms; short pauses.
+// Receive time-out of 100 polls of 5 ms instead of 152 of 40 ms; short
+// pauses. Half a second: a loopback peer on a busy machine may take longer
+// than a tenth of a second to answer, and only a peer that goes quiet on
+// purpose waits out the time-out.
 inline void useFastTuning() {
     netgrab::CaptureTuning& t = netgrab::state().tuning;
     t.receivePollMs = 5;
-    t.receivePollCount = 20;
+    t.receivePollCount = 100;
     t.retryPauseMinMs = 20;
     t.retryPauseMaxMs = 80;
 }
@@ -34,6 +40,21 @@ inline uint16_t closedPort() {
     getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
     close(fd);
     return ntohs(a.sin_port);
+}
+
+// Open socket descriptors of this process.
+inline int openSockets() {
+    int n = 0;
+    DIR* d = opendir("/proc/self/fd");
+    if (!d) return -1;
+    while (dirent* e = readdir(d)) {
+        char link[PATH_MAX];
+        std::string fd = std::string("/proc/self/fd/") + e->d_name;
+        ssize_t len = readlink(fd.c_str(), link, sizeof link - 1);
+        if (len > 0 && std::strncmp(link, "socket:", 7) == 0) ++n;
+    }
+    closedir(d);
+    return n;
 }
 
 inline size_t countOf(const std::string& text, const std::string& needle) {

@@ -8,10 +8,9 @@
 
 namespace wmtest {
 
-inline std::string dataPath(const char* name) {
-    std::string here = __FILE__;
-    return here.substr(0, here.rfind('/')) + "/../data/" + name;
-}
+// The data folder is named by the build: __FILE__ may be relative to a
+// compiler cache's base folder rather than to where the test runs.
+inline std::string dataPath(const char* name) { return std::string(VEXA_TEST_DATA_DIR) + "/" + name; }
 
 inline std::string expectedRequest(const char* name, const std::map<std::string, std::string>& values) {
     std::ifstream in(dataPath(name));

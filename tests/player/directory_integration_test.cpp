@@ -274,7 +274,7 @@ private Q_SLOTS:
         Rig rig;
         rig.state.stationWebsite = website;
         rig.directory.visitStationWebsite();
-        QCOMPARE(rig.external.opened.size(), opened ? 1 : 0);
+        QCOMPARE(rig.external.opened, opened ? QStringList{website} : QStringList());
     }
 
     // Where no browser can be started, the web commands tell the user in a
@@ -384,15 +384,16 @@ private Q_SLOTS:
         Rig rig;
         rig.directory.openLocation();
         const WebBrowser::ElementValues pick = {{QStringLiteral("Edit"), QStringLiteral("57")}};
+        const QString page = kBase + QStringLiteral("ap/lisradio.asp?radioid=57");
         rig.completeList(pick);
         rig.completeList(pick);
-        QCOMPARE(rig.web1().navigations.size(), 1);
+        QCOMPARE(rig.web1().navigations, QStringList{page});
         // A page whose "Edit" is "0" resets the id and loads nothing.
         rig.completeList({{QStringLiteral("Edit"), QStringLiteral("0")}});
         QCOMPARE(rig.list.pickedStationId(), QStringLiteral("0"));
-        QCOMPARE(rig.web1().navigations.size(), 1);
+        QCOMPARE(rig.web1().navigations, QStringList{page});
         rig.completeList(pick);
-        QCOMPARE(rig.web1().navigations.size(), 2);
+        QCOMPARE(rig.web1().navigations, (QStringList{page, page}));
         // A page without the elements changes only the gauge and panel.
         rig.completeList({});
         QCOMPARE(rig.list.pickedStationId(), QStringLiteral("57"));

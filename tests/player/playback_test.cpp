@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <ctime>
+
 #include "fake_listening.h"
 #include "fake_platform.h"
 #include "core/main_state.h"
@@ -43,6 +45,20 @@ private:
     };
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // A fixed zone without summer time in March, east of Greenwich: the
+        // report times below are literal, so a bias of the wrong sign or
+        // size cannot pass.
+        qputenv("TZ", "Asia/Shanghai");
+        tzset();
+    }
+
+    void timeZoneBiasIsMinutesWestOfUtc()
+    {
+        QCOMPARE(RegionalFormat::timeZoneBias(QDateTime(QDate(2026, 3, 14), QTime(9, 30, 0))), -480);
+    }
+
     void reportIsDueAtThreeHundredCountedSeconds_data()
     {
         QTest::addColumn<int>("seconds");
@@ -71,8 +87,8 @@ private Q_SLOTS:
         if (!reported)
             return;
         // Both times are UTC seconds; they differ by the time listened.
-        const int bias = rig.state.timeZoneBias.toInt();
-        const qint64 start = 1773480600 + qint64(bias) * 60;  // 2026-03-14 09:30:00 local
+        QCOMPARE(rig.state.timeZoneBias, QStringLiteral("-480"));
+        const qint64 start = 1773451800;  // 2026-03-14 09:30:00 in UTC+8
         const QString expected = QStringLiteral("http://127.0.0.1:8765/cgi-bin/hlog?PCAP1000&57&0&%1&%2")
                                      .arg(start)
                                      .arg(start + seconds);
@@ -167,8 +183,7 @@ private Q_SLOTS:
         rig.playback.stopRoutine();
         QCOMPARE(rig.reports.sent.size(), 1);
         const QStringList fields = rig.reports.sent.first().query().split(QLatin1Char('&'));
-        const qint64 start = fields.value(3).toLongLong();
-        QVERIFY2(qAbs(start - 1773480600) <= 14 * 3600, qPrintable(fields.join(QLatin1Char('&'))));
+        QCOMPARE(fields.value(3), QStringLiteral("1773451800"));  // 2026, 09:30 in UTC+8
     }
 
     void unreadableStartTimeSendsNothing()
@@ -269,9 +284,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("1 English") << QStringLiteral("1") << QStringLiteral("Playing 128K");
-        QTest::newRow("2 Traditional") << QStringLiteral("2") << QStringLiteral("正在播放 128K");
-        QTest::newRow("3 Simplified") << QStringLiteral("3") << QStringLiteral("正在播放 128K");
+        // "Connecting" reads differently in the two Chinese scripts.
+        QTest::newRow("1 English") << QStringLiteral("1") << QStringLiteral("Connecting 128K");
+        QTest::newRow("2 Traditional") << QStringLiteral("2") << QStringLiteral("正在連線 128K");
+        QTest::newRow("3 Simplified") << QStringLiteral("3") << QStringLiteral("正在连接 128K");
     }
     void statusFollowsTheInterfaceLanguage()
     {
@@ -279,7 +295,7 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         Rig rig;
         rig.state.languageCode = language;
-        rig.platform.mediaPlayer.status = QStringLiteral("Playing 'http://127.0.0.1/x.mp3' 128K");
+        rig.platform.mediaPlayer.status = QStringLiteral("Connecting 'http://127.0.0.1/x.mp3' 128K");
         rig.platform.mediaPlayer.setState(MediaPlayer::Playing);
         QCOMPARE(rig.state.statusText(), shown);
     }

@@ -1,19 +1,26 @@
-// grabclock and grablive as programs: usage text, report after the settle
-// wait, and a prompt report on SIGTERM/SIGINT.
+// grabclock and grablive as programs: usage text, report after the
+// duration and the settle wait, and a prompt report on SIGTERM/SIGINT, also
+// with a stream being recorded.
 #include <gtest/gtest.h>
 
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <fstream>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "asf_media.h"
+#include "mmsh_server.h"
+#include "scripted_server.h"
 
 extern char** environ;
 
@@ -128,21 +135,30 @@ TEST_P(RecorderTest, FewerThanThreeArgumentsPrintOnlyTheUsage) {
     }
 }
 
-TEST_P(RecorderTest, DurationZeroReportsAfterTheSettleWait) {
-    Program p(GetParam().path, {"file:///nothing", outputName(), "0"});
-    Outcome r = p.finish(static_cast<int>(GetParam().settleMs) + 3000);
-    EXPECT_EQ(r.out, "record : 0 bytes\n");
-    ASSERT_TRUE(WIFEXITED(r.status));
-    EXPECT_EQ(WEXITSTATUS(r.status), 0);
-    EXPECT_GE(r.ms, GetParam().settleMs - 50);
-    EXPECT_LT(r.ms, GetParam().settleMs + 1500);
-}
+// The report comes after the duration and the settle wait; a duration that
+// is not a number counts as 0.
+struct DurationCase {
+    const char* text;
+    long ms;
+};
 
-TEST_P(RecorderTest, NonNumericDurationCountsAsZero) {
-    Program p(GetParam().path, {"file:///nothing", outputName(), "soon"});
-    Outcome r = p.finish(static_cast<int>(GetParam().settleMs) + 3000);
-    EXPECT_EQ(r.out, "record : 0 bytes\n");
-    EXPECT_LT(r.ms, GetParam().settleMs + 1500);
+TEST_P(RecorderTest, ReportsAfterTheDurationAndTheSettleWait) {
+    const DurationCase cases[] = {{"0", 0}, {"soon", 0}, {"700", 700}};
+    // The three run side by side, each from its own start.
+    std::vector<std::unique_ptr<Program>> programs;
+    for (const DurationCase& d : cases)
+        programs.push_back(std::make_unique<Program>(
+            GetParam().path, std::vector<std::string>{"file:///nothing", outputName() + d.text, d.text}));
+    for (size_t i = 0; i < programs.size(); ++i) {
+        const DurationCase& d = cases[i];
+        SCOPED_TRACE(d.text);
+        Outcome r = programs[i]->finish(static_cast<int>(d.ms + GetParam().settleMs) + 3000);
+        EXPECT_EQ(r.out, "record : 0 bytes\n");
+        ASSERT_TRUE(WIFEXITED(r.status));
+        EXPECT_EQ(WEXITSTATUS(r.status), 0);
+        EXPECT_GE(r.ms, d.ms + GetParam().settleMs - 50);
+        EXPECT_LT(r.ms, d.ms + GetParam().settleMs + 1500);
+    }
 }
 
 TEST_P(RecorderTest, TerminationReportsAndExitsZeroPromptly) {
@@ -160,6 +176,49 @@ TEST_P(RecorderTest, TerminationReportsAndExitsZeroPromptly) {
         // The capture returns at once on a stop, so no settle wait is needed.
         EXPECT_LT(afterSignal, 700);
     }
+}
+
+// A live recording ends by SIGTERM while the stream is coming in: the
+// program still finishes the file's header, reports and exits with 0
+// within about its settle time.
+TEST(LiveRecording, TerminationMidStreamFinishesTheFile) {
+    using namespace testsupport;
+    mkdir(VEXA_TEST_MEDIA_DIR, 0755);
+    AsfMedia m;
+    std::string error;
+    ASSERT_TRUE(makeAsfMedia(VEXA_TEST_MEDIA_DIR, 10, &m, &error)) << error;
+    const std::string dir = makeScratchDir("grablive");
+    ASSERT_FALSE(dir.empty());
+    const std::string wma = dir + "/live.wma";
+    {
+        ScriptedServer server({mmshDescribeScript(broadcastHeader(m), 2),
+                               mmshPlayScript(m, 0, 3, StreamEnd::KeepStreaming)});
+        Program p(GRABLIVE_PATH, {"http://" + server.hostPort() + "/live", dir + "/live", "86400000"});
+        ASSERT_TRUE(p.waitUntilSignalsBlocked(3000));
+        const auto enough = static_cast<off_t>(m.header.size() + 8 * m.packetSize);
+        const auto deadline = Clock::now() + std::chrono::seconds(15);
+        struct stat st {};
+        while ((stat(wma.c_str(), &st) != 0 || st.st_size < enough) && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_GE(st.st_size, enough) << "no stream recorded";
+        const auto sent = Clock::now();
+        kill(p.pid(), SIGTERM);
+        Outcome r = p.finish(5000);
+        const auto afterSignal = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count();
+        ASSERT_TRUE(WIFEXITED(r.status)) << "status " << r.status;
+        EXPECT_EQ(WEXITSTATUS(r.status), 0);
+        EXPECT_LT(afterSignal, 1200);
+        const size_t report = r.out.rfind("record : ");
+        ASSERT_NE(report, std::string::npos) << r.out;
+        EXPECT_EQ(r.out.substr(report), "record : 0 bytes\n");
+    }
+    const std::string file = fileBytes(wma);
+    const size_t props = findGuid(file, kFilePropertiesGuid);
+    ASSERT_NE(props, std::string::npos);
+    EXPECT_EQ(readLe(file, props + 88, 4), 2u) << "flags: seekable, no longer broadcast";
+    EXPECT_EQ(readLe(file, props + 40, 8), file.size()) << "file size";
+    EXPECT_EQ(readLe(file, props + 56, 8), (file.size() - m.header.size()) / m.packetSize) << "packets";
+    removeScratchDir(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, RecorderTest, ::testing::ValuesIn(kRecorders),

@@ -160,18 +160,45 @@ std::string broadcastHeader(const AsfMedia& media) {
     return h;
 }
 
-size_t paddingLength(const std::string& p) {
-    // [ASF] 5.2.1, 5.2.2: error correction flags 0x82 and two bytes, then
-    // length type flags, property flags, packet length, sequence, padding.
-    if (p.size() < 5 || static_cast<unsigned char>(p[0]) != 0x82) return 0;
+namespace {
+
+// [ASF] 5.2.1, 5.2.2: error correction flags 0x82 and two bytes, then
+// length type flags, property flags, packet length, sequence, padding
+// length, send time (4 bytes) and duration (2 bytes). Offsets of the
+// padding length field and of the send time; false when unreadable.
+bool parsingFields(const std::string& p, size_t* paddingAt, int* paddingWidth, size_t* sendTimeAt) {
+    if (p.size() < 5 || static_cast<unsigned char>(p[0]) != 0x82) return false;
     unsigned flags = static_cast<unsigned char>(p[3]);
     size_t at = 5;
     auto width = [](unsigned type) { return type == 3 ? 4 : static_cast<int>(type); };
     at += static_cast<size_t>(width((flags >> 5) & 3));  // packet length
     at += static_cast<size_t>(width((flags >> 1) & 3));  // sequence
-    int w = width((flags >> 3) & 3);
+    *paddingAt = at;
+    *paddingWidth = width((flags >> 3) & 3);
+    *sendTimeAt = at + static_cast<size_t>(*paddingWidth);
+    return *sendTimeAt + 6 <= p.size();
+}
+
+}  // namespace
+
+size_t paddingLength(const std::string& p) {
+    size_t at = 0, sendAt = 0;
+    int w = 0;
+    if (!parsingFields(p, &at, &w, &sendAt)) return 0;
     size_t pad = static_cast<size_t>(readLe(p, at, w));
     return pad < p.size() ? pad : 0;
+}
+
+uint32_t packetSendTimeMs(const std::string& p) {
+    size_t at = 0, sendAt = 0;
+    int w = 0;
+    return parsingFields(p, &at, &w, &sendAt) ? static_cast<uint32_t>(readLe(p, sendAt, 4)) : 0;
+}
+
+uint32_t packetDurationMs(const std::string& p) {
+    size_t at = 0, sendAt = 0;
+    int w = 0;
+    return parsingFields(p, &at, &w, &sendAt) ? static_cast<uint32_t>(readLe(p, sendAt + 4, 2)) : 0;
 }
 
 std::string withoutPadding(const std::string& packet) {

@@ -33,6 +33,10 @@ std::string broadcastHeader(const AsfMedia& media);
 // Length of the padding at the end of a data packet, from its payload
 // parsing information; 0 when it cannot be read.
 size_t paddingLength(const std::string& packet);
+// Send time and duration of a data packet in milliseconds, from its
+// payload parsing information; 0 when they cannot be read.
+uint32_t packetSendTimeMs(const std::string& packet);
+uint32_t packetDurationMs(const std::string& packet);
 // The packet without its trailing padding, as servers send it.
 std::string withoutPadding(const std::string& packet);
 
