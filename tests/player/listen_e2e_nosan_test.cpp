@@ -1,4 +1,4 @@
-// End to end: the real player (its assembly with Qt Multimedia and Qt
+// End to end: the real player (its assembly with libVLC and Qt
 // WebEngine) under a private Xvfb, against the bundled station directory
 // on a free loopback port. Location from the list menu, a pick in the
 // list window, the station plays, Stop sends the listening report to the
@@ -38,7 +38,7 @@
 #include "directory_server.h"
 #include "fake_platform.h"
 #include "platform/clock.h"
-#include "platform/qt_media_player.h"
+#include "platform/vlc_media_player.h"
 #include "platform/qt_web_browser.h"
 #include "shell/application.h"
 #include "shell/main_window.h"
@@ -157,7 +157,7 @@ private Q_SLOTS:
         // The real media player and browsers; fakes for what this road
         // does not touch.
         FakePlatform fakes;
-        QtMediaPlayer mediaPlayer;
+        VlcMediaPlayer mediaPlayer({QStringLiteral("--aout=dummy")});
         QtWebBrowserFactory browsers;
         SystemClock clock;
         RegionalFormat regional;
