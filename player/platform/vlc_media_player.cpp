@@ -146,7 +146,6 @@ void VlcMediaPlayer::runCommands()
 quint64 VlcMediaPlayer::nextGeneration()
 {
     m_error.clear();
-    m_sawPlaying = false;
     m_positionMs = 0;
     m_bufferPercent = 0;
     setCurrentMedia(nullptr);
@@ -170,7 +169,7 @@ void VlcMediaPlayer::setUrl(const QString &url)
     enqueue([this, generation, location, path] {
         {
             std::lock_guard<std::mutex> lock(m_logMutex);
-            m_lastLoggedError.clear();
+            m_loggedErrors.clear();
         }
         m_engineGeneration = generation;
         libvlc_media_list_player_stop(m_listPlayer);
@@ -263,6 +262,37 @@ int VlcMediaPlayer::bitRate() const
     return rate;
 }
 
+QString VlcMediaPlayer::failureReason(const QStringList &errors)
+{
+    // What the user can act on, in the order a failed open usually logs it.
+    static const struct {
+        const char *logged;
+        const char *reason;
+    } known[] = {
+        {"Connection refused", "connection refused"},
+        {"Name or service not known", "no such host"},
+        {"cannot resolve", "no such host"},
+        {"No address associated", "no such host"},
+        {"Temporary failure in name resolution", "no such host"},
+        {"No such file or directory", "no such file"},
+        {"Permission denied", "permission denied"},
+        {"timed out", "no answer"},
+        {"no data received", "no answer"},
+        {"HTTP 401", "access refused (HTTP 401)"},
+        {"HTTP 403", "access refused (HTTP 403)"},
+        {"HTTP 404", "not found (HTTP 404)"},
+        {"HTTP ", "refused by the server"},
+        {"id/password requested", "access refused"},
+    };
+    for (const auto &k : known) {
+        for (const QString &line : errors) {
+            if (line.contains(QLatin1String(k.logged), Qt::CaseInsensitive))
+                return QString::fromLatin1(k.reason);
+        }
+    }
+    return QStringLiteral("the stream cannot be opened");
+}
+
 QString VlcMediaPlayer::statusText() const
 {
     // The address goes between apostrophes, so the status line shows the
@@ -336,13 +366,20 @@ void VlcMediaPlayer::onVlcEvent(const libvlc_event_t *event, void *self)
 
 void VlcMediaPlayer::onVlcLog(void *self, int level, const vlc_log_t *, const char *format, va_list args)
 {
-    if (level < LIBVLC_ERROR)
+    // VEXA_ENGINE_LOG=1 copies every engine line to standard error (diagnostics).
+    static const bool dbg = qEnvironmentVariableIsSet("VEXA_ENGINE_LOG");
+    if (level < LIBVLC_ERROR && !dbg)
         return;
     char text[512];
     std::vsnprintf(text, sizeof text, format, args);
+    if (dbg)
+        std::fprintf(stderr, "libvlc[%d] %s\n", level, text);
+    if (level < LIBVLC_ERROR)
+        return;
     auto *player = static_cast<VlcMediaPlayer *>(self);
     std::lock_guard<std::mutex> lock(player->m_logMutex);
-    player->m_lastLoggedError = QString::fromUtf8(text);
+    if (player->m_loggedErrors.size() < 16)
+        player->m_loggedErrors << QString::fromUtf8(text);
 }
 
 void VlcMediaPlayer::post(Report report, qint64 value, libvlc_media_t *media)
@@ -381,7 +418,6 @@ void VlcMediaPlayer::apply(quint64 generation, Report report, qint64 value, libv
         emitEvent(Event::Buffering);
         break;
     case Report::Playing:
-        m_sawPlaying = true;
         setState(m_bufferPercent > 0 && m_bufferPercent < 100 ? Buffering : Playing);
         break;
     case Report::Paused:
@@ -404,7 +440,9 @@ void VlcMediaPlayer::apply(quint64 generation, Report report, qint64 value, libv
                 break;
             }
         }
-        if (!m_sawPlaying && decodedAudioBlocks() == 0) {
+        // An entry that ends with no audio decoded was no media stream
+        // (a web page, say): that is a failure, not the end of a recording.
+        if (decodedAudioBlocks() == 0) {
             m_error = QStringLiteral("not a media stream");
             setState(Stopped);
         } else {
@@ -413,12 +451,12 @@ void VlcMediaPlayer::apply(quint64 generation, Report report, qint64 value, libv
         emitEvent(Event::EndOfStream);
         break;
     case Report::Error: {
-        QString reason;
+        QStringList errors;
         {
             std::lock_guard<std::mutex> lock(m_logMutex);
-            reason = m_lastLoggedError;
+            errors = m_loggedErrors;
         }
-        m_error = reason.isEmpty() ? QStringLiteral("the stream cannot be opened") : reason;
+        m_error = failureReason(errors);
         setState(Stopped);
         emitEvent(Event::StatusChange);
         break;

@@ -64,6 +64,10 @@ public:
     // states it (0: unknown).
     int bitRate() const;
 
+    // A short English reason for a failed open, from the error lines the
+    // engine logged for it (first one first).
+    static QString failureReason(const QStringList &errors);
+
 private:
     enum class Report { Opening, Buffering, Playing, Paused, Stopped, Ended, Error, Time, MediaChanged, ItemSet };
 
@@ -91,7 +95,6 @@ private:
     libvlc_media_t *m_currentMedia = nullptr;  // entry now playing (retained)
     qint64 m_positionMs = 0;
     int m_bufferPercent = 0;
-    bool m_sawPlaying = false;  // the current address reached Playing
     int m_volume = 32768;       // 0..65535, as last set
     quint64 m_generation = 0;   // of the last setUrl/stop
 
@@ -105,7 +108,7 @@ private:
     // every report.
     std::atomic<quint64> m_engineGeneration{0};
 
-    // The last error libVLC logged for the current generation.
+    // The first error lines libVLC logged for the current generation.
     std::mutex m_logMutex;
-    QString m_lastLoggedError;
+    QStringList m_loggedErrors;
 };

@@ -172,6 +172,8 @@ private Q_SLOTS:
         MmstPlan plan;
         plan.count = m_media.packets.size();
         plan.keepStreaming = true;
+        plan.openFileDetails = true;
+        plan.dataIncarnation = 0x04;
         m_mmst = std::make_unique<ScriptedServer>(std::vector<Script>{mmstScript(m_media, broadcastHeader(m_media), plan)});
         m_closedPort = freeLoopbackPort();
         // Recordings made by our own recorder, from the same peers.
@@ -228,16 +230,20 @@ private Q_SLOTS:
     void failureShowsInStatus_data()
     {
         QTest::addColumn<QString>("url");
-        QTest::newRow("refused") << QStringLiteral("http://127.0.0.1:%1/live.mp3").arg(m_closedPort);
-        QTest::newRow("refused-mms") << QStringLiteral("mms://127.0.0.1:%1/live").arg(m_closedPort);
-        QTest::newRow("web-page") << web("/page.html");
-        QTest::newRow("not-found") << web("/missing.mp3");
-        QTest::newRow("missing-file") << QString::fromStdString(m_dir + "/none.wma");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("refused") << QStringLiteral("http://127.0.0.1:%1/live.mp3").arg(m_closedPort)
+                                 << QStringLiteral("connection refused");
+        QTest::newRow("refused-mms") << QStringLiteral("mms://127.0.0.1:%1/live").arg(m_closedPort)
+                                     << QStringLiteral("connection refused");
+        QTest::newRow("web-page") << web("/page.html") << QStringLiteral("not a media stream");
+        QTest::newRow("not-found") << web("/missing.mp3") << QStringLiteral("not found (HTTP 404)");
+        QTest::newRow("missing-file") << QString::fromStdString(m_dir + "/none.wma") << QStringLiteral("no such file");
     }
 
     void failureShowsInStatus()
     {
         QFETCH(QString, url);
+        QFETCH(QString, reason);
         VlcMediaPlayer player({QStringLiteral("--aout=dummy")});
         QElapsedTimer timer;
         timer.start();
@@ -245,7 +251,7 @@ private Q_SLOTS:
         QVERIFY(timer.elapsed() < kMaxBlockMs);
         QTRY_VERIFY_WITH_TIMEOUT(player.statusText().startsWith(QLatin1String("Error: ")), 15000);
         QCOMPARE(player.playState(), MediaPlayer::Stopped);
-        QVERIFY2(!player.statusText().contains(QLatin1String("Playing")), qPrintable(player.statusText()));
+        QVERIFY2(player.statusText().endsWith(QLatin1String("': ") + reason), qPrintable(player.statusText()));
     }
 
     // Pause holds the position, Play resumes; a station switch replaces the

@@ -21,6 +21,11 @@ struct MmstPlan {
     bool keepStreaming = false;    // then go on sending packets until the peer closes
     std::vector<size_t> funnelAnswer{512, 512, 1056};  // ReportFunnelInfo sizes
     bool trickleReadBlockAnswer = false;  // send the 56-byte answer in pieces, apart
+    bool openFileDetails = false;  // ReportOpenFile carries the file's properties (112 bytes:
+                                   // accepted, packet size, bit rate, header size), which
+                                   // clients such as libVLC need before they ask for the header
+    unsigned char dataIncarnation = 0x02;  // incarnation byte of data packets: the value
+                                           // the client chose in StartPlaying (libVLC: 4)
     int stallAfterHalfHeaderMs = 0;  // >0: send only the first header packet, stall this
                                      // long, then go on with the session without the rest
 };
