@@ -15,6 +15,7 @@
 #include <string>
 
 #include "asf_media.h"
+#include "directory_server.h"
 #include "icecast_server.h"
 #include "mmsh_server.h"
 #include "mmst_server.h"
@@ -70,6 +71,7 @@ private:
     std::unique_ptr<ScriptedServer> m_web;   // MP3 stream, playlists, a page
     std::unique_ptr<ScriptedServer> m_mmsh;  // MMS over HTTP
     std::unique_ptr<ScriptedServer> m_mmst;  // MMS over TCP
+    std::unique_ptr<stationdir::DirectoryServer> m_directory;  // its Windows Media demos
     QString m_recordedWma;
     QString m_recordedMp3;
     uint16_t m_closedPort = 0;
@@ -176,6 +178,12 @@ private Q_SLOTS:
         plan.dataIncarnation = 0x04;
         m_mmst = std::make_unique<ScriptedServer>(std::vector<Script>{mmstScript(m_media, broadcastHeader(m_media), plan)});
         m_closedPort = freeLoopbackPort();
+        stationdir::DirectoryOptions options;
+        options.stationsPath = VEXA_STATION_DIRECTORY_DATA_DIR "/stations.tsv";
+        options.hitLogPath = m_dir + "/hitlog.tsv";
+        options.cacheDir = m_dir + "/cache";
+        m_directory = std::make_unique<stationdir::DirectoryServer>(options);
+        QVERIFY2(m_directory->start(&error), error.c_str());
         // Recordings made by our own recorder, from the same peers.
         m_recordedWma = record(QStringLiteral("http://127.0.0.1:%1/live").arg(m_mmsh->port()), "recorded");
         QVERIFY(m_recordedWma.endsWith(QLatin1String(".wma")));
@@ -185,6 +193,7 @@ private Q_SLOTS:
 
     void cleanupTestCase()
     {
+        m_directory.reset();
         m_web.reset();
         m_mmsh.reset();
         m_mmst.reset();
@@ -200,6 +209,10 @@ private Q_SLOTS:
         QTest::newRow("asx-to-mms-tcp") << web("/list.asx");
         QTest::newRow("m3u-to-http-mp3") << web("/list.m3u");
         QTest::newRow("pls-to-mms-http") << web("/list.pls");
+        const QString directory = QStringLiteral("http://127.0.0.1:%1/stream/").arg(m_directory->port());
+        QTest::newRow("directory-asx") << directory + QStringLiteral("7.asx");
+        QTest::newRow("directory-wma") << directory + QStringLiteral("8.asf");
+        QTest::newRow("directory-wma-as-mms-http") << QStringLiteral("mmsh") + directory.mid(4) + QStringLiteral("8.asf");
         QTest::newRow("recorded-wma") << m_recordedWma;
         QTest::newRow("recorded-mp3") << m_recordedMp3;
     }
