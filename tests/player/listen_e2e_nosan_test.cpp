@@ -206,7 +206,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(mediaPlayer.playState(), MediaPlayer::Playing, 20000);
         const qint64 position = mediaPlayer.positionMs();
         QTRY_VERIFY_WITH_TIMEOUT(mediaPlayer.positionMs() >= position + 1000, 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(main->LabStatus->text().startsWith(QStringLiteral("Playing")), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(main->LabStatus->text(), QStringLiteral("Playing 128K"), 5000);
 
         QTRY_VERIFY_WITH_TIMEOUT(app->state().listenSeconds.toInt() >= 300, 20000);
         QVERIFY(saveScreen(QStringLiteral("listen_e2e_playing.png")));
@@ -228,6 +228,21 @@ private Q_SLOTS:
         QVERIFY2(qAbs(end - now) < 120, "report times are UTC seconds of now");
         QTRY_COMPARE_WITH_TIMEOUT(mediaPlayer.playState(), MediaPlayer::Stopped, 5000);
         QVERIFY(saveScreen(QStringLiteral("listen_e2e_stopped.png")));
+
+        // A Windows Media demo station of the same location: its address is
+        // an ASX playlist on the directory naming an MMS-over-HTTP stream.
+        runScript(view, QStringLiteral("document.querySelector('a[href$=\"pick=7\"]').click(); true"));
+        QTRY_COMPARE_WITH_TIMEOUT(picked.size(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(app->state().stationStreamUrl, base + QStringLiteral("stream/7.asx"), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(mediaPlayer.playState(), MediaPlayer::Playing, 20000);
+        const int decoded = mediaPlayer.decodedAudioBlocks();
+        QTRY_VERIFY_WITH_TIMEOUT(mediaPlayer.decodedAudioBlocks() > decoded + 10, 10000);
+        // libVLC does not pass on the rate an ASF header states.
+        QTRY_COMPARE_WITH_TIMEOUT(main->LabStatus->text(), QStringLiteral("Playing"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(main->lisTime3->text() != QStringLiteral("00"), 5000);
+        QVERIFY(saveScreen(QStringLiteral("listen_e2e_asx_playing.png")));
+        QTest::mouseClick(main->picStop, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(mediaPlayer.playState(), MediaPlayer::Stopped, 5000);
 
         app.reset();
         directory.stop();
