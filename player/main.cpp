@@ -11,12 +11,12 @@
 #include "platform/inert_parts.h"
 #include "platform/platform_parts.h"
 #include "platform/qt_external_browser.h"
-#include "platform/qt_media_player.h"
 #include "platform/qt_message_boxes.h"
 #include "platform/qt_notification_icon.h"
 #include "platform/qt_report_sender.h"
 #include "platform/qt_web_browser.h"
 #include "platform/regional_format.h"
+#include "platform/vlc_media_player.h"
 #include "shell/application.h"
 
 int main(int argc, char *argv[])
@@ -36,7 +36,7 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    QtMediaPlayer mediaPlayer;
+    VlcMediaPlayer mediaPlayer;
     QtWebBrowserFactory browsers;
     QtExternalBrowser externalBrowser;
     InertProcessLauncher processes;

@@ -216,12 +216,23 @@ void DirectoryServer::handle(const httplib::Request &req, httplib::Response &res
             res.status = 400;
             res.set_content("BAD REPORT\n", "text/plain");
         }
-    } else if (prefix == "stream" && leaf.size() > 4 && leaf.compare(leaf.size() - 4, 4, ".mp3") == 0) {
+    } else if (prefix == "stream" && leaf.size() > 4 && leaf[leaf.size() - 4] == '.') {
         const Station *s = findStation(all, leaf.substr(0, leaf.size() - 4));
-        if (s && s->toneHz() > 0)
+        const std::string ext = leaf.substr(leaf.size() - 3);
+        const Station::Demo demo = s && s->toneHz() > 0 ? s->demo() : Station::Demo::None;
+        if (ext == "mp3" && demo == Station::Demo::Mp3) {
             serveStream(*s, res);
-        else
+        } else if (ext == "asf" && (demo == Station::Demo::Wma || demo == Station::Demo::Asx)) {
+            serveAsf(*s, req, res);
+        } else if (ext == "asx" && demo == Station::Demo::Asx) {
+            // A Windows Media playlist with one entry: the station's stream.
+            res.set_header("Cache-Control", "no-cache");
+            res.set_content("<ASX version=\"3.0\">\r\n<TITLE>" + htmlEscape(s->name) + "</TITLE>\r\n<ENTRY>\r\n"
+                                "<REF HREF=\"" + base + "stream/" + s->id + ".asf\"/>\r\n</ENTRY>\r\n</ASX>\r\n",
+                            "video/x-ms-asf");
+        } else {
             html(notFoundPage(req.path), 404);
+        }
     } else if (path.rfind("/stations/", 0) == 0) {
         std::string id = path.substr(10);
         if (!id.empty() && id.back() == '/')
@@ -271,6 +282,70 @@ void DirectoryServer::serveStream(const Station &station, httplib::Response &res
         if (!sink.write(data.data() + pos, n))
             return false;
         listener->sent += n;
+        return true;
+    });
+}
+
+void DirectoryServer::serveAsf(const Station &station, const httplib::Request &req, httplib::Response &res)
+{
+    auto loop = tones_.wma(station.toneHz());
+    if (!loop) {
+        res.status = 503;
+        res.set_content("stream not available (ffmpeg failed)\n", "text/plain");
+        return;
+    }
+    // A Windows Media client names itself and sends its requests as Pragma
+    // lines ([MS-WMSP] 2.2.1): "xPlayStrm=1" asks for the packets, anything
+    // else is the describe request, answered with the header alone.
+    bool mmsClient = req.get_header_value("User-Agent").rfind("NSPlayer", 0) == 0;
+    bool playRequest = false;
+    const auto pragmas = req.headers.equal_range("Pragma");
+    for (auto it = pragmas.first; it != pragmas.second; ++it) {
+        mmsClient = mmsClient || it->second.find("xClientGUID") != std::string::npos;
+        playRequest = playRequest || it->second.find("xPlayStrm=1") != std::string::npos;
+    }
+    res.set_header("Cache-Control", "no-cache");
+    res.set_header("Connection", "close");
+    if (mmsClient) {
+        res.set_header("Server", "Cougar/9.01.01.3814");
+        res.set_header("Pragma", "no-cache, client-id=3320437311, features=\"broadcast\"");
+    }
+    if (mmsClient && !playRequest) {
+        res.set_content(mmsChunk('H', loop->header, 0), "application/vnd.ms.wms-hdr.asfv1");
+        return;
+    }
+    // The stream: the header first (plain clients only), then the packets
+    // in a loop at the audio's pace, a 2-second burst first.
+    struct Listener {
+        std::shared_ptr<const AsfLoop> loop;
+        Pacer pacer;
+        std::size_t sent = 0;  // packets
+        bool headerSent;
+    };
+    const std::size_t packetSize = loop->packetSize;
+    const auto burst = static_cast<std::size_t>(options_.streamBurstSeconds * double(loop->bytesPerSecond));
+    auto listener = std::make_shared<Listener>(
+        Listener{loop, Pacer(loop->bytesPerSecond, burst, Pacer::Clock::now()), 0, mmsClient});
+    const char *type = mmsClient ? "application/x-mms-framed" : "audio/x-ms-wma";
+    res.set_content_provider(type, [this, listener, packetSize, mmsClient](std::size_t, httplib::DataSink &sink) {
+        const AsfLoop &asf = *listener->loop;
+        if (!listener->headerSent) {
+            listener->headerSent = true;
+            return sink.write(asf.header.data(), asf.header.size());
+        }
+        {
+            std::unique_lock<std::mutex> lock(stopMutex_);
+            const auto due = listener->pacer.dueTime(listener->sent * packetSize, packetSize);
+            stopCv_.wait_until(lock, due, [this] { return stopping_.load(); });
+        }
+        if (stopping_ || !sink.is_writable())
+            return false;
+        const std::size_t index = listener->sent % asf.packets.size();
+        const std::string out = mmsClient ? mmsChunk('D', asf.packets[index], std::uint32_t(listener->sent))
+                                          : asf.packets[index];
+        if (!sink.write(out.data(), out.size()))
+            return false;
+        ++listener->sent;
         return true;
     });
 }

@@ -52,6 +52,9 @@ public:
 private:
     void handle(const httplib::Request &req, httplib::Response &res);
     void serveStream(const Station &station, httplib::Response &res);
+    // The Windows Media demo: MMS over HTTP for a Windows Media client (its
+    // describe and play requests), a plain ASF stream for any other.
+    void serveAsf(const Station &station, const httplib::Request &req, httplib::Response &res);
     std::shared_ptr<const std::vector<Station>> stations();
     std::string selfBase(const httplib::Request &req) const;
 

@@ -190,8 +190,16 @@ std::string percentEncode(const std::string &text)
 
 std::string streamUrl(const Station &station, const std::string &selfBase)
 {
-    if (station.toneHz() > 0)
-        return selfBase + "stream/" + station.id + ".mp3";
+    if (station.toneHz() > 0) {
+        switch (station.demo()) {
+        case Station::Demo::Wma:
+            return selfBase + "stream/" + station.id + ".asf";
+        case Station::Demo::Asx:
+            return selfBase + "stream/" + station.id + ".asx";
+        default:
+            return selfBase + "stream/" + station.id + ".mp3";
+        }
+    }
     return station.stream;
 }
 

@@ -44,12 +44,25 @@ bool hasControlChars(const std::string &s)
 
 }  // namespace
 
+Station::Demo Station::demo() const
+{
+    static const struct {
+        const char *prefix;
+        Demo kind;
+    } kinds[] = {{"tone:", Demo::Mp3}, {"wma:", Demo::Wma}, {"asx:", Demo::Asx}};
+    for (const auto &k : kinds) {
+        const std::string prefix = k.prefix;
+        if (stream.compare(0, prefix.size(), prefix) == 0)
+            return k.kind;
+    }
+    return Demo::None;
+}
+
 int Station::toneHz() const
 {
-    static const std::string prefix = "tone:";
-    if (stream.compare(0, prefix.size(), prefix) != 0)
+    if (demo() == Demo::None)
         return 0;
-    const std::string digits = stream.substr(prefix.size());
+    const std::string digits = stream.substr(stream.find(':') + 1);
     if (!allDigits(digits) || digits.size() > 5)
         return 0;
     const int hz = std::stoi(digits);
@@ -95,7 +108,7 @@ StationListResult parseStationList(const std::string &text)
             fail("control characters in a field");
             continue;
         }
-        if (s.stream.compare(0, 5, "tone:") == 0 && s.toneHz() == 0) {
+        if (s.demo() != Station::Demo::None && s.toneHz() == 0) {
             fail("tone frequency must be 20..20000 Hz");
             continue;
         }

@@ -14,10 +14,13 @@ struct Station {
     std::string location;
     std::string genre;
     std::string rate;
-    std::string stream;    // "tone:HZ" or an absolute address
+    std::string stream;    // "tone:HZ", "wma:HZ", "asx:HZ" or an absolute address
     std::string homepage;  // "" = none; "/…" = on the directory itself
 
-    // Frequency of a demo tone stream, or 0 when the stream is an address.
+    // The demo streams the directory makes itself.
+    enum class Demo { None, Mp3, Wma, Asx };
+    Demo demo() const;
+    // Frequency of a demo stream (any kind), or 0 when the stream is an address.
     int toneHz() const;
 };
 

@@ -63,14 +63,30 @@ std::shared_ptr<const std::string> ToneLibrary::mp3(int hz)
     // The version in the name changes whenever the recipe below does.
     const std::string path = cacheDir_ + "/tone-" + std::to_string(hz) + "-128k-v1.mp3";
     auto bytes = readFile(path);
-    if (!bytes && make(hz, path))
+    if (!bytes && make(hz, path, false))
         bytes = readFile(path);
     if (bytes)
         loaded_[hz] = bytes;
     return bytes;
 }
 
-bool ToneLibrary::make(int hz, const std::string &path)
+std::shared_ptr<const AsfLoop> ToneLibrary::wma(int hz)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = loadedWma_.find(hz);
+    if (it != loadedWma_.end())
+        return it->second;
+    const std::string path = cacheDir_ + "/tone-" + std::to_string(hz) + "-64k-v1.wma";
+    auto bytes = readFile(path);
+    if (!bytes && make(hz, path, true))
+        bytes = readFile(path);
+    auto loop = bytes ? parseAsfLoop(*bytes, kWmaSeconds) : nullptr;
+    if (loop)
+        loadedWma_[hz] = loop;
+    return loop;
+}
+
+bool ToneLibrary::make(int hz, const std::string &path, bool wma)
 {
     if (!makeDirs(cacheDir_))
         return false;
@@ -84,9 +100,13 @@ bool ToneLibrary::make(int hz, const std::string &path)
     // No ID3 tag and no Xing frame: the file is bare MPEG frames and can be
     // sent in a loop without a seam in the framing.
     std::vector<std::string> args = {ffmpeg_, "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
-                                     "-f", "lavfi", "-i", "aevalsrc=" + expr + ":s=44100:d=8",
-                                     "-c:a", "libmp3lame", "-b:a", "128k", "-write_xing", "0",
-                                     "-id3v2_version", "0", "-f", "mp3", tmp};
+                                     "-f", "lavfi", "-i",
+                                     "aevalsrc=" + expr + ":s=44100:d=" + (wma ? std::to_string(kWmaSeconds) : "8")};
+    const std::vector<std::string> codec =
+        wma ? std::vector<std::string>{"-c:a", "wmav2", "-b:a", "64k", "-f", "asf", tmp}
+            : std::vector<std::string>{"-c:a", "libmp3lame", "-b:a", "128k", "-write_xing", "0",
+                                       "-id3v2_version", "0", "-f", "mp3", tmp};
+    args.insert(args.end(), codec.begin(), codec.end());
     std::vector<char *> argv;
     for (auto &a : args)
         argv.push_back(a.data());

@@ -9,10 +9,14 @@
 #include <mutex>
 #include <string>
 
+#include "asf_loop.h"
+
 namespace stationdir {
 
 constexpr int kToneBitrate = 128000;                  // bits per second
 constexpr std::size_t kToneBytesPerSecond = kToneBitrate / 8;
+// The Windows Media demo: WMA v2 at 64 kbit/s, a loop of this many seconds.
+constexpr int kWmaSeconds = 64;
 
 class ToneLibrary {
 public:
@@ -23,16 +27,20 @@ public:
     // The MP3 bytes for a tone of hz (whole MPEG frames, no tags, loopable),
     // made on first use and kept in memory; nullptr when ffmpeg fails.
     std::shared_ptr<const std::string> mp3(int hz);
+    // The same tones as a Windows Media stream cut into its broadcast
+    // header and packets, made on first use; nullptr when ffmpeg fails.
+    std::shared_ptr<const AsfLoop> wma(int hz);
 
     const std::string &cacheDir() const { return cacheDir_; }
 
 private:
-    bool make(int hz, const std::string &path);
+    bool make(int hz, const std::string &path, bool wma);
 
     std::string cacheDir_;
     std::string ffmpeg_;
     std::mutex mutex_;
     std::map<int, std::shared_ptr<const std::string>> loaded_;
+    std::map<int, std::shared_ptr<const AsfLoop>> loadedWma_;
 };
 
 // Paces a looping byte source: a listener gets an initial burst (so the

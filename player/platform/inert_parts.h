@@ -22,9 +22,12 @@ public:
     void pause() override {}
     PlayState playState() const override { return Undefined; }
     QString statusText() const override { return QString(); }
+    int outputVolume() const override { return m_volume; }
+    void setOutputVolume(int value) override { m_volume = value; }
 
 private:
     QString m_url;
+    int m_volume = 0;
 };
 
 class InertWebBrowser final : public WebBrowser

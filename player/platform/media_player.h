@@ -5,7 +5,7 @@
 
 // The media player control `wmp1`: one stream or file at a time. Assigning
 // an address starts playback (automatic start is on), as the main window
-// and the schedule expect. Implemented with Qt Multimedia; tests use a fake.
+// and the schedule expect. Implemented with libVLC; tests use a fake.
 class MediaPlayer : public QObject
 {
     Q_OBJECT
@@ -60,6 +60,10 @@ public:
     virtual PlayState playState() const = 0;
     // Human-readable status, e.g. "Playing", "Connecting...", "Stopped".
     virtual QString statusText() const = 0;
+    // The player's own output volume, 0..65535 (linear; 65535 is the
+    // engine's full volume). Reads back exactly the value last set.
+    virtual int outputVolume() const = 0;
+    virtual void setOutputVolume(int value) = 0;
 
 Q_SIGNALS:
     void playStateChanged(MediaPlayer::PlayState state);

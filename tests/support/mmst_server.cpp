@@ -74,12 +74,27 @@ Script mmstScript(const AsfMedia& media, const std::string& header, MmstPlan pla
         if (!nextMessage(io, &at, &msg) || !io.send(mmsServerMessage(0x00040001, 112))) return false;
         // 2. LinkViewerToMacFunnelInfo -> three ReportFunnelInfo carrying
         //    packet pairs when asked for them over TCP [MS-MMSP] 3.2.5.4.
+        //    A client may leave this step out and go on with ConnectFunnel
+        //    (libVLC does).
         if (!nextMessage(io, &at, &msg)) return false;
-        for (size_t size : plan.funnelAnswer)
-            if (!io.send(mmsServerMessage(0x00040015, size))) return false;
+        if (readLe(msg, 36, 4) == 0x00030018) {
+            for (size_t size : plan.funnelAnswer)
+                if (!io.send(mmsServerMessage(0x00040015, size))) return false;
+            if (!nextMessage(io, &at, &msg)) return false;
+        }
         // 3. ConnectFunnel -> ReportConnectedFunnel; 4. OpenFile -> ReportOpenFile
-        if (!nextMessage(io, &at, &msg) || !io.send(mmsServerMessage(0x00040002, 56))) return false;
-        if (!nextMessage(io, &at, &msg) || !io.send(mmsServerMessage(0x00040006, 96))) return false;
+        if (!io.send(mmsServerMessage(0x00040002, 56))) return false;
+        std::string openFile = mmsServerMessage(0x00040006, 96);
+        if (plan.openFileDetails) {
+            // [MS-MMSP] 2.2.4.23: hr = 0 / "file opened" (1), then the
+            // file attributes, packet size, packet count, bit rate, header size.
+            openFile = mmsServerMessage(0x00040006, 112);
+            putLe(openFile, 48, 1, 4);
+            putLe(openFile, 92, m->packetSize, 4);
+            putLe(openFile, 104, m->averageBytesPerSecond * 8, 4);
+            putLe(openFile, 108, h->size(), 4);
+        }
+        if (!nextMessage(io, &at, &msg) || !io.send(openFile)) return false;
         // 5. ReadBlock -> ReportReadBlock, then the header in two header packets.
         if (!nextMessage(io, &at, &msg)) return false;
         size_t cut = h->size() / 2;
@@ -103,6 +118,11 @@ Script mmstScript(const AsfMedia& media, const std::string& header, MmstPlan pla
         if (!nextMessage(io, &at, &msg) || !io.send(mmsServerMessage(0x00040021, 56))) return false;
         // 7. StartPlaying -> ReportStartedPlaying, then the data packets.
         if (!nextMessage(io, &at, &msg)) return false;
+        auto dataPacket = [&](size_t i) {
+            std::string p = mmsPacket(m->packets[i], static_cast<uint32_t>(i), 0x00);
+            p[4] = static_cast<char>(plan.dataIncarnation);
+            return p;
+        };
         std::string out = mmsServerMessage(0x00040005, 72);
         uint32_t pings = 0;
         for (size_t i = plan.first; i < plan.first + plan.count && i < m->packets.size(); ++i) {
@@ -111,7 +131,7 @@ Script mmstScript(const AsfMedia& media, const std::string& header, MmstPlan pla
             if (i == plan.oddPacketBefore) out += mmsPacket(std::string(100, '\x82'), 0xFFFF, 0x00);
             for (const auto& raw : plan.rawBefore)
                 if (raw.first == i) out += raw.second;
-            out += mmsPacket(m->packets[i], static_cast<uint32_t>(i), 0x00);
+            out += dataPacket(i);
         }
         if (!io.send(out, 20000)) return false;
         // Before closing, give the client the time to answer every ping
@@ -120,7 +140,7 @@ Script mmstScript(const AsfMedia& media, const std::string& header, MmstPlan pla
         if (!plan.keepStreaming) return true;
         for (size_t i = 0; !io.stopping() && !io.peerClosed(); ++i) {
             size_t k = i % m->packets.size();
-            if (!io.send(mmsPacket(m->packets[k], static_cast<uint32_t>(k), 0x00))) return false;
+            if (!io.send(dataPacket(k))) return false;
             if (!io.pause(2)) return false;
         }
         return true;

@@ -24,6 +24,11 @@ struct MmstPlan {
     bool trickleReadBlockAnswer = false;  // send the 56-byte answer in pieces, apart
     // Raw bytes sent just before data packet i (server commands and the like).
     std::vector<std::pair<size_t, std::string>> rawBefore;
+    bool openFileDetails = false;  // ReportOpenFile carries the file's properties (112 bytes:
+                                   // accepted, packet size, bit rate, header size), which
+                                   // clients such as libVLC need before they ask for the header
+    unsigned char dataIncarnation = 0x02;  // incarnation byte of data packets: the value
+                                           // the client chose in StartPlaying (libVLC: 4)
     int stallAfterHalfHeaderMs = 0;  // >0: send only the first header packet, stall this
                                      // long, then go on with the session without the rest
 };

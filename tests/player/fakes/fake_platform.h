@@ -38,6 +38,8 @@ public:
     void pause() override { calls << QStringLiteral("pause"); setState(Paused); }
     PlayState playState() const override { return m_state; }
     QString statusText() const override { return status; }
+    int outputVolume() const override { return volume; }
+    void setOutputVolume(int value) override { volume = value; }
 
     void setState(PlayState state)
     {
@@ -48,6 +50,7 @@ public:
 
     QStringList calls;
     QString status;
+    int volume = 32768;
 
 private:
     QString m_url;
