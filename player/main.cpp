@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/inert_parts.h"
 #include "platform/platform_parts.h"
+#include "platform/posix_process_launcher.h"
 #include "platform/qt_external_browser.h"
 #include "platform/qt_media_player.h"
 #include "platform/qt_message_boxes.h"
@@ -23,7 +24,7 @@ int main(int argc, char *argv[])
     QtMediaPlayer mediaPlayer;
     QtWebBrowserFactory browsers;
     QtExternalBrowser externalBrowser;
-    InertProcessLauncher processes;
+    PosixProcessLauncher processes;
     InertVolumeBackend volume;
     InertCaptureDevices captureDevices;
     SystemClock clock;
