@@ -42,15 +42,33 @@ TForm_recordlist::TForm_recordlist(RecordingsList &list, QWidget *parent)
     FileListBox1->setModel(m_files);
 
     // Each control drives the next: drive -> folder tree -> file list.
-    connect(DriveComboBox1, &QComboBox::textActivated, this, &TForm_recordlist::setDrive);
-    connect(DirectoryListBox1, &QTreeView::clicked, this,
-            [this](const QModelIndex &index) { setFolder(m_folders->filePath(index)); });
-    connect(DirectoryListBox1, &QTreeView::activated, this,
-            [this](const QModelIndex &index) { setFolder(m_folders->filePath(index)); });
+    connect(DriveComboBox1, &QComboBox::textActivated, this, [this](const QString &root) {
+        m_userChose = true;
+        setDrive(root);
+    });
+    auto choose = [this](const QModelIndex &index) {
+        m_userChose = true;
+        setFolder(m_folders->filePath(index));
+    };
+    connect(DirectoryListBox1, &QTreeView::clicked, this, choose);
+    connect(DirectoryListBox1, &QTreeView::activated, this, choose);
+    // The tree reads folders as it goes: once the chosen folder's parents
+    // are read, it is shown and selected.
+    connect(m_folders, &QFileSystemModel::directoryLoaded, this, &TForm_recordlist::showFolderInTree);
     connect(FileListBox1, &QListView::doubleClicked, this,
             [this](const QModelIndex &index) { m_list.play(m_files->filePath(index)); });
 
     setFolder(m_list.initialFolder());
+}
+
+void TForm_recordlist::showEvent(QShowEvent *event)
+{
+    if (!m_userChose) {
+        const QString initial = QDir(m_list.initialFolder()).absolutePath();
+        if (initial != m_folder)
+            setFolder(initial);
+    }
+    QDialog::showEvent(event);
 }
 
 QString TForm_recordlist::folder() const
@@ -72,9 +90,17 @@ void TForm_recordlist::setFolder(const QString &folder)
     if (driveRow >= 0)
         DriveComboBox1->setCurrentIndex(driveRow);
     DirectoryListBox1->setRootIndex(m_folders->index(drive));
-    const QModelIndex index = m_folders->index(m_folder);
-    DirectoryListBox1->setCurrentIndex(index);
-    DirectoryListBox1->scrollTo(index);
-    DirectoryListBox1->expand(index);
+    showFolderInTree();
     FileListBox1->setRootIndex(m_files->setRootPath(m_folder));
+}
+
+void TForm_recordlist::showFolderInTree()
+{
+    const QModelIndex index = m_folders->index(m_folder);
+    if (!index.isValid())
+        return;
+    for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent())
+        DirectoryListBox1->expand(parent);
+    DirectoryListBox1->setCurrentIndex(index);
+    DirectoryListBox1->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
