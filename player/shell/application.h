@@ -58,6 +58,9 @@ public:
     // Opens the recordings list modally (the schedule editor's "Record
     // list" button).
     void openRecordingsList();
+    // Reads the schedule table into the runner's copy (ADOTb1) again after
+    // a row was posted through the editor's data set; failure is ignored.
+    void reloadRunnerSchedule();
 
     TForm_main *mainWindow() const { return m_main.get(); }
     TForm_record *scheduleWindow() const { return m_record.get(); }
@@ -80,7 +83,6 @@ private:
     void connectWindows();
     void connectListening();
     void connectRecording();
-    void reloadRunnerSchedule();
 
     PlatformParts m_platform;
     QString m_programDir;
