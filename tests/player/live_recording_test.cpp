@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 #include <QToolButton>
 
@@ -423,6 +424,12 @@ private Q_SLOTS:
         host->Button1->click();
         QCOMPARE(rig.platform.processes.started.last().at(0), rig.folder.path() + "/grabclock");
         QCOMPARE(rig.platform.messages.shown.back().text, QStringLiteral("Error CreateProcess"));
+
+        // The ping diagnostic, read into Memo1.
+        if (!QStandardPaths::findExecutable(QStringLiteral("ping")).isEmpty()) {
+            host->Button2->click();
+            QTRY_VERIFY_WITH_TIMEOUT(host->Memo1->toPlainText().contains(QStringLiteral("4 packets transmitted")), 15000);
+        }
 
         // More than a pipe holds before the child ends.
         QPlainTextEdit memo;
