@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/inert_parts.h"
 #include "platform/platform_parts.h"
+#include "platform/posix_process_launcher.h"
 #include "platform/qt_external_browser.h"
 #include "platform/qt_message_boxes.h"
 #include "platform/qt_notification_icon.h"
@@ -39,7 +40,7 @@ int main(int argc, char *argv[])
     VlcMediaPlayer mediaPlayer;
     QtWebBrowserFactory browsers;
     QtExternalBrowser externalBrowser;
-    InertProcessLauncher processes;
+    PosixProcessLauncher processes;
     InertVolumeBackend volume;
     InertCaptureDevices captureDevices;
     SystemClock clock;

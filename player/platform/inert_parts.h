@@ -53,9 +53,10 @@ public:
 class InertProcessLauncher final : public ProcessLauncher
 {
 public:
-    bool start(const QString &, const QStringList &) override { return false; }
+    qint64 startProcess(const QString &, const QStringList &) override { return 0; }
     QList<qint64> findByFileName(const QString &) const override { return {}; }
     bool terminate(qint64) override { return false; }
+    bool isRunning(qint64) const override { return false; }
 };
 
 class InertVolumeBackend final : public VolumeBackend

@@ -14,6 +14,7 @@
 #include "recording/recordings_list_window.h"
 #include "recording/schedule_editor_window.h"
 #include "shell/main_window.h"
+#include "shell/skin_picture_widget.h"
 
 namespace {
 
@@ -58,7 +59,10 @@ Application::Application(const PlatformParts &platform, const QString &programDi
       m_playback(m_state, *platform.mediaPlayer, *platform.clock, *platform.regional,
                  reportSender(platform, m_noReports)),
       m_directory(m_state, m_playback, *platform.browsers, externalBrowser(platform, m_noExternalBrowser),
-                  *platform.messages, *platform.clock, *platform.regional)
+                  *platform.messages, *platform.clock, *platform.regional),
+      m_recorders(*platform.processes, programDir),
+      m_live(m_state, *platform.mediaPlayer, *platform.clock, *platform.regional, m_recorders, programDir),
+      m_recordingsList(m_state, *platform.mediaPlayer, m_playback, programDir)
 {
     createWindows();
     connectWindows();
@@ -94,11 +98,11 @@ void Application::createWindows()
     m_location = std::make_unique<TForm_location>(m_stationList, *m_platform.browsers, m_programDir);
     m_radioUpdate = std::make_unique<TForm_radioUpdate>(*m_platform.browsers, m_programDir);
     m_myvexa = std::make_unique<TForm_myvexa>(*m_platform.browsers);
-    m_recordlist = std::make_unique<TForm_recordlist>();
+    m_recordlist = std::make_unique<TForm_recordlist>(m_recordingsList);
     m_recMain = std::make_unique<TrecMainForm>();
     m_message = std::make_unique<Tform_message>();
     m_about = std::make_unique<TAboutBox>();
-    m_recorderHost = std::make_unique<TFormR>();
+    m_recorderHost = std::make_unique<TFormR>(m_recorders, m_state, m_programDir, m_platform.messages);
 }
 
 void Application::connectWindows()
@@ -109,6 +113,7 @@ void Application::connectWindows()
     connect(m_lngsel.get(), &TformLngsel::confirmationRequested, m_message.get(), &Tform_message::showMessage);
     connect(main, &TForm_main::minimised, m_location.get(), &QWidget::close);
     connectListening();
+    connectRecording();
     connect(main, &TForm_main::closing, this, [this] {
         // The stop routine may just have sent a report: it must leave
         // before the program ends.
@@ -175,6 +180,46 @@ void Application::useAddresses(const QString &directoryBaseUrl, const QString &h
     m_state.directoryBaseUrl = directoryBaseUrl;
     m_main->Label1->setText(directoryBaseUrl);
     m_playback.setHitLogBaseUrl(hitLogBaseUrl);
+}
+
+void Application::connectRecording()
+{
+    TForm_main *main = m_main.get();
+    // The live entry goes through the schedule editor's data set; every
+    // post makes the runner's copy read the table again.
+    m_live.setSchedule(&m_record->ADOTb1());
+    m_live.setTranslator([this](const QString &text) { return m_shell.lookup(text); });
+    m_live.setMessages(m_platform.messages);
+    connect(&m_live, &LiveRecording::scheduleChanged, this, &Application::reloadRunnerSchedule);
+
+    // Record and Stop-recording; the stop routine (and through it the
+    // close and every directory navigation) and the memory buttons reach
+    // the stop through recordStopClicked.
+    connect(main, &TForm_main::recordClicked, &m_live, &LiveRecording::record);
+    connect(main, &TForm_main::recordStopClicked, &m_live, &LiveRecording::stop);
+    connect(&m_live, &LiveRecording::recordingChanged, main, &TForm_main::showRecordingControls);
+    connect(&m_live, &LiveRecording::indicatorVisibleChanged, main->image31, &QWidget::setVisible);
+    connect(&m_live, &LiveRecording::statusRefreshRequested, main, [this, main] {
+        m_playback.refreshStatus();
+        main->LabStatus->show();
+    });
+    connect(&m_playback, &Playback::recordingBlinkStopRequested, &m_live, &LiveRecording::stopBlinking);
+
+    connect(&m_recordingsList, &RecordingsList::memoryPicturesResetRequested, main, &TForm_main::resetMemoryPictures);
+}
+
+void Application::reloadRunnerSchedule()
+{
+    try {
+        m_shell.ADOTb1.close();
+        m_shell.ADOTb1.openTable(QStringLiteral("recSchedul"));
+    } catch (const StoreError &) {
+    }
+}
+
+void Application::openRecordingsList()
+{
+    m_recordlist->exec();
 }
 
 void Application::start()

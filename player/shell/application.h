@@ -12,6 +12,9 @@
 #include "core/main_shell.h"
 #include "core/main_state.h"
 #include "core/playback.h"
+#include "recording/live_recording.h"
+#include "recording/recorder_control.h"
+#include "recording/recordings_list.h"
 #include "store/store.h"
 
 class TAboutBox;
@@ -54,6 +57,16 @@ public:
     Playback &playback() { return m_playback; }
     DirectoryIntegration &directory() { return m_directory; }
     StationList &stationList() { return m_stationList; }
+    RecorderControl &recorders() { return m_recorders; }
+    LiveRecording &liveRecording() { return m_live; }
+    RecordingsList &recordingsList() { return m_recordingsList; }
+
+    // Opens the recordings list modally (the schedule editor's "Record
+    // list" button).
+    void openRecordingsList();
+    // Reads the schedule table into the runner's copy (ADOTb1) again after
+    // a row was posted through the editor's data set; failure is ignored.
+    void reloadRunnerSchedule();
 
     TForm_main *mainWindow() const { return m_main.get(); }
     TForm_record *scheduleWindow() const { return m_record.get(); }
@@ -75,6 +88,7 @@ private:
     void createWindows();
     void connectWindows();
     void connectListening();
+    void connectRecording();
 
     PlatformParts m_platform;
     QString m_programDir;
@@ -87,6 +101,10 @@ private:
     Playback m_playback;
     StationList m_stationList;
     DirectoryIntegration m_directory;
+    // Recording: the recorder processes, live recording, the recordings list.
+    RecorderControl m_recorders;
+    LiveRecording m_live;
+    RecordingsList m_recordingsList;
 
     std::unique_ptr<TForm_main> m_main;
     std::unique_ptr<TForm_record> m_record;

@@ -422,6 +422,14 @@ void TForm_main::resetMemoryPictures()
     }
 }
 
+void TForm_main::showRecordingControls(bool recording)
+{
+    btnRec->setEnabled(!recording);
+    btnRec2->setEnabled(recording);
+    picRec->setVisible(!recording);
+    picRec2->setVisible(recording);
+}
+
 QPoint TForm_main::mainMenuPosition() const
 {
     return geometry().topLeft() + QPoint(305, 162);

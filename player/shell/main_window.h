@@ -38,6 +38,9 @@ public:
     void clickStop() { Q_EMIT stopClicked(); }
     // Loads the ten normal memory-button pictures (clears the highlight).
     void resetMemoryPictures();
+    // Record controls in the recording (true) or idle state: btnRec and
+    // picRec for Record, btnRec2 and picRec2 for Stop-recording.
+    void showRecordingControls(bool recording);
     // Screen positions where the main menu and the list menu open.
     QPoint mainMenuPosition() const;
     QPoint listMenuPosition() const;

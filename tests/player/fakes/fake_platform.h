@@ -117,10 +117,15 @@ public:
 class FakeProcessLauncher final : public ProcessLauncher
 {
 public:
-    bool start(const QString &program, const QStringList &arguments) override
+    // A started program runs (under its file name) until terminated.
+    qint64 startProcess(const QString &program, const QStringList &arguments) override
     {
         started << (QStringList{program} + arguments);
-        return startSucceeds;
+        if (!startSucceeds)
+            return 0;
+        const qint64 pid = nextPid++;
+        running[program.section(QLatin1Char('/'), -1)] << pid;
+        return pid;
     }
     QList<qint64> findByFileName(const QString &fileName) const override
     {
@@ -133,11 +138,20 @@ public:
             it->removeAll(pid);
         return true;
     }
+    bool isRunning(qint64 pid) const override
+    {
+        for (const QList<qint64> &pids : running) {
+            if (pids.contains(pid))
+                return true;
+        }
+        return false;
+    }
 
     QList<QStringList> started;
     QList<qint64> terminated;
     QMap<QString, QList<qint64>> running;
     bool startSucceeds = true;
+    qint64 nextPid = 1000;
 };
 
 class FakeVolumeBackend final : public VolumeBackend

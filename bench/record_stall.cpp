@@ -1,0 +1,220 @@
+// How long starting and stopping a live recording holds the interface
+// thread, with the real launcher and the real grablive on a stream.
+//
+//   record_stall <program dir with grablive> <stream address> [cycles] [schedule rows] [wal]
+//
+// Each cycle runs Record, lets the recorder write for 1.5 s, runs
+// Stop-recording and waits until the recorder has ended; then Stop while
+// idle (as each directory navigation does: a /proc search). A 5 ms timer
+// measures the longest gap of the event loop over the whole run. The peer
+// is QProcess::startDetached of the same recorder plus kill(2), timed in
+// the same run. The recorders' schedule table gets `schedule rows` rows
+// first (the live entry is found by a walk, the runner's copy reloaded).
+// "wal" runs the store in write-ahead-log mode with synchronous=NORMAL
+// (commits without a wait for the disk) to show what that would change.
+#include <signal.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "core/main_state.h"
+#include "platform/clock.h"
+#include "platform/inert_parts.h"
+#include "platform/posix_process_launcher.h"
+#include "platform/regional_format.h"
+#include "recording/live_recording.h"
+#include "recording/recorder_control.h"
+#include "store/dataset.h"
+#include "store/store.h"
+
+namespace {
+
+void runFor(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+// Wall time of a step (what the user waits) and the interface thread's
+// CPU time in it (the step's own work, apart from waiting for the disk or
+// for a core on a busy machine).
+struct Figures
+{
+    std::vector<double> ms;
+    std::vector<double> cpu;
+    double cpuStart = 0;
+    void begin(QElapsedTimer &t)
+    {
+        cpuStart = threadCpuMs();
+        t.start();
+    }
+    void add(const QElapsedTimer &t)
+    {
+        ms.push_back(t.nsecsElapsed() / 1e6);
+        cpu.push_back(threadCpuMs() - cpuStart);
+    }
+    double cpuMedian()
+    {
+        std::sort(cpu.begin(), cpu.end());
+        return cpu.empty() ? 0 : cpu[cpu.size() / 2];
+    }
+    double median()
+    {
+        std::sort(ms.begin(), ms.end());
+        return ms.empty() ? 0 : ms[ms.size() / 2];
+    }
+    double max() const { return ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end()); }
+};
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "use: record_stall <program dir with grablive> <stream address> [cycles] [rows]\n");
+        return 2;
+    }
+    const QString recorders = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    const QString address = QString::fromLocal8Bit(argv[2]);
+    const int cycles = argc > 3 ? std::max(1, atoi(argv[3])) : 10;
+    const int rows = argc > 4 ? std::max(0, atoi(argv[4])) : 0;
+
+    QTemporaryDir program;
+    const QString store = Store::fileIn(program.path());
+    QString error;
+    if (!Store::create(store, &error)) {
+        std::fprintf(stderr, "cannot make rd.d: %s\n", qPrintable(error));
+        return 1;
+    }
+    for (const char *name : {"grablive", "grabclock"})
+        QFile::link(QDir(recorders).filePath(QLatin1String(name)), QDir(program.path()).filePath(QLatin1String(name)));
+
+    Store db;
+    db.open(store);
+    const bool wal = argc > 5 && QByteArray(argv[5]) == "wal";
+    if (wal) {
+        QSqlQuery pragma(db.database());
+        pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    }
+    if (rows > 0) {
+        QSqlQuery fill(db.database());
+        db.database().transaction();
+        fill.prepare(QStringLiteral("INSERT INTO recSchedul (onf, mode1, mode2, name1, radiourl, freq1, freq2, date1, "
+                                    "date2, time1, time2) VALUES ('Y', 'Record', '0', 'Station', ?, 'Every day', '1', "
+                                    "'1/1/26', '1/1/26', '10:00:00 AM', '11:00:00 AM')"));
+        for (int i = 0; i < rows; ++i) {
+            fill.addBindValue(address);
+            fill.exec();
+        }
+        db.database().commit();
+    }
+    DataSet editorCopy(db);
+    DataSet runnerCopy(db);
+    editorCopy.openTable(QStringLiteral("recSchedul"));
+    runnerCopy.openTable(QStringLiteral("recSchedul"));
+
+    MainState state;
+    state.setStationName(QStringLiteral("Bench FM"));
+    InertMediaPlayer player;
+    player.setUrl(address);
+    SystemClock clock;
+    RegionalFormat regional;
+    PosixProcessLauncher launcher;
+    RecorderControl control(launcher, program.path());
+    LiveRecording live(state, player, clock, regional, control, program.path());
+    live.setSchedule(&editorCopy);
+    // As the assembly does: every post reloads the runner's copy.
+    QObject::connect(&live, &LiveRecording::scheduleChanged, [&runnerCopy] {
+        runnerCopy.close();
+        runnerCopy.openTable(QStringLiteral("recSchedul"));
+    });
+
+    // The event loop's longest gap, from a 5 ms timer.
+    QElapsedTimer sinceTick;
+    double worstGap = 0;
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        worstGap = std::max(worstGap, sinceTick.nsecsElapsed() / 1e6);
+        sinceTick.restart();
+    });
+    sinceTick.start();
+    ticker.start();
+
+    Figures record, stop, idleStop, peerStart, peerKill;
+    int ended = 0;
+    QObject::connect(&launcher, &PosixProcessLauncher::childEnded, [&ended] { ++ended; });
+    runFor(100);
+    for (int i = 0; i < cycles; ++i) {
+        QElapsedTimer t;
+        record.begin(t);
+        live.record();
+        record.add(t);
+        if (!live.isRecording()) {
+            std::fprintf(stderr, "the recording did not start (is %s/grablive there?)\n", qPrintable(recorders));
+            return 1;
+        }
+        runFor(1500);
+        stop.begin(t);
+        live.stop();
+        stop.add(t);
+        const int want = ended + 1;
+        for (int w = 0; w < 40 && ended < want; ++w)
+            runFor(100);
+        idleStop.begin(t);
+        live.stop();
+        idleStop.add(t);
+
+        // The peer: a detached start and a kill, without the live entry.
+        qint64 pid = 0;
+        QProcess peer;
+        peer.setProgram(QDir(program.path()).filePath(QStringLiteral("grablive")));
+        peer.setArguments({address, program.path() + QStringLiteral("/radiorecord/peer"), QStringLiteral("86400000")});
+        peer.setStandardOutputFile(QProcess::nullDevice());
+        peerStart.begin(t);
+        peer.startDetached(&pid);
+        peerStart.add(t);
+        runFor(300);
+        peerKill.begin(t);
+        ::kill(pid_t(pid), SIGTERM);
+        peerKill.add(t);
+        runFor(1300);
+    }
+    ticker.stop();
+
+    std::printf("record_stall: %d cycles, %d schedule rows, store %s, %d recorders ended by themselves\n", cycles,
+                rows, wal ? "WAL/NORMAL" : "as shipped", ended);
+    std::printf("%-34s %10s %10s %10s\n", "interface thread held (ms)", "median", "max", "cpu med");
+    std::printf("%-34s %10.3f %10.3f %10.3f\n", "Record (entry + recorder start)", record.median(), record.max(), record.cpuMedian());
+    std::printf("%-34s %10.3f %10.3f %10.3f\n", "Stop-recording (entry + SIGTERM)", stop.median(), stop.max(), stop.cpuMedian());
+    std::printf("%-34s %10.3f %10.3f %10.3f\n", "Stop while idle (/proc search)", idleStop.median(), idleStop.max(), idleStop.cpuMedian());
+    std::printf("%-34s %10.3f %10.3f %10.3f\n", "peer: QProcess::startDetached", peerStart.median(), peerStart.max(), peerStart.cpuMedian());
+    std::printf("%-34s %10.3f %10.3f %10.3f\n", "peer: kill(2)", peerKill.median(), peerKill.max(), peerKill.cpuMedian());
+    std::printf("ratio Record / peer start (median): %.2f\n", record.median() / std::max(peerStart.median(), 1e-6));
+    std::printf("longest event-loop gap over the run: %.1f ms (target: every step under 50 ms)\n", worstGap);
+    const bool ok = record.max() < 50 && stop.max() < 50 && idleStop.max() < 50;
+    std::printf("%s\n", ok ? "PASS: no step held the interface thread for 50 ms" : "OVER: a step held the thread for 50 ms or more");
+    return ok ? 0 : 1;
+}

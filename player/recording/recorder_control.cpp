@@ -1,0 +1,152 @@
+#include "recording/recorder_control.h"
+
+#include <QDir>
+
+#include "platform/process_launcher.h"
+
+namespace {
+
+// How long a process asked to end is passed over by the name search: past
+// the recorder's settle wait and the launcher's grace period.
+constexpr qint64 kStoppingMemoryMs = 10000;
+
+bool startsWithNoCase(const QString &text, const char *prefix)
+{
+    return text.startsWith(QLatin1String(prefix), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+RecorderControl::RecorderControl(ProcessLauncher &launcher, const QString &programDir, QObject *parent)
+    : QObject(parent), m_launcher(launcher), m_programDir(programDir)
+{
+}
+
+QString RecorderControl::recorderPath(const QString &name) const
+{
+    return QDir(m_programDir).filePath(name);
+}
+
+bool RecorderControl::recordableAddress(const QString &address)
+{
+    if (address.isEmpty() || address.size() > kMaxAddressLength)
+        return false;
+    for (const QChar c : address) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    }
+    for (const char *scheme : {"http://", "mms://"}) {
+        if (startsWithNoCase(address, scheme))
+            return address.size() > int(qstrlen(scheme)) && address.at(int(qstrlen(scheme))) != QLatin1Char('/');
+    }
+    // The page and playlist form: a host name or address first. A leading
+    // "/", ".", "~", "\" or "-" is a local path or an option, and a text
+    // that starts with a scheme ("file:", "ftp://", "c:\") is not one the
+    // library records; "host:port/..." is a page address.
+    const QChar first = address.at(0);
+    if (!(first.isLetterOrNumber() && first.unicode() < 0x80))
+        return false;
+    int i = 0;
+    while (i < address.size() && address.at(i).unicode() < 0x80
+           && (address.at(i).isLetterOrNumber() || address.at(i) == QLatin1Char('+')
+               || address.at(i) == QLatin1Char('.') || address.at(i) == QLatin1Char('-')))
+        ++i;
+    if (i < address.size() && address.at(i) == QLatin1Char(':')) {
+        const bool port = i + 1 < address.size() && address.at(i + 1).isDigit() && address.at(i + 1).unicode() < 0x80;
+        if (!port)
+            return false;
+    }
+    return !address.contains(QLatin1Char('\\'));
+}
+
+QStringList RecorderControl::recorderArguments(const QString &address, const QString &outputPath, qint64 durationMs)
+{
+    const qint64 duration = qBound<qint64>(1, durationMs, kMaxDurationMs);
+    return {address, outputPath, QString::number(duration)};
+}
+
+QString RecorderControl::commandText(const QString &program, const QStringList &arguments)
+{
+    QStringList shown{program};
+    for (const QString &argument : arguments) {
+        shown << (argument.isEmpty() || argument.contains(QLatin1Char(' '))
+                      ? QLatin1Char('"') + argument + QLatin1Char('"')
+                      : argument);
+    }
+    return shown.join(QLatin1Char(' '));
+}
+
+bool RecorderControl::startScheduledRecorder(const QString &address, const QString &outputPath, qint64 durationMs)
+{
+    if (!recordableAddress(address) || outputPath.isEmpty())
+        return false;
+    return m_launcher.startProcess(recorderPath(kScheduledRecorder),
+                                   recorderArguments(address, outputPath, durationMs))
+        > 0;
+}
+
+bool RecorderControl::startLiveRecorder(const QString &address, const QString &outputPath)
+{
+    if (!recordableAddress(address) || outputPath.isEmpty())
+        return false;
+    const QString program = recorderPath(kLiveRecorder);
+    const QStringList arguments = recorderArguments(address, outputPath, kLiveDurationMs);
+    m_liveAddress = address;
+    m_liveOutputPath = outputPath;
+    m_liveCommand = commandText(program, arguments);
+    const qint64 pid = m_launcher.startProcess(program, arguments);
+    if (pid <= 0)
+        return false;
+    m_livePid = pid;
+    Q_EMIT liveRecorderStarted(m_liveCommand);
+    return true;
+}
+
+bool RecorderControl::beingStopped(qint64 pid) const
+{
+    const auto it = m_stopping.constFind(pid);
+    return it != m_stopping.constEnd() && it->elapsed() < kStoppingMemoryMs;
+}
+
+bool RecorderControl::FindProcessByName(const QString &fileName)
+{
+    for (qint64 pid : m_launcher.findByFileName(fileName)) {
+        if (!beingStopped(pid)) {
+            m_foundProcessId = pid;
+            return true;
+        }
+    }
+    return false;
+}
+
+void RecorderControl::KillProcessById(qint64 pid)
+{
+    if (pid <= 0 || beingStopped(pid))
+        return;
+    if (m_launcher.terminate(pid)) {
+        QElapsedTimer since;
+        since.start();
+        m_stopping.insert(pid, since);
+    }
+    // Forget requests older than the memory, so the table stays small.
+    for (auto it = m_stopping.begin(); it != m_stopping.end();) {
+        if (it->elapsed() >= kStoppingMemoryMs)
+            it = m_stopping.erase(it);
+        else
+            ++it;
+    }
+}
+
+void RecorderControl::stopLiveRecorder()
+{
+    qint64 target = 0;
+    if (m_livePid > 0 && !beingStopped(m_livePid) && m_launcher.isRunning(m_livePid))
+        target = m_livePid;
+    else if (FindProcessByName(kLiveRecorder))
+        target = m_foundProcessId;
+    m_livePid = 0;
+    if (target <= 0)
+        return;
+    KillProcessById(target);
+    Q_EMIT liveRecorderStopped();
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class ProcessLauncher;
+
+// The player's side of the recorder processes: the two recorders in the
+// program folder, their argument vectors, the live recorder's start and
+// stop, and the search for a running live recorder by its file name.
+//
+// A recorder gets [address, output path without extension, duration in
+// ms] as three separate arguments: blanks in an address or in the program
+// folder never split them. Only addresses the capture library records from
+// the network are handed over (recordableAddress).
+class RecorderControl : public QObject
+{
+    Q_OBJECT
+public:
+    static inline const QString kLiveRecorder = QStringLiteral("grablive");
+    static inline const QString kScheduledRecorder = QStringLiteral("grabclock");
+    // A live recording ends when stopped, at the latest after a day.
+    static constexpr qint64 kLiveDurationMs = 86400000;
+    // The recorder reads its duration as a signed 32-bit number.
+    static constexpr qint64 kMaxDurationMs = 2147483647;
+    // The capture library takes source addresses of at most 255 characters.
+    static constexpr int kMaxAddressLength = 255;
+
+    RecorderControl(ProcessLauncher &launcher, const QString &programDir, QObject *parent = nullptr);
+
+    // Program path of a recorder: the program folder + its name.
+    QString recorderPath(const QString &name) const;
+
+    // An address the capture library records from the network: "http://"
+    // or "mms://" (any case) with something after it, or the page and
+    // playlist form "host[:port]/path" without a scheme. Never a local path,
+    // a "file:" address or another scheme; no control characters; at most
+    // kMaxAddressLength characters.
+    static bool recordableAddress(const QString &address);
+
+    // The argument vector of a recorder run (program not included).
+    static QStringList recorderArguments(const QString &address, const QString &outputPath, qint64 durationMs);
+
+    // Starts grabclock with {address, outputPath, duration clamped to
+    // 1..kMaxDurationMs}. Fire and forget: the recorder ends by itself and
+    // may outlive the player. False when it was not started.
+    bool startScheduledRecorder(const QString &address, const QString &outputPath, qint64 durationMs);
+
+    // Starts grablive with {address, outputPath, kLiveDurationMs} and keeps
+    // its process id for the stop. False when it was not started.
+    bool startLiveRecorder(const QString &address, const QString &outputPath);
+
+    // Ends the live recorder (StopLiveRecorder): the one this player
+    // started while it runs, otherwise the first of the user's processes
+    // named grablive (one left from an earlier run of the player, say). It
+    // is asked to finish its file (SIGTERM) and forced only if it has not
+    // ended a few seconds later. Nothing waits; failures are ignored.
+    void stopLiveRecorder();
+
+    // True when one of the user's running processes has the executable
+    // file name `fileName` (ASCII letters without regard to case); notes
+    // the first one in foundProcessId(). Processes this control is already
+    // stopping are passed over.
+    bool FindProcessByName(const QString &fileName);
+    qint64 foundProcessId() const { return m_foundProcessId; }
+    // Ends one process of the user (SIGTERM, SIGKILL later if needed).
+    void KillProcessById(qint64 pid);
+
+    // The live recorder's command as text, for showing (liveCommand).
+    QString liveCommand() const { return m_liveCommand; }
+    // The arguments of the last live start: address and output path.
+    QString liveAddress() const { return m_liveAddress; }
+    QString liveOutputPath() const { return m_liveOutputPath; }
+    qint64 liveProcessId() const { return m_livePid; }
+
+    // A command line for showing: arguments with blanks in double quotes.
+    static QString commandText(const QString &program, const QStringList &arguments);
+
+Q_SIGNALS:
+    void liveRecorderStarted(const QString &command);
+    void liveRecorderStopped();
+
+private:
+    bool beingStopped(qint64 pid) const;
+
+    ProcessLauncher &m_launcher;
+    QString m_programDir;
+    QString m_liveCommand;
+    QString m_liveAddress;
+    QString m_liveOutputPath;
+    qint64 m_livePid = 0;
+    qint64 m_foundProcessId = 0;
+    // Processes asked to end, with the time of the request: a recorder
+    // finishing its file is not asked again by the next stop.
+    QHash<qint64, QElapsedTimer> m_stopping;
+};
