@@ -219,6 +219,14 @@ QVariant DataSet::fieldAt(int position) const
     return m_rows.at(m_row).at(position);
 }
 
+QVariant DataSet::valueAt(int row, int position) const
+{
+    requireOpen();
+    if (row < 0 || row >= m_rows.size() || position < 0 || position >= m_columns.size())
+        throw StoreError("no such row or column");
+    return m_rows.at(row).at(position);
+}
+
 QString DataSet::text(const QString &name) const
 {
     const QVariant value = field(name);
@@ -299,6 +307,8 @@ void DataSet::post()
         query.addBindValue(m_keys.at(m_row));
     if (!query.exec())
         throw StoreError(query.lastError().text().toStdString());
+    if (m_state == State::Edit && query.numRowsAffected() == 0)
+        throw StoreError("the row is no longer in the table");
 
     if (m_state == State::Edit) {
         for (auto it = m_pending.constBegin(); it != m_pending.constEnd(); ++it)

@@ -57,12 +57,17 @@ public:
     // Field of the current row. Null when the data set is empty.
     QVariant field(const QString &name) const;
     QVariant fieldAt(int position) const;
+    // Stored value of any row, without moving the current row (the list
+    // draws rows this way). Throws StoreError outside the data set.
+    QVariant valueAt(int row, int position) const;
     // Field as text: null reads as empty text.
     QString text(const QString &name) const;
 
     void edit();
     void insert();
     void setField(const QString &name, const QVariant &value);
+    // Writes the pending row. An edit of a row that is no longer in the
+    // table (deleted through another data set) throws StoreError.
     void post();
     void cancel();
     void remove();
