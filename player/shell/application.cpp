@@ -41,7 +41,11 @@ Application::Application(const PlatformParts &platform, const QString &programDi
       m_shell(m_state, m_store, platform, programDir),
       m_playback(m_state, *platform.mediaPlayer, *platform.clock, *platform.regional, m_reportSender),
       m_directory(m_state, m_playback, *platform.browsers, externalBrowser(platform, m_noExternalBrowser),
-                  *platform.messages, *platform.clock, *platform.regional)
+                  *platform.messages, *platform.clock, *platform.regional),
+      m_recorderControl(*platform.processes, programDir),
+      m_scheduleEditor(m_store, m_shell.ADOTb1, m_state, m_playback, platform, programDir),
+      m_scheduleRunner(m_shell.ADOTb1, m_state, m_playback, *platform.mediaPlayer, m_recorderControl,
+                       *platform.clock, *platform.regional, programDir)
 {
     createWindows();
     connectWindows();
@@ -71,8 +75,8 @@ void Application::createWindows()
     // Order matters: the main window's creation runs before the store is
     // open; the schedule window's creation opens it.
     m_main = std::make_unique<TForm_main>(m_shell);
-    m_record = std::make_unique<TForm_record>(m_store, Store::fileIn(m_programDir), m_shell.ADOTb1,
-                                              m_platform.messages);
+    m_record = std::make_unique<TForm_record>(m_scheduleEditor, m_shell, *m_platform.browsers,
+                                              Store::fileIn(m_programDir));
     m_lngsel = std::make_unique<TformLngsel>(m_shell);
     m_location = std::make_unique<TForm_location>(m_stationList, *m_platform.browsers, m_programDir);
     m_radioUpdate = std::make_unique<TForm_radioUpdate>(*m_platform.browsers, m_programDir);
@@ -92,6 +96,7 @@ void Application::connectWindows()
     connect(m_lngsel.get(), &TformLngsel::confirmationRequested, m_message.get(), &Tform_message::showMessage);
     connect(main, &TForm_main::minimised, m_location.get(), &QWidget::close);
     connectListening();
+    connectSchedule();
     connect(main, &TForm_main::closing, this, [this] {
         m_recorderHost->close();
         Q_EMIT finished();
@@ -147,6 +152,38 @@ void Application::connectListening()
 
     m_about->setTranslator(lookup);
     connect(main->AboutVexaRadioPlayer2, &QAction::triggered, m_about.get(), [this] { m_about->exec(); });
+}
+
+void Application::connectSchedule()
+{
+    TForm_main *main = m_main.get();
+    TForm_record *record = m_record.get();
+    connect(main->Recordschedule1, &QAction::triggered, record, &TForm_record::showWindow);
+
+    // The editor: messages in the interface language, stations from the
+    // station list window opened for the schedule.
+    m_scheduleEditor.setTranslator([this](const QString &text) { return m_shell.lookup(text); });
+    m_scheduleEditor.setStationList(&m_stationList);
+    connect(&m_stationList, &StationList::scheduleNameRead, &m_scheduleEditor, &ScheduleEditor::setStationName);
+    connect(&m_stationList, &StationList::scheduleAddressRead, &m_scheduleEditor,
+            &ScheduleEditor::setStationAddress);
+    connect(&m_scheduleEditor, &ScheduleEditor::stationListCloseRequested, m_location.get(), &QWidget::close);
+    connect(&m_scheduleEditor, &ScheduleEditor::memoryPicturesResetRequested, main,
+            &TForm_main::resetMemoryPictures);
+    connect(&m_scheduleEditor, &ScheduleEditor::recordListRequested, this, [this] {
+        m_recordlist->setWindowModality(Qt::ApplicationModal);
+        m_recordlist->show();
+    });
+
+    // The runner: the clock label, the editor's list after its changes.
+    connect(&m_scheduleRunner, &ScheduleRunner::clockShown, main->time1, &QLabel::setText);
+    connect(&m_scheduleRunner, &ScheduleRunner::editorRefreshRequested, &m_scheduleEditor,
+            &ScheduleEditor::refreshList);
+    connect(&m_scheduleRunner, &ScheduleRunner::editorReopenRequested, &m_scheduleEditor,
+            &ScheduleEditor::reopenList);
+    connect(&m_scheduleRunner, &ScheduleRunner::memoryPicturesResetRequested, main,
+            &TForm_main::resetMemoryPictures);
+    m_scheduleRunner.start();
 }
 
 void Application::start()

@@ -12,6 +12,9 @@
 #include "core/main_shell.h"
 #include "core/main_state.h"
 #include "core/playback.h"
+#include "recording/recorder_control.h"
+#include "recording/schedule_editor.h"
+#include "recording/schedule_runner.h"
 #include "store/store.h"
 
 class TAboutBox;
@@ -48,6 +51,8 @@ public:
     Playback &playback() { return m_playback; }
     DirectoryIntegration &directory() { return m_directory; }
     StationList &stationList() { return m_stationList; }
+    ScheduleEditor &scheduleEditor() { return m_scheduleEditor; }
+    ScheduleRunner &scheduleRunner() { return m_scheduleRunner; }
 
     TForm_main *mainWindow() const { return m_main.get(); }
     TForm_record *scheduleWindow() const { return m_record.get(); }
@@ -69,6 +74,7 @@ private:
     void createWindows();
     void connectWindows();
     void connectListening();
+    void connectSchedule();
 
     PlatformParts m_platform;
     QString m_programDir;
@@ -81,6 +87,11 @@ private:
     Playback m_playback;
     StationList m_stationList;
     DirectoryIntegration m_directory;
+    // Scheduling: the editor's logic, the runner over the main window's
+    // copy of the schedule, and the recorder starts.
+    RecorderControl m_recorderControl;
+    ScheduleEditor m_scheduleEditor;
+    ScheduleRunner m_scheduleRunner;
 
     std::unique_ptr<TForm_main> m_main;
     std::unique_ptr<TForm_record> m_record;
