@@ -1,6 +1,8 @@
 #include "recording/schedule_runner.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QSqlDatabase>
 #include <QUrl>
 
 #include "core/main_state.h"
@@ -10,6 +12,7 @@
 #include "platform/regional_format.h"
 #include "recording/recorder_control.h"
 #include "store/dataset.h"
+#include "store/store.h"
 
 namespace ScheduleWindow {
 
@@ -78,10 +81,12 @@ bool beginsOn(const EntryTimes &entry, const QDate &day)
     return false;
 }
 
-EntryWindow inside(const EntryTimes &entry, const QDate &day, int endOffsetDays)
+EntryWindow inside(const EntryTimes &entry, const QDate &day, int endOffsetDays, bool withBounds)
 {
     EntryWindow window;
     window.position = WindowPosition::Inside;
+    if (!withBounds)
+        return window;
     if (entry.frequency == EntryTimes::Once) {
         window.start = QDateTime(entry.firstDay, entry.start);
         window.end = QDateTime(entry.lastDay.addDays(endOffsetDays), entry.end);
@@ -96,18 +101,21 @@ EntryWindow inside(const EntryTimes &entry, const QDate &day, int endOffsetDays)
 
 EntryWindow test(const EntryTimes &entry, const QDateTime &now)
 {
-    const QDate today = now.date();
-    const QTime time = now.time();
+    return test(entry, now.date(), now.time());
+}
+
+EntryWindow test(const EntryTimes &entry, const QDate &today, const QTime &time, bool withBounds)
+{
     if (entry.end >= entry.start) {
         if (entry.start <= time && time <= entry.end && beginsOn(entry, today))
-            return inside(entry, today, 0);
+            return inside(entry, today, 0, withBounds);
     } else {
         // Across midnight: the evening part of a window beginning today, or
         // the morning part of one that began yesterday.
         if (time >= entry.start && beginsOn(entry, today))
-            return inside(entry, today, 1);
+            return inside(entry, today, 1, withBounds);
         if (time <= entry.end && beginsOn(entry, today.addDays(-1)))
-            return inside(entry, today.addDays(-1), 1);
+            return inside(entry, today.addDays(-1), 1, withBounds);
     }
     EntryWindow window;
     if (entry.frequency == EntryTimes::Weekly && weekdayOf(today) != entry.weekday)
@@ -205,10 +213,11 @@ QString textAt(const DataSet &set, int row, int column)
 
 }  // namespace
 
-ScheduleRunner::ScheduleRunner(DataSet &schedule, MainState &state, Playback &playback, MediaPlayer &player,
+ScheduleRunner::ScheduleRunner(Store &store, DataSet &schedule, MainState &state, Playback &playback, MediaPlayer &player,
                                RecorderControl &recorder, const Clock &clock, const RegionalFormat &regional,
                                const QString &programDir, QObject *parent)
     : QObject(parent),
+      m_store(store),
       m_schedule(schedule),
       m_state(state),
       m_playback(playback),
@@ -267,11 +276,14 @@ void ScheduleRunner::clockTick()
         for (int row = 0; row < count; ++row) {
             if (m_schedule.valueAt(row, c.idno).toLongLong() != id)
                 continue;
+            const bool rowsInStep = m_rowsGeneration == m_schedule.generation() && row < m_rows.size();
             editRow(row);
             m_schedule.setField(QStringLiteral("status1"), QStringLiteral("N"));
             if (textAt(m_schedule, row, c.freq1).trimmed() == QLatin1String("Once"))
                 m_schedule.setField(QStringLiteral("onf"), QStringLiteral("N"));
             m_schedule.post();
+            if (rowsInStep)
+                rowWritten(row, c);
             break;
         }
         playingEntryId = QStringLiteral("0");
@@ -288,82 +300,161 @@ void ScheduleRunner::runnerTick()
 {
     if (!m_schedule.isOpen())
         return;
+    // One commit for all the tick's writes (each post would be a commit of
+    // its own, and a tick may start many entries at once).
+    QSqlDatabase db = m_store.database();
+    const bool batched = db.isValid() && db.transaction();
     try {
         const int count = m_schedule.recordCount();
-        if (count == 0)
-            return;
         const Columns c(m_schedule);
+        syncRows(c);
         const QDateTime now = m_clock.now();
-        if (m_parsed.size() > 2 * count)
-            m_parsed.clear();
-        for (int row = 0; row < count && row < m_schedule.recordCount(); ++row) {
+        const QDate today = now.date();
+        const QTime time = now.time();
+        ++m_tickCount;
+        for (int row = 0; row < count; ++row) {
             // Each entry on its own: one that fails (a date that does not
             // read, a row deleted meanwhile) is skipped and the rest run.
             try {
-                processRow(row, c, now);
+                processRow(row, c, now, today, time);
             } catch (const StoreError &) {
                 m_schedule.cancel();
             }
+            // Changed by someone else meanwhile: the next tick starts over.
+            if (m_rowsGeneration != m_schedule.generation())
+                break;
         }
     } catch (const StoreError &) {
     }
+    if (batched)
+        db.commit();
+    if (m_editorStale) {
+        m_editorStale = false;
+        Q_EMIT editorRefreshRequested();
+    }
+}
+
+QTime ScheduleRunner::cachedTime(const QString &text)
+{
+    auto it = m_times.constFind(text);
+    if (it != m_times.constEnd())
+        return *it;
+    if (m_times.size() > 4096)
+        m_times.clear();
+    const QTime time = m_regional.parseTime(text);
+    m_times.insert(text, time);
+    return time;
+}
+
+QDate ScheduleRunner::cachedDate(const QString &text)
+{
+    auto it = m_dates.constFind(text);
+    if (it != m_dates.constEnd())
+        return *it;
+    if (m_dates.size() > 4096)
+        m_dates.clear();
+    const QDate date = m_regional.parseDate(text);
+    m_dates.insert(text, date);
+    return date;
+}
+
+ScheduleRunner::Row ScheduleRunner::readRow(int row, const Columns &c)
+{
+    Row r;
+    r.id = m_schedule.valueAt(row, c.idno).toLongLong();
+    r.frequency = textAt(m_schedule, row, c.freq2);
+    r.enabled = textAt(m_schedule, row, c.onf) == QLatin1String("Y");
+    r.mode = textAt(m_schedule, row, c.mode2);
+    r.status = textAt(m_schedule, row, c.status1);
+    r.name = textAt(m_schedule, row, c.name1);
+    r.awaitedFile = textAt(m_schedule, row, c.filename2);
+    return r;
+}
+
+void ScheduleRunner::syncRows(const Columns &c)
+{
+    if (m_rowsGeneration == m_schedule.generation())
+        return;
+    const int count = m_schedule.recordCount();
+    m_rows.resize(count);
+    for (int row = 0; row < count; ++row)
+        m_rows[row] = readRow(row, c);
+    m_rowsGeneration = m_schedule.generation();
+}
+
+void ScheduleRunner::rowWritten(int row, const Columns &c)
+{
+    m_rows[row] = readRow(row, c);
+    m_rowsGeneration = m_schedule.generation();
 }
 
 const std::optional<EntryTimes> &ScheduleRunner::timesOf(int row, const Columns &c)
 {
-    const qint64 key = m_schedule.valueAt(row, c.idno).toLongLong();
-    Parsed fresh{textAt(m_schedule, row, c.freq2), textAt(m_schedule, row, c.date1), textAt(m_schedule, row, c.date2),
-                 textAt(m_schedule, row, c.date3), textAt(m_schedule, row, c.time1), textAt(m_schedule, row, c.time2),
-                 std::nullopt};
-    auto it = m_parsed.find(key);
-    if (it == m_parsed.end() || it->frequency != fresh.frequency || it->firstDay != fresh.firstDay
-        || it->lastDay != fresh.lastDay || it->weekday != fresh.weekday || it->start != fresh.start
-        || it->end != fresh.end) {
-        fresh.times = ScheduleWindow::read(m_regional, fresh.frequency, fresh.firstDay, fresh.lastDay,
-                                           ScheduleWindow::weekdayFromDigit(fresh.weekday), fresh.start, fresh.end);
-        it = m_parsed.insert(key, fresh);
+    Row &r = m_rows[row];
+    if (!r.timesRead) {
+        r.timesRead = true;
+        r.times.reset();
+        EntryTimes times;
+        const QString f = r.frequency;
+        times.frequency = f == QLatin1String("0") ? EntryTimes::Once
+            : f == QLatin1String("1")             ? EntryTimes::Daily
+                                                  : EntryTimes::Weekly;
+        times.start = cachedTime(textAt(m_schedule, row, c.time1));
+        times.end = cachedTime(textAt(m_schedule, row, c.time2));
+        times.weekday = ScheduleWindow::weekdayFromDigit(textAt(m_schedule, row, c.date3));
+        bool ok = times.start.isValid() && times.end.isValid();
+        if (ok && times.frequency == EntryTimes::Once) {
+            times.firstDay = cachedDate(textAt(m_schedule, row, c.date1));
+            times.lastDay = cachedDate(textAt(m_schedule, row, c.date2));
+            ok = times.firstDay.isValid() && times.lastDay.isValid();
+        }
+        if (ok)
+            r.times = times;
     }
-    const Parsed &p = *it;
-    return p.times;
+    return r.times;
 }
 
-void ScheduleRunner::processRow(int row, const Columns &c, const QDateTime &now)
+void ScheduleRunner::processRow(int row, const Columns &c, const QDateTime &now, const QDate &today,
+                                const QTime &time)
 {
-    if (!textAt(m_schedule, row, c.filename2).isEmpty())
+    if (!m_rows.at(row).awaitedFile.isEmpty())
         completeRecording(row, c);
 
-    const QString frequency = textAt(m_schedule, row, c.freq2);
+    const QString frequency = m_rows.at(row).frequency;
     if (frequency != QLatin1String("0") && frequency != QLatin1String("1") && frequency != QLatin1String("2"))
         return;
     // A cleared Enable box holds an entry of any frequency.
-    if (textAt(m_schedule, row, c.onf) != QLatin1String("Y"))
+    if (!m_rows.at(row).enabled)
         return;
     const std::optional<EntryTimes> &read = timesOf(row, c);
     if (!read)
         throw StoreError("entry times do not read");
-    const EntryTimes times = *read;
-    const EntryWindow window = ScheduleWindow::test(times, now);
+    const EntryTimes &times = *read;
+    const EntryWindow position = ScheduleWindow::test(times, today, time, false);
 
-    if (window.position != WindowPosition::Inside) {
+    if (position.position != WindowPosition::Inside) {
         // Daily entries, and weekly ones on their weekday, become idle again
         // outside their window.
-        if (times.frequency == EntryTimes::Once || window.position == WindowPosition::OtherWeekday)
+        if (times.frequency == EntryTimes::Once || position.position == WindowPosition::OtherWeekday)
             return;
-        if (textAt(m_schedule, row, c.status1).isEmpty())
+        if (m_rows.at(row).status.isEmpty())
             return;
         editRow(row);
         m_schedule.setField(QStringLiteral("status1"), QString());
         m_schedule.post();
+        rowWritten(row, c);
         return;
     }
 
-    const QString mode = textAt(m_schedule, row, c.mode2);
-    if (mode == QLatin1String("0") && textAt(m_schedule, row, c.status1).isEmpty())
-        startRecording(row, c, times, window, now);
-    const QString status = textAt(m_schedule, row, c.status1);
-    if (mode == QLatin1String("1") && status.isEmpty()) {
-        startPlay(row, c, times, window);
-    } else if (status == QLatin1String("Playing") && m_state.stationName() == textAt(m_schedule, row, c.name1)) {
+    const bool record = m_rows.at(row).mode == QLatin1String("0");
+    const bool play = m_rows.at(row).mode == QLatin1String("1");
+    if (record && m_rows.at(row).status.isEmpty())
+        startRecording(row, c, times, ScheduleWindow::test(times, today, time), now);
+    const QString status = m_rows.at(row).status;
+    if (play && status.isEmpty()) {
+        startPlay(row, c, times, ScheduleWindow::test(times, today, time));
+    } else if (status == QLatin1String("Playing") && m_state.stationName() == m_rows.at(row).name) {
+        const EntryWindow window = ScheduleWindow::test(times, today, time);
         playEnd = window.end;
         playEndText = m_regional.dateTimeText(window.end);
         if (now >= playEnd)
@@ -376,17 +467,39 @@ void ScheduleRunner::completeRecording(int row, const Columns &c)
     for (const QString &extension : {QStringLiteral(".wma"), QStringLiteral(".mp3")}) {
         try {
             const QString name = textAt(m_schedule, row, c.filename2);
-            if (!ScheduleWindow::isPlainFileName(name) || !QFileInfo::exists(recordingsFolder() + name + extension))
+            if (!ScheduleWindow::isPlainFileName(name) || !recordingExists(name + extension))
                 continue;
             editRow(row);
             m_schedule.setField(QStringLiteral("filename1"), name + extension);
             m_schedule.setField(QStringLiteral("filename2"), QString());
             m_schedule.post();
-            Q_EMIT editorRefreshRequested();
+            rowWritten(row, c);
+            m_editorStale = true;
         } catch (const StoreError &) {
             m_schedule.cancel();
         }
     }
+}
+
+bool ScheduleRunner::recordingExists(const QString &fileName)
+{
+    // The folder is listed at most once a tick, and only when it changed
+    // since the last listing: many entries awaiting their files then cost
+    // one stat a tick, not two per entry.
+    if (m_folderTick != m_tickCount) {
+        m_folderTick = m_tickCount;
+        const QFileInfo folder(recordingsFolder());
+        const qint64 stamp = folder.lastModified().toMSecsSinceEpoch();
+        // A change within the same millisecond as the listing could hide a
+        // new file: a folder changed in the last two seconds is listed again.
+        const bool settling = QDateTime::currentMSecsSinceEpoch() - stamp < 2000;
+        if (stamp != m_folderStamp || settling) {
+            m_folderStamp = stamp;
+            const QStringList names = QDir(recordingsFolder()).entryList(QDir::Files);
+            m_folderNames = QSet<QString>(names.begin(), names.end());
+        }
+    }
+    return m_folderNames.contains(fileName);
 }
 
 void ScheduleRunner::startRecording(int row, const Columns &c, const EntryTimes &times, const EntryWindow &window,
@@ -407,7 +520,8 @@ void ScheduleRunner::startRecording(int row, const Columns &c, const EntryTimes 
     m_schedule.setField(QStringLiteral("filename2"), name);
     // A row deleted meanwhile fails here, before any recorder starts.
     m_schedule.post();
-    Q_EMIT editorRefreshRequested();
+    rowWritten(row, c);
+    m_editorStale = true;
 
     recorderCommand = m_programDir + QStringLiteral("/grabclock ") + address + QLatin1Char(' ') + output
         + QLatin1Char(' ') + QString::number(qMax<qint64>(1, durationMs));
@@ -426,9 +540,10 @@ void ScheduleRunner::startPlay(int row, const Columns &c, const EntryTimes &time
     editRow(row);
     m_schedule.setField(QStringLiteral("status1"), QStringLiteral("Playing"));
     m_schedule.post();
+    rowWritten(row, c);
     playingEntryId = id;
     if (times.frequency == EntryTimes::Once)
-        Q_EMIT editorRefreshRequested();
+        m_editorStale = true;
 
     m_playback.resetElapsed();
     Q_EMIT memoryPicturesResetRequested();
@@ -441,7 +556,7 @@ void ScheduleRunner::startPlay(int row, const Columns &c, const EntryTimes &time
     playEndText = m_regional.dateTimeText(window.end);
 }
 
-void ScheduleRunner::stopPlay(int row, const Columns &, bool once)
+void ScheduleRunner::stopPlay(int row, const Columns &c, bool once)
 {
     playEnd = QDateTime();
     playEndText.clear();
@@ -451,8 +566,9 @@ void ScheduleRunner::stopPlay(int row, const Columns &, bool once)
     if (once)
         m_schedule.setField(QStringLiteral("onf"), QStringLiteral("N"));
     m_schedule.post();
+    rowWritten(row, c);
     if (once)
-        Q_EMIT editorRefreshRequested();
+        m_editorStale = true;
 }
 
 void ScheduleRunner::editRow(int row)

@@ -3,9 +3,11 @@
 #include <QDateTime>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QVector>
 
 #include <optional>
 
@@ -16,6 +18,7 @@ class MediaPlayer;
 class Playback;
 class RecorderControl;
 class RegionalFormat;
+class Store;
 
 // The times of one schedule entry, read from its stored texts.
 struct EntryTimes
@@ -69,6 +72,9 @@ std::optional<EntryTimes> read(const RegionalFormat &regional, const QString &fr
 // instant. An end time of day before the start time of day ends on the
 // following day.
 EntryWindow test(const EntryTimes &entry, const QDateTime &now);
+// The same with today and the time of day taken apart once; without
+// `withBounds` the window's start and end are left invalid (cheaper).
+EntryWindow test(const EntryTimes &entry, const QDate &today, const QTime &time, bool withBounds = true);
 
 // Milliseconds a recording started at `now` runs for a window: from now
 // (whole seconds) or the window's start, whichever is later, to its end;
@@ -97,7 +103,9 @@ class ScheduleRunner : public QObject
 {
     Q_OBJECT
 public:
-    ScheduleRunner(DataSet &schedule, MainState &state, Playback &playback, MediaPlayer &player,
+    // `store` is the connection `schedule` runs on: a tick's writes are
+    // committed together.
+    ScheduleRunner(Store &store, DataSet &schedule, MainState &state, Playback &playback, MediaPlayer &player,
                    RecorderControl &recorder, const Clock &clock, const RegionalFormat &regional,
                    const QString &programDir, QObject *parent = nullptr);
 
@@ -137,14 +145,33 @@ Q_SIGNALS:
 
 private:
     struct Columns;
-    struct Parsed
+    // What a tick needs of one entry, read once from the runner's copy and
+    // again only when the copy changed: a tick over many entries then reads
+    // no texts and parses no dates.
+    struct Row
     {
-        QString frequency, firstDay, lastDay, weekday, start, end;
+        qint64 id = 0;
+        QString frequency;   // freq2
+        bool enabled = false;
+        QString mode;        // mode2
+        QString status;      // status1
+        QString name;        // name1
+        QString awaitedFile; // filename2
+        bool timesRead = false;
         std::optional<EntryTimes> times;
     };
 
-    void processRow(int row, const Columns &c, const QDateTime &now);
+    void syncRows(const Columns &c);
+    Row readRow(int row, const Columns &c);
+    // After a post of the runner's own: that row is read again.
+    void rowWritten(int row, const Columns &c);
+    const std::optional<EntryTimes> &timesOf(int row, const Columns &c);
+    QTime cachedTime(const QString &text);
+    QDate cachedDate(const QString &text);
+
+    void processRow(int row, const Columns &c, const QDateTime &now, const QDate &today, const QTime &time);
     void completeRecording(int row, const Columns &c);
+    bool recordingExists(const QString &fileName);
     void startRecording(int row, const Columns &c, const EntryTimes &times, const EntryWindow &window,
                         const QDateTime &now);
     void startPlay(int row, const Columns &c, const EntryTimes &times, const EntryWindow &window);
@@ -152,8 +179,8 @@ private:
     void stopPlayer();
     // Moves the data set onto `row` and puts it into edit state.
     void editRow(int row);
-    const std::optional<EntryTimes> &timesOf(int row, const Columns &c);
 
+    Store &m_store;
     DataSet &m_schedule;
     MainState &m_state;
     Playback &m_playback;
@@ -162,7 +189,16 @@ private:
     const Clock &m_clock;
     const RegionalFormat &m_regional;
     QString m_programDir;
-    // Parsed times per row key; an entry is read again only when one of
-    // its texts changed.
-    QHash<qint64, Parsed> m_parsed;
+    QVector<Row> m_rows;
+    quint64 m_rowsGeneration = ~quint64(0);
+    // Stored date and time texts already read (entries share them).
+    QHash<QString, QTime> m_times;
+    QHash<QString, QDate> m_dates;
+    // Names in the recordings folder, listed again when the folder changes.
+    QSet<QString> m_folderNames;
+    qint64 m_folderStamp = -1;
+    int m_folderTick = -1;
+    int m_tickCount = 0;
+    // The editor's list is refreshed once, after a tick that changed entries.
+    bool m_editorStale = false;
 };

@@ -44,7 +44,7 @@ Application::Application(const PlatformParts &platform, const QString &programDi
                   *platform.messages, *platform.clock, *platform.regional),
       m_recorderControl(*platform.processes, programDir),
       m_scheduleEditor(m_store, m_shell.ADOTb1, m_state, m_playback, platform, programDir),
-      m_scheduleRunner(m_shell.ADOTb1, m_state, m_playback, *platform.mediaPlayer, m_recorderControl,
+      m_scheduleRunner(m_store, m_shell.ADOTb1, m_state, m_playback, *platform.mediaPlayer, m_recorderControl,
                        *platform.clock, *platform.regional, programDir)
 {
     createWindows();

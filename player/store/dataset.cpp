@@ -54,6 +54,7 @@ void DataSet::openQuery(const QString &sql)
 
 void DataSet::close()
 {
+    ++m_generation;
     m_state = State::Inactive;
     m_columns.clear();
     m_columnByName.clear();
@@ -106,6 +107,7 @@ void DataSet::load()
     m_rows = rows;
     m_pending.clear();
     m_state = State::Browse;
+    ++m_generation;
     setPosition(m_rows.isEmpty() ? -1 : 0);
 }
 
@@ -331,6 +333,7 @@ void DataSet::post()
     }
     m_pending.clear();
     m_state = State::Browse;
+    ++m_generation;
 }
 
 void DataSet::cancel()
@@ -358,6 +361,7 @@ void DataSet::remove()
         throw StoreError(query.lastError().text().toStdString());
     m_keys.removeAt(m_row);
     m_rows.removeAt(m_row);
+    ++m_generation;
     m_pending.clear();
     m_state = State::Browse;
     setPosition(m_rows.isEmpty() ? -1 : qMin(m_row, int(m_rows.size()) - 1));

@@ -41,6 +41,9 @@ public:
     bool isOpen() const { return m_state != State::Inactive; }
     State state() const { return m_state; }
     QString tableName() const { return m_table; }
+    // Changes with every load, close, post and delete: a reader that keeps
+    // values of its own knows from it when to read them again.
+    quint64 generation() const { return m_generation; }
 
     // Navigation. A move stops at the last (or first) row; eof()/bof() tell
     // that a move ran past the end.
@@ -92,4 +95,5 @@ private:
     int m_row = -1;
     bool m_eof = true;
     bool m_bof = true;
+    quint64 m_generation = 0;
 };

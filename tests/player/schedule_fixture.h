@@ -29,7 +29,7 @@ struct ScheduleRig
     Store store;
     DataSet runnerCopy{store};
     RecorderControl recorder{platform.processes, folder.path()};
-    ScheduleRunner runner{runnerCopy, state, playback, platform.mediaPlayer, recorder,
+    ScheduleRunner runner{store, runnerCopy, state, playback, platform.mediaPlayer, recorder,
                           platform.clock, platform.regional, folder.path()};
 
     ScheduleRig()
