@@ -16,6 +16,7 @@
 
 #include "core/interface_language.h"
 #include "core/main_shell.h"
+#include "platform/regional_format.h"
 #include "platform/web_browser.h"
 #include "recording/schedule_runner.h"
 
@@ -213,27 +214,31 @@ void TForm_record::buildControls()
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setGeometry(225, 9, 340, 24);
     SpeedButton4 = button("SpeedButton4", QStringLiteral("..."), QRect(570, 9, 30, 24));
-    TntLabel3 = label("TntLabel3", QStringLiteral("Frequency"), QRect(10, 45, 70, 18));
-    ComboBox2 = combo("ComboBox2", QRect(80, 42, 100, 24));
+    TntLabel3 = label("TntLabel3", QStringLiteral("Frequency"), QRect(10, 45, 60, 18));
+    ComboBox2 = combo("ComboBox2", QRect(72, 42, 90, 24));
 
     const QString timeFormat = QStringLiteral("AP hh:mm:ss");
     Date1 = new QDateEdit(this);
     Date1->setObjectName(QStringLiteral("Date1"));
-    Date1->setGeometry(188, 42, 100, 24);
+    Date1->setGeometry(166, 42, 110, 24);
     Date1->setCalendarPopup(true);
+    if (const RegionalFormat *regional = m_shell.platform().regional)
+        Date1->setDisplayFormat(regional->shortDateFormat());
     time1 = new QTimeEdit(this);
     time1->setObjectName(QStringLiteral("time1"));
     time1->setDisplayFormat(timeFormat);
-    time1->setGeometry(292, 42, 100, 24);
-    Label8 = label("Label8", QStringLiteral(" >>"), QRect(396, 45, 22, 18));
+    time1->setGeometry(279, 42, 100, 24);
+    Label8 = label("Label8", QStringLiteral(" >>"), QRect(381, 45, 18, 18));
     Date2 = new QDateEdit(this);
     Date2->setObjectName(QStringLiteral("Date2"));
-    Date2->setGeometry(420, 42, 100, 24);
+    Date2->setGeometry(401, 42, 110, 24);
     Date2->setCalendarPopup(true);
+    if (const RegionalFormat *regional = m_shell.platform().regional)
+        Date2->setDisplayFormat(regional->shortDateFormat());
     Time2 = new QTimeEdit(this);
     Time2->setObjectName(QStringLiteral("Time2"));
     Time2->setDisplayFormat(timeFormat);
-    Time2->setGeometry(524, 42, 100, 24);
+    Time2->setGeometry(514, 42, 110, 24);
     // The weekday lists sit where the date pickers are.
     ComboBox3 = combo("ComboBox3", Date1->geometry());
     ComboBox4 = combo("ComboBox4", Date2->geometry());
