@@ -78,6 +78,38 @@ private Q_SLOTS:
         QCOMPARE(list->rowCount(), 0);
         QCOMPARE(app.shell().ADOTb1.recordCount(), 0);
     }
+
+    // Showing translates the window and the choices; entries store the
+    // words as shown, and messages come in the interface language.
+    void translatedOnShowing()
+    {
+        ProgramFolder folder;
+        folder.sql({QStringLiteral("UPDATE apsel SET lang1 = 2, lang2 = 2, firstexe = 'N'")});
+        FakePlatform platform;
+        platform.clock.current = QDateTime(QDate(2026, 3, 14), QTime(9, 30, 0));
+        Application app(platform.parts, folder.path());
+        app.start();
+        app.mainWindow()->Recordschedule1->trigger();
+        TForm_record *w = app.scheduleWindow();
+        QCOMPARE(w->TntLabel1->text(), QStringLiteral("模式"));
+        QCOMPARE(w->TntSpeedButton1->text(), QStringLiteral("新增"));
+        QCOMPARE(w->ComboBox1->itemText(0), QStringLiteral("錄音"));
+        QCOMPARE(w->Location1->text(), QStringLiteral("地區"));
+
+        w->Edit1->setText(QStringLiteral("Harbour"));
+        w->ComboBox2->setCurrentIndex(0);
+        w->Date1->setDate(QDate(2026, 3, 13));
+        QTest::mouseClick(w->TntSpeedButton1, Qt::LeftButton);
+        QCOMPARE(platform.messages.shown.back().text, QStringLiteral("日期錯誤！"));
+        QCOMPARE(w->Date1->date(), QDate(2026, 3, 14));
+
+        w->ComboBox2->setCurrentIndex(2);
+        w->ComboBox3->setCurrentIndex(3);
+        QTest::mouseClick(w->TntSpeedButton1, Qt::LeftButton);
+        QCOMPARE(folder.value(QStringLiteral("SELECT freq1 FROM recSchedul")).toString(), QStringLiteral("每週"));
+        QCOMPARE(folder.value(QStringLiteral("SELECT date1 FROM recSchedul")).toString(), QStringLiteral("週三"));
+        QCOMPARE(folder.value(QStringLiteral("SELECT date3 FROM recSchedul")).toString(), QStringLiteral("3"));
+    }
 };
 
 QTEST_MAIN(ScheduleEditorWindowTest)
