@@ -62,7 +62,10 @@ Application::Application(const PlatformParts &platform, const QString &programDi
                   *platform.messages, *platform.clock, *platform.regional),
       m_recorders(*platform.processes, programDir),
       m_live(m_state, *platform.mediaPlayer, *platform.clock, *platform.regional, m_recorders, programDir),
-      m_recordingsList(m_state, *platform.mediaPlayer, m_playback, programDir)
+      m_recordingsList(m_state, *platform.mediaPlayer, m_playback, programDir),
+      m_scheduleEditor(m_store, m_shell.ADOTb1, m_state, m_playback, platform, programDir),
+      m_scheduleRunner(m_store, m_shell.ADOTb1, m_state, m_playback, *platform.mediaPlayer, m_recorders,
+                       *platform.clock, *platform.regional, programDir)
 {
     createWindows();
     connectWindows();
@@ -92,8 +95,8 @@ void Application::createWindows()
     // Order matters: the main window's creation runs before the store is
     // open; the schedule window's creation opens it.
     m_main = std::make_unique<TForm_main>(m_shell);
-    m_record = std::make_unique<TForm_record>(m_store, Store::fileIn(m_programDir), m_shell.ADOTb1,
-                                              m_platform.messages);
+    m_record = std::make_unique<TForm_record>(m_scheduleEditor, m_shell, *m_platform.browsers,
+                                              Store::fileIn(m_programDir));
     m_lngsel = std::make_unique<TformLngsel>(m_shell);
     m_location = std::make_unique<TForm_location>(m_stationList, *m_platform.browsers, m_programDir);
     m_radioUpdate = std::make_unique<TForm_radioUpdate>(*m_platform.browsers, m_programDir);
@@ -114,6 +117,7 @@ void Application::connectWindows()
     connect(main, &TForm_main::minimised, m_location.get(), &QWidget::close);
     connectListening();
     connectRecording();
+    connectSchedule();
     connect(main, &TForm_main::closing, this, [this] {
         // The stop routine may just have sent a report: it must leave
         // before the program ends.
@@ -187,10 +191,10 @@ void Application::connectRecording()
     TForm_main *main = m_main.get();
     // The live entry goes through the schedule editor's data set; every
     // post makes the runner's copy read the table again.
-    m_live.setSchedule(&m_record->ADOTb1());
+    m_live.setSchedule(&m_scheduleEditor.ADOTb1);
     m_live.setTranslator([this](const QString &text) { return m_shell.lookup(text); });
     m_live.setMessages(m_platform.messages);
-    connect(&m_live, &LiveRecording::scheduleChanged, this, &Application::reloadRunnerSchedule);
+    connect(&m_live, &LiveRecording::scheduleChanged, &m_scheduleEditor, &ScheduleEditor::reloadRunnerCopy);
 
     // Record and Stop-recording; the stop routine (and through it the
     // close and every directory navigation) and the memory buttons reach
@@ -208,18 +212,38 @@ void Application::connectRecording()
     connect(&m_recordingsList, &RecordingsList::memoryPicturesResetRequested, main, &TForm_main::resetMemoryPictures);
 }
 
-void Application::reloadRunnerSchedule()
-{
-    try {
-        m_shell.ADOTb1.close();
-        m_shell.ADOTb1.openTable(QStringLiteral("recSchedul"));
-    } catch (const StoreError &) {
-    }
-}
-
 void Application::openRecordingsList()
 {
     m_recordlist->exec();
+}
+
+void Application::connectSchedule()
+{
+    TForm_main *main = m_main.get();
+    TForm_record *record = m_record.get();
+    connect(main->Recordschedule1, &QAction::triggered, record, &TForm_record::showWindow);
+
+    // The editor: messages in the interface language, stations from the
+    // station list window opened for the schedule.
+    m_scheduleEditor.setTranslator([this](const QString &text) { return m_shell.lookup(text); });
+    m_scheduleEditor.setStationList(&m_stationList);
+    connect(&m_stationList, &StationList::scheduleNameRead, &m_scheduleEditor, &ScheduleEditor::setStationName);
+    connect(&m_stationList, &StationList::scheduleAddressRead, &m_scheduleEditor,
+            &ScheduleEditor::setStationAddress);
+    connect(&m_scheduleEditor, &ScheduleEditor::stationListCloseRequested, m_location.get(), &QWidget::close);
+    connect(&m_scheduleEditor, &ScheduleEditor::memoryPicturesResetRequested, main,
+            &TForm_main::resetMemoryPictures);
+    connect(&m_scheduleEditor, &ScheduleEditor::recordListRequested, this, &Application::openRecordingsList);
+
+    // The runner: the clock label, the editor's list after its changes.
+    connect(&m_scheduleRunner, &ScheduleRunner::clockShown, main->time1, &QLabel::setText);
+    connect(&m_scheduleRunner, &ScheduleRunner::editorRefreshRequested, &m_scheduleEditor,
+            &ScheduleEditor::refreshList);
+    connect(&m_scheduleRunner, &ScheduleRunner::editorReopenRequested, &m_scheduleEditor,
+            &ScheduleEditor::reopenList);
+    connect(&m_scheduleRunner, &ScheduleRunner::memoryPicturesResetRequested, main,
+            &TForm_main::resetMemoryPictures);
+    m_scheduleRunner.start();
 }
 
 void Application::start()

@@ -15,6 +15,8 @@
 #include "recording/live_recording.h"
 #include "recording/recorder_control.h"
 #include "recording/recordings_list.h"
+#include "recording/schedule_editor.h"
+#include "recording/schedule_runner.h"
 #include "store/store.h"
 
 class TAboutBox;
@@ -64,9 +66,9 @@ public:
     // Opens the recordings list modally (the schedule editor's "Record
     // list" button).
     void openRecordingsList();
-    // Reads the schedule table into the runner's copy (ADOTb1) again after
-    // a row was posted through the editor's data set; failure is ignored.
-    void reloadRunnerSchedule();
+
+    ScheduleEditor &scheduleEditor() { return m_scheduleEditor; }
+    ScheduleRunner &scheduleRunner() { return m_scheduleRunner; }
 
     TForm_main *mainWindow() const { return m_main.get(); }
     TForm_record *scheduleWindow() const { return m_record.get(); }
@@ -89,6 +91,7 @@ private:
     void connectWindows();
     void connectListening();
     void connectRecording();
+    void connectSchedule();
 
     PlatformParts m_platform;
     QString m_programDir;
@@ -105,6 +108,10 @@ private:
     RecorderControl m_recorders;
     LiveRecording m_live;
     RecordingsList m_recordingsList;
+    // Scheduling: the editor's logic, the runner over the main window's
+    // copy of the schedule, started through m_recorders.
+    ScheduleEditor m_scheduleEditor;
+    ScheduleRunner m_scheduleRunner;
 
     std::unique_ptr<TForm_main> m_main;
     std::unique_ptr<TForm_record> m_record;

@@ -54,6 +54,7 @@ void DataSet::openQuery(const QString &sql)
 
 void DataSet::close()
 {
+    ++m_generation;
     m_state = State::Inactive;
     m_columns.clear();
     m_columnByName.clear();
@@ -106,6 +107,7 @@ void DataSet::load()
     m_rows = rows;
     m_pending.clear();
     m_state = State::Browse;
+    ++m_generation;
     setPosition(m_rows.isEmpty() ? -1 : 0);
 }
 
@@ -219,6 +221,14 @@ QVariant DataSet::fieldAt(int position) const
     return m_rows.at(m_row).at(position);
 }
 
+QVariant DataSet::valueAt(int row, int position) const
+{
+    requireOpen();
+    if (row < 0 || row >= m_rows.size() || position < 0 || position >= m_columns.size())
+        throw StoreError("no such row or column");
+    return m_rows.at(row).at(position);
+}
+
 QString DataSet::text(const QString &name) const
 {
     const QVariant value = field(name);
@@ -325,6 +335,7 @@ void DataSet::post()
     }
     m_pending.clear();
     m_state = State::Browse;
+    ++m_generation;
 }
 
 void DataSet::cancel()
@@ -352,6 +363,7 @@ void DataSet::remove()
         throw StoreError(query.lastError().text().toStdString());
     m_keys.removeAt(m_row);
     m_rows.removeAt(m_row);
+    ++m_generation;
     m_pending.clear();
     m_state = State::Browse;
     setPosition(m_rows.isEmpty() ? -1 : qMin(m_row, int(m_rows.size()) - 1));

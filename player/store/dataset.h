@@ -41,6 +41,9 @@ public:
     bool isOpen() const { return m_state != State::Inactive; }
     State state() const { return m_state; }
     QString tableName() const { return m_table; }
+    // Changes with every load, close, post and delete: a reader that keeps
+    // values of its own knows from it when to read them again.
+    quint64 generation() const { return m_generation; }
 
     // Navigation. A move stops at the last (or first) row; eof()/bof() tell
     // that a move ran past the end.
@@ -57,12 +60,17 @@ public:
     // Field of the current row. Null when the data set is empty.
     QVariant field(const QString &name) const;
     QVariant fieldAt(int position) const;
+    // Stored value of any row, without moving the current row (the list
+    // draws rows this way). Throws StoreError outside the data set.
+    QVariant valueAt(int row, int position) const;
     // Field as text: null reads as empty text.
     QString text(const QString &name) const;
 
     void edit();
     void insert();
     void setField(const QString &name, const QVariant &value);
+    // Writes the pending row. An edit of a row that is no longer in the
+    // table (deleted through another data set) throws StoreError.
     void post();
     void cancel();
     void remove();
@@ -87,4 +95,5 @@ private:
     int m_row = -1;
     bool m_eof = true;
     bool m_bof = true;
+    quint64 m_generation = 0;
 };

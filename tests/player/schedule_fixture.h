@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QFile>
+#include <QMap>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include "fake_listening.h"
+#include "fake_platform.h"
+#include "player_fixture.h"
+#include "core/main_state.h"
+#include "core/playback.h"
+#include "recording/recorder_control.h"
+#include "recording/schedule_runner.h"
+#include "store/dataset.h"
+#include "store/store.h"
+
+// A program folder with a store, the fakes, the runner's copy of the
+// schedule and the runner over them. Times are en_US texts
+// ("3/14/26", "10:00:00 AM"); the fake clock starts on Saturday 14 March
+// 2026.
+struct ScheduleRig
+{
+    ProgramFolder folder;
+    FakePlatform platform;
+    MainState state;
+    FakeReportSender reports;
+    Playback playback{state, platform.mediaPlayer, platform.clock, platform.regional, reports};
+    Store store;
+    DataSet runnerCopy{store};
+    RecorderControl recorder{platform.processes, folder.path()};
+    ScheduleRunner runner{store, runnerCopy, state, playback, platform.mediaPlayer, recorder,
+                          platform.clock, platform.regional, folder.path()};
+
+    ScheduleRig()
+    {
+        state.languageCode = QStringLiteral("1");
+        if (!store.open(folder.storeFile()))
+            qFatal("cannot open rd.d");
+        runnerCopy.openTable(QStringLiteral("recSchedul"));
+    }
+
+    // Inserts an entry (column -> text) and returns its idno; the runner's
+    // copy is opened again, as the editor's data event does.
+    qint64 add(const QMap<QString, QString> &fields)
+    {
+        QStringList names;
+        QStringList marks;
+        for (auto it = fields.constBegin(); it != fields.constEnd(); ++it) {
+            names << it.key();
+            marks << QStringLiteral("?");
+        }
+        QSqlQuery query(store.database());
+        query.prepare(QStringLiteral("INSERT INTO recSchedul (%1) VALUES (%2)")
+                          .arg(names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+        for (const QString &value : fields)
+            query.addBindValue(value);
+        if (!query.exec())
+            qFatal("insert failed");
+        const qint64 id = query.lastInsertId().toLongLong();
+        reload();
+        return id;
+    }
+
+    void reload()
+    {
+        runnerCopy.close();
+        runnerCopy.openTable(QStringLiteral("recSchedul"));
+    }
+
+    void sql(const QString &statement)
+    {
+        QSqlQuery query(store.database());
+        if (!query.exec(statement))
+            qFatal("statement failed");
+    }
+
+    QString value(qint64 id, const QString &column)
+    {
+        QSqlQuery query(store.database());
+        query.prepare(QStringLiteral("SELECT %1 FROM recSchedul WHERE idno = ?").arg(column));
+        query.addBindValue(id);
+        if (!query.exec() || !query.next())
+            return QStringLiteral("<none>");
+        return query.value(0).isNull() ? QString() : query.value(0).toString();
+    }
+
+    // A field of the runner's copy (in memory: cheap enough for every tick).
+    QString copyText(int row, const QString &column)
+    {
+        const int position = runnerCopy.columnNames().indexOf(column);
+        const QVariant v = runnerCopy.valueAt(row, position);
+        return v.isNull() ? QString() : v.toString();
+    }
+
+    // "3/14/26 10:00:00 AM" or with milliseconds appended as ".zzz".
+    void at(const QString &dateTime, int ms = 0)
+    {
+        QDateTime t = platform.regional.parseDateTime(dateTime);
+        if (!t.isValid())
+            qFatal("bad test time %s", qPrintable(dateTime));
+        platform.clock.current = t.addMSecs(ms);
+    }
+
+    void tick()
+    {
+        runner.clockTick();
+        runner.runnerTick();
+    }
+
+    void touch(const QString &fileName)
+    {
+        QFile file(folder.path() + QStringLiteral("/radiorecord/") + fileName);
+        file.open(QIODevice::WriteOnly);
+    }
+};
