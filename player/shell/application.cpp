@@ -14,6 +14,7 @@
 #include "recording/recordings_list_window.h"
 #include "recording/schedule_editor_window.h"
 #include "shell/main_window.h"
+#include "shell/skin_picture_widget.h"
 
 namespace {
 
@@ -40,6 +41,7 @@ Application::Application(const PlatformParts &platform, const QString &programDi
       m_programDir(programDir),
       m_shell(m_state, m_store, platform, programDir),
       m_playback(m_state, *platform.mediaPlayer, *platform.clock, *platform.regional, m_reportSender),
+      m_memory(m_shell, m_playback),
       m_directory(m_state, m_playback, *platform.browsers, externalBrowser(platform, m_noExternalBrowser),
                   *platform.messages, *platform.clock, *platform.regional)
 {
@@ -92,6 +94,7 @@ void Application::connectWindows()
     connect(m_lngsel.get(), &TformLngsel::confirmationRequested, m_message.get(), &Tform_message::showMessage);
     connect(main, &TForm_main::minimised, m_location.get(), &QWidget::close);
     connectListening();
+    connectMemoryStations();
     connect(main, &TForm_main::closing, this, [this] {
         m_recorderHost->close();
         Q_EMIT finished();
@@ -147,6 +150,31 @@ void Application::connectListening()
 
     m_about->setTranslator(lookup);
     connect(main->AboutVexaRadioPlayer2, &QAction::triggered, m_about.get(), [this] { m_about->exec(); });
+}
+
+void Application::connectMemoryStations()
+{
+    TForm_main *main = m_main.get();
+    connect(main, &TForm_main::memoryClicked, &m_memory, &MemoryStations::slotClicked);
+    connect(main, &TForm_main::memoryHovered, &m_memory, &MemoryStations::hover);
+    connect(main, &TForm_main::setModeClicked, &m_memory, &MemoryStations::toggleSetMode);
+    connect(main, &TForm_main::memoryPrevClicked, &m_memory, &MemoryStations::previous);
+    connect(main, &TForm_main::memoryNextClicked, &m_memory, &MemoryStations::next);
+    connect(main, &TForm_main::favouriteNextClicked, &m_memory, &MemoryStations::favouriteRadioNext);
+    connect(main, &TForm_main::memoryHighlightClearClicked, &m_memory, &MemoryStations::clearHighlight);
+    connect(&m_memory, &MemoryStations::slotPictureChanged, main, [main](int slot, const QImage &picture) {
+        main->picFav[slot - 1]->setPicture(picture);
+    });
+    connect(&m_memory, &MemoryStations::memPictureChanged, main->picMem, &SkinPicture::setPicture);
+    connect(&m_memory, &MemoryStations::setModeHintVisibleChanged, main->TntLabel3, &QWidget::setVisible);
+    connect(&m_memory, &MemoryStations::nameStripShown, main, &TForm_main::showNameStrip);
+    connect(&m_memory, &MemoryStations::nameStripEmptied, main, &TForm_main::emptyNameStrip);
+    connect(&m_memory, &MemoryStations::nameStripHidden, main->RnameLabel, &QWidget::hide);
+    connect(&m_memory, &MemoryStations::memberPageRequested, m_myvexa.get(), &TForm_myvexa::openPage);
+    // A live recording ends before a memory station starts, through the
+    // same stop action as picRec2.
+    m_memory.setLiveRecordingProbe([main] { return !main->picRec2->isHidden(); });
+    connect(&m_memory, &MemoryStations::liveRecordingStopRequested, main, &TForm_main::recordStopClicked);
 }
 
 void Application::start()

@@ -11,6 +11,7 @@
 #include "platform/platform_parts.h"
 #include "core/main_shell.h"
 #include "core/main_state.h"
+#include "core/memory_stations.h"
 #include "core/playback.h"
 #include "store/store.h"
 
@@ -46,6 +47,7 @@ public:
     Store &store() { return m_store; }
     MainShell &shell() { return m_shell; }
     Playback &playback() { return m_playback; }
+    MemoryStations &memoryStations() { return m_memory; }
     DirectoryIntegration &directory() { return m_directory; }
     StationList &stationList() { return m_stationList; }
 
@@ -69,6 +71,7 @@ private:
     void createWindows();
     void connectWindows();
     void connectListening();
+    void connectMemoryStations();
 
     PlatformParts m_platform;
     QString m_programDir;
@@ -79,6 +82,7 @@ private:
     NetworkReportSender m_reportSender;
     std::unique_ptr<ExternalBrowser> m_noExternalBrowser;
     Playback m_playback;
+    MemoryStations m_memory;
     StationList m_stationList;
     DirectoryIntegration m_directory;
 

@@ -84,3 +84,7 @@ INSERT INTO aplng (lang1, lang2, lang3) VALUES ('已停止', '已停止', 'Stopp
 INSERT INTO aplng (lang1, lang2, lang3) VALUES ('正在连接...', '正在連線...', 'Connecting...');
 INSERT INTO aplng (lang1, lang2, lang3) VALUES ('正在缓冲', '正在緩衝', 'Buffering');
 INSERT INTO aplng (lang1, lang2, lang3) VALUES ('就绪', '就緒', 'Ready');
+
+-- Memory stations and volume messages.
+INSERT INTO aplng (lang1, lang2, lang3) VALUES ('请先登录再使用最爱电台。', '請先登入再使用最愛電台。', 'You have to logon before use the favorite radio.');
+INSERT INTO aplng (lang1, lang2, lang3) VALUES ('音量现在应已设为零', '音量現在應已設為零', 'Volume should now be set to zero');
