@@ -2,9 +2,11 @@
 // folder (the executable's folder) holds rd.d, pic/ and radiorecord/.
 #include <QApplication>
 
+#include "platform/alsa_mixer.h"
 #include "platform/clock.h"
 #include "platform/inert_parts.h"
 #include "platform/platform_parts.h"
+#include "platform/player_volume_backend.h"
 #include "platform/qt_external_browser.h"
 #include "platform/qt_media_player.h"
 #include "platform/qt_message_boxes.h"
@@ -24,7 +26,10 @@ int main(int argc, char *argv[])
     QtWebBrowserFactory browsers;
     QtExternalBrowser externalBrowser;
     InertProcessLauncher processes;
-    InertVolumeBackend volume;
+    // Wave-out is the player's own output volume; the speaker buttons
+    // work on the ALSA master, when there is one.
+    AlsaMixer mixer;
+    PlayerVolumeBackend volume(mediaPlayer, &mixer);
     InertCaptureDevices captureDevices;
     SystemClock clock;
     RegionalFormat regional;

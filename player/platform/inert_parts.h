@@ -22,9 +22,12 @@ public:
     void pause() override {}
     PlayState playState() const override { return Undefined; }
     QString statusText() const override { return QString(); }
+    int outputVolume() const override { return m_volume; }
+    void setOutputVolume(int value) override { m_volume = value; }
 
 private:
     QString m_url;
+    int m_volume = 0;
 };
 
 class InertWebBrowser final : public WebBrowser
@@ -59,10 +62,9 @@ class InertVolumeBackend final : public VolumeBackend
 {
 public:
     bool hasDevice(Device) const override { return false; }
-    int volume(Device) const override { return 0; }
-    void setVolume(Device, int) override {}
-    int speakerVolume() const override { return 0; }
-    void setSpeakerVolume(int) override {}
+    quint32 channels(Device) const override { return 0; }
+    void setChannels(Device, quint32) override {}
+    bool setSpeakerVolume(long) override { return false; }
 };
 
 class InertCaptureDevices final : public CaptureDevices

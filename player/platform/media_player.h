@@ -60,6 +60,10 @@ public:
     virtual PlayState playState() const = 0;
     // Human-readable status, e.g. "Playing", "Connecting...", "Stopped".
     virtual QString statusText() const = 0;
+    // The player's own output volume (not the system's): 0..65535, linear.
+    // Reads back the value last set.
+    virtual int outputVolume() const = 0;
+    virtual void setOutputVolume(int value) = 0;
 
 Q_SIGNALS:
     void playStateChanged(MediaPlayer::PlayState state);

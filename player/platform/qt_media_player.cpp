@@ -10,7 +10,7 @@ QtMediaPlayer::QtMediaPlayer(QObject *parent)
     : MediaPlayer(parent), m_player(new QMediaPlayer(this)), m_output(new QAudioOutput(this))
 {
     m_player->setAudioOutput(m_output);
-    m_output->setVolume(0.5f);
+    m_output->setVolume(float(m_volume) / 65535.0f);
 
     connect(m_player, &QMediaPlayer::playbackStateChanged, this, [this] { updateState(); });
     connect(m_player, &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus status) {
@@ -47,6 +47,13 @@ void QtMediaPlayer::setUrl(const QString &url)
         source = QUrl::fromLocalFile(QFileInfo(url).absoluteFilePath());
     m_player->setSource(source);
     m_player->play();
+}
+
+void QtMediaPlayer::setOutputVolume(int value)
+{
+    m_volume = qBound(0, value, 65535);
+    // QAudioOutput's volume is linear from 0 to 1.
+    m_output->setVolume(float(m_volume) / 65535.0f);
 }
 
 void QtMediaPlayer::play()

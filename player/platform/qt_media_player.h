@@ -22,6 +22,8 @@ public:
     void pause() override;
     PlayState playState() const override;
     QString statusText() const override;
+    int outputVolume() const override { return m_volume; }
+    void setOutputVolume(int value) override;
 
     // Position in the stream, milliseconds (for tests and diagnostics).
     qint64 positionMs() const;
@@ -34,4 +36,5 @@ private:
     QString m_url;
     PlayState m_lastState = Undefined;
     QString m_lastStatus;
+    int m_volume = 32768;
 };

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QSlider>
 
 #include "directory/about_window.h"
 #include "directory/language_window.h"
@@ -42,6 +43,9 @@ Application::Application(const PlatformParts &platform, const QString &programDi
       m_shell(m_state, m_store, platform, programDir),
       m_playback(m_state, *platform.mediaPlayer, *platform.clock, *platform.regional, m_reportSender),
       m_memory(m_shell, m_playback),
+      m_volumeControl(*platform.volume),
+      m_volume(m_volumeControl, [this](const QString &name) { return m_shell.loadPicture(name); },
+               platform.messages),
       m_directory(m_state, m_playback, *platform.browsers, externalBrowser(platform, m_noExternalBrowser),
                   *platform.messages, *platform.clock, *platform.regional)
 {
@@ -95,6 +99,7 @@ void Application::connectWindows()
     connect(main, &TForm_main::minimised, m_location.get(), &QWidget::close);
     connectListening();
     connectMemoryStations();
+    connectVolume();
     connect(main, &TForm_main::closing, this, [this] {
         m_recorderHost->close();
         Q_EMIT finished();
@@ -175,6 +180,28 @@ void Application::connectMemoryStations()
     // same stop action as picRec2.
     m_memory.setLiveRecordingProbe([main] { return !main->picRec2->isHidden(); });
     connect(&m_memory, &MemoryStations::liveRecordingStopRequested, main, &TForm_main::recordStopClicked);
+}
+
+void Application::connectVolume()
+{
+    TForm_main *main = m_main.get();
+    m_volume.setGeometry({main->picVolMain->x(), main->picVolMain->width(), main->picVolSub->width()});
+    m_volume.setTranslator([this](const QString &text) { return m_shell.lookup(text); });
+    connect(main->TBar1, &QSlider::valueChanged, &m_volume, &VolumeSlider::setPosition);
+    connect(&m_volume, &VolumeSlider::positionChanged, main->TBar1, &QSlider::setValue);
+    connect(&m_volume, &VolumeSlider::thumbLeftChanged, main->picVolSub,
+            [main](int left) { main->picVolSub->move(left, main->picVolSub->y()); });
+    connect(&m_volume, &VolumeSlider::volPictureChanged, main->picVol, &SkinPicture::setPicture);
+    connect(main, &TForm_main::volumeTrackPressed, &m_volume, [this](const QPoint &pos) { m_volume.trackPressed(pos.x()); });
+    connect(main, &TForm_main::volumeThumbPressed, &m_volume, [this](const QPoint &pos) { m_volume.thumbPressed(pos.x()); });
+    connect(main, &TForm_main::volumeThumbMoved, &m_volume, [this](const QPoint &pos) { m_volume.thumbMoved(pos.x()); });
+    connect(main, &TForm_main::volumeThumbReleased, &m_volume, &VolumeSlider::thumbReleased);
+    connect(main, &TForm_main::muteClicked, &m_volume, &VolumeSlider::muteClicked);
+    connect(main, &TForm_main::volumePlusClicked, &m_volume, &VolumeSlider::speakerPlusClicked);
+    connect(main, &TForm_main::speakerOffClicked, &m_volume, &VolumeSlider::speakerOffClicked);
+    connect(main, &TForm_main::volumeMinusClicked, &m_volume, &VolumeSlider::waveStepDown);
+    // Part of the main window's creation: the start-up volume.
+    m_volume.start();
 }
 
 void Application::start()

@@ -12,6 +12,7 @@
 #include "core/main_shell.h"
 #include "core/main_state.h"
 #include "core/memory_stations.h"
+#include "core/volume_control.h"
 #include "core/playback.h"
 #include "store/store.h"
 
@@ -48,6 +49,8 @@ public:
     MainShell &shell() { return m_shell; }
     Playback &playback() { return m_playback; }
     MemoryStations &memoryStations() { return m_memory; }
+    VolumeControl &volumeControl() { return m_volumeControl; }
+    VolumeSlider &volume() { return m_volume; }
     DirectoryIntegration &directory() { return m_directory; }
     StationList &stationList() { return m_stationList; }
 
@@ -72,6 +75,7 @@ private:
     void connectWindows();
     void connectListening();
     void connectMemoryStations();
+    void connectVolume();
 
     PlatformParts m_platform;
     QString m_programDir;
@@ -83,6 +87,8 @@ private:
     std::unique_ptr<ExternalBrowser> m_noExternalBrowser;
     Playback m_playback;
     MemoryStations m_memory;
+    VolumeControl m_volumeControl;   // VControl1
+    VolumeSlider m_volume;
     StationList m_stationList;
     DirectoryIntegration m_directory;
 

@@ -449,16 +449,6 @@ void TForm_main::emptyNameStrip()
     resize(width(), kCompactHeight);
 }
 
-void TForm_main::placeVolumeThumb(int position)
-{
-    const int trackLeft = picVolMain->x();
-    int left = trackLeft + qRound(position / 2.55);
-    const int trackRight = trackLeft + picVolMain->width();
-    if (left + picVolSub->width() > trackRight)
-        left = trackRight - picVolSub->width();
-    picVolSub->move(left, picVolSub->y());
-}
-
 void TForm_main::hideNameStrip()
 {
     RnameLabel->hide();

@@ -46,9 +46,6 @@ public:
     void showNameStrip(const QString &name);
     void emptyNameStrip();
     void hideNameStrip();
-    // Volume thumb: its left edge from a position of TBar1 (0..255), kept
-    // inside the track.
-    void placeVolumeThumb(int position);
 
     MainShell &shell() { return m_shell; }
 

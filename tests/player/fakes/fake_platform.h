@@ -37,6 +37,8 @@ public:
     void pause() override { calls << QStringLiteral("pause"); setState(Paused); }
     PlayState playState() const override { return m_state; }
     QString statusText() const override { return status; }
+    int outputVolume() const override { return volume; }
+    void setOutputVolume(int value) override { volume = value; }
 
     void setState(PlayState state)
     {
@@ -47,6 +49,7 @@ public:
 
     QStringList calls;
     QString status;
+    int volume = 0;
 
 private:
     QString m_url;
@@ -136,26 +139,30 @@ public:
     bool startSucceeds = true;
 };
 
+// Volumes as words of two 16-bit channels; the speaker value as the
+// mixer would keep it.
 class FakeVolumeBackend final : public VolumeBackend
 {
 public:
     bool hasDevice(Device) const override { return present; }
-    int volume(Device device) const override { return present ? volumes[int(device)] : 0; }
-    void setVolume(Device device, int value) override
+    quint32 channels(Device device) const override { return present ? words[int(device)] : 0; }
+    void setChannels(Device device, quint32 value) override
     {
         if (present)
-            volumes[int(device)] = value;
+            words[int(device)] = value;
     }
-    int speakerVolume() const override { return present ? speaker : 0; }
-    void setSpeakerVolume(int value) override
+    bool setSpeakerVolume(long value) override
     {
-        if (present)
-            speaker = value;
+        if (!mixer)
+            return false;
+        speaker = value;
+        return true;
     }
 
     bool present = true;
-    int volumes[3] = {0, 0, 0};
-    int speaker = 0;
+    bool mixer = true;
+    quint32 words[3] = {0, 0, 0};
+    long speaker = -1;
 };
 
 class FakeCaptureDevices final : public CaptureDevices
