@@ -70,10 +70,5 @@ public:
 class InertCaptureDevices final : public CaptureDevices
 {
 public:
-    bool hasDevice() const override { return false; }
-    QString deviceName() const override { return QString(); }
-    QStringList inputLines() const override { return {}; }
-    bool selectInputLine(int) override { return false; }
-    QStringList formats() const override { return {}; }
-    bool selectFormat(int) override { return false; }
+    std::optional<CaptureDevice> firstDevice() const override { return std::nullopt; }
 };

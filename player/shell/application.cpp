@@ -46,6 +46,7 @@ Application::Application(const PlatformParts &platform, const QString &programDi
       m_volumeControl(*platform.volume),
       m_volume(m_volumeControl, [this](const QString &name) { return m_shell.loadPicture(name); },
                platform.messages),
+      m_recordSetup(*platform.captureDevices, m_store),
       m_directory(m_state, m_playback, *platform.browsers, externalBrowser(platform, m_noExternalBrowser),
                   *platform.messages, *platform.clock, *platform.regional)
 {
@@ -84,7 +85,10 @@ void Application::createWindows()
     m_radioUpdate = std::make_unique<TForm_radioUpdate>(*m_platform.browsers, m_programDir);
     m_myvexa = std::make_unique<TForm_myvexa>(*m_platform.browsers);
     m_recordlist = std::make_unique<TForm_recordlist>();
-    m_recMain = std::make_unique<TrecMainForm>();
+    // The capture setup lists its device and restores the stored choice
+    // when it is created, whether or not it is ever shown.
+    m_recordSetup.create();
+    m_recMain = std::make_unique<TrecMainForm>(m_recordSetup, m_shell);
     m_message = std::make_unique<Tform_message>();
     m_about = std::make_unique<TAboutBox>();
     m_recorderHost = std::make_unique<TFormR>();
@@ -100,6 +104,7 @@ void Application::connectWindows()
     connectListening();
     connectMemoryStations();
     connectVolume();
+    connect(main->Realtimerecordsetup1, &QAction::triggered, m_recMain.get(), &TrecMainForm::open);
     connect(main, &TForm_main::closing, this, [this] {
         m_recorderHost->close();
         Q_EMIT finished();

@@ -9,6 +9,7 @@
 #include "directory/station_list.h"
 #include "platform/external_browser.h"
 #include "platform/platform_parts.h"
+#include "recording/record_setup.h"
 #include "core/main_shell.h"
 #include "core/main_state.h"
 #include "core/memory_stations.h"
@@ -51,6 +52,7 @@ public:
     MemoryStations &memoryStations() { return m_memory; }
     VolumeControl &volumeControl() { return m_volumeControl; }
     VolumeSlider &volume() { return m_volume; }
+    RecordSetup &recordSetup() { return m_recordSetup; }
     DirectoryIntegration &directory() { return m_directory; }
     StationList &stationList() { return m_stationList; }
 
@@ -89,6 +91,7 @@ private:
     MemoryStations m_memory;
     VolumeControl m_volumeControl;   // VControl1
     VolumeSlider m_volume;
+    RecordSetup m_recordSetup;
     StationList m_stationList;
     DirectoryIntegration m_directory;
 

@@ -168,26 +168,8 @@ public:
 class FakeCaptureDevices final : public CaptureDevices
 {
 public:
-    bool hasDevice() const override { return !name.isEmpty(); }
-    QString deviceName() const override { return name; }
-    QStringList inputLines() const override { return lines; }
-    bool selectInputLine(int index) override
-    {
-        selectedLine = index;
-        return index >= 0 && index < lines.size();
-    }
-    QStringList formats() const override { return formatList; }
-    bool selectFormat(int index) override
-    {
-        selectedFormat = index;
-        return index >= 0 && index < formatList.size();
-    }
-
-    QString name;
-    QStringList lines;
-    QStringList formatList;
-    int selectedLine = -1;
-    int selectedFormat = -1;
+    std::optional<CaptureDevice> firstDevice() const override { return device; }
+    std::optional<CaptureDevice> device;
 };
 
 class FakeClock final : public Clock
