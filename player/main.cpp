@@ -2,6 +2,7 @@
 // folder (the executable's folder) holds rd.d, pic/ and radiorecord/.
 #include <QApplication>
 
+#include "platform/alsa_capture_devices.h"
 #include "platform/alsa_mixer.h"
 #include "platform/clock.h"
 #include "platform/inert_parts.h"
@@ -30,7 +31,7 @@ int main(int argc, char *argv[])
     // work on the ALSA master, when there is one.
     AlsaMixer mixer;
     PlayerVolumeBackend volume(mediaPlayer, &mixer);
-    InertCaptureDevices captureDevices;
+    AlsaCaptureDevices captureDevices;
     SystemClock clock;
     RegionalFormat regional;
     QtMessageBoxes messages;
