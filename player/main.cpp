@@ -7,9 +7,12 @@
 
 #include "core/program_options.h"
 
+#include "platform/alsa_capture_devices.h"
+#include "platform/alsa_mixer.h"
 #include "platform/clock.h"
 #include "platform/inert_parts.h"
 #include "platform/platform_parts.h"
+#include "platform/player_volume_backend.h"
 #include "platform/posix_process_launcher.h"
 #include "platform/qt_external_browser.h"
 #include "platform/qt_message_boxes.h"
@@ -41,8 +44,11 @@ int main(int argc, char *argv[])
     QtWebBrowserFactory browsers;
     QtExternalBrowser externalBrowser;
     PosixProcessLauncher processes;
-    InertVolumeBackend volume;
-    InertCaptureDevices captureDevices;
+    // Wave-out is the player's own output volume; the speaker buttons
+    // work on the ALSA master, when there is one.
+    AlsaMixer mixer;
+    PlayerVolumeBackend volume(mediaPlayer, &mixer);
+    AlsaCaptureDevices captureDevices;
     SystemClock clock;
     RegionalFormat regional;
     QtMessageBoxes messages;

@@ -1,20 +1,39 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
+#include <QVector>
 
-// The computer's first audio capture device: its input lines (the sources
-// the user can record from) and its capture formats.
+#include <optional>
+
+// One input line of a capture device (a source it can record from) and
+// whether it is switched on for recording.
+struct CaptureInputLine
+{
+    QString name;
+    bool enabled = false;
+};
+
+// One wave format a capture device offers.
+struct CaptureFormat
+{
+    int sampleRate = 0;
+    int bitsPerSample = 0;
+    int channels = 0;
+};
+
+struct CaptureDevice
+{
+    QString name;
+    QVector<CaptureInputLine> inputLines;   // in the device's order
+    QVector<CaptureFormat> formats;         // in the device's order
+};
+
+// The computer's audio capture devices.
 class CaptureDevices
 {
 public:
     virtual ~CaptureDevices() = default;
-
-    virtual bool hasDevice() const = 0;
-    virtual QString deviceName() const = 0;
-    virtual QStringList inputLines() const = 0;
-    // Makes input line `index` the recording source; false when it cannot.
-    virtual bool selectInputLine(int index) = 0;
-    virtual QStringList formats() const = 0;
-    virtual bool selectFormat(int index) = 0;
+    // The first capture device with its lines and formats; none when the
+    // computer has no capture device.
+    virtual std::optional<CaptureDevice> firstDevice() const = 0;
 };

@@ -63,19 +63,13 @@ class InertVolumeBackend final : public VolumeBackend
 {
 public:
     bool hasDevice(Device) const override { return false; }
-    int volume(Device) const override { return 0; }
-    void setVolume(Device, int) override {}
-    int speakerVolume() const override { return 0; }
-    void setSpeakerVolume(int) override {}
+    quint32 channels(Device) const override { return 0; }
+    void setChannels(Device, quint32) override {}
+    bool setSpeakerVolume(long) override { return false; }
 };
 
 class InertCaptureDevices final : public CaptureDevices
 {
 public:
-    bool hasDevice() const override { return false; }
-    QString deviceName() const override { return QString(); }
-    QStringList inputLines() const override { return {}; }
-    bool selectInputLine(int) override { return false; }
-    QStringList formats() const override { return {}; }
-    bool selectFormat(int) override { return false; }
+    std::optional<CaptureDevice> firstDevice() const override { return std::nullopt; }
 };

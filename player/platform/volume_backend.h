@@ -1,8 +1,10 @@
 #pragma once
 
-// The system mixer behind the volume component `VControl1`. Volumes are on
-// the component's 0..255 scale. A device with no volume control reads 0
-// and ignores writes.
+#include <QtGlobal>
+
+// The volumes behind the volume component `VControl1`. A device keeps a
+// 16-bit volume per channel in one 32-bit word: left in the low half,
+// right in the high half (0xFFFF is full volume).
 class VolumeBackend
 {
 public:
@@ -10,10 +12,13 @@ public:
 
     virtual ~VolumeBackend() = default;
 
+    // False when there is no such device with volume control: its volume
+    // then reads 0 and writes are ignored.
     virtual bool hasDevice(Device device) const = 0;
-    virtual int volume(Device device) const = 0;
-    virtual void setVolume(Device device, int value) = 0;
-    // The speaker (master) volume of the mixer, 0..255.
-    virtual int speakerVolume() const = 0;
-    virtual void setSpeakerVolume(int value) = 0;
+    virtual quint32 channels(Device device) const = 0;
+    virtual void setChannels(Device device, quint32 channels) = 0;
+    // Sets the system mixer's master (speaker) playback volume, in the
+    // mixer's own units, clamped into its range. False when there is no
+    // mixer or it has no master playback volume.
+    virtual bool setSpeakerVolume(long value) = 0;
 };

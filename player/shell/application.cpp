@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QSlider>
 
 #include "directory/about_window.h"
 #include "directory/language_window.h"
@@ -58,6 +59,11 @@ Application::Application(const PlatformParts &platform, const QString &programDi
       m_shell(m_state, m_store, platform, programDir),
       m_playback(m_state, *platform.mediaPlayer, *platform.clock, *platform.regional,
                  reportSender(platform, m_noReports)),
+      m_memory(m_shell, m_playback),
+      m_volumeControl(*platform.volume),
+      m_volume(m_volumeControl, [this](const QString &name) { return m_shell.loadPicture(name); },
+               platform.messages),
+      m_recordSetup(*platform.captureDevices, m_store),
       m_directory(m_state, m_playback, *platform.browsers, externalBrowser(platform, m_noExternalBrowser),
                   *platform.messages, *platform.clock, *platform.regional),
       m_recorders(*platform.processes, programDir),
@@ -102,7 +108,10 @@ void Application::createWindows()
     m_radioUpdate = std::make_unique<TForm_radioUpdate>(*m_platform.browsers, m_programDir);
     m_myvexa = std::make_unique<TForm_myvexa>(*m_platform.browsers);
     m_recordlist = std::make_unique<TForm_recordlist>(m_recordingsList);
-    m_recMain = std::make_unique<TrecMainForm>();
+    // The capture setup lists its device and restores the stored choice
+    // when it is created, whether or not it is ever shown.
+    m_recordSetup.create();
+    m_recMain = std::make_unique<TrecMainForm>(m_recordSetup, m_shell);
     m_message = std::make_unique<Tform_message>();
     m_about = std::make_unique<TAboutBox>();
     m_recorderHost = std::make_unique<TFormR>(m_recorders, m_state, m_programDir, m_platform.messages);
@@ -118,6 +127,9 @@ void Application::connectWindows()
     connectListening();
     connectRecording();
     connectSchedule();
+    connectMemoryStations();
+    connectVolume();
+    connect(main->Realtimerecordsetup1, &QAction::triggered, m_recMain.get(), &TrecMainForm::open);
     connect(main, &TForm_main::closing, this, [this] {
         // The stop routine may just have sent a report: it must leave
         // before the program ends.
@@ -179,71 +191,52 @@ void Application::connectListening()
     connect(main->AboutVexaRadioPlayer2, &QAction::triggered, m_about.get(), [this] { m_about->exec(); });
 }
 
-void Application::useAddresses(const QString &directoryBaseUrl, const QString &hitLogBaseUrl)
-{
-    m_state.directoryBaseUrl = directoryBaseUrl;
-    m_main->Label1->setText(directoryBaseUrl);
-    m_playback.setHitLogBaseUrl(hitLogBaseUrl);
-}
-
-void Application::connectRecording()
+    m_recordlist = std::make_unique<TForm_recordlist>(m_recordingsList);
+void Application::connectMemoryStations()
 {
     TForm_main *main = m_main.get();
-    // The live entry goes through the schedule editor's data set; every
-    // post makes the runner's copy read the table again.
-    m_live.setSchedule(&m_scheduleEditor.ADOTb1);
-    m_live.setTranslator([this](const QString &text) { return m_shell.lookup(text); });
-    m_live.setMessages(m_platform.messages);
-    connect(&m_live, &LiveRecording::scheduleChanged, &m_scheduleEditor, &ScheduleEditor::reloadRunnerCopy);
-
-    // Record and Stop-recording; the stop routine (and through it the
-    // close and every directory navigation) and the memory buttons reach
-    // the stop through recordStopClicked.
-    connect(main, &TForm_main::recordClicked, &m_live, &LiveRecording::record);
-    connect(main, &TForm_main::recordStopClicked, &m_live, &LiveRecording::stop);
-    connect(&m_live, &LiveRecording::recordingChanged, main, &TForm_main::showRecordingControls);
-    connect(&m_live, &LiveRecording::indicatorVisibleChanged, main->image31, &QWidget::setVisible);
-    connect(&m_live, &LiveRecording::statusRefreshRequested, main, [this, main] {
-        m_playback.refreshStatus();
-        main->LabStatus->show();
+    connect(main, &TForm_main::memoryClicked, &m_memory, &MemoryStations::slotClicked);
+    connect(main, &TForm_main::memoryHovered, &m_memory, &MemoryStations::hover);
+    connect(main, &TForm_main::setModeClicked, &m_memory, &MemoryStations::toggleSetMode);
+    connect(main, &TForm_main::memoryPrevClicked, &m_memory, &MemoryStations::previous);
+    connect(main, &TForm_main::memoryNextClicked, &m_memory, &MemoryStations::next);
+    connect(main, &TForm_main::favouriteNextClicked, &m_memory, &MemoryStations::favouriteRadioNext);
+    connect(main, &TForm_main::memoryHighlightClearClicked, &m_memory, &MemoryStations::clearHighlight);
+    connect(&m_memory, &MemoryStations::slotPictureChanged, main, [main](int slot, const QImage &picture) {
+        main->picFav[slot - 1]->setPicture(picture);
     });
-    connect(&m_playback, &Playback::recordingBlinkStopRequested, &m_live, &LiveRecording::stopBlinking);
-
-    connect(&m_recordingsList, &RecordingsList::memoryPicturesResetRequested, main, &TForm_main::resetMemoryPictures);
+    connect(&m_memory, &MemoryStations::memPictureChanged, main->picMem, &SkinPicture::setPicture);
+    connect(&m_memory, &MemoryStations::setModeHintVisibleChanged, main->TntLabel3, &QWidget::setVisible);
+    connect(&m_memory, &MemoryStations::nameStripShown, main, &TForm_main::showNameStrip);
+    connect(&m_memory, &MemoryStations::nameStripEmptied, main, &TForm_main::emptyNameStrip);
+    connect(&m_memory, &MemoryStations::nameStripHidden, main->RnameLabel, &QWidget::hide);
+    connect(&m_memory, &MemoryStations::memberPageRequested, m_myvexa.get(), &TForm_myvexa::openPage);
+    // A live recording ends before a memory station starts, through the
+    // same stop action as picRec2.
+    m_memory.setLiveRecordingProbe([main] { return !main->picRec2->isHidden(); });
+    connect(&m_memory, &MemoryStations::liveRecordingStopRequested, main, &TForm_main::recordStopClicked);
 }
 
-void Application::openRecordingsList()
-{
-    m_recordlist->exec();
-}
-
-void Application::connectSchedule()
+void Application::connectVolume()
 {
     TForm_main *main = m_main.get();
-    TForm_record *record = m_record.get();
-    connect(main->Recordschedule1, &QAction::triggered, record, &TForm_record::showWindow);
-
-    // The editor: messages in the interface language, stations from the
-    // station list window opened for the schedule.
-    m_scheduleEditor.setTranslator([this](const QString &text) { return m_shell.lookup(text); });
-    m_scheduleEditor.setStationList(&m_stationList);
-    connect(&m_stationList, &StationList::scheduleNameRead, &m_scheduleEditor, &ScheduleEditor::setStationName);
-    connect(&m_stationList, &StationList::scheduleAddressRead, &m_scheduleEditor,
-            &ScheduleEditor::setStationAddress);
-    connect(&m_scheduleEditor, &ScheduleEditor::stationListCloseRequested, m_location.get(), &QWidget::close);
-    connect(&m_scheduleEditor, &ScheduleEditor::memoryPicturesResetRequested, main,
-            &TForm_main::resetMemoryPictures);
-    connect(&m_scheduleEditor, &ScheduleEditor::recordListRequested, this, &Application::openRecordingsList);
-
-    // The runner: the clock label, the editor's list after its changes.
-    connect(&m_scheduleRunner, &ScheduleRunner::clockShown, main->time1, &QLabel::setText);
-    connect(&m_scheduleRunner, &ScheduleRunner::editorRefreshRequested, &m_scheduleEditor,
-            &ScheduleEditor::refreshList);
-    connect(&m_scheduleRunner, &ScheduleRunner::editorReopenRequested, &m_scheduleEditor,
-            &ScheduleEditor::reopenList);
-    connect(&m_scheduleRunner, &ScheduleRunner::memoryPicturesResetRequested, main,
-            &TForm_main::resetMemoryPictures);
-    m_scheduleRunner.start();
+    m_volume.setGeometry({main->picVolMain->x(), main->picVolMain->width(), main->picVolSub->width()});
+    m_volume.setTranslator([this](const QString &text) { return m_shell.lookup(text); });
+    connect(main->TBar1, &QSlider::valueChanged, &m_volume, &VolumeSlider::setPosition);
+    connect(&m_volume, &VolumeSlider::positionChanged, main->TBar1, &QSlider::setValue);
+    connect(&m_volume, &VolumeSlider::thumbLeftChanged, main->picVolSub,
+            [main](int left) { main->picVolSub->move(left, main->picVolSub->y()); });
+    connect(&m_volume, &VolumeSlider::volPictureChanged, main->picVol, &SkinPicture::setPicture);
+    connect(main, &TForm_main::volumeTrackPressed, &m_volume, [this](const QPoint &pos) { m_volume.trackPressed(pos.x()); });
+    connect(main, &TForm_main::volumeThumbPressed, &m_volume, [this](const QPoint &pos) { m_volume.thumbPressed(pos.x()); });
+    connect(main, &TForm_main::volumeThumbMoved, &m_volume, [this](const QPoint &pos) { m_volume.thumbMoved(pos.x()); });
+    connect(main, &TForm_main::volumeThumbReleased, &m_volume, &VolumeSlider::thumbReleased);
+    connect(main, &TForm_main::muteClicked, &m_volume, &VolumeSlider::muteClicked);
+    connect(main, &TForm_main::volumePlusClicked, &m_volume, &VolumeSlider::speakerPlusClicked);
+    connect(main, &TForm_main::speakerOffClicked, &m_volume, &VolumeSlider::speakerOffClicked);
+    connect(main, &TForm_main::volumeMinusClicked, &m_volume, &VolumeSlider::waveStepDown);
+    // Part of the main window's creation: the start-up volume.
+    m_volume.start();
 }
 
 void Application::start()

@@ -9,8 +9,11 @@
 #include "directory/station_list.h"
 #include "platform/external_browser.h"
 #include "platform/platform_parts.h"
+#include "recording/record_setup.h"
 #include "core/main_shell.h"
 #include "core/main_state.h"
+#include "core/memory_stations.h"
+#include "core/volume_control.h"
 #include "core/playback.h"
 #include "recording/live_recording.h"
 #include "recording/recorder_control.h"
@@ -57,6 +60,10 @@ public:
     Store &store() { return m_store; }
     MainShell &shell() { return m_shell; }
     Playback &playback() { return m_playback; }
+    MemoryStations &memoryStations() { return m_memory; }
+    VolumeControl &volumeControl() { return m_volumeControl; }
+    VolumeSlider &volume() { return m_volume; }
+    RecordSetup &recordSetup() { return m_recordSetup; }
     DirectoryIntegration &directory() { return m_directory; }
     StationList &stationList() { return m_stationList; }
     RecorderControl &recorders() { return m_recorders; }
@@ -92,6 +99,8 @@ private:
     void connectListening();
     void connectRecording();
     void connectSchedule();
+    void connectMemoryStations();
+    void connectVolume();
 
     PlatformParts m_platform;
     QString m_programDir;
@@ -102,6 +111,10 @@ private:
     std::unique_ptr<ReportSender> m_noReports;
     std::unique_ptr<ExternalBrowser> m_noExternalBrowser;
     Playback m_playback;
+    MemoryStations m_memory;
+    VolumeControl m_volumeControl;   // VControl1
+    VolumeSlider m_volume;
+    RecordSetup m_recordSetup;
     StationList m_stationList;
     DirectoryIntegration m_directory;
     // Recording: the recorder processes, live recording, the recordings list.

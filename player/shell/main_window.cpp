@@ -118,6 +118,8 @@ void TForm_main::buildControls()
                           labelFont(11));
     LabRname = makeLabel(this, QStringLiteral("LabRname"), QRect(32, 83, 305, 19), QStringLiteral("#f4f7fb"),
                          labelFont(13, true));
+    // Station names come from remote pages and the store: never markup.
+    LabRname->setTextFormat(Qt::PlainText);
     TntLabel3 = makeLabel(this, QStringLiteral("TntLabel3"), QRect(32, 100, 289, 16), QStringLiteral("#ff7373"),
                           labelFont(11));
     TntLabel3->setText(QStringLiteral("Memory station . Press button 1 to 10  to set."));
@@ -166,6 +168,11 @@ void TForm_main::buildControls()
     connect(picPlay, &SkinPicture::clicked, this, &TForm_main::playClicked);
     connect(picStop, &SkinPicture::clicked, this, &TForm_main::stopClicked);
     connect(picPulse, &SkinPicture::clicked, this, &TForm_main::pauseClicked);
+    // Releasing the pause picture moves the name strip out of the shown
+    // area; the next hover over a memory button brings it back.
+    connect(picPulse, &SkinPicture::released, this, [this](Qt::MouseButton, const QPoint &) {
+        RnameLabel->move(500, RnameLabel->y());
+    });
     connect(picRec, &SkinPicture::clicked, this, &TForm_main::recordClicked);
     connect(picRec2, &SkinPicture::clicked, this, &TForm_main::recordStopClicked);
 
@@ -174,6 +181,10 @@ void TForm_main::buildControls()
     connect(picVol, &SkinPicture::clicked, this, &TForm_main::muteClicked);
     picVolMain = new SkinPicture(QStringLiteral("picVolMain"), SkinArt::picture(QStringLiteral("volmain")), this);
     picVolMain->move(248, 168);
+    connect(picVolMain, &SkinPicture::pressed, this, [this](Qt::MouseButton button, const QPoint &pos) {
+        if (button == Qt::LeftButton)
+            Q_EMIT volumeTrackPressed(pos);
+    });
     picVolSub = new SkinPicture(QStringLiteral("picVolSub"), SkinArt::picture(QStringLiteral("volsub")), this);
     picVolSub->move(296, 162);
     connect(picVolSub, &SkinPicture::pressed, this, [this](Qt::MouseButton button, const QPoint &pos) {
@@ -187,6 +198,7 @@ void TForm_main::buildControls()
 
     RnameLabel = makeLabel(this, QStringLiteral("RnameLabel"), QRect(8, 190, 345, 16), QStringLiteral("#800000"),
                            labelFont(12, true), Qt::AlignCenter);
+    RnameLabel->setTextFormat(Qt::PlainText);
     RnameLabel->hide();
 }
 
@@ -226,6 +238,8 @@ void TForm_main::buildOffSkinControls()
     volPlus = button(QStringLiteral("volPlus"));
     volM = button(QStringLiteral("volM"));
     SpeedButton2 = button(QStringLiteral("SpeedButton2"));
+    Button3 = button(QStringLiteral("Button3"));
+    Button3->hide();
     showLocation = button(QStringLiteral("showLocation"));
     showGenre = button(QStringLiteral("showGenre"));
     showList3 = button(QStringLiteral("showList3"));
@@ -243,9 +257,11 @@ void TForm_main::buildOffSkinControls()
     connect(btnRec2, &QToolButton::clicked, this, &TForm_main::recordStopClicked);
     connect(btnPrev, &QToolButton::clicked, this, &TForm_main::memoryPrevClicked);
     connect(btnFavPrev, &QToolButton::clicked, this, &TForm_main::memoryPrevClicked);
-    connect(btnNext, &QToolButton::clicked, this, &TForm_main::memoryNextClicked);
-    connect(btnFavNext, &QToolButton::clicked, this, &TForm_main::memoryNextClicked);
+    connect(btnNext, &QToolButton::clicked, this, &TForm_main::favouriteNextClicked);
+    connect(btnFavNext, &QToolButton::clicked, this, &TForm_main::favouriteNextClicked);
+    connect(Button3, &QToolButton::clicked, this, &TForm_main::memoryHighlightClearClicked);
     connect(volPlus, &QToolButton::clicked, this, &TForm_main::volumePlusClicked);
+    connect(SpeedButton2, &QToolButton::clicked, this, &TForm_main::speakerOffClicked);
     connect(volM, &QToolButton::clicked, this, &TForm_main::volumeMinusClicked);
     connect(showLocation, &QToolButton::clicked, this, &TForm_main::showLocationClicked);
     connect(showGenre, &QToolButton::clicked, this, &TForm_main::showGenreClicked);
@@ -273,6 +289,8 @@ void TForm_main::buildMenus()
     };
     AddtomyVexa2 = item(PopMenu1, "AddtomyVexa2", QStringLiteral("加入到我的Vexa"));
     Recordschedule1 = item(PopMenu1, "Recordschedule1", QStringLiteral("录音排程"));
+    // The capture setup sits beside the other recording command.
+    Realtimerecordsetup1 = item(PopMenu1, "Realtimerecordsetup1", QStringLiteral("实时录音设置"));
     Visitstationwebsite2 = item(PopMenu1, "Visitstationwebsite2", QStringLiteral("浏览电台网站"));
     Visitstationwebsite2->setEnabled(false);
     Stationupdate1 = item(PopMenu1, "Stationupdate1", QStringLiteral("电台更新"));
@@ -294,7 +312,7 @@ void TForm_main::buildMenus()
 
 QVector<QAction *> TForm_main::menuItems() const
 {
-    return {AddtomyVexa2, Recordschedule1, Visitstationwebsite2, Stationupdate1, Contactus2, LinktoVexa1,
+    return {AddtomyVexa2, Recordschedule1, Realtimerecordsetup1, Visitstationwebsite2, Stationupdate1, Contactus2, LinktoVexa1,
             Language1, AboutVexaRadioPlayer2, Exit3, Location2, Genre2, MyVexa2, Exitlist1};
 }
 
@@ -416,10 +434,7 @@ void TForm_main::btnMiniClick()
 
 void TForm_main::resetMemoryPictures()
 {
-    for (int i = 0; i < 10; ++i) {
-        if (!picFav[i]->setPicture(m_shell.loadPicture(QStringLiteral("pic/picfav%1.bmp").arg(i + 1))))
-            return;
-    }
+    Button3->click();
 }
 
 void TForm_main::showRecordingControls(bool recording)
@@ -443,8 +458,15 @@ QPoint TForm_main::listMenuPosition() const
 void TForm_main::showNameStrip(const QString &name)
 {
     RnameLabel->setText(name);
+    RnameLabel->move(8, RnameLabel->y());
     RnameLabel->show();
     resize(width(), Image1->height());
+}
+
+void TForm_main::emptyNameStrip()
+{
+    RnameLabel->clear();
+    resize(width(), kCompactHeight);
 }
 
 void TForm_main::hideNameStrip()

@@ -36,7 +36,7 @@ public:
     void btnMiniClick();
     // Runs the stop routine, as a click on picStop does.
     void clickStop() { Q_EMIT stopClicked(); }
-    // Loads the ten normal memory-button pictures (clears the highlight).
+    // Clears the memory-slot highlight, as a click on Button3 does.
     void resetMemoryPictures();
     // Record controls in the recording (true) or idle state: btnRec and
     // picRec for Record, btnRec2 and picRec2 for Stop-recording.
@@ -44,8 +44,11 @@ public:
     // Screen positions where the main menu and the list menu open.
     QPoint mainMenuPosition() const;
     QPoint listMenuPosition() const;
-    // Shows or hides the name strip below the compact area.
+    // Name strip below the compact area: shown with a name at full height
+    // (back in its place, wherever the pause picture moved it), emptied
+    // with the window compact, or hidden.
     void showNameStrip(const QString &name);
+    void emptyNameStrip();
     void hideNameStrip();
 
     MainShell &shell() { return m_shell; }
@@ -101,6 +104,7 @@ public:
     QToolButton *volPlus;
     QToolButton *volM;
     QToolButton *SpeedButton2;
+    QToolButton *Button3;   // hidden: clears the memory-slot highlight
     QToolButton *showLocation;
     QToolButton *showGenre;
     QToolButton *showList3;
@@ -111,6 +115,7 @@ public:
     QMenu *PopMenu1;
     QAction *AddtomyVexa2;
     QAction *Recordschedule1;
+    QAction *Realtimerecordsetup1;
     QAction *Visitstationwebsite2;
     QAction *Stationupdate1;
     QAction *Contactus2;
@@ -134,6 +139,8 @@ Q_SIGNALS:
     void memoryHovered(int slot);          // 1..10, every pointer move
     void memoryPrevClicked();
     void memoryNextClicked();
+    void favouriteNextClicked();           // btnFavNext, btnNext
+    void memoryHighlightClearClicked();    // Button3
     void setModeClicked();                 // picMem
     void muteClicked();                    // picVol
     void volumePlusClicked();
@@ -141,6 +148,8 @@ Q_SIGNALS:
     void volumeThumbPressed(const QPoint &pos);
     void volumeThumbMoved(const QPoint &pos);
     void volumeThumbReleased(const QPoint &pos);
+    void volumeTrackPressed(const QPoint &pos);
+    void speakerOffClicked();              // SpeedButton2
     void directoryLinkClicked();           // Label1
     void showLocationClicked();
     void showGenreClicked();

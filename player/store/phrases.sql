@@ -88,3 +88,6 @@ INSERT INTO aplng (lang1, lang2, lang3) VALUES ('就绪', '就緒', 'Ready');
 -- Messages (store version 2; upgrade_2.sql brings them to older stores).
 INSERT INTO aplng (lang1, lang2, lang3) VALUES ('错误', '錯誤', 'Error');
 INSERT INTO aplng (lang1, lang2, lang3) VALUES ('无法启动网页浏览器以打开 %1', '無法啟動網頁瀏覽器以開啟 %1', 'No web browser could be started for %1');
+-- Memory stations and volume messages.
+INSERT INTO aplng (lang1, lang2, lang3) VALUES ('请先登录再使用最爱电台。', '請先登入再使用最愛電台。', 'You have to logon before use the favorite radio.');
+INSERT INTO aplng (lang1, lang2, lang3) VALUES ('音量现在应已设为零', '音量現在應已設為零', 'Volume should now be set to zero');

@@ -41,7 +41,7 @@
 #include "fake_platform.h"
 #include "platform/clock.h"
 #include "platform/posix_process_launcher.h"
-#include "platform/qt_media_player.h"
+#include "platform/vlc_media_player.h"
 #include "platform/qt_web_browser.h"
 #include "player_fixture.h"
 #include "recording/live_recording.h"
@@ -169,7 +169,7 @@ private Q_SLOTS:
         QSqlDatabase::removeDatabase(QStringLiteral("e2e-setup"));
 
         FakePlatform fakes;
-        QtMediaPlayer mediaPlayer;
+        VlcMediaPlayer mediaPlayer({QStringLiteral("--aout=dummy")});
         QtWebBrowserFactory browsers;
         PosixProcessLauncher processes;
         SystemClock clock;

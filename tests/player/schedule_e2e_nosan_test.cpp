@@ -39,7 +39,7 @@
 #include "directory_server.h"
 #include "fake_platform.h"
 #include "platform/clock.h"
-#include "platform/qt_media_player.h"
+#include "platform/vlc_media_player.h"
 #include "platform/qt_web_browser.h"
 #include "recording/schedule_editor_window.h"
 #include "shell/application.h"
@@ -164,7 +164,7 @@ private Q_SLOTS:
         QSqlDatabase::removeDatabase(QStringLiteral("e2e-setup"));
 
         FakePlatform fakes;
-        QtMediaPlayer mediaPlayer;
+        VlcMediaPlayer mediaPlayer({QStringLiteral("--aout=dummy")});
         QtWebBrowserFactory browsers;
         SystemClock clock;
         RegionalFormat regional;

@@ -154,51 +154,37 @@ public:
     qint64 nextPid = 1000;
 };
 
+// Volumes as words of two 16-bit channels; the speaker value as the
+// mixer would keep it.
 class FakeVolumeBackend final : public VolumeBackend
 {
 public:
     bool hasDevice(Device) const override { return present; }
-    int volume(Device device) const override { return present ? volumes[int(device)] : 0; }
-    void setVolume(Device device, int value) override
+    quint32 channels(Device device) const override { return present ? words[int(device)] : 0; }
+    void setChannels(Device device, quint32 value) override
     {
         if (present)
-            volumes[int(device)] = value;
+            words[int(device)] = value;
     }
-    int speakerVolume() const override { return present ? speaker : 0; }
-    void setSpeakerVolume(int value) override
+    bool setSpeakerVolume(long value) override
     {
-        if (present)
-            speaker = value;
+        if (!mixer)
+            return false;
+        speaker = value;
+        return true;
     }
 
     bool present = true;
-    int volumes[3] = {0, 0, 0};
-    int speaker = 0;
+    bool mixer = true;
+    quint32 words[3] = {0, 0, 0};
+    long speaker = -1;
 };
 
 class FakeCaptureDevices final : public CaptureDevices
 {
 public:
-    bool hasDevice() const override { return !name.isEmpty(); }
-    QString deviceName() const override { return name; }
-    QStringList inputLines() const override { return lines; }
-    bool selectInputLine(int index) override
-    {
-        selectedLine = index;
-        return index >= 0 && index < lines.size();
-    }
-    QStringList formats() const override { return formatList; }
-    bool selectFormat(int index) override
-    {
-        selectedFormat = index;
-        return index >= 0 && index < formatList.size();
-    }
-
-    QString name;
-    QStringList lines;
-    QStringList formatList;
-    int selectedLine = -1;
-    int selectedFormat = -1;
+    std::optional<CaptureDevice> firstDevice() const override { return device; }
+    std::optional<CaptureDevice> device;
 };
 
 class FakeClock final : public Clock
