@@ -23,6 +23,7 @@
 #include "core/playback.h"
 #include "platform/clock.h"
 #include "platform/inert_parts.h"
+#include "platform/report_sender.h"
 #include "platform/regional_format.h"
 #include "recording/recorder_control.h"
 #include "recording/schedule_runner.h"
@@ -42,6 +43,7 @@ class NoReports final : public ReportSender
 {
 public:
     void send(const QUrl &) override {}
+    void finishPending(int) override {}
 };
 
 double percentile(std::vector<double> v, double p)

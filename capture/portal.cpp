@@ -183,6 +183,9 @@ int portalDescribe(const char* address, const char* cookie) {
     // gate as one header.
     const unsigned char* a = reinterpret_cast<const unsigned char*>(s.receiveBuffer);
     s.assemblyFill = 0;
+    // Each attempt times only its own packets; an earlier recording's
+    // duration comes from the header already in the file.
+    asfTimeline().reset();
     int i = 0;
     while (i + 3 < n) {
         if (a[i] != wire::kChunkMark || a[i + 1] != wire::kChunkHeader) {

@@ -29,6 +29,7 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const 
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
+    label->setTextFormat(Qt::PlainText);
     label->setGeometry(geometry);
     label->setFont(windowFont(pixelSize));
     label->setStyleSheet(QStringLiteral("QLabel { color: %1; }").arg(colour));

@@ -191,7 +191,73 @@ void Application::connectListening()
     connect(main->AboutVexaRadioPlayer2, &QAction::triggered, m_about.get(), [this] { m_about->exec(); });
 }
 
-    m_recordlist = std::make_unique<TForm_recordlist>(m_recordingsList);
+void Application::useAddresses(const QString &directoryBaseUrl, const QString &hitLogBaseUrl)
+{
+    m_state.directoryBaseUrl = directoryBaseUrl;
+    m_main->Label1->setText(directoryBaseUrl);
+    m_playback.setHitLogBaseUrl(hitLogBaseUrl);
+}
+
+void Application::connectRecording()
+{
+    TForm_main *main = m_main.get();
+    // The live entry goes through the schedule editor's data set; every
+    // post makes the runner's copy read the table again.
+    m_live.setSchedule(&m_scheduleEditor.ADOTb1);
+    m_live.setTranslator([this](const QString &text) { return m_shell.lookup(text); });
+    m_live.setMessages(m_platform.messages);
+    connect(&m_live, &LiveRecording::scheduleChanged, &m_scheduleEditor, &ScheduleEditor::reloadRunnerCopy);
+
+    // Record and Stop-recording; the stop routine (and through it the
+    // close and every directory navigation) and the memory buttons reach
+    // the stop through recordStopClicked.
+    connect(main, &TForm_main::recordClicked, &m_live, &LiveRecording::record);
+    connect(main, &TForm_main::recordStopClicked, &m_live, &LiveRecording::stop);
+    connect(&m_live, &LiveRecording::recordingChanged, main, &TForm_main::showRecordingControls);
+    connect(&m_live, &LiveRecording::indicatorVisibleChanged, main->image31, &QWidget::setVisible);
+    connect(&m_live, &LiveRecording::statusRefreshRequested, main, [this, main] {
+        m_playback.refreshStatus();
+        main->LabStatus->show();
+    });
+    connect(&m_playback, &Playback::recordingBlinkStopRequested, &m_live, &LiveRecording::stopBlinking);
+
+    connect(&m_recordingsList, &RecordingsList::memoryPicturesResetRequested, main, &TForm_main::resetMemoryPictures);
+}
+
+void Application::openRecordingsList()
+{
+    m_recordlist->exec();
+}
+
+void Application::connectSchedule()
+{
+    TForm_main *main = m_main.get();
+    TForm_record *record = m_record.get();
+    connect(main->Recordschedule1, &QAction::triggered, record, &TForm_record::showWindow);
+
+    // The editor: messages in the interface language, stations from the
+    // station list window opened for the schedule.
+    m_scheduleEditor.setTranslator([this](const QString &text) { return m_shell.lookup(text); });
+    m_scheduleEditor.setStationList(&m_stationList);
+    connect(&m_stationList, &StationList::scheduleNameRead, &m_scheduleEditor, &ScheduleEditor::setStationName);
+    connect(&m_stationList, &StationList::scheduleAddressRead, &m_scheduleEditor,
+            &ScheduleEditor::setStationAddress);
+    connect(&m_scheduleEditor, &ScheduleEditor::stationListCloseRequested, m_location.get(), &QWidget::close);
+    connect(&m_scheduleEditor, &ScheduleEditor::memoryPicturesResetRequested, main,
+            &TForm_main::resetMemoryPictures);
+    connect(&m_scheduleEditor, &ScheduleEditor::recordListRequested, this, &Application::openRecordingsList);
+
+    // The runner: the clock label, the editor's list after its changes.
+    connect(&m_scheduleRunner, &ScheduleRunner::clockShown, main->time1, &QLabel::setText);
+    connect(&m_scheduleRunner, &ScheduleRunner::editorRefreshRequested, &m_scheduleEditor,
+            &ScheduleEditor::refreshList);
+    connect(&m_scheduleRunner, &ScheduleRunner::editorReopenRequested, &m_scheduleEditor,
+            &ScheduleEditor::reopenList);
+    connect(&m_scheduleRunner, &ScheduleRunner::memoryPicturesResetRequested, main,
+            &TForm_main::resetMemoryPictures);
+    m_scheduleRunner.start();
+}
+
 void Application::connectMemoryStations()
 {
     TForm_main *main = m_main.get();

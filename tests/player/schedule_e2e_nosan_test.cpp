@@ -39,6 +39,7 @@
 #include "directory_server.h"
 #include "fake_platform.h"
 #include "platform/clock.h"
+#include "platform/posix_process_launcher.h"
 #include "platform/vlc_media_player.h"
 #include "platform/qt_web_browser.h"
 #include "recording/schedule_editor_window.h"
@@ -100,25 +101,27 @@ bool saveScreen(const QString &file)
 }
 
 
-// Starts programs detached with an argument vector, as the player's own
-// launcher does; keeps their ids.
+// The player's own launcher, noting what it started.
 class DetachedLauncher final : public ProcessLauncher
 {
 public:
-    bool start(const QString &program, const QStringList &arguments) override
+    qint64 startProcess(const QString &program, const QStringList &arguments) override
     {
-        qint64 pid = 0;
-        const bool ok = QProcess::startDetached(program, arguments, QString(), &pid);
+        const qint64 pid = m_real.startProcess(program, arguments);
         started << (QStringList{program} + arguments);
-        if (ok)
+        if (pid > 0)
             pids << pid;
-        return ok;
+        return pid;
     }
-    QList<qint64> findByFileName(const QString &) const override { return {}; }
-    bool terminate(qint64) override { return false; }
+    QList<qint64> findByFileName(const QString &name) const override { return m_real.findByFileName(name); }
+    bool terminate(qint64 pid) override { return m_real.terminate(pid); }
+    bool isRunning(qint64 pid) const override { return m_real.isRunning(pid); }
 
     QList<QStringList> started;
     QList<qint64> pids;
+
+private:
+    PosixProcessLauncher m_real;
 };
 }  // namespace
 
