@@ -11,6 +11,8 @@ jobs=$(nproc)
 cache=()
 if command -v ccache >/dev/null 2>&1; then
   cache=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  # Paths relative to the checkout, so that every clone shares the cache.
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 fi
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${cache[@]}" >/dev/null
