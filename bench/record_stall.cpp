@@ -1,7 +1,7 @@
 // How long starting and stopping a live recording holds the interface
 // thread, with the real launcher and the real grablive on a stream.
 //
-//   record_stall <program dir with grablive> <stream address> [cycles] [schedule rows] [wal]
+//   record_stall <program dir with grablive> <stream address> [cycles] [schedule rows] [journal]
 //
 // Each cycle runs Record, lets the recorder write for 1.5 s, runs
 // Stop-recording and waits until the recorder has ended; then Stop while
@@ -9,9 +9,10 @@
 // measures the longest gap of the event loop over the whole run. The peer
 // is QProcess::startDetached of the same recorder plus kill(2), timed in
 // the same run. The recorders' schedule table gets `schedule rows` rows
-// first (the live entry is found by a walk, the runner's copy reloaded).
-// "wal" runs the store in write-ahead-log mode with synchronous=NORMAL
-// (commits without a wait for the disk) to show what that would change.
+// first (the live entry is found by a walk; the runner's copy reads the
+// posted row again). "journal" puts the store back into SQLite's default
+// rollback journal with synchronous=FULL (each commit waits for the disk)
+// to show what the write-ahead log saves.
 #include <signal.h>
 #include <time.h>
 
@@ -112,11 +113,11 @@ int main(int argc, char **argv)
 
     Store db;
     db.open(store);
-    const bool wal = argc > 5 && QByteArray(argv[5]) == "wal";
-    if (wal) {
+    const bool journal = argc > 5 && QByteArray(argv[5]) == "journal";
+    if (journal) {
         QSqlQuery pragma(db.database());
-        pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-        pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+        pragma.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        pragma.exec(QStringLiteral("PRAGMA synchronous=FULL"));
     }
     if (rows > 0) {
         QSqlQuery fill(db.database());
@@ -145,19 +146,27 @@ int main(int argc, char **argv)
     RecorderControl control(launcher, program.path());
     LiveRecording live(state, player, clock, regional, control, program.path());
     live.setSchedule(&editorCopy);
-    // As the assembly does: every post reloads the runner's copy.
-    QObject::connect(&live, &LiveRecording::scheduleChanged, [&runnerCopy] {
-        runnerCopy.close();
-        runnerCopy.openTable(QStringLiteral("recSchedul"));
-    });
+    // As the assembly does: every post reads that row into the runner's copy.
+    QObject::connect(&live, &LiveRecording::scheduleChanged,
+                     [&runnerCopy](qint64 key) { runnerCopy.refreshRow(key); });
 
     // The event loop's longest gap, from a 5 ms timer.
     QElapsedTimer sinceTick;
     double worstGap = 0;
+    // CPU time the thread itself spent between two ticks: a gap with little
+    // of it is the machine's scheduler (other processes), not the player.
+    double worstGapCpu = 0;
+    double cpuAtTick = threadCpuMs();
+    bool peerPhase = false;  // the peer's start, kill and clean-up are not the player's
     QTimer ticker;
     ticker.setInterval(5);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
-        worstGap = std::max(worstGap, sinceTick.nsecsElapsed() / 1e6);
+        const double cpu = threadCpuMs();
+        if (!peerPhase) {
+            worstGap = std::max(worstGap, sinceTick.nsecsElapsed() / 1e6);
+            worstGapCpu = std::max(worstGapCpu, cpu - cpuAtTick);
+        }
+        cpuAtTick = cpu;
         sinceTick.restart();
     });
     sinceTick.start();
@@ -168,6 +177,11 @@ int main(int argc, char **argv)
     QObject::connect(&launcher, &PosixProcessLauncher::childEnded, [&ended] { ++ended; });
     runFor(100);
     for (int i = 0; i < cycles; ++i) {
+        if (peerPhase) {  // the last peer is gone with its QProcess
+            peerPhase = false;
+            sinceTick.restart();
+            cpuAtTick = threadCpuMs();
+        }
         QElapsedTimer t;
         record.begin(t);
         live.record();
@@ -194,6 +208,7 @@ int main(int argc, char **argv)
         peer.setArguments({address, program.path() + QStringLiteral("/radiorecord/peer"), QStringLiteral("86400000")});
         peer.setStandardOutputFile(QProcess::nullDevice());
         peerStart.begin(t);
+        peerPhase = true;
         peer.startDetached(&pid);
         peerStart.add(t);
         runFor(300);
@@ -205,7 +220,7 @@ int main(int argc, char **argv)
     ticker.stop();
 
     std::printf("record_stall: %d cycles, %d schedule rows, store %s, %d recorders ended by themselves\n", cycles,
-                rows, wal ? "WAL/NORMAL" : "as shipped", ended);
+                rows, journal ? "rollback journal, synchronous=FULL" : "as shipped (WAL)", ended);
     std::printf("%-34s %10s %10s %10s\n", "interface thread held (ms)", "median", "max", "cpu med");
     std::printf("%-34s %10.3f %10.3f %10.3f\n", "Record (entry + recorder start)", record.median(), record.max(), record.cpuMedian());
     std::printf("%-34s %10.3f %10.3f %10.3f\n", "Stop-recording (entry + SIGTERM)", stop.median(), stop.max(), stop.cpuMedian());
@@ -213,7 +228,8 @@ int main(int argc, char **argv)
     std::printf("%-34s %10.3f %10.3f %10.3f\n", "peer: QProcess::startDetached", peerStart.median(), peerStart.max(), peerStart.cpuMedian());
     std::printf("%-34s %10.3f %10.3f %10.3f\n", "peer: kill(2)", peerKill.median(), peerKill.max(), peerKill.cpuMedian());
     std::printf("ratio Record / peer start (median): %.2f\n", record.median() / std::max(peerStart.median(), 1e-6));
-    std::printf("longest event-loop gap over the run: %.1f ms (target: every step under 50 ms)\n", worstGap);
+    std::printf("longest event-loop gap over the run, peer steps left out: %.1f ms wall (a busy machine adds to "
+                "it), %.1f ms thread CPU\n", worstGap, worstGapCpu);
     const bool ok = record.max() < 50 && stop.max() < 50 && idleStop.max() < 50;
     std::printf("%s\n", ok ? "PASS: no step held the interface thread for 50 ms" : "OVER: a step held the thread for 50 ms or more");
     return ok ? 0 : 1;

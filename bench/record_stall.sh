@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Start/stop stall of a live recording: the real launcher and grablive on
 # the loopback 128 kbit/s stream (bench/loopback_stream.sh).
-#   bench/record_stall.sh [build] [cycles] [schedule rows] [wal]
+#   bench/record_stall.sh [build] [cycles] [schedule rows] [journal]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}

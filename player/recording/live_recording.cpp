@@ -133,7 +133,7 @@ void LiveRecording::writeLiveEntry(const QString &address)
         m_schedule->cancel();
         throw;
     }
-    Q_EMIT scheduleChanged();
+    Q_EMIT scheduleChanged(m_schedule->rowKey());
     liveEntryId = QString::number(m_schedule->rowKey());
 }
 
@@ -157,6 +157,7 @@ void LiveRecording::record()
     const QString name = uniqueFileName(folder, recordingStamp(m_clock.now()), m_namesGiven);
     m_namesGiven.insert(name);
     captureFileName = folder + name;
+    Q_EMIT captureFileNameChanged(captureFileName);
     setControls(true);
     try {
         writeLiveEntry(address);
@@ -202,7 +203,7 @@ void LiveRecording::finishLiveEntry()
             m_schedule->cancel();
             throw;
         }
-        Q_EMIT scheduleChanged();
+        Q_EMIT scheduleChanged(m_schedule->rowKey());
     }
 }
 

@@ -70,9 +70,12 @@ Q_SIGNALS:
     // hidden, picRec2 shown; idle the other way round.
     void recordingChanged(bool recording);
     void indicatorVisibleChanged(bool visible);
-    // A row of recSchedul was posted through the schedule data set: the
-    // schedule runner's copy is to be read again.
-    void scheduleChanged();
+    // A row of recSchedul (its key) was posted through the schedule data
+    // set: the schedule runner's copy is to read it again.
+    void scheduleChanged(qint64 rowKey);
+    // The full path of a new recording (kept in Edit1 of the record setup
+    // window).
+    void captureFileNameChanged(const QString &path);
     // The status line is to be refreshed and shown (stop step 3).
     void statusRefreshRequested();
 

@@ -263,6 +263,18 @@ void ScheduleEditor::reloadRunnerCopy()
     }
 }
 
+void ScheduleEditor::refreshRunnerRow(qint64 rowKey)
+{
+    try {
+        if (m_runner.isOpen()) {
+            m_runner.refreshRow(rowKey);
+            return;
+        }
+    } catch (const StoreError &) {
+    }
+    reloadRunnerCopy();
+}
+
 void ScheduleEditor::refreshList()
 {
     try {

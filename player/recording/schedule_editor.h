@@ -100,6 +100,9 @@ public Q_SLOTS:
     // Data event after every post and delete on ADOTb1 (also live entries
     // written through it): the runner's copy is closed and opened again.
     void reloadRunnerCopy();
+    // The same for one posted row (a live entry): only that row is read
+    // again, so that Record and Stop do not wait for a whole table.
+    void refreshRunnerRow(qint64 rowKey);
     // The runner changed an entry: the list shows it.
     void refreshList();
     // Close and open the list again (showing, the clock tick).

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSlider>
 
 #include "directory/about_window.h"
@@ -202,11 +203,12 @@ void Application::connectRecording()
 {
     TForm_main *main = m_main.get();
     // The live entry goes through the schedule editor's data set; every
-    // post makes the runner's copy read the table again.
+    // post makes the runner's copy read that row again.
     m_live.setSchedule(&m_scheduleEditor.ADOTb1);
     m_live.setTranslator([this](const QString &text) { return m_shell.lookup(text); });
     m_live.setMessages(m_platform.messages);
-    connect(&m_live, &LiveRecording::scheduleChanged, &m_scheduleEditor, &ScheduleEditor::reloadRunnerCopy);
+    connect(&m_live, &LiveRecording::scheduleChanged, &m_scheduleEditor, &ScheduleEditor::refreshRunnerRow);
+    connect(&m_live, &LiveRecording::captureFileNameChanged, m_recMain->Edit1, &QLineEdit::setText);
 
     // Record and Stop-recording; the stop routine (and through it the
     // close and every directory navigation) and the memory buttons reach

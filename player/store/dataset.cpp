@@ -1,5 +1,7 @@
 #include "store/dataset.h"
 
+#include <algorithm>
+
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -118,6 +120,43 @@ void DataSet::refresh()
     load();
     if (!m_rows.isEmpty())
         setPosition(qBound(0, keep, int(m_rows.size()) - 1));
+}
+
+void DataSet::refreshRow(qint64 key)
+{
+    requireOpen();
+    if (m_table.isEmpty())
+        throw StoreError("read-only data set");
+    QSqlQuery query(m_store.database());
+    query.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoted(m_table)));
+    query.addBindValue(key);
+    if (!query.exec())
+        throw StoreError(query.lastError().text().toStdString());
+    // Rows are kept in rowid order, as the load reads them.
+    const auto at = std::lower_bound(m_keys.begin(), m_keys.end(), key);
+    const int index = int(at - m_keys.begin());
+    const bool known = at != m_keys.end() && *at == key;
+    if (query.next()) {
+        QVector<QVariant> row;
+        row.reserve(m_columns.size());
+        for (int i = 0; i < m_columns.size(); ++i)
+            row << query.value(m_columns.at(i));
+        if (known) {
+            m_rows[index] = row;
+        } else {
+            m_keys.insert(index, key);
+            m_rows.insert(index, row);
+        }
+    } else if (query.lastError().isValid()) {
+        throw StoreError(query.lastError().text().toStdString());
+    } else if (known) {
+        m_keys.remove(index);
+        m_rows.remove(index);
+    }
+    m_pending.clear();
+    m_state = State::Browse;
+    ++m_generation;
+    setPosition(m_rows.isEmpty() ? -1 : 0);
 }
 
 void DataSet::setPosition(int row)

@@ -38,6 +38,11 @@ public:
     void close();
     // Reads the rows again, keeping the position as far as it exists.
     void refresh();
+    // Reads one row of a table again by its key: added, changed or deleted
+    // since the load, it is then as a full load would have it, without
+    // reading every other row. The position goes to the first row, as
+    // after a load.
+    void refreshRow(qint64 key);
     bool isOpen() const { return m_state != State::Inactive; }
     State state() const { return m_state; }
     QString tableName() const { return m_table; }

@@ -51,6 +51,7 @@ private:
     // Upgrades from `version` (its user_version) and checks the tables;
     // false with m_refusal set.
     bool upgradeAndCheck(QSqlDatabase &db, int version);
+    static void useWriteAheadLog(QSqlDatabase &db);
 
     QString m_connectionName;
     QString m_lastError;

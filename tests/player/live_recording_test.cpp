@@ -20,6 +20,7 @@
 #include "player_fixture.h"
 #include "recording/live_recording.h"
 #include "recording/recorder_control.h"
+#include "recording/record_setup_window.h"
 #include "recording/recorder_host_window.h"
 #include "recording/recordings_list.h"
 #include "recording/recordings_list_window.h"
@@ -217,6 +218,7 @@ private Q_SLOTS:
         QVERIFY(controlsShow(rig, true));
         QCOMPARE(rig.live().captureFileName, rig.recordings() + "200759853");
         QCOMPARE(rig.live().liveFileName, QStringLiteral("200759853"));
+        QCOMPARE(rig.app->recordSetupWindow()->Edit1->text(), rig.live().captureFileName);
         QCOMPARE(rig.platform.processes.started,
                  (QList<QStringList>{{rig.folder.path() + "/grablive", kStream, rig.recordings() + "200759853",
                                       "86400000"}}));

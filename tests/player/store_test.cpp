@@ -1,3 +1,6 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QSqlDatabase>
@@ -178,6 +181,77 @@ private Q_SLOTS:
         schedule.remove();
         QCOMPARE(schedule.text(QStringLiteral("name1")), QStringLiteral("Evening news"));
         QCOMPARE(folder.value(QStringLiteral("SELECT count(*) FROM recSchedul")).toInt(), 1);
+    }
+
+    // Commits go to the write-ahead log (no fsync wait on the interface
+    // thread); a player killed right after a post still keeps the row.
+    void postSurvivesAKilledPlayer()
+    {
+        ProgramFolder folder;
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            Store store;
+            if (!store.open(folder.storeFile()))
+                _exit(2);
+            DataSet schedule(store);
+            schedule.openTable(QStringLiteral("recSchedul"));
+            schedule.insert();
+            schedule.setField(QStringLiteral("name1"), QStringLiteral("Kept"));
+            schedule.post();
+            _exit(0);  // no close, no checkpoint: as a kill would leave it
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        QVERIFY(QFile::exists(folder.storeFile() + QStringLiteral("-wal")));
+        QCOMPARE(folder.value(QStringLiteral("SELECT count(*) FROM recSchedul WHERE name1 = 'Kept'")).toInt(), 1);
+        QCOMPARE(folder.value(QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+    }
+
+    // A copy that reads one posted row again ends up as a full load would
+    // have it, whether the row was added, changed or deleted.
+    void refreshRowMatchesAFullLoad()
+    {
+        ProgramFolder folder;
+        Store store;
+        QVERIFY(store.open(folder.storeFile()));
+        DataSet writer(store), copy(store);
+        writer.openTable(QStringLiteral("recSchedul"));
+        auto add = [&](const QString &name) {
+            writer.insert();
+            writer.setField(QStringLiteral("name1"), name);
+            writer.post();
+            return writer.rowKey();
+        };
+        const qint64 a = add(QStringLiteral("A")), b = add(QStringLiteral("B"));
+        copy.openTable(QStringLiteral("recSchedul"));
+        auto rows = [](DataSet &set) {
+            QStringList out;
+            const int name = set.columnNames().indexOf(QStringLiteral("name1"));
+            for (int r = 0; r < set.recordCount(); ++r)
+                out << QString::number(set.valueAt(r, 0).toLongLong()) + QLatin1Char('=') + set.valueAt(r, name).toString();
+            return out;
+        };
+        auto check = [&](qint64 key) {
+            copy.refreshRow(key);
+            DataSet fresh(store);
+            fresh.openTable(QStringLiteral("recSchedul"));
+            QCOMPARE(rows(copy), rows(fresh));
+            QCOMPARE(copy.recNo(), 0);
+        };
+        const qint64 c = add(QStringLiteral("C"));
+        check(c);                                   // added
+        writer.first();
+        writer.edit();
+        writer.setField(QStringLiteral("name1"), QStringLiteral("A2"));
+        writer.post();
+        check(a);                                   // changed
+        writer.next();
+        writer.remove();
+        check(b);                                   // deleted
+        check(b);                                   // deleted and already gone
+        QCOMPARE(rows(copy).size(), 2);
     }
 
     void cancelDropsChanges()
