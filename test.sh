@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test twice: a normal
 # build (build/) and an AddressSanitizer + UndefinedBehaviorSanitizer build
-# (build-asan/).
+# (build-asan/). Then the capture library's fuzz programs (build-fuzz/,
+# clang-14 with libFuzzer) run a few seconds each, and the tests of the
+# capture library and the recorders run under ThreadSanitizer (build-tsan/).
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
@@ -29,4 +31,24 @@ echo "== tests (normal build)"
 (cd build && ctest --output-on-failure -j"$jobs" --timeout 600) || status=1
 echo "== tests (ASan + UBSan build)"
 (cd build-asan && ctest --output-on-failure -j"$jobs" --timeout 900 -LE nosan) || status=1
+
+echo "== fuzz build and short runs"
+CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVEXA_FUZZ=ON "${cache[@]}" >/dev/null
+cmake --build build-fuzz -j"$jobs"
+fuzz/run_short.sh build-fuzz 5 || status=1
+
+echo "== tests (ThreadSanitizer build: capture library and recorders)"
+# -O1 -g1 halves the build time against RelWithDebInfo; reports keep file and line.
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_FLAGS="-O1 -g1" \
+  -DCMAKE_C_FLAGS="-O1 -g1" -DVEXA_SANITIZE_THREAD=ON -DVEXA_BUILD_PLAYER=OFF "${cache[@]}" >/dev/null
+cmake --build build-tsan -j"$jobs"
+# ThreadSanitizer's fixed memory layout can clash with a randomized mapping
+# ("unexpected memory mapping"); the tests run with randomization off where
+# the system allows it.
+norandom=()
+if setarch "$(uname -m)" -R true 2>/dev/null; then norandom=(setarch "$(uname -m)" -R); fi
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}" \
+  "${norandom[@]}" ctest --output-on-failure -j"$jobs" --timeout 900 -L 'capture|hostile|realpeer|recorder') \
+  || status=1
 exit $status

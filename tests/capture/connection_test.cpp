@@ -177,6 +177,10 @@ TEST_F(ConnectionTest, NeverHandsOutDescriptorZero) {
     Connection c = openConnection("127.0.0.1", server.port());
     EXPECT_GT(c, 0);
     closeConnection(c);
+    // With descriptor 0 free the server's accept may take it: end the server
+    // (its threads close their sockets) before descriptor 0 is restored, so
+    // the restore cannot replace a socket in use nor a late close end stdin.
+    server.stop();
     dup2(savedStdin, 0);
     close(savedStdin);
 }
