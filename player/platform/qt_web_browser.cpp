@@ -130,4 +130,13 @@ void QtWebBrowserFactory::prepareEnvironment()
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 #endif
+    // The windows are widgets and the directory's pages are plain: the web
+    // views are composed in software and no OpenGL driver is loaded. A GL
+    // context would map the system's driver into the player (on a machine
+    // without a GPU, Mesa's software renderer with LLVM: about 30 MB of the
+    // player's memory). Whoever wants GPU composition sets these variables.
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        qputenv("QT_QUICK_BACKEND", "software");
+    if (qEnvironmentVariableIsEmpty("QT_XCB_GL_INTEGRATION"))
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
 }

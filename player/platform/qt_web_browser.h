@@ -40,6 +40,7 @@ public:
 
     // Call before the application object exists. The web engine aborts the
     // whole program when it runs as root with its sandbox on, so for root
-    // the sandbox is switched off (other users keep it).
+    // the sandbox is switched off (other users keep it). Web views are
+    // composed in software, without OpenGL.
     static void prepareEnvironment();
 };
