@@ -185,29 +185,7 @@ private Q_SLOTS:
 
 int main(int argc, char **argv)
 {
-    const std::string display = xvfb::startXvfb();
-    if (display.empty()) {
-        std::fprintf(stderr, "cannot start Xvfb\n");
-        return 1;
-    }
-    setenv("DISPLAY", display.c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    if (geteuid() == 0)
-        setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
-    QTemporaryDir runtime;
-    if (!std::getenv("XDG_RUNTIME_DIR")) {
-        setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
-        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
-    int status = 0;
-    {
-        QApplication app(argc, argv);
-        QApplication::setQuitOnLastWindowClosed(false);
-        MemoryEndToEndTest test;
-        status = QTest::qExec(&test, argc, argv);
-    }
-    xvfb::stopXvfb();
-    return status;
+    return xvfb::runTest<MemoryEndToEndTest>(argc, argv);
 }
 
 #include "memory_e2e_nosan_test.moc"
