@@ -7,45 +7,28 @@
 // memory_e2e_name_strip.png and memory_e2e_slot3.png in the working folder.
 
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QSlider>
-#include <QSqlDatabase>
-#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
+#include <string>
 
 #include "core/memory_stations.h"
-#include "directory_server.h"
-#include "fake_platform.h"
-#include "platform/clock.h"
+#include "e2e_fixture.h"
 #include "platform/player_volume_backend.h"
-#include "platform/vlc_media_player.h"
-#include "platform/qt_web_browser.h"
 #include "shell/application.h"
 #include "shell/main_window.h"
 #include "shell/skin_picture_widget.h"
-#include "xvfb_display.h"
 
 namespace {
 
 QVariant storeValue(const QString &file, const QString &statement)
 {
-    QVariant value;
-    {
-        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e-read"));
-        db.setDatabaseName(file);
-        if (db.open()) {
-            QSqlQuery query(db);
-            if (query.exec(statement) && query.next())
-                value = query.value(0);
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("e2e-read"));
-    return value;
+    QSqlRecord row;
+    return e2e::runOnStore(file, statement, &row) ? row.value(0) : QVariant();
 }
 
 }  // namespace
@@ -57,63 +40,26 @@ class MemoryEndToEndTest : public QObject
 private Q_SLOTS:
     void storeRestartPlayAndDrag()
     {
-        QTemporaryDir work;
-        QVERIFY(work.isValid());
-        stationdir::DirectoryOptions options;
-        options.port = 0;
-        options.stationsPath = QStringLiteral(VEXA_STATION_DIRECTORY_DATA_DIR "/stations.tsv").toStdString();
-        options.hitLogPath = work.filePath(QStringLiteral("hitlog.tsv")).toStdString();
-        options.cacheDir = work.filePath(QStringLiteral("cache")).toStdString();
-        stationdir::DirectoryServer directory(options);
-        std::string error;
-        QVERIFY2(directory.start(&error), error.c_str());
-        const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(directory.port());
+        // The bundled directory and the shipped program folder, English
+        // chosen.
+        e2e::Fixture f;
+        QVERIFY2(f.start(QString(), true), f.error.c_str());
+        const QString store = f.program.filePath(QStringLiteral("rd.d"));
 
-        // The shipped program folder, English chosen.
-        const QDir shipped(QStringLiteral(VEXA_TEST_PROGRAM_DIR));
-        const QDir program(work.path());
-        const QString store = program.filePath(QStringLiteral("rd.d"));
-        QVERIFY(QFile::copy(shipped.filePath(QStringLiteral("rd.d")), store));
-        QVERIFY(program.mkpath(QStringLiteral("pic")));
-        QVERIFY(program.mkpath(QStringLiteral("radiorecord")));
-        for (const QString &name : QDir(shipped.filePath(QStringLiteral("pic"))).entryList(QDir::Files))
-            QFile::copy(shipped.filePath(QStringLiteral("pic/") + name), program.filePath(QStringLiteral("pic/") + name));
-        QFile::setPermissions(store, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        {
-            auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("e2e-setup"));
-            db.setDatabaseName(store);
-            QVERIFY(db.open());
-            QVERIFY(QSqlQuery(db).exec(QStringLiteral("UPDATE apsel SET lang1 = 1, lang2 = 1, firstexe = 'N'")));
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("e2e-setup"));
-
-        FakePlatform fakes;
-        VlcMediaPlayer mediaPlayer({QStringLiteral("--aout=dummy")});
-        QtWebBrowserFactory browsers;
-        SystemClock clock;
-        RegionalFormat regional;
-        PlatformParts parts = fakes.parts;
-        parts.mediaPlayer = &mediaPlayer;
-        parts.browsers = &browsers;
-        parts.clock = &clock;
-        parts.regional = &regional;
         // Wave-out is the real player's output volume; no system mixer.
-        PlayerVolumeBackend volume(mediaPlayer, nullptr);
-        parts.volume = &volume;
+        PlayerVolumeBackend volume(f.mediaPlayer, nullptr);
+        f.parts.volume = &volume;
         // Every question is answered OK.
-        fakes.messages.confirmAnswer = true;
+        f.fakes.messages.confirmAnswer = true;
 
         const QString name = QStringLiteral("Harbour Tone FM 海港音樂台");
-        const QString stream = base + QStringLiteral("stream/1.mp3");
+        const QString stream = f.base + QStringLiteral("stream/1.mp3");
         {
-            auto app = std::make_unique<Application>(parts, program.path());
-            app->state().directoryBaseUrl = base;
-            app->start();
+            auto app = f.startPlayer();
             TForm_main *main = app->mainWindow();
             QVERIFY(QTest::qWaitForWindowExposed(main));
             // The player's own output volume is at 127 of 255.
-            QCOMPARE(mediaPlayer.outputVolume(), 127 << 8);
+            QCOMPARE(f.mediaPlayer.outputVolume(), 127 << 8);
 
             // A directory station, as a pick in the list window loads it.
             app->directory().loadStationPage(QStringLiteral("1"));
@@ -148,17 +94,15 @@ private Q_SLOTS:
 
         // Started again on the same folder: slot 3 plays the station.
         {
-            mediaPlayer.setUrl(QString());
-            auto app = std::make_unique<Application>(parts, program.path());
-            app->state().directoryBaseUrl = base;
-            app->start();
+            f.mediaPlayer.setUrl(QString());
+            auto app = f.startPlayer();
             TForm_main *main = app->mainWindow();
             QVERIFY(QTest::qWaitForWindowExposed(main));
             QTest::mouseClick(main->picFav[2], Qt::LeftButton);
-            QCOMPARE(mediaPlayer.url(), stream);
+            QCOMPARE(f.mediaPlayer.url(), stream);
             QCOMPARE(main->LabRname->text(), name);
             QCOMPARE(app->memoryStations().slotPictures().at(2), QStringLiteral("pic/picfav3a.bmp"));
-            QTRY_COMPARE_WITH_TIMEOUT(mediaPlayer.playState(), MediaPlayer::Playing, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 20000);
 
             // Drag the volume thumb 20 pixels to the right, one pixel at a
             // time as a mouse reports it.
@@ -171,7 +115,7 @@ private Q_SLOTS:
             QCOMPARE(thumb->x(), startLeft + 20);
             const int position = qRound((thumb->x() - main->picVolMain->x()) * 2.55);
             QCOMPARE(main->TBar1->value(), position);
-            QCOMPARE(mediaPlayer.outputVolume(), position << 8);
+            QCOMPARE(f.mediaPlayer.outputVolume(), position << 8);
             // The web engine keeps the event loop busy: let the X server
             // catch up before the screen is grabbed.
             main->repaint();
@@ -179,35 +123,13 @@ private Q_SLOTS:
             QVERIFY(xvfb::saveScreen(QStringLiteral("memory_e2e_slot3.png")));
             QTest::mouseClick(main->picStop, Qt::LeftButton);
         }
-        directory.stop();
+        f.directory.stop();
     }
 };
 
 int main(int argc, char **argv)
 {
-    const std::string display = xvfb::startXvfb();
-    if (display.empty()) {
-        std::fprintf(stderr, "cannot start Xvfb\n");
-        return 1;
-    }
-    setenv("DISPLAY", display.c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    if (geteuid() == 0)
-        setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
-    QTemporaryDir runtime;
-    if (!std::getenv("XDG_RUNTIME_DIR")) {
-        setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
-        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
-    int status = 0;
-    {
-        QApplication app(argc, argv);
-        QApplication::setQuitOnLastWindowClosed(false);
-        MemoryEndToEndTest test;
-        status = QTest::qExec(&test, argc, argv);
-    }
-    xvfb::stopXvfb();
-    return status;
+    return xvfb::runTest<MemoryEndToEndTest>(argc, argv);
 }
 
 #include "memory_e2e_nosan_test.moc"

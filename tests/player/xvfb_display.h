@@ -2,12 +2,17 @@
 
 // A private Xvfb display for end-to-end tests that show real windows.
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QFile>
 #include <QScreen>
 #include <QString>
+#include <QTemporaryDir>
+#include <QTest>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include <fcntl.h>
@@ -64,12 +69,41 @@ inline void stopXvfb()
     }
 }
 
-
 inline bool saveScreen(const QString &file)
 {
     QScreen *screen = QGuiApplication::primaryScreen();
     return screen && screen->grabWindow(0).save(file);
 }
 
+// The whole of a test program's main(): runs the Qt Test object `Test` on
+// the xcb platform of a private X server. The web engine needs a real
+// display for shown views, and screenshots need a screen to grab.
+template <class Test>
+int runTest(int argc, char **argv)
+{
+    const std::string display = startXvfb();
+    if (display.empty()) {
+        std::fprintf(stderr, "cannot start Xvfb\n");
+        return 1;
+    }
+    setenv("DISPLAY", display.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    if (geteuid() == 0)
+        setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+    QTemporaryDir runtime;
+    if (!std::getenv("XDG_RUNTIME_DIR")) {
+        setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
+        QFile::setPermissions(runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+        Test test;
+        status = QTest::qExec(&test, argc, argv);
+    }
+    stopXvfb();
+    return status;
+}
 
 }  // namespace xvfb
