@@ -21,6 +21,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/qt_web_browser.h"
+
 extern char **environ;
 
 namespace xvfb {
@@ -88,8 +90,9 @@ int runTest(int argc, char **argv)
     }
     setenv("DISPLAY", display.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
-    if (geteuid() == 0)
-        setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+    // The web engine set up as the program sets it up (sandbox, software
+    // composition).
+    QtWebBrowserFactory::prepareEnvironment();
     QTemporaryDir runtime;
     if (!std::getenv("XDG_RUNTIME_DIR")) {
         setenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit().constData(), 1);
