@@ -108,7 +108,6 @@ void runAttempt(const char* source, const char* outputName) {
     s.attemptFirstWriteMs = 0;
     s.attemptLastWriteMs = 0;
     s.outputWriteFailed = false;
-    s.mmsStreamBroken = false;
     s.chunked = CaptureState::ChunkedBody();
     // The stop flag is not cleared here but once per netgrab() call, so a stop
     // that arrives between two attempts is honoured.

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "asf_chunks.h"
+
 namespace netgrab {
 
 // Result of classification; the value selects the routine an attempt runs.
@@ -28,12 +30,12 @@ constexpr int kRequestedAddressSize = 512;
 constexpr int kOutputBaseSize = 512;
 constexpr int kPageCookieSize = 512;
 constexpr int kClientGuidSize = 40;
-constexpr int kAssemblyBufferSize = 192000;
 constexpr int kReceiveBufferSize = 20480;
 constexpr int kWorkBufferSize = 20480;
 constexpr int kRequestTextSize = 8192;
 constexpr int kAnswerLimit = 10240;        // HTTP request operations never place more
 constexpr int kMmsPathSize = 512;
+// The MMS-over-TCP stream header buffer.
 constexpr int kHeaderBufferSize = 8924;
 // A server command during streaming is a few dozen bytes (ping, stream
 // change, end of stream) [MS-MMSP] 2.2.4; the largest server message of the
@@ -96,35 +98,8 @@ struct CaptureState {
     char outputFaultShown[kOutputBaseSize + 160];
     char clientGuid[kClientGuidSize];
 
-    // ASF packet handling (MMS over HTTP, MMS over TCP, portal).
-    int32_t packetSize = -1;
-    int32_t packetCount = 0;
-    unsigned char assemblyBuffer[kAssemblyBufferSize];
-    int32_t assemblyFill = 0;
-    // "$D" chunk parser (MMS over HTTP and portal).
-    int32_t chunkState = 0;
-    int32_t chunkLength = 0;
-    int32_t chunkCopied = 0;
-
-    // MMS over TCP.
-    char mmsPath[kMmsPathSize];
-    uint16_t mmsTcpPort = 1755;
-    int mmsConnection = 0;
-    uint32_t mmsSequence = 0;
-    unsigned char headerBuffer[kHeaderBufferSize];
-    int32_t headerFill = 0;
-    int32_t expectedHeaderLength = 0xFFFF;
-    int32_t headerPacketState = 0, headerPacketLength = 0, headerPacketCopied = 0;
-    unsigned char commandBuffer[kCommandBufferSize];
-    int32_t commandFill = 0, commandLength = 0;
-    int32_t dataState = 0, dataLength = 0, dataCopied = 0;
-    int32_t firstPacketLength = -1;  // unused: data packets are measured against packetSize
-    // The data reader met a stream it cannot follow (a command length that
-    // lies): the attempt ends.
-    bool mmsStreamBroken = false;
-    // A pong could not be sent on this connection: later pings go
-    // unanswered instead of each holding the reader up again.
-    bool mmsPongFailed = false;
+    // Packets of the Windows Media route that runs (asf_chunks.h).
+    AsfPacketSession packets;
 
     // "Transfer-Encoding: chunked" body of the last HTTP answer that keeps
     // its connection (MPEG audio, MMS-over-HTTP play): the streaming loops

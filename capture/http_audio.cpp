@@ -54,27 +54,6 @@ void fillDescribeSlots(HeaderSlot* slots) {
                   wire::kEndOfHeaders);
 }
 
-// Splits "…http://host[:port][/path]" into host (port cut off) and path
-// ("/" when empty). false when the address holds no "http:" scheme.
-bool splitHttpAddress(const char* address, char* host, char* path) {
-    char upper[kCurrentAddressSize];
-    upperCopy(upper, sizeof upper, address);
-    const char* scheme = std::strstr(upper, "HTTP:");
-    if (!scheme) return false;
-    const size_t start = static_cast<size_t>(scheme - upper) + std::strlen(wire::kHttpScheme);
-    if (start > std::strlen(address)) return false;  // "http:" at the very end
-    const char* hostStart = address + start;
-    const char* slash = std::strchr(hostStart, '/');
-    size_t hostLength = slash ? static_cast<size_t>(slash - hostStart) : std::strlen(hostStart);
-    const char* colon = static_cast<const char*>(std::memchr(hostStart, ':', hostLength));
-    if (colon) hostLength = static_cast<size_t>(colon - hostStart);
-    if (hostLength >= kHostSize) hostLength = kHostSize - 1;
-    std::memcpy(host, hostStart, hostLength);
-    host[hostLength] = '\0';
-    copyText(path, kPathSize, slash ? slash : "/");
-    return true;
-}
-
 bool statusIsOk(const char* status) {
     return std::strstr(status, wire::kStatusOk) || std::strstr(status, wire::kStatusHttp10Ok);
 }
@@ -134,9 +113,8 @@ int findFrameStart(const unsigned char* bytes, int count) {
 
 int captureHttpStream(const char* address) {
     CaptureState& s = state();
-    s.assemblyFill = 0;
-    s.chunkState = 0;
-    s.packetCount = 0;
+    s.packets.fill = 0;
+    s.packets.packetCount = 0;
     makeClientGuid(s.clientGuid);
 
     // An explicit port belongs to the host part; a ':' further on is part
@@ -177,7 +155,7 @@ int describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap
     for (int hop = 0;; ++hop) {
         char host[kHostSize];
         char path[kPathSize];
-        if (!splitHttpAddress(current, host, path)) return -2;
+        if (!splitHttpAddress(current, host, sizeof host, path, sizeof path)) return -2;
 
         std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
         std::snprintf(slots[wire::kHostSlot], kHeaderSlotSize, wire::kHostLineFormat, host);

@@ -41,6 +41,24 @@ const char* findLocationValue(const char* answer) {
     return anywhere ? skipBlanks(anywhere + nameLength) : nullptr;
 }
 
+bool splitHttpAddress(const char* address, char* host, size_t hostCap, char* path, size_t pathCap) {
+    if (!address || hostCap == 0 || pathCap == 0) return false;
+    const char* scheme = findNoCase(address, "HTTP:");
+    if (!scheme) return false;
+    const size_t start = static_cast<size_t>(scheme - address) + std::strlen(wire::kHttpScheme);
+    if (start > std::strlen(address)) return false;  // "http:" at the very end
+    const char* hostStart = address + start;
+    const char* slash = std::strchr(hostStart, '/');
+    size_t hostLength = slash ? static_cast<size_t>(slash - hostStart) : std::strlen(hostStart);
+    const char* colon = static_cast<const char*>(std::memchr(hostStart, ':', hostLength));
+    if (colon) hostLength = static_cast<size_t>(colon - hostStart);
+    if (hostLength >= hostCap) hostLength = hostCap - 1;
+    std::memcpy(host, hostStart, hostLength);
+    host[hostLength] = '\0';
+    copyText(path, pathCap, slash ? slash : "/");
+    return true;
+}
+
 void copyValue(char* dst, size_t cap, const char* src, const char* extraStops) {
     if (cap == 0) return;
     copyLineValue(dst, cap, src, extraStops);

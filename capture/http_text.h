@@ -12,6 +12,10 @@ namespace netgrab {
 const char* findNoCase(const char* text, const char* needle);
 // True when text begins with prefix, ASCII letters compared without case.
 bool startsWithNoCase(const char* text, const char* prefix);
+// Splits "...http://host[:port][/path]" (scheme in any case) into host
+// (port cut off, cut to hostCap) and path ("/" when the address has none,
+// as the request line sends it). false when there is no "http://" scheme.
+bool splitHttpAddress(const char* address, char* host, size_t hostCap, char* path, size_t pathCap);
 // The value of a Location header in an answer, after the optional white
 // space that may follow the colon (RFC 7230, section 3.2: OWS). A line that
 // begins with "Location:" in any case is preferred; otherwise the first

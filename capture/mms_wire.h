@@ -49,29 +49,39 @@ constexpr uint64_t kHundredNsPerMs = 10000;
 // ASF data packet whose payload parsing information starts with error
 // correction data of two bytes [ASF] 5.2.1: flags 0x82, then two data bytes.
 constexpr unsigned char kErrorCorrectionFlags = 0x82;
+constexpr int kErrorCorrectionBytes = 3;
+constexpr unsigned char kErrorCorrectionStart[kErrorCorrectionBytes] = {kErrorCorrectionFlags, 0x00, 0x00};
 
 // ---- MMS over HTTP chunk framing [MS-WMSP] 2.2.3 --------------------------
 constexpr unsigned char kChunkMark = '$';
 constexpr unsigned char kChunkMarkAlt = 0xA4;  // '$' with the high bit set, seen from some servers
 constexpr unsigned char kChunkHeader = 'H';
 constexpr unsigned char kChunkData = 'D';
+constexpr int kChunkStartBytes = 4;    // '$', the type letter, the 16-bit length
 constexpr int kChunkFramingBytes = 8;  // after the length: location id, incarnation, flags, size
 
 // ---- MMS over TCP [MS-MMSP] 2.2.4 ------------------------------------------
 constexpr uint32_t kMmsRep = 0x00000001;          // rep, version, versionMinor, padding
 constexpr uint32_t kMmsSessionId = 0xB00BFACE;
 constexpr uint32_t kMmsSeal = 0x20534D4D;         // "MMS "
-constexpr int kMmsPrefixBytes = 40;               // common prefix of every message
+constexpr int kMmsMessageLengthOffset = 8;        // DWORD: bytes after the first 16
+constexpr int kMmsMessageLengthBase = 16;         // bytes the length field does not count
+constexpr int kMmsCommandStartBytes = 12;         // enough of a message to read its length
+constexpr int kMmsMessageIdOffset = 36;           // DWORD MID: message id, then direction
+constexpr int kMmsDirectionOffset = 38;           // high word of the MID
+constexpr int kMmsPrefixBytes = 40;               // common prefix of every message; parameters follow
+constexpr int kMmsPingBytes = kMmsPrefixBytes + 8;  // a ping carries two DWORD parameters
 constexpr uint16_t kMmsToServer = 0x0003;
-constexpr uint16_t kMmsToClient = 0x0004;
 constexpr uint32_t kMmsPing = 0x0004001B;         // LinkMacToViewerPing
-constexpr uint32_t kMmsPong = 0x0003001B;         // LinkViewerToMacPong
 constexpr uint32_t kMmsPlayIncarnation = 0xF0F0F0F0;   // MMS_USE_PACKET_PAIR
 constexpr uint32_t kMmsPacketPairTcp = 0xF0F0F0F1;     // MMS_PACKET_PAIR_TCP_HIGH_ENTROPY
 constexpr int kMmsFunnelAnswerBytes = 2080;       // three ReportFunnelInfo: 512 + 512 + 1056
 constexpr int kMmsReadBlockAnswerBytes = 56;      // LinkMacToViewerReportReadBlock
-constexpr int kMmsStartPlayingAnswerBytes = 72;   // LinkMacToViewerReportStartedPlaying
 constexpr int kMmsPacketHeaderBytes = 8;          // data packet: location id, incarnation, flags, size
+constexpr int kMmsPacketLengthOffset = 6;         // WORD packet length, header included
+// A message, not a packet, starts with rep 1, version 0, version minor 0,
+// padding, and the session id's low bytes CE FA.
+constexpr int kMmsCommandProbeBytes = 6;
 constexpr char kMmsPlayerId[] = "NSPlayer/10.0.0.3802; ";
 // Answer to a ping: dwParam1 = 1, dwParam2 = 0x0001FFFF, as the server's
 // ping carries them back.

@@ -163,7 +163,7 @@ int portalDescribe(const char* address, const char* cookie) {
     copyText(slots[7], kHeaderSlotSize, wire::kSupportedFeatures);
     copyText(slots[8], kHeaderSlotSize, wire::kAcceptLanguage);
     std::snprintf(slots[9], kHeaderSlotSize, wire::kPragmaClientGuidLastFormat, s.clientGuid);
-    s.packetSize = -1;
+    s.packets.packetSize = -1;
 
     int n = httpRequest(s.receiveBuffer, host, path, slots, 10);
     if (n <= 0) {
@@ -181,38 +181,18 @@ int portalDescribe(const char* address, const char* cookie) {
     // bytes received are looked at, and a taken payload is not searched
     // again for chunk marks. The payloads are collected and pass the header
     // gate as one header.
-    const unsigned char* a = reinterpret_cast<const unsigned char*>(s.receiveBuffer);
-    s.assemblyFill = 0;
+    s.packets.fill = 0;
     // Each attempt times only its own packets; an earlier recording's
     // duration comes from the header already in the file.
-    asfTimeline().reset();
-    int i = 0;
-    while (i + 3 < n) {
-        if (a[i] != wire::kChunkMark || a[i + 1] != wire::kChunkHeader) {
-            ++i;
-            continue;
-        }
-        int length = readLe16(a + i + 2);
-        int payload = length - wire::kChunkFramingBytes;
-        int start = i + 4 + wire::kChunkFramingBytes;
-        if (payload <= 0 || start >= n) {
-            i += 4;
-            continue;
-        }
-        if (payload > n - start) payload = n - start;
-        const int room = kAssemblyBufferSize - s.assemblyFill;
-        const int take = payload < room ? payload : room;
-        std::memcpy(s.assemblyBuffer + s.assemblyFill, a + start, static_cast<size_t>(take));
-        s.assemblyFill += take;
-        s.recordedBytes = payload;
-        i = start + payload;
-    }
+    s.packets.timeline.reset();
+    unsigned char header[kReceiveBufferSize];
+    const AsfHeaderChunks chunks =
+        collectHeaderChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), n, header, sizeof header);
+    if (chunks.lastPayload > 0) s.recordedBytes = chunks.lastPayload;
     // The header goes into a file once: an attempt that appends to an
     // earlier recording of the same streams does not put a second header
     // among its packets.
-    const bool accepted = acceptStreamHeader(s.assemblyBuffer, s.assemblyFill);
-    s.assemblyFill = 0;
-    if (!accepted) {
+    if (!acceptStreamHeader(s.packets, header, chunks.length)) {
         closeOutput();
         return -1;
     }
@@ -243,15 +223,14 @@ void portalPlay(const char* address, const char* cookie) {
     }
     streamDataChunks(c, count);
     // The header states what the file holds, as on the other routes.
-    finishAsfFile();
+    finishAsfFile(s.packets);
     closeOutput();
 }
 
 void capturePortal(char* address, const char* cookie) {
     CaptureState& s = state();
-    s.assemblyFill = 0;
-    s.chunkState = 0;
-    s.packetCount = 0;
+    s.packets.fill = 0;
+    s.packets.packetCount = 0;
     makeClientGuid(s.clientGuid);
     s.requestPort = s.tuning.httpPort;
     if (!portalLookup(address, cookie)) return;

@@ -6,6 +6,7 @@
 //
 // Runs inside a network namespace whose only interface is loopback
 // (in_loopback_netns.sh): an address a parser gets wrong goes nowhere.
+#include <memory>
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -141,8 +142,6 @@ protected:
         s.tuning.healthyStreamMs = 1000;
         s.tuning.pongTimeoutMs = 1000;
         s.outputWriteFailed = false;
-        s.mmsStreamBroken = false;
-        s.mmsPongFailed = false;
         s.chunked = netgrab::CaptureState::ChunkedBody();
         s.outputFaultShown[0] = '\0';
         savedPortalHost_ = s.config.portalHost;
@@ -349,7 +348,7 @@ TEST_P(UnusableHeader, OpensNoRecording) {
     ScriptedServer server(scripts);
     captureOnce(c.route, server);
     EXPECT_LE(wmtest::fileSize(wma()), 0) << "nothing written";
-    EXPECT_EQ(state().packetCount, 0);
+    EXPECT_EQ(state().packets.packetCount, 0);
     if (c.route != Route::Mmst) {
         EXPECT_EQ(server.connectionCount(), scripts.size() - 1) << "no play request";
     }
@@ -476,7 +475,10 @@ TEST_F(Hostile, PingStormDoesNotHoldTheStop) {
     for (uint32_t i = 0; i < 20000; ++i) storm += mmsPing(i);
     std::atomic<bool> done{false};
     std::thread reader([&] {
-        netgrab::feedMmsData(reinterpret_cast<const unsigned char*>(storm.data()), static_cast<int>(storm.size()), c);
+        auto packets = std::make_unique<netgrab::AsfPacketSession>();
+        auto data = std::make_unique<netgrab::MmsDataReader>();
+        netgrab::feedMmsData(*data, *packets, reinterpret_cast<const unsigned char*>(storm.data()),
+                             static_cast<int>(storm.size()), c);
         done = true;
     });
     std::this_thread::sleep_for(milliseconds(300));

@@ -2,6 +2,7 @@
 // finished ASF file, against the MMS-over-HTTP test peer.
 #include "mms_http.h"
 
+#include <memory>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -26,9 +27,8 @@ protected:
     // then the play request to the server.
     void recordOnce(const ScriptedServer& server, const std::string& header) {
         netgrab::CaptureState& s = state();
-        s.assemblyFill = 0;
-        s.chunkState = 0;
-        s.packetCount = 0;
+        s.packets.fill = 0;
+        s.packets.packetCount = 0;
         ASSERT_EQ(netgrab::openOutput(".wma"), 1);
         std::string answer = mmshDescribeAnswer(header, 2);
         ASSERT_EQ(netgrab::extractStreamHeader(answer.data(), static_cast<int>(answer.size())), 1);
@@ -85,7 +85,7 @@ TEST_P(StreamHeader, WritesTheHeaderChunksOncePerFile) {
     const bool whole = c.cutTail == 0;
     EXPECT_EQ(netgrab::extractStreamHeader(answer.data(), static_cast<int>(answer.size())), whole ? 1 : -2);
     if (whole) {
-        EXPECT_EQ(state().packetSize, static_cast<int32_t>(m->packetSize));
+        EXPECT_EQ(state().packets.packetSize, static_cast<int32_t>(m->packetSize));
     }
     netgrab::closeOutput();
     if (c.appendMode)
@@ -126,15 +126,17 @@ TEST_P(DataChunks, SameFileWhateverTheBlockSizes) {
     std::string want = wmtest::paddedPackets(*m, 0, 3) + wmtest::paddedPackets(*m, 3, 2);
 
     ASSERT_EQ(netgrab::openOutput(".wma"), 1);
-    state().packetSize = static_cast<int32_t>(m->packetSize);
+    auto packets = std::make_unique<netgrab::AsfPacketSession>();
+    packets->packetSize = static_cast<int32_t>(m->packetSize);
+    netgrab::AsfChunkReader reader;
     const size_t block = GetParam();
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(stream.data());
     for (size_t at = 0; at < stream.size(); at += block) {
         size_t n = std::min(block, stream.size() - at);
-        netgrab::feedDataChunks(bytes + at, static_cast<int>(n));
+        netgrab::feedDataChunks(reader, *packets, bytes + at, static_cast<int>(n));
     }
     netgrab::closeOutput();
-    EXPECT_EQ(state().packetCount, 5);
+    EXPECT_EQ(packets->packetCount, 5);
     EXPECT_EQ(state().recordedBytes, static_cast<int32_t>(want.size()));
     EXPECT_TRUE(fileBytes(wma()) == want);
 }

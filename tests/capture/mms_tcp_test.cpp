@@ -2,6 +2,7 @@
 // data readers, and whole sessions against the MMS-over-TCP test peer.
 #include "mms_tcp.h"
 
+#include <memory>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -116,16 +117,14 @@ TEST(CommandLimits, LongPathIsCutByTheMessageLength) {
 class Readers : public wmtest::TempDirTest {};
 
 TEST_F(Readers, HeaderLongerThanItsBufferIsDroppedNotOverrun) {
-    state().headerFill = 0;
-    state().headerPacketState = 0;
-    state().expectedHeaderLength = 0xFFFF;
+    auto reader = std::make_unique<netgrab::MmsHeaderReader>();
     std::string payload(4000, 'h');
     for (uint32_t i = 0; i < 4; ++i) {
         std::string p = mmsPacket(payload, i, 0x04);
-        netgrab::feedHeaderPackets(reinterpret_cast<const unsigned char*>(p.data()), static_cast<int>(p.size()));
+        netgrab::feedHeaderPackets(*reader, reinterpret_cast<const unsigned char*>(p.data()), static_cast<int>(p.size()));
     }
-    EXPECT_EQ(state().headerFill, netgrab::kHeaderBufferSize);
-    EXPECT_EQ(state().headerPacketState, 0) << "reader still in step with the packets";
+    EXPECT_EQ(reader->fill, netgrab::kHeaderBufferSize);
+    EXPECT_EQ(reader->step, netgrab::MmsReadStep::Prefix) << "reader still in step with the packets";
 }
 
 struct DataCase {
@@ -147,14 +146,17 @@ TEST_P(DataReader, RecordsOnlyPacketsOfTheFirstLength) {
                          mmsPacket(std::string(40, '\x01') + fake, 0xFFFF, 0) + mmsPing(1) +
                          mmsPacket(m->packets[2], 2, 0);
     ASSERT_EQ(netgrab::openOutput(".wma"), 1);
-    state().packetSize = static_cast<int32_t>(m->packetSize);
+    auto packets = std::make_unique<netgrab::AsfPacketSession>();
+    packets->packetSize = static_cast<int32_t>(m->packetSize);
+    auto reader = std::make_unique<netgrab::MmsDataReader>();
     const size_t block = GetParam();
     for (size_t at = 0; at < stream.size(); at += block) {
         size_t n = std::min(block, stream.size() - at);
-        netgrab::feedMmsData(reinterpret_cast<const unsigned char*>(stream.data()) + at, static_cast<int>(n), 0);
+        netgrab::feedMmsData(*reader, *packets, reinterpret_cast<const unsigned char*>(stream.data()) + at,
+                             static_cast<int>(n), 0);
     }
     netgrab::closeOutput();
-    EXPECT_EQ(state().packetCount, 3);
+    EXPECT_EQ(packets->packetCount, 3);
     EXPECT_TRUE(fileBytes(wma()) == m->packets[0] + m->packets[1] + m->packets[2]);
 }
 
