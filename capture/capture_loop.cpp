@@ -12,13 +12,16 @@
 #include "capture_state.h"
 #include "classify.h"
 #include "connection.h"
+#include "error_text.h"
 #include "http_audio.h"
+#include "http_wire.h"
 #include "mms_tcp.h"
 #include "netgrab.h"
 #include "net/socket_shim.h"
 #include "output_file.h"
 #include "portal.h"
 #include "text_rules.h"
+#include "trace.h"
 
 namespace netgrab {
 
@@ -37,10 +40,6 @@ struct StateHolder {
 std::mutex g_stopMutex;
 std::condition_variable g_stopSignal;
 
-// A response may name a further address, which may name another: a bound so
-// that servers redirecting in a circle cannot hold one attempt forever.
-constexpr int kMaxRedirects = 16;
-
 constexpr const char* kUrlFault = "Fault: server url error! Please check again!!\n";
 
 void say(const char* text) {
@@ -55,24 +54,28 @@ void dispatch() {
     for (int redirects = 0;; ++redirects) {
         switch (s.sourceKind) {
         case SOURCE_MMS:
-            // An output that cannot be written is not the MMS server's
-            // fault: the HTTP route would meet the same file.
-            if (captureMmsTcp(s.workingAddress) < 0 && !stopPending() && s.lastError != NG_ERR_FILE_OPEN) {
-                // No MMS stream could be set up: try the HTTP route.
+            if (captureMmsTcp(s.workingAddress) == RouteResult::TryHttp && !stopPending()) {
+                // No MMS stream could be set up: try the HTTP route. A
+                // further address it names is not followed.
                 if (s.serverPort == s.tuning.mmsPort) s.serverPort = s.tuning.httpPort;
                 extractPort(s.workingAddress);
                 captureHttpStream(s.workingAddress);
             }
             return;
-        case SOURCE_HTTP:
-            if (captureHttpStream(s.workingAddress) != -1) return;
-            // The answer named a further address, now in workingAddress.
-            if (stopPending() || redirects >= kMaxRedirects) return;
+        case SOURCE_HTTP: {
+            FurtherAddress further;
+            if (captureHttpStream(s.workingAddress, &further) != RouteResult::FurtherAddress) return;
+            // A response may name a further address, which may name
+            // another: the chain is bounded so that servers naming each
+            // other in a circle cannot hold one attempt forever.
+            copyText(s.workingAddress, sizeof s.workingAddress, further.text);
+            if (stopPending() || redirects >= wire::kMaxRedirects) return;
             if (!classifySource(s.workingAddress)) {
                 say(kUrlFault);
                 return;
             }
             continue;
+        }
         case SOURCE_RTSP:
             say("Media type RTSP not support!!\n");
             return;
@@ -127,6 +130,7 @@ void runAttempt(const char* source, const char* outputName) {
         return;
     }
     dispatch();
+    if (s.lastError != NG_ERR_NONE) traceFormat("attempt ended: %s", errorText(s.lastError));
     // Every route closes its file; make sure of it before the next attempt.
     closeOutput();
     closeConnection(currentConnection());
@@ -195,8 +199,17 @@ extern "C" NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* 
     try {
         return netgrab::captureUntilStopped(source, outputName);
     } catch (...) {
-        netgrab::closeOutput();
-        return 0;
+        // A failure inside is no stop: the caller learns it from the result
+        // and from GetRecError().
+        netgrab::state().lastError.store(NG_ERR_INTERNAL, std::memory_order_relaxed);
+        try {
+            netgrab::closeOutput();
+            netgrab::closeConnection(netgrab::currentConnection());
+            netgrab::net::cleanup();
+            netgrab::traceFormat("capture ended: %s", netgrab::errorText(NG_ERR_INTERNAL));
+        } catch (...) {
+        }
+        return NG_ERR_INTERNAL;
     }
 }
 

@@ -185,7 +185,7 @@ int resolveAsx() {
             s.lastError = NG_ERR_STOPPED;
             return 0;
         }
-        if (hop + 1 >= wire::kMaxRedirects) {
+        if (hop >= wire::kMaxRedirects) {
             traceFormat("asx: more than %d redirects, giving up", wire::kMaxRedirects);
             return 0;
         }

@@ -66,40 +66,42 @@ bool statusIsRedirect(const char* status) {
 }
 
 // Routes an accepted answer of count bytes in receiveBuffer.
-int acceptAnswer(int count, Connection& kept) {
+DescribeEnd acceptAnswer(int count, Connection& kept, FurtherAddress* further) {
     CaptureState& s = state();
     const char* answer = s.receiveBuffer;
 
     char target[kPlaylistTargetSize];
     if (findPlaylistTarget(answer, target)) {
         closeKept(kept);
-        copyText(s.workingAddress, sizeof s.workingAddress, target);
-        traceFormat("describe: further address %s", s.workingAddress);
-        return -1;
+        FurtherAddress taken;
+        copyText(taken.text, sizeof taken.text, target);
+        if (further) *further = taken;
+        traceFormat("describe: further address %s", taken.text);
+        return DescribeEnd::FurtherAddress;
     }
     if (findNoCase(answer, wire::kAacPlusType)) {
         closeKept(kept);
         s.lastError = NG_ERR_REFUSED;
-        return -5;
+        return DescribeEnd::Refused;
     }
     const char* noticeHost = s.config.shoutcastNoticeHost;
     if (findNoCase(answer, wire::kMpegAudioType) ||
         (noticeHost && *noticeHost && findNoCase(answer, noticeHost))) {
         if (!openOutput(".mp3")) {
             closeKept(kept);
-            return -2;
+            return DescribeEnd::Failed;
         }
         captureMpegAudio(kept, count);  // closes kept and the file
         kept = 0;
-        return -4;
+        return DescribeEnd::Recorded;
     }
     // MMS over HTTP: the kept connection is not read on this route (the
     // play step opens its own), so it is closed here.
     closeKept(kept);
-    if (!openOutput(".wma")) return -2;
-    const int result = extractStreamHeader(answer, count);
-    if (result <= 0) closeOutput();
-    return result;
+    if (!openOutput(".wma")) return DescribeEnd::Failed;
+    if (extractStreamHeader(answer, count) > 0) return DescribeEnd::StreamHeader;
+    closeOutput();
+    return DescribeEnd::Failed;
 }
 
 }  // namespace
@@ -111,7 +113,7 @@ int findFrameStart(const unsigned char* bytes, int count) {
     return -1;
 }
 
-int captureHttpStream(const char* address) {
+RouteResult captureHttpStream(const char* address, FurtherAddress* further) {
     CaptureState& s = state();
     s.packets.fill = 0;
     s.packets.packetCount = 0;
@@ -131,20 +133,30 @@ int captureHttpStream(const char* address) {
     char full[kCurrentAddressSize];
     std::snprintf(full, sizeof full, "%s%s", wire::kHttpScheme, address);
     char finalAddress[kCurrentAddressSize];
-    const int result = describeRequest(full, finalAddress, sizeof finalAddress);
-    if (result <= 0) return result;
-    // The play step goes where the describe request was finally answered.
-    playRequest(finalAddress);
-    closeOutput();
-    return 1;
+    switch (describeRequest(full, finalAddress, sizeof finalAddress, further)) {
+        case DescribeEnd::StreamHeader:
+            // The play step goes where the describe request was finally answered.
+            playRequest(finalAddress);
+            closeOutput();
+            return RouteResult::Done;
+        case DescribeEnd::Recorded:
+            return RouteResult::Done;
+        case DescribeEnd::FurtherAddress:
+            return RouteResult::FurtherAddress;
+        case DescribeEnd::Refused:
+        case DescribeEnd::Failed:
+            break;
+    }
+    return RouteResult::Failed;
 }
 
-int describeRequest(const char* fullAddress) {
+DescribeEnd describeRequest(const char* fullAddress, FurtherAddress* further) {
     char finalAddress[kCurrentAddressSize];
-    return describeRequest(fullAddress, finalAddress, sizeof finalAddress);
+    return describeRequest(fullAddress, finalAddress, sizeof finalAddress, further);
 }
 
-int describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap) {
+DescribeEnd describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap,
+                            FurtherAddress* further) {
     CaptureState& s = state();
     HeaderSlot slots[wire::kDescribeSlotCount];
     fillDescribeSlots(slots);
@@ -155,7 +167,7 @@ int describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap
     for (int hop = 0;; ++hop) {
         char host[kHostSize];
         char path[kPathSize];
-        if (!splitHttpAddress(current, host, sizeof host, path, sizeof path)) return -2;
+        if (!splitHttpAddress(current, host, sizeof host, path, sizeof path)) return DescribeEnd::Failed;
 
         std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
         std::snprintf(slots[wire::kHostSlot], kHeaderSlotSize, wire::kHostLineFormat, host);
@@ -167,36 +179,36 @@ int describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap
             httpRequestKeep(s.receiveBuffer, host, path, slots, wire::kDescribeSlotCount, &kept);
         if (count <= 0) {
             closeKept(kept);
-            return -2;
+            return DescribeEnd::Failed;
         }
         s.receiveBuffer[count] = '\0';
         const char* status = statusLine(s.receiveBuffer, count);
 
         if (statusIsOk(status)) {
             copyText(finalAddress, finalCap, current);
-            return acceptAnswer(count, kept);
+            return acceptAnswer(count, kept, further);
         }
         if (!statusIsRedirect(status)) {
             closeKept(kept);
             s.lastError = NG_ERR_REFUSED;
-            return -2;
+            return DescribeEnd::Failed;
         }
         const char* location = findLocationValue(s.receiveBuffer);
         if (!location) {  // a redirect without a target is read as it stands
             copyText(finalAddress, finalCap, current);
-            return acceptAnswer(count, kept);
+            return acceptAnswer(count, kept, further);
         }
         closeKept(kept);
         // Two addresses that name each other would otherwise be asked
         // forever; a stop ends the chain at once.
         if (s.stopRequested) {
             s.lastError = NG_ERR_STOPPED;
-            return -2;
+            return DescribeEnd::Failed;
         }
-        if (hop + 1 >= wire::kMaxRedirects) {
+        if (hop >= wire::kMaxRedirects) {
             traceFormat("describe: more than %d redirects, giving up", wire::kMaxRedirects);
             s.lastError = NG_ERR_REFUSED;
-            return -2;
+            return DescribeEnd::Failed;
         }
         copyValue(s.workingAddress, sizeof s.workingAddress, location);
         s.serverPort = 80;

@@ -69,8 +69,10 @@ constexpr const char kMarkerCookie[] = "[COOKIE]";
 constexpr const char kMarkerHttp[] = "[MPLAYER TYPE=HTTP]";
 constexpr const char kMarkerAsx[] = "[MPLAYER TYPE=ASX]";
 
-// A redirect chain (describe request, ASX fetch) ends after this many hops;
-// browsers and curl use about the same figure.
+// Every chain of further addresses follows at most this many: redirects
+// of the describe request, the ASX fetch and the portal's reference, and
+// the further addresses (ASX documents, moved notices) that an attempt
+// classifies again. Browsers and curl use about the same figure.
 constexpr int kMaxRedirects = 20;
 
 }  // namespace wire

@@ -351,9 +351,9 @@ bool readStreamHeader(CaptureState& s, MmsTcpSession& m) {
 
 }  // namespace
 
-int captureMmsTcp(const char* address) {
+RouteResult captureMmsTcp(const char* address) {
     CaptureState& s = state();
-    if (!openOutput(".wma")) return -1;
+    if (!openOutput(".wma")) return RouteResult::Failed;
 
     // host[:port][/path]
     MmsTcpSession m;
@@ -376,13 +376,15 @@ int captureMmsTcp(const char* address) {
         std::printf("tcp open fail  -- %s\n", host);
         std::fflush(stdout);
         closeOutput();
-        return -1;
+        return RouteResult::TryHttp;
     }
     makeClientGuid(s.clientGuid);
 
     // Ends the attempt after a failed step: the connection and the file are
     // closed on every path.
-    auto fail = [&s, &m](int result) {
+    // An output that cannot be written is not the MMS server's fault: the
+    // HTTP route would meet the same file.
+    auto fail = [&s, &m](RouteResult result) {
         closeConnection(m.connection);
         m.connection = 0;
         closeOutput();
@@ -391,38 +393,38 @@ int captureMmsTcp(const char* address) {
         // latter); everything else is a failed exchange.
         if (s.lastError != NG_ERR_FILE_OPEN && s.lastError != NG_ERR_NO_STREAM_HEADER)
             s.lastError = NG_ERR_RECEIVE;
-        return result;
+        return result == RouteResult::TryHttp && s.lastError == NG_ERR_FILE_OPEN ? RouteResult::Failed : result;
     };
 
     // 1. Connect; the answer is not examined.
-    if (!sendStep(s, m, MMS_CONNECT) || !receiveOnce(s, m)) return fail(-1);
+    if (!sendStep(s, m, MMS_CONNECT) || !receiveOnce(s, m)) return fail(RouteResult::TryHttp);
     // 2. Funnel information: asked for TCP packet pairs, the server answers
     //    with three ReportFunnelInfo messages, 2080 bytes in all
     //    [MS-MMSP] 3.2.5.4.
-    if (!sendStep(s, m, MMS_FUNNEL_INFO)) return fail(0);
+    if (!sendStep(s, m, MMS_FUNNEL_INFO)) return fail(RouteResult::Failed);
     for (int total = 0; total < wire::kMmsFunnelAnswerBytes;) {
         int n = receiveSome(m.connection, s.receiveBuffer, kReceiveBufferSize);
-        if (n <= 0) return fail(0);
+        if (n <= 0) return fail(RouteResult::Failed);
         total += n;
     }
     // 3. Connect funnel, 4. open file.
-    if (!sendStep(s, m, MMS_CONNECT_FUNNEL) || !receiveOnce(s, m)) return fail(0);
-    if (!sendStep(s, m, MMS_OPEN_FILE) || !receiveOnce(s, m)) return fail(0);
+    if (!sendStep(s, m, MMS_CONNECT_FUNNEL) || !receiveOnce(s, m)) return fail(RouteResult::Failed);
+    if (!sendStep(s, m, MMS_OPEN_FILE) || !receiveOnce(s, m)) return fail(RouteResult::Failed);
     // 5. Read block: the stream header arrives in header packets.
-    if (!sendStep(s, m, MMS_READ_BLOCK) || !readStreamHeader(s, m)) return fail(-1);
+    if (!sendStep(s, m, MMS_READ_BLOCK) || !readStreamHeader(s, m)) return fail(RouteResult::TryHttp);
     // 6. Stream switch.
-    if (!sendStep(s, m, MMS_STREAM_SWITCH) || !receiveOnce(s, m)) return fail(0);
+    if (!sendStep(s, m, MMS_STREAM_SWITCH) || !receiveOnce(s, m)) return fail(RouteResult::Failed);
     // 7. Start playing. The server's answer (ReportStartedPlaying) is a
     //    server command like any other, so the data stream reader takes it
     //    with whatever packets follow it in the same receive.
-    if (!sendStep(s, m, MMS_START_PLAYING)) return fail(0);
+    if (!sendStep(s, m, MMS_START_PLAYING)) return fail(RouteResult::Failed);
     AsfPacketSession& packets = s.packets;
     packets.packetCount = 0;
     packets.fill = 0;
     packets.timeline.reset();
     unsigned char block[kDataReceiveBytes];
     int n = receiveSome(m.connection, block, sizeof block);
-    if (n <= 0) return fail(0);
+    if (n <= 0) return fail(RouteResult::Failed);
     for (;;) {
         feedMmsData(m.data, packets, block, n, m.connection);
         if (s.stopRequested) {
@@ -445,7 +447,7 @@ int captureMmsTcp(const char* address) {
     m.connection = 0;
     finishAsfFile(packets);
     closeOutput();
-    return 0;
+    return RouteResult::Done;
 }
 
 }  // namespace netgrab

@@ -7,11 +7,15 @@
 #include "capture_state.h"
 #include "connection.h"
 #include "mms_wire.h"
+#include "route_result.h"
 
 namespace netgrab {
 
-// -1 when the HTTP route is to be tried instead, otherwise 0.
-int captureMmsTcp(const char* address);
+// Address without scheme (host[:port][/path]). TryHttp when no MMS stream
+// could be set up (no connection, no answer to the connect step, no usable
+// header) and the output is writable; Done after the stream ran; Failed
+// when a later step of the exchange failed or the output cannot be written.
+RouteResult captureMmsTcp(const char* address);
 
 // ---- pieces, reachable for tests -----------------------------------------
 

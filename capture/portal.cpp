@@ -12,6 +12,7 @@
 #include "connection.h"
 #include "http_request.h"
 #include "http_text.h"
+#include "http_wire.h"
 #include "mms_http.h"
 #include "mms_wire.h"
 #include "netgrab.h"
@@ -21,8 +22,6 @@
 namespace netgrab {
 
 namespace {
-
-constexpr int kMaxRedirects = 20;  // a redirect loop must not hold the attempt forever
 
 // Sends an HTTP request to a host text that may carry ":port"; without a
 // port it goes to the portal's HTTP port. Terminates the answer.
@@ -119,7 +118,7 @@ int portalLookup(char* address, const char* cookie) {
     if (requestTo(host, path, link, 6) <= 0) return 0;
 
     for (int redirects = 0; isRedirect(s.receiveBuffer); ++redirects) {
-        if (redirects >= kMaxRedirects) return 0;
+        if (redirects >= wire::kMaxRedirects) return 0;  // a loop must not hold the attempt
         // The shared reader takes the value after the optional blanks behind
         // the colon: "Location:http://127.0.0.1/" must not lose its first
         // character (and become another host).

@@ -166,7 +166,7 @@ INSTANTIATE_TEST_SUITE_P(BlockSizes, DataReader, ::testing::Values(1, 7, 8, 1600
 
 class MmsTcp : public wmtest::TempDirTest {
 protected:
-    int capture(const ScriptedServer& server, const char* path = "live") {
+    netgrab::RouteResult capture(const ScriptedServer& server, const char* path = "live") {
         state().serverPort = 1755;
         std::string address = "127.0.0.1:" + std::to_string(server.port()) + "/" + path;
         return netgrab::captureMmsTcp(address.c_str());
@@ -196,7 +196,7 @@ TEST_F(MmsTcp, SessionRecordsTheStreamAndAnswersPings) {
     std::string received;
     {
         ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
-        EXPECT_EQ(capture(server), 0);
+        EXPECT_EQ(capture(server), netgrab::RouteResult::Done);
         server.waitForClosed(0, 5000);
         received = server.received(0);
     }
@@ -235,7 +235,7 @@ TEST_F(MmsTcp, ReadBlockAnswerInPiecesStillGivesTheHeader) {
     plan.count = 4;
     plan.trickleReadBlockAnswer = true;
     ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
-    EXPECT_EQ(capture(server), 0);
+    EXPECT_EQ(capture(server), netgrab::RouteResult::Done);
     EXPECT_TRUE(fileBytes(wma()).compare(m->header.size(), std::string::npos, wmtest::paddedPackets(*m, 0, 4)) == 0);
     expectFinished(*m, 4);
 }
@@ -267,7 +267,7 @@ TEST_F(MmsTcp, IncompleteHeaderInANewFileWritesNoPackets) {
     state().tuning.receivePollCount = 100;
     plan.stallAfterHalfHeaderMs = 750;
     ScriptedServer server({mmstScript(*m, header, plan)});
-    EXPECT_EQ(capture(server), -1);
+    EXPECT_EQ(capture(server), netgrab::RouteResult::TryHttp);
     EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
     EXPECT_EQ(fileBytes(wma()).size(), 0u);
     EXPECT_EQ(state().outputFile, nullptr);
@@ -278,7 +278,7 @@ TEST_F(MmsTcp, LongRecordingStatesItsExactDuration) {
     MmstPlan plan;
     plan.count = m->packets.size();
     ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
-    EXPECT_EQ(capture(server), 0);
+    EXPECT_EQ(capture(server), netgrab::RouteResult::Done);
     expectFinished(*m, plan.count);
     expectDurationOf(*m, 0, plan.count);
 }
@@ -288,7 +288,7 @@ TEST_F(MmsTcp, ShortFunnelAnswerEndsTheAttemptWithoutFallBack) {
     MmstPlan plan;
     plan.funnelAnswer = {512};
     ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
-    EXPECT_EQ(capture(server), 0);
+    EXPECT_EQ(capture(server), netgrab::RouteResult::Failed);
     EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
     EXPECT_EQ(state().outputFile, nullptr);
 }
@@ -296,7 +296,7 @@ TEST_F(MmsTcp, ShortFunnelAnswerEndsTheAttemptWithoutFallBack) {
 TEST_F(MmsTcp, RefusedConnectionAsksForTheHttpRoute) {
     const int socketsBefore = wmtest::openSockets();
     std::string address = "127.0.0.1:" + std::to_string(testutil::closedPort()) + "/live";
-    EXPECT_EQ(netgrab::captureMmsTcp(address.c_str()), -1);
+    EXPECT_EQ(netgrab::captureMmsTcp(address.c_str()), netgrab::RouteResult::TryHttp);
     EXPECT_EQ(state().outputFile, nullptr);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
 }

@@ -46,17 +46,17 @@ void PrintTo(const ChainCase& c, std::ostream* os) { *os << c.name; }
 const ChainCase kChains[] = {
     {"DescribeRedirect",
      [](const std::string& self) { return filling("HTTP/1.1 302 Found\r\nLocation: " + self + "\r\n\r\n"); },
-     "/live", [](const std::string& address) { describeRequest(address.c_str()); }, 20, 1, NG_ERR_STOPPED},
+     "/live", [](const std::string& address) { describeRequest(address.c_str()); }, 21, 1, NG_ERR_STOPPED},
     {"AsxRedirect",
      [](const std::string& self) { return "HTTP/1.1 302 Found\r\nLocation: " + self + "\r\n\r\n"; }, "/list.asx",
-     [](const std::string& address) { classifySource(address.c_str()); }, 20, 1, NG_ERR_STOPPED},
+     [](const std::string& address) { classifySource(address.c_str()); }, 21, 1, NG_ERR_STOPPED},
     // The describe answer is a page that says the stream has moved; the
-    // attempt classifies and follows it: the first request and 16 more.
+    // attempt classifies and follows it: the first request and 20 more.
     {"MovedNotice",
      [](const std::string& self) {
          return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<h1>302 Moved</h1>\r\nLocation:" + self + "\r\n";
      },
-     "/live", [](const std::string& address) { runAttempt(address.c_str(), state().outputBase); }, 17, 1, -1},
+     "/live", [](const std::string& address) { runAttempt(address.c_str(), state().outputBase); }, 21, 1, -1},
     // The portal asks for its page, the page's reference, then follows
     // twenty redirects; a pending stop is seen by the stream steps only.
     {"PortalRedirect",
@@ -168,7 +168,8 @@ void PrintTo(const LocationForm& f, std::ostream* os) { *os << f.name; }
 
 const LocationRoute kLocationRoutes[] = {
     {"Describe", "/old", "/live", "HTTP/1.0 404 Not Found\r\n\r\n",
-     [](const std::string& address) { return describeRequest(address.c_str()); }, -2, false,
+     [](const std::string& address) { return static_cast<int>(describeRequest(address.c_str())); },
+     static_cast<int>(DescribeEnd::Failed), false,
      "http://127.0.0.1/live", true},
     {"AsxFetch", "/list.asx", "/moved.asx",
      "HTTP/1.1 200 OK\r\n\r\n<asx><entry><ref href=\"mms://radiohost/live\"/></entry></asx>",
