@@ -31,7 +31,6 @@ constexpr int kOutputBaseSize = 512;
 constexpr int kPageCookieSize = 512;
 constexpr int kClientGuidSize = 40;
 constexpr int kReceiveBufferSize = 20480;
-constexpr int kWorkBufferSize = 20480;
 constexpr int kRequestTextSize = 8192;
 constexpr int kAnswerLimit = 10240;        // HTTP request operations never place more
 constexpr int kMmsPathSize = 512;
@@ -111,10 +110,10 @@ struct CaptureState {
         int sizeDigits = 0;
     } chunked;
 
-    // Shared buffers. receiveBuffer is one byte longer than its nominal size
-    // so that an answer of the full size can always be NUL-terminated.
+    // The answer buffer of the HTTP request operations; one byte longer than
+    // its nominal size so that an answer of the full size can always be
+    // NUL-terminated.
     char receiveBuffer[kReceiveBufferSize + 1];
-    char workBuffer[kWorkBufferSize + 1];
     char requestText[kRequestTextSize];
 
     CaptureTuning tuning;

@@ -59,10 +59,8 @@ bool statusIsOk(const char* status) {
 }
 
 bool statusIsRedirect(const char* status) {
-    char upper[512];
-    upperCopy(upper, sizeof upper, status);
-    return std::strstr(upper, wire::kRedirect10_302) || std::strstr(upper, wire::kRedirect11_302) ||
-           std::strstr(upper, wire::kRedirect11_301);
+    return findNoCase(status, wire::kRedirect10_302) || findNoCase(status, wire::kRedirect11_302) ||
+           findNoCase(status, wire::kRedirect11_301);
 }
 
 // Routes an accepted answer of count bytes in receiveBuffer.
@@ -220,24 +218,18 @@ DescribeEnd describeRequest(const char* fullAddress, char* finalAddress, size_t 
 }
 
 int findPlaylistTarget(const char* answer, char out[512]) {
-    CaptureState& s = state();
-    upperCopy(s.workBuffer, sizeof s.workBuffer, answer);
-    const char* upper = s.workBuffer;
-
-    if (std::strstr(upper, wire::kMoved302) || std::strstr(upper, wire::kMoved301)) {
+    if (findNoCase(answer, wire::kMoved302) || findNoCase(answer, wire::kMoved301)) {
         if (const char* location = findLocationValue(answer)) {
             copyValue(out, kPlaylistTargetSize, location);
             return 1;
         }
     }
 
-    // The upper-cased copy has the same length as the answer, so positions
-    // found in one are valid in the other.
-    const char* entry = std::strstr(upper, wire::kAsxEntry);
+    const char* entry = findNoCase(answer, wire::kAsxEntry);
     while (entry) {
-        const char* ref = std::strstr(entry, wire::kAsxRefHref);
+        const char* ref = findNoCase(entry, wire::kAsxRefHref);
         if (!ref) return 0;
-        const char* open = std::strchr(answer + (ref - upper), '"');
+        const char* open = std::strchr(ref, '"');
         if (!open) return 0;
         const char* close = std::strchr(open + 1, '"');
         if (!close) return 0;
@@ -253,7 +245,7 @@ int findPlaylistTarget(const char* answer, char out[512]) {
             copyText(out, kPlaylistTargetSize, taken);
             return 1;
         }
-        entry = std::strstr(entry + 6, wire::kAsxEntry);
+        entry = findNoCase(entry + 6, wire::kAsxEntry);
     }
     return 0;
 }

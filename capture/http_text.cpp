@@ -21,12 +21,19 @@ bool startsWithNoCase(const char* text, const char* prefix) {
     return true;
 }
 
-const char* findNoCase(const char* text, const char* needle) {
-    if (*needle == '\0') return text;
-    for (; *text; ++text) {
-        if (startsWithNoCase(text, needle)) return text;
+const char* findNoCase(const char* text, size_t length, const char* needle) {
+    const size_t n = std::strlen(needle);
+    if (n == 0) return text;
+    for (size_t at = 0; at + n <= length; ++at) {
+        size_t k = 0;
+        while (k < n && upperAscii(text[at + k]) == upperAscii(needle[k])) ++k;
+        if (k == n) return text + at;
     }
     return nullptr;
+}
+
+const char* findNoCase(const char* text, const char* needle) {
+    return findNoCase(text, std::strlen(text), needle);
 }
 
 const char* findLocationValue(const char* answer) {
@@ -153,20 +160,10 @@ bool headerSaysChunked(const char* answer, int headerEnd) {
     for (int line = 0; line < headerEnd;) {
         int end = line;
         while (end < headerEnd && answer[end] != '\n') ++end;
-        if (end - line >= nameLength) {
-            bool named = true;
-            for (int k = 0; k < nameLength && named; ++k)
-                named = upperAscii(answer[line + k]) == upperAscii(kName[k]);
-            if (named) {
-                static const char kChunked[] = "CHUNKED";
-                const int valueLength = static_cast<int>(sizeof kChunked - 1);
-                for (int at = line + nameLength; at + valueLength <= end; ++at) {
-                    int k = 0;
-                    while (k < valueLength && upperAscii(answer[at + k]) == kChunked[k]) ++k;
-                    if (k == valueLength) return true;
-                }
-            }
-        }
+        if (end - line >= nameLength &&
+            findNoCase(answer + line, static_cast<size_t>(nameLength), kName) &&
+            findNoCase(answer + line + nameLength, static_cast<size_t>(end - line - nameLength), "chunked"))
+            return true;
         line = end + 1;
     }
     return false;

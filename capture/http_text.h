@@ -7,8 +7,11 @@
 
 namespace netgrab {
 
-// First occurrence of needle in text, ASCII letters compared without case;
-// nullptr when there is none.
+// First occurrence of needle in text[0, length) (which need not end with a
+// NUL), ASCII letters compared without case; nullptr when there is none.
+// The one search without case of the library.
+const char* findNoCase(const char* text, size_t length, const char* needle);
+// As above in a NUL-terminated text.
 const char* findNoCase(const char* text, const char* needle);
 // True when text begins with prefix, ASCII letters compared without case.
 bool startsWithNoCase(const char* text, const char* prefix);

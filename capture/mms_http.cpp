@@ -62,20 +62,20 @@ void streamDataChunks(Connection c, int firstCount) {
 }
 
 void fillPlaySlots(HeaderSlot* slots, const char* host, const char* clientGuid) {
-    copyText(slots[0], kHeaderSlotSize, wire::kAcceptAny);
-    copyText(slots[1], kHeaderSlotSize, wire::kUserAgentPlayer);
-    std::snprintf(slots[2], kHeaderSlotSize, wire::kHostFormat, host);
-    copyText(slots[3], kHeaderSlotSize, wire::kAcceptAuthentication);
-    copyText(slots[4], kHeaderSlotSize, wire::kPragmaVersion11);
+    copyText(slots[0], kHeaderSlotSize, wire::kAcceptLine);
+    copyText(slots[1], kHeaderSlotSize, wire::kUserAgentLine);
+    std::snprintf(slots[2], kHeaderSlotSize, wire::kHostLineFormat, host);
+    copyText(slots[3], kHeaderSlotSize, wire::kAcceptAuthenticationLine);
+    copyText(slots[4], kHeaderSlotSize, wire::kPragmaVersion11Line);
     copyText(slots[5], kHeaderSlotSize, wire::kPragmaPlayOffset);
     copyText(slots[6], kHeaderSlotSize, wire::kPragmaPlayStream);
     copyText(slots[7], kHeaderSlotSize, wire::kPragmaClientId);
     copyText(slots[8], kHeaderSlotSize, wire::kPragmaLinkBandwidth);
-    copyText(slots[9], kHeaderSlotSize, wire::kSupportedFeatures);
-    std::snprintf(slots[10], kHeaderSlotSize, wire::kPragmaClientGuidFormat, clientGuid);
+    copyText(slots[9], kHeaderSlotSize, wire::kSupportedLine);
+    std::snprintf(slots[10], kHeaderSlotSize, wire::kClientGuidLineFormat, clientGuid);
     copyText(slots[11], kHeaderSlotSize, wire::kPragmaSwitchCount);
     copyText(slots[12], kHeaderSlotSize, wire::kPragmaSwitchEntry);
-    copyText(slots[13], kHeaderSlotSize, wire::kAcceptLanguageLast);
+    std::snprintf(slots[13], kHeaderSlotSize, "%s%s", wire::kAcceptLanguageLine, wire::kEndOfHeaders);
 }
 
 void playRequest(const char* fullAddress) {

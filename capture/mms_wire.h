@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "http_wire.h"
+
 namespace netgrab {
 namespace wire {
 
@@ -41,7 +43,6 @@ constexpr int kFilePropMaxPacketSize = 96;    // DWORD
 constexpr int kStreamPropAvgBytesPerSec = 86; // WAVEFORMATEX nAvgBytesPerSec of an audio stream
 constexpr int kDataObjectPacketCount = 40;    // QWORD Total Data Packets
 constexpr int kDataObjectHeaderSize = 50;     // GUID, size, file id, count, reserved
-constexpr uint32_t kFileFlagBroadcast = 0x01;
 constexpr uint32_t kFileFlagSeekable = 0x02;
 constexpr uint64_t kHundredNsPerSecond = 10000000;
 constexpr uint64_t kHundredNsPerMs = 10000;
@@ -88,11 +89,7 @@ constexpr char kMmsPlayerId[] = "NSPlayer/10.0.0.3802; ";
 constexpr unsigned char kMmsPongParams[8] = {0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x01, 0x00};
 
 // ---- MMS over HTTP play request [MS-WMSP] 2.2.2 ----------------------------
-constexpr char kAcceptAny[] = "Accept: */*\r\n";
-constexpr char kUserAgentPlayer[] = "User-Agent: NSPlayer/10.0.0.3802\r\n";
-constexpr char kHostFormat[] = "Host: %s\r\n";
-constexpr char kAcceptAuthentication[] = "X-Accept-Authentication: Negotiate, NTLM, Digest, Basic\r\n";
-constexpr char kPragmaVersion11[] = "Pragma: version11-enabled=1\r\n";
+// Lines it shares with the describe request are in http_wire.h.
 constexpr char kPragmaPlayOffset[] =
     "Pragma: no-cache,rate=1.000,stream-time=0,stream-offset=4294967295:4294967295,"
     "packet-num=4294967295,max-duration=0\r\n";
@@ -100,13 +97,8 @@ constexpr char kPragmaPlayStream[] = "Pragma: xPlayStrm=1\r\n";
 constexpr char kPragmaClientId[] = "Pragma: client-id=2973610193\r\n";
 constexpr char kPragmaLinkBandwidth[] =
     "Pragma: LinkBW=33514, AccelBW=2147483647, AccelDuration=18000\r\n";
-constexpr char kSupportedFeatures[] =
-    "Supported: com.microsoft.wm.srvppair, com.microsoft.wm.sswitch, "
-    "com.microsoft.wm.predstrm, com.microsoft.wm.startupprofile\r\n";
-constexpr char kPragmaClientGuidFormat[] = "Pragma: xClientGUID=%s\r\n";
 constexpr char kPragmaSwitchCount[] = "Pragma: stream-switch-count=1\r\n";
 constexpr char kPragmaSwitchEntry[] = "Pragma: stream-switch-entry=ffff:1:0 \r\n";
-constexpr char kAcceptLanguageLast[] = "Accept-Language: zh-TW, *;q=0.1\r\n\r\n";
 
 // ---- Portal sequence -------------------------------------------------------
 constexpr char kPortalPageAccept[] =
@@ -122,15 +114,6 @@ constexpr char kPortalLinkAgent[] = "User-Agent: NSPlayer/10.00.00.3646\r\n";
 constexpr char kCookieLastFormat[] = "Cookie:%s\r\n\r\n";
 constexpr char kCookieFormat[] = "Cookie:%s\r\n";
 constexpr char kPortalStreamAgent[] = "User-Agent: NSPlayer/10.0.0.3646\r\n";
-constexpr char kPortalDescribePragmas[] =
-    "Pragma: version11-enabled=1\r\n"
-    "Pragma: no-cache,rate=1.000,stream-time=0,stream-offset=0:0,"
-    "packet-num=4294967295,max-duration=0\r\n";
-constexpr char kPortalPacketPair[] =
-    "Pragma: packet-pair-experiment=1\r\n"
-    "Pragma: pipeline-experiment=1\r\n";
-constexpr char kAcceptLanguage[] = "Accept-Language: zh-TW, *;q=0.1\r\n";
-constexpr char kPragmaClientGuidLastFormat[] = "Pragma: xClientGUID=%s\r\n\r\n";
 constexpr char kPortalPlayStream[] =
     "Pragma: xPlayStrm=1\r\n"
     "Pragma: client-id=25356881\r\n";
@@ -142,6 +125,11 @@ constexpr char kPortalPlayTail[] =
     "Pragma: stream-switch-count=1\r\n"
     "Pragma: stream-switch-entry=ffff:1:0 \r\n"
     "Accept-Language: zh-tw, *;q=0.1\r\n\r\n";
+// Answer texts the portal's servers send (compared with their case).
+constexpr char kPortalRedirect302[] = "302 Redirect";
+constexpr char kPortalMoved302[] = "302 Moved";
+constexpr char kPortalMoved301[] = "301 Moved";
+constexpr char kPortalForbidden[] = "403 Forbidden";
 constexpr char kPortalRefMarker[] = "<REF HREF=\"";
 constexpr char kPortalStreamMarker[] = "Ref href=\"mms://";
 

@@ -43,8 +43,8 @@ int requestTo(const char* hostText, const char* path, const HeaderSlot* slots, i
 }
 
 bool isRedirect(const char* answer) {
-    return std::strstr(answer, "302 Redirect") || std::strstr(answer, "302 Moved") ||
-           std::strstr(answer, "301 Moved");
+    return std::strstr(answer, wire::kPortalRedirect302) || std::strstr(answer, wire::kPortalMoved302) ||
+           std::strstr(answer, wire::kPortalMoved301);
 }
 
 // Stream host (port cut off) and path "/..." of a stream address host/path.
@@ -95,7 +95,7 @@ int portalLookup(char* address, const char* cookie) {
     copyText(page[1], kHeaderSlotSize, wire::kPortalPageLanguage);
     copyText(page[2], kHeaderSlotSize, wire::kAcceptEncoding);
     copyText(page[3], kHeaderSlotSize, wire::kPortalPageAgent);
-    std::snprintf(page[4], kHeaderSlotSize, wire::kHostFormat, portalHost);
+    std::snprintf(page[4], kHeaderSlotSize, wire::kHostLineFormat, portalHost);
     copyText(page[5], kHeaderSlotSize, wire::kKeepAliveLast);
     if (requestTo(portalHost, pagePath, page, 6) <= 0) return 0;
 
@@ -104,10 +104,10 @@ int portalLookup(char* address, const char* cookie) {
     if (std::strlen(reference) < 7) return 0;  // no room for "http://"
 
     HeaderSlot link[6];
-    copyText(link[0], kHeaderSlotSize, wire::kAcceptAny);
+    copyText(link[0], kHeaderSlotSize, wire::kAcceptLine);
     copyText(link[1], kHeaderSlotSize, wire::kPortalLinkAgent);
     copyText(link[2], kHeaderSlotSize, wire::kAcceptEncoding);
-    std::snprintf(link[3], kHeaderSlotSize, wire::kHostFormat,
+    std::snprintf(link[3], kHeaderSlotSize, wire::kHostLineFormat,
                   s.config.portalStreamHost ? s.config.portalStreamHost : "");
     copyText(link[4], kHeaderSlotSize, wire::kKeepAlive);
     std::snprintf(link[5], kHeaderSlotSize, wire::kCookieLastFormat, cookie ? cookie : "");
@@ -127,7 +127,7 @@ int portalLookup(char* address, const char* cookie) {
         copyValue(reference, sizeof reference, location);
         if (std::strlen(reference) < 7) return 0;
         splitHostPath(reference + 7, host, sizeof host, path, sizeof path);
-        std::snprintf(link[3], kHeaderSlotSize, wire::kHostFormat, host);
+        std::snprintf(link[3], kHeaderSlotSize, wire::kHostLineFormat, host);
         copyText(link[4], kHeaderSlotSize, wire::kKeepAliveLast);
         if (requestTo(host, path, link, 5) <= 0) return 0;
     }
@@ -143,11 +143,11 @@ static void prepareStreamRequest(const char* address, const char* cookie, char* 
     s.requestPort = s.tuning.httpPort;
     streamHostPath(address, host, hostCap, path, pathCap);
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
-    copyText(slots[0], kHeaderSlotSize, wire::kAcceptAny);
+    copyText(slots[0], kHeaderSlotSize, wire::kAcceptLine);
     copyText(slots[1], kHeaderSlotSize, wire::kPortalStreamAgent);
-    std::snprintf(slots[2], kHeaderSlotSize, wire::kHostFormat, host);
+    std::snprintf(slots[2], kHeaderSlotSize, wire::kHostLineFormat, host);
     std::snprintf(slots[3], kHeaderSlotSize, wire::kCookieFormat, cookie ? cookie : "");
-    copyText(slots[4], kHeaderSlotSize, wire::kAcceptAuthentication);
+    copyText(slots[4], kHeaderSlotSize, wire::kAcceptAuthenticationLine);
 }
 
 int portalDescribe(const char* address, const char* cookie) {
@@ -157,11 +157,13 @@ int portalDescribe(const char* address, const char* cookie) {
     char path[512];
     HeaderSlot slots[10];
     prepareStreamRequest(address, cookie, host, sizeof host, path, sizeof path, slots);
-    copyText(slots[5], kHeaderSlotSize, wire::kPortalDescribePragmas);
-    copyText(slots[6], kHeaderSlotSize, wire::kPortalPacketPair);
-    copyText(slots[7], kHeaderSlotSize, wire::kSupportedFeatures);
-    copyText(slots[8], kHeaderSlotSize, wire::kAcceptLanguage);
-    std::snprintf(slots[9], kHeaderSlotSize, wire::kPragmaClientGuidLastFormat, s.clientGuid);
+    std::snprintf(slots[5], kHeaderSlotSize, "%s%s", wire::kPragmaVersion11Line, wire::kPragmaStreamStartLine);
+    std::snprintf(slots[6], kHeaderSlotSize, "%s%s", wire::kPragmaPacketPairLine, wire::kPragmaPipelineLine);
+    copyText(slots[7], kHeaderSlotSize, wire::kSupportedLine);
+    copyText(slots[8], kHeaderSlotSize, wire::kAcceptLanguageLine);
+    char guidLine[128];  // the GUID line is 61 characters at most
+    std::snprintf(guidLine, sizeof guidLine, wire::kClientGuidLineFormat, s.clientGuid);
+    std::snprintf(slots[9], kHeaderSlotSize, "%s%s", guidLine, wire::kEndOfHeaders);
     s.packets.packetSize = -1;
 
     int n = httpRequest(s.receiveBuffer, host, path, slots, 10);
@@ -171,7 +173,7 @@ int portalDescribe(const char* address, const char* cookie) {
     }
     if (n > kAnswerLimit) n = kAnswerLimit;
     s.receiveBuffer[n] = '\0';
-    if (std::strstr(s.receiveBuffer, "403 Forbidden")) {
+    if (std::strstr(s.receiveBuffer, wire::kPortalForbidden)) {
         s.lastError = NG_ERR_REFUSED;
         closeOutput();
         return -1;
@@ -208,7 +210,7 @@ void portalPlay(const char* address, const char* cookie) {
     prepareStreamRequest(address, cookie, host, sizeof host, path, sizeof path, slots);
     copyText(slots[5], kHeaderSlotSize, wire::kPragmaPlayOffset);
     copyText(slots[6], kHeaderSlotSize, wire::kPortalPlayStream);
-    std::snprintf(slots[7], kHeaderSlotSize, wire::kPragmaClientGuidFormat, s.clientGuid);
+    std::snprintf(slots[7], kHeaderSlotSize, wire::kClientGuidLineFormat, s.clientGuid);
     copyText(slots[8], kHeaderSlotSize, wire::kPortalSupported);
     copyText(slots[9], kHeaderSlotSize, wire::kPortalPlayTail);
 

@@ -73,10 +73,7 @@ uint16_t portFromText(const char* text) {
 
 const char* statusLine(const char* answer, int length) {
     static char line[512];
-    if (length < 0) {
-        const CaptureState& s = state();
-        length = static_cast<int>(strnlen(s.workBuffer, sizeof s.workBuffer));
-    }
+    if (length < 0) length = answer ? static_cast<int>(std::strlen(answer)) : 0;
     int n = 0;
     if (answer) {
         while (n < 511 && n < length - 1 && answer[n] != '\0' &&

@@ -15,7 +15,7 @@ void extractPort(char* address);
 // Port after the first ':' (1755 without one, 0xFFFF when not numeric).
 uint16_t portFromText(const char* text);
 // First line of an answer (up to CR LF), in a 512-byte buffer of its own.
-// A negative length means: the text in state().workBuffer.
+// A negative length means: answer is NUL-terminated.
 const char* statusLine(const char* answer, int length);
 
 // Bounded helpers: dst always ends with NUL, never written past cap.
