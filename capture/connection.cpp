@@ -240,4 +240,6 @@ void closeConnection(Connection c) {
 
 Connection currentConnection() { return g_current; }
 
+void adoptConnection(Connection c) { g_current = c > 0 ? c : 0; }
+
 }  // namespace netgrab

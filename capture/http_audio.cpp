@@ -54,22 +54,14 @@ void fillDescribeSlots(HeaderSlot* slots) {
                   wire::kEndOfHeaders);
 }
 
-bool statusIsOk(const char* status) {
-    return std::strstr(status, wire::kStatusOk) || std::strstr(status, wire::kStatusHttp10Ok);
-}
-
-bool statusIsRedirect(const char* status) {
-    return findNoCase(status, wire::kRedirect10_302) || findNoCase(status, wire::kRedirect11_302) ||
-           findNoCase(status, wire::kRedirect11_301);
-}
-
 // Routes an accepted answer of count bytes in receiveBuffer.
 DescribeEnd acceptAnswer(int count, Connection& kept, FurtherAddress* further) {
     CaptureState& s = state();
     const char* answer = s.receiveBuffer;
 
     char target[kPlaylistTargetSize];
-    if (findPlaylistTarget(answer, target)) {
+    const AnswerRoute route = routeOfAnswer(answer, s.config.shoutcastNoticeHost, target);
+    if (route == AnswerRoute::FurtherAddress) {
         closeKept(kept);
         FurtherAddress taken;
         copyText(taken.text, sizeof taken.text, target);
@@ -77,14 +69,12 @@ DescribeEnd acceptAnswer(int count, Connection& kept, FurtherAddress* further) {
         traceFormat("describe: further address %s", taken.text);
         return DescribeEnd::FurtherAddress;
     }
-    if (findNoCase(answer, wire::kAacPlusType)) {
+    if (route == AnswerRoute::AacPlus) {
         closeKept(kept);
         s.lastError = NG_ERR_REFUSED;
         return DescribeEnd::Refused;
     }
-    const char* noticeHost = s.config.shoutcastNoticeHost;
-    if (findNoCase(answer, wire::kMpegAudioType) ||
-        (noticeHost && *noticeHost && findNoCase(answer, noticeHost))) {
+    if (route == AnswerRoute::MpegAudio) {
         if (!openOutput(".mp3")) {
             closeKept(kept);
             return DescribeEnd::Failed;
@@ -103,6 +93,23 @@ DescribeEnd acceptAnswer(int count, Connection& kept, FurtherAddress* further) {
 }
 
 }  // namespace
+
+bool statusIsOk(const char* status) {
+    return std::strstr(status, wire::kStatusOk) || std::strstr(status, wire::kStatusHttp10Ok);
+}
+
+bool statusIsRedirect(const char* status) {
+    return findNoCase(status, wire::kRedirect10_302) || findNoCase(status, wire::kRedirect11_302) ||
+           findNoCase(status, wire::kRedirect11_301);
+}
+
+AnswerRoute routeOfAnswer(const char* answer, const char* noticeHost, char target[512]) {
+    if (findPlaylistTarget(answer, target)) return AnswerRoute::FurtherAddress;
+    if (findNoCase(answer, wire::kAacPlusType)) return AnswerRoute::AacPlus;
+    if (findNoCase(answer, wire::kMpegAudioType) || (noticeHost && *noticeHost && findNoCase(answer, noticeHost)))
+        return AnswerRoute::MpegAudio;
+    return AnswerRoute::MmsOverHttp;
+}
 
 int findFrameStart(const unsigned char* bytes, int count) {
     for (int i = 0; i + 2 < count; ++i) {

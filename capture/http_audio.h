@@ -28,6 +28,17 @@ DescribeEnd describeRequest(const char* fullAddress, FurtherAddress* further = n
 // redirects, port removed: serverPort holds it) in finalAddress.
 DescribeEnd describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap,
                             FurtherAddress* further = nullptr);
+// The steps that only read an answer.
+
+// Status lines the describe request accepts ("200 OK", "HTTP/1.0 200") or
+// follows (302, and 301 of HTTP/1.1; compared without case).
+bool statusIsOk(const char* status);
+bool statusIsRedirect(const char* status);
+// What an accepted describe answer (NUL-terminated) asks for, in this
+// order: a further address (into target), an AAC+ refusal, MPEG audio (by
+// its content type or the notice host's name), else MMS over HTTP.
+enum class AnswerRoute { FurtherAddress, AacPlus, MpegAudio, MmsOverHttp };
+AnswerRoute routeOfAnswer(const char* answer, const char* noticeHost, char target[512]);
 // ASX entry or moved notice in an answer: 1 with the address in out (512 bytes), or 0.
 int findPlaylistTarget(const char* answer, char out[512]);
 // Records MPEG audio from the first frame start in receiveBuffer[0..count).

@@ -42,12 +42,13 @@ int requestTo(const char* hostText, const char* path, const HeaderSlot* slots, i
     return n;
 }
 
-bool isRedirect(const char* answer) {
+}  // namespace
+
+bool portalAnswerRedirects(const char* answer) {
     return std::strstr(answer, wire::kPortalRedirect302) || std::strstr(answer, wire::kPortalMoved302) ||
            std::strstr(answer, wire::kPortalMoved301);
 }
 
-// Stream host (port cut off) and path "/..." of a stream address host/path.
 void streamHostPath(const char* address, char* host, int hostCap, char* path, int pathCap) {
     char rest[512];
     splitHostPath(address, host, hostCap, rest, sizeof rest);
@@ -57,8 +58,6 @@ void streamHostPath(const char* address, char* host, int hostCap, char* path, in
     path[0] = '/';
     copyText(path + 1, static_cast<size_t>(pathCap - 1), rest[0] == '/' ? rest + 1 : rest);
 }
-
-}  // namespace
 
 void splitHostPath(const char* text, char* host, int hostCap, char* path, int pathCap) {
     const char* slash = std::strchr(text, '/');
@@ -70,8 +69,8 @@ void splitHostPath(const char* text, char* host, int hostCap, char* path, int pa
     copyText(path, static_cast<size_t>(pathCap), slash ? slash : "");
 }
 
-int findAfterMarker(const char* marker, char* out, int outCap) {
-    const char* found = std::strstr(state().receiveBuffer, marker);
+int findAfterMarker(const char* answer, const char* marker, char* out, int outCap) {
+    const char* found = std::strstr(answer, marker);
     if (!found || outCap <= 0) return 0;
     copyLineValue(out, static_cast<size_t>(outCap), found + std::strlen(marker), "\"");
     return 1;
@@ -100,7 +99,7 @@ int portalLookup(char* address, const char* cookie) {
     if (requestTo(portalHost, pagePath, page, 6) <= 0) return 0;
 
     char reference[512];
-    if (!findAfterMarker(wire::kPortalRefMarker, reference, sizeof reference)) return 0;
+    if (!findAfterMarker(s.receiveBuffer, wire::kPortalRefMarker, reference, sizeof reference)) return 0;
     if (std::strlen(reference) < 7) return 0;  // no room for "http://"
 
     HeaderSlot link[6];
@@ -117,7 +116,7 @@ int portalLookup(char* address, const char* cookie) {
     splitHostPath(reference + 7, host, sizeof host, path, sizeof path);
     if (requestTo(host, path, link, 6) <= 0) return 0;
 
-    for (int redirects = 0; isRedirect(s.receiveBuffer); ++redirects) {
+    for (int redirects = 0; portalAnswerRedirects(s.receiveBuffer); ++redirects) {
         if (redirects >= wire::kMaxRedirects) return 0;  // a loop must not hold the attempt
         // The shared reader takes the value after the optional blanks behind
         // the colon: "Location:http://127.0.0.1/" must not lose its first
@@ -131,7 +130,7 @@ int portalLookup(char* address, const char* cookie) {
         copyText(link[4], kHeaderSlotSize, wire::kKeepAliveLast);
         if (requestTo(host, path, link, 5) <= 0) return 0;
     }
-    return findAfterMarker(wire::kPortalStreamMarker, address, kWorkingAddressSize);
+    return findAfterMarker(s.receiveBuffer, wire::kPortalStreamMarker, address, kWorkingAddressSize);
 }
 
 // Shared start of the describe and play requests to the stream server:
