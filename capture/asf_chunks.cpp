@@ -40,8 +40,11 @@ void completeAsfPacket(AsfPacketSession& p) {
     p.fill = 0;
 }
 
-int takePacketBytes(AsfPacketSession& p, const unsigned char* bytes, int available, int wanted) {
+int takePacketBytes(AsfPacketSession& p, const unsigned char* bytes, int available, int32_t& copied,
+                    int32_t length) {
+    const int wanted = length - copied;
     const int n = wanted < available ? wanted : available;
+    if (n > 0) copied += n;
     const int room = kAssemblyBufferSize - p.fill;
     const int take = n < room ? n : room;
     if (take > 0) {
@@ -87,9 +90,9 @@ void feedDataChunks(AsfChunkReader& r, AsfPacketSession& p, const unsigned char*
                 }
                 if (++r.errorCorrectionFill < wire::kErrorCorrectionBytes) break;
                 p.fill = 0;
-                takePacketBytes(p, wire::kErrorCorrectionStart, wire::kErrorCorrectionBytes,
+                r.chunkCopied = 0;
+                takePacketBytes(p, wire::kErrorCorrectionStart, wire::kErrorCorrectionBytes, r.chunkCopied,
                                 wire::kErrorCorrectionBytes);
-                r.chunkCopied = wire::kErrorCorrectionBytes;
                 if (r.chunkCopied >= r.chunkLength) {
                     completeAsfPacket(p);
                     r.step = AsfChunkStep::Mark;
@@ -99,9 +102,7 @@ void feedDataChunks(AsfChunkReader& r, AsfPacketSession& p, const unsigned char*
                 break;
             case AsfChunkStep::Payload: {
                 // Copy as much of the payload as this block holds in one go.
-                const int n = takePacketBytes(p, block + i, length - i, r.chunkLength - r.chunkCopied);
-                r.chunkCopied += n;
-                i += n - 1;
+                i += takePacketBytes(p, block + i, length - i, r.chunkCopied, r.chunkLength) - 1;
                 if (r.chunkCopied >= r.chunkLength) {
                     completeAsfPacket(p);
                     r.step = AsfChunkStep::Mark;
@@ -109,15 +110,9 @@ void feedDataChunks(AsfChunkReader& r, AsfPacketSession& p, const unsigned char*
                 break;
             }
             case AsfChunkStep::Skip: {
-                const int want = r.chunkLength - r.chunkCopied;
-                const int n = want < length - i ? want : length - i;
-                if (n <= 0) {
-                    r.step = AsfChunkStep::Mark;
-                    break;
-                }
-                r.chunkCopied += n;
-                i += n - 1;
-                if (r.chunkCopied >= r.chunkLength) r.step = AsfChunkStep::Mark;
+                const int n = passOver(r.chunkCopied, r.chunkLength, length - i);
+                if (n > 0) i += n - 1;
+                if (n <= 0 || r.chunkCopied >= r.chunkLength) r.step = AsfChunkStep::Mark;
                 break;
             }
         }

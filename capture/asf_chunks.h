@@ -34,10 +34,21 @@ struct AsfPacketSession {
 // written without an accepted packet size, for a packet longer than it, or
 // after a failed write.
 void completeAsfPacket(AsfPacketSession& session);
-// Copies up to `wanted` bytes of the packet being assembled from
-// bytes[0, available) into the buffer (what does not fit is dropped, never
-// written past it). Returns the input bytes consumed: min(wanted, available).
-int takePacketBytes(AsfPacketSession& session, const unsigned char* bytes, int available, int wanted);
+// Copies what is left of a packet payload of `length` bytes (`copied` of
+// them taken so far) from bytes[0, available) into the buffer (what does
+// not fit is dropped, never written past it) and counts it in copied.
+// Returns the input bytes consumed.
+int takePacketBytes(AsfPacketSession& session, const unsigned char* bytes, int available, int32_t& copied,
+                    int32_t length);
+
+// Passes over what is left of a payload of `length` bytes (`copied` of
+// them seen) in a block with `available` bytes; returns the bytes passed.
+inline int passOver(int32_t& copied, int32_t length, int available) {
+    const int want = length - copied;
+    const int n = want < available ? want : available;
+    if (n > 0) copied += n;
+    return n;
+}
 
 // The "$D" chunk reader. A chunk's length and framing may arrive split over
 // any number of blocks; they are gathered and read with one bounds check.

@@ -95,68 +95,70 @@ int buildMmsCommand(int step, uint32_t sequence, const MmsCommandArgs& args, uns
     // Common prefix [MS-MMSP] 2.2.4: rep/version, session id, message
     // length, seal, chunk count, sequence, timestamp, chunkLen, MID.
     writeLe32(out + 0, wire::kMmsRep);
-    writeLe32(out + 4, wire::kMmsSessionId);
-    writeLe32(out + 8, len - 16);
-    writeLe32(out + 12, wire::kMmsSeal);
-    writeLe32(out + 16, (len - 16) / 8);
-    writeLe32(out + 20, sequence);
-    writeLe32(out + 32, (len - 32) / 8);
-    writeLe16(out + 36, code);
-    writeLe16(out + 38, wire::kMmsToServer);
+    writeLe32(out + wire::kMmsSessionIdOffset, wire::kMmsSessionId);
+    writeLe32(out + wire::kMmsMessageLengthOffset, len - wire::kMmsMessageLengthBase);
+    writeLe32(out + wire::kMmsSealOffset, wire::kMmsSeal);
+    writeLe32(out + wire::kMmsChunkCountOffset, (len - wire::kMmsMessageLengthBase) / 8);
+    writeLe32(out + wire::kMmsSequenceOffset, sequence);
+    writeLe32(out + wire::kMmsChunkLengthOffset, (len - wire::kMmsChunkLengthBase) / 8);
+    writeLe16(out + wire::kMmsMessageIdOffset, code);
+    writeLe16(out + wire::kMmsDirectionOffset, wire::kMmsToServer);
 
+    // The message's own fields follow the prefix [MS-MMSP] 2.2.4.x.
+    unsigned char* body = out + wire::kMmsPrefixBytes;
     switch (step) {
         case MMS_CONNECT: {
-            writeLe32(out + 40, wire::kMmsPlayIncarnation);
-            writeLe32(out + 44, 0x0004000B);  // MacToViewerProtocolRevision
-            writeLe32(out + 48, 0x0003001C);  // ViewerToMacProtocolRevision
+            writeLe32(body, wire::kMmsPlayIncarnation);
+            writeLe32(body + 4, 0x0004000B);  // MacToViewerProtocolRevision
+            writeLe32(body + 8, 0x0003001C);  // ViewerToMacProtocolRevision
             char text[96];
             std::snprintf(text, sizeof text, "%s%s", wire::kMmsPlayerId, args.clientGuid);
-            putUtf16(out + 52, length - 52, text, false);
+            putUtf16(body + 12, length - wire::kMmsPrefixBytes - 12, text, false);
             break;
         }
         case MMS_FUNNEL_INFO:
-            writeLe32(out + 40, wire::kMmsPacketPairTcp);
-            writeLe32(out + 44, 0x0004000B);
+            writeLe32(body, wire::kMmsPacketPairTcp);
+            writeLe32(body + 4, 0x0004000B);
             break;
         case MMS_CONNECT_FUNNEL: {
-            writeLe32(out + 40, wire::kMmsPacketPairTcp);
-            writeLe32(out + 44, 0xFFFFFFFF);  // maxBlockBytes
-            writeLe32(out + 48, 0);           // maxFunnelBytes
-            writeLe32(out + 52, 0x00A00000);  // maxBitRate
-            writeLe32(out + 56, 2);           // funnelMode
+            writeLe32(body, wire::kMmsPacketPairTcp);
+            writeLe32(body + 4, 0xFFFFFFFF);  // maxBlockBytes
+            writeLe32(body + 8, 0);           // maxFunnelBytes
+            writeLe32(body + 12, 0x00A00000);  // maxBitRate
+            writeLe32(body + 16, 2);           // funnelMode
             const unsigned char* a = reinterpret_cast<const unsigned char*>(&args.localAddress);
             char text[64];
             std::snprintf(text, sizeof text, "\\\\%d.%d.%d.%d\\TCP\\%d", a[0], a[1], a[2], a[3],
                           static_cast<int>(args.localPort));
-            putUtf16(out + 60, length - 60, text, true);
+            putUtf16(body + 20, length - wire::kMmsPrefixBytes - 20, text, true);
             break;
         }
         case MMS_OPEN_FILE:
-            writeLe32(out + 40, 0x00000020);  // playIncarnation
-            writeLe32(out + 44, 0xFFFFFFFF);  // spare
-            putUtf16(out + 56, length - 56, args.path ? args.path : "", false);
+            writeLe32(body, 0x00000020);  // playIncarnation
+            writeLe32(body + 4, 0xFFFFFFFF);  // spare
+            putUtf16(body + 16, length - wire::kMmsPrefixBytes - 16, args.path ? args.path : "", false);
             break;
         case MMS_READ_BLOCK:
-            writeLe32(out + 40, 1);           // openFileId
-            writeLe32(out + 52, 0x00008000);  // fileBlock
-            writeLe32(out + 56, 0xFFFFFFFF);
-            writeLe32(out + 60, 0x002E0030);
-            writeLe64(out + 72, kDouble3600);
-            writeLe32(out + 80, 2);           // playIncarnation
+            writeLe32(body, 1);           // openFileId
+            writeLe32(body + 12, 0x00008000);  // fileBlock
+            writeLe32(body + 16, 0xFFFFFFFF);
+            writeLe32(body + 20, 0x002E0030);
+            writeLe64(body + 32, kDouble3600);
+            writeLe32(body + 40, 2);           // playIncarnation
             break;
         case MMS_STREAM_SWITCH:
-            writeLe32(out + 40, 1);
-            writeLe32(out + 44, 0x0001FFFF);
-            writeLe64(out + 48, kDouble3600);
-            writeLe32(out + 56, 2);
+            writeLe32(body, 1);
+            writeLe32(body + 4, 0x0001FFFF);
+            writeLe64(body + 8, kDouble3600);
+            writeLe32(body + 16, 2);
             break;
         case MMS_START_PLAYING:
-            writeLe32(out + 40, 1);
-            writeLe32(out + 44, 0x0001FFFF);
-            writeLe64(out + 48, kDoubleZero);
-            writeLe32(out + 56, 0xFFFFFFFF);
-            writeLe32(out + 60, 0xFFFFFFFF);
-            writeLe32(out + 68, 4);
+            writeLe32(body, 1);
+            writeLe32(body + 4, 0x0001FFFF);
+            writeLe64(body + 8, kDoubleZero);
+            writeLe32(body + 16, 0xFFFFFFFF);
+            writeLe32(body + 20, 0xFFFFFFFF);
+            writeLe32(body + 28, 4);
             break;
     }
     return length;
@@ -234,9 +236,7 @@ void feedMmsData(MmsDataReader& r, AsfPacketSession& p, const unsigned char* byt
                 break;
             }
             case MmsReadStep::Payload: {
-                const int n = takePacketBytes(p, bytes + i, length - i, r.length - r.copied);
-                r.copied += n;
-                i += n - 1;
+                i += takePacketBytes(p, bytes + i, length - i, r.copied, r.length) - 1;
                 if (r.copied >= r.length) {
                     if (looksLikeDataPacket(p))
                         completeAsfPacket(p);
@@ -248,10 +248,8 @@ void feedMmsData(MmsDataReader& r, AsfPacketSession& p, const unsigned char* byt
                 break;
             }
             case MmsReadStep::Skip: {
-                const int want = r.length - r.copied;
-                const int n = want < length - i ? want : length - i;
-                r.copied += n;
-                i += n - 1;
+                const int n = passOver(r.copied, r.length, length - i);
+                if (n > 0) i += n - 1;
                 if (r.copied >= r.length) r.step = MmsReadStep::Prefix;
                 break;
             }

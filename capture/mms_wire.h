@@ -65,8 +65,15 @@ constexpr int kChunkFramingBytes = 8;  // after the length: location id, incarna
 constexpr uint32_t kMmsRep = 0x00000001;          // rep, version, versionMinor, padding
 constexpr uint32_t kMmsSessionId = 0xB00BFACE;
 constexpr uint32_t kMmsSeal = 0x20534D4D;         // "MMS "
+// Fields of the common prefix, as offsets from the message start.
+constexpr int kMmsSessionIdOffset = 4;            // DWORD
 constexpr int kMmsMessageLengthOffset = 8;        // DWORD: bytes after the first 16
+constexpr int kMmsSealOffset = 12;                // DWORD "MMS "
+constexpr int kMmsChunkCountOffset = 16;          // DWORD: 8-byte units after the first 16
+constexpr int kMmsSequenceOffset = 20;            // DWORD
+constexpr int kMmsChunkLengthOffset = 32;         // DWORD: 8-byte units after the first 32
 constexpr int kMmsMessageLengthBase = 16;         // bytes the length field does not count
+constexpr int kMmsChunkLengthBase = 32;           // bytes the chunk length does not count
 constexpr int kMmsCommandStartBytes = 12;         // enough of a message to read its length
 constexpr int kMmsMessageIdOffset = 36;           // DWORD MID: message id, then direction
 constexpr int kMmsDirectionOffset = 38;           // high word of the MID
