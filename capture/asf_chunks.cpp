@@ -33,7 +33,7 @@ void completeAsfPacket(AsfPacketSession& p) {
         p.fill = 0;
         return;
     }
-    s.recordedBytes += p.fill;
+    shared().recordedBytes += p.fill;
     p.packetCount += 1;
     AsfPacketTiming timing;
     if (readAsfPacketTiming(p.buffer, static_cast<size_t>(p.fill), &timing)) p.timeline.add(timing);
@@ -158,7 +158,7 @@ bool acceptStreamHeader(AsfPacketSession& p, const unsigned char* header, int le
     const AsfHeaderCheck check = checkAsfHeader(header, length > 0 ? static_cast<size_t>(length) : 0);
     if (!check.usable) {
         traceFormat("stream header refused: %s", check.fault);
-        s.lastError = NG_ERR_NO_STREAM_HEADER;
+        shared().lastError = NG_ERR_NO_STREAM_HEADER;
         return false;
     }
     p.packetSize = static_cast<int32_t>(check.packetSize);
@@ -180,7 +180,7 @@ bool acceptStreamHeader(AsfPacketSession& p, const unsigned char* header, int le
         traceFormat("stream header differs from the recording's: file %d is next", variant == 0 ? 2 : variant + 1);
     }
     closeOutput();
-    s.lastError = NG_ERR_FILE_OPEN;
+    shared().lastError = NG_ERR_FILE_OPEN;
     return false;
 }
 
@@ -204,16 +204,16 @@ void finishAsfFile(AsfPacketSession& p) {
     AsfFixUp fix = fixUpAsfHeader(head, got, counts);
     if (!fix.foundFileProperties) return;
     p.packetCount = static_cast<int32_t>(fix.packetCount);
-    s.recordedBytes = static_cast<int32_t>(end);
+    shared().recordedBytes = static_cast<int32_t>(end);
     if (!fix.written) return;
-    traceFormat("stop file!!  %d   --- rcv = %d", static_cast<int>(end), static_cast<int>(s.recordedBytes));
+    traceFormat("stop file!!  %d   --- rcv = %d", static_cast<int>(end), static_cast<int>(shared().recordedBytes));
     // Write back exactly the bytes read: never more than the file held.
     if (std::fseek(f, 0, SEEK_SET) == 0) {
         std::fwrite(head, 1, got, f);
         std::fflush(f);
     }
     std::fseek(f, 0, SEEK_END);
-    s.recordedBytes = 0;
+    shared().recordedBytes = 0;
     p.fill = 0;
 }
 

@@ -47,7 +47,7 @@ void say(const char* text) {
     std::fflush(stdout);
 }
 
-bool stopPending() { return state().stopRequested.load(std::memory_order_relaxed) != 0; }
+bool stopPending() { return shared().stopRequested.load(std::memory_order_relaxed) != 0; }
 
 void dispatch() {
     CaptureState& s = state();
@@ -104,9 +104,14 @@ CaptureState& state() {
     return holder.s;
 }
 
+SharedCounters& shared() {
+    static SharedCounters counters;
+    return counters;
+}
+
 void runAttempt(const char* source, const char* outputName) {
     CaptureState& s = state();
-    s.lastError = NG_ERR_NONE;
+    shared().lastError = NG_ERR_NONE;
     s.attemptBytesWritten = 0;
     s.attemptFirstWriteMs = 0;
     s.attemptLastWriteMs = 0;
@@ -115,7 +120,7 @@ void runAttempt(const char* source, const char* outputName) {
     // The stop flag is not cleared here but once per netgrab() call, so a stop
     // that arrives between two attempts is honoured.
     if (!outputName || std::strlen(outputName) >= sizeof s.outputBase) {
-        s.lastError = NG_ERR_FILE_OPEN;  // a name that does not fit is refused
+        shared().lastError = NG_ERR_FILE_OPEN;  // a name that does not fit is refused
         return;
     }
     copyText(s.outputBase, sizeof s.outputBase, outputName);
@@ -130,7 +135,7 @@ void runAttempt(const char* source, const char* outputName) {
         return;
     }
     dispatch();
-    if (s.lastError != NG_ERR_NONE) traceFormat("attempt ended: %s", errorText(s.lastError));
+    if (shared().lastError != NG_ERR_NONE) traceFormat("attempt ended: %s", errorText(shared().lastError));
     // Every route closes its file; make sure of it before the next attempt.
     closeOutput();
     closeConnection(currentConnection());
@@ -151,7 +156,7 @@ int nextRetryPause(int previousPauseMs, bool attemptRecorded) {
 }
 
 void requestStop() {
-    state().stopRequested.store(1, std::memory_order_relaxed);
+    shared().stopRequested.store(1, std::memory_order_relaxed);
     // Taking the lock orders this notification after a waiter's predicate
     // check, so a waiter cannot miss it.
     { std::lock_guard<std::mutex> lock(g_stopMutex); }
@@ -164,13 +169,13 @@ int captureUntilStopped(const char* source, const char* outputName) {
     if (!net::startup()) {
         net::cleanup();
         say("WSAStartup fail!!\n");
-        s.lastError = NG_ERR_NET_START;
+        shared().lastError = NG_ERR_NET_START;
         return NG_ERR_NET_START;
     }
-    s.recordedBytes = 0;
+    shared().recordedBytes = 0;
     s.outputFaultShown[0] = '\0';
     // A stop requested before this call belongs to an earlier capture.
-    s.stopRequested = 0;
+    shared().stopRequested = 0;
     int pause = 0;
     for (;;) {
         runAttempt(source, outputName);
@@ -201,7 +206,7 @@ extern "C" NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* 
     } catch (...) {
         // A failure inside is no stop: the caller learns it from the result
         // and from GetRecError().
-        netgrab::state().lastError.store(NG_ERR_INTERNAL, std::memory_order_relaxed);
+        netgrab::shared().lastError.store(NG_ERR_INTERNAL, std::memory_order_relaxed);
         try {
             netgrab::closeOutput();
             netgrab::closeConnection(netgrab::currentConnection());
@@ -223,11 +228,11 @@ extern "C" NETGRAB_API void NETGRAB_CALL StopRecord(void) {
 }
 
 extern "C" NETGRAB_API int NETGRAB_CALL GetRecBytes(void) {
-    return netgrab::state().recordedBytes.load(std::memory_order_relaxed);
+    return netgrab::shared().recordedBytes.load(std::memory_order_relaxed);
 }
 
 extern "C" NETGRAB_API int NETGRAB_CALL GetRecError(void) {
-    return netgrab::state().lastError.load(std::memory_order_relaxed);
+    return netgrab::shared().lastError.load(std::memory_order_relaxed);
 }
 
 }  // namespace netgrab_api

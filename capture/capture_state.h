@@ -78,10 +78,6 @@ struct CaptureState {
     int32_t sourceKind = SOURCE_NONE;
     char pageCookie[kPageCookieSize];
 
-    std::atomic<int32_t> stopRequested{0};
-    std::atomic<int32_t> lastError{0};
-    std::atomic<int32_t> recordedBytes{0};
-
     FILE* outputFile = nullptr;
     int appendMode = 0;
     // Bytes written through writeOutput() during the current attempt, and
@@ -120,7 +116,18 @@ struct CaptureState {
     CaptureConfig config;
 };
 
-// The one capture state of the process.
+// The one capture state of the process (the capture thread's).
 CaptureState& state();
+
+// What the exported functions read and write from other threads, and the
+// only process-wide state the C interface needs: the stop request, the last
+// error (enum NetgrabError) and the recorded bytes. Relaxed atomics: a
+// reader may see a value one update behind.
+struct SharedCounters {
+    std::atomic<int32_t> stopRequested{0};
+    std::atomic<int32_t> lastError{0};
+    std::atomic<int32_t> recordedBytes{0};
+};
+SharedCounters& shared();
 
 }  // namespace netgrab

@@ -179,8 +179,8 @@ int resolveAsx() {
         }
         // Two playlists that name each other would otherwise be fetched
         // forever; a stop ends the chain at once.
-        if (s.stopRequested) {
-            s.lastError = NG_ERR_STOPPED;
+        if (shared().stopRequested) {
+            shared().lastError = NG_ERR_STOPPED;
             return 0;
         }
         if (hop >= wire::kMaxRedirects) {

@@ -71,7 +71,7 @@ DescribeEnd acceptAnswer(int count, Connection& kept, FurtherAddress* further) {
     }
     if (route == AnswerRoute::AacPlus) {
         closeKept(kept);
-        s.lastError = NG_ERR_REFUSED;
+        shared().lastError = NG_ERR_REFUSED;
         return DescribeEnd::Refused;
     }
     if (route == AnswerRoute::MpegAudio) {
@@ -195,7 +195,7 @@ DescribeEnd describeRequest(const char* fullAddress, char* finalAddress, size_t 
         }
         if (!statusIsRedirect(status)) {
             closeKept(kept);
-            s.lastError = NG_ERR_REFUSED;
+            shared().lastError = NG_ERR_REFUSED;
             return DescribeEnd::Failed;
         }
         const char* location = findLocationValue(s.receiveBuffer);
@@ -206,13 +206,13 @@ DescribeEnd describeRequest(const char* fullAddress, char* finalAddress, size_t 
         closeKept(kept);
         // Two addresses that name each other would otherwise be asked
         // forever; a stop ends the chain at once.
-        if (s.stopRequested) {
-            s.lastError = NG_ERR_STOPPED;
+        if (shared().stopRequested) {
+            shared().lastError = NG_ERR_STOPPED;
             return DescribeEnd::Failed;
         }
         if (hop >= wire::kMaxRedirects) {
             traceFormat("describe: more than %d redirects, giving up", wire::kMaxRedirects);
-            s.lastError = NG_ERR_REFUSED;
+            shared().lastError = NG_ERR_REFUSED;
             return DescribeEnd::Failed;
         }
         copyValue(s.workingAddress, sizeof s.workingAddress, location);
@@ -260,7 +260,7 @@ int findPlaylistTarget(const char* answer, char out[512]) {
 void captureMpegAudio(Connection kept, int count) {
     CaptureState& s = state();
     auto finish = [&](int error) {
-        s.lastError = error;
+        shared().lastError = error;
         closeOutput();
         if (kept > 0) closeConnection(kept);
     };
@@ -294,8 +294,8 @@ void captureMpegAudio(Connection kept, int count) {
             finish(NG_ERR_FILE_OPEN);
             return;
         }
-        s.recordedBytes.fetch_add(n, std::memory_order_relaxed);
-        if (s.stopRequested) {
+        shared().recordedBytes.fetch_add(n, std::memory_order_relaxed);
+        if (shared().stopRequested) {
             finish(NG_ERR_STOPPED);
             return;
         }

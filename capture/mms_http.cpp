@@ -32,11 +32,11 @@ int extractStreamHeader(const char* answer, int count) {
     const AsfHeaderChunks chunks = collectHeaderChunks(reinterpret_cast<const unsigned char*>(answer),
                                                        count, header, sizeof header);
     if (!chunks.found) {
-        s.lastError = NG_ERR_NO_STREAM_HEADER;
+        shared().lastError = NG_ERR_NO_STREAM_HEADER;
         return -2;
     }
     if (!acceptStreamHeader(packets, header, chunks.length)) return -2;
-    s.recordedBytes = 0;
+    shared().recordedBytes = 0;
     return 1;
 }
 
@@ -48,13 +48,13 @@ void streamDataChunks(Connection c, int firstCount) {
         if (s.outputWriteFailed) break;  // lastError already says so
         int n = receiveStream(c, s.receiveBuffer, kDataReceiveBlock);
         if (n <= 0) {
-            s.lastError = streamEndError();
+            shared().lastError = streamEndError();
             break;
         }
         n = dechunkStream(s.receiveBuffer, n);
         feedDataChunks(reader, s.packets, reinterpret_cast<const unsigned char*>(s.receiveBuffer), n);
-        if (s.stopRequested) {
-            s.lastError = NG_ERR_STOPPED;
+        if (shared().stopRequested) {
+            shared().lastError = NG_ERR_STOPPED;
             break;
         }
     }
@@ -85,7 +85,7 @@ void playRequest(const char* fullAddress) {
     char path[512];
     if (!splitHttpAddress(fullAddress, host, sizeof host, path, sizeof path)) {
         closeOutput();
-        s.lastError = NG_ERR_REFUSED;
+        shared().lastError = NG_ERR_REFUSED;
         return;
     }
     HeaderSlot slots[kPlaySlotCount];
@@ -98,7 +98,7 @@ void playRequest(const char* fullAddress) {
     if (c <= 0 || count <= 0) {
         if (c > 0) closeConnection(c);
         closeOutput();
-        s.lastError = NG_ERR_RECEIVE;
+        shared().lastError = NG_ERR_RECEIVE;
         return;
     }
     streamDataChunks(c, count);

@@ -71,7 +71,7 @@ bool isCommandPrefix(const unsigned char* c) {
     return c[0] == 0x01 && c[1] == 0x00 && c[2] == 0x00 && c[4] == 0xCE && c[5] == 0xFA;
 }
 
-bool stopPending() { return state().stopRequested.load(std::memory_order_relaxed) != 0; }
+bool stopPending() { return shared().stopRequested.load(std::memory_order_relaxed) != 0; }
 
 }  // namespace
 
@@ -338,7 +338,7 @@ bool readStreamHeader(CaptureState& s, MmsTcpSession& m) {
         if (m.header.fill >= m.header.expectedHeaderLength + wire::kDataObjectHeaderSize) {
             if (!acceptStreamHeader(s.packets, m.header.buffer, m.header.fill)) return false;
             traceFormat("1. mms header write : %d", static_cast<int>(m.header.fill));
-            s.recordedBytes = m.header.fill;
+            shared().recordedBytes = m.header.fill;
             return true;
         }
         std::memset(buf, 0, kReceiveBufferSize);
@@ -389,9 +389,9 @@ RouteResult captureMmsTcp(const char* address) {
         // A header refused by the gate or an output that cannot be written
         // keep their own codes (the capture loop tries no HTTP route for the
         // latter); everything else is a failed exchange.
-        if (s.lastError != NG_ERR_FILE_OPEN && s.lastError != NG_ERR_NO_STREAM_HEADER)
-            s.lastError = NG_ERR_RECEIVE;
-        return result == RouteResult::TryHttp && s.lastError == NG_ERR_FILE_OPEN ? RouteResult::Failed : result;
+        if (shared().lastError != NG_ERR_FILE_OPEN && shared().lastError != NG_ERR_NO_STREAM_HEADER)
+            shared().lastError = NG_ERR_RECEIVE;
+        return result == RouteResult::TryHttp && shared().lastError == NG_ERR_FILE_OPEN ? RouteResult::Failed : result;
     };
 
     // 1. Connect; the answer is not examined.
@@ -425,19 +425,19 @@ RouteResult captureMmsTcp(const char* address) {
     if (n <= 0) return fail(RouteResult::Failed);
     for (;;) {
         feedMmsData(m.data, packets, block, n, m.connection);
-        if (s.stopRequested) {
-            s.lastError = NG_ERR_STOPPED;
+        if (shared().stopRequested) {
+            shared().lastError = NG_ERR_STOPPED;
             break;
         }
         if (s.outputWriteFailed) break;  // lastError says so; the fix-up states what is in the file
         if (m.data.streamBroken) {
-            s.lastError = NG_ERR_RECEIVE;
+            shared().lastError = NG_ERR_RECEIVE;
             break;
         }
         n = receiveStream(m.connection, block, sizeof block);
         if (n <= 0) {
             traceLine("MMS7 tcp recv error!");
-            s.lastError = streamEndError();
+            shared().lastError = streamEndError();
             break;
         }
     }

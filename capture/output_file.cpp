@@ -31,7 +31,7 @@ void reportFault(const char* name, int error) {
 }
 
 int failOpen(const char* name, int error) {
-    state().lastError = NG_ERR_FILE_OPEN;
+    shared().lastError = NG_ERR_FILE_OPEN;
     reportFault(name, error);
     return 0;
 }
@@ -60,7 +60,7 @@ int openOutputVariant(const char* extension, int variant) {
     closeOutput();
     char name[kOutputBaseSize + 32];
     if (!variantName(name, sizeof name, extension, variant)) {
-        s.lastError = NG_ERR_FILE_OPEN;  // refuse a name that does not fit
+        shared().lastError = NG_ERR_FILE_OPEN;  // refuse a name that does not fit
         return 0;
     }
     if (FILE* probe = std::fopen(name, "rb")) {
@@ -102,7 +102,7 @@ bool writeOutput(const void* bytes, int length) {
         // make the recording unreadable from there on.
         if (before >= 0) net::truncateFile(s.outputFile, before);
         s.outputWriteFailed = true;
-        s.lastError = NG_ERR_FILE_OPEN;
+        shared().lastError = NG_ERR_FILE_OPEN;
         reportFault(g_openName, error);
         return false;
     }

@@ -173,7 +173,7 @@ int portalDescribe(const char* address, const char* cookie) {
     if (n > kAnswerLimit) n = kAnswerLimit;
     s.receiveBuffer[n] = '\0';
     if (std::strstr(s.receiveBuffer, wire::kPortalForbidden)) {
-        s.lastError = NG_ERR_REFUSED;
+        shared().lastError = NG_ERR_REFUSED;
         closeOutput();
         return -1;
     }
@@ -188,7 +188,7 @@ int portalDescribe(const char* address, const char* cookie) {
     unsigned char header[kReceiveBufferSize];
     const AsfHeaderChunks chunks =
         collectHeaderChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), n, header, sizeof header);
-    if (chunks.lastPayload > 0) s.recordedBytes = chunks.lastPayload;
+    if (chunks.lastPayload > 0) shared().recordedBytes = chunks.lastPayload;
     // The header goes into a file once: an attempt that appends to an
     // earlier recording of the same streams does not put a second header
     // among its packets.
@@ -217,7 +217,7 @@ void portalPlay(const char* address, const char* cookie) {
     Connection c = httpRequestFirst(s.receiveBuffer, host, path, slots, 10, &count);
     if (c <= 0 || count <= 0) {
         if (c > 0) closeConnection(c);
-        s.lastError = NG_ERR_RECEIVE;
+        shared().lastError = NG_ERR_RECEIVE;
         closeOutput();
         return;
     }

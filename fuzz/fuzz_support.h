@@ -53,9 +53,9 @@ inline void freshOutput() {
     s.outputFile = scratch;
     s.appendMode = 0;
     s.outputWriteFailed = false;
-    s.recordedBytes = 0;
-    s.lastError = 0;
-    s.stopRequested = 0;
+    netgrab::shared().recordedBytes = 0;
+    netgrab::shared().lastError = 0;
+    netgrab::shared().stopRequested = 0;
 }
 
 }  // namespace fuzzsupport

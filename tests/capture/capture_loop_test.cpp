@@ -127,7 +127,7 @@ protected:
 
 TEST_F(CaptureLoopTest, StopBeforeTheCallDoesNotEndTheNextCapture) {
     netgrab_api::StopRecord();
-    state().recordedBytes = 77;
+    shared().recordedBytes = 77;
     start("file:///tmp/nothing");
     EXPECT_FALSE(returnsWithin(milliseconds(200)));
     EXPECT_EQ(netgrab_api::GetRecBytes(), 0);
@@ -271,12 +271,12 @@ class FurtherAddress : public ::testing::TestWithParam<FurtherCase> {
 protected:
     void SetUp() override {
         testutil::useFastTuning();
-        state().stopRequested = 0;
+        shared().stopRequested = 0;
         dir_ = testsupport::makeScratchDir("loop");
         ASSERT_FALSE(dir_.empty());
     }
     void TearDown() override {
-        state().stopRequested = 0;
+        shared().stopRequested = 0;
         testsupport::removeScratchDir(dir_);
     }
     std::string dir_;

@@ -43,6 +43,7 @@
 
 using namespace testsupport;
 using namespace std::chrono;
+using netgrab::shared;
 using netgrab::state;
 
 namespace {
@@ -150,7 +151,7 @@ protected:
     void TearDown() override {
         state().config.portalHost = savedPortalHost_;
         state().config.portalStreamHost = savedStreamHost_;
-        state().stopRequested = 0;
+        shared().stopRequested = 0;
         TempDirTest::TearDown();
     }
     std::string mp3() const { return base_ + ".mp3"; }
@@ -446,7 +447,7 @@ TEST_F(Hostile, MmsCommandLongerThanItsBufferEndsTheAttempt) {
     if (!ended) netgrab_api::StopRecord();
     capture.wait();
     EXPECT_TRUE(ended) << "the attempt ends by itself";
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
     EXPECT_TRUE(packetsAfterHeader(wma(), *m) == wmtest::paddedPackets(*m, 0, 5));
     expectReadableWma(wma());
 }
@@ -684,7 +685,7 @@ TEST_P(FullDisk, EndsTheCaptureAndTheHeaderStatesWhatIsInTheFile) {
     captureOnce(GetParam(), server);
     setrlimit(RLIMIT_FSIZE, &saved);
     const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(state().lastError, NG_ERR_FILE_OPEN);
+    EXPECT_EQ(shared().lastError, NG_ERR_FILE_OPEN);
     EXPECT_EQ(testutil::countOf(out, "cannot write " + wma() + ": File too large\n"), 1u) << out;
     EXPECT_TRUE(packetsAfterHeader(wma(), *m) == wmtest::paddedPackets(*m, 0, 5));
     expectReadableWma(wma());

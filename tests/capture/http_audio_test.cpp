@@ -62,9 +62,9 @@ protected:
         testutil::useFastTuning();
         CaptureState& s = state();
         s.config.shoutcastNoticeHost = "notice.radio.test";
-        s.stopRequested = 0;
-        s.lastError = 0;
-        s.recordedBytes = 0;
+        netgrab::shared().stopRequested = 0;
+        netgrab::shared().lastError = 0;
+        netgrab::shared().recordedBytes = 0;
         s.serverPort = 80;
         s.workingAddress[0] = '\0';
         std::strcpy(s.clientGuid, kGuid);
@@ -130,7 +130,7 @@ TEST_P(DescribeAnswer, SelectsItsRoute) {
     // An answer that fills the request buffer keeps its connection open;
     // every route closes it.
     EXPECT_EQ(testutil::openSockets(), socketsBefore) << "connection left open";
-    EXPECT_EQ(state().lastError, c.lastError);
+    EXPECT_EQ(shared().lastError, c.lastError);
     EXPECT_EQ(state().outputFile, nullptr);  // every end closes the file
     EXPECT_EQ(exists(".mp3"), c.file && std::strcmp(c.file, ".mp3") == 0);
     EXPECT_EQ(exists(".wma"), c.file && std::strcmp(c.file, ".wma") == 0);
@@ -203,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, DescribeAnswer, ::testing::ValuesIn(kAnswers),
 TEST_F(HttpAudioTest, EmptyAnswerFails) {
     ScriptedServer server({{readRequest(), closeNow()}});
     EXPECT_EQ(describe(server), DescribeEnd::Failed);
-    EXPECT_EQ(state().lastError, 0);
+    EXPECT_EQ(shared().lastError, 0);
 }
 
 TEST_F(HttpAudioTest, UnreachableServerFails) {
@@ -221,7 +221,7 @@ TEST_F(HttpAudioTest, AddressWithoutHttpSchemeFails) {
 TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
     testutil::useFastTuning();
     state().tuning.receivePollCount = 200;  // a second of quiet before a receive gives up
-    state().stopRequested = 0;
+    shared().stopRequested = 0;
     std::string self;
     // Each answer takes 100 ms: twenty hops would take two seconds.
     ScriptedServer loop({{readRequest(), delay(100), call([&](ConnectionIo& io) {
@@ -233,13 +233,13 @@ TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
     std::thread capture([&] { result = describeRequest(self.c_str()); });
     ASSERT_TRUE(loop.waitForConnections(2, 3000));
     const auto stopped = std::chrono::steady_clock::now();
-    state().stopRequested = 1;
+    shared().stopRequested = 1;
     capture.join();
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(500));
     EXPECT_EQ(result, DescribeEnd::Failed);
     EXPECT_LE(loop.connectionCount(), 3u);
-    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
-    state().stopRequested = 0;
+    EXPECT_EQ(shared().lastError, NG_ERR_STOPPED);
+    shared().stopRequested = 0;
 }
 
 // The MMS-over-HTTP play step goes where the describe request was finally
@@ -278,10 +278,10 @@ TEST_F(HttpAudioTest, FullFirstAnswerKeepsConnection) {
     const std::string body = "ab" + mpegBytes(40000);
     ScriptedServer server({{readRequest(), sendPieces(head + body, {12000, 4000}, 5)}});
     EXPECT_EQ(describe(server), DescribeEnd::Recorded);
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);  // the server closed at the end
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);  // the server closed at the end
     EXPECT_EQ(mp3(), body.substr(2));
     // Bytes of the first answer (10240) are written but not counted.
-    EXPECT_EQ(state().recordedBytes, static_cast<int>(head.size() + body.size()) - 10240);
+    EXPECT_EQ(shared().recordedBytes, static_cast<int>(head.size() + body.size()) - 10240);
 }
 
 // A short first answer keeps nothing: the capture ends after writing it.
@@ -290,9 +290,9 @@ TEST_F(HttpAudioTest, ShortFirstAnswerKeepsNoConnection) {
     const std::string body = mpegBytes(5000);
     ScriptedServer server({{readRequest(), send(head + body), stall()}});
     EXPECT_EQ(describe(server), DescribeEnd::Recorded);
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
     EXPECT_EQ(mp3(), body);
-    EXPECT_EQ(state().recordedBytes, 0);
+    EXPECT_EQ(shared().recordedBytes, 0);
 }
 
 TEST_F(HttpAudioTest, StopEndsMpegCapture) {
@@ -302,17 +302,17 @@ TEST_F(HttpAudioTest, StopEndsMpegCapture) {
     state().serverPort = server.port();
     RouteResult result = RouteResult::Failed;
     std::thread capture([&] { result = captureHttpStream("127.0.0.1/live"); });
-    for (int i = 0; i < 300 && state().recordedBytes < 4000; ++i)
+    for (int i = 0; i < 300 && shared().recordedBytes < 4000; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    state().stopRequested = 1;
+    shared().stopRequested = 1;
     capture.join();
     EXPECT_EQ(result, RouteResult::Done);
-    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
-    EXPECT_GE(state().recordedBytes, 4000);
+    EXPECT_EQ(shared().lastError, NG_ERR_STOPPED);
+    EXPECT_GE(shared().recordedBytes, 4000);
     EXPECT_EQ(state().outputFile, nullptr);
     // The first answer's 10240 bytes are written from the frame start on, uncounted.
-    EXPECT_EQ(mp3().size(), 10240 - head.size() + static_cast<size_t>(state().recordedBytes));
-    state().stopRequested = 0;
+    EXPECT_EQ(mp3().size(), 10240 - head.size() + static_cast<size_t>(shared().recordedBytes));
+    shared().stopRequested = 0;
 }
 
 // Bytes that do not reach the disk end the capture and are not counted.
@@ -321,8 +321,8 @@ TEST_F(HttpAudioTest, WriteFailureEndsCapture) {
     const std::string head = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
     ScriptedServer server({{readRequest(), send(head + mpegBytes(12000)), stall()}});
     EXPECT_EQ(describe(server), DescribeEnd::Recorded);
-    EXPECT_EQ(state().lastError, NG_ERR_FILE_OPEN);
-    EXPECT_EQ(state().recordedBytes, 0);
+    EXPECT_EQ(shared().lastError, NG_ERR_FILE_OPEN);
+    EXPECT_EQ(shared().recordedBytes, 0);
     EXPECT_EQ(state().outputFile, nullptr);
 }
 

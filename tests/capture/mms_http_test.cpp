@@ -17,6 +17,7 @@
 #include "wm_fixture.h"
 
 using namespace testsupport;
+using netgrab::shared;
 using netgrab::state;
 
 namespace {
@@ -105,7 +106,7 @@ TEST_F(MmsHttp, AnswerWithoutHeaderChunkIsRefused) {
     ASSERT_EQ(netgrab::openOutput(".wma"), 1);
     std::string answer = "HTTP/1.0 200 OK\r\n\r\n" + mmshChunk('D', std::string("\x82\x00\x00 data", 8));
     EXPECT_EQ(netgrab::extractStreamHeader(answer.data(), static_cast<int>(answer.size())), -2);
-    EXPECT_EQ(state().lastError, NG_ERR_NO_STREAM_HEADER);
+    EXPECT_EQ(shared().lastError, NG_ERR_NO_STREAM_HEADER);
     netgrab::closeOutput();
     EXPECT_EQ(fileBytes(wma()), "");
 }
@@ -137,7 +138,7 @@ TEST_P(DataChunks, SameFileWhateverTheBlockSizes) {
     }
     netgrab::closeOutput();
     EXPECT_EQ(packets->packetCount, 5);
-    EXPECT_EQ(state().recordedBytes, static_cast<int32_t>(want.size()));
+    EXPECT_EQ(shared().recordedBytes, static_cast<int32_t>(want.size()));
     EXPECT_TRUE(fileBytes(wma()) == want);
 }
 
@@ -163,7 +164,7 @@ TEST_F(MmsHttp, RecordsAFileThatStatesItsLengthSizeAndPackets) {
         ScriptedServer server({mmshPlayScript(*m, 0, m->packets.size(), StreamEnd::Close)});
         recordOnce(server, broadcastHeader(*m));
     }
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
     EXPECT_EQ(state().outputFile, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore) << "connection left open";
@@ -185,14 +186,14 @@ TEST_F(MmsHttp, PlayRequestWithoutAnswerClosesTheFile) {
     ASSERT_EQ(netgrab::openOutput(".wma"), 1);
     state().serverPort = server.port();
     netgrab::playRequest(("http://127.0.0.1:" + std::to_string(server.port()) + "/live").c_str());
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
     EXPECT_EQ(state().outputFile, nullptr);
 }
 
 TEST_F(MmsHttp, PlayAddressWithoutHttpIsRefused) {
     ASSERT_EQ(netgrab::openOutput(".wma"), 1);
     netgrab::playRequest("ftp://127.0.0.1/live");
-    EXPECT_EQ(state().lastError, NG_ERR_REFUSED);
+    EXPECT_EQ(shared().lastError, NG_ERR_REFUSED);
     EXPECT_EQ(state().outputFile, nullptr);
 }
 

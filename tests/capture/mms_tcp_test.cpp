@@ -20,6 +20,7 @@
 #include "wm_fixture.h"
 
 using namespace testsupport;
+using netgrab::shared;
 using netgrab::state;
 
 namespace {
@@ -200,7 +201,7 @@ TEST_F(MmsTcp, SessionRecordsTheStreamAndAnswersPings) {
         server.waitForClosed(0, 5000);
         received = server.received(0);
     }
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE) << "the server closed the stream";
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE) << "the server closed the stream";
     EXPECT_EQ(state().outputFile, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
@@ -268,7 +269,7 @@ TEST_F(MmsTcp, IncompleteHeaderInANewFileWritesNoPackets) {
     plan.stallAfterHalfHeaderMs = 750;
     ScriptedServer server({mmstScript(*m, header, plan)});
     EXPECT_EQ(capture(server), netgrab::RouteResult::TryHttp);
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
     EXPECT_EQ(fileBytes(wma()).size(), 0u);
     EXPECT_EQ(state().outputFile, nullptr);
 }
@@ -289,7 +290,7 @@ TEST_F(MmsTcp, ShortFunnelAnswerEndsTheAttemptWithoutFallBack) {
     plan.funnelAnswer = {512};
     ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
     EXPECT_EQ(capture(server), netgrab::RouteResult::Failed);
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
     EXPECT_EQ(state().outputFile, nullptr);
 }
 

@@ -30,7 +30,7 @@ protected:
         base_ = dir_ + "/rec";
         copyText(state().outputBase, sizeof state().outputBase, base_.c_str());
         copyText(state().requestedAddress, sizeof state().requestedAddress, "http://127.0.0.1/live");
-        state().lastError = 0;
+        shared().lastError = 0;
         setTraceSink([this](const std::string& t) { traces_.push_back(t); });
     }
     void TearDown() override {
@@ -87,7 +87,7 @@ TEST_F(OutputFileTest, FileWithDataIsAppendedTo) {
 TEST_F(OutputFileTest, UnopenableFileSetsTheErrorCode) {
     copyText(state().outputBase, sizeof state().outputBase, (dir_ + "/missing-dir/rec").c_str());
     EXPECT_EQ(openOutput(".wma"), 0);
-    EXPECT_EQ(state().lastError, NG_ERR_FILE_OPEN);
+    EXPECT_EQ(shared().lastError, NG_ERR_FILE_OPEN);
     EXPECT_EQ(state().outputFile, nullptr);
     EXPECT_FALSE(writeOutput("x", 1));
 }

@@ -18,6 +18,7 @@
 #include "wm_fixture.h"
 
 using namespace testsupport;
+using netgrab::shared;
 using netgrab::state;
 
 namespace {
@@ -99,7 +100,7 @@ TEST_F(Portal, FollowsPageReferenceAndRedirectToTheStream) {
                                               {{"PATH", "/live"}, {"HOST", "127.0.0.1"}, {"COOKIE", "abc"},
                                                {"GUID", guid}}));
     EXPECT_STREQ(state().workingAddress, "127.0.0.1/live");
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
     EXPECT_EQ(state().outputFile, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
@@ -118,7 +119,7 @@ TEST_F(Portal, ForbiddenStreamEndsTheAttemptWithTheFileClosed) {
     scripts.push_back({readRequest(), send("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n"), closeNow()});
     ScriptedServer server(scripts);
     capture(server);
-    EXPECT_EQ(state().lastError, NG_ERR_REFUSED);
+    EXPECT_EQ(shared().lastError, NG_ERR_REFUSED);
     EXPECT_EQ(state().outputFile, nullptr);
     EXPECT_EQ(server.connectionCount(), 4u) << "no play request after a refusal";
 }

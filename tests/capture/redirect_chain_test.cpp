@@ -78,8 +78,8 @@ protected:
     void SetUp() override {
         testutil::useFastTuning();
         CaptureState& s = state();
-        s.stopRequested = 0;
-        s.lastError = 0;
+        netgrab::shared().stopRequested = 0;
+        netgrab::shared().lastError = 0;
         s.config.portalHost = "portal.radio.test";  // not a loopback address
         dir_ = makeScratchDir("chain");
         ASSERT_FALSE(dir_.empty());
@@ -87,7 +87,7 @@ protected:
     }
     void TearDown() override {
         closeOutput();
-        state().stopRequested = 0;
+        shared().stopRequested = 0;
         removeScratchDir(dir_);
     }
     std::string dir_;
@@ -111,11 +111,11 @@ protected:
             self = "http://" + server.hostPort() + c.path;
             state().serverPort = server.port();
             state().tuning.httpPort = server.port();
-            state().stopRequested = stopPending ? 1 : 0;
+            shared().stopRequested = stopPending ? 1 : 0;
             ::testing::internal::CaptureStdout();
             auto chain = std::async(std::launch::async, [&] { c.run(self); });
             const bool ended = chain.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
-            if (!ended) state().stopRequested = 1;
+            if (!ended) shared().stopRequested = 1;
             chain.wait();
             ::testing::internal::GetCapturedStdout();
             EXPECT_TRUE(ended) << "still following after 10 s";
@@ -134,7 +134,7 @@ TEST_P(RedirectChain, NamingItselfEndsAtTheCap) {
 TEST_P(RedirectChain, PendingStopEndsTheChain) {
     EXPECT_EQ(requestsOfOneChain(true), GetParam().stoppedRequests);
     if (GetParam().stoppedError != -1) {
-        EXPECT_EQ(state().lastError, GetParam().stoppedError);
+        EXPECT_EQ(shared().lastError, GetParam().stoppedError);
     }
 }
 

@@ -93,9 +93,9 @@ inline void resetCaptureState(const std::string& outputBase) {
     s.packets.packetSize = -1;
     s.packets.packetCount = 0;
     s.packets.fill = 0;
-    s.stopRequested = 0;
-    s.lastError = 0;
-    s.recordedBytes = 0;
+    netgrab::shared().stopRequested = 0;
+    netgrab::shared().lastError = 0;
+    netgrab::shared().recordedBytes = 0;
     s.serverPort = netgrab::kNoPort;
     s.tuning.receivePollMs = 5;
     s.tuning.receivePollCount = 100;  // half a second: loopback peers on a busy machine
