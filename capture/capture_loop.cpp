@@ -58,7 +58,7 @@ void dispatch() {
                 // No MMS stream could be set up: try the HTTP route. A
                 // further address it names is not followed.
                 if (s.serverPort == s.tuning.mmsPort) s.serverPort = s.tuning.httpPort;
-                extractPort(s.workingAddress);
+                extractPort(s.workingAddress, s.serverPort);
                 captureHttpStream(s.workingAddress);
             }
             return;

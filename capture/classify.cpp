@@ -76,7 +76,7 @@ int classifySource(const char* address) {
     char copy[kAddressCopySize];
     copyText(copy, sizeof copy, address);
     s.serverPort = kNoPort;
-    extractPort(copy);
+    extractPort(copy, s.serverPort);
 
     if (startsWith(copy, wire::kMmsScheme)) {
         copyText(s.workingAddress, sizeof s.workingAddress, copy + 6);
@@ -142,7 +142,7 @@ int readPageMarkers(const char* answer) {
     if (const char* http = std::strstr(answer, wire::kMarkerHttp)) {
         copyValue(s.workingAddress, sizeof s.workingAddress,
                   skipBlanks(http + std::strlen(wire::kMarkerHttp)));
-        extractPort(s.workingAddress);
+        extractPort(s.workingAddress, s.serverPort);
         s.sourceKind = SOURCE_HTTP;
         return 1;
     }
@@ -150,7 +150,7 @@ int readPageMarkers(const char* answer) {
         copyValue(s.workingAddress, sizeof s.workingAddress,
                   skipBlanks(asx + std::strlen(wire::kMarkerAsx)));
         // A playlist address written with "http://" may name its port.
-        extractPort(s.workingAddress);
+        extractPort(s.workingAddress, s.serverPort);
         return resolveAsx();
     }
     return 0;
@@ -189,7 +189,7 @@ int resolveAsx() {
         }
         copyValue(s.workingAddress, sizeof s.workingAddress, location);
         s.serverPort = 80;
-        extractPort(s.workingAddress);
+        extractPort(s.workingAddress, s.serverPort);
     }
 }
 
@@ -226,7 +226,7 @@ int applyAsxTarget(const char* target) {
     if (startsWithNoCase(target, "HTTP://")) {
         copyText(s.workingAddress, sizeof s.workingAddress, target + 7);
         s.serverPort = 80;
-        extractPort(s.workingAddress);  // no scheme left: a port stays in the text
+        extractPort(s.workingAddress, s.serverPort);  // no scheme left: a port stays in the text
         std::printf("HTTP. stream_url = %s\n", s.workingAddress);
         s.sourceKind = SOURCE_HTTP;
         return 1;

@@ -217,7 +217,7 @@ DescribeEnd describeRequest(const char* fullAddress, char* finalAddress, size_t 
         }
         copyValue(s.workingAddress, sizeof s.workingAddress, location);
         s.serverPort = 80;
-        extractPort(s.workingAddress);
+        extractPort(s.workingAddress, s.serverPort);
         copyText(current, sizeof current, s.workingAddress);
         s.requestPort = s.serverPort;
         traceFormat("describe: redirected to %s port %u", current, s.serverPort);

@@ -10,8 +10,9 @@ namespace netgrab {
 // Writes {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX} with digits 0-9, A-E.
 void makeClientGuid(char out[40]);
 // Takes an explicit ":port" after "://" out of the address (in place) into
-// state().serverPort.
-void extractPort(char* address);
+// port (80 for an empty or zero port text); port is left as it is when the
+// address names none or a port text that is not taken.
+void extractPort(char* address, uint16_t& port);
 // Port after the first ':' (1755 without one, 0xFFFF when not numeric).
 uint16_t portFromText(const char* text);
 // First line of an answer (up to CR LF), in a 512-byte buffer of its own.

@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     findFrameStart(data + 1, length);
     char address[kWorkingAddressSize];
     copyText(address, sizeof address, answer);
-    extractPort(address);
+    uint16_t port = kNoPort;
+    extractPort(address, port);
 
     // A whole answer: its header block says whether the body is chunked.
     std::string whole = bytes;

@@ -35,10 +35,10 @@ TEST_P(ExtractPort, Rewrites) {
     const ExtractCase& c = GetParam();
     char address[256];
     std::strcpy(address, c.address);
-    state().serverPort = kNoPort;
-    extractPort(address);
+    uint16_t port = kNoPort;
+    extractPort(address, port);
     EXPECT_STREQ(address, c.expected);
-    EXPECT_EQ(state().serverPort, c.expectedPort);
+    EXPECT_EQ(port, c.expectedPort);
 }
 
 INSTANTIATE_TEST_SUITE_P(
