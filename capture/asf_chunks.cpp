@@ -20,7 +20,7 @@ void completeAsfPacket(AsfPacketSession& p) {
     // Packets go only behind an accepted header (which set the packet
     // size), are never longer than the packet size, and stop at the first
     // write that fails.
-    if (s.outputWriteFailed || target < static_cast<int>(kMinAsfPacketSize) ||
+    if (s.output.writeFailed || target < static_cast<int>(kMinAsfPacketSize) ||
         target > static_cast<int>(kMaxAsfPacketSize) || p.fill > target) {
         p.fill = 0;
         return;
@@ -167,15 +167,15 @@ bool acceptStreamHeader(AsfPacketSession& p, const unsigned char* header, int le
     unsigned char head[kRecordingHeadBytes];
     for (int variant = 0; variant <= kMaxOutputVariant; variant = variant == 0 ? 2 : variant + 1) {
         if (variant > 0 && !openOutputVariant(".wma", variant)) return false;
-        if (!s.outputFile) return false;
-        if (s.appendMode == 0) {
+        if (!s.output.file) return false;
+        if (s.output.appendMode == 0) {
             if (!writeOutput(header, static_cast<int>(check.length))) return false;
             traceFormat("stream header write : %u", check.length);
             return true;
         }
         size_t got = 0;
-        if (std::fseek(s.outputFile, 0, SEEK_SET) == 0) got = std::fread(head, 1, sizeof head, s.outputFile);
-        std::fseek(s.outputFile, 0, SEEK_END);
+        if (std::fseek(s.output.file, 0, SEEK_SET) == 0) got = std::fread(head, 1, sizeof head, s.output.file);
+        std::fseek(s.output.file, 0, SEEK_END);
         if (sameAsfStreams(head, got, header, check.length)) return true;
         traceFormat("stream header differs from the recording's: file %d is next", variant == 0 ? 2 : variant + 1);
     }
@@ -186,7 +186,7 @@ bool acceptStreamHeader(AsfPacketSession& p, const unsigned char* header, int le
 
 void finishAsfFile(AsfPacketSession& p) {
     CaptureState& s = state();
-    FILE* f = s.outputFile;
+    FILE* f = s.output.file;
     if (!f) return;
     unsigned char head[kAsfFixUpWindow];
     if (std::fseek(f, 0, SEEK_SET) != 0) return;
@@ -198,7 +198,7 @@ void finishAsfFile(AsfPacketSession& p) {
     AsfFinalCounts counts;
     counts.fileSize = static_cast<uint64_t>(end);
     counts.packetCount = static_cast<uint32_t>(p.packetCount);
-    counts.appendMode = s.appendMode != 0;
+    counts.appendMode = s.output.appendMode != 0;
     counts.haveTimeline = !p.timeline.empty();
     counts.recordedMs = p.timeline.totalMs();
     AsfFixUp fix = fixUpAsfHeader(head, got, counts);

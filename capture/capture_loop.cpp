@@ -112,10 +112,10 @@ SharedCounters& shared() {
 void runAttempt(const char* source, const char* outputName) {
     CaptureState& s = state();
     shared().lastError = NG_ERR_NONE;
-    s.attemptBytesWritten = 0;
-    s.attemptFirstWriteMs = 0;
-    s.attemptLastWriteMs = 0;
-    s.outputWriteFailed = false;
+    s.output.bytesWritten = 0;
+    s.output.firstWriteMs = 0;
+    s.output.lastWriteMs = 0;
+    s.output.writeFailed = false;
     s.chunked = CaptureState::ChunkedBody();
     // The stop flag is not cleared here but once per netgrab() call, so a stop
     // that arrives between two attempts is honoured.
@@ -173,7 +173,7 @@ int captureUntilStopped(const char* source, const char* outputName) {
         return NG_ERR_NET_START;
     }
     shared().recordedBytes = 0;
-    s.outputFaultShown[0] = '\0';
+    s.output.faultShown[0] = '\0';
     // A stop requested before this call belongs to an earlier capture.
     shared().stopRequested = 0;
     int pause = 0;
@@ -186,8 +186,8 @@ int captureUntilStopped(const char* source, const char* outputName) {
         // server that sends a short answer (or a finite file, or a few
         // packets) and closes would be asked again and again, its bytes
         // appended each time until the disk is full.
-        const bool streamed = s.attemptBytesWritten > 0 &&
-                              s.attemptLastWriteMs - s.attemptFirstWriteMs >= s.tuning.healthyStreamMs;
+        const bool streamed = s.output.bytesWritten > 0 &&
+                              s.output.lastWriteMs - s.output.firstWriteMs >= s.tuning.healthyStreamMs;
         pause = nextRetryPause(pause, streamed);
         if (pause > 0 && waitForStop(pause)) break;
     }

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "asf_chunks.h"
+#include "output_file.h"
 
 namespace netgrab {
 
@@ -27,7 +28,6 @@ enum SourceKind : int32_t {
 // Buffer sizes. Every text written into a buffer is cut to fit it.
 constexpr int kWorkingAddressSize = 256;
 constexpr int kRequestedAddressSize = 512;
-constexpr int kOutputBaseSize = 512;
 constexpr int kPageCookieSize = 512;
 constexpr int kClientGuidSize = 40;
 constexpr int kReceiveBufferSize = 20480;
@@ -78,19 +78,8 @@ struct CaptureState {
     int32_t sourceKind = SOURCE_NONE;
     char pageCookie[kPageCookieSize];
 
-    FILE* outputFile = nullptr;
-    int appendMode = 0;
-    // Bytes written through writeOutput() during the current attempt, and
-    // the steady-clock times (ms) of its first and last write; the attempt
-    // loop pauses before retrying unless the writes spanned a healthy stream.
-    int64_t attemptBytesWritten = 0;
-    int64_t attemptFirstWriteMs = 0;
-    int64_t attemptLastWriteMs = 0;
-    // A write to the output failed during this attempt: the capture ends.
-    bool outputWriteFailed = false;
-    // "cannot write ..." has been printed for this name and reason; cleared
-    // when a write succeeds again, so one fault gives one line, not one a try.
-    char outputFaultShown[kOutputBaseSize + 160];
+    // The output file and what has been written to it (output_file.h).
+    OutputState output;
     char clientGuid[kClientGuidSize];
 
     // Packets of the Windows Media route that runs (asf_chunks.h).

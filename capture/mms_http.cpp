@@ -45,7 +45,7 @@ void streamDataChunks(Connection c, int firstCount) {
     AsfChunkReader reader;
     feedDataChunks(reader, s.packets, reinterpret_cast<const unsigned char*>(s.receiveBuffer), firstCount);
     for (;;) {
-        if (s.outputWriteFailed) break;  // lastError already says so
+        if (s.output.writeFailed) break;  // lastError already says so
         int n = receiveStream(c, s.receiveBuffer, kDataReceiveBlock);
         if (n <= 0) {
             shared().lastError = streamEndError();

@@ -243,7 +243,7 @@ void feedMmsData(MmsDataReader& r, AsfPacketSession& p, const unsigned char* byt
                     else
                         p.fill = 0;
                     r.step = MmsReadStep::Prefix;
-                    if (stopPending() || s.outputWriteFailed) return;
+                    if (stopPending() || s.output.writeFailed) return;
                 }
                 break;
             }
@@ -382,7 +382,7 @@ RouteResult captureMmsTcp(const char* address) {
     // closed on every path.
     // An output that cannot be written is not the MMS server's fault: the
     // HTTP route would meet the same file.
-    auto fail = [&s, &m](RouteResult result) {
+    auto fail = [&m](RouteResult result) {
         closeConnection(m.connection);
         m.connection = 0;
         closeOutput();
@@ -429,7 +429,7 @@ RouteResult captureMmsTcp(const char* address) {
             shared().lastError = NG_ERR_STOPPED;
             break;
         }
-        if (s.outputWriteFailed) break;  // lastError says so; the fix-up states what is in the file
+        if (s.output.writeFailed) break;  // lastError says so; the fix-up states what is in the file
         if (m.data.streamBroken) {
             shared().lastError = NG_ERR_RECEIVE;
             break;

@@ -41,6 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         feedDataChunks(reader, *packets, piece, static_cast<int>(n));
     });
     finishAsfFile(*packets);
-    state().outputFile = nullptr;  // the scratch file stays open for the next input
+    state().output.file = nullptr;  // the scratch file stays open for the next input
     return 0;
 }

@@ -87,6 +87,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     buildMmsCommand(data[3] % 9, data[1], args, message, sizeof message);
 
     adoptConnection(0);
-    state().outputFile = nullptr;
+    state().output.file = nullptr;
     return 0;
 }

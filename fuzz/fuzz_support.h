@@ -50,9 +50,9 @@ inline void freshOutput() {
         if (ftruncate(fileno(scratch), 0) != 0) return;
         std::rewind(scratch);
     }
-    s.outputFile = scratch;
-    s.appendMode = 0;
-    s.outputWriteFailed = false;
+    s.output.file = scratch;
+    s.output.appendMode = 0;
+    s.output.writeFailed = false;
     netgrab::shared().recordedBytes = 0;
     netgrab::shared().lastError = 0;
     netgrab::shared().stopRequested = 0;

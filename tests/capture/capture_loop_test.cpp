@@ -218,7 +218,7 @@ TEST_F(CaptureLoopTest, InternalFailureIsAnErrorNotAStop) {
     std::remove((output + ".wma").c_str());
     EXPECT_EQ(result, NG_ERR_INTERNAL);
     EXPECT_EQ(netgrab_api::GetRecError(), NG_ERR_INTERNAL);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
 }
 
 // Every code of the public enum has a message of its own.

@@ -142,9 +142,9 @@ protected:
         netgrab::CaptureState& s = state();
         s.tuning.healthyStreamMs = 1000;
         s.tuning.pongTimeoutMs = 1000;
-        s.outputWriteFailed = false;
+        s.output.writeFailed = false;
         s.chunked = netgrab::CaptureState::ChunkedBody();
-        s.outputFaultShown[0] = '\0';
+        s.output.faultShown[0] = '\0';
         savedPortalHost_ = s.config.portalHost;
         savedStreamHost_ = s.config.portalStreamHost;
     }
@@ -353,7 +353,7 @@ TEST_P(UnusableHeader, OpensNoRecording) {
     if (c.route != Route::Mmst) {
         EXPECT_EQ(server.connectionCount(), scripts.size() - 1) << "no play request";
     }
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -131,7 +131,7 @@ TEST_P(DescribeAnswer, SelectsItsRoute) {
     // every route closes it.
     EXPECT_EQ(testutil::openSockets(), socketsBefore) << "connection left open";
     EXPECT_EQ(shared().lastError, c.lastError);
-    EXPECT_EQ(state().outputFile, nullptr);  // every end closes the file
+    EXPECT_EQ(state().output.file, nullptr);  // every end closes the file
     EXPECT_EQ(exists(".mp3"), c.file && std::strcmp(c.file, ".mp3") == 0);
     EXPECT_EQ(exists(".wma"), c.file && std::strcmp(c.file, ".wma") == 0);
     if (c.file && std::strcmp(c.file, ".mp3") == 0 && c.lastError == NG_ERR_RECEIVE) {
@@ -309,7 +309,7 @@ TEST_F(HttpAudioTest, StopEndsMpegCapture) {
     EXPECT_EQ(result, RouteResult::Done);
     EXPECT_EQ(shared().lastError, NG_ERR_STOPPED);
     EXPECT_GE(shared().recordedBytes, 4000);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
     // The first answer's 10240 bytes are written from the frame start on, uncounted.
     EXPECT_EQ(mp3().size(), 10240 - head.size() + static_cast<size_t>(shared().recordedBytes));
     shared().stopRequested = 0;
@@ -323,7 +323,7 @@ TEST_F(HttpAudioTest, WriteFailureEndsCapture) {
     EXPECT_EQ(describe(server), DescribeEnd::Recorded);
     EXPECT_EQ(shared().lastError, NG_ERR_FILE_OPEN);
     EXPECT_EQ(shared().recordedBytes, 0);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
 }
 
 // A second attempt appends to the file of the first.

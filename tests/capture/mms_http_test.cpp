@@ -165,7 +165,7 @@ TEST_F(MmsHttp, RecordsAFileThatStatesItsLengthSizeAndPackets) {
         recordOnce(server, broadcastHeader(*m));
     }
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore) << "connection left open";
     expectFinishedFile(*m, wmtest::paddedPackets(*m, 0, m->packets.size()), m->packets.size());
@@ -187,14 +187,14 @@ TEST_F(MmsHttp, PlayRequestWithoutAnswerClosesTheFile) {
     state().serverPort = server.port();
     netgrab::playRequest(("http://127.0.0.1:" + std::to_string(server.port()) + "/live").c_str());
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
 }
 
 TEST_F(MmsHttp, PlayAddressWithoutHttpIsRefused) {
     ASSERT_EQ(netgrab::openOutput(".wma"), 1);
     netgrab::playRequest("ftp://127.0.0.1/live");
     EXPECT_EQ(shared().lastError, NG_ERR_REFUSED);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
 }
 
 }  // namespace

@@ -202,7 +202,7 @@ TEST_F(MmsTcp, SessionRecordsTheStreamAndAnswersPings) {
         received = server.received(0);
     }
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE) << "the server closed the stream";
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
 
@@ -271,7 +271,7 @@ TEST_F(MmsTcp, IncompleteHeaderInANewFileWritesNoPackets) {
     EXPECT_EQ(capture(server), netgrab::RouteResult::TryHttp);
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
     EXPECT_EQ(fileBytes(wma()).size(), 0u);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
 }
 
 TEST_F(MmsTcp, LongRecordingStatesItsExactDuration) {
@@ -291,14 +291,14 @@ TEST_F(MmsTcp, ShortFunnelAnswerEndsTheAttemptWithoutFallBack) {
     ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
     EXPECT_EQ(capture(server), netgrab::RouteResult::Failed);
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
 }
 
 TEST_F(MmsTcp, RefusedConnectionAsksForTheHttpRoute) {
     const int socketsBefore = wmtest::openSockets();
     std::string address = "127.0.0.1:" + std::to_string(testutil::closedPort()) + "/live";
     EXPECT_EQ(netgrab::captureMmsTcp(address.c_str()), netgrab::RouteResult::TryHttp);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
 }
 

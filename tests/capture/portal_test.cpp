@@ -101,7 +101,7 @@ TEST_F(Portal, FollowsPageReferenceAndRedirectToTheStream) {
                                                {"GUID", guid}}));
     EXPECT_STREQ(state().workingAddress, "127.0.0.1/live");
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
     // The header (finished at the end), then the server's packets padded to
@@ -120,7 +120,7 @@ TEST_F(Portal, ForbiddenStreamEndsTheAttemptWithTheFileClosed) {
     ScriptedServer server(scripts);
     capture(server);
     EXPECT_EQ(shared().lastError, NG_ERR_REFUSED);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
     EXPECT_EQ(server.connectionCount(), 4u) << "no play request after a refusal";
 }
 

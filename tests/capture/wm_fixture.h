@@ -89,7 +89,7 @@ bool waitFor(F cond, int timeoutMs) {
 inline void resetCaptureState(const std::string& outputBase) {
     netgrab::CaptureState& s = netgrab::state();
     netgrab::closeOutput();
-    s.appendMode = 0;
+    s.output.appendMode = 0;
     s.packets.packetSize = -1;
     s.packets.packetCount = 0;
     s.packets.fill = 0;
