@@ -116,7 +116,7 @@ void runAttempt(const char* source, const char* outputName) {
     s.output.firstWriteMs = 0;
     s.output.lastWriteMs = 0;
     s.output.writeFailed = false;
-    s.chunked = CaptureState::ChunkedBody();
+    s.chunked = ChunkedDecoder();
     // The stop flag is not cleared here but once per netgrab() call, so a stop
     // that arrives between two attempts is honoured.
     if (!outputName || std::strlen(outputName) >= sizeof s.outputBase) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "asf_chunks.h"
+#include "http_text.h"
 #include "output_file.h"
 
 namespace netgrab {
@@ -87,13 +88,8 @@ struct CaptureState {
 
     // "Transfer-Encoding: chunked" body of the last HTTP answer that keeps
     // its connection (MPEG audio, MMS-over-HTTP play): the streaming loops
-    // pass every block through it (see http_text.h).
-    struct ChunkedBody {
-        bool active = false;
-        int state = 0;          // ChunkedState
-        uint32_t left = 0;      // data bytes left in the current chunk
-        int sizeDigits = 0;
-    } chunked;
+    // pass every block through it (http_text.h).
+    ChunkedDecoder chunked;
 
     // The answer buffer of the HTTP request operations; one byte longer than
     // its nominal size so that an answer of the full size can always be

@@ -4,6 +4,7 @@
 // bytes, so binary audio after the header block simply ends the text early).
 
 #include <cstddef>
+#include <cstdint>
 
 namespace netgrab {
 
@@ -33,6 +34,22 @@ void copyValue(char* dst, size_t cap, const char* src, const char* extraStops = 
 // Answers to an HTTP/1.1 request may come in chunks: a hexadecimal size
 // line, that many bytes, CR LF, ..., a chunk of size 0 and trailer lines.
 // The framing is removed in place, so no size line reaches a recording.
+
+// Where the decoder stands in a chunked body.
+enum class ChunkedStep : uint8_t {
+    Size,      // hexadecimal digits of the size line
+    SizeRest,  // extensions or CR up to the LF that ends the size line
+    Data,      // `left` bytes of data
+    DataEnd,   // the CR LF behind the data
+    Trailer,   // trailer lines after the last chunk, up to an empty one
+    Done,      // the body has ended: nothing more is data
+};
+struct ChunkedDecoder {
+    bool active = false;  // the last answer was chunked
+    ChunkedStep step = ChunkedStep::Size;
+    uint32_t left = 0;    // data bytes left in the current chunk
+    int sizeDigits = 0;   // digits of the size line; characters of a trailer line
+};
 
 // True when the header block answer[0, headerEnd) carries
 // "Transfer-Encoding: ... chunked" (names and values in any case).

@@ -143,7 +143,7 @@ protected:
         s.tuning.healthyStreamMs = 1000;
         s.tuning.pongTimeoutMs = 1000;
         s.output.writeFailed = false;
-        s.chunked = netgrab::CaptureState::ChunkedBody();
+        s.chunked = netgrab::ChunkedDecoder();
         s.output.faultShown[0] = '\0';
         savedPortalHost_ = s.config.portalHost;
         savedStreamHost_ = s.config.portalStreamHost;
