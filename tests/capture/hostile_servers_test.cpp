@@ -6,7 +6,6 @@
 //
 // Runs inside a network namespace whose only interface is loopback
 // (in_loopback_netns.sh): an address a parser gets wrong goes nowhere.
-#include <memory>
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -25,6 +24,7 @@
 #include <cstring>
 #include <functional>
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>

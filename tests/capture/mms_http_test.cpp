@@ -2,9 +2,9 @@
 // finished ASF file, against the MMS-over-HTTP test peer.
 #include "mms_http.h"
 
-#include <memory>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <thread>
 

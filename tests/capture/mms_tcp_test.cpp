@@ -2,9 +2,9 @@
 // data readers, and whole sessions against the MMS-over-TCP test peer.
 #include "mms_tcp.h"
 
-#include <memory>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
