@@ -12,13 +12,16 @@
 #include "capture_state.h"
 #include "classify.h"
 #include "connection.h"
+#include "error_text.h"
 #include "http_audio.h"
+#include "http_wire.h"
 #include "mms_tcp.h"
 #include "netgrab.h"
 #include "net/socket_shim.h"
 #include "output_file.h"
 #include "portal.h"
 #include "text_rules.h"
+#include "trace.h"
 
 namespace netgrab {
 
@@ -37,10 +40,6 @@ struct StateHolder {
 std::mutex g_stopMutex;
 std::condition_variable g_stopSignal;
 
-// A response may name a further address, which may name another: a bound so
-// that servers redirecting in a circle cannot hold one attempt forever.
-constexpr int kMaxRedirects = 16;
-
 constexpr const char* kUrlFault = "Fault: server url error! Please check again!!\n";
 
 void say(const char* text) {
@@ -48,31 +47,35 @@ void say(const char* text) {
     std::fflush(stdout);
 }
 
-bool stopPending() { return state().stopRequested.load(std::memory_order_relaxed) != 0; }
+bool stopPending() { return shared().stopRequested.load(std::memory_order_relaxed) != 0; }
 
 void dispatch() {
     CaptureState& s = state();
     for (int redirects = 0;; ++redirects) {
         switch (s.sourceKind) {
         case SOURCE_MMS:
-            // An output that cannot be written is not the MMS server's
-            // fault: the HTTP route would meet the same file.
-            if (captureMmsTcp(s.workingAddress) < 0 && !stopPending() && s.lastError != NG_ERR_FILE_OPEN) {
-                // No MMS stream could be set up: try the HTTP route.
+            if (captureMmsTcp(s.workingAddress) == RouteResult::TryHttp && !stopPending()) {
+                // No MMS stream could be set up: try the HTTP route. A
+                // further address it names is not followed.
                 if (s.serverPort == s.tuning.mmsPort) s.serverPort = s.tuning.httpPort;
-                extractPort(s.workingAddress);
+                extractPort(s.workingAddress, s.serverPort);
                 captureHttpStream(s.workingAddress);
             }
             return;
-        case SOURCE_HTTP:
-            if (captureHttpStream(s.workingAddress) != -1) return;
-            // The answer named a further address, now in workingAddress.
-            if (stopPending() || redirects >= kMaxRedirects) return;
+        case SOURCE_HTTP: {
+            FurtherAddress further;
+            if (captureHttpStream(s.workingAddress, &further) != RouteResult::FurtherAddress) return;
+            // A response may name a further address, which may name
+            // another: the chain is bounded so that servers naming each
+            // other in a circle cannot hold one attempt forever.
+            copyText(s.workingAddress, sizeof s.workingAddress, further.text);
+            if (stopPending() || redirects >= wire::kMaxRedirects) return;
             if (!classifySource(s.workingAddress)) {
                 say(kUrlFault);
                 return;
             }
             continue;
+        }
         case SOURCE_RTSP:
             say("Media type RTSP not support!!\n");
             return;
@@ -101,19 +104,23 @@ CaptureState& state() {
     return holder.s;
 }
 
+SharedCounters& shared() {
+    static SharedCounters counters;
+    return counters;
+}
+
 void runAttempt(const char* source, const char* outputName) {
     CaptureState& s = state();
-    s.lastError = NG_ERR_NONE;
-    s.attemptBytesWritten = 0;
-    s.attemptFirstWriteMs = 0;
-    s.attemptLastWriteMs = 0;
-    s.outputWriteFailed = false;
-    s.mmsStreamBroken = false;
-    s.chunked = CaptureState::ChunkedBody();
+    shared().lastError = NG_ERR_NONE;
+    s.output.bytesWritten = 0;
+    s.output.firstWriteMs = 0;
+    s.output.lastWriteMs = 0;
+    s.output.writeFailed = false;
+    s.chunked = ChunkedDecoder();
     // The stop flag is not cleared here but once per netgrab() call, so a stop
     // that arrives between two attempts is honoured.
     if (!outputName || std::strlen(outputName) >= sizeof s.outputBase) {
-        s.lastError = NG_ERR_FILE_OPEN;  // a name that does not fit is refused
+        shared().lastError = NG_ERR_FILE_OPEN;  // a name that does not fit is refused
         return;
     }
     copyText(s.outputBase, sizeof s.outputBase, outputName);
@@ -128,6 +135,7 @@ void runAttempt(const char* source, const char* outputName) {
         return;
     }
     dispatch();
+    if (shared().lastError != NG_ERR_NONE) traceFormat("attempt ended: %s", errorText(shared().lastError));
     // Every route closes its file; make sure of it before the next attempt.
     closeOutput();
     closeConnection(currentConnection());
@@ -148,7 +156,7 @@ int nextRetryPause(int previousPauseMs, bool attemptRecorded) {
 }
 
 void requestStop() {
-    state().stopRequested.store(1, std::memory_order_relaxed);
+    shared().stopRequested.store(1, std::memory_order_relaxed);
     // Taking the lock orders this notification after a waiter's predicate
     // check, so a waiter cannot miss it.
     { std::lock_guard<std::mutex> lock(g_stopMutex); }
@@ -161,13 +169,13 @@ int captureUntilStopped(const char* source, const char* outputName) {
     if (!net::startup()) {
         net::cleanup();
         say("WSAStartup fail!!\n");
-        s.lastError = NG_ERR_NET_START;
+        shared().lastError = NG_ERR_NET_START;
         return NG_ERR_NET_START;
     }
-    s.recordedBytes = 0;
-    s.outputFaultShown[0] = '\0';
+    shared().recordedBytes = 0;
+    s.output.faultShown[0] = '\0';
     // A stop requested before this call belongs to an earlier capture.
-    s.stopRequested = 0;
+    shared().stopRequested = 0;
     int pause = 0;
     for (;;) {
         runAttempt(source, outputName);
@@ -178,8 +186,8 @@ int captureUntilStopped(const char* source, const char* outputName) {
         // server that sends a short answer (or a finite file, or a few
         // packets) and closes would be asked again and again, its bytes
         // appended each time until the disk is full.
-        const bool streamed = s.attemptBytesWritten > 0 &&
-                              s.attemptLastWriteMs - s.attemptFirstWriteMs >= s.tuning.healthyStreamMs;
+        const bool streamed = s.output.bytesWritten > 0 &&
+                              s.output.lastWriteMs - s.output.firstWriteMs >= s.tuning.healthyStreamMs;
         pause = nextRetryPause(pause, streamed);
         if (pause > 0 && waitForStop(pause)) break;
     }
@@ -196,8 +204,17 @@ extern "C" NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* 
     try {
         return netgrab::captureUntilStopped(source, outputName);
     } catch (...) {
-        netgrab::closeOutput();
-        return 0;
+        // A failure inside is no stop: the caller learns it from the result
+        // and from GetRecError().
+        netgrab::shared().lastError.store(NG_ERR_INTERNAL, std::memory_order_relaxed);
+        try {
+            netgrab::closeOutput();
+            netgrab::closeConnection(netgrab::currentConnection());
+            netgrab::net::cleanup();
+            netgrab::traceFormat("capture ended: %s", netgrab::errorText(NG_ERR_INTERNAL));
+        } catch (...) {
+        }
+        return NG_ERR_INTERNAL;
     }
 }
 
@@ -211,11 +228,11 @@ extern "C" NETGRAB_API void NETGRAB_CALL StopRecord(void) {
 }
 
 extern "C" NETGRAB_API int NETGRAB_CALL GetRecBytes(void) {
-    return netgrab::state().recordedBytes.load(std::memory_order_relaxed);
+    return netgrab::shared().recordedBytes.load(std::memory_order_relaxed);
 }
 
 extern "C" NETGRAB_API int NETGRAB_CALL GetRecError(void) {
-    return netgrab::state().lastError.load(std::memory_order_relaxed);
+    return netgrab::shared().lastError.load(std::memory_order_relaxed);
 }
 
 }  // namespace netgrab_api

@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "asf_chunks.h"
+#include "http_text.h"
+#include "output_file.h"
+
 namespace netgrab {
 
 // Result of classification; the value selects the routine an attempt runs.
@@ -25,15 +29,13 @@ enum SourceKind : int32_t {
 // Buffer sizes. Every text written into a buffer is cut to fit it.
 constexpr int kWorkingAddressSize = 256;
 constexpr int kRequestedAddressSize = 512;
-constexpr int kOutputBaseSize = 512;
 constexpr int kPageCookieSize = 512;
 constexpr int kClientGuidSize = 40;
-constexpr int kAssemblyBufferSize = 192000;
 constexpr int kReceiveBufferSize = 20480;
-constexpr int kWorkBufferSize = 20480;
 constexpr int kRequestTextSize = 8192;
 constexpr int kAnswerLimit = 10240;        // HTTP request operations never place more
 constexpr int kMmsPathSize = 512;
+// The MMS-over-TCP stream header buffer.
 constexpr int kHeaderBufferSize = 8924;
 // A server command during streaming is a few dozen bytes (ping, stream
 // change, end of stream) [MS-MMSP] 2.2.4; the largest server message of the
@@ -77,76 +79,40 @@ struct CaptureState {
     int32_t sourceKind = SOURCE_NONE;
     char pageCookie[kPageCookieSize];
 
-    std::atomic<int32_t> stopRequested{0};
-    std::atomic<int32_t> lastError{0};
-    std::atomic<int32_t> recordedBytes{0};
-
-    FILE* outputFile = nullptr;
-    int appendMode = 0;
-    // Bytes written through writeOutput() during the current attempt, and
-    // the steady-clock times (ms) of its first and last write; the attempt
-    // loop pauses before retrying unless the writes spanned a healthy stream.
-    int64_t attemptBytesWritten = 0;
-    int64_t attemptFirstWriteMs = 0;
-    int64_t attemptLastWriteMs = 0;
-    // A write to the output failed during this attempt: the capture ends.
-    bool outputWriteFailed = false;
-    // "cannot write ..." has been printed for this name and reason; cleared
-    // when a write succeeds again, so one fault gives one line, not one a try.
-    char outputFaultShown[kOutputBaseSize + 160];
+    // The output file and what has been written to it (output_file.h).
+    OutputState output;
     char clientGuid[kClientGuidSize];
 
-    // ASF packet handling (MMS over HTTP, MMS over TCP, portal).
-    int32_t packetSize = -1;
-    int32_t packetCount = 0;
-    unsigned char assemblyBuffer[kAssemblyBufferSize];
-    int32_t assemblyFill = 0;
-    // "$D" chunk parser (MMS over HTTP and portal).
-    int32_t chunkState = 0;
-    int32_t chunkLength = 0;
-    int32_t chunkCopied = 0;
-
-    // MMS over TCP.
-    char mmsPath[kMmsPathSize];
-    uint16_t mmsTcpPort = 1755;
-    int mmsConnection = 0;
-    uint32_t mmsSequence = 0;
-    unsigned char headerBuffer[kHeaderBufferSize];
-    int32_t headerFill = 0;
-    int32_t expectedHeaderLength = 0xFFFF;
-    int32_t headerPacketState = 0, headerPacketLength = 0, headerPacketCopied = 0;
-    unsigned char commandBuffer[kCommandBufferSize];
-    int32_t commandFill = 0, commandLength = 0;
-    int32_t dataState = 0, dataLength = 0, dataCopied = 0;
-    int32_t firstPacketLength = -1;  // unused: data packets are measured against packetSize
-    // The data reader met a stream it cannot follow (a command length that
-    // lies): the attempt ends.
-    bool mmsStreamBroken = false;
-    // A pong could not be sent on this connection: later pings go
-    // unanswered instead of each holding the reader up again.
-    bool mmsPongFailed = false;
+    // Packets of the Windows Media route that runs (asf_chunks.h).
+    AsfPacketSession packets;
 
     // "Transfer-Encoding: chunked" body of the last HTTP answer that keeps
     // its connection (MPEG audio, MMS-over-HTTP play): the streaming loops
-    // pass every block through it (see http_text.h).
-    struct ChunkedBody {
-        bool active = false;
-        int state = 0;          // ChunkedState
-        uint32_t left = 0;      // data bytes left in the current chunk
-        int sizeDigits = 0;
-    } chunked;
+    // pass every block through it (http_text.h).
+    ChunkedDecoder chunked;
 
-    // Shared buffers. receiveBuffer is one byte longer than its nominal size
-    // so that an answer of the full size can always be NUL-terminated.
+    // The answer buffer of the HTTP request operations; one byte longer than
+    // its nominal size so that an answer of the full size can always be
+    // NUL-terminated.
     char receiveBuffer[kReceiveBufferSize + 1];
-    char workBuffer[kWorkBufferSize + 1];
     char requestText[kRequestTextSize];
 
     CaptureTuning tuning;
     CaptureConfig config;
 };
 
-// The one capture state of the process.
+// The one capture state of the process (the capture thread's).
 CaptureState& state();
+
+// What the exported functions read and write from other threads, and the
+// only process-wide state the C interface needs: the stop request, the last
+// error (enum NetgrabError) and the recorded bytes. Relaxed atomics: a
+// reader may see a value one update behind.
+struct SharedCounters {
+    std::atomic<int32_t> stopRequested{0};
+    std::atomic<int32_t> lastError{0};
+    std::atomic<int32_t> recordedBytes{0};
+};
+SharedCounters& shared();
 
 }  // namespace netgrab

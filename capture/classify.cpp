@@ -59,16 +59,14 @@ int classifyPage(const char* copy) {
     return readPageMarkers(s.receiveBuffer);
 }
 
-bool isRedirect(const char* upperStatus) {
-    return std::strstr(upperStatus, wire::kRedirect10_302) ||
-           std::strstr(upperStatus, wire::kRedirect11_302) ||
-           std::strstr(upperStatus, wire::kRedirect11_301) ||
-           std::strstr(upperStatus, wire::kRedirect10_301);
+bool isRedirect(const char* status) {
+    return findNoCase(status, wire::kRedirect10_302) || findNoCase(status, wire::kRedirect11_302) ||
+           findNoCase(status, wire::kRedirect11_301) || findNoCase(status, wire::kRedirect10_301);
 }
 
-bool isAdvertisement(const char* upperReference) {
-    return std::strstr(upperReference, ".WMA") || std::strstr(upperReference, ".WAV") ||
-           std::strstr(upperReference, ".GIF") || std::strstr(upperReference, ".MP3");
+bool isAdvertisement(const char* reference) {
+    return findNoCase(reference, ".WMA") || findNoCase(reference, ".WAV") || findNoCase(reference, ".GIF") ||
+           findNoCase(reference, ".MP3");
 }
 
 }  // namespace
@@ -78,7 +76,7 @@ int classifySource(const char* address) {
     char copy[kAddressCopySize];
     copyText(copy, sizeof copy, address);
     s.serverPort = kNoPort;
-    extractPort(copy);
+    extractPort(copy, s.serverPort);
 
     if (startsWith(copy, wire::kMmsScheme)) {
         copyText(s.workingAddress, sizeof s.workingAddress, copy + 6);
@@ -144,7 +142,7 @@ int readPageMarkers(const char* answer) {
     if (const char* http = std::strstr(answer, wire::kMarkerHttp)) {
         copyValue(s.workingAddress, sizeof s.workingAddress,
                   skipBlanks(http + std::strlen(wire::kMarkerHttp)));
-        extractPort(s.workingAddress);
+        extractPort(s.workingAddress, s.serverPort);
         s.sourceKind = SOURCE_HTTP;
         return 1;
     }
@@ -152,7 +150,7 @@ int readPageMarkers(const char* answer) {
         copyValue(s.workingAddress, sizeof s.workingAddress,
                   skipBlanks(asx + std::strlen(wire::kMarkerAsx)));
         // A playlist address written with "http://" may name its port.
-        extractPort(s.workingAddress);
+        extractPort(s.workingAddress, s.serverPort);
         return resolveAsx();
     }
     return 0;
@@ -170,8 +168,8 @@ int resolveAsx() {
         if (count < 1) return 0;
         s.receiveBuffer[count] = '\0';
 
-        upperCopy(s.workBuffer, sizeof s.workBuffer, s.receiveBuffer);
-        const char* status = statusLine(s.workBuffer, -1);
+        char status[512];
+        upperCopy(status, sizeof status, statusLine(s.receiveBuffer, count));
         std::printf("CheckASX return : %s\n", status);
         const char* location = isRedirect(status) ? findLocationValue(s.receiveBuffer) : nullptr;
         if (!location) {  // not a redirect, or one without a target: a playlist
@@ -181,28 +179,24 @@ int resolveAsx() {
         }
         // Two playlists that name each other would otherwise be fetched
         // forever; a stop ends the chain at once.
-        if (s.stopRequested) {
-            s.lastError = NG_ERR_STOPPED;
+        if (shared().stopRequested) {
+            shared().lastError = NG_ERR_STOPPED;
             return 0;
         }
-        if (hop + 1 >= wire::kMaxRedirects) {
+        if (hop >= wire::kMaxRedirects) {
             traceFormat("asx: more than %d redirects, giving up", wire::kMaxRedirects);
             return 0;
         }
         copyValue(s.workingAddress, sizeof s.workingAddress, location);
         s.serverPort = 80;
-        extractPort(s.workingAddress);
+        extractPort(s.workingAddress, s.serverPort);
     }
 }
 
 int asxTarget(const char* answer, char* target, size_t cap) {
-    CaptureState& s = state();
-    upperCopy(s.workBuffer, sizeof s.workBuffer, answer);
-    const char* upper = s.workBuffer;  // same length as answer: positions carry over
-
-    const char* scan = upper;
-    while (const char* entry = std::strstr(scan, wire::kAsxEntry)) {
-        const char* ref = std::strstr(entry, wire::kAsxRefHref);
+    const char* scan = answer;
+    while (const char* entry = findNoCase(scan, wire::kAsxEntry)) {
+        const char* ref = findNoCase(entry, wire::kAsxRefHref);
         if (!ref) return 0;
         char value[kQuotedValueSize];
         if (!quotedValue(ref, value)) return 0;
@@ -210,13 +204,12 @@ int asxTarget(const char* answer, char* target, size_t cap) {
             scan = entry + 6;
             continue;
         }
-        quotedValue(answer + (ref - upper), value);
         copyText(target, cap, value);
         return 1;
     }
-    const char* mms = std::strstr(scan, "MMS://");
+    const char* mms = findNoCase(scan, "MMS://");
     if (!mms) return 0;
-    copyValue(target, cap, answer + (mms - upper), "\"");
+    copyValue(target, cap, mms, "\"");
     return 1;
 }
 
@@ -233,7 +226,7 @@ int applyAsxTarget(const char* target) {
     if (startsWithNoCase(target, "HTTP://")) {
         copyText(s.workingAddress, sizeof s.workingAddress, target + 7);
         s.serverPort = 80;
-        extractPort(s.workingAddress);  // no scheme left: a port stays in the text
+        extractPort(s.workingAddress, s.serverPort);  // no scheme left: a port stays in the text
         std::printf("HTTP. stream_url = %s\n", s.workingAddress);
         s.sourceKind = SOURCE_HTTP;
         return 1;

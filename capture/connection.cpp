@@ -133,7 +133,7 @@ int sendUntil(const void* bytes, int length, int waitMs, bool endOnStop) {
             sent += n;
             continue;
         }
-        if (net::isRetryable(error) && !(endOnStop && state().stopRequested.load(std::memory_order_relaxed))) {
+        if (net::isRetryable(error) && !(endOnStop && shared().stopRequested.load(std::memory_order_relaxed))) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left > 0) {
@@ -207,7 +207,7 @@ int receiveUntil(Connection, void* buffer, int capacity, bool endOnStop) {
         if (n > 0) return n;
         if (n == 0) return IO_FAILED;  // the peer closed the connection
         if (!net::isRetryable(error)) return IO_FAILED;
-        if (endOnStop && state().stopRequested.load(std::memory_order_relaxed)) return IO_FAILED;
+        if (endOnStop && shared().stopRequested.load(std::memory_order_relaxed)) return IO_FAILED;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return IO_FAILED;
         const int64_t slice = endOnStop && left > kStopCheckMs ? kStopCheckMs : left;
@@ -226,7 +226,7 @@ int receiveStream(Connection c, void* buffer, int capacity) {
 }
 
 int streamEndError() {
-    return state().stopRequested.load(std::memory_order_relaxed) ? NG_ERR_STOPPED : NG_ERR_RECEIVE;
+    return shared().stopRequested.load(std::memory_order_relaxed) ? NG_ERR_STOPPED : NG_ERR_RECEIVE;
 }
 
 uint16_t localPort(Connection c) { return c > 0 ? net::localPortOf(c) : 0; }
@@ -239,5 +239,7 @@ void closeConnection(Connection c) {
 }
 
 Connection currentConnection() { return g_current; }
+
+void adoptConnection(Connection c) { g_current = c > 0 ? c : 0; }
 
 }  // namespace netgrab

@@ -43,6 +43,9 @@ uint32_t localAddress(Connection c);  // network byte order
 void closeConnection(Connection c);
 // The connection most recently opened (0 when none).
 Connection currentConnection();
+// Test hook: makes an open descriptor made elsewhere (one end of a socket
+// pair) the current connection, as openConnection does with its socket.
+void adoptConnection(Connection c);
 
 // Test hook: replaces the platform name lookup used by resolveHost (1 with
 // the address in network byte order, or 0). nullptr restores the platform's.

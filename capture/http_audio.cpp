@@ -54,76 +54,62 @@ void fillDescribeSlots(HeaderSlot* slots) {
                   wire::kEndOfHeaders);
 }
 
-// Splits "…http://host[:port][/path]" into host (port cut off) and path
-// ("/" when empty). false when the address holds no "http:" scheme.
-bool splitHttpAddress(const char* address, char* host, char* path) {
-    char upper[kCurrentAddressSize];
-    upperCopy(upper, sizeof upper, address);
-    const char* scheme = std::strstr(upper, "HTTP:");
-    if (!scheme) return false;
-    const size_t start = static_cast<size_t>(scheme - upper) + std::strlen(wire::kHttpScheme);
-    if (start > std::strlen(address)) return false;  // "http:" at the very end
-    const char* hostStart = address + start;
-    const char* slash = std::strchr(hostStart, '/');
-    size_t hostLength = slash ? static_cast<size_t>(slash - hostStart) : std::strlen(hostStart);
-    const char* colon = static_cast<const char*>(std::memchr(hostStart, ':', hostLength));
-    if (colon) hostLength = static_cast<size_t>(colon - hostStart);
-    if (hostLength >= kHostSize) hostLength = kHostSize - 1;
-    std::memcpy(host, hostStart, hostLength);
-    host[hostLength] = '\0';
-    copyText(path, kPathSize, slash ? slash : "/");
-    return true;
+// Routes an accepted answer of count bytes in receiveBuffer.
+DescribeEnd acceptAnswer(int count, Connection& kept, FurtherAddress* further) {
+    CaptureState& s = state();
+    const char* answer = s.receiveBuffer;
+
+    char target[kPlaylistTargetSize];
+    const AnswerRoute route = routeOfAnswer(answer, s.config.shoutcastNoticeHost, target);
+    if (route == AnswerRoute::FurtherAddress) {
+        closeKept(kept);
+        FurtherAddress taken;
+        copyText(taken.text, sizeof taken.text, target);
+        if (further) *further = taken;
+        traceFormat("describe: further address %s", taken.text);
+        return DescribeEnd::FurtherAddress;
+    }
+    if (route == AnswerRoute::AacPlus) {
+        closeKept(kept);
+        shared().lastError = NG_ERR_REFUSED;
+        return DescribeEnd::Refused;
+    }
+    if (route == AnswerRoute::MpegAudio) {
+        if (!openOutput(".mp3")) {
+            closeKept(kept);
+            return DescribeEnd::Failed;
+        }
+        captureMpegAudio(kept, count);  // closes kept and the file
+        kept = 0;
+        return DescribeEnd::Recorded;
+    }
+    // MMS over HTTP: the kept connection is not read on this route (the
+    // play step opens its own), so it is closed here.
+    closeKept(kept);
+    if (!openOutput(".wma")) return DescribeEnd::Failed;
+    if (extractStreamHeader(answer, count) > 0) return DescribeEnd::StreamHeader;
+    closeOutput();
+    return DescribeEnd::Failed;
 }
+
+}  // namespace
 
 bool statusIsOk(const char* status) {
     return std::strstr(status, wire::kStatusOk) || std::strstr(status, wire::kStatusHttp10Ok);
 }
 
 bool statusIsRedirect(const char* status) {
-    char upper[512];
-    upperCopy(upper, sizeof upper, status);
-    return std::strstr(upper, wire::kRedirect10_302) || std::strstr(upper, wire::kRedirect11_302) ||
-           std::strstr(upper, wire::kRedirect11_301);
+    return findNoCase(status, wire::kRedirect10_302) || findNoCase(status, wire::kRedirect11_302) ||
+           findNoCase(status, wire::kRedirect11_301);
 }
 
-// Routes an accepted answer of count bytes in receiveBuffer.
-int acceptAnswer(int count, Connection& kept) {
-    CaptureState& s = state();
-    const char* answer = s.receiveBuffer;
-
-    char target[kPlaylistTargetSize];
-    if (findPlaylistTarget(answer, target)) {
-        closeKept(kept);
-        copyText(s.workingAddress, sizeof s.workingAddress, target);
-        traceFormat("describe: further address %s", s.workingAddress);
-        return -1;
-    }
-    if (findNoCase(answer, wire::kAacPlusType)) {
-        closeKept(kept);
-        s.lastError = NG_ERR_REFUSED;
-        return -5;
-    }
-    const char* noticeHost = s.config.shoutcastNoticeHost;
-    if (findNoCase(answer, wire::kMpegAudioType) ||
-        (noticeHost && *noticeHost && findNoCase(answer, noticeHost))) {
-        if (!openOutput(".mp3")) {
-            closeKept(kept);
-            return -2;
-        }
-        captureMpegAudio(kept, count);  // closes kept and the file
-        kept = 0;
-        return -4;
-    }
-    // MMS over HTTP: the kept connection is not read on this route (the
-    // play step opens its own), so it is closed here.
-    closeKept(kept);
-    if (!openOutput(".wma")) return -2;
-    const int result = extractStreamHeader(answer, count);
-    if (result <= 0) closeOutput();
-    return result;
+AnswerRoute routeOfAnswer(const char* answer, const char* noticeHost, char target[512]) {
+    if (findPlaylistTarget(answer, target)) return AnswerRoute::FurtherAddress;
+    if (findNoCase(answer, wire::kAacPlusType)) return AnswerRoute::AacPlus;
+    if (findNoCase(answer, wire::kMpegAudioType) || (noticeHost && *noticeHost && findNoCase(answer, noticeHost)))
+        return AnswerRoute::MpegAudio;
+    return AnswerRoute::MmsOverHttp;
 }
-
-}  // namespace
 
 int findFrameStart(const unsigned char* bytes, int count) {
     for (int i = 0; i + 2 < count; ++i) {
@@ -132,11 +118,10 @@ int findFrameStart(const unsigned char* bytes, int count) {
     return -1;
 }
 
-int captureHttpStream(const char* address) {
+RouteResult captureHttpStream(const char* address, FurtherAddress* further) {
     CaptureState& s = state();
-    s.assemblyFill = 0;
-    s.chunkState = 0;
-    s.packetCount = 0;
+    s.packets.fill = 0;
+    s.packets.packetCount = 0;
     makeClientGuid(s.clientGuid);
 
     // An explicit port belongs to the host part; a ':' further on is part
@@ -153,20 +138,30 @@ int captureHttpStream(const char* address) {
     char full[kCurrentAddressSize];
     std::snprintf(full, sizeof full, "%s%s", wire::kHttpScheme, address);
     char finalAddress[kCurrentAddressSize];
-    const int result = describeRequest(full, finalAddress, sizeof finalAddress);
-    if (result <= 0) return result;
-    // The play step goes where the describe request was finally answered.
-    playRequest(finalAddress);
-    closeOutput();
-    return 1;
+    switch (describeRequest(full, finalAddress, sizeof finalAddress, further)) {
+        case DescribeEnd::StreamHeader:
+            // The play step goes where the describe request was finally answered.
+            playRequest(finalAddress);
+            closeOutput();
+            return RouteResult::Done;
+        case DescribeEnd::Recorded:
+            return RouteResult::Done;
+        case DescribeEnd::FurtherAddress:
+            return RouteResult::FurtherAddress;
+        case DescribeEnd::Refused:
+        case DescribeEnd::Failed:
+            break;
+    }
+    return RouteResult::Failed;
 }
 
-int describeRequest(const char* fullAddress) {
+DescribeEnd describeRequest(const char* fullAddress, FurtherAddress* further) {
     char finalAddress[kCurrentAddressSize];
-    return describeRequest(fullAddress, finalAddress, sizeof finalAddress);
+    return describeRequest(fullAddress, finalAddress, sizeof finalAddress, further);
 }
 
-int describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap) {
+DescribeEnd describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap,
+                            FurtherAddress* further) {
     CaptureState& s = state();
     HeaderSlot slots[wire::kDescribeSlotCount];
     fillDescribeSlots(slots);
@@ -177,7 +172,7 @@ int describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap
     for (int hop = 0;; ++hop) {
         char host[kHostSize];
         char path[kPathSize];
-        if (!splitHttpAddress(current, host, path)) return -2;
+        if (!splitHttpAddress(current, host, sizeof host, path, sizeof path)) return DescribeEnd::Failed;
 
         std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
         std::snprintf(slots[wire::kHostSlot], kHeaderSlotSize, wire::kHostLineFormat, host);
@@ -189,40 +184,40 @@ int describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap
             httpRequestKeep(s.receiveBuffer, host, path, slots, wire::kDescribeSlotCount, &kept);
         if (count <= 0) {
             closeKept(kept);
-            return -2;
+            return DescribeEnd::Failed;
         }
         s.receiveBuffer[count] = '\0';
         const char* status = statusLine(s.receiveBuffer, count);
 
         if (statusIsOk(status)) {
             copyText(finalAddress, finalCap, current);
-            return acceptAnswer(count, kept);
+            return acceptAnswer(count, kept, further);
         }
         if (!statusIsRedirect(status)) {
             closeKept(kept);
-            s.lastError = NG_ERR_REFUSED;
-            return -2;
+            shared().lastError = NG_ERR_REFUSED;
+            return DescribeEnd::Failed;
         }
         const char* location = findLocationValue(s.receiveBuffer);
         if (!location) {  // a redirect without a target is read as it stands
             copyText(finalAddress, finalCap, current);
-            return acceptAnswer(count, kept);
+            return acceptAnswer(count, kept, further);
         }
         closeKept(kept);
         // Two addresses that name each other would otherwise be asked
         // forever; a stop ends the chain at once.
-        if (s.stopRequested) {
-            s.lastError = NG_ERR_STOPPED;
-            return -2;
+        if (shared().stopRequested) {
+            shared().lastError = NG_ERR_STOPPED;
+            return DescribeEnd::Failed;
         }
-        if (hop + 1 >= wire::kMaxRedirects) {
+        if (hop >= wire::kMaxRedirects) {
             traceFormat("describe: more than %d redirects, giving up", wire::kMaxRedirects);
-            s.lastError = NG_ERR_REFUSED;
-            return -2;
+            shared().lastError = NG_ERR_REFUSED;
+            return DescribeEnd::Failed;
         }
         copyValue(s.workingAddress, sizeof s.workingAddress, location);
         s.serverPort = 80;
-        extractPort(s.workingAddress);
+        extractPort(s.workingAddress, s.serverPort);
         copyText(current, sizeof current, s.workingAddress);
         s.requestPort = s.serverPort;
         traceFormat("describe: redirected to %s port %u", current, s.serverPort);
@@ -230,24 +225,18 @@ int describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap
 }
 
 int findPlaylistTarget(const char* answer, char out[512]) {
-    CaptureState& s = state();
-    upperCopy(s.workBuffer, sizeof s.workBuffer, answer);
-    const char* upper = s.workBuffer;
-
-    if (std::strstr(upper, wire::kMoved302) || std::strstr(upper, wire::kMoved301)) {
+    if (findNoCase(answer, wire::kMoved302) || findNoCase(answer, wire::kMoved301)) {
         if (const char* location = findLocationValue(answer)) {
             copyValue(out, kPlaylistTargetSize, location);
             return 1;
         }
     }
 
-    // The upper-cased copy has the same length as the answer, so positions
-    // found in one are valid in the other.
-    const char* entry = std::strstr(upper, wire::kAsxEntry);
+    const char* entry = findNoCase(answer, wire::kAsxEntry);
     while (entry) {
-        const char* ref = std::strstr(entry, wire::kAsxRefHref);
+        const char* ref = findNoCase(entry, wire::kAsxRefHref);
         if (!ref) return 0;
-        const char* open = std::strchr(answer + (ref - upper), '"');
+        const char* open = std::strchr(ref, '"');
         if (!open) return 0;
         const char* close = std::strchr(open + 1, '"');
         if (!close) return 0;
@@ -263,7 +252,7 @@ int findPlaylistTarget(const char* answer, char out[512]) {
             copyText(out, kPlaylistTargetSize, taken);
             return 1;
         }
-        entry = std::strstr(entry + 6, wire::kAsxEntry);
+        entry = findNoCase(entry + 6, wire::kAsxEntry);
     }
     return 0;
 }
@@ -271,7 +260,7 @@ int findPlaylistTarget(const char* answer, char out[512]) {
 void captureMpegAudio(Connection kept, int count) {
     CaptureState& s = state();
     auto finish = [&](int error) {
-        s.lastError = error;
+        shared().lastError = error;
         closeOutput();
         if (kept > 0) closeConnection(kept);
     };
@@ -305,8 +294,8 @@ void captureMpegAudio(Connection kept, int count) {
             finish(NG_ERR_FILE_OPEN);
             return;
         }
-        s.recordedBytes.fetch_add(n, std::memory_order_relaxed);
-        if (s.stopRequested) {
+        shared().recordedBytes.fetch_add(n, std::memory_order_relaxed);
+        if (shared().stopRequested) {
             finish(NG_ERR_STOPPED);
             return;
         }

@@ -4,18 +4,41 @@
 #include <cstddef>
 
 #include "connection.h"
+#include "route_result.h"
 
 namespace netgrab {
 
-// Address without scheme (host[:port][/path]). 1 after the MMS-over-HTTP
-// play step ran; otherwise describeRequest's result (-1 further address in
-// workingAddress, -2 failure, -4 MPEG capture ended, -5 AAC+ refused).
-int captureHttpStream(const char* address);
-// Full address beginning with "http://".
-int describeRequest(const char* fullAddress);
+// How the describe request ended.
+enum class DescribeEnd {
+    StreamHeader,    // MMS over HTTP: the header is written, the play step follows
+    FurtherAddress,  // an ASX document or a moved notice named another address
+    Recorded,        // MPEG audio was recorded until the stream ended or a stop
+    Refused,         // an AAC+ stream (lastError NG_ERR_REFUSED)
+    Failed,          // no usable answer; lastError says why where it is known
+};
+
+// Address without scheme (host[:port][/path]). Done after the MMS-over-HTTP
+// play step or the MPEG capture ran; FurtherAddress with the address in
+// *further (when given); Failed otherwise.
+RouteResult captureHttpStream(const char* address, FurtherAddress* further = nullptr);
+// Full address beginning with "http://". A further address goes into
+// *further (when given).
+DescribeEnd describeRequest(const char* fullAddress, FurtherAddress* further = nullptr);
 // As above; also hands back the address that finally answered (after any
 // redirects, port removed: serverPort holds it) in finalAddress.
-int describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap);
+DescribeEnd describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap,
+                            FurtherAddress* further = nullptr);
+// The steps that only read an answer.
+
+// Status lines the describe request accepts ("200 OK", "HTTP/1.0 200") or
+// follows (302, and 301 of HTTP/1.1; compared without case).
+bool statusIsOk(const char* status);
+bool statusIsRedirect(const char* status);
+// What an accepted describe answer (NUL-terminated) asks for, in this
+// order: a further address (into target), an AAC+ refusal, MPEG audio (by
+// its content type or the notice host's name), else MMS over HTTP.
+enum class AnswerRoute { FurtherAddress, AacPlus, MpegAudio, MmsOverHttp };
+AnswerRoute routeOfAnswer(const char* answer, const char* noticeHost, char target[512]);
 // ASX entry or moved notice in an answer: 1 with the address in out (512 bytes), or 0.
 int findPlaylistTarget(const char* answer, char out[512]);
 // Records MPEG audio from the first frame start in receiveBuffer[0..count).

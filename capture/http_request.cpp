@@ -9,6 +9,7 @@
 
 #include "capture_state.h"
 #include "http_text.h"
+#include "http_wire.h"
 
 namespace netgrab {
 
@@ -45,9 +46,9 @@ constexpr const char* kFetchHeaders =
     "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; .NET CLR 1.1.4322)\r\n";
 
 void addRequestLine(TextBuilder& b, const char* path) {
-    b.add("GET ");
+    b.add(wire::kRequestLineStart);
     b.add(path && *path ? path : "/");
-    b.add(" HTTP/1.1\r\n");
+    b.add(wire::kRequestLineEnd);
 }
 
 // Request line and the first slotCount slots, composed in requestText.

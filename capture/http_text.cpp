@@ -21,12 +21,19 @@ bool startsWithNoCase(const char* text, const char* prefix) {
     return true;
 }
 
-const char* findNoCase(const char* text, const char* needle) {
-    if (*needle == '\0') return text;
-    for (; *text; ++text) {
-        if (startsWithNoCase(text, needle)) return text;
+const char* findNoCase(const char* text, size_t length, const char* needle) {
+    const size_t n = std::strlen(needle);
+    if (n == 0) return text;
+    for (size_t at = 0; at + n <= length; ++at) {
+        size_t k = 0;
+        while (k < n && upperAscii(text[at + k]) == upperAscii(needle[k])) ++k;
+        if (k == n) return text + at;
     }
     return nullptr;
+}
+
+const char* findNoCase(const char* text, const char* needle) {
+    return findNoCase(text, std::strlen(text), needle);
 }
 
 const char* findLocationValue(const char* answer) {
@@ -41,6 +48,24 @@ const char* findLocationValue(const char* answer) {
     return anywhere ? skipBlanks(anywhere + nameLength) : nullptr;
 }
 
+bool splitHttpAddress(const char* address, char* host, size_t hostCap, char* path, size_t pathCap) {
+    if (!address || hostCap == 0 || pathCap == 0) return false;
+    const char* scheme = findNoCase(address, "HTTP:");
+    if (!scheme) return false;
+    const size_t start = static_cast<size_t>(scheme - address) + std::strlen(wire::kHttpScheme);
+    if (start > std::strlen(address)) return false;  // "http:" at the very end
+    const char* hostStart = address + start;
+    const char* slash = std::strchr(hostStart, '/');
+    size_t hostLength = slash ? static_cast<size_t>(slash - hostStart) : std::strlen(hostStart);
+    const char* colon = static_cast<const char*>(std::memchr(hostStart, ':', hostLength));
+    if (colon) hostLength = static_cast<size_t>(colon - hostStart);
+    if (hostLength >= hostCap) hostLength = hostCap - 1;
+    std::memcpy(host, hostStart, hostLength);
+    host[hostLength] = '\0';
+    copyText(path, pathCap, slash ? slash : "/");
+    return true;
+}
+
 void copyValue(char* dst, size_t cap, const char* src, const char* extraStops) {
     if (cap == 0) return;
     copyLineValue(dst, cap, src, extraStops);
@@ -50,15 +75,6 @@ void copyValue(char* dst, size_t cap, const char* src, const char* extraStops) {
 
 namespace {
 
-enum ChunkedState : int {
-    CHUNK_SIZE = 0,      // hexadecimal digits of the size line
-    CHUNK_SIZE_REST,     // extensions or CR up to the LF that ends the size line
-    CHUNK_DATA,          // `left` bytes of data
-    CHUNK_DATA_END,      // the CR LF behind the data
-    CHUNK_TRAILER,       // trailer lines after the last chunk, up to an empty one
-    CHUNK_DONE,          // the body has ended: nothing more is data
-};
-
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -66,12 +82,12 @@ int hexValue(char c) {
     return -1;
 }
 
-int decode(CaptureState::ChunkedBody& c, char* bytes, int length) {
+int decode(ChunkedDecoder& c, char* bytes, int length) {
     int out = 0;
     for (int i = 0; i < length;) {
         const char b = bytes[i];
-        switch (c.state) {
-            case CHUNK_SIZE: {
+        switch (c.step) {
+            case ChunkedStep::Size: {
                 const int digit = hexValue(b);
                 if (digit >= 0 && c.sizeDigits < 8) {  // 8 digits: up to 4 GiB
                     c.left = c.left * 16u + static_cast<uint32_t>(digit);
@@ -79,47 +95,47 @@ int decode(CaptureState::ChunkedBody& c, char* bytes, int length) {
                     ++i;
                     break;
                 }
-                c.state = CHUNK_SIZE_REST;
+                c.step = ChunkedStep::SizeRest;
                 break;  // the byte is looked at again
             }
-            case CHUNK_SIZE_REST:
+            case ChunkedStep::SizeRest:
                 if (b == '\n') {
-                    c.state = c.left > 0 ? CHUNK_DATA : CHUNK_TRAILER;
+                    c.step = c.left > 0 ? ChunkedStep::Data : ChunkedStep::Trailer;
                     c.sizeDigits = 0;
                 }
                 ++i;
                 break;
-            case CHUNK_DATA: {
+            case ChunkedStep::Data: {
                 const uint32_t have = static_cast<uint32_t>(length - i);
                 const int n = static_cast<int>(c.left < have ? c.left : have);
                 std::memmove(bytes + out, bytes + i, static_cast<size_t>(n));
                 out += n;
                 i += n;
                 c.left -= static_cast<uint32_t>(n);
-                if (c.left == 0) c.state = CHUNK_DATA_END;
+                if (c.left == 0) c.step = ChunkedStep::DataEnd;
                 break;
             }
-            case CHUNK_DATA_END:
+            case ChunkedStep::DataEnd:
                 if (b == '\r') {
                     ++i;
                 } else if (b == '\n') {
                     ++i;
-                    c.state = CHUNK_SIZE;
+                    c.step = ChunkedStep::Size;
                 } else {
-                    c.state = CHUNK_SIZE;  // a missing CR LF: read on as a size line
+                    c.step = ChunkedStep::Size;  // a missing CR LF: read on as a size line
                 }
                 break;
-            case CHUNK_TRAILER:
+            case ChunkedStep::Trailer:
                 // sizeDigits counts the characters of the current trailer line.
                 if (b == '\n') {
-                    if (c.sizeDigits == 0) c.state = CHUNK_DONE;
+                    if (c.sizeDigits == 0) c.step = ChunkedStep::Done;
                     c.sizeDigits = 0;
                 } else if (b != '\r') {
                     ++c.sizeDigits;
                 }
                 ++i;
                 break;
-            default:  // CHUNK_DONE
+            case ChunkedStep::Done:
                 i = length;
                 break;
         }
@@ -135,28 +151,18 @@ bool headerSaysChunked(const char* answer, int headerEnd) {
     for (int line = 0; line < headerEnd;) {
         int end = line;
         while (end < headerEnd && answer[end] != '\n') ++end;
-        if (end - line >= nameLength) {
-            bool named = true;
-            for (int k = 0; k < nameLength && named; ++k)
-                named = upperAscii(answer[line + k]) == upperAscii(kName[k]);
-            if (named) {
-                static const char kChunked[] = "CHUNKED";
-                const int valueLength = static_cast<int>(sizeof kChunked - 1);
-                for (int at = line + nameLength; at + valueLength <= end; ++at) {
-                    int k = 0;
-                    while (k < valueLength && upperAscii(answer[at + k]) == kChunked[k]) ++k;
-                    if (k == valueLength) return true;
-                }
-            }
-        }
+        if (end - line >= nameLength &&
+            findNoCase(answer + line, static_cast<size_t>(nameLength), kName) &&
+            findNoCase(answer + line + nameLength, static_cast<size_t>(end - line - nameLength), "chunked"))
+            return true;
         line = end + 1;
     }
     return false;
 }
 
 int unchunkAnswer(char* answer, int count) {
-    CaptureState::ChunkedBody& c = state().chunked;
-    c = CaptureState::ChunkedBody();
+    ChunkedDecoder& c = state().chunked;
+    c = ChunkedDecoder();
     if (!answer || count <= 0) return count;
     int headerEnd = -1;
     for (int i = 0; i + 3 < count; ++i) {
@@ -172,7 +178,7 @@ int unchunkAnswer(char* answer, int count) {
 }
 
 int dechunkStream(char* bytes, int length) {
-    CaptureState::ChunkedBody& c = state().chunked;
+    ChunkedDecoder& c = state().chunked;
     if (!c.active || !bytes || length <= 0) return length;
     return decode(c, bytes, length);
 }

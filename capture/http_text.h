@@ -4,14 +4,22 @@
 // bytes, so binary audio after the header block simply ends the text early).
 
 #include <cstddef>
+#include <cstdint>
 
 namespace netgrab {
 
-// First occurrence of needle in text, ASCII letters compared without case;
-// nullptr when there is none.
+// First occurrence of needle in text[0, length) (which need not end with a
+// NUL), ASCII letters compared without case; nullptr when there is none.
+// The one search without case of the library.
+const char* findNoCase(const char* text, size_t length, const char* needle);
+// As above in a NUL-terminated text.
 const char* findNoCase(const char* text, const char* needle);
 // True when text begins with prefix, ASCII letters compared without case.
 bool startsWithNoCase(const char* text, const char* prefix);
+// Splits "...http://host[:port][/path]" (scheme in any case) into host
+// (port cut off, cut to hostCap) and path ("/" when the address has none,
+// as the request line sends it). false when there is no "http://" scheme.
+bool splitHttpAddress(const char* address, char* host, size_t hostCap, char* path, size_t pathCap);
 // The value of a Location header in an answer, after the optional white
 // space that may follow the colon (RFC 7230, section 3.2: OWS). A line that
 // begins with "Location:" in any case is preferred; otherwise the first
@@ -26,6 +34,22 @@ void copyValue(char* dst, size_t cap, const char* src, const char* extraStops = 
 // Answers to an HTTP/1.1 request may come in chunks: a hexadecimal size
 // line, that many bytes, CR LF, ..., a chunk of size 0 and trailer lines.
 // The framing is removed in place, so no size line reaches a recording.
+
+// Where the decoder stands in a chunked body.
+enum class ChunkedStep : uint8_t {
+    Size,      // hexadecimal digits of the size line
+    SizeRest,  // extensions or CR up to the LF that ends the size line
+    Data,      // `left` bytes of data
+    DataEnd,   // the CR LF behind the data
+    Trailer,   // trailer lines after the last chunk, up to an empty one
+    Done,      // the body has ended: nothing more is data
+};
+struct ChunkedDecoder {
+    bool active = false;  // the last answer was chunked
+    ChunkedStep step = ChunkedStep::Size;
+    uint32_t left = 0;    // data bytes left in the current chunk
+    int sizeDigits = 0;   // digits of the size line; characters of a trailer line
+};
 
 // True when the header block answer[0, headerEnd) carries
 // "Transfer-Encoding: ... chunked" (names and values in any case).

@@ -8,10 +8,15 @@
 namespace netgrab {
 namespace wire {
 
+// ---- Request line of every request: GET, the path ("/" when the address
+// has none), the version ----
+constexpr const char kRequestLineStart[] = "GET ";
+constexpr const char kRequestLineEnd[] = " HTTP/1.1\r\n";
+
 // ---- Describe request (the first GET of every HTTP source) ----
-// The request line; %s is the path ("/" when the address has none).
-constexpr const char kDescribeRequestLine[] = "GET %s HTTP/1.1\r\n";
-// The header lines, sent in this order as the eleven describe slots. The
+// The header lines, sent in this order as the eleven describe slots; the
+// MMS-over-HTTP play request and the portal's stream requests send several
+// of them too. The
 // client identifies itself as a Windows Media player so that a Windows
 // Media server answers with a stream description ([MS-WMSP] 2.2.1: the
 // Pragma tokens of 2.2.1.4, among them xClientGUID, 2.2.1.4.33, and the
@@ -69,8 +74,10 @@ constexpr const char kMarkerCookie[] = "[COOKIE]";
 constexpr const char kMarkerHttp[] = "[MPLAYER TYPE=HTTP]";
 constexpr const char kMarkerAsx[] = "[MPLAYER TYPE=ASX]";
 
-// A redirect chain (describe request, ASX fetch) ends after this many hops;
-// browsers and curl use about the same figure.
+// Every chain of further addresses follows at most this many: redirects
+// of the describe request, the ASX fetch and the portal's reference, and
+// the further addresses (ASX documents, moved notices) that an attempt
+// classifies again. Browsers and curl use about the same figure.
 constexpr int kMaxRedirects = 20;
 
 }  // namespace wire

@@ -20,20 +20,6 @@ namespace netgrab {
 
 namespace {
 
-// Header packet reader states (CaptureState::headerPacketState):
-// 0..5 skip packet header bytes, 6 and 7 the length, 8 the payload.
-constexpr int kHeaderLengthLo = 6;
-constexpr int kHeaderLengthHi = 7;
-constexpr int kHeaderPayload = 8;
-
-// Data stream reader states (CaptureState::dataState).
-constexpr int kDataPrefixLast = 5;  // 0..5: first bytes, kept in commandBuffer
-constexpr int kDataLengthLo = 6;
-constexpr int kDataLengthHi = 7;
-constexpr int kDataPayload = 8;
-constexpr int kDataCommand = 9;
-constexpr int kDataSkip = 10;  // payload of a packet that is not recorded
-
 constexpr int kDataReceiveBytes = 1600;
 
 // IEEE 754 doubles in little-endian byte order.
@@ -55,41 +41,37 @@ int putUtf16(unsigned char* out, int room, const char* text, bool terminate) {
     return n;
 }
 
-void resetDataReader(CaptureState& s) {
-    s.dataState = 0;
-    s.dataLength = 0;
-    s.dataCopied = 0;
-    s.commandFill = 0;
-    s.commandLength = 0;
-    s.mmsStreamBroken = false;
-    s.mmsPongFailed = false;
-}
-
-// A complete server command sits in commandBuffer[0, commandLength).
-void handleServerCommand(CaptureState& s, Connection connection) {
-    if (s.commandLength < 48 || s.commandLength > kCommandBufferSize) return;
-    if (readLe32(s.commandBuffer + 36) != wire::kMmsPing) return;
+// A complete server command sits in reader.command[0, commandLength).
+void handleServerCommand(MmsDataReader& r, Connection connection) {
+    if (r.commandLength < wire::kMmsPingBytes || r.commandLength > kCommandBufferSize) return;
+    if (readLe32(r.command + wire::kMmsMessageIdOffset) != wire::kMmsPing) return;
     // LinkViewerToMacPong: the ping sent back with its direction turned and
     // its two parameters set [MS-MMSP] 2.2.4.25.
-    std::memcpy(s.commandBuffer + 40, wire::kMmsPongParams, sizeof wire::kMmsPongParams);
-    s.commandBuffer[38] = static_cast<unsigned char>(wire::kMmsToServer);
+    std::memcpy(r.command + wire::kMmsPrefixBytes, wire::kMmsPongParams, sizeof wire::kMmsPongParams);
+    r.command[wire::kMmsDirectionOffset] = static_cast<unsigned char>(wire::kMmsToServer);
     // A server that sends pings but does not read the answers must not hold
     // the reader (and a stop) for a send time-out per ping: the pong waits a
     // short time at most, a stop ends the wait, and after one pong that could
     // not go out the connection gets no more.
-    if (s.mmsPongFailed) return;
-    if (sendWithin(connection, s.commandBuffer, s.commandLength, s.tuning.pongTimeoutMs) < s.commandLength)
-        s.mmsPongFailed = true;
+    if (r.pongFailed) return;
+    if (sendWithin(connection, r.command, r.commandLength, state().tuning.pongTimeoutMs) < r.commandLength)
+        r.pongFailed = true;
 }
 
-// True when a complete data packet in assemblyBuffer starts as the ASF data
-// packets of these streams do: error correction flags 0x82 and two bytes
-// of error correction data [ASF] 5.2.1 (the MMS-over-HTTP route takes the
-// same packets only).
-bool looksLikeDataPacket(const CaptureState& s) {
-    return s.assemblyFill >= 3 && s.assemblyBuffer[0] == wire::kErrorCorrectionFlags &&
-           s.assemblyBuffer[1] == 0x00 && s.assemblyBuffer[2] == 0x00;
+// True when a complete data packet in the assembly buffer starts as the ASF
+// data packets of these streams do: error correction flags 0x82 and two
+// bytes of error correction data [ASF] 5.2.1 (the MMS-over-HTTP route takes
+// the same packets only).
+bool looksLikeDataPacket(const AsfPacketSession& p) {
+    return p.fill >= wire::kErrorCorrectionBytes &&
+           std::memcmp(p.buffer, wire::kErrorCorrectionStart, wire::kErrorCorrectionBytes) == 0;
 }
+
+bool isCommandPrefix(const unsigned char* c) {
+    return c[0] == 0x01 && c[1] == 0x00 && c[2] == 0x00 && c[4] == 0xCE && c[5] == 0xFA;
+}
+
+bool stopPending() { return shared().stopRequested.load(std::memory_order_relaxed) != 0; }
 
 }  // namespace
 
@@ -113,190 +95,187 @@ int buildMmsCommand(int step, uint32_t sequence, const MmsCommandArgs& args, uns
     // Common prefix [MS-MMSP] 2.2.4: rep/version, session id, message
     // length, seal, chunk count, sequence, timestamp, chunkLen, MID.
     writeLe32(out + 0, wire::kMmsRep);
-    writeLe32(out + 4, wire::kMmsSessionId);
-    writeLe32(out + 8, len - 16);
-    writeLe32(out + 12, wire::kMmsSeal);
-    writeLe32(out + 16, (len - 16) / 8);
-    writeLe32(out + 20, sequence);
-    writeLe32(out + 32, (len - 32) / 8);
-    writeLe16(out + 36, code);
-    writeLe16(out + 38, wire::kMmsToServer);
+    writeLe32(out + wire::kMmsSessionIdOffset, wire::kMmsSessionId);
+    writeLe32(out + wire::kMmsMessageLengthOffset, len - wire::kMmsMessageLengthBase);
+    writeLe32(out + wire::kMmsSealOffset, wire::kMmsSeal);
+    writeLe32(out + wire::kMmsChunkCountOffset, (len - wire::kMmsMessageLengthBase) / 8);
+    writeLe32(out + wire::kMmsSequenceOffset, sequence);
+    writeLe32(out + wire::kMmsChunkLengthOffset, (len - wire::kMmsChunkLengthBase) / 8);
+    writeLe16(out + wire::kMmsMessageIdOffset, code);
+    writeLe16(out + wire::kMmsDirectionOffset, wire::kMmsToServer);
 
+    // The message's own fields follow the prefix [MS-MMSP] 2.2.4.x.
+    unsigned char* body = out + wire::kMmsPrefixBytes;
     switch (step) {
         case MMS_CONNECT: {
-            writeLe32(out + 40, wire::kMmsPlayIncarnation);
-            writeLe32(out + 44, 0x0004000B);  // MacToViewerProtocolRevision
-            writeLe32(out + 48, 0x0003001C);  // ViewerToMacProtocolRevision
+            writeLe32(body, wire::kMmsPlayIncarnation);
+            writeLe32(body + 4, 0x0004000B);  // MacToViewerProtocolRevision
+            writeLe32(body + 8, 0x0003001C);  // ViewerToMacProtocolRevision
             char text[96];
             std::snprintf(text, sizeof text, "%s%s", wire::kMmsPlayerId, args.clientGuid);
-            putUtf16(out + 52, length - 52, text, false);
+            putUtf16(body + 12, length - wire::kMmsPrefixBytes - 12, text, false);
             break;
         }
         case MMS_FUNNEL_INFO:
-            writeLe32(out + 40, wire::kMmsPacketPairTcp);
-            writeLe32(out + 44, 0x0004000B);
+            writeLe32(body, wire::kMmsPacketPairTcp);
+            writeLe32(body + 4, 0x0004000B);
             break;
         case MMS_CONNECT_FUNNEL: {
-            writeLe32(out + 40, wire::kMmsPacketPairTcp);
-            writeLe32(out + 44, 0xFFFFFFFF);  // maxBlockBytes
-            writeLe32(out + 48, 0);           // maxFunnelBytes
-            writeLe32(out + 52, 0x00A00000);  // maxBitRate
-            writeLe32(out + 56, 2);           // funnelMode
+            writeLe32(body, wire::kMmsPacketPairTcp);
+            writeLe32(body + 4, 0xFFFFFFFF);  // maxBlockBytes
+            writeLe32(body + 8, 0);           // maxFunnelBytes
+            writeLe32(body + 12, 0x00A00000);  // maxBitRate
+            writeLe32(body + 16, 2);           // funnelMode
             const unsigned char* a = reinterpret_cast<const unsigned char*>(&args.localAddress);
             char text[64];
             std::snprintf(text, sizeof text, "\\\\%d.%d.%d.%d\\TCP\\%d", a[0], a[1], a[2], a[3],
                           static_cast<int>(args.localPort));
-            putUtf16(out + 60, length - 60, text, true);
+            putUtf16(body + 20, length - wire::kMmsPrefixBytes - 20, text, true);
             break;
         }
         case MMS_OPEN_FILE:
-            writeLe32(out + 40, 0x00000020);  // playIncarnation
-            writeLe32(out + 44, 0xFFFFFFFF);  // spare
-            putUtf16(out + 56, length - 56, args.path ? args.path : "", false);
+            writeLe32(body, 0x00000020);  // playIncarnation
+            writeLe32(body + 4, 0xFFFFFFFF);  // spare
+            putUtf16(body + 16, length - wire::kMmsPrefixBytes - 16, args.path ? args.path : "", false);
             break;
         case MMS_READ_BLOCK:
-            writeLe32(out + 40, 1);           // openFileId
-            writeLe32(out + 52, 0x00008000);  // fileBlock
-            writeLe32(out + 56, 0xFFFFFFFF);
-            writeLe32(out + 60, 0x002E0030);
-            writeLe64(out + 72, kDouble3600);
-            writeLe32(out + 80, 2);           // playIncarnation
+            writeLe32(body, 1);           // openFileId
+            writeLe32(body + 12, 0x00008000);  // fileBlock
+            writeLe32(body + 16, 0xFFFFFFFF);
+            writeLe32(body + 20, 0x002E0030);
+            writeLe64(body + 32, kDouble3600);
+            writeLe32(body + 40, 2);           // playIncarnation
             break;
         case MMS_STREAM_SWITCH:
-            writeLe32(out + 40, 1);
-            writeLe32(out + 44, 0x0001FFFF);
-            writeLe64(out + 48, kDouble3600);
-            writeLe32(out + 56, 2);
+            writeLe32(body, 1);
+            writeLe32(body + 4, 0x0001FFFF);
+            writeLe64(body + 8, kDouble3600);
+            writeLe32(body + 16, 2);
             break;
         case MMS_START_PLAYING:
-            writeLe32(out + 40, 1);
-            writeLe32(out + 44, 0x0001FFFF);
-            writeLe64(out + 48, kDoubleZero);
-            writeLe32(out + 56, 0xFFFFFFFF);
-            writeLe32(out + 60, 0xFFFFFFFF);
-            writeLe32(out + 68, 4);
+            writeLe32(body, 1);
+            writeLe32(body + 4, 0x0001FFFF);
+            writeLe64(body + 8, kDoubleZero);
+            writeLe32(body + 16, 0xFFFFFFFF);
+            writeLe32(body + 20, 0xFFFFFFFF);
+            writeLe32(body + 28, 4);
             break;
     }
     return length;
 }
 
-void feedHeaderPackets(const unsigned char* bytes, int length) {
-    CaptureState& s = state();
+void feedHeaderPackets(MmsHeaderReader& r, const unsigned char* bytes, int length) {
     for (int i = 0; i < length; ++i) {
-        const unsigned char b = bytes[i];
-        switch (s.headerPacketState) {
-            case kHeaderLengthLo:
-                s.headerPacketLength = b;
-                s.headerPacketState = kHeaderLengthHi;
-                break;
-            case kHeaderLengthHi:
-                s.headerPacketLength = (s.headerPacketLength | (b << 8)) - wire::kMmsPacketHeaderBytes;
-                s.headerPacketCopied = 0;
-                // A packet without payload ends here.
-                s.headerPacketState = s.headerPacketLength > 0 ? kHeaderPayload : 0;
-                break;
-            case kHeaderPayload:
-                if (s.headerFill < kHeaderBufferSize) s.headerBuffer[s.headerFill++] = b;
-                if (++s.headerPacketCopied >= s.headerPacketLength) {
-                    long at = findAsfObject(s.headerBuffer, static_cast<size_t>(s.headerFill),
-                                            wire::kAsfHeaderObject, 2);
-                    if (at >= 0) s.expectedHeaderLength = readLe16(s.headerBuffer + at + 16);
-                    s.headerPacketState = 0;
+        switch (r.step) {
+            case MmsReadStep::Payload: {
+                const int want = r.length - r.copied;
+                const int n = want < length - i ? want : length - i;
+                const int room = kHeaderBufferSize - r.fill;
+                const int take = n < room ? n : room;
+                if (take > 0) {
+                    std::memcpy(r.buffer + r.fill, bytes + i, static_cast<size_t>(take));
+                    r.fill += take;
+                }
+                r.copied += n;
+                i += n - 1;
+                if (r.copied >= r.length) {
+                    const long at = findAsfObject(r.buffer, static_cast<size_t>(r.fill), wire::kAsfHeaderObject, 2);
+                    if (at >= 0) r.expectedHeaderLength = readLe16(r.buffer + at + wire::kObjectSizeOffset);
+                    r.step = MmsReadStep::Prefix;
                 }
                 break;
-            default:  // 0..5: location id, incarnation and flags are not used
-                s.headerPacketState = s.headerPacketState >= 0 && s.headerPacketState <= 5
-                                          ? s.headerPacketState + 1  // 5 goes on to kHeaderLengthLo
-                                          : 0;
+            }
+            default: {
+                // Location id, incarnation and flags are not used; the length
+                // counts the packet header too.
+                r.prefix[r.prefixFill++] = bytes[i];
+                if (r.prefixFill < wire::kMmsPacketHeaderBytes) break;
+                r.prefixFill = 0;
+                ByteReader header(r.prefix, sizeof r.prefix);
+                header.skip(wire::kMmsPacketLengthOffset);
+                r.length = header.le16() - wire::kMmsPacketHeaderBytes;
+                r.copied = 0;
+                // A packet without payload ends here.
+                r.step = r.length > 0 ? MmsReadStep::Payload : MmsReadStep::Prefix;
                 break;
+            }
         }
     }
 }
 
-void feedMmsData(const unsigned char* bytes, int length, Connection connection) {
+void feedMmsData(MmsDataReader& r, AsfPacketSession& p, const unsigned char* bytes, int length,
+                 Connection connection) {
     CaptureState& s = state();
-    for (int i = 0; i < length && !s.mmsStreamBroken; ++i) {
+    for (int i = 0; i < length && !r.streamBroken; ++i) {
         const unsigned char b = bytes[i];
-        switch (s.dataState) {
-            case kDataLengthLo:
-                s.dataLength = b;
-                s.dataState = kDataLengthHi;
+        switch (r.step) {
+            case MmsReadStep::Prefix:
+                if (r.commandFill >= wire::kMmsCommandProbeBytes) r.commandFill = 0;
+                r.command[r.commandFill++] = b;
+                if (r.commandFill == wire::kMmsCommandProbeBytes)
+                    r.step = isCommandPrefix(r.command) ? MmsReadStep::Command : MmsReadStep::Length;
                 break;
-            case kDataLengthHi: {
-                s.dataLength = (s.dataLength | (b << 8)) - wire::kMmsPacketHeaderBytes;
-                s.dataCopied = 0;
-                s.commandFill = 0;
-                s.assemblyFill = 0;
-                if (s.dataLength <= 0) {
-                    s.dataState = 0;
+            case MmsReadStep::Length: {
+                r.command[r.commandFill++] = b;
+                if (r.commandFill < wire::kMmsPacketHeaderBytes) break;
+                ByteReader header(r.command, wire::kMmsPacketHeaderBytes);
+                header.skip(wire::kMmsPacketLengthOffset);
+                r.length = header.le16() - wire::kMmsPacketHeaderBytes;
+                r.copied = 0;
+                r.commandFill = 0;
+                p.fill = 0;
+                if (r.length <= 0) {
+                    r.step = MmsReadStep::Prefix;
                     break;
                 }
                 // Packets are at most the header's packet size; shorter ones
                 // (servers may strip the padding [MS-WMSP] 2.2.3.1.1) are
                 // padded. A longer one is not recorded: its payload is
                 // skipped whole, so that none of it is read as a packet header.
-                s.dataState = s.dataLength <= s.packetSize ? kDataPayload : kDataSkip;
+                r.step = r.length <= p.packetSize ? MmsReadStep::Payload : MmsReadStep::Skip;
                 break;
             }
-            case kDataPayload: {
-                const int n = takePacketBytes(bytes + i, length - i, s.dataLength - s.dataCopied);
-                s.dataCopied += n;
-                i += n - 1;
-                if (s.dataCopied >= s.dataLength) {
-                    if (looksLikeDataPacket(s))
-                        completeAsfPacket();
+            case MmsReadStep::Payload: {
+                i += takePacketBytes(p, bytes + i, length - i, r.copied, r.length) - 1;
+                if (r.copied >= r.length) {
+                    if (looksLikeDataPacket(p))
+                        completeAsfPacket(p);
                     else
-                        s.assemblyFill = 0;
-                    s.dataState = 0;
-                    if (s.stopRequested.load(std::memory_order_relaxed) || s.outputWriteFailed) return;
+                        p.fill = 0;
+                    r.step = MmsReadStep::Prefix;
+                    if (stopPending() || s.output.writeFailed) return;
                 }
                 break;
             }
-            case kDataSkip: {
-                int want = s.dataLength - s.dataCopied;
-                int have = length - i;
-                int n = want < have ? want : have;
-                s.dataCopied += n;
-                i += n - 1;
-                if (s.dataCopied >= s.dataLength) s.dataState = 0;
+            case MmsReadStep::Skip: {
+                const int n = passOver(r.copied, r.length, length - i);
+                if (n > 0) i += n - 1;
+                if (r.copied >= r.length) r.step = MmsReadStep::Prefix;
                 break;
             }
-            case kDataCommand:
-                // commandFill counts the bytes of the command seen so far;
-                // only the first kCommandBufferSize are kept.
-                if (s.commandFill < kCommandBufferSize) s.commandBuffer[s.commandFill] = b;
-                if (s.commandFill < INT_MAX) ++s.commandFill;
-                if (s.commandFill == 12) {
-                    uint32_t body = readLe32(s.commandBuffer + 8);
+            case MmsReadStep::Command:
+                if (r.commandFill < kCommandBufferSize) r.command[r.commandFill] = b;
+                if (r.commandFill < INT_MAX) ++r.commandFill;
+                if (r.commandFill == wire::kMmsCommandStartBytes) {
+                    ByteReader start(r.command, wire::kMmsCommandStartBytes);
+                    start.skip(wire::kMmsMessageLengthOffset);
+                    const uint32_t body = start.le32();
                     // A command longer than its buffer is no command of this
                     // protocol: a length that lies would swallow the rest of
                     // the stream while the connection stays up. The attempt
                     // ends (and the next one reconnects).
-                    if (body > static_cast<uint32_t>(kCommandBufferSize - 16)) {
+                    if (body > static_cast<uint32_t>(kCommandBufferSize - wire::kMmsMessageLengthBase)) {
                         traceFormat("MMS server command of %u bytes: stream given up", body);
-                        s.mmsStreamBroken = true;
+                        r.streamBroken = true;
                         return;
                     }
-                    s.commandLength = static_cast<int32_t>(body) + 16;
+                    r.commandLength = static_cast<int32_t>(body) + wire::kMmsMessageLengthBase;
                 }
-                if (s.commandFill >= 12 && s.commandFill >= s.commandLength) {
-                    handleServerCommand(s, connection);
-                    s.commandFill = 0;
-                    s.dataState = 0;
-                    if (s.stopRequested.load(std::memory_order_relaxed)) return;
-                }
-                break;
-            default:  // 0..5
-                if (s.dataState < 0 || s.dataState > kDataPrefixLast) s.dataState = 0;
-                if (s.dataState == 0) s.commandFill = 0;
-                s.commandBuffer[s.commandFill++] = b;
-                if (s.dataState == kDataPrefixLast) {
-                    const unsigned char* c = s.commandBuffer;
-                    bool command = c[0] == 0x01 && c[1] == 0x00 && c[2] == 0x00 && c[4] == 0xCE &&
-                                   c[5] == 0xFA;
-                    s.dataState = command ? kDataCommand : kDataLengthLo;
-                } else {
-                    s.dataState += 1;
+                if (r.commandFill >= wire::kMmsCommandStartBytes && r.commandFill >= r.commandLength) {
+                    handleServerCommand(r, connection);
+                    r.commandFill = 0;
+                    r.step = MmsReadStep::Prefix;
+                    if (stopPending()) return;
                 }
                 break;
         }
@@ -305,161 +284,168 @@ void feedMmsData(const unsigned char* bytes, int length, Connection connection) 
 
 namespace {
 
+// One connection of the route.
+struct MmsTcpSession {
+    Connection connection = 0;
+    uint32_t sequence = 0;
+    char path[kMmsPathSize] = "";
+    MmsHeaderReader header;
+    MmsDataReader data;
+};
+
 // Sends the message of one step. False when it could not be sent.
-bool sendStep(CaptureState& s, int step) {
+bool sendStep(CaptureState& s, MmsTcpSession& m, int step) {
     MmsCommandArgs args;
     args.clientGuid = s.clientGuid;
-    args.localAddress = localAddress(s.mmsConnection);
-    args.localPort = localPort(s.mmsConnection);
-    args.path = s.mmsPath;
+    args.localAddress = localAddress(m.connection);
+    args.localPort = localPort(m.connection);
+    args.path = m.path;
     unsigned char message[320];
-    int length = buildMmsCommand(step, s.mmsSequence, args, message, sizeof message);
-    s.mmsSequence += 1;
-    return sendAll(s.mmsConnection, message, length) >= length;
+    int length = buildMmsCommand(step, m.sequence, args, message, sizeof message);
+    m.sequence += 1;
+    return sendAll(m.connection, message, length) >= length;
 }
 
-bool receiveOnce(CaptureState& s, int capacity) {
-    return receiveSome(s.mmsConnection, s.receiveBuffer, capacity) > 0;
+bool receiveOnce(CaptureState& s, MmsTcpSession& m) {
+    return receiveSome(m.connection, s.receiveBuffer, kReceiveBufferSize) > 0;
 }
 
 // Step 5: the read-block answer, then the header packets. True when the
 // whole header has come and passed the gate (acceptStreamHeader): data
 // packets never follow half a header, in a new file or behind a recording.
-bool readStreamHeader(CaptureState& s) {
+bool readStreamHeader(CaptureState& s, MmsTcpSession& m) {
     char* buf = s.receiveBuffer;
     int have = 0;
     // Collect the whole 56-byte answer, however the bytes arrive.
     while (have < wire::kMmsReadBlockAnswerBytes) {
-        int n = receiveSome(s.mmsConnection, buf + have, kReceiveBufferSize - have);
+        int n = receiveSome(m.connection, buf + have, kReceiveBufferSize - have);
         if (n <= 0) return false;
         have += n;
     }
     int left = have - wire::kMmsReadBlockAnswerBytes;
     std::memmove(buf, buf + wire::kMmsReadBlockAnswerBytes, static_cast<size_t>(left));
     while (left == 0) {
-        int n = receiveSome(s.mmsConnection, buf, kReceiveBufferSize);
+        int n = receiveSome(m.connection, buf, kReceiveBufferSize);
         if (n <= 0) return false;
         left = n;
     }
-    s.packetSize = -1;  // until the header has passed the gate
-    s.headerFill = 0;
-    s.headerPacketState = 0;
-    s.expectedHeaderLength = 0xFFFF;
+    s.packets.packetSize = -1;  // until the header has passed the gate
+    m.header = MmsHeaderReader();
     for (;;) {
-        feedHeaderPackets(reinterpret_cast<unsigned char*>(buf), left);
+        feedHeaderPackets(m.header, reinterpret_cast<unsigned char*>(buf), left);
         // The header is the Header Object and the 50-byte start of the Data
         // Object behind it.
-        if (s.headerFill >= s.expectedHeaderLength + wire::kDataObjectHeaderSize) {
-            if (!acceptStreamHeader(s.headerBuffer, s.headerFill)) return false;
-            traceFormat("1. mms header write : %d", static_cast<int>(s.headerFill));
-            s.recordedBytes = s.headerFill;
+        if (m.header.fill >= m.header.expectedHeaderLength + wire::kDataObjectHeaderSize) {
+            if (!acceptStreamHeader(s.packets, m.header.buffer, m.header.fill)) return false;
+            traceFormat("1. mms header write : %d", static_cast<int>(m.header.fill));
+            shared().recordedBytes = m.header.fill;
             return true;
         }
         std::memset(buf, 0, kReceiveBufferSize);
-        left = receiveSome(s.mmsConnection, buf, kReceiveBufferSize);
+        left = receiveSome(m.connection, buf, kReceiveBufferSize);
         if (left <= 0) return false;
     }
 }
 
 }  // namespace
 
-int captureMmsTcp(const char* address) {
+RouteResult captureMmsTcp(const char* address) {
     CaptureState& s = state();
-    if (!openOutput(".wma")) return -1;
+    if (!openOutput(".wma")) return RouteResult::Failed;
 
     // host[:port][/path]
+    MmsTcpSession m;
     char host[kWorkingAddressSize];
     copyText(host, sizeof host, address);
-    s.mmsPath[0] = '\0';
-    s.assemblyFill = 0;
+    s.packets.fill = 0;
     if (char* slash = std::strchr(host, '/')) {
         *slash = '\0';
-        copyText(s.mmsPath, sizeof s.mmsPath, slash + 1);
+        copyText(m.path, sizeof m.path, slash + 1);
     }
-    if (s.mmsPath[0] == '\0') copyText(s.mmsPath, sizeof s.mmsPath, "/");
+    if (m.path[0] == '\0') copyText(m.path, sizeof m.path, "/");
     if (char* colon = std::strchr(host, ':')) {
         s.serverPort = portFromText(host);
         *colon = '\0';
     }
 
-    s.mmsTcpPort = s.serverPort;
-    s.mmsConnection = openConnection(host, s.mmsTcpPort);
-    if (s.mmsConnection <= 0) {
-        s.mmsConnection = 0;
+    m.connection = openConnection(host, s.serverPort);
+    if (m.connection <= 0) {
+        m.connection = 0;
         std::printf("tcp open fail  -- %s\n", host);
         std::fflush(stdout);
         closeOutput();
-        return -1;
+        return RouteResult::TryHttp;
     }
-    s.mmsSequence = 0;
     makeClientGuid(s.clientGuid);
 
     // Ends the attempt after a failed step: the connection and the file are
     // closed on every path.
-    auto fail = [&s](int result) {
-        closeConnection(s.mmsConnection);
-        s.mmsConnection = 0;
+    // An output that cannot be written is not the MMS server's fault: the
+    // HTTP route would meet the same file.
+    auto fail = [&m](RouteResult result) {
+        closeConnection(m.connection);
+        m.connection = 0;
         closeOutput();
         // A header refused by the gate or an output that cannot be written
         // keep their own codes (the capture loop tries no HTTP route for the
         // latter); everything else is a failed exchange.
-        if (s.lastError != NG_ERR_FILE_OPEN && s.lastError != NG_ERR_NO_STREAM_HEADER)
-            s.lastError = NG_ERR_RECEIVE;
-        return result;
+        if (shared().lastError != NG_ERR_FILE_OPEN && shared().lastError != NG_ERR_NO_STREAM_HEADER)
+            shared().lastError = NG_ERR_RECEIVE;
+        return result == RouteResult::TryHttp && shared().lastError == NG_ERR_FILE_OPEN ? RouteResult::Failed : result;
     };
 
     // 1. Connect; the answer is not examined.
-    if (!sendStep(s, MMS_CONNECT) || !receiveOnce(s, kReceiveBufferSize)) return fail(-1);
+    if (!sendStep(s, m, MMS_CONNECT) || !receiveOnce(s, m)) return fail(RouteResult::TryHttp);
     // 2. Funnel information: asked for TCP packet pairs, the server answers
     //    with three ReportFunnelInfo messages, 2080 bytes in all
     //    [MS-MMSP] 3.2.5.4.
-    if (!sendStep(s, MMS_FUNNEL_INFO)) return fail(0);
+    if (!sendStep(s, m, MMS_FUNNEL_INFO)) return fail(RouteResult::Failed);
     for (int total = 0; total < wire::kMmsFunnelAnswerBytes;) {
-        int n = receiveSome(s.mmsConnection, s.receiveBuffer, kReceiveBufferSize);
-        if (n <= 0) return fail(0);
+        int n = receiveSome(m.connection, s.receiveBuffer, kReceiveBufferSize);
+        if (n <= 0) return fail(RouteResult::Failed);
         total += n;
     }
     // 3. Connect funnel, 4. open file.
-    if (!sendStep(s, MMS_CONNECT_FUNNEL) || !receiveOnce(s, kReceiveBufferSize)) return fail(0);
-    if (!sendStep(s, MMS_OPEN_FILE) || !receiveOnce(s, kReceiveBufferSize)) return fail(0);
+    if (!sendStep(s, m, MMS_CONNECT_FUNNEL) || !receiveOnce(s, m)) return fail(RouteResult::Failed);
+    if (!sendStep(s, m, MMS_OPEN_FILE) || !receiveOnce(s, m)) return fail(RouteResult::Failed);
     // 5. Read block: the stream header arrives in header packets.
-    if (!sendStep(s, MMS_READ_BLOCK) || !readStreamHeader(s)) return fail(-1);
+    if (!sendStep(s, m, MMS_READ_BLOCK) || !readStreamHeader(s, m)) return fail(RouteResult::TryHttp);
     // 6. Stream switch.
-    if (!sendStep(s, MMS_STREAM_SWITCH) || !receiveOnce(s, kReceiveBufferSize)) return fail(0);
+    if (!sendStep(s, m, MMS_STREAM_SWITCH) || !receiveOnce(s, m)) return fail(RouteResult::Failed);
     // 7. Start playing. The server's answer (ReportStartedPlaying) is a
     //    server command like any other, so the data stream reader takes it
     //    with whatever packets follow it in the same receive.
-    if (!sendStep(s, MMS_START_PLAYING)) return fail(0);
-    resetDataReader(s);
-    s.packetCount = 0;
-    s.assemblyFill = 0;
-    asfTimeline().reset();
+    if (!sendStep(s, m, MMS_START_PLAYING)) return fail(RouteResult::Failed);
+    AsfPacketSession& packets = s.packets;
+    packets.packetCount = 0;
+    packets.fill = 0;
+    packets.timeline.reset();
     unsigned char block[kDataReceiveBytes];
-    int n = receiveSome(s.mmsConnection, block, sizeof block);
-    if (n <= 0) return fail(0);
+    int n = receiveSome(m.connection, block, sizeof block);
+    if (n <= 0) return fail(RouteResult::Failed);
     for (;;) {
-        feedMmsData(block, n, s.mmsConnection);
-        if (s.stopRequested) {
-            s.lastError = NG_ERR_STOPPED;
+        feedMmsData(m.data, packets, block, n, m.connection);
+        if (shared().stopRequested) {
+            shared().lastError = NG_ERR_STOPPED;
             break;
         }
-        if (s.outputWriteFailed) break;  // lastError says so; the fix-up states what is in the file
-        if (s.mmsStreamBroken) {
-            s.lastError = NG_ERR_RECEIVE;
+        if (s.output.writeFailed) break;  // lastError says so; the fix-up states what is in the file
+        if (m.data.streamBroken) {
+            shared().lastError = NG_ERR_RECEIVE;
             break;
         }
-        n = receiveStream(s.mmsConnection, block, sizeof block);
+        n = receiveStream(m.connection, block, sizeof block);
         if (n <= 0) {
             traceLine("MMS7 tcp recv error!");
-            s.lastError = streamEndError();
+            shared().lastError = streamEndError();
             break;
         }
     }
-    closeConnection(s.mmsConnection);
-    s.mmsConnection = 0;
-    finishAsfFile();
+    closeConnection(m.connection);
+    m.connection = 0;
+    finishAsfFile(packets);
     closeOutput();
-    return 0;
+    return RouteResult::Done;
 }
 
 }  // namespace netgrab

@@ -3,12 +3,19 @@
 
 #include <cstdint>
 
+#include "asf_chunks.h"
+#include "capture_state.h"
 #include "connection.h"
+#include "mms_wire.h"
+#include "route_result.h"
 
 namespace netgrab {
 
-// -1 when the HTTP route is to be tried instead, otherwise 0.
-int captureMmsTcp(const char* address);
+// Address without scheme (host[:port][/path]). TryHttp when no MMS stream
+// could be set up (no connection, no answer to the connect step, no usable
+// header) and the output is writable; Done after the stream ran; Failed
+// when a later step of the exchange failed or the output cannot be written.
+RouteResult captureMmsTcp(const char* address);
 
 // ---- pieces, reachable for tests -----------------------------------------
 
@@ -36,11 +43,50 @@ struct MmsCommandArgs {
 int buildMmsCommand(int step, uint32_t sequence, const MmsCommandArgs& args, unsigned char* out,
                     int capacity);
 
-// Header packet reader: collects header packet payloads into headerBuffer
-// (bytes past its 8924 bytes are dropped) and finds expectedHeaderLength.
-void feedHeaderPackets(const unsigned char* bytes, int length);
-// Data stream reader: records data packets, answers server pings on the
-// connection, skips other server commands and packets of another length.
-void feedMmsData(const unsigned char* bytes, int length, Connection connection);
+// Data and header packets share an eight-byte packet header [MS-MMSP]
+// 2.2.2 (location id, incarnation, AF flags, packet length); a server
+// command starts with the common message prefix instead.
+enum class MmsReadStep : uint8_t {
+    Prefix,   // the first bytes: packet header or command prefix
+    Length,   // the packet length that ends a packet header
+    Payload,  // a packet's payload
+    Skip,     // payload of a data packet that is not recorded
+    Command,  // the rest of a server command
+};
+
+// Collects header packet payloads into buffer (bytes past its 8924 bytes
+// are dropped) and finds expectedHeaderLength, the Header Object's size.
+struct MmsHeaderReader {
+    MmsReadStep step = MmsReadStep::Prefix;
+    unsigned char prefix[wire::kMmsPacketHeaderBytes] = {};
+    int prefixFill = 0;
+    int32_t length = 0;  // payload bytes of the current packet
+    int32_t copied = 0;
+    int32_t fill = 0;
+    int32_t expectedHeaderLength = 0xFFFF;
+    unsigned char buffer[kHeaderBufferSize];
+};
+void feedHeaderPackets(MmsHeaderReader& reader, const unsigned char* bytes, int length);
+
+// Records data packets, answers server pings on the connection, skips other
+// server commands and packets of another length.
+struct MmsDataReader {
+    MmsReadStep step = MmsReadStep::Prefix;
+    int32_t length = 0;  // payload bytes of the current data packet
+    int32_t copied = 0;
+    // A server command (or the header of a data packet) being collected;
+    // commandFill counts its bytes, only the first kCommandBufferSize are kept.
+    unsigned char command[kCommandBufferSize];
+    int32_t commandFill = 0;
+    int32_t commandLength = 0;
+    // The reader met a stream it cannot follow (a command length that
+    // lies): the attempt ends.
+    bool streamBroken = false;
+    // A pong could not be sent on this connection: later pings go
+    // unanswered instead of each holding the reader up again.
+    bool pongFailed = false;
+};
+void feedMmsData(MmsDataReader& reader, AsfPacketSession& packets, const unsigned char* bytes, int length,
+                 Connection connection);
 
 }  // namespace netgrab

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "http_wire.h"
+
 namespace netgrab {
 namespace wire {
 
@@ -41,7 +43,6 @@ constexpr int kFilePropMaxPacketSize = 96;    // DWORD
 constexpr int kStreamPropAvgBytesPerSec = 86; // WAVEFORMATEX nAvgBytesPerSec of an audio stream
 constexpr int kDataObjectPacketCount = 40;    // QWORD Total Data Packets
 constexpr int kDataObjectHeaderSize = 50;     // GUID, size, file id, count, reserved
-constexpr uint32_t kFileFlagBroadcast = 0x01;
 constexpr uint32_t kFileFlagSeekable = 0x02;
 constexpr uint64_t kHundredNsPerSecond = 10000000;
 constexpr uint64_t kHundredNsPerMs = 10000;
@@ -49,40 +50,53 @@ constexpr uint64_t kHundredNsPerMs = 10000;
 // ASF data packet whose payload parsing information starts with error
 // correction data of two bytes [ASF] 5.2.1: flags 0x82, then two data bytes.
 constexpr unsigned char kErrorCorrectionFlags = 0x82;
+constexpr int kErrorCorrectionBytes = 3;
+constexpr unsigned char kErrorCorrectionStart[kErrorCorrectionBytes] = {kErrorCorrectionFlags, 0x00, 0x00};
 
 // ---- MMS over HTTP chunk framing [MS-WMSP] 2.2.3 --------------------------
 constexpr unsigned char kChunkMark = '$';
 constexpr unsigned char kChunkMarkAlt = 0xA4;  // '$' with the high bit set, seen from some servers
 constexpr unsigned char kChunkHeader = 'H';
 constexpr unsigned char kChunkData = 'D';
+constexpr int kChunkStartBytes = 4;    // '$', the type letter, the 16-bit length
 constexpr int kChunkFramingBytes = 8;  // after the length: location id, incarnation, flags, size
 
 // ---- MMS over TCP [MS-MMSP] 2.2.4 ------------------------------------------
 constexpr uint32_t kMmsRep = 0x00000001;          // rep, version, versionMinor, padding
 constexpr uint32_t kMmsSessionId = 0xB00BFACE;
 constexpr uint32_t kMmsSeal = 0x20534D4D;         // "MMS "
-constexpr int kMmsPrefixBytes = 40;               // common prefix of every message
+// Fields of the common prefix, as offsets from the message start.
+constexpr int kMmsSessionIdOffset = 4;            // DWORD
+constexpr int kMmsMessageLengthOffset = 8;        // DWORD: bytes after the first 16
+constexpr int kMmsSealOffset = 12;                // DWORD "MMS "
+constexpr int kMmsChunkCountOffset = 16;          // DWORD: 8-byte units after the first 16
+constexpr int kMmsSequenceOffset = 20;            // DWORD
+constexpr int kMmsChunkLengthOffset = 32;         // DWORD: 8-byte units after the first 32
+constexpr int kMmsMessageLengthBase = 16;         // bytes the length field does not count
+constexpr int kMmsChunkLengthBase = 32;           // bytes the chunk length does not count
+constexpr int kMmsCommandStartBytes = 12;         // enough of a message to read its length
+constexpr int kMmsMessageIdOffset = 36;           // DWORD MID: message id, then direction
+constexpr int kMmsDirectionOffset = 38;           // high word of the MID
+constexpr int kMmsPrefixBytes = 40;               // common prefix of every message; parameters follow
+constexpr int kMmsPingBytes = kMmsPrefixBytes + 8;  // a ping carries two DWORD parameters
 constexpr uint16_t kMmsToServer = 0x0003;
-constexpr uint16_t kMmsToClient = 0x0004;
 constexpr uint32_t kMmsPing = 0x0004001B;         // LinkMacToViewerPing
-constexpr uint32_t kMmsPong = 0x0003001B;         // LinkViewerToMacPong
 constexpr uint32_t kMmsPlayIncarnation = 0xF0F0F0F0;   // MMS_USE_PACKET_PAIR
 constexpr uint32_t kMmsPacketPairTcp = 0xF0F0F0F1;     // MMS_PACKET_PAIR_TCP_HIGH_ENTROPY
 constexpr int kMmsFunnelAnswerBytes = 2080;       // three ReportFunnelInfo: 512 + 512 + 1056
 constexpr int kMmsReadBlockAnswerBytes = 56;      // LinkMacToViewerReportReadBlock
-constexpr int kMmsStartPlayingAnswerBytes = 72;   // LinkMacToViewerReportStartedPlaying
 constexpr int kMmsPacketHeaderBytes = 8;          // data packet: location id, incarnation, flags, size
+constexpr int kMmsPacketLengthOffset = 6;         // WORD packet length, header included
+// A message, not a packet, starts with rep 1, version 0, version minor 0,
+// padding, and the session id's low bytes CE FA.
+constexpr int kMmsCommandProbeBytes = 6;
 constexpr char kMmsPlayerId[] = "NSPlayer/10.0.0.3802; ";
 // Answer to a ping: dwParam1 = 1, dwParam2 = 0x0001FFFF, as the server's
 // ping carries them back.
 constexpr unsigned char kMmsPongParams[8] = {0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0x01, 0x00};
 
 // ---- MMS over HTTP play request [MS-WMSP] 2.2.2 ----------------------------
-constexpr char kAcceptAny[] = "Accept: */*\r\n";
-constexpr char kUserAgentPlayer[] = "User-Agent: NSPlayer/10.0.0.3802\r\n";
-constexpr char kHostFormat[] = "Host: %s\r\n";
-constexpr char kAcceptAuthentication[] = "X-Accept-Authentication: Negotiate, NTLM, Digest, Basic\r\n";
-constexpr char kPragmaVersion11[] = "Pragma: version11-enabled=1\r\n";
+// Lines it shares with the describe request are in http_wire.h.
 constexpr char kPragmaPlayOffset[] =
     "Pragma: no-cache,rate=1.000,stream-time=0,stream-offset=4294967295:4294967295,"
     "packet-num=4294967295,max-duration=0\r\n";
@@ -90,13 +104,8 @@ constexpr char kPragmaPlayStream[] = "Pragma: xPlayStrm=1\r\n";
 constexpr char kPragmaClientId[] = "Pragma: client-id=2973610193\r\n";
 constexpr char kPragmaLinkBandwidth[] =
     "Pragma: LinkBW=33514, AccelBW=2147483647, AccelDuration=18000\r\n";
-constexpr char kSupportedFeatures[] =
-    "Supported: com.microsoft.wm.srvppair, com.microsoft.wm.sswitch, "
-    "com.microsoft.wm.predstrm, com.microsoft.wm.startupprofile\r\n";
-constexpr char kPragmaClientGuidFormat[] = "Pragma: xClientGUID=%s\r\n";
 constexpr char kPragmaSwitchCount[] = "Pragma: stream-switch-count=1\r\n";
 constexpr char kPragmaSwitchEntry[] = "Pragma: stream-switch-entry=ffff:1:0 \r\n";
-constexpr char kAcceptLanguageLast[] = "Accept-Language: zh-TW, *;q=0.1\r\n\r\n";
 
 // ---- Portal sequence -------------------------------------------------------
 constexpr char kPortalPageAccept[] =
@@ -112,15 +121,6 @@ constexpr char kPortalLinkAgent[] = "User-Agent: NSPlayer/10.00.00.3646\r\n";
 constexpr char kCookieLastFormat[] = "Cookie:%s\r\n\r\n";
 constexpr char kCookieFormat[] = "Cookie:%s\r\n";
 constexpr char kPortalStreamAgent[] = "User-Agent: NSPlayer/10.0.0.3646\r\n";
-constexpr char kPortalDescribePragmas[] =
-    "Pragma: version11-enabled=1\r\n"
-    "Pragma: no-cache,rate=1.000,stream-time=0,stream-offset=0:0,"
-    "packet-num=4294967295,max-duration=0\r\n";
-constexpr char kPortalPacketPair[] =
-    "Pragma: packet-pair-experiment=1\r\n"
-    "Pragma: pipeline-experiment=1\r\n";
-constexpr char kAcceptLanguage[] = "Accept-Language: zh-TW, *;q=0.1\r\n";
-constexpr char kPragmaClientGuidLastFormat[] = "Pragma: xClientGUID=%s\r\n\r\n";
 constexpr char kPortalPlayStream[] =
     "Pragma: xPlayStrm=1\r\n"
     "Pragma: client-id=25356881\r\n";
@@ -132,6 +132,11 @@ constexpr char kPortalPlayTail[] =
     "Pragma: stream-switch-count=1\r\n"
     "Pragma: stream-switch-entry=ffff:1:0 \r\n"
     "Accept-Language: zh-tw, *;q=0.1\r\n\r\n";
+// Answer texts the portal's servers send (compared with their case).
+constexpr char kPortalRedirect302[] = "302 Redirect";
+constexpr char kPortalMoved302[] = "302 Moved";
+constexpr char kPortalMoved301[] = "301 Moved";
+constexpr char kPortalForbidden[] = "403 Forbidden";
 constexpr char kPortalRefMarker[] = "<REF HREF=\"";
 constexpr char kPortalStreamMarker[] = "Ref href=\"mms://";
 

@@ -27,7 +27,8 @@ enum NetgrabError {
     NG_ERR_REFUSED = -4,         // server refused or sent something not recorded
     NG_ERR_NO_STREAM_HEADER = -5,// MMS-over-HTTP answer without "$H" chunk
     NG_ERR_NET_START = -100,     // socket layer could not be started
-    NG_ERR_STOPPED = -101        // a capture loop ended on a stop request
+    NG_ERR_STOPPED = -101,       // a capture loop ended on a stop request
+    NG_ERR_INTERNAL = -102       // the library failed inside (out of memory, a fault)
 };
 
 #ifdef __cplusplus
@@ -43,7 +44,8 @@ extern "C" {
 #endif
 
 // Records `source` into `outputName` + ".mp3" or ".wma" until StopRecord().
-// Returns 0 after the stop, or NG_ERR_NET_START.
+// Returns 0 after the stop, NG_ERR_NET_START, or NG_ERR_INTERNAL when the
+// library failed inside (GetRecError() then says so too).
 NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* outputName);
 // Asks the running capture to stop; returns at once.
 NETGRAB_API void NETGRAB_CALL StopRecord(void);

@@ -22,16 +22,16 @@ char g_openName[kOutputBaseSize + 32];
 // folder, a full disk) is told once, not once per attempt.
 void reportFault(const char* name, int error) {
     CaptureState& s = state();
-    char line[sizeof s.outputFaultShown];
+    char line[sizeof s.output.faultShown];
     std::snprintf(line, sizeof line, "cannot write %s: %s\n", name, net::errorText(error));
-    if (std::strcmp(line, s.outputFaultShown) == 0) return;
-    std::snprintf(s.outputFaultShown, sizeof s.outputFaultShown, "%s", line);
+    if (std::strcmp(line, s.output.faultShown) == 0) return;
+    std::snprintf(s.output.faultShown, sizeof s.output.faultShown, "%s", line);
     std::fputs(line, stdout);
     std::fflush(stdout);
 }
 
 int failOpen(const char* name, int error) {
-    state().lastError = NG_ERR_FILE_OPEN;
+    shared().lastError = NG_ERR_FILE_OPEN;
     reportFault(name, error);
     return 0;
 }
@@ -60,7 +60,7 @@ int openOutputVariant(const char* extension, int variant) {
     closeOutput();
     char name[kOutputBaseSize + 32];
     if (!variantName(name, sizeof name, extension, variant)) {
-        s.lastError = NG_ERR_FILE_OPEN;  // refuse a name that does not fit
+        shared().lastError = NG_ERR_FILE_OPEN;  // refuse a name that does not fit
         return 0;
     }
     if (FILE* probe = std::fopen(name, "rb")) {
@@ -68,57 +68,57 @@ int openOutputVariant(const char* extension, int variant) {
         // reading and writing and stay at its end.
         std::fseek(probe, 0, SEEK_END);
         long size = std::ftell(probe);
-        s.appendMode = size > 0 ? 1 : 0;
+        s.output.appendMode = size > 0 ? 1 : 0;
         std::fclose(probe);
-        s.outputFile = std::fopen(name, "r+b");
-        if (!s.outputFile) return failOpen(name, net::lastError());
-        int seek = std::fseek(s.outputFile, 0, SEEK_END);
+        s.output.file = std::fopen(name, "r+b");
+        if (!s.output.file) return failOpen(name, net::lastError());
+        int seek = std::fseek(s.output.file, 0, SEEK_END);
         traceFormat("%s append file!! [%s]   %d  seek = %d", s.requestedAddress, name,
-                    static_cast<int>(std::ftell(s.outputFile)), seek);
+                    static_cast<int>(std::ftell(s.output.file)), seek);
     } else {
         traceFormat("%s append file!! [%s] new file\n", s.requestedAddress, name);
-        s.appendMode = 0;
+        s.output.appendMode = 0;
         if (FILE* created = std::fopen(name, "wb")) std::fclose(created);
-        s.outputFile = std::fopen(name, "r+b");
-        if (!s.outputFile) return failOpen(name, net::lastError());
+        s.output.file = std::fopen(name, "r+b");
+        if (!s.output.file) return failOpen(name, net::lastError());
     }
     // Every write goes to the file at once (a recorder that is killed loses
     // nothing it has received), so stdio needs no buffer; without one, a
     // failed write leaves nothing behind that a later flush could add.
-    std::setvbuf(s.outputFile, nullptr, _IONBF, 0);
+    std::setvbuf(s.output.file, nullptr, _IONBF, 0);
     std::snprintf(g_openName, sizeof g_openName, "%s", name);
     return 1;
 }
 
 bool writeOutput(const void* bytes, int length) {
     CaptureState& s = state();
-    if (!s.outputFile || length < 0) return false;
+    if (!s.output.file || length < 0) return false;
     if (length == 0) return true;
-    const long before = std::ftell(s.outputFile);
-    size_t n = std::fwrite(bytes, 1, static_cast<size_t>(length), s.outputFile);
+    const long before = std::ftell(s.output.file);
+    size_t n = std::fwrite(bytes, 1, static_cast<size_t>(length), s.output.file);
     if (n != static_cast<size_t>(length)) {
         const int error = net::lastError();
         // Take back what reached the file: a part of a packet or block would
         // make the recording unreadable from there on.
-        if (before >= 0) net::truncateFile(s.outputFile, before);
-        s.outputWriteFailed = true;
-        s.lastError = NG_ERR_FILE_OPEN;
+        if (before >= 0) net::truncateFile(s.output.file, before);
+        s.output.writeFailed = true;
+        shared().lastError = NG_ERR_FILE_OPEN;
         reportFault(g_openName, error);
         return false;
     }
-    s.outputFaultShown[0] = '\0';  // writing works (again): a new fault is told anew
+    s.output.faultShown[0] = '\0';  // writing works (again): a new fault is told anew
     const long long now = steadyNowMs();
-    if (s.attemptBytesWritten == 0) s.attemptFirstWriteMs = now;
-    s.attemptLastWriteMs = now;
-    s.attemptBytesWritten += static_cast<int64_t>(n);
+    if (s.output.bytesWritten == 0) s.output.firstWriteMs = now;
+    s.output.lastWriteMs = now;
+    s.output.bytesWritten += static_cast<int64_t>(n);
     return true;
 }
 
 void closeOutput() {
     CaptureState& s = state();
-    if (s.outputFile) {
-        std::fclose(s.outputFile);
-        s.outputFile = nullptr;
+    if (s.output.file) {
+        std::fclose(s.output.file);
+        s.output.file = nullptr;
     }
 }
 

@@ -12,6 +12,7 @@
 #include "connection.h"
 #include "http_request.h"
 #include "http_text.h"
+#include "http_wire.h"
 #include "mms_http.h"
 #include "mms_wire.h"
 #include "netgrab.h"
@@ -21,8 +22,6 @@
 namespace netgrab {
 
 namespace {
-
-constexpr int kMaxRedirects = 20;  // a redirect loop must not hold the attempt forever
 
 // Sends an HTTP request to a host text that may carry ":port"; without a
 // port it goes to the portal's HTTP port. Terminates the answer.
@@ -43,12 +42,13 @@ int requestTo(const char* hostText, const char* path, const HeaderSlot* slots, i
     return n;
 }
 
-bool isRedirect(const char* answer) {
-    return std::strstr(answer, "302 Redirect") || std::strstr(answer, "302 Moved") ||
-           std::strstr(answer, "301 Moved");
+}  // namespace
+
+bool portalAnswerRedirects(const char* answer) {
+    return std::strstr(answer, wire::kPortalRedirect302) || std::strstr(answer, wire::kPortalMoved302) ||
+           std::strstr(answer, wire::kPortalMoved301);
 }
 
-// Stream host (port cut off) and path "/..." of a stream address host/path.
 void streamHostPath(const char* address, char* host, int hostCap, char* path, int pathCap) {
     char rest[512];
     splitHostPath(address, host, hostCap, rest, sizeof rest);
@@ -58,8 +58,6 @@ void streamHostPath(const char* address, char* host, int hostCap, char* path, in
     path[0] = '/';
     copyText(path + 1, static_cast<size_t>(pathCap - 1), rest[0] == '/' ? rest + 1 : rest);
 }
-
-}  // namespace
 
 void splitHostPath(const char* text, char* host, int hostCap, char* path, int pathCap) {
     const char* slash = std::strchr(text, '/');
@@ -71,8 +69,8 @@ void splitHostPath(const char* text, char* host, int hostCap, char* path, int pa
     copyText(path, static_cast<size_t>(pathCap), slash ? slash : "");
 }
 
-int findAfterMarker(const char* marker, char* out, int outCap) {
-    const char* found = std::strstr(state().receiveBuffer, marker);
+int findAfterMarker(const char* answer, const char* marker, char* out, int outCap) {
+    const char* found = std::strstr(answer, marker);
     if (!found || outCap <= 0) return 0;
     copyLineValue(out, static_cast<size_t>(outCap), found + std::strlen(marker), "\"");
     return 1;
@@ -96,19 +94,19 @@ int portalLookup(char* address, const char* cookie) {
     copyText(page[1], kHeaderSlotSize, wire::kPortalPageLanguage);
     copyText(page[2], kHeaderSlotSize, wire::kAcceptEncoding);
     copyText(page[3], kHeaderSlotSize, wire::kPortalPageAgent);
-    std::snprintf(page[4], kHeaderSlotSize, wire::kHostFormat, portalHost);
+    std::snprintf(page[4], kHeaderSlotSize, wire::kHostLineFormat, portalHost);
     copyText(page[5], kHeaderSlotSize, wire::kKeepAliveLast);
     if (requestTo(portalHost, pagePath, page, 6) <= 0) return 0;
 
     char reference[512];
-    if (!findAfterMarker(wire::kPortalRefMarker, reference, sizeof reference)) return 0;
+    if (!findAfterMarker(s.receiveBuffer, wire::kPortalRefMarker, reference, sizeof reference)) return 0;
     if (std::strlen(reference) < 7) return 0;  // no room for "http://"
 
     HeaderSlot link[6];
-    copyText(link[0], kHeaderSlotSize, wire::kAcceptAny);
+    copyText(link[0], kHeaderSlotSize, wire::kAcceptLine);
     copyText(link[1], kHeaderSlotSize, wire::kPortalLinkAgent);
     copyText(link[2], kHeaderSlotSize, wire::kAcceptEncoding);
-    std::snprintf(link[3], kHeaderSlotSize, wire::kHostFormat,
+    std::snprintf(link[3], kHeaderSlotSize, wire::kHostLineFormat,
                   s.config.portalStreamHost ? s.config.portalStreamHost : "");
     copyText(link[4], kHeaderSlotSize, wire::kKeepAlive);
     std::snprintf(link[5], kHeaderSlotSize, wire::kCookieLastFormat, cookie ? cookie : "");
@@ -118,8 +116,8 @@ int portalLookup(char* address, const char* cookie) {
     splitHostPath(reference + 7, host, sizeof host, path, sizeof path);
     if (requestTo(host, path, link, 6) <= 0) return 0;
 
-    for (int redirects = 0; isRedirect(s.receiveBuffer); ++redirects) {
-        if (redirects >= kMaxRedirects) return 0;
+    for (int redirects = 0; portalAnswerRedirects(s.receiveBuffer); ++redirects) {
+        if (redirects >= wire::kMaxRedirects) return 0;  // a loop must not hold the attempt
         // The shared reader takes the value after the optional blanks behind
         // the colon: "Location:http://127.0.0.1/" must not lose its first
         // character (and become another host).
@@ -128,11 +126,11 @@ int portalLookup(char* address, const char* cookie) {
         copyValue(reference, sizeof reference, location);
         if (std::strlen(reference) < 7) return 0;
         splitHostPath(reference + 7, host, sizeof host, path, sizeof path);
-        std::snprintf(link[3], kHeaderSlotSize, wire::kHostFormat, host);
+        std::snprintf(link[3], kHeaderSlotSize, wire::kHostLineFormat, host);
         copyText(link[4], kHeaderSlotSize, wire::kKeepAliveLast);
         if (requestTo(host, path, link, 5) <= 0) return 0;
     }
-    return findAfterMarker(wire::kPortalStreamMarker, address, kWorkingAddressSize);
+    return findAfterMarker(s.receiveBuffer, wire::kPortalStreamMarker, address, kWorkingAddressSize);
 }
 
 // Shared start of the describe and play requests to the stream server:
@@ -144,11 +142,11 @@ static void prepareStreamRequest(const char* address, const char* cookie, char* 
     s.requestPort = s.tuning.httpPort;
     streamHostPath(address, host, hostCap, path, pathCap);
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
-    copyText(slots[0], kHeaderSlotSize, wire::kAcceptAny);
+    copyText(slots[0], kHeaderSlotSize, wire::kAcceptLine);
     copyText(slots[1], kHeaderSlotSize, wire::kPortalStreamAgent);
-    std::snprintf(slots[2], kHeaderSlotSize, wire::kHostFormat, host);
+    std::snprintf(slots[2], kHeaderSlotSize, wire::kHostLineFormat, host);
     std::snprintf(slots[3], kHeaderSlotSize, wire::kCookieFormat, cookie ? cookie : "");
-    copyText(slots[4], kHeaderSlotSize, wire::kAcceptAuthentication);
+    copyText(slots[4], kHeaderSlotSize, wire::kAcceptAuthenticationLine);
 }
 
 int portalDescribe(const char* address, const char* cookie) {
@@ -158,12 +156,14 @@ int portalDescribe(const char* address, const char* cookie) {
     char path[512];
     HeaderSlot slots[10];
     prepareStreamRequest(address, cookie, host, sizeof host, path, sizeof path, slots);
-    copyText(slots[5], kHeaderSlotSize, wire::kPortalDescribePragmas);
-    copyText(slots[6], kHeaderSlotSize, wire::kPortalPacketPair);
-    copyText(slots[7], kHeaderSlotSize, wire::kSupportedFeatures);
-    copyText(slots[8], kHeaderSlotSize, wire::kAcceptLanguage);
-    std::snprintf(slots[9], kHeaderSlotSize, wire::kPragmaClientGuidLastFormat, s.clientGuid);
-    s.packetSize = -1;
+    std::snprintf(slots[5], kHeaderSlotSize, "%s%s", wire::kPragmaVersion11Line, wire::kPragmaStreamStartLine);
+    std::snprintf(slots[6], kHeaderSlotSize, "%s%s", wire::kPragmaPacketPairLine, wire::kPragmaPipelineLine);
+    copyText(slots[7], kHeaderSlotSize, wire::kSupportedLine);
+    copyText(slots[8], kHeaderSlotSize, wire::kAcceptLanguageLine);
+    char guidLine[128];  // the GUID line is 61 characters at most
+    std::snprintf(guidLine, sizeof guidLine, wire::kClientGuidLineFormat, s.clientGuid);
+    std::snprintf(slots[9], kHeaderSlotSize, "%s%s", guidLine, wire::kEndOfHeaders);
+    s.packets.packetSize = -1;
 
     int n = httpRequest(s.receiveBuffer, host, path, slots, 10);
     if (n <= 0) {
@@ -172,8 +172,8 @@ int portalDescribe(const char* address, const char* cookie) {
     }
     if (n > kAnswerLimit) n = kAnswerLimit;
     s.receiveBuffer[n] = '\0';
-    if (std::strstr(s.receiveBuffer, "403 Forbidden")) {
-        s.lastError = NG_ERR_REFUSED;
+    if (std::strstr(s.receiveBuffer, wire::kPortalForbidden)) {
+        shared().lastError = NG_ERR_REFUSED;
         closeOutput();
         return -1;
     }
@@ -181,38 +181,18 @@ int portalDescribe(const char* address, const char* cookie) {
     // bytes received are looked at, and a taken payload is not searched
     // again for chunk marks. The payloads are collected and pass the header
     // gate as one header.
-    const unsigned char* a = reinterpret_cast<const unsigned char*>(s.receiveBuffer);
-    s.assemblyFill = 0;
+    s.packets.fill = 0;
     // Each attempt times only its own packets; an earlier recording's
     // duration comes from the header already in the file.
-    asfTimeline().reset();
-    int i = 0;
-    while (i + 3 < n) {
-        if (a[i] != wire::kChunkMark || a[i + 1] != wire::kChunkHeader) {
-            ++i;
-            continue;
-        }
-        int length = readLe16(a + i + 2);
-        int payload = length - wire::kChunkFramingBytes;
-        int start = i + 4 + wire::kChunkFramingBytes;
-        if (payload <= 0 || start >= n) {
-            i += 4;
-            continue;
-        }
-        if (payload > n - start) payload = n - start;
-        const int room = kAssemblyBufferSize - s.assemblyFill;
-        const int take = payload < room ? payload : room;
-        std::memcpy(s.assemblyBuffer + s.assemblyFill, a + start, static_cast<size_t>(take));
-        s.assemblyFill += take;
-        s.recordedBytes = payload;
-        i = start + payload;
-    }
+    s.packets.timeline.reset();
+    unsigned char header[kReceiveBufferSize];
+    const AsfHeaderChunks chunks =
+        collectHeaderChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), n, header, sizeof header);
+    if (chunks.lastPayload > 0) shared().recordedBytes = chunks.lastPayload;
     // The header goes into a file once: an attempt that appends to an
     // earlier recording of the same streams does not put a second header
     // among its packets.
-    const bool accepted = acceptStreamHeader(s.assemblyBuffer, s.assemblyFill);
-    s.assemblyFill = 0;
-    if (!accepted) {
+    if (!acceptStreamHeader(s.packets, header, chunks.length)) {
         closeOutput();
         return -1;
     }
@@ -229,7 +209,7 @@ void portalPlay(const char* address, const char* cookie) {
     prepareStreamRequest(address, cookie, host, sizeof host, path, sizeof path, slots);
     copyText(slots[5], kHeaderSlotSize, wire::kPragmaPlayOffset);
     copyText(slots[6], kHeaderSlotSize, wire::kPortalPlayStream);
-    std::snprintf(slots[7], kHeaderSlotSize, wire::kPragmaClientGuidFormat, s.clientGuid);
+    std::snprintf(slots[7], kHeaderSlotSize, wire::kClientGuidLineFormat, s.clientGuid);
     copyText(slots[8], kHeaderSlotSize, wire::kPortalSupported);
     copyText(slots[9], kHeaderSlotSize, wire::kPortalPlayTail);
 
@@ -237,21 +217,20 @@ void portalPlay(const char* address, const char* cookie) {
     Connection c = httpRequestFirst(s.receiveBuffer, host, path, slots, 10, &count);
     if (c <= 0 || count <= 0) {
         if (c > 0) closeConnection(c);
-        s.lastError = NG_ERR_RECEIVE;
+        shared().lastError = NG_ERR_RECEIVE;
         closeOutput();
         return;
     }
     streamDataChunks(c, count);
     // The header states what the file holds, as on the other routes.
-    finishAsfFile();
+    finishAsfFile(s.packets);
     closeOutput();
 }
 
 void capturePortal(char* address, const char* cookie) {
     CaptureState& s = state();
-    s.assemblyFill = 0;
-    s.chunkState = 0;
-    s.packetCount = 0;
+    s.packets.fill = 0;
+    s.packets.packetCount = 0;
     makeClientGuid(s.clientGuid);
     s.requestPort = s.tuning.httpPort;
     if (!portalLookup(address, cookie)) return;

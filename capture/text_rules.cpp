@@ -28,7 +28,7 @@ void makeClientGuid(char out[40]) {
     out[pos] = '\0';  // 38 characters and the NUL: fits the 40 bytes
 }
 
-void extractPort(char* address) {
+void extractPort(char* address, uint16_t& port) {
     if (!address) return;
     const char* scheme = std::strstr(address, "://");
     if (!scheme || scheme - address > 10) return;
@@ -47,7 +47,7 @@ void extractPort(char* address) {
             value = (value * 10u + static_cast<unsigned>(taken[i] - '0')) & 0xFFFFu;
             if (taken[i] != '0') nonZero = true;
         }
-        state().serverPort = nonZero ? static_cast<uint16_t>(value) : 80;
+        port = nonZero ? static_cast<uint16_t>(value) : 80;
         std::memmove(p, taken + n, std::strlen(taken + n) + 1);
         return;
     }
@@ -73,10 +73,7 @@ uint16_t portFromText(const char* text) {
 
 const char* statusLine(const char* answer, int length) {
     static char line[512];
-    if (length < 0) {
-        const CaptureState& s = state();
-        length = static_cast<int>(strnlen(s.workBuffer, sizeof s.workBuffer));
-    }
+    if (length < 0) length = answer ? static_cast<int>(std::strlen(answer)) : 0;
     int n = 0;
     if (answer) {
         while (n < 511 && n < length - 1 && answer[n] != '\0' &&

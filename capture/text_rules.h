@@ -10,12 +10,13 @@ namespace netgrab {
 // Writes {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX} with digits 0-9, A-E.
 void makeClientGuid(char out[40]);
 // Takes an explicit ":port" after "://" out of the address (in place) into
-// state().serverPort.
-void extractPort(char* address);
+// port (80 for an empty or zero port text); port is left as it is when the
+// address names none or a port text that is not taken.
+void extractPort(char* address, uint16_t& port);
 // Port after the first ':' (1755 without one, 0xFFFF when not numeric).
 uint16_t portFromText(const char* text);
 // First line of an answer (up to CR LF), in a 512-byte buffer of its own.
-// A negative length means: the text in state().workBuffer.
+// A negative length means: answer is NUL-terminated.
 const char* statusLine(const char* answer, int length);
 
 // Bounded helpers: dst always ends with NUL, never written past cap.

@@ -10,12 +10,16 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
+#include <set>
+#include <stdexcept>
 #include <ostream>
 #include <string>
 #include <thread>
 
 #include "capture_state.h"
 #include "connection.h"
+#include "error_text.h"
+#include "trace.h"
 #include "asf_media.h"
 #include "netgrab.h"
 #include "scripted_server.h"
@@ -123,7 +127,7 @@ protected:
 
 TEST_F(CaptureLoopTest, StopBeforeTheCallDoesNotEndTheNextCapture) {
     netgrab_api::StopRecord();
-    state().recordedBytes = 77;
+    shared().recordedBytes = 77;
     start("file:///tmp/nothing");
     EXPECT_FALSE(returnsWithin(milliseconds(200)));
     EXPECT_EQ(netgrab_api::GetRecBytes(), 0);
@@ -203,6 +207,33 @@ TEST_F(CaptureLoopTest, OverLongOutputNameIsRefused) {
     EXPECT_TRUE(stopWithin(milliseconds(2000)));
 }
 
+// A failure inside the library (here a trace hook that throws as the MMS
+// route opens its file) ends the capture with an error, never as a stop,
+// and leaves no file open.
+TEST_F(CaptureLoopTest, InternalFailureIsAnErrorNotAStop) {
+    const std::string output = "/tmp/netgrab-loop-test-internal";
+    setTraceSink([](const std::string&) { throw std::runtime_error("hook failed"); });
+    const int result = netgrab_api::netgrab("mms://127.0.0.1/live", output.c_str());
+    setTraceSink({});
+    std::remove((output + ".wma").c_str());
+    EXPECT_EQ(result, NG_ERR_INTERNAL);
+    EXPECT_EQ(netgrab_api::GetRecError(), NG_ERR_INTERNAL);
+    EXPECT_EQ(state().output.file, nullptr);
+}
+
+// Every code of the public enum has a message of its own.
+TEST(ErrorText, EveryCodeHasItsOwnMessage) {
+    const int codes[] = {NG_ERR_NONE,    NG_ERR_FILE_OPEN,        NG_ERR_NO_MPEG_SYNC, NG_ERR_RECEIVE,
+                         NG_ERR_REFUSED, NG_ERR_NO_STREAM_HEADER, NG_ERR_NET_START,    NG_ERR_STOPPED,
+                         NG_ERR_INTERNAL};
+    std::set<std::string> texts;
+    for (int code : codes) {
+        EXPECT_STRNE(errorText(code), "unknown error") << code;
+        EXPECT_TRUE(texts.insert(errorText(code)).second) << "message shared by " << code;
+    }
+    EXPECT_STREQ(errorText(-6), "unknown error");
+}
+
 TEST_F(CaptureLoopTest, StandardDescriptorsAreOpenSoNoSocketGetsZero) {
     int saved = dup(0);
     close(0);
@@ -240,12 +271,12 @@ class FurtherAddress : public ::testing::TestWithParam<FurtherCase> {
 protected:
     void SetUp() override {
         testutil::useFastTuning();
-        state().stopRequested = 0;
+        shared().stopRequested = 0;
         dir_ = testsupport::makeScratchDir("loop");
         ASSERT_FALSE(dir_.empty());
     }
     void TearDown() override {
-        state().stopRequested = 0;
+        shared().stopRequested = 0;
         testsupport::removeScratchDir(dir_);
     }
     std::string dir_;

@@ -37,8 +37,8 @@ protected:
         s.serverPort = kNoPort;
         s.workingAddress[0] = '\0';
         s.pageCookie[0] = '\0';
-        s.stopRequested = 0;
-        s.lastError = 0;
+        netgrab::shared().stopRequested = 0;
+        netgrab::shared().lastError = 0;
     }
 };
 
@@ -494,7 +494,7 @@ TEST_P(PlaylistResolution, CapturesTheNamedStream) {
     EXPECT_EQ(stream.received(0).rfind("GET /live/a HTTP/1.1\r\n", 0), 0u);
     EXPECT_NE(stream.received(0).find("\r\nHost: 127.0.0.1\r\n"), std::string::npos);
     EXPECT_EQ(state().serverPort, stream.port());
-    EXPECT_EQ(state().lastError, NG_ERR_REFUSED);  // the 404 of the stream server
+    EXPECT_EQ(shared().lastError, NG_ERR_REFUSED);  // the 404 of the stream server
 }
 
 const PlaylistRoute kPlaylistRoutes[] = {
@@ -524,7 +524,7 @@ TEST_F(ClassifyServed, PlaylistThatCannotBeFetchedEndsSilently) {
     const std::string connectFault =
         "connect to  127.0.0.1:" + std::to_string(port) + "  fail -- 0000006f\nconnect to server fail\n";
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), connectFault + connectFault);
-    EXPECT_EQ(state().lastError, 0);
+    EXPECT_EQ(shared().lastError, 0);
     EXPECT_EQ(state().serverPort, port);
 }
 

@@ -24,6 +24,7 @@
 #include <cstring>
 #include <functional>
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,6 +43,7 @@
 
 using namespace testsupport;
 using namespace std::chrono;
+using netgrab::shared;
 using netgrab::state;
 
 namespace {
@@ -140,18 +142,16 @@ protected:
         netgrab::CaptureState& s = state();
         s.tuning.healthyStreamMs = 1000;
         s.tuning.pongTimeoutMs = 1000;
-        s.outputWriteFailed = false;
-        s.mmsStreamBroken = false;
-        s.mmsPongFailed = false;
-        s.chunked = netgrab::CaptureState::ChunkedBody();
-        s.outputFaultShown[0] = '\0';
+        s.output.writeFailed = false;
+        s.chunked = netgrab::ChunkedDecoder();
+        s.output.faultShown[0] = '\0';
         savedPortalHost_ = s.config.portalHost;
         savedStreamHost_ = s.config.portalStreamHost;
     }
     void TearDown() override {
         state().config.portalHost = savedPortalHost_;
         state().config.portalStreamHost = savedStreamHost_;
-        state().stopRequested = 0;
+        shared().stopRequested = 0;
         TempDirTest::TearDown();
     }
     std::string mp3() const { return base_ + ".mp3"; }
@@ -349,11 +349,11 @@ TEST_P(UnusableHeader, OpensNoRecording) {
     ScriptedServer server(scripts);
     captureOnce(c.route, server);
     EXPECT_LE(wmtest::fileSize(wma()), 0) << "nothing written";
-    EXPECT_EQ(state().packetCount, 0);
+    EXPECT_EQ(state().packets.packetCount, 0);
     if (c.route != Route::Mmst) {
         EXPECT_EQ(server.connectionCount(), scripts.size() - 1) << "no play request";
     }
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -447,7 +447,7 @@ TEST_F(Hostile, MmsCommandLongerThanItsBufferEndsTheAttempt) {
     if (!ended) netgrab_api::StopRecord();
     capture.wait();
     EXPECT_TRUE(ended) << "the attempt ends by itself";
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
     EXPECT_TRUE(packetsAfterHeader(wma(), *m) == wmtest::paddedPackets(*m, 0, 5));
     expectReadableWma(wma());
 }
@@ -476,7 +476,10 @@ TEST_F(Hostile, PingStormDoesNotHoldTheStop) {
     for (uint32_t i = 0; i < 20000; ++i) storm += mmsPing(i);
     std::atomic<bool> done{false};
     std::thread reader([&] {
-        netgrab::feedMmsData(reinterpret_cast<const unsigned char*>(storm.data()), static_cast<int>(storm.size()), c);
+        auto packets = std::make_unique<netgrab::AsfPacketSession>();
+        auto data = std::make_unique<netgrab::MmsDataReader>();
+        netgrab::feedMmsData(*data, *packets, reinterpret_cast<const unsigned char*>(storm.data()),
+                             static_cast<int>(storm.size()), c);
         done = true;
     });
     std::this_thread::sleep_for(milliseconds(300));
@@ -515,7 +518,7 @@ TEST_P(ChunkedAnswer, IsRecordedWithoutItsFraming) {
                                                chunked(audio, 1000, c.sizeFormat),
                                            {777}, 1),
                                 closeNow()}});
-        EXPECT_EQ(netgrab::captureHttpStream(at(server).c_str()), -4);
+        EXPECT_EQ(netgrab::captureHttpStream(at(server).c_str()), netgrab::RouteResult::Done);
         EXPECT_TRUE(fileBytes(mp3()) == audio);
         return;
     }
@@ -529,7 +532,7 @@ TEST_P(ChunkedAnswer, IsRecordedWithoutItsFraming) {
                          chunked(mmshDataChunks(*m, 0, 12), 999, c.sizeFormat),
                      {1300}, 1),
           closeNow()}});
-    EXPECT_EQ(netgrab::captureHttpStream(at(server).c_str()), 1);
+    EXPECT_EQ(netgrab::captureHttpStream(at(server).c_str()), netgrab::RouteResult::Done);
     EXPECT_TRUE(packetsAfterHeader(wma(), *m) == wmtest::paddedPackets(*m, 0, 12));
     expectReadableWma(wma());
 }
@@ -682,7 +685,7 @@ TEST_P(FullDisk, EndsTheCaptureAndTheHeaderStatesWhatIsInTheFile) {
     captureOnce(GetParam(), server);
     setrlimit(RLIMIT_FSIZE, &saved);
     const std::string out = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(state().lastError, NG_ERR_FILE_OPEN);
+    EXPECT_EQ(shared().lastError, NG_ERR_FILE_OPEN);
     EXPECT_EQ(testutil::countOf(out, "cannot write " + wma() + ": File too large\n"), 1u) << out;
     EXPECT_TRUE(packetsAfterHeader(wma(), *m) == wmtest::paddedPackets(*m, 0, 5));
     expectReadableWma(wma());

@@ -62,9 +62,9 @@ protected:
         testutil::useFastTuning();
         CaptureState& s = state();
         s.config.shoutcastNoticeHost = "notice.radio.test";
-        s.stopRequested = 0;
-        s.lastError = 0;
-        s.recordedBytes = 0;
+        netgrab::shared().stopRequested = 0;
+        netgrab::shared().lastError = 0;
+        netgrab::shared().recordedBytes = 0;
         s.serverPort = 80;
         s.workingAddress[0] = '\0';
         std::strcpy(s.clientGuid, kGuid);
@@ -82,16 +82,19 @@ protected:
         return in.good();
     }
     // describeRequest on http://127.0.0.1<path> at the server's port.
-    int describe(const ScriptedServer& server, const std::string& path = "/live") {
+    // A further address is handed back in further_.
+    DescribeEnd describe(const ScriptedServer& server, const std::string& path = "/live") {
         state().serverPort = server.port();
-        return describeRequest(("http://127.0.0.1" + path).c_str());
+        further_ = FurtherAddress();
+        return describeRequest(("http://127.0.0.1" + path).c_str(), &further_);
     }
+    FurtherAddress further_;
     std::string dir_;
 };
 
 TEST_F(HttpAudioTest, DescribeRequestBytesMatchDataFile) {
     ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
-    EXPECT_EQ(describe(server, ":" + std::to_string(server.port()) + "/live/stream?id=7"), -2);
+    EXPECT_EQ(describe(server, ":" + std::to_string(server.port()) + "/live/stream?id=7"), DescribeEnd::Failed);
     const std::string expected = withCrLf(dataFile("describe_request.http"));
     ASSERT_FALSE(expected.empty());
     EXPECT_EQ(server.received(0), expected);
@@ -108,10 +111,10 @@ TEST_F(HttpAudioTest, AddressWithoutPathAsksForRoot) {
 struct AnswerCase {
     const char* name;
     std::string answer;
-    int result;
+    DescribeEnd result;
     int lastError;
     const char* file;        // extension of the file left behind, or nullptr
-    const char* furtherAddress;  // workingAddress after -1
+    const char* furtherAddress;  // the address handed back with FurtherAddress
 };
 void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
 
@@ -127,8 +130,8 @@ TEST_P(DescribeAnswer, SelectsItsRoute) {
     // An answer that fills the request buffer keeps its connection open;
     // every route closes it.
     EXPECT_EQ(testutil::openSockets(), socketsBefore) << "connection left open";
-    EXPECT_EQ(state().lastError, c.lastError);
-    EXPECT_EQ(state().outputFile, nullptr);  // every end closes the file
+    EXPECT_EQ(shared().lastError, c.lastError);
+    EXPECT_EQ(state().output.file, nullptr);  // every end closes the file
     EXPECT_EQ(exists(".mp3"), c.file && std::strcmp(c.file, ".mp3") == 0);
     EXPECT_EQ(exists(".wma"), c.file && std::strcmp(c.file, ".wma") == 0);
     if (c.file && std::strcmp(c.file, ".mp3") == 0 && c.lastError == NG_ERR_RECEIVE) {
@@ -136,7 +139,7 @@ TEST_P(DescribeAnswer, SelectsItsRoute) {
         EXPECT_EQ(mp3(), c.answer.substr(c.answer.find('\xFF')));
     }
     if (c.furtherAddress) {
-        EXPECT_STREQ(state().workingAddress, c.furtherAddress);
+        EXPECT_STREQ(further_.text, c.furtherAddress);
     }
 }
 
@@ -146,51 +149,51 @@ const std::string kFrames = mpegBytes(3000);
 std::string filling(std::string answer) { return answer + std::string(11000, ' '); }
 
 const AnswerCase kAnswers[] = {
-    {"IcyMpeg", "ICY 200 OK\r\nicy-name: Test\r\nContent-Type: audio/mpeg\r\n\r\n" + kFrames, -4,
+    {"IcyMpeg", "ICY 200 OK\r\nicy-name: Test\r\nContent-Type: audio/mpeg\r\n\r\n" + kFrames, DescribeEnd::Recorded,
      NG_ERR_RECEIVE, ".mp3", nullptr},
-    {"Http10Mpeg", "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\nxy" + kFrames, -4,
+    {"Http10Mpeg", "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\nxy" + kFrames, DescribeEnd::Recorded,
      NG_ERR_RECEIVE, ".mp3", nullptr},
     {"Http11MpegTypeInCapitals", "HTTP/1.1 200 OK\r\nContent-Type: Audio/MPEG\r\n\r\n" + kFrames,
-     -4, NG_ERR_RECEIVE, ".mp3", nullptr},
+     DescribeEnd::Recorded, NG_ERR_RECEIVE, ".mp3", nullptr},
     {"ShoutcastNoticeWithoutType",
      "ICY 200 OK\r\nicy-notice1: <BR>This stream requires <a "
      "href=\"http://notice.radio.test/\">a player</a><BR>\r\n\r\n" +
          kFrames,
-     -4, NG_ERR_RECEIVE, ".mp3", nullptr},
+     DescribeEnd::Recorded, NG_ERR_RECEIVE, ".mp3", nullptr},
     {"RedirectWithoutLocationIsAccepted",
-     "HTTP/1.1 302 Found\r\nContent-Type: audio/mpeg\r\n\r\n" + kFrames, -4, NG_ERR_RECEIVE,
+     "HTTP/1.1 302 Found\r\nContent-Type: audio/mpeg\r\n\r\n" + kFrames, DescribeEnd::Recorded, NG_ERR_RECEIVE,
      ".mp3", nullptr},
     {"MpegWithoutFrameStart", "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\nno audio here",
-     -4, NG_ERR_NO_MPEG_SYNC, ".mp3", nullptr},
-    {"AacPlusRefused", "ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + kFrames, -5,
+     DescribeEnd::Recorded, NG_ERR_NO_MPEG_SYNC, ".mp3", nullptr},
+    {"AacPlusRefused", "ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + kFrames, DescribeEnd::Refused,
      NG_ERR_REFUSED, nullptr, nullptr},
-    {"NotFound", "HTTP/1.0 404 Not Found\r\n\r\n", -2, NG_ERR_REFUSED, nullptr, nullptr},
-    {"Forbidden", "HTTP/1.1 403 Forbidden\r\n\r\n", -2, NG_ERR_REFUSED, nullptr, nullptr},
-    {"Http10_301NotFollowed", "HTTP/1.0 301 Moved\r\nLocation: http://127.0.0.1/x\r\n\r\n", -2,
+    {"NotFound", "HTTP/1.0 404 Not Found\r\n\r\n", DescribeEnd::Failed, NG_ERR_REFUSED, nullptr, nullptr},
+    {"Forbidden", "HTTP/1.1 403 Forbidden\r\n\r\n", DescribeEnd::Failed, NG_ERR_REFUSED, nullptr, nullptr},
+    {"Http10_301NotFollowed", "HTTP/1.0 301 Moved\r\nLocation: http://127.0.0.1/x\r\n\r\n", DescribeEnd::Failed,
      NG_ERR_REFUSED, nullptr, nullptr},
     {"AsxAfterAdvertisement",
      "HTTP/1.0 200 OK\r\nContent-Type: video/x-ms-asf\r\n\r\n<ASX version=\"3.0\">\r\n"
      "<ENTRY><REF HREF=\"http://ads.example/AD.WMA\"/></ENTRY>\r\n"
      "<ENTRY><REF HREF=\"mms://radiohost/live\"/></ENTRY>\r\n</ASX>\r\n",
-     -1, 0, nullptr, "mms://radiohost/live"},
+     DescribeEnd::FurtherAddress, 0, nullptr, "mms://radiohost/live"},
     {"MovedNoticeInBody",
      "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<h1>302 Moved</h1>\r\n"
      "Location:http://radiohost/new\r\n",
-     -1, 0, nullptr, "http://radiohost/new"},
+     DescribeEnd::FurtherAddress, 0, nullptr, "http://radiohost/new"},
     {"MmsOverHttpWithoutStreamHeader",
      "HTTP/1.0 200 OK\r\nContent-Type: application/vnd.ms.wms-hdr.asfv1\r\nContent-Length: 4\r\n\r\nabcd",
-     -2, NG_ERR_NO_STREAM_HEADER, ".wma", nullptr},
+     DescribeEnd::Failed, NG_ERR_NO_STREAM_HEADER, ".wma", nullptr},
     // Answers that fill the request buffer, one per route that does not copy audio.
     {"FullAsx",
-     filling("HTTP/1.0 200 OK\r\n\r\n<ASX><ENTRY><REF HREF=\"mms://radiohost/live\"/></ENTRY></ASX>\r\n"), -1, 0,
+     filling("HTTP/1.0 200 OK\r\n\r\n<ASX><ENTRY><REF HREF=\"mms://radiohost/live\"/></ENTRY></ASX>\r\n"), DescribeEnd::FurtherAddress, 0,
      nullptr, "mms://radiohost/live"},
-    {"FullMovedNotice", filling("HTTP/1.0 200 OK\r\n\r\n302 Moved\r\nLocation:http://radiohost/new\r\n"), -1, 0,
+    {"FullMovedNotice", filling("HTTP/1.0 200 OK\r\n\r\n302 Moved\r\nLocation:http://radiohost/new\r\n"), DescribeEnd::FurtherAddress, 0,
      nullptr, "http://radiohost/new"},
-    {"FullAacPlus", filling("ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + kFrames), -5, NG_ERR_REFUSED,
+    {"FullAacPlus", filling("ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + kFrames), DescribeEnd::Refused, NG_ERR_REFUSED,
      nullptr, nullptr},
-    {"FullNotFound", filling("HTTP/1.0 404 Not Found\r\n\r\n"), -2, NG_ERR_REFUSED, nullptr, nullptr},
+    {"FullNotFound", filling("HTTP/1.0 404 Not Found\r\n\r\n"), DescribeEnd::Failed, NG_ERR_REFUSED, nullptr, nullptr},
     {"FullMmsOverHttpWithoutStreamHeader",
-     filling("HTTP/1.0 200 OK\r\nContent-Type: application/vnd.ms.wms-hdr.asfv1\r\n\r\nabcd"), -2,
+     filling("HTTP/1.0 200 OK\r\nContent-Type: application/vnd.ms.wms-hdr.asfv1\r\n\r\nabcd"), DescribeEnd::Failed,
      NG_ERR_NO_STREAM_HEADER, ".wma", nullptr},
 };
 
@@ -199,18 +202,18 @@ INSTANTIATE_TEST_SUITE_P(Answers, DescribeAnswer, ::testing::ValuesIn(kAnswers),
 
 TEST_F(HttpAudioTest, EmptyAnswerFails) {
     ScriptedServer server({{readRequest(), closeNow()}});
-    EXPECT_EQ(describe(server), -2);
-    EXPECT_EQ(state().lastError, 0);
+    EXPECT_EQ(describe(server), DescribeEnd::Failed);
+    EXPECT_EQ(shared().lastError, 0);
 }
 
 TEST_F(HttpAudioTest, UnreachableServerFails) {
     state().serverPort = testutil::closedPort();
-    EXPECT_EQ(describeRequest("http://127.0.0.1/live"), -2);
+    EXPECT_EQ(describeRequest("http://127.0.0.1/live"), DescribeEnd::Failed);
 }
 
 TEST_F(HttpAudioTest, AddressWithoutHttpSchemeFails) {
-    EXPECT_EQ(describeRequest("mms://127.0.0.1/live"), -2);
-    EXPECT_EQ(describeRequest("http:"), -2);
+    EXPECT_EQ(describeRequest("mms://127.0.0.1/live"), DescribeEnd::Failed);
+    EXPECT_EQ(describeRequest("http:"), DescribeEnd::Failed);
 }
 
 // ---- redirects ----
@@ -218,7 +221,7 @@ TEST_F(HttpAudioTest, AddressWithoutHttpSchemeFails) {
 TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
     testutil::useFastTuning();
     state().tuning.receivePollCount = 200;  // a second of quiet before a receive gives up
-    state().stopRequested = 0;
+    shared().stopRequested = 0;
     std::string self;
     // Each answer takes 100 ms: twenty hops would take two seconds.
     ScriptedServer loop({{readRequest(), delay(100), call([&](ConnectionIo& io) {
@@ -226,17 +229,17 @@ TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
                           })}});
     self = "http://" + loop.hostPort() + "/live";
     state().serverPort = loop.port();
-    int result = 0;
+    DescribeEnd result = DescribeEnd::StreamHeader;
     std::thread capture([&] { result = describeRequest(self.c_str()); });
     ASSERT_TRUE(loop.waitForConnections(2, 3000));
     const auto stopped = std::chrono::steady_clock::now();
-    state().stopRequested = 1;
+    shared().stopRequested = 1;
     capture.join();
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(500));
-    EXPECT_EQ(result, -2);
+    EXPECT_EQ(result, DescribeEnd::Failed);
     EXPECT_LE(loop.connectionCount(), 3u);
-    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
-    state().stopRequested = 0;
+    EXPECT_EQ(shared().lastError, NG_ERR_STOPPED);
+    shared().stopRequested = 0;
 }
 
 // The MMS-over-HTTP play step goes where the describe request was finally
@@ -247,14 +250,14 @@ TEST_F(HttpAudioTest, FinalAddressIsWhereTheAnswerCameFrom) {
                                                std::to_string(target.port()) + "/next\r\n\r\n")}});
     state().serverPort = first.port();
     char finalAddress[512] = "";
-    EXPECT_EQ(describeRequest("http://127.0.0.1/first", finalAddress, sizeof finalAddress), -5);
+    EXPECT_EQ(describeRequest("http://127.0.0.1/first", finalAddress, sizeof finalAddress), DescribeEnd::Refused);
     EXPECT_STREQ(finalAddress, "http://127.0.0.1/next");
     EXPECT_EQ(state().serverPort, target.port());
 }
 
 TEST_F(HttpAudioTest, RelativeLocationFails) {
     ScriptedServer server({{readRequest(), send("HTTP/1.1 302 Found\r\nLocation: /elsewhere\r\n\r\n")}});
-    EXPECT_EQ(describe(server), -2);
+    EXPECT_EQ(describe(server), DescribeEnd::Failed);
     EXPECT_EQ(server.connectionCount(), 1u);
 }
 
@@ -274,11 +277,11 @@ TEST_F(HttpAudioTest, FullFirstAnswerKeepsConnection) {
     const std::string head = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
     const std::string body = "ab" + mpegBytes(40000);
     ScriptedServer server({{readRequest(), sendPieces(head + body, {12000, 4000}, 5)}});
-    EXPECT_EQ(describe(server), -4);
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);  // the server closed at the end
+    EXPECT_EQ(describe(server), DescribeEnd::Recorded);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);  // the server closed at the end
     EXPECT_EQ(mp3(), body.substr(2));
     // Bytes of the first answer (10240) are written but not counted.
-    EXPECT_EQ(state().recordedBytes, static_cast<int>(head.size() + body.size()) - 10240);
+    EXPECT_EQ(shared().recordedBytes, static_cast<int>(head.size() + body.size()) - 10240);
 }
 
 // A short first answer keeps nothing: the capture ends after writing it.
@@ -286,10 +289,10 @@ TEST_F(HttpAudioTest, ShortFirstAnswerKeepsNoConnection) {
     const std::string head = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
     const std::string body = mpegBytes(5000);
     ScriptedServer server({{readRequest(), send(head + body), stall()}});
-    EXPECT_EQ(describe(server), -4);
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(describe(server), DescribeEnd::Recorded);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
     EXPECT_EQ(mp3(), body);
-    EXPECT_EQ(state().recordedBytes, 0);
+    EXPECT_EQ(shared().recordedBytes, 0);
 }
 
 TEST_F(HttpAudioTest, StopEndsMpegCapture) {
@@ -297,19 +300,19 @@ TEST_F(HttpAudioTest, StopEndsMpegCapture) {
     ScriptedServer server({{readRequest(), send(head + mpegBytes(12000)),
                             stream([](size_t i) { return mpegBytes(800, i); }, 5)}});
     state().serverPort = server.port();
-    int result = 0;
+    RouteResult result = RouteResult::Failed;
     std::thread capture([&] { result = captureHttpStream("127.0.0.1/live"); });
-    for (int i = 0; i < 300 && state().recordedBytes < 4000; ++i)
+    for (int i = 0; i < 300 && shared().recordedBytes < 4000; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    state().stopRequested = 1;
+    shared().stopRequested = 1;
     capture.join();
-    EXPECT_EQ(result, -4);
-    EXPECT_EQ(state().lastError, NG_ERR_STOPPED);
-    EXPECT_GE(state().recordedBytes, 4000);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(result, RouteResult::Done);
+    EXPECT_EQ(shared().lastError, NG_ERR_STOPPED);
+    EXPECT_GE(shared().recordedBytes, 4000);
+    EXPECT_EQ(state().output.file, nullptr);
     // The first answer's 10240 bytes are written from the frame start on, uncounted.
-    EXPECT_EQ(mp3().size(), 10240 - head.size() + static_cast<size_t>(state().recordedBytes));
-    state().stopRequested = 0;
+    EXPECT_EQ(mp3().size(), 10240 - head.size() + static_cast<size_t>(shared().recordedBytes));
+    shared().stopRequested = 0;
 }
 
 // Bytes that do not reach the disk end the capture and are not counted.
@@ -317,10 +320,10 @@ TEST_F(HttpAudioTest, WriteFailureEndsCapture) {
     ASSERT_EQ(::symlink("/dev/full", (dir_ + "/rec.mp3").c_str()), 0);
     const std::string head = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
     ScriptedServer server({{readRequest(), send(head + mpegBytes(12000)), stall()}});
-    EXPECT_EQ(describe(server), -4);
-    EXPECT_EQ(state().lastError, NG_ERR_FILE_OPEN);
-    EXPECT_EQ(state().recordedBytes, 0);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(describe(server), DescribeEnd::Recorded);
+    EXPECT_EQ(shared().lastError, NG_ERR_FILE_OPEN);
+    EXPECT_EQ(shared().recordedBytes, 0);
+    EXPECT_EQ(state().output.file, nullptr);
 }
 
 // A second attempt appends to the file of the first.
@@ -329,8 +332,8 @@ TEST_F(HttpAudioTest, NextAttemptAppends) {
     ScriptedServer server({{readRequest(), send(head + mpegBytes(3000, 1))},
                            {readRequest(), send(head + mpegBytes(2000, 2))}});
     state().serverPort = server.port();
-    EXPECT_EQ(captureHttpStream("127.0.0.1/live"), -4);
-    EXPECT_EQ(captureHttpStream("127.0.0.1/live"), -4);
+    EXPECT_EQ(captureHttpStream("127.0.0.1/live"), RouteResult::Done);
+    EXPECT_EQ(captureHttpStream("127.0.0.1/live"), RouteResult::Done);
     EXPECT_EQ(mp3(), mpegBytes(3000, 1) + mpegBytes(2000, 2));
 }
 
@@ -339,7 +342,7 @@ TEST_F(HttpAudioTest, NextAttemptAppends) {
 TEST_F(HttpAudioTest, PortInAddressSelectsServer) {
     ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
     state().serverPort = 80;
-    EXPECT_EQ(captureHttpStream(("127.0.0.1:" + std::to_string(server.port()) + "/a:b").c_str()), -2);
+    EXPECT_EQ(captureHttpStream(("127.0.0.1:" + std::to_string(server.port()) + "/a:b").c_str()), RouteResult::Failed);
     EXPECT_EQ(server.received(0).rfind("GET /a:b HTTP/1.1\r\n", 0), 0u);
     EXPECT_EQ(state().serverPort, server.port());
 }
@@ -347,7 +350,7 @@ TEST_F(HttpAudioTest, PortInAddressSelectsServer) {
 TEST_F(HttpAudioTest, ColonInPathIsNoPort) {
     ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
     state().serverPort = server.port();
-    EXPECT_EQ(captureHttpStream("127.0.0.1/time:12"), -2);
+    EXPECT_EQ(captureHttpStream("127.0.0.1/time:12"), RouteResult::Failed);
     EXPECT_EQ(server.received(0).rfind("GET /time:12 HTTP/1.1\r\n", 0), 0u);
 }
 

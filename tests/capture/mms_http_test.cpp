@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -16,6 +17,7 @@
 #include "wm_fixture.h"
 
 using namespace testsupport;
+using netgrab::shared;
 using netgrab::state;
 
 namespace {
@@ -26,9 +28,8 @@ protected:
     // then the play request to the server.
     void recordOnce(const ScriptedServer& server, const std::string& header) {
         netgrab::CaptureState& s = state();
-        s.assemblyFill = 0;
-        s.chunkState = 0;
-        s.packetCount = 0;
+        s.packets.fill = 0;
+        s.packets.packetCount = 0;
         ASSERT_EQ(netgrab::openOutput(".wma"), 1);
         std::string answer = mmshDescribeAnswer(header, 2);
         ASSERT_EQ(netgrab::extractStreamHeader(answer.data(), static_cast<int>(answer.size())), 1);
@@ -85,7 +86,7 @@ TEST_P(StreamHeader, WritesTheHeaderChunksOncePerFile) {
     const bool whole = c.cutTail == 0;
     EXPECT_EQ(netgrab::extractStreamHeader(answer.data(), static_cast<int>(answer.size())), whole ? 1 : -2);
     if (whole) {
-        EXPECT_EQ(state().packetSize, static_cast<int32_t>(m->packetSize));
+        EXPECT_EQ(state().packets.packetSize, static_cast<int32_t>(m->packetSize));
     }
     netgrab::closeOutput();
     if (c.appendMode)
@@ -105,7 +106,7 @@ TEST_F(MmsHttp, AnswerWithoutHeaderChunkIsRefused) {
     ASSERT_EQ(netgrab::openOutput(".wma"), 1);
     std::string answer = "HTTP/1.0 200 OK\r\n\r\n" + mmshChunk('D', std::string("\x82\x00\x00 data", 8));
     EXPECT_EQ(netgrab::extractStreamHeader(answer.data(), static_cast<int>(answer.size())), -2);
-    EXPECT_EQ(state().lastError, NG_ERR_NO_STREAM_HEADER);
+    EXPECT_EQ(shared().lastError, NG_ERR_NO_STREAM_HEADER);
     netgrab::closeOutput();
     EXPECT_EQ(fileBytes(wma()), "");
 }
@@ -126,16 +127,18 @@ TEST_P(DataChunks, SameFileWhateverTheBlockSizes) {
     std::string want = wmtest::paddedPackets(*m, 0, 3) + wmtest::paddedPackets(*m, 3, 2);
 
     ASSERT_EQ(netgrab::openOutput(".wma"), 1);
-    state().packetSize = static_cast<int32_t>(m->packetSize);
+    auto packets = std::make_unique<netgrab::AsfPacketSession>();
+    packets->packetSize = static_cast<int32_t>(m->packetSize);
+    netgrab::AsfChunkReader reader;
     const size_t block = GetParam();
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(stream.data());
     for (size_t at = 0; at < stream.size(); at += block) {
         size_t n = std::min(block, stream.size() - at);
-        netgrab::feedDataChunks(bytes + at, static_cast<int>(n));
+        netgrab::feedDataChunks(reader, *packets, bytes + at, static_cast<int>(n));
     }
     netgrab::closeOutput();
-    EXPECT_EQ(state().packetCount, 5);
-    EXPECT_EQ(state().recordedBytes, static_cast<int32_t>(want.size()));
+    EXPECT_EQ(packets->packetCount, 5);
+    EXPECT_EQ(shared().recordedBytes, static_cast<int32_t>(want.size()));
     EXPECT_TRUE(fileBytes(wma()) == want);
 }
 
@@ -161,8 +164,8 @@ TEST_F(MmsHttp, RecordsAFileThatStatesItsLengthSizeAndPackets) {
         ScriptedServer server({mmshPlayScript(*m, 0, m->packets.size(), StreamEnd::Close)});
         recordOnce(server, broadcastHeader(*m));
     }
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(state().output.file, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore) << "connection left open";
     expectFinishedFile(*m, wmtest::paddedPackets(*m, 0, m->packets.size()), m->packets.size());
@@ -183,15 +186,15 @@ TEST_F(MmsHttp, PlayRequestWithoutAnswerClosesTheFile) {
     ASSERT_EQ(netgrab::openOutput(".wma"), 1);
     state().serverPort = server.port();
     netgrab::playRequest(("http://127.0.0.1:" + std::to_string(server.port()) + "/live").c_str());
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(state().output.file, nullptr);
 }
 
 TEST_F(MmsHttp, PlayAddressWithoutHttpIsRefused) {
     ASSERT_EQ(netgrab::openOutput(".wma"), 1);
     netgrab::playRequest("ftp://127.0.0.1/live");
-    EXPECT_EQ(state().lastError, NG_ERR_REFUSED);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(shared().lastError, NG_ERR_REFUSED);
+    EXPECT_EQ(state().output.file, nullptr);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
@@ -19,6 +20,7 @@
 #include "wm_fixture.h"
 
 using namespace testsupport;
+using netgrab::shared;
 using netgrab::state;
 
 namespace {
@@ -116,16 +118,14 @@ TEST(CommandLimits, LongPathIsCutByTheMessageLength) {
 class Readers : public wmtest::TempDirTest {};
 
 TEST_F(Readers, HeaderLongerThanItsBufferIsDroppedNotOverrun) {
-    state().headerFill = 0;
-    state().headerPacketState = 0;
-    state().expectedHeaderLength = 0xFFFF;
+    auto reader = std::make_unique<netgrab::MmsHeaderReader>();
     std::string payload(4000, 'h');
     for (uint32_t i = 0; i < 4; ++i) {
         std::string p = mmsPacket(payload, i, 0x04);
-        netgrab::feedHeaderPackets(reinterpret_cast<const unsigned char*>(p.data()), static_cast<int>(p.size()));
+        netgrab::feedHeaderPackets(*reader, reinterpret_cast<const unsigned char*>(p.data()), static_cast<int>(p.size()));
     }
-    EXPECT_EQ(state().headerFill, netgrab::kHeaderBufferSize);
-    EXPECT_EQ(state().headerPacketState, 0) << "reader still in step with the packets";
+    EXPECT_EQ(reader->fill, netgrab::kHeaderBufferSize);
+    EXPECT_EQ(reader->step, netgrab::MmsReadStep::Prefix) << "reader still in step with the packets";
 }
 
 struct DataCase {
@@ -147,14 +147,17 @@ TEST_P(DataReader, RecordsOnlyPacketsOfTheFirstLength) {
                          mmsPacket(std::string(40, '\x01') + fake, 0xFFFF, 0) + mmsPing(1) +
                          mmsPacket(m->packets[2], 2, 0);
     ASSERT_EQ(netgrab::openOutput(".wma"), 1);
-    state().packetSize = static_cast<int32_t>(m->packetSize);
+    auto packets = std::make_unique<netgrab::AsfPacketSession>();
+    packets->packetSize = static_cast<int32_t>(m->packetSize);
+    auto reader = std::make_unique<netgrab::MmsDataReader>();
     const size_t block = GetParam();
     for (size_t at = 0; at < stream.size(); at += block) {
         size_t n = std::min(block, stream.size() - at);
-        netgrab::feedMmsData(reinterpret_cast<const unsigned char*>(stream.data()) + at, static_cast<int>(n), 0);
+        netgrab::feedMmsData(*reader, *packets, reinterpret_cast<const unsigned char*>(stream.data()) + at,
+                             static_cast<int>(n), 0);
     }
     netgrab::closeOutput();
-    EXPECT_EQ(state().packetCount, 3);
+    EXPECT_EQ(packets->packetCount, 3);
     EXPECT_TRUE(fileBytes(wma()) == m->packets[0] + m->packets[1] + m->packets[2]);
 }
 
@@ -164,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(BlockSizes, DataReader, ::testing::Values(1, 7, 8, 1600
 
 class MmsTcp : public wmtest::TempDirTest {
 protected:
-    int capture(const ScriptedServer& server, const char* path = "live") {
+    netgrab::RouteResult capture(const ScriptedServer& server, const char* path = "live") {
         state().serverPort = 1755;
         std::string address = "127.0.0.1:" + std::to_string(server.port()) + "/" + path;
         return netgrab::captureMmsTcp(address.c_str());
@@ -194,12 +197,12 @@ TEST_F(MmsTcp, SessionRecordsTheStreamAndAnswersPings) {
     std::string received;
     {
         ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
-        EXPECT_EQ(capture(server), 0);
+        EXPECT_EQ(capture(server), netgrab::RouteResult::Done);
         server.waitForClosed(0, 5000);
         received = server.received(0);
     }
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE) << "the server closed the stream";
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE) << "the server closed the stream";
+    EXPECT_EQ(state().output.file, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
 
@@ -233,7 +236,7 @@ TEST_F(MmsTcp, ReadBlockAnswerInPiecesStillGivesTheHeader) {
     plan.count = 4;
     plan.trickleReadBlockAnswer = true;
     ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
-    EXPECT_EQ(capture(server), 0);
+    EXPECT_EQ(capture(server), netgrab::RouteResult::Done);
     EXPECT_TRUE(fileBytes(wma()).compare(m->header.size(), std::string::npos, wmtest::paddedPackets(*m, 0, 4)) == 0);
     expectFinished(*m, 4);
 }
@@ -265,10 +268,10 @@ TEST_F(MmsTcp, IncompleteHeaderInANewFileWritesNoPackets) {
     state().tuning.receivePollCount = 100;
     plan.stallAfterHalfHeaderMs = 750;
     ScriptedServer server({mmstScript(*m, header, plan)});
-    EXPECT_EQ(capture(server), -1);
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(capture(server), netgrab::RouteResult::TryHttp);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
     EXPECT_EQ(fileBytes(wma()).size(), 0u);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
 }
 
 TEST_F(MmsTcp, LongRecordingStatesItsExactDuration) {
@@ -276,7 +279,7 @@ TEST_F(MmsTcp, LongRecordingStatesItsExactDuration) {
     MmstPlan plan;
     plan.count = m->packets.size();
     ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
-    EXPECT_EQ(capture(server), 0);
+    EXPECT_EQ(capture(server), netgrab::RouteResult::Done);
     expectFinished(*m, plan.count);
     expectDurationOf(*m, 0, plan.count);
 }
@@ -286,16 +289,16 @@ TEST_F(MmsTcp, ShortFunnelAnswerEndsTheAttemptWithoutFallBack) {
     MmstPlan plan;
     plan.funnelAnswer = {512};
     ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
-    EXPECT_EQ(capture(server), 0);
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(capture(server), netgrab::RouteResult::Failed);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(state().output.file, nullptr);
 }
 
 TEST_F(MmsTcp, RefusedConnectionAsksForTheHttpRoute) {
     const int socketsBefore = wmtest::openSockets();
     std::string address = "127.0.0.1:" + std::to_string(testutil::closedPort()) + "/live";
-    EXPECT_EQ(netgrab::captureMmsTcp(address.c_str()), -1);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(netgrab::captureMmsTcp(address.c_str()), netgrab::RouteResult::TryHttp);
+    EXPECT_EQ(state().output.file, nullptr);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
 }
 

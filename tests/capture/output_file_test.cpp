@@ -30,7 +30,7 @@ protected:
         base_ = dir_ + "/rec";
         copyText(state().outputBase, sizeof state().outputBase, base_.c_str());
         copyText(state().requestedAddress, sizeof state().requestedAddress, "http://127.0.0.1/live");
-        state().lastError = 0;
+        shared().lastError = 0;
         setTraceSink([this](const std::string& t) { traces_.push_back(t); });
     }
     void TearDown() override {
@@ -52,9 +52,9 @@ protected:
 };
 
 TEST_F(OutputFileTest, MissingFileIsCreated) {
-    state().appendMode = 1;
+    state().output.appendMode = 1;
     ASSERT_EQ(openOutput(".wma"), 1);
-    EXPECT_EQ(state().appendMode, 0);
+    EXPECT_EQ(state().output.appendMode, 0);
     EXPECT_TRUE(writeOutput("ASF", 3));
     closeOutput();
     EXPECT_EQ(readFile(base_ + ".wma"), "ASF");
@@ -64,15 +64,15 @@ TEST_F(OutputFileTest, MissingFileIsCreated) {
 
 TEST_F(OutputFileTest, EmptyFileIsNotAnAppend) {
     writeFile(base_ + ".mp3", "");
-    state().appendMode = 1;
+    state().output.appendMode = 1;
     ASSERT_EQ(openOutput(".mp3"), 1);
-    EXPECT_EQ(state().appendMode, 0);
+    EXPECT_EQ(state().output.appendMode, 0);
 }
 
 TEST_F(OutputFileTest, FileWithDataIsAppendedTo) {
     writeFile(base_ + ".mp3", "0123456789");
     ASSERT_EQ(openOutput(".mp3"), 1);
-    EXPECT_EQ(state().appendMode, 1);
+    EXPECT_EQ(state().output.appendMode, 1);
     EXPECT_TRUE(writeOutput("abc", 3));
     // A second attempt opens the same file and appends again.
     ASSERT_EQ(openOutput(".mp3"), 1);
@@ -87,8 +87,8 @@ TEST_F(OutputFileTest, FileWithDataIsAppendedTo) {
 TEST_F(OutputFileTest, UnopenableFileSetsTheErrorCode) {
     copyText(state().outputBase, sizeof state().outputBase, (dir_ + "/missing-dir/rec").c_str());
     EXPECT_EQ(openOutput(".wma"), 0);
-    EXPECT_EQ(state().lastError, NG_ERR_FILE_OPEN);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(shared().lastError, NG_ERR_FILE_OPEN);
+    EXPECT_EQ(state().output.file, nullptr);
     EXPECT_FALSE(writeOutput("x", 1));
 }
 
@@ -96,7 +96,7 @@ TEST_F(OutputFileTest, CloseTwiceIsHarmless) {
     ASSERT_EQ(openOutput(".wma"), 1);
     closeOutput();
     closeOutput();
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(state().output.file, nullptr);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "wm_fixture.h"
 
 using namespace testsupport;
+using netgrab::shared;
 using netgrab::state;
 
 namespace {
@@ -99,8 +100,8 @@ TEST_F(Portal, FollowsPageReferenceAndRedirectToTheStream) {
                                               {{"PATH", "/live"}, {"HOST", "127.0.0.1"}, {"COOKIE", "abc"},
                                                {"GUID", guid}}));
     EXPECT_STREQ(state().workingAddress, "127.0.0.1/live");
-    EXPECT_EQ(state().lastError, NG_ERR_RECEIVE);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
+    EXPECT_EQ(state().output.file, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
     // The header (finished at the end), then the server's packets padded to
@@ -118,8 +119,8 @@ TEST_F(Portal, ForbiddenStreamEndsTheAttemptWithTheFileClosed) {
     scripts.push_back({readRequest(), send("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n"), closeNow()});
     ScriptedServer server(scripts);
     capture(server);
-    EXPECT_EQ(state().lastError, NG_ERR_REFUSED);
-    EXPECT_EQ(state().outputFile, nullptr);
+    EXPECT_EQ(shared().lastError, NG_ERR_REFUSED);
+    EXPECT_EQ(state().output.file, nullptr);
     EXPECT_EQ(server.connectionCount(), 4u) << "no play request after a refusal";
 }
 
@@ -221,13 +222,12 @@ TEST(PortalText, SplitHostPath) {
 
 TEST(PortalText, FindAfterMarker) {
     char out[8];
-    netgrab::copyText(state().receiveBuffer, sizeof state().receiveBuffer,
-                      "x <REF HREF=\"http://h/p\"> Ref href=\"mms://s/live\r\n");
-    EXPECT_EQ(netgrab::findAfterMarker("Ref href=\"mms://", out, sizeof out), 1);
+    const char* answer = "x <REF HREF=\"http://h/p\"> Ref href=\"mms://s/live\r\n";
+    EXPECT_EQ(netgrab::findAfterMarker(answer, "Ref href=\"mms://", out, sizeof out), 1);
     EXPECT_STREQ(out, "s/live");
-    EXPECT_EQ(netgrab::findAfterMarker("<REF HREF=\"", out, sizeof out), 1);
+    EXPECT_EQ(netgrab::findAfterMarker(answer, "<REF HREF=\"", out, sizeof out), 1);
     EXPECT_STREQ(out, "http://") << "cut to its buffer";
-    EXPECT_EQ(netgrab::findAfterMarker("[COOKIE]", out, sizeof out), 0);
+    EXPECT_EQ(netgrab::findAfterMarker(answer, "[COOKIE]", out, sizeof out), 0);
 }
 
 }  // namespace

@@ -46,17 +46,17 @@ void PrintTo(const ChainCase& c, std::ostream* os) { *os << c.name; }
 const ChainCase kChains[] = {
     {"DescribeRedirect",
      [](const std::string& self) { return filling("HTTP/1.1 302 Found\r\nLocation: " + self + "\r\n\r\n"); },
-     "/live", [](const std::string& address) { describeRequest(address.c_str()); }, 20, 1, NG_ERR_STOPPED},
+     "/live", [](const std::string& address) { describeRequest(address.c_str()); }, 21, 1, NG_ERR_STOPPED},
     {"AsxRedirect",
      [](const std::string& self) { return "HTTP/1.1 302 Found\r\nLocation: " + self + "\r\n\r\n"; }, "/list.asx",
-     [](const std::string& address) { classifySource(address.c_str()); }, 20, 1, NG_ERR_STOPPED},
+     [](const std::string& address) { classifySource(address.c_str()); }, 21, 1, NG_ERR_STOPPED},
     // The describe answer is a page that says the stream has moved; the
-    // attempt classifies and follows it: the first request and 16 more.
+    // attempt classifies and follows it: the first request and 20 more.
     {"MovedNotice",
      [](const std::string& self) {
          return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<h1>302 Moved</h1>\r\nLocation:" + self + "\r\n";
      },
-     "/live", [](const std::string& address) { runAttempt(address.c_str(), state().outputBase); }, 17, 1, -1},
+     "/live", [](const std::string& address) { runAttempt(address.c_str(), state().outputBase); }, 21, 1, -1},
     // The portal asks for its page, the page's reference, then follows
     // twenty redirects; a pending stop is seen by the stream steps only.
     {"PortalRedirect",
@@ -78,8 +78,8 @@ protected:
     void SetUp() override {
         testutil::useFastTuning();
         CaptureState& s = state();
-        s.stopRequested = 0;
-        s.lastError = 0;
+        netgrab::shared().stopRequested = 0;
+        netgrab::shared().lastError = 0;
         s.config.portalHost = "portal.radio.test";  // not a loopback address
         dir_ = makeScratchDir("chain");
         ASSERT_FALSE(dir_.empty());
@@ -87,7 +87,7 @@ protected:
     }
     void TearDown() override {
         closeOutput();
-        state().stopRequested = 0;
+        shared().stopRequested = 0;
         removeScratchDir(dir_);
     }
     std::string dir_;
@@ -111,11 +111,11 @@ protected:
             self = "http://" + server.hostPort() + c.path;
             state().serverPort = server.port();
             state().tuning.httpPort = server.port();
-            state().stopRequested = stopPending ? 1 : 0;
+            shared().stopRequested = stopPending ? 1 : 0;
             ::testing::internal::CaptureStdout();
             auto chain = std::async(std::launch::async, [&] { c.run(self); });
             const bool ended = chain.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
-            if (!ended) state().stopRequested = 1;
+            if (!ended) shared().stopRequested = 1;
             chain.wait();
             ::testing::internal::GetCapturedStdout();
             EXPECT_TRUE(ended) << "still following after 10 s";
@@ -134,7 +134,7 @@ TEST_P(RedirectChain, NamingItselfEndsAtTheCap) {
 TEST_P(RedirectChain, PendingStopEndsTheChain) {
     EXPECT_EQ(requestsOfOneChain(true), GetParam().stoppedRequests);
     if (GetParam().stoppedError != -1) {
-        EXPECT_EQ(state().lastError, GetParam().stoppedError);
+        EXPECT_EQ(shared().lastError, GetParam().stoppedError);
     }
 }
 
@@ -168,7 +168,8 @@ void PrintTo(const LocationForm& f, std::ostream* os) { *os << f.name; }
 
 const LocationRoute kLocationRoutes[] = {
     {"Describe", "/old", "/live", "HTTP/1.0 404 Not Found\r\n\r\n",
-     [](const std::string& address) { return describeRequest(address.c_str()); }, -2, false,
+     [](const std::string& address) { return static_cast<int>(describeRequest(address.c_str())); },
+     static_cast<int>(DescribeEnd::Failed), false,
      "http://127.0.0.1/live", true},
     {"AsxFetch", "/list.asx", "/moved.asx",
      "HTTP/1.1 200 OK\r\n\r\n<asx><entry><ref href=\"mms://radiohost/live\"/></entry></asx>",

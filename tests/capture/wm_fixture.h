@@ -89,20 +89,13 @@ bool waitFor(F cond, int timeoutMs) {
 inline void resetCaptureState(const std::string& outputBase) {
     netgrab::CaptureState& s = netgrab::state();
     netgrab::closeOutput();
-    s.appendMode = 0;
-    s.packetSize = -1;
-    s.packetCount = 0;
-    s.assemblyFill = 0;
-    s.chunkState = 0;
-    s.chunkLength = 0;
-    s.chunkCopied = 0;
-    s.firstPacketLength = -1;
-    s.headerFill = 0;
-    s.commandFill = 0;
-    s.dataState = 0;
-    s.stopRequested = 0;
-    s.lastError = 0;
-    s.recordedBytes = 0;
+    s.output.appendMode = 0;
+    s.packets.packetSize = -1;
+    s.packets.packetCount = 0;
+    s.packets.fill = 0;
+    netgrab::shared().stopRequested = 0;
+    netgrab::shared().lastError = 0;
+    netgrab::shared().recordedBytes = 0;
     s.serverPort = netgrab::kNoPort;
     s.tuning.receivePollMs = 5;
     s.tuning.receivePollCount = 100;  // half a second: loopback peers on a busy machine

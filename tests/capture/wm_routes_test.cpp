@@ -16,6 +16,7 @@
 #include "wm_fixture.h"
 
 using namespace testsupport;
+using netgrab::shared;
 using netgrab::state;
 
 namespace {
@@ -39,7 +40,7 @@ protected:
     }
     void expectClosedAndFinished(const AsfMedia& m, bool finished) {
         EXPECT_EQ(netgrab_api::GetRecError(), NG_ERR_STOPPED);
-        EXPECT_EQ(state().outputFile, nullptr);
+        EXPECT_EQ(state().output.file, nullptr);
         EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
         std::string file = fileBytes(wma());
         ASSERT_GT(file.size(), m.header.size());
