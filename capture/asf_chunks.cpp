@@ -213,7 +213,8 @@ void finishAsfFile(AsfPacketSession& p) {
         std::fflush(f);
     }
     std::fseek(f, 0, SEEK_END);
-    shared().recordedBytes = 0;
+    // The byte count keeps the file's size: the recorders report it when
+    // they end, and a finished recording is not "0 bytes".
     p.fill = 0;
 }
 

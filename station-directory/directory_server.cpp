@@ -135,7 +135,15 @@ std::string DirectoryServer::selfBase(const httplib::Request &req) const
         && std::all_of(host.begin(), host.end(), [](unsigned char c) {
                return std::isalnum(c) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
            });
-    return "http://" + (ok ? host : options_.host + ":" + std::to_string(port_)) + "/";
+    if (!ok)
+        return "http://" + options_.host + ":" + std::to_string(port_) + "/";
+    // Some clients (the recorders among them) send the host without its
+    // port: the addresses they get back must still name this server's port.
+    const std::size_t bracket = host.rfind(']');
+    const bool hasPort = host.find(':', bracket == std::string::npos ? 0 : bracket) != std::string::npos;
+    if (!hasPort && port_ != 80)
+        return "http://" + host + ":" + std::to_string(port_) + "/";
+    return "http://" + host + "/";
 }
 
 void DirectoryServer::handle(const httplib::Request &req, httplib::Response &res)

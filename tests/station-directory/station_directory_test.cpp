@@ -273,6 +273,27 @@ const MenuPageRow kMenuPages[] = {
 INSTANTIATE_TEST_SUITE_P(Rows, DirectoryMenuPages, ::testing::ValuesIn(kMenuPages),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// The recorders send "Host:" without the port; the playlist they get must
+// still name the directory's port (else they record from port 80).
+TEST_F(DirectoryServerTest, PlaylistNamesThePortWhenTheHostLineLacksIt)
+{
+    const std::string port = std::to_string(server_->port());
+    const struct {
+        const char *host;
+        std::string expected;
+    } rows[] = {
+        {"127.0.0.1", "http://127.0.0.1:" + port + "/stream/"},
+        {"localhost:8000", "http://localhost:8000/stream/"},
+        {"[::1]", "http://[::1]:" + port + "/stream/"},
+        {"bad host", "http://127.0.0.1:" + port + "/stream/"},
+    };
+    for (const auto &row : rows) {
+        auto res = client_->Get("/ap/lisradio.asp?radioid=9", {{"Host", row.host}});
+        ASSERT_TRUE(res) << row.host;
+        EXPECT_NE(res->body.find(row.expected), std::string::npos) << row.host << "\n" << res->body;
+    }
+}
+
 TEST_F(DirectoryServerTest, AddedFavouriteShowsInMyVexa)
 {
     get("/english/addmyfav.asp?radioid=9");
