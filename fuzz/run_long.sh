@@ -2,7 +2,7 @@
 # Long fuzz runs of the capture library's parsers.
 #   fuzz/run_long.sh [MINUTES] [TARGET...]   (default 10 minutes, every target)
 # Builds the fuzz tree build-fuzz/ (clang-14) when needed, runs the targets
-# (at most nproc at once) inside a loopback-only network namespace, grows
+# (at most nproc at once; FUZZ_JOBS=N sets another number) inside a loopback-only network namespace, grows
 # each corpus in build-fuzz/corpus-work/TARGET/ (kept between runs, outside
 # git; the seeds in fuzz/corpus/TARGET/ are read, never written), writes
 # crash inputs to build-fuzz/findings/TARGET/ and logs to
@@ -58,8 +58,8 @@ run_one() {
   echo $((end - start)) >"$build/fuzz-logs/$t.seconds"
 }
 
-# At most nproc targets at once.
-slots=$(nproc)
+# At most nproc targets at once, or FUZZ_JOBS.
+slots=${FUZZ_JOBS:-$(nproc)}
 running=0
 for t in "${targets[@]}"; do
   if [ "$running" -ge "$slots" ]; then
