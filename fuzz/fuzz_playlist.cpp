@@ -57,8 +57,8 @@ void resetState() {
     s.serverPort = kNoPort;
     s.requestPort = 80;
     s.sourceKind = SOURCE_NONE;
-    s.stopRequested = 0;
-    s.lastError = 0;
+    shared().stopRequested = 0;
+    shared().lastError = 0;
 }
 
 // Classifies a further address as the attempt loop does: the text is
