@@ -13,9 +13,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 (cd "$work" && QT_QPA_PLATFORM=offscreen "$test" >"$work/log" 2>&1) &
 runner=$!
-tree_pss() {  # PSS in kB of a process and its descendants (the test's X server excluded)
+tree_pss() {  # PSS in kB of a process and its descendants (the test's X server and
+  # the ffmpeg that makes its media excluded: they are the test's, not the player's)
   local total=0 p
-  [ "$(cat "/proc/$1/comm" 2>/dev/null)" = Xvfb ] && { echo 0; return; }
+  case "$(cat "/proc/$1/comm" 2>/dev/null)" in Xvfb|ffmpeg) echo 0; return ;; esac
   for p in $(pgrep -P "$1"); do total=$((total + $(tree_pss "$p"))); done
   local own
   own=$(awk '/^Pss:/ {print $2}' "/proc/$1/smaps_rollup" 2>/dev/null || echo 0)
