@@ -14,8 +14,7 @@
 
 namespace netgrab {
 
-void completeAsfPacket(AsfPacketSession& p) {
-    CaptureState& s = state();
+void completeAsfPacket(CaptureState& s, AsfPacketSession& p) {
     const int target = p.packetSize;
     // Packets go only behind an accepted header (which set the packet
     // size), are never longer than the packet size, and stop at the first
@@ -29,7 +28,7 @@ void completeAsfPacket(AsfPacketSession& p) {
         std::memset(p.buffer + p.fill, 0, static_cast<size_t>(target - p.fill));
         p.fill = target;
     }
-    if (!writeOutput(p.buffer, p.fill)) {
+    if (!writeOutput(s, p.buffer, p.fill)) {
         p.fill = 0;
         return;
     }
@@ -54,7 +53,8 @@ int takePacketBytes(AsfPacketSession& p, const unsigned char* bytes, int availab
     return n;
 }
 
-void feedDataChunks(AsfChunkReader& r, AsfPacketSession& p, const unsigned char* block, int length) {
+void feedDataChunks(CaptureState& s, AsfChunkReader& r, AsfPacketSession& p, const unsigned char* block,
+                    int length) {
     for (int i = 0; i < length; ++i) {
         const unsigned char b = block[i];
         switch (r.step) {
@@ -94,7 +94,7 @@ void feedDataChunks(AsfChunkReader& r, AsfPacketSession& p, const unsigned char*
                 takePacketBytes(p, wire::kErrorCorrectionStart, wire::kErrorCorrectionBytes, r.chunkCopied,
                                 wire::kErrorCorrectionBytes);
                 if (r.chunkCopied >= r.chunkLength) {
-                    completeAsfPacket(p);
+                    completeAsfPacket(s, p);
                     r.step = AsfChunkStep::Mark;
                 } else {
                     r.step = AsfChunkStep::Payload;
@@ -104,7 +104,7 @@ void feedDataChunks(AsfChunkReader& r, AsfPacketSession& p, const unsigned char*
                 // Copy as much of the payload as this block holds in one go.
                 i += takePacketBytes(p, block + i, length - i, r.chunkCopied, r.chunkLength) - 1;
                 if (r.chunkCopied >= r.chunkLength) {
-                    completeAsfPacket(p);
+                    completeAsfPacket(s, p);
                     r.step = AsfChunkStep::Mark;
                 }
                 break;
@@ -153,8 +153,7 @@ AsfHeaderChunks collectHeaderChunks(const unsigned char* answer, int count, unsi
     return got;
 }
 
-bool acceptStreamHeader(AsfPacketSession& p, const unsigned char* header, int length) {
-    CaptureState& s = state();
+bool acceptStreamHeader(CaptureState& s, AsfPacketSession& p, const unsigned char* header, int length) {
     const AsfHeaderCheck check = checkAsfHeader(header, length > 0 ? static_cast<size_t>(length) : 0);
     if (!check.usable) {
         traceFormat("stream header refused: %s", check.fault);
@@ -166,10 +165,10 @@ bool acceptStreamHeader(AsfPacketSession& p, const unsigned char* header, int le
     // streams differ, the packets go into outputBase-2.wma, -3, ... instead.
     unsigned char head[kRecordingHeadBytes];
     for (int variant = 0; variant <= kMaxOutputVariant; variant = variant == 0 ? 2 : variant + 1) {
-        if (variant > 0 && !openOutputVariant(".wma", variant)) return false;
+        if (variant > 0 && !openOutputVariant(s, ".wma", variant)) return false;
         if (!s.output.file) return false;
         if (s.output.appendMode == 0) {
-            if (!writeOutput(header, static_cast<int>(check.length))) return false;
+            if (!writeOutput(s, header, static_cast<int>(check.length))) return false;
             traceFormat("stream header write : %u", check.length);
             return true;
         }
@@ -179,13 +178,12 @@ bool acceptStreamHeader(AsfPacketSession& p, const unsigned char* header, int le
         if (sameAsfStreams(head, got, header, check.length)) return true;
         traceFormat("stream header differs from the recording's: file %d is next", variant == 0 ? 2 : variant + 1);
     }
-    closeOutput();
+    closeOutput(s.output);
     shared().lastError = NG_ERR_FILE_OPEN;
     return false;
 }
 
-void finishAsfFile(AsfPacketSession& p) {
-    CaptureState& s = state();
+void finishAsfFile(CaptureState& s, AsfPacketSession& p) {
     FILE* f = s.output.file;
     if (!f) return;
     unsigned char head[kAsfFixUpWindow];

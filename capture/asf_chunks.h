@@ -14,6 +14,8 @@
 
 namespace netgrab {
 
+struct CaptureState;
+
 // A data packet is at most 65535 bytes (the gate refuses larger packet
 // sizes); the assembly buffer has room to spare.
 constexpr int kAssemblyBufferSize = 192000;
@@ -33,7 +35,7 @@ struct AsfPacketSession {
 // the recorded bytes) and notes its send time; fill becomes 0. Nothing is
 // written without an accepted packet size, for a packet longer than it, or
 // after a failed write.
-void completeAsfPacket(AsfPacketSession& session);
+void completeAsfPacket(CaptureState& s, AsfPacketSession& session);
 // Copies what is left of a packet payload of `length` bytes (`copied` of
 // them taken so far) from bytes[0, available) into the buffer (what does
 // not fit is dropped, never written past it) and counts it in copied.
@@ -78,8 +80,8 @@ struct AsfChunkReader {
 
 // Advances the reader over one received block, completing packets into
 // the session.
-void feedDataChunks(AsfChunkReader& reader, AsfPacketSession& packets, const unsigned char* block,
-                    int length);
+void feedDataChunks(CaptureState& s, AsfChunkReader& reader, AsfPacketSession& packets,
+                    const unsigned char* block, int length);
 
 // The "$H" payloads of a describe answer answer[0, count), in order, cut
 // to what arrived. A chunk shorter than its framing contributes nothing;
@@ -100,13 +102,13 @@ AsfHeaderChunks collectHeaderChunks(const unsigned char* answer, int count, unsi
 // outputBase-2.wma (-3, ... up to kMaxOutputVariant). false, with
 // lastError NG_ERR_NO_STREAM_HEADER (unusable header) or NG_ERR_FILE_OPEN,
 // when no packet may be written.
-bool acceptStreamHeader(AsfPacketSession& packets, const unsigned char* header, int length);
+bool acceptStreamHeader(CaptureState& s, AsfPacketSession& packets, const unsigned char* header, int length);
 constexpr int kMaxOutputVariant = 99;
 // Bytes of an earlier recording's head compared with a new header.
 constexpr int kRecordingHeadBytes = 20480;
 
 // Rewrites the ASF header of the output file with the final counts of the
 // session (the file code only seeks back and overwrites what it read).
-void finishAsfFile(AsfPacketSession& packets);
+void finishAsfFile(CaptureState& s, AsfPacketSession& packets);
 
 }  // namespace netgrab

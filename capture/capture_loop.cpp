@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 #include "build_config.h"
@@ -27,15 +28,6 @@ namespace netgrab {
 
 namespace {
 
-struct StateHolder {
-    CaptureState s{};
-    StateHolder() {
-        s.config.portalHost = VEXA_PORTAL_HOST;
-        s.config.portalStreamHost = VEXA_PORTAL_STREAM_HOST;
-        s.config.shoutcastNoticeHost = VEXA_SHOUTCAST_NOTICE_HOST;
-    }
-};
-
 // Wakes the pause between attempts when a stop is requested.
 std::mutex g_stopMutex;
 std::condition_variable g_stopSignal;
@@ -49,28 +41,27 @@ void say(const char* text) {
 
 bool stopPending() { return shared().stopRequested.load(std::memory_order_relaxed) != 0; }
 
-void dispatch() {
-    CaptureState& s = state();
+void dispatch(CaptureState& s) {
     for (int redirects = 0;; ++redirects) {
         switch (s.sourceKind) {
         case SOURCE_MMS:
-            if (captureMmsTcp(s.workingAddress) == RouteResult::TryHttp && !stopPending()) {
+            if (captureMmsTcp(s, s.workingAddress) == RouteResult::TryHttp && !stopPending()) {
                 // No MMS stream could be set up: try the HTTP route. A
                 // further address it names is not followed.
-                if (s.serverPort == s.tuning.mmsPort) s.serverPort = s.tuning.httpPort;
+                if (s.serverPort == settings().tuning.mmsPort) s.serverPort = settings().tuning.httpPort;
                 extractPort(s.workingAddress, s.serverPort);
-                captureHttpStream(s.workingAddress);
+                captureHttpStream(s, s.workingAddress);
             }
             return;
         case SOURCE_HTTP: {
             FurtherAddress further;
-            if (captureHttpStream(s.workingAddress, &further) != RouteResult::FurtherAddress) return;
+            if (captureHttpStream(s, s.workingAddress, &further) != RouteResult::FurtherAddress) return;
             // A response may name a further address, which may name
             // another: the chain is bounded so that servers naming each
             // other in a circle cannot hold one attempt forever.
             copyText(s.workingAddress, sizeof s.workingAddress, further.text);
             if (stopPending() || redirects >= wire::kMaxRedirects) return;
-            if (!classifySource(s.workingAddress)) {
+            if (!classifySource(s, s.workingAddress)) {
                 say(kUrlFault);
                 return;
             }
@@ -82,13 +73,13 @@ void dispatch() {
         case SOURCE_FILE:
             return;
         case SOURCE_PORTAL:
-            capturePortal(s.workingAddress, s.pageCookie);
+            capturePortal(s, s.workingAddress, s.pageCookie);
             return;
         case SOURCE_M3U:
-            resolveM3u(s.workingAddress);
+            resolveM3u(s, s.workingAddress);
             return;
         case SOURCE_PLS:
-            resolvePls(s.workingAddress);
+            resolvePls(s, s.workingAddress);
             return;
         default:
             say("Unknown Type!!\n");
@@ -99,9 +90,12 @@ void dispatch() {
 
 }  // namespace
 
-CaptureState& state() {
-    static StateHolder holder;
-    return holder.s;
+CaptureSettings& settings() {
+    static CaptureSettings values{
+        CaptureTuning{},
+        CaptureConfig{VEXA_PORTAL_HOST, VEXA_PORTAL_STREAM_HOST, VEXA_SHOUTCAST_NOTICE_HOST},
+    };
+    return values;
 }
 
 SharedCounters& shared() {
@@ -109,8 +103,7 @@ SharedCounters& shared() {
     return counters;
 }
 
-void runAttempt(const char* source, const char* outputName) {
-    CaptureState& s = state();
+void runAttempt(CaptureState& s, const char* source, const char* outputName) {
     shared().lastError = NG_ERR_NONE;
     s.output.bytesWritten = 0;
     s.output.firstWriteMs = 0;
@@ -130,14 +123,14 @@ void runAttempt(const char* source, const char* outputName) {
     }
     copyText(s.workingAddress, sizeof s.workingAddress, source);
     copyText(s.requestedAddress, sizeof s.requestedAddress, s.workingAddress);
-    if (!classifySource(s.workingAddress)) {
+    if (!classifySource(s, s.workingAddress)) {
         say(kUrlFault);
         return;
     }
-    dispatch();
+    dispatch(s);
     if (shared().lastError != NG_ERR_NONE) traceFormat("attempt ended: %s", errorText(shared().lastError));
     // Every route closes its file; make sure of it before the next attempt.
-    closeOutput();
+    closeOutput(s.output);
     closeConnection(currentConnection());
     std::fflush(stdout);
 }
@@ -148,7 +141,7 @@ bool waitForStop(int ms) {
 }
 
 int nextRetryPause(int previousPauseMs, bool attemptRecorded) {
-    const CaptureTuning& t = state().tuning;
+    const CaptureTuning& t = settings().tuning;
     if (attemptRecorded) return 0;
     if (previousPauseMs <= 0) return t.retryPauseMinMs;
     int next = previousPauseMs > t.retryPauseMaxMs / 2 ? t.retryPauseMaxMs : previousPauseMs * 2;
@@ -163,8 +156,7 @@ void requestStop() {
     g_stopSignal.notify_all();
 }
 
-int captureUntilStopped(const char* source, const char* outputName) {
-    CaptureState& s = state();
+int captureUntilStopped(CaptureState& s, const char* source, const char* outputName) {
     net::ensureStandardDescriptors();
     if (!net::startup()) {
         net::cleanup();
@@ -178,7 +170,7 @@ int captureUntilStopped(const char* source, const char* outputName) {
     shared().stopRequested = 0;
     int pause = 0;
     for (;;) {
-        runAttempt(source, outputName);
+        runAttempt(s, source, outputName);
         if (stopPending()) break;
         // Only a stream that kept coming for a while is followed at once by
         // the next attempt. Without a pause a refused connection or an
@@ -187,7 +179,7 @@ int captureUntilStopped(const char* source, const char* outputName) {
         // packets) and closes would be asked again and again, its bytes
         // appended each time until the disk is full.
         const bool streamed = s.output.bytesWritten > 0 &&
-                              s.output.lastWriteMs - s.output.firstWriteMs >= s.tuning.healthyStreamMs;
+                              s.output.lastWriteMs - s.output.firstWriteMs >= settings().tuning.healthyStreamMs;
         pause = nextRetryPause(pause, streamed);
         if (pause > 0 && waitForStop(pause)) break;
     }
@@ -201,14 +193,18 @@ int captureUntilStopped(const char* source, const char* outputName) {
 namespace netgrab_api {
 
 extern "C" NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* outputName) {
+    // The capture's state: created here for this call, on the heap for its
+    // buffers, and closed here too should anything escape the loop.
+    std::unique_ptr<netgrab::CaptureState> s;
     try {
-        return netgrab::captureUntilStopped(source, outputName);
+        s = std::make_unique<netgrab::CaptureState>();
+        return netgrab::captureUntilStopped(*s, source, outputName);
     } catch (...) {
         // A failure inside is no stop: the caller learns it from the result
         // and from GetRecError().
         netgrab::shared().lastError.store(NG_ERR_INTERNAL, std::memory_order_relaxed);
         try {
-            netgrab::closeOutput();
+            if (s) netgrab::closeOutput(s->output);
             netgrab::closeConnection(netgrab::currentConnection());
             netgrab::net::cleanup();
             netgrab::traceFormat("capture ended: %s", netgrab::errorText(NG_ERR_INTERNAL));

@@ -3,9 +3,11 @@
 
 namespace netgrab {
 
+struct CaptureState;
+
 // One attempt: classify the source and run the routine of its kind until it
 // ends (failure, closed stream or stop request). Appends to the output file.
-void runAttempt(const char* source, const char* outputName);
+void runAttempt(CaptureState& s, const char* source, const char* outputName);
 
 // Sleeps up to ms milliseconds, waking at once when a stop is requested.
 // True when a stop is pending.
@@ -18,6 +20,6 @@ int nextRetryPause(int previousPauseMs, bool attemptStreamed);
 
 // What the exports do: StopRecord() and netgrab().
 void requestStop();
-int captureUntilStopped(const char* source, const char* outputName);
+int captureUntilStopped(CaptureState& s, const char* source, const char* outputName);
 
 }  // namespace netgrab

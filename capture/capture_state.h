@@ -1,8 +1,9 @@
 #pragma once
-// The process-wide capture state shared by every routine of the library.
-// One capture per process: all fields belong to the capture thread, except
-// the three words that the exported accessors read and write from other
-// threads (atomic, relaxed: a reader may see a value one update behind).
+// The state of one capture (CaptureState), created by netgrab() and passed
+// by reference to every routine of the library; the process-wide settings a
+// capture reads; and the three words that the exported accessors read and
+// write from other threads (atomic, relaxed: a reader may see a value one
+// update behind).
 
 #include <atomic>
 #include <cstdint>
@@ -70,6 +71,10 @@ struct CaptureConfig {
     const char* shoutcastNoticeHost;
 };
 
+// Everything one capture works on: netgrab() creates it (on the heap, for
+// its buffers) and every route, reader, request and output routine takes it,
+// or the part of it that it needs, by reference. Only the current
+// connection (connection.h) is still kept outside it.
 struct CaptureState {
     char workingAddress[kWorkingAddressSize];
     char requestedAddress[kRequestedAddressSize];
@@ -96,13 +101,16 @@ struct CaptureState {
     // NUL-terminated.
     char receiveBuffer[kReceiveBufferSize + 1];
     char requestText[kRequestTextSize];
+};
 
+// Configuration, not progress: the shipped program keeps these at their
+// defaults and tests change them between captures, never during one. A
+// capture reads them while it runs; nothing writes them.
+struct CaptureSettings {
     CaptureTuning tuning;
     CaptureConfig config;
 };
-
-// The one capture state of the process (the capture thread's).
-CaptureState& state();
+CaptureSettings& settings();
 
 // What the exported functions read and write from other threads, and the
 // only process-wide state the C interface needs: the stop request, the last

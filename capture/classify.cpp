@@ -40,23 +40,22 @@ bool firstOccurrenceEnds(const char* text, const char* suffix) {
 
 // Playlist entries name their port or mean the HTTP default; the port of
 // the playlist's own address says nothing about the stream's.
-void defaultPortForEntry(const char* hostPath) {
+void defaultPortForEntry(CaptureState& s, const char* hostPath) {
     const char* slash = std::strchr(hostPath, '/');
     const char* colon = std::strchr(hostPath, ':');
-    if (!colon || (slash && slash < colon)) state().serverPort = 80;
+    if (!colon || (slash && slash < colon)) s.serverPort = 80;
 }
 
 // Fetches a directory page and reads its stream markers.
-int classifyPage(const char* copy) {
-    CaptureState& s = state();
+int classifyPage(CaptureState& s, const char* copy) {
     s.requestPort = s.serverPort;
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
     const char* hostPath = startsWith(copy, wire::kHttpScheme) ? copy + 7 : copy;
-    const int count = httpFetch(s.receiveBuffer, hostPath);
+    const int count = httpFetch(s, s.receiveBuffer, hostPath);
     if (count < 1) return 0;
     s.receiveBuffer[count] = '\0';
     std::printf("DecodeServerURL : %s\n", s.receiveBuffer);
-    return readPageMarkers(s.receiveBuffer);
+    return readPageMarkers(s, s.receiveBuffer);
 }
 
 bool isRedirect(const char* status) {
@@ -71,8 +70,7 @@ bool isAdvertisement(const char* reference) {
 
 }  // namespace
 
-int classifySource(const char* address) {
-    CaptureState& s = state();
+int classifySource(CaptureState& s, const char* address) {
     char copy[kAddressCopySize];
     copyText(copy, sizeof copy, address);
     s.serverPort = kNoPort;
@@ -81,7 +79,7 @@ int classifySource(const char* address) {
     if (startsWith(copy, wire::kMmsScheme)) {
         copyText(s.workingAddress, sizeof s.workingAddress, copy + 6);
         s.sourceKind = SOURCE_MMS;
-        if (s.serverPort == kNoPort) s.serverPort = s.tuning.mmsPort;
+        if (s.serverPort == kNoPort) s.serverPort = settings().tuning.mmsPort;
         return 1;
     }
     if (s.serverPort == kNoPort) s.serverPort = 80;
@@ -92,7 +90,7 @@ int classifySource(const char* address) {
         // written in lower case; "Live.ASX" is a stream address.
         if (std::strstr(copy, ".asx") || std::strstr(copy, ".wax")) {
             copyText(s.workingAddress, sizeof s.workingAddress, rest);
-            return resolveAsx();
+            return resolveAsx(s);
         }
         if (firstOccurrenceEnds(copy, ".m3u")) {
             copyText(s.workingAddress, sizeof s.workingAddress, rest);
@@ -104,7 +102,7 @@ int classifySource(const char* address) {
             s.sourceKind = SOURCE_PLS;
             return 1;
         }
-        const char* portal = s.config.portalHost;
+        const char* portal = settings().config.portalHost;
         if (portal && *portal && std::strstr(copy, portal)) {
             copyText(s.workingAddress, sizeof s.workingAddress, rest);
             s.sourceKind = SOURCE_PORTAL;
@@ -115,7 +113,7 @@ int classifySource(const char* address) {
             s.sourceKind = SOURCE_HTTP;
             return 1;
         }
-        return classifyPage(copy);
+        return classifyPage(s, copy);
     }
     if (startsWith(copy, wire::kFileScheme)) {
         copyText(s.workingAddress, sizeof s.workingAddress, copy + 7);
@@ -123,11 +121,10 @@ int classifySource(const char* address) {
         return 1;
     }
     // Any other text (capital or unknown scheme, no scheme) names a page.
-    return classifyPage(copy);
+    return classifyPage(s, copy);
 }
 
-int readPageMarkers(const char* answer) {
-    CaptureState& s = state();
+int readPageMarkers(CaptureState& s, const char* answer) {
     if (const char* mms = std::strstr(answer, wire::kMarkerMms)) {
         copyValue(s.workingAddress, sizeof s.workingAddress,
                   skipBlanks(mms + std::strlen(wire::kMarkerMms)));
@@ -151,20 +148,19 @@ int readPageMarkers(const char* answer) {
                   skipBlanks(asx + std::strlen(wire::kMarkerAsx)));
         // A playlist address written with "http://" may name its port.
         extractPort(s.workingAddress, s.serverPort);
-        return resolveAsx();
+        return resolveAsx(s);
     }
     return 0;
 }
 
-int resolveAsx() {
-    CaptureState& s = state();
+int resolveAsx(CaptureState& s) {
     for (int hop = 0;; ++hop) {
         s.requestPort = s.serverPort;
         std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
         const char* hostPath = startsWithNoCase(s.workingAddress, wire::kHttpScheme)
                                    ? s.workingAddress + 7
                                    : s.workingAddress;
-        const int count = httpFetch(s.receiveBuffer, hostPath);
+        const int count = httpFetch(s, s.receiveBuffer, hostPath);
         if (count < 1) return 0;
         s.receiveBuffer[count] = '\0';
 
@@ -175,7 +171,7 @@ int resolveAsx() {
         if (!location) {  // not a redirect, or one without a target: a playlist
             char target[kQuotedValueSize];
             if (!asxTarget(s.receiveBuffer, target, sizeof target)) return 0;
-            return applyAsxTarget(target);
+            return applyAsxTarget(s, target);
         }
         // Two playlists that name each other would otherwise be fetched
         // forever; a stop ends the chain at once.
@@ -213,12 +209,11 @@ int asxTarget(const char* answer, char* target, size_t cap) {
     return 1;
 }
 
-int applyAsxTarget(const char* target) {
-    CaptureState& s = state();
+int applyAsxTarget(CaptureState& s, const char* target) {
     s.workingAddress[0] = '\0';
     if (startsWithNoCase(target, "MMS://")) {
         copyText(s.workingAddress, sizeof s.workingAddress, target + 6);
-        s.serverPort = s.tuning.mmsPort;
+        s.serverPort = settings().tuning.mmsPort;
         std::printf("MMS. stream_url = %s\n", s.workingAddress);
         s.sourceKind = SOURCE_MMS;
         return 1;
@@ -242,23 +237,21 @@ int applyAsxTarget(const char* target) {
 }
 
 // Fetches a playlist into receiveBuffer, NUL-terminated; false when nothing arrived.
-static bool fetchPlaylist(const char* address) {
-    CaptureState& s = state();
+static bool fetchPlaylist(CaptureState& s, const char* address) {
     s.requestPort = s.serverPort;
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
-    const int count = httpFetch(s.receiveBuffer, address);
+    const int count = httpFetch(s, s.receiveBuffer, address);
     if (count < 1) return false;
     s.receiveBuffer[count] = '\0';
     return true;
 }
 
-void resolveM3u(const char* address) {
-    CaptureState& s = state();
-    if (!fetchPlaylist(address)) return;
+void resolveM3u(CaptureState& s, const char* address) {
+    if (!fetchPlaylist(s, address)) return;
     char entry[kM3uEntrySize];
     if (!m3uTarget(s.receiveBuffer, entry, sizeof entry)) return;
-    defaultPortForEntry(entry);
-    captureHttpStream(entry);
+    defaultPortForEntry(s, entry);
+    captureHttpStream(s, entry);
 }
 
 int m3uTarget(const char* answer, char* out, size_t cap) {
@@ -279,14 +272,13 @@ int m3uTarget(const char* answer, char* out, size_t cap) {
     return 0;
 }
 
-void resolvePls(const char* address) {
-    CaptureState& s = state();
-    if (!fetchPlaylist(address)) return;
+void resolvePls(CaptureState& s, const char* address) {
+    if (!fetchPlaylist(s, address)) return;
     char entry[kWorkingAddressSize];
     if (!plsTarget(s.receiveBuffer, entry, sizeof entry)) return;
     copyText(s.workingAddress, sizeof s.workingAddress, entry);
-    defaultPortForEntry(s.workingAddress);
-    captureHttpStream(s.workingAddress);
+    defaultPortForEntry(s, s.workingAddress);
+    captureHttpStream(s, s.workingAddress);
 }
 
 int plsTarget(const char* answer, char* out, size_t cap) {

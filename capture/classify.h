@@ -5,14 +5,16 @@
 
 namespace netgrab {
 
+struct CaptureState;
+
 // Sets sourceKind and rewrites workingAddress/serverPort/pageCookie.
 // 1 when classified, 0 when the address cannot be used.
-int classifySource(const char* address);
+int classifySource(CaptureState& s, const char* address);
 // Resolves the ASX playlist named by workingAddress. 1 or 0 as above.
-int resolveAsx();
+int resolveAsx(CaptureState& s);
 // Fetch the playlist in workingAddress and capture the stream it names.
-void resolveM3u(const char* address);
-void resolvePls(const char* address);
+void resolveM3u(CaptureState& s, const char* address);
+void resolvePls(CaptureState& s, const char* address);
 // Text between the first two double quotes into out (384 bytes). 1 or 0.
 int quotedValue(const char* text, char out[384]);
 
@@ -25,7 +27,7 @@ int quotedValue(const char* text, char out[384]);
 int asxTarget(const char* answer, char* target, size_t cap);
 // Classifies an ASX stream reference by its scheme: sets workingAddress,
 // serverPort and sourceKind. 1, or 0 for a scheme that is not recorded.
-int applyAsxTarget(const char* target);
+int applyAsxTarget(CaptureState& s, const char* target);
 // The first stream address after the header block of an M3U answer, without
 // its "http://" (comment lines skipped). 1, or 0.
 int m3uTarget(const char* answer, char* out, size_t cap);
@@ -33,6 +35,6 @@ int m3uTarget(const char* answer, char* out, size_t cap);
 int plsTarget(const char* answer, char* out, size_t cap);
 // Reads the stream markers of a directory page answer (the ASX marker
 // resolves its playlist). 1 when classified, 0 when no marker is present.
-int readPageMarkers(const char* answer);
+int readPageMarkers(CaptureState& s, const char* answer);
 
 }  // namespace netgrab

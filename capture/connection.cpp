@@ -94,7 +94,7 @@ Connection openConnection(const char* host, uint16_t port) {
         if (fd > 0) g_current = fd;
         // The connect waits as long as a receive may: an unreachable host
         // ends the attempt after that instead of minutes of SYN retries.
-        const CaptureTuning& t = state().tuning;
+        const CaptureTuning& t = settings().tuning;
         if (fd > 0 && net::connectTo(fd, address, port, t.receivePollMs * t.receivePollCount, &error) != 0) {
             closeConnection(fd);
             fd = -1;
@@ -118,7 +118,7 @@ namespace {
 int sendUntil(const void* bytes, int length, int waitMs, bool endOnStop) {
     const Connection c = g_current;
     const char* p = static_cast<const char*>(bytes);
-    const CaptureTuning& t = state().tuning;
+    const CaptureTuning& t = settings().tuning;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
     int sent = 0;
@@ -158,7 +158,7 @@ int sendWithin(Connection, const void* bytes, int length, int timeoutMs) {
 int sendAll(Connection, const void* bytes, int length) {
     const Connection c = g_current;
     const char* p = static_cast<const char*>(bytes);
-    const CaptureTuning& t = state().tuning;
+    const CaptureTuning& t = settings().tuning;
     int sent = 0;
     int idleWaits = 0;
     while (sent < length) {
@@ -197,7 +197,7 @@ int receiveUntil(Connection, void* buffer, int capacity, bool endOnStop) {
     // 6.1 s). Rather than waking every interval to look, wait for the socket
     // to become readable for what is left of that time: the same time-out,
     // without 25 idle wake-ups a second on a quiet stream.
-    const CaptureTuning& t = state().tuning;
+    const CaptureTuning& t = settings().tuning;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<int64_t>(t.receivePollMs) *
                                                                    t.receivePollCount);

@@ -55,12 +55,11 @@ void fillDescribeSlots(HeaderSlot* slots) {
 }
 
 // Routes an accepted answer of count bytes in receiveBuffer.
-DescribeEnd acceptAnswer(int count, Connection& kept, FurtherAddress* further) {
-    CaptureState& s = state();
+DescribeEnd acceptAnswer(CaptureState& s, int count, Connection& kept, FurtherAddress* further) {
     const char* answer = s.receiveBuffer;
 
     char target[kPlaylistTargetSize];
-    const AnswerRoute route = routeOfAnswer(answer, s.config.shoutcastNoticeHost, target);
+    const AnswerRoute route = routeOfAnswer(answer, settings().config.shoutcastNoticeHost, target);
     if (route == AnswerRoute::FurtherAddress) {
         closeKept(kept);
         FurtherAddress taken;
@@ -75,20 +74,20 @@ DescribeEnd acceptAnswer(int count, Connection& kept, FurtherAddress* further) {
         return DescribeEnd::Refused;
     }
     if (route == AnswerRoute::MpegAudio) {
-        if (!openOutput(".mp3")) {
+        if (!openOutput(s, ".mp3")) {
             closeKept(kept);
             return DescribeEnd::Failed;
         }
-        captureMpegAudio(kept, count);  // closes kept and the file
+        captureMpegAudio(s, kept, count);  // closes kept and the file
         kept = 0;
         return DescribeEnd::Recorded;
     }
     // MMS over HTTP: the kept connection is not read on this route (the
     // play step opens its own), so it is closed here.
     closeKept(kept);
-    if (!openOutput(".wma")) return DescribeEnd::Failed;
-    if (extractStreamHeader(answer, count) > 0) return DescribeEnd::StreamHeader;
-    closeOutput();
+    if (!openOutput(s, ".wma")) return DescribeEnd::Failed;
+    if (extractStreamHeader(s, answer, count) > 0) return DescribeEnd::StreamHeader;
+    closeOutput(s.output);
     return DescribeEnd::Failed;
 }
 
@@ -118,8 +117,7 @@ int findFrameStart(const unsigned char* bytes, int count) {
     return -1;
 }
 
-RouteResult captureHttpStream(const char* address, FurtherAddress* further) {
-    CaptureState& s = state();
+RouteResult captureHttpStream(CaptureState& s, const char* address, FurtherAddress* further) {
     s.packets.fill = 0;
     s.packets.packetCount = 0;
     makeClientGuid(s.clientGuid);
@@ -138,11 +136,11 @@ RouteResult captureHttpStream(const char* address, FurtherAddress* further) {
     char full[kCurrentAddressSize];
     std::snprintf(full, sizeof full, "%s%s", wire::kHttpScheme, address);
     char finalAddress[kCurrentAddressSize];
-    switch (describeRequest(full, finalAddress, sizeof finalAddress, further)) {
+    switch (describeRequest(s, full, finalAddress, sizeof finalAddress, further)) {
         case DescribeEnd::StreamHeader:
             // The play step goes where the describe request was finally answered.
-            playRequest(finalAddress);
-            closeOutput();
+            playRequest(s, finalAddress);
+            closeOutput(s.output);
             return RouteResult::Done;
         case DescribeEnd::Recorded:
             return RouteResult::Done;
@@ -155,14 +153,13 @@ RouteResult captureHttpStream(const char* address, FurtherAddress* further) {
     return RouteResult::Failed;
 }
 
-DescribeEnd describeRequest(const char* fullAddress, FurtherAddress* further) {
+DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, FurtherAddress* further) {
     char finalAddress[kCurrentAddressSize];
-    return describeRequest(fullAddress, finalAddress, sizeof finalAddress, further);
+    return describeRequest(s, fullAddress, finalAddress, sizeof finalAddress, further);
 }
 
-DescribeEnd describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap,
+DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* finalAddress, size_t finalCap,
                             FurtherAddress* further) {
-    CaptureState& s = state();
     HeaderSlot slots[wire::kDescribeSlotCount];
     fillDescribeSlots(slots);
     char current[kCurrentAddressSize];
@@ -181,7 +178,7 @@ DescribeEnd describeRequest(const char* fullAddress, char* finalAddress, size_t 
 
         Connection kept = 0;
         const int count =
-            httpRequestKeep(s.receiveBuffer, host, path, slots, wire::kDescribeSlotCount, &kept);
+            httpRequestKeep(s, s.receiveBuffer, host, path, slots, wire::kDescribeSlotCount, &kept);
         if (count <= 0) {
             closeKept(kept);
             return DescribeEnd::Failed;
@@ -191,7 +188,7 @@ DescribeEnd describeRequest(const char* fullAddress, char* finalAddress, size_t 
 
         if (statusIsOk(status)) {
             copyText(finalAddress, finalCap, current);
-            return acceptAnswer(count, kept, further);
+            return acceptAnswer(s, count, kept, further);
         }
         if (!statusIsRedirect(status)) {
             closeKept(kept);
@@ -201,7 +198,7 @@ DescribeEnd describeRequest(const char* fullAddress, char* finalAddress, size_t 
         const char* location = findLocationValue(s.receiveBuffer);
         if (!location) {  // a redirect without a target is read as it stands
             copyText(finalAddress, finalCap, current);
-            return acceptAnswer(count, kept, further);
+            return acceptAnswer(s, count, kept, further);
         }
         closeKept(kept);
         // Two addresses that name each other would otherwise be asked
@@ -257,11 +254,10 @@ int findPlaylistTarget(const char* answer, char out[512]) {
     return 0;
 }
 
-void captureMpegAudio(Connection kept, int count) {
-    CaptureState& s = state();
+void captureMpegAudio(CaptureState& s, Connection kept, int count) {
     auto finish = [&](int error) {
         shared().lastError = error;
-        closeOutput();
+        closeOutput(s.output);
         if (kept > 0) closeConnection(kept);
     };
 
@@ -272,7 +268,7 @@ void captureMpegAudio(Connection kept, int count) {
         return;
     }
     // The bytes of the first answer are written but not counted.
-    if (!writeOutput(first + start, count - start)) {
+    if (!writeOutput(s, first + start, count - start)) {
         finish(NG_ERR_FILE_OPEN);
         return;
     }
@@ -289,8 +285,8 @@ void captureMpegAudio(Connection kept, int count) {
             return;
         }
         // A chunked answer: only the data between the size lines is audio.
-        n = dechunkStream(s.receiveBuffer, n);
-        if (!writeOutput(s.receiveBuffer, n)) {
+        n = dechunkStream(s.chunked, s.receiveBuffer, n);
+        if (!writeOutput(s, s.receiveBuffer, n)) {
             finish(NG_ERR_FILE_OPEN);
             return;
         }

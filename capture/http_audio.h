@@ -8,6 +8,8 @@
 
 namespace netgrab {
 
+struct CaptureState;
+
 // How the describe request ended.
 enum class DescribeEnd {
     StreamHeader,    // MMS over HTTP: the header is written, the play step follows
@@ -20,13 +22,13 @@ enum class DescribeEnd {
 // Address without scheme (host[:port][/path]). Done after the MMS-over-HTTP
 // play step or the MPEG capture ran; FurtherAddress with the address in
 // *further (when given); Failed otherwise.
-RouteResult captureHttpStream(const char* address, FurtherAddress* further = nullptr);
+RouteResult captureHttpStream(CaptureState& s, const char* address, FurtherAddress* further = nullptr);
 // Full address beginning with "http://". A further address goes into
 // *further (when given).
-DescribeEnd describeRequest(const char* fullAddress, FurtherAddress* further = nullptr);
+DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, FurtherAddress* further = nullptr);
 // As above; also hands back the address that finally answered (after any
 // redirects, port removed: serverPort holds it) in finalAddress.
-DescribeEnd describeRequest(const char* fullAddress, char* finalAddress, size_t finalCap,
+DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* finalAddress, size_t finalCap,
                             FurtherAddress* further = nullptr);
 // The steps that only read an answer.
 
@@ -42,7 +44,7 @@ AnswerRoute routeOfAnswer(const char* answer, const char* noticeHost, char targe
 // ASX entry or moved notice in an answer: 1 with the address in out (512 bytes), or 0.
 int findPlaylistTarget(const char* answer, char out[512]);
 // Records MPEG audio from the first frame start in receiveBuffer[0..count).
-void captureMpegAudio(Connection kept, int count);
+void captureMpegAudio(CaptureState& s, Connection kept, int count);
 // Index of the first MPEG audio frame start (0xFF, then a byte with its
 // three top bits set) at positions 0 .. count-3, or -1.
 int findFrameStart(const unsigned char* bytes, int count);

@@ -53,8 +53,7 @@ void addRequestLine(TextBuilder& b, const char* path) {
 
 // Request line and the first slotCount slots, composed in requestText.
 // Length of the request, or -1 when it does not fit.
-int composeRequest(const char* path, const HeaderSlot* slots, int slotCount) {
-    CaptureState& s = state();
+int composeRequest(CaptureState& s, const char* path, const HeaderSlot* slots, int slotCount) {
     TextBuilder b(s.requestText, sizeof s.requestText);
     addRequestLine(b, path);
     for (int i = 0; slots && i < slotCount; ++i) {
@@ -101,8 +100,7 @@ int contentLength(const char* answer, int headerEnd) {
 
 // Sends the composed request on a new connection to host:requestPort.
 // The open connection, or 0 (already reported) / -1 (send failed, closed).
-Connection connectAndSend(const char* host, int length, bool requireAll) {
-    CaptureState& s = state();
+Connection connectAndSend(CaptureState& s, const char* host, int length, bool requireAll) {
     Connection c = openConnection(host, s.requestPort);
     if (c == 0) {
         std::printf("connect to server fail\n");
@@ -150,11 +148,11 @@ int receiveAnswer(Connection c, char* answer, bool watchLength, bool* exhausted)
     return total;
 }
 
-int requestWithSlots(char* answer, const char* host, const char* path, const HeaderSlot* slots,
+int requestWithSlots(CaptureState& s, char* answer, const char* host, const char* path, const HeaderSlot* slots,
                      int slotCount, Connection* kept) {
-    int length = composeRequest(path, slots, slotCount);
+    int length = composeRequest(s, path, slots, slotCount);
     if (length < 0) return -1;
-    Connection c = connectAndSend(host, length, false);
+    Connection c = connectAndSend(s, host, length, false);
     if (c <= 0) return -1;
     bool exhausted = false;
     int total = receiveAnswer(c, answer, true, &exhausted);
@@ -162,13 +160,12 @@ int requestWithSlots(char* answer, const char* host, const char* path, const Hea
         *kept = c;  // the caller goes on reading this stream
     else
         closeConnection(c);
-    return unchunkAnswer(answer, total);
+    return unchunkAnswer(s.chunked, answer, total);
 }
 
 }  // namespace
 
-int httpFetch(char* answer, const char* hostPath) {
-    CaptureState& s = state();
+int httpFetch(CaptureState& s, char* answer, const char* hostPath) {
     if (!answer || !hostPath) return -1;
     const char* slash = std::strchr(hostPath, '/');
     size_t hostLength = slash ? static_cast<size_t>(slash - hostPath) : std::strlen(hostPath);
@@ -185,37 +182,37 @@ int httpFetch(char* answer, const char* hostPath) {
     b.add("\r\nConnection: close\r\n\r\n");
     if (!b.fits) return -1;
 
-    Connection c = connectAndSend(host, static_cast<int>(b.len), false);
+    Connection c = connectAndSend(s, host, static_cast<int>(b.len), false);
     if (c <= 0) return -1;
     std::memset(answer, 0, kAnswerLimit);
     bool exhausted = false;
     int total = receiveAnswer(c, answer, false, &exhausted);
     closeConnection(c);
-    return unchunkAnswer(answer, total);
+    return unchunkAnswer(s.chunked, answer, total);
 }
 
-int httpRequest(char* answer, const char* host, const char* path, const HeaderSlot* slots,
+int httpRequest(CaptureState& s, char* answer, const char* host, const char* path, const HeaderSlot* slots,
                 int slotCount) {
     if (!answer) return -1;
-    return requestWithSlots(answer, host, path, slots, slotCount, nullptr);
+    return requestWithSlots(s, answer, host, path, slots, slotCount, nullptr);
 }
 
-int httpRequestKeep(char* answer, const char* host, const char* path, const HeaderSlot* slots,
+int httpRequestKeep(CaptureState& s, char* answer, const char* host, const char* path, const HeaderSlot* slots,
                     int slotCount, Connection* kept) {
     if (!answer || !kept) return -1;
-    return requestWithSlots(answer, host, path, slots, slotCount, kept);
+    return requestWithSlots(s, answer, host, path, slots, slotCount, kept);
 }
 
-Connection httpRequestFirst(char* answer, const char* host, const char* path,
+Connection httpRequestFirst(CaptureState& s, char* answer, const char* host, const char* path,
                             const HeaderSlot* slots, int slotCount, int* count) {
     if (!answer || !count) return -1;
-    int length = composeRequest(path, slots, slotCount);
+    int length = composeRequest(s, path, slots, slotCount);
     if (length < 0) return -1;
-    Connection c = connectAndSend(host, length, true);
+    Connection c = connectAndSend(s, host, length, true);
     if (c <= 0) return -1;
     int n = receiveSome(c, answer, kAnswerLimit);
     if (n > 0) {
-        *count = unchunkAnswer(answer, n);
+        *count = unchunkAnswer(s.chunked, answer, n);
         return c;
     }
     closeConnection(c);

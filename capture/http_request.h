@@ -1,6 +1,7 @@
 #pragma once
-// HTTP GET operations. All connect to state().requestPort and read at most
-// kAnswerLimit bytes into the answer buffer (always state().receiveBuffer).
+// HTTP GET operations on a capture's state s. All connect to s.requestPort
+// and read at most kAnswerLimit bytes into the answer buffer (always
+// s.receiveBuffer).
 
 #include "capture_state.h"
 #include "connection.h"
@@ -19,7 +20,7 @@ static_assert(sizeof "Cookie:" - 1 + (kPageCookieSize - 1) + sizeof "\r\n\r\n" <
 
 // host/path fetch with fixed browser headers and "Connection: close".
 // Bytes received, or -1.
-int httpFetch(char* answer, const char* hostPath);
+int httpFetch(CaptureState& s, char* answer, const char* hostPath);
 // Every request operation sends only whole header lines: a slot that does
 // not end in CR LF (a line cut to fit) or a block that does not end with
 // the empty line is not sent (the operation fails as if it could not
@@ -27,15 +28,15 @@ int httpFetch(char* answer, const char* hostPath);
 // back without its framing (unchunkAnswer).
 // Request line + slots; stops at Content-Length, close, time-out or the cap.
 // Bytes received, or -1.
-int httpRequest(char* answer, const char* host, const char* path,
+int httpRequest(CaptureState& s, char* answer, const char* host, const char* path,
                 const HeaderSlot* slots, int slotCount);
 // As httpRequest; when the answer filled kAnswerLimit bytes the connection is
 // left open and stored in *kept.
-int httpRequestKeep(char* answer, const char* host, const char* path,
+int httpRequestKeep(CaptureState& s, char* answer, const char* host, const char* path,
                     const HeaderSlot* slots, int slotCount, Connection* kept);
 // Sends the request and receives once. Returns the open connection with the
 // byte count in *count, or -1.
-Connection httpRequestFirst(char* answer, const char* host, const char* path,
+Connection httpRequestFirst(CaptureState& s, char* answer, const char* host, const char* path,
                             const HeaderSlot* slots, int slotCount, int* count);
 
 }  // namespace netgrab

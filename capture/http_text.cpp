@@ -160,8 +160,7 @@ bool headerSaysChunked(const char* answer, int headerEnd) {
     return false;
 }
 
-int unchunkAnswer(char* answer, int count) {
-    ChunkedDecoder& c = state().chunked;
+int unchunkAnswer(ChunkedDecoder& c, char* answer, int count) {
     c = ChunkedDecoder();
     if (!answer || count <= 0) return count;
     int headerEnd = -1;
@@ -177,8 +176,7 @@ int unchunkAnswer(char* answer, int count) {
     return bodyStart + decode(c, answer + bodyStart, count - bodyStart);
 }
 
-int dechunkStream(char* bytes, int length) {
-    ChunkedDecoder& c = state().chunked;
+int dechunkStream(ChunkedDecoder& c, char* bytes, int length) {
     if (!c.active || !bytes || length <= 0) return length;
     return decode(c, bytes, length);
 }

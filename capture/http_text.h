@@ -58,10 +58,10 @@ bool headerSaysChunked(const char* answer, int headerEnd);
 // the framing from the body that follows it, in place, and keeps the
 // decoder going for the rest of the stream (dechunkStream); otherwise
 // stops it. Returns the answer's new length.
-int unchunkAnswer(char* answer, int count);
+int unchunkAnswer(ChunkedDecoder& decoder, char* answer, int count);
 // Removes the framing from a block received later on the same stream, in
 // place, while the last answer was chunked. Returns the body bytes left at
 // the start of bytes (0 when the block held framing only).
-int dechunkStream(char* bytes, int length);
+int dechunkStream(ChunkedDecoder& decoder, char* bytes, int length);
 
 }  // namespace netgrab

@@ -23,8 +23,7 @@ int findMinPacketSize(const unsigned char* bytes, int length) {
     return asfMinPacketSize(bytes, static_cast<size_t>(length));
 }
 
-int extractStreamHeader(const char* answer, int count) {
-    CaptureState& s = state();
+int extractStreamHeader(CaptureState& s, const char* answer, int count) {
     AsfPacketSession& packets = s.packets;
     packets.fill = 0;
     packets.timeline.reset();
@@ -35,15 +34,14 @@ int extractStreamHeader(const char* answer, int count) {
         shared().lastError = NG_ERR_NO_STREAM_HEADER;
         return -2;
     }
-    if (!acceptStreamHeader(packets, header, chunks.length)) return -2;
+    if (!acceptStreamHeader(s, packets, header, chunks.length)) return -2;
     shared().recordedBytes = 0;
     return 1;
 }
 
-void streamDataChunks(Connection c, int firstCount) {
-    CaptureState& s = state();
+void streamDataChunks(CaptureState& s, Connection c, int firstCount) {
     AsfChunkReader reader;
-    feedDataChunks(reader, s.packets, reinterpret_cast<const unsigned char*>(s.receiveBuffer), firstCount);
+    feedDataChunks(s, reader, s.packets, reinterpret_cast<const unsigned char*>(s.receiveBuffer), firstCount);
     for (;;) {
         if (s.output.writeFailed) break;  // lastError already says so
         int n = receiveStream(c, s.receiveBuffer, kDataReceiveBlock);
@@ -51,8 +49,8 @@ void streamDataChunks(Connection c, int firstCount) {
             shared().lastError = streamEndError();
             break;
         }
-        n = dechunkStream(s.receiveBuffer, n);
-        feedDataChunks(reader, s.packets, reinterpret_cast<const unsigned char*>(s.receiveBuffer), n);
+        n = dechunkStream(s.chunked, s.receiveBuffer, n);
+        feedDataChunks(s, reader, s.packets, reinterpret_cast<const unsigned char*>(s.receiveBuffer), n);
         if (shared().stopRequested) {
             shared().lastError = NG_ERR_STOPPED;
             break;
@@ -78,13 +76,12 @@ void fillPlaySlots(HeaderSlot* slots, const char* host, const char* clientGuid) 
     std::snprintf(slots[13], kHeaderSlotSize, "%s%s", wire::kAcceptLanguageLine, wire::kEndOfHeaders);
 }
 
-void playRequest(const char* fullAddress) {
-    CaptureState& s = state();
+void playRequest(CaptureState& s, const char* fullAddress) {
     s.requestPort = s.serverPort;
     char host[128];
     char path[512];
     if (!splitHttpAddress(fullAddress, host, sizeof host, path, sizeof path)) {
-        closeOutput();
+        closeOutput(s.output);
         shared().lastError = NG_ERR_REFUSED;
         return;
     }
@@ -94,16 +91,16 @@ void playRequest(const char* fullAddress) {
     s.packets.fill = 0;
 
     int count = 0;
-    Connection c = httpRequestFirst(s.receiveBuffer, host, path, slots, kPlaySlotCount, &count);
+    Connection c = httpRequestFirst(s, s.receiveBuffer, host, path, slots, kPlaySlotCount, &count);
     if (c <= 0 || count <= 0) {
         if (c > 0) closeConnection(c);
-        closeOutput();
+        closeOutput(s.output);
         shared().lastError = NG_ERR_RECEIVE;
         return;
     }
-    streamDataChunks(c, count);
-    finishAsfFile(s.packets);
-    closeOutput();
+    streamDataChunks(s, c, count);
+    finishAsfFile(s, s.packets);
+    closeOutput(s.output);
 }
 
 }  // namespace netgrab

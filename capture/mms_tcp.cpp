@@ -54,7 +54,7 @@ void handleServerCommand(MmsDataReader& r, Connection connection) {
     // short time at most, a stop ends the wait, and after one pong that could
     // not go out the connection gets no more.
     if (r.pongFailed) return;
-    if (sendWithin(connection, r.command, r.commandLength, state().tuning.pongTimeoutMs) < r.commandLength)
+    if (sendWithin(connection, r.command, r.commandLength, settings().tuning.pongTimeoutMs) < r.commandLength)
         r.pongFailed = true;
 }
 
@@ -203,9 +203,8 @@ void feedHeaderPackets(MmsHeaderReader& r, const unsigned char* bytes, int lengt
     }
 }
 
-void feedMmsData(MmsDataReader& r, AsfPacketSession& p, const unsigned char* bytes, int length,
+void feedMmsData(CaptureState& s, MmsDataReader& r, AsfPacketSession& p, const unsigned char* bytes, int length,
                  Connection connection) {
-    CaptureState& s = state();
     for (int i = 0; i < length && !r.streamBroken; ++i) {
         const unsigned char b = bytes[i];
         switch (r.step) {
@@ -239,7 +238,7 @@ void feedMmsData(MmsDataReader& r, AsfPacketSession& p, const unsigned char* byt
                 i += takePacketBytes(p, bytes + i, length - i, r.copied, r.length) - 1;
                 if (r.copied >= r.length) {
                     if (looksLikeDataPacket(p))
-                        completeAsfPacket(p);
+                        completeAsfPacket(s, p);
                     else
                         p.fill = 0;
                     r.step = MmsReadStep::Prefix;
@@ -336,7 +335,7 @@ bool readStreamHeader(CaptureState& s, MmsTcpSession& m) {
         // The header is the Header Object and the 50-byte start of the Data
         // Object behind it.
         if (m.header.fill >= m.header.expectedHeaderLength + wire::kDataObjectHeaderSize) {
-            if (!acceptStreamHeader(s.packets, m.header.buffer, m.header.fill)) return false;
+            if (!acceptStreamHeader(s, s.packets, m.header.buffer, m.header.fill)) return false;
             traceFormat("1. mms header write : %d", static_cast<int>(m.header.fill));
             shared().recordedBytes = m.header.fill;
             return true;
@@ -349,9 +348,8 @@ bool readStreamHeader(CaptureState& s, MmsTcpSession& m) {
 
 }  // namespace
 
-RouteResult captureMmsTcp(const char* address) {
-    CaptureState& s = state();
-    if (!openOutput(".wma")) return RouteResult::Failed;
+RouteResult captureMmsTcp(CaptureState& s, const char* address) {
+    if (!openOutput(s, ".wma")) return RouteResult::Failed;
 
     // host[:port][/path]
     MmsTcpSession m;
@@ -373,7 +371,7 @@ RouteResult captureMmsTcp(const char* address) {
         m.connection = 0;
         std::printf("tcp open fail  -- %s\n", host);
         std::fflush(stdout);
-        closeOutput();
+        closeOutput(s.output);
         return RouteResult::TryHttp;
     }
     makeClientGuid(s.clientGuid);
@@ -382,10 +380,10 @@ RouteResult captureMmsTcp(const char* address) {
     // closed on every path.
     // An output that cannot be written is not the MMS server's fault: the
     // HTTP route would meet the same file.
-    auto fail = [&m](RouteResult result) {
+    auto fail = [&m, &s](RouteResult result) {
         closeConnection(m.connection);
         m.connection = 0;
-        closeOutput();
+        closeOutput(s.output);
         // A header refused by the gate or an output that cannot be written
         // keep their own codes (the capture loop tries no HTTP route for the
         // latter); everything else is a failed exchange.
@@ -424,7 +422,7 @@ RouteResult captureMmsTcp(const char* address) {
     int n = receiveSome(m.connection, block, sizeof block);
     if (n <= 0) return fail(RouteResult::Failed);
     for (;;) {
-        feedMmsData(m.data, packets, block, n, m.connection);
+        feedMmsData(s, m.data, packets, block, n, m.connection);
         if (shared().stopRequested) {
             shared().lastError = NG_ERR_STOPPED;
             break;
@@ -443,8 +441,8 @@ RouteResult captureMmsTcp(const char* address) {
     }
     closeConnection(m.connection);
     m.connection = 0;
-    finishAsfFile(packets);
-    closeOutput();
+    finishAsfFile(s, packets);
+    closeOutput(s.output);
     return RouteResult::Done;
 }
 

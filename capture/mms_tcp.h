@@ -15,7 +15,7 @@ namespace netgrab {
 // could be set up (no connection, no answer to the connect step, no usable
 // header) and the output is writable; Done after the stream ran; Failed
 // when a later step of the exchange failed or the output cannot be written.
-RouteResult captureMmsTcp(const char* address);
+RouteResult captureMmsTcp(CaptureState& s, const char* address);
 
 // ---- pieces, reachable for tests -----------------------------------------
 
@@ -86,7 +86,7 @@ struct MmsDataReader {
     // unanswered instead of each holding the reader up again.
     bool pongFailed = false;
 };
-void feedMmsData(MmsDataReader& reader, AsfPacketSession& packets, const unsigned char* bytes, int length,
-                 Connection connection);
+void feedMmsData(CaptureState& s, MmsDataReader& reader, AsfPacketSession& packets, const unsigned char* bytes,
+                 int length, Connection connection);
 
 }  // namespace netgrab

@@ -14,14 +14,10 @@ namespace netgrab {
 
 namespace {
 
-// Name of the file that is open now, for messages.
-char g_openName[kOutputBaseSize + 32];
-
 // Prints "cannot write NAME: reason" unless this very line was the last one
 // printed and no write has succeeded since: a lasting fault (a missing
 // folder, a full disk) is told once, not once per attempt.
-void reportFault(const char* name, int error) {
-    CaptureState& s = state();
+void reportFault(CaptureState& s, const char* name, int error) {
     char line[sizeof s.output.faultShown];
     std::snprintf(line, sizeof line, "cannot write %s: %s\n", name, net::errorText(error));
     if (std::strcmp(line, s.output.faultShown) == 0) return;
@@ -30,15 +26,14 @@ void reportFault(const char* name, int error) {
     std::fflush(stdout);
 }
 
-int failOpen(const char* name, int error) {
+int failOpen(CaptureState& s, const char* name, int error) {
     shared().lastError = NG_ERR_FILE_OPEN;
-    reportFault(name, error);
+    reportFault(s, name, error);
     return 0;
 }
 
 // The file name of a variant; false when it does not fit.
-bool variantName(char* name, size_t cap, const char* extension, int variant) {
-    const CaptureState& s = state();
+bool variantName(const CaptureState& s, char* name, size_t cap, const char* extension, int variant) {
     char suffix[16] = "";
     if (variant >= 2) std::snprintf(suffix, sizeof suffix, "-%d", variant);
     const int len = std::snprintf(name, cap, "%s%s%s", s.outputBase, suffix, extension ? extension : "");
@@ -53,13 +48,12 @@ long long steadyNowMs() {
         .count();
 }
 
-int openOutput(const char* extension) { return openOutputVariant(extension, 0); }
+int openOutput(CaptureState& s, const char* extension) { return openOutputVariant(s, extension, 0); }
 
-int openOutputVariant(const char* extension, int variant) {
-    CaptureState& s = state();
-    closeOutput();
+int openOutputVariant(CaptureState& s, const char* extension, int variant) {
+    closeOutput(s.output);
     char name[kOutputBaseSize + 32];
-    if (!variantName(name, sizeof name, extension, variant)) {
+    if (!variantName(s, name, sizeof name, extension, variant)) {
         shared().lastError = NG_ERR_FILE_OPEN;  // refuse a name that does not fit
         return 0;
     }
@@ -71,7 +65,7 @@ int openOutputVariant(const char* extension, int variant) {
         s.output.appendMode = size > 0 ? 1 : 0;
         std::fclose(probe);
         s.output.file = std::fopen(name, "r+b");
-        if (!s.output.file) return failOpen(name, net::lastError());
+        if (!s.output.file) return failOpen(s, name, net::lastError());
         int seek = std::fseek(s.output.file, 0, SEEK_END);
         traceFormat("%s append file!! [%s]   %d  seek = %d", s.requestedAddress, name,
                     static_cast<int>(std::ftell(s.output.file)), seek);
@@ -80,18 +74,17 @@ int openOutputVariant(const char* extension, int variant) {
         s.output.appendMode = 0;
         if (FILE* created = std::fopen(name, "wb")) std::fclose(created);
         s.output.file = std::fopen(name, "r+b");
-        if (!s.output.file) return failOpen(name, net::lastError());
+        if (!s.output.file) return failOpen(s, name, net::lastError());
     }
     // Every write goes to the file at once (a recorder that is killed loses
     // nothing it has received), so stdio needs no buffer; without one, a
     // failed write leaves nothing behind that a later flush could add.
     std::setvbuf(s.output.file, nullptr, _IONBF, 0);
-    std::snprintf(g_openName, sizeof g_openName, "%s", name);
+    std::snprintf(s.output.openName, sizeof s.output.openName, "%s", name);
     return 1;
 }
 
-bool writeOutput(const void* bytes, int length) {
-    CaptureState& s = state();
+bool writeOutput(CaptureState& s, const void* bytes, int length) {
     if (!s.output.file || length < 0) return false;
     if (length == 0) return true;
     const long before = std::ftell(s.output.file);
@@ -103,7 +96,7 @@ bool writeOutput(const void* bytes, int length) {
         if (before >= 0) net::truncateFile(s.output.file, before);
         s.output.writeFailed = true;
         shared().lastError = NG_ERR_FILE_OPEN;
-        reportFault(g_openName, error);
+        reportFault(s, s.output.openName, error);
         return false;
     }
     s.output.faultShown[0] = '\0';  // writing works (again): a new fault is told anew
@@ -114,11 +107,10 @@ bool writeOutput(const void* bytes, int length) {
     return true;
 }
 
-void closeOutput() {
-    CaptureState& s = state();
-    if (s.output.file) {
-        std::fclose(s.output.file);
-        s.output.file = nullptr;
+void closeOutput(OutputState& output) {
+    if (output.file) {
+        std::fclose(output.file);
+        output.file = nullptr;
     }
 }
 

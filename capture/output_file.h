@@ -1,5 +1,5 @@
 #pragma once
-// The output file: state().outputBase + extension, opened for appending.
+// The output file: the capture's outputBase + extension, opened for appending.
 
 #include <cstdint>
 #include <cstdio>
@@ -24,23 +24,27 @@ struct OutputState {
     // "cannot write ..." has been printed for this name and reason; cleared
     // when a write succeeds again, so one fault gives one line, not one a try.
     char faultShown[kOutputBaseSize + 160];
+    // Name of the file that is open now, for messages.
+    char openName[kOutputBaseSize + 32];
 };
+
+struct CaptureState;
 
 // Opens (creating when missing) outputBase + extension for reading and
 // writing, positioned at its end; sets appendMode. 1 on success, 0 on
 // failure (lastError = NG_ERR_FILE_OPEN, "cannot write NAME: reason"
 // printed once while the fault lasts).
-int openOutput(const char* extension);
+int openOutput(CaptureState& s, const char* extension);
 // As openOutput for the file beside it: variant 0 is outputBase + extension,
 // variant n >= 2 is outputBase + "-n" + extension.
-int openOutputVariant(const char* extension, int variant);
+int openOutputVariant(CaptureState& s, const char* extension, int variant);
 // Writes bytes at the current position. On a write error (a full disk, a
 // file too large) the bytes that did reach the file are taken back, so the
 // file ends where it ended before; the fault is printed once,
 // output.writeFailed is set and false returned.
-bool writeOutput(const void* bytes, int length);
-// Closes state().output.file if it is open (safe to call twice).
-void closeOutput();
+bool writeOutput(CaptureState& s, const void* bytes, int length);
+// Closes output.file if it is open (safe to call twice).
+void closeOutput(OutputState& output);
 // Milliseconds of a steady clock (for the attempt loop's pacing).
 long long steadyNowMs();
 

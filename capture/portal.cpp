@@ -25,19 +25,18 @@ namespace {
 
 // Sends an HTTP request to a host text that may carry ":port"; without a
 // port it goes to the portal's HTTP port. Terminates the answer.
-int requestTo(const char* hostText, const char* path, const HeaderSlot* slots, int slotCount) {
-    CaptureState& s = state();
+int requestTo(CaptureState& s, const char* hostText, const char* path, const HeaderSlot* slots, int slotCount) {
     char host[128];
     copyText(host, sizeof host, hostText);
-    s.requestPort = s.tuning.httpPort;
+    s.requestPort = settings().tuning.httpPort;
     if (char* colon = std::strchr(host, ':')) {
         uint16_t port = portFromText(host);
         if (port != 0 && port != kNoPort) s.requestPort = port;
         *colon = '\0';
     }
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
-    int n = httpRequest(s.receiveBuffer, host, path, slots, slotCount);
-    s.requestPort = s.tuning.httpPort;
+    int n = httpRequest(s, s.receiveBuffer, host, path, slots, slotCount);
+    s.requestPort = settings().tuning.httpPort;
     if (n > 0) s.receiveBuffer[n < kAnswerLimit ? n : kAnswerLimit] = '\0';
     return n;
 }
@@ -76,11 +75,10 @@ int findAfterMarker(const char* answer, const char* marker, char* out, int outCa
     return 1;
 }
 
-int portalLookup(char* address, const char* cookie) {
-    CaptureState& s = state();
-    s.requestPort = s.tuning.httpPort;
+int portalLookup(CaptureState& s, char* address, const char* cookie) {
+    s.requestPort = settings().tuning.httpPort;
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
-    const char* portalHost = s.config.portalHost ? s.config.portalHost : "";
+    const char* portalHost = settings().config.portalHost ? settings().config.portalHost : "";
 
     // The page path is what follows the portal host in the address; an
     // address elsewhere (a page marker) asks for the portal's root page.
@@ -96,7 +94,7 @@ int portalLookup(char* address, const char* cookie) {
     copyText(page[3], kHeaderSlotSize, wire::kPortalPageAgent);
     std::snprintf(page[4], kHeaderSlotSize, wire::kHostLineFormat, portalHost);
     copyText(page[5], kHeaderSlotSize, wire::kKeepAliveLast);
-    if (requestTo(portalHost, pagePath, page, 6) <= 0) return 0;
+    if (requestTo(s, portalHost, pagePath, page, 6) <= 0) return 0;
 
     char reference[512];
     if (!findAfterMarker(s.receiveBuffer, wire::kPortalRefMarker, reference, sizeof reference)) return 0;
@@ -107,14 +105,14 @@ int portalLookup(char* address, const char* cookie) {
     copyText(link[1], kHeaderSlotSize, wire::kPortalLinkAgent);
     copyText(link[2], kHeaderSlotSize, wire::kAcceptEncoding);
     std::snprintf(link[3], kHeaderSlotSize, wire::kHostLineFormat,
-                  s.config.portalStreamHost ? s.config.portalStreamHost : "");
+                  settings().config.portalStreamHost ? settings().config.portalStreamHost : "");
     copyText(link[4], kHeaderSlotSize, wire::kKeepAlive);
     std::snprintf(link[5], kHeaderSlotSize, wire::kCookieLastFormat, cookie ? cookie : "");
 
     char host[128];
     char path[256];
     splitHostPath(reference + 7, host, sizeof host, path, sizeof path);
-    if (requestTo(host, path, link, 6) <= 0) return 0;
+    if (requestTo(s, host, path, link, 6) <= 0) return 0;
 
     for (int redirects = 0; portalAnswerRedirects(s.receiveBuffer); ++redirects) {
         if (redirects >= wire::kMaxRedirects) return 0;  // a loop must not hold the attempt
@@ -128,7 +126,7 @@ int portalLookup(char* address, const char* cookie) {
         splitHostPath(reference + 7, host, sizeof host, path, sizeof path);
         std::snprintf(link[3], kHeaderSlotSize, wire::kHostLineFormat, host);
         copyText(link[4], kHeaderSlotSize, wire::kKeepAliveLast);
-        if (requestTo(host, path, link, 5) <= 0) return 0;
+        if (requestTo(s, host, path, link, 5) <= 0) return 0;
     }
     return findAfterMarker(s.receiveBuffer, wire::kPortalStreamMarker, address, kWorkingAddressSize);
 }
@@ -136,10 +134,9 @@ int portalLookup(char* address, const char* cookie) {
 // Shared start of the describe and play requests to the stream server:
 // port, host and path of the address, a cleared answer buffer, and the
 // first five header slots (the same in both requests).
-static void prepareStreamRequest(const char* address, const char* cookie, char* host, int hostCap,
+static void prepareStreamRequest(CaptureState& s, const char* address, const char* cookie, char* host, int hostCap,
                                  char* path, int pathCap, HeaderSlot* slots) {
-    CaptureState& s = state();
-    s.requestPort = s.tuning.httpPort;
+    s.requestPort = settings().tuning.httpPort;
     streamHostPath(address, host, hostCap, path, pathCap);
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
     copyText(slots[0], kHeaderSlotSize, wire::kAcceptLine);
@@ -149,13 +146,12 @@ static void prepareStreamRequest(const char* address, const char* cookie, char* 
     copyText(slots[4], kHeaderSlotSize, wire::kAcceptAuthenticationLine);
 }
 
-int portalDescribe(const char* address, const char* cookie) {
-    CaptureState& s = state();
-    if (!openOutput(".wma")) return -1;
+int portalDescribe(CaptureState& s, const char* address, const char* cookie) {
+    if (!openOutput(s, ".wma")) return -1;
     char host[128];
     char path[512];
     HeaderSlot slots[10];
-    prepareStreamRequest(address, cookie, host, sizeof host, path, sizeof path, slots);
+    prepareStreamRequest(s, address, cookie, host, sizeof host, path, sizeof path, slots);
     std::snprintf(slots[5], kHeaderSlotSize, "%s%s", wire::kPragmaVersion11Line, wire::kPragmaStreamStartLine);
     std::snprintf(slots[6], kHeaderSlotSize, "%s%s", wire::kPragmaPacketPairLine, wire::kPragmaPipelineLine);
     copyText(slots[7], kHeaderSlotSize, wire::kSupportedLine);
@@ -165,16 +161,16 @@ int portalDescribe(const char* address, const char* cookie) {
     std::snprintf(slots[9], kHeaderSlotSize, "%s%s", guidLine, wire::kEndOfHeaders);
     s.packets.packetSize = -1;
 
-    int n = httpRequest(s.receiveBuffer, host, path, slots, 10);
+    int n = httpRequest(s, s.receiveBuffer, host, path, slots, 10);
     if (n <= 0) {
-        closeOutput();
+        closeOutput(s.output);
         return n;
     }
     if (n > kAnswerLimit) n = kAnswerLimit;
     s.receiveBuffer[n] = '\0';
     if (std::strstr(s.receiveBuffer, wire::kPortalForbidden)) {
         shared().lastError = NG_ERR_REFUSED;
-        closeOutput();
+        closeOutput(s.output);
         return -1;
     }
     // "$H" <length LE16> <8 framing bytes> <payload of length - 8>. Only the
@@ -192,21 +188,20 @@ int portalDescribe(const char* address, const char* cookie) {
     // The header goes into a file once: an attempt that appends to an
     // earlier recording of the same streams does not put a second header
     // among its packets.
-    if (!acceptStreamHeader(s.packets, header, chunks.length)) {
-        closeOutput();
+    if (!acceptStreamHeader(s, s.packets, header, chunks.length)) {
+        closeOutput(s.output);
         return -1;
     }
     return n;
 }
 
-void portalPlay(const char* address, const char* cookie) {
-    CaptureState& s = state();
+void portalPlay(CaptureState& s, const char* address, const char* cookie) {
     std::printf("portal play request:\n%s\n", address);
     std::fflush(stdout);
     char host[128];
     char path[512];
     HeaderSlot slots[10];
-    prepareStreamRequest(address, cookie, host, sizeof host, path, sizeof path, slots);
+    prepareStreamRequest(s, address, cookie, host, sizeof host, path, sizeof path, slots);
     copyText(slots[5], kHeaderSlotSize, wire::kPragmaPlayOffset);
     copyText(slots[6], kHeaderSlotSize, wire::kPortalPlayStream);
     std::snprintf(slots[7], kHeaderSlotSize, wire::kClientGuidLineFormat, s.clientGuid);
@@ -214,31 +209,30 @@ void portalPlay(const char* address, const char* cookie) {
     copyText(slots[9], kHeaderSlotSize, wire::kPortalPlayTail);
 
     int count = 0;
-    Connection c = httpRequestFirst(s.receiveBuffer, host, path, slots, 10, &count);
+    Connection c = httpRequestFirst(s, s.receiveBuffer, host, path, slots, 10, &count);
     if (c <= 0 || count <= 0) {
         if (c > 0) closeConnection(c);
         shared().lastError = NG_ERR_RECEIVE;
-        closeOutput();
+        closeOutput(s.output);
         return;
     }
-    streamDataChunks(c, count);
+    streamDataChunks(s, c, count);
     // The header states what the file holds, as on the other routes.
-    finishAsfFile(s.packets);
-    closeOutput();
+    finishAsfFile(s, s.packets);
+    closeOutput(s.output);
 }
 
-void capturePortal(char* address, const char* cookie) {
-    CaptureState& s = state();
+void capturePortal(CaptureState& s, char* address, const char* cookie) {
     s.packets.fill = 0;
     s.packets.packetCount = 0;
     makeClientGuid(s.clientGuid);
-    s.requestPort = s.tuning.httpPort;
-    if (!portalLookup(address, cookie)) return;
-    if (portalDescribe(address, cookie) <= 0) {
-        closeOutput();
+    s.requestPort = settings().tuning.httpPort;
+    if (!portalLookup(s, address, cookie)) return;
+    if (portalDescribe(s, address, cookie) <= 0) {
+        closeOutput(s.output);
         return;
     }
-    portalPlay(address, cookie);
+    portalPlay(s, address, cookie);
 }
 
 }  // namespace netgrab

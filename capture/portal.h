@@ -3,10 +3,12 @@
 
 namespace netgrab {
 
-void capturePortal(char* address, const char* cookie);
-int portalLookup(char* address, const char* cookie);
-int portalDescribe(const char* address, const char* cookie);
-void portalPlay(const char* address, const char* cookie);
+struct CaptureState;
+
+void capturePortal(CaptureState& s, char* address, const char* cookie);
+int portalLookup(CaptureState& s, char* address, const char* cookie);
+int portalDescribe(CaptureState& s, const char* address, const char* cookie);
+void portalPlay(CaptureState& s, const char* address, const char* cookie);
 void splitHostPath(const char* text, char* host, int hostCap, char* path, int pathCap);
 // The value after marker in answer, up to a quote or the line end, into
 // out (cut to outCap). 1, or 0 when the marker is not there.

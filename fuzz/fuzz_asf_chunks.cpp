@@ -19,7 +19,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace netgrab;
     if (size < 4) return 0;
-    fuzzsupport::freshOutput();
+    const auto ctx = std::make_unique<CaptureState>();
+    fuzzsupport::freshOutput(*ctx);
     // Not value-initialised: the assembly buffer is written before it is read.
     std::unique_ptr<AsfPacketSession> packets(new AsfPacketSession);
     const uint8_t* rest = data + 4;
@@ -30,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::unique_ptr<unsigned char[]> header(new unsigned char[kReceiveBufferSize]);
         const AsfHeaderChunks chunks =
             collectHeaderChunks(rest, static_cast<int>(answerLength), header.get(), kReceiveBufferSize);
-        if (chunks.found) acceptStreamHeader(*packets, header.get(), chunks.length);
+        if (chunks.found) acceptStreamHeader(*ctx, *packets, header.get(), chunks.length);
         rest += answerLength;
         left -= answerLength;
     } else {
@@ -38,9 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     AsfChunkReader reader;
     fuzzsupport::feedInPieces(rest, left, data[0], [&](const uint8_t* piece, size_t n) {
-        feedDataChunks(reader, *packets, piece, static_cast<int>(n));
+        feedDataChunks(*ctx, reader, *packets, piece, static_cast<int>(n));
     });
-    finishAsfFile(*packets);
-    state().output.file = nullptr;  // the scratch file stays open for the next input
+    finishAsfFile(*ctx, *packets);
+    ctx->output.file = nullptr;  // the scratch file stays open for the next input
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "capture_state.h"
@@ -25,6 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     const char* answer = bytes.c_str();  // NUL-terminated; may hold NULs before its end
     const int length = static_cast<int>(bytes.size());
+    const auto ctx = std::make_unique<CaptureState>();
+    ChunkedDecoder& decoder = ctx->chunked;
 
     const char* status = statusLine(answer, length);
     statusIsOk(status);
@@ -45,22 +48,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // A whole answer: its header block says whether the body is chunked.
     std::string whole = bytes;
-    unchunkAnswer(&whole[0], length);
+    unchunkAnswer(decoder, &whole[0], length);
     // A chunked stream arriving in pieces after its header block.
     std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
-    unchunkAnswer(&head[0], static_cast<int>(head.size()));
+    unchunkAnswer(decoder, &head[0], static_cast<int>(head.size()));
     std::string stream = bytes;
     fuzzsupport::feedInPieces(reinterpret_cast<const uint8_t*>(stream.data()), stream.size(), data[0],
-                              [](const uint8_t* piece, size_t n) {
-                                  dechunkStream(reinterpret_cast<char*>(const_cast<uint8_t*>(piece)),
+                              [&decoder](const uint8_t* piece, size_t n) {
+                                  dechunkStream(decoder, reinterpret_cast<char*>(const_cast<uint8_t*>(piece)),
                                                 static_cast<int>(n));
                               });
-    unchunkAnswer(nullptr, 0);  // the decoder off again
+    unchunkAnswer(decoder, nullptr, 0);  // the decoder off again
 
     // Directory page markers; an ASX marker alone would fetch its playlist,
     // which is no reader's work, so such pages are left out.
     if (std::strstr(answer, wire::kMarkerMms) || std::strstr(answer, wire::kMarkerHttp) ||
         !std::strstr(answer, wire::kMarkerAsx))
-        readPageMarkers(answer);
+        readPageMarkers(*ctx, answer);
     return 0;
 }

@@ -51,8 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace netgrab;
     static PongPair pongs;
     if (size < 5 || pongs.ours < 0) return 0;
-    fuzzsupport::freshOutput();
-    state().tuning.pongTimeoutMs = 5;
+    const auto ctx = std::make_unique<CaptureState>();
+    fuzzsupport::freshOutput(*ctx);
+    settings().tuning.pongTimeoutMs = 5;
     adoptConnection(pongs.ours);
 
     const uint8_t* rest = data + 4;
@@ -66,16 +67,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         feedHeaderPackets(*header, piece, static_cast<int>(n));
     });
     if (header->fill >= header->expectedHeaderLength + wire::kDataObjectHeaderSize)
-        acceptStreamHeader(*packets, header->buffer, header->fill);
+        acceptStreamHeader(*ctx, *packets, header->buffer, header->fill);
     if (packets->packetSize < 0) packets->packetSize = 100 + data[3] * 4;
     rest += headerLength;
     left -= headerLength;
 
     std::unique_ptr<MmsDataReader> reader(new MmsDataReader);
     fuzzsupport::feedInPieces(rest, left, data[0], [&](const uint8_t* piece, size_t n) {
-        if (!reader->streamBroken) feedMmsData(*reader, *packets, piece, static_cast<int>(n), pongs.ours);
+        if (!reader->streamBroken) feedMmsData(*ctx, *reader, *packets, piece, static_cast<int>(n), pongs.ours);
     });
-    finishAsfFile(*packets);
+    finishAsfFile(*ctx, *packets);
     pongs.drain();
 
     // One client command, its path from the start of the data stream.
@@ -87,6 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     buildMmsCommand(data[3] % 9, data[1], args, message, sizeof message);
 
     adoptConnection(0);
-    state().output.file = nullptr;
+    ctx->output.file = nullptr;  // the scratch file stays open for the next input
     return 0;
 }

@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,8 +51,7 @@ bool loopbackOnly() {
     return interfaces > 0;
 }
 
-void resetState() {
-    CaptureState& s = state();
+void resetState(CaptureState& s) {
     s.workingAddress[0] = '\0';
     s.pageCookie[0] = '\0';
     s.serverPort = kNoPort;
@@ -63,10 +63,9 @@ void resetState() {
 
 // Classifies a further address as the attempt loop does: the text is
 // placed in workingAddress first.
-void classifyFurther(const char* address) {
-    CaptureState& s = state();
+void classifyFurther(CaptureState& s, const char* address) {
     copyText(s.workingAddress, sizeof s.workingAddress, address);
-    classifySource(s.workingAddress);
+    classifySource(s, s.workingAddress);
 }
 
 }  // namespace
@@ -82,7 +81,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // goes to stderr.
     if (!std::freopen("/dev/null", "w", stdout)) std::exit(2);
     setNameLookup(noNames);
-    CaptureTuning& t = state().tuning;
+    CaptureTuning& t = settings().tuning;
     t.receivePollMs = 1;
     t.receivePollCount = 1;
     return 0;
@@ -105,27 +104,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<char> answer(text, text + answerLength);
     answer.push_back('\0');
 
-    resetState();
-    classifySource(address.data());
+    const auto ctx = std::make_unique<CaptureState>();
+    CaptureState& s = *ctx;
+    resetState(s);
+    classifySource(s, address.data());
 
     char quoted[384];
     quotedValue(answer.data(), quoted);
 
-    resetState();
+    resetState(s);
     char asx[384];
-    if (asxTarget(answer.data(), asx, sizeof asx)) applyAsxTarget(asx);
+    if (asxTarget(answer.data(), asx, sizeof asx)) applyAsxTarget(s, asx);
 
-    resetState();
+    resetState(s);
     char further[512];
-    if (findPlaylistTarget(answer.data(), further)) classifyFurther(further);
+    if (findPlaylistTarget(answer.data(), further)) classifyFurther(s, further);
 
-    resetState();
+    resetState(s);
     char entry[512];
     m3uTarget(answer.data(), entry, sizeof entry);
     char file1[kWorkingAddressSize];
     plsTarget(answer.data(), file1, sizeof file1);
 
-    resetState();
-    readPageMarkers(answer.data());
+    resetState(s);
+    readPageMarkers(s, answer.data());
     return 0;
 }

@@ -33,10 +33,10 @@ void feedInPieces(const uint8_t* data, size_t size, uint8_t seed, Feed feed) {
     }
 }
 
-// Points the capture's output at an emptied scratch file (made once per
-// process, removed from the directory at once) and clears the per-attempt
-// output state. The capture thread's globals are all the targets share.
-inline void freshOutput() {
+// Points the output of s (a capture state made for this input) at an
+// emptied scratch file (made once per process, removed from the directory at
+// once) and clears the process-wide counters.
+inline void freshOutput(netgrab::CaptureState& s) {
     static FILE* scratch = [] {
         char name[] = "/tmp/netgrab-fuzz-XXXXXX";
         const int fd = mkstemp(name);
@@ -44,7 +44,6 @@ inline void freshOutput() {
         unlink(name);
         return fdopen(fd, "w+b");
     }();
-    netgrab::CaptureState& s = netgrab::state();
     if (scratch) {
         std::fflush(scratch);
         if (ftruncate(fileno(scratch), 0) != 0) return;

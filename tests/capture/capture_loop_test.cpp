@@ -24,6 +24,7 @@
 #include "netgrab.h"
 #include "scripted_server.h"
 #include "test_util.h"
+#include "wm_fixture.h"
 
 using namespace netgrab;
 using testsupport::readRequest;
@@ -189,8 +190,8 @@ INSTANTIATE_TEST_SUITE_P(Sources, FaultLines, ::testing::ValuesIn(kFaultCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CaptureLoopTest, StopWakesALongPauseAtOnce) {
-    state().tuning.retryPauseMinMs = 5000;
-    state().tuning.retryPauseMaxMs = 5000;
+    netgrab::settings().tuning.retryPauseMinMs = 5000;
+    netgrab::settings().tuning.retryPauseMaxMs = 5000;
     StdoutPipe out;
     start(kFaultCases[0].source);
     // After the fault line the attempt is over: the pause comes next.
@@ -215,10 +216,10 @@ TEST_F(CaptureLoopTest, InternalFailureIsAnErrorNotAStop) {
     setTraceSink([](const std::string&) { throw std::runtime_error("hook failed"); });
     const int result = netgrab_api::netgrab("mms://127.0.0.1/live", output.c_str());
     setTraceSink({});
+    EXPECT_EQ(wmtest::openDescriptorsOf(output + ".wma"), 0);
     std::remove((output + ".wma").c_str());
     EXPECT_EQ(result, NG_ERR_INTERNAL);
     EXPECT_EQ(netgrab_api::GetRecError(), NG_ERR_INTERNAL);
-    EXPECT_EQ(state().output.file, nullptr);
 }
 
 // Every code of the public enum has a message of its own.
@@ -267,7 +268,7 @@ struct FurtherCase {
 };
 void PrintTo(const FurtherCase& c, std::ostream* os) { *os << c.name; }
 
-class FurtherAddress : public ::testing::TestWithParam<FurtherCase> {
+class FurtherAddress : public ::testing::TestWithParam<FurtherCase>, protected testutil::OwnCapture {
 protected:
     void SetUp() override {
         testutil::useFastTuning();
@@ -287,7 +288,7 @@ TEST_P(FurtherAddress, IsFollowedToTheAudio) {
     const std::string audio = mpegBytes(3000);
     testsupport::ScriptedServer b({{readRequest(), send("ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + audio)}});
     testsupport::ScriptedServer a({{readRequest(), send(GetParam().answer("http://" + b.hostPort() + "/live"))}});
-    runAttempt(("http://" + a.hostPort() + "/live").c_str(), (dir_ + "/rec").c_str());
+    runAttempt(ctx, ("http://" + a.hostPort() + "/live").c_str(), (dir_ + "/rec").c_str());
     EXPECT_EQ(a.connectionCount(), 1u);
     EXPECT_EQ(b.connectionCount(), 1u);
     EXPECT_TRUE(testsupport::fileBytes(dir_ + "/rec.mp3") == audio);
@@ -309,8 +310,8 @@ void PrintTo(const PauseCase& c, std::ostream* os) { *os << c.name; }
 class RetryPause : public ::testing::TestWithParam<PauseCase> {};
 
 TEST_P(RetryPause, GrowsAndResets) {
-    state().tuning.retryPauseMinMs = 250;
-    state().tuning.retryPauseMaxMs = 4000;
+    netgrab::settings().tuning.retryPauseMinMs = 250;
+    netgrab::settings().tuning.retryPauseMaxMs = 4000;
     EXPECT_EQ(nextRetryPause(GetParam().previous, GetParam().recorded), GetParam().expected);
 }
 

@@ -26,13 +26,13 @@ namespace {
 
 constexpr const char* kPortal = "portal.radio.test";
 
-class ClassifyBase {
+class ClassifyBase : protected testutil::OwnCapture {
 protected:
     void reset() {
         testutil::useFastTuning();
-        CaptureState& s = state();
-        s.config.portalHost = kPortal;
-        s.config.shoutcastNoticeHost = "notice.radio.test";
+        CaptureState& s = ctx;
+        netgrab::settings().config.portalHost = kPortal;
+        netgrab::settings().config.shoutcastNoticeHost = "notice.radio.test";
         s.sourceKind = SOURCE_NONE;
         s.serverPort = kNoPort;
         s.workingAddress[0] = '\0';
@@ -62,10 +62,10 @@ protected:
 
 TEST_P(ClassifyKind, LeavesKindAddressAndPort) {
     const KindCase& c = GetParam();
-    ASSERT_EQ(classifySource(c.address), 1);
-    EXPECT_EQ(state().sourceKind, c.kind);
-    EXPECT_STREQ(state().workingAddress, c.working);
-    EXPECT_EQ(state().serverPort, c.port);
+    ASSERT_EQ(classifySource(ctx, c.address), 1);
+    EXPECT_EQ(ctx.sourceKind, c.kind);
+    EXPECT_STREQ(ctx.workingAddress, c.working);
+    EXPECT_EQ(ctx.serverPort, c.port);
 }
 
 const KindCase kKindCases[] = {
@@ -184,11 +184,11 @@ protected:
 
 TEST_P(AsxScheme, ClassifiesTheReference) {
     const SchemeCase& c = GetParam();
-    state().serverPort = 1234;
-    ASSERT_EQ(applyAsxTarget(c.target), c.result);
-    EXPECT_EQ(state().sourceKind, c.kind);
-    EXPECT_STREQ(state().workingAddress, c.working);
-    EXPECT_EQ(state().serverPort, c.port);
+    ctx.serverPort = 1234;
+    ASSERT_EQ(applyAsxTarget(ctx, c.target), c.result);
+    EXPECT_EQ(ctx.sourceKind, c.kind);
+    EXPECT_STREQ(ctx.workingAddress, c.working);
+    EXPECT_EQ(ctx.serverPort, c.port);
 }
 
 const SchemeCase kSchemeCases[] = {
@@ -310,40 +310,40 @@ protected:
 };
 
 TEST_F(PageMarkers, PortalMarkerWithCookie) {
-    std::strcpy(state().pageCookie, "stale");
+    std::strcpy(ctx.pageCookie, "stale");
     const char* page =
         "HTTP/1.1 200 OK\r\n\r\n<html>\r\n[MPLAYER TYPE=MMS]streamhost/ch7?id=3\r\n"
         "<p>x</p>\r\n[COOKIE]ASPSESSIONID=ABC; path=/\r\n</html>";
-    ASSERT_EQ(readPageMarkers(page), 1);
-    EXPECT_EQ(state().sourceKind, SOURCE_PORTAL);
-    EXPECT_STREQ(state().workingAddress, "streamhost/ch7?id=3");
-    EXPECT_STREQ(state().pageCookie, "ASPSESSIONID=ABC; path=/");
+    ASSERT_EQ(readPageMarkers(ctx, page), 1);
+    EXPECT_EQ(ctx.sourceKind, SOURCE_PORTAL);
+    EXPECT_STREQ(ctx.workingAddress, "streamhost/ch7?id=3");
+    EXPECT_STREQ(ctx.pageCookie, "ASPSESSIONID=ABC; path=/");
 }
 
 TEST_F(PageMarkers, PortalMarkerWithoutCookieClearsIt) {
-    std::strcpy(state().pageCookie, "stale");
-    ASSERT_EQ(readPageMarkers("[MPLAYER TYPE=MMS]streamhost/ch7\n"), 1);
-    EXPECT_EQ(state().sourceKind, SOURCE_PORTAL);
-    EXPECT_STREQ(state().pageCookie, "");
+    std::strcpy(ctx.pageCookie, "stale");
+    ASSERT_EQ(readPageMarkers(ctx, "[MPLAYER TYPE=MMS]streamhost/ch7\n"), 1);
+    EXPECT_EQ(ctx.sourceKind, SOURCE_PORTAL);
+    EXPECT_STREQ(ctx.pageCookie, "");
 }
 
 TEST_F(PageMarkers, HttpMarkerKeepsItsPortInTheText) {
-    state().serverPort = 8765;
-    ASSERT_EQ(readPageMarkers("<b>\n[MPLAYER TYPE=HTTP]radiohost:8000/live\r\n</b>"), 1);
-    EXPECT_EQ(state().sourceKind, SOURCE_HTTP);
-    EXPECT_STREQ(state().workingAddress, "radiohost:8000/live");
+    ctx.serverPort = 8765;
+    ASSERT_EQ(readPageMarkers(ctx, "<b>\n[MPLAYER TYPE=HTTP]radiohost:8000/live\r\n</b>"), 1);
+    EXPECT_EQ(ctx.sourceKind, SOURCE_HTTP);
+    EXPECT_STREQ(ctx.workingAddress, "radiohost:8000/live");
 }
 
 TEST_F(PageMarkers, LongValuesCutAtTheirBuffers) {
     const std::string page = "[MPLAYER TYPE=MMS]" + repeat('h', 700) + "\r\n[COOKIE]" +
                              repeat('c', 900) + "\r\n";
-    ASSERT_EQ(readPageMarkers(page.c_str()), 1);
-    EXPECT_EQ(std::string(state().workingAddress), repeat('h', 255));
-    EXPECT_EQ(std::string(state().pageCookie), repeat('c', 511));
+    ASSERT_EQ(readPageMarkers(ctx, page.c_str()), 1);
+    EXPECT_EQ(std::string(ctx.workingAddress), repeat('h', 255));
+    EXPECT_EQ(std::string(ctx.pageCookie), repeat('c', 511));
 }
 
 TEST_F(PageMarkers, PageWithoutMarker) {
-    EXPECT_EQ(readPageMarkers("HTTP/1.1 200 OK\r\n\r\n<html>MPLAYER TYPE=HTTP</html>"), 0);
+    EXPECT_EQ(readPageMarkers(ctx, "HTTP/1.1 200 OK\r\n\r\n<html>MPLAYER TYPE=HTTP</html>"), 0);
 }
 
 // ---- over the network ----
@@ -360,40 +360,40 @@ protected:
 
 TEST_F(ClassifyServed, PageMarkerNamesHttpStream) {
     ScriptedServer page({{readRequest(), send(okPage("<p>\r\n[MPLAYER TYPE=HTTP]127.0.0.1:8000/live\r\n"))}});
-    ASSERT_EQ(classifySource(local(page, "/station/7.html").c_str()), 1);
-    EXPECT_EQ(state().sourceKind, SOURCE_HTTP);
-    EXPECT_STREQ(state().workingAddress, "127.0.0.1:8000/live");
+    ASSERT_EQ(classifySource(ctx, local(page, "/station/7.html").c_str()), 1);
+    EXPECT_EQ(ctx.sourceKind, SOURCE_HTTP);
+    EXPECT_STREQ(ctx.workingAddress, "127.0.0.1:8000/live");
     EXPECT_NE(page.received(0).find("GET /station/7.html HTTP/1.1\r\n"), std::string::npos);
 }
 
 TEST_F(ClassifyServed, PageWithoutMarkerFails) {
     ScriptedServer page({{readRequest(), send(okPage("<html>nothing here</html>"))}});
-    EXPECT_EQ(classifySource(local(page, "/a.html").c_str()), 0);
+    EXPECT_EQ(classifySource(ctx, local(page, "/a.html").c_str()), 0);
 }
 
 TEST_F(ClassifyServed, PageThatCannotBeFetchedFails) {
     const std::string address = "http://127.0.0.1:" + std::to_string(testutil::closedPort()) + "/a.html";
-    EXPECT_EQ(classifySource(address.c_str()), 0);
+    EXPECT_EQ(classifySource(ctx, address.c_str()), 0);
 }
 
 TEST_F(ClassifyServed, PageMarkerNamesAsxPlaylist) {
     ScriptedServer asx({{readRequest(), send(okPage("<asx><entry><ref href=\"mms://radiohost/live\"/></entry></asx>"))}});
     ScriptedServer page({{readRequest(),
                           send(okPage("[MPLAYER TYPE=ASX]http://" + asx.hostPort() + "/ch.asx\r\n"))}});
-    ASSERT_EQ(classifySource(local(page, "/station.html").c_str()), 1);
-    EXPECT_EQ(state().sourceKind, SOURCE_MMS);
-    EXPECT_STREQ(state().workingAddress, "radiohost/live");
-    EXPECT_EQ(state().serverPort, 1755);
+    ASSERT_EQ(classifySource(ctx, local(page, "/station.html").c_str()), 1);
+    EXPECT_EQ(ctx.sourceKind, SOURCE_MMS);
+    EXPECT_STREQ(ctx.workingAddress, "radiohost/live");
+    EXPECT_EQ(ctx.serverPort, 1755);
     EXPECT_NE(asx.received(0).find("GET /ch.asx HTTP/1.1\r\n"), std::string::npos);
 }
 
 TEST_F(ClassifyServed, AsxAddressResolvesToHttpEntry) {
     ScriptedServer asx({{readRequest(),
                          send(okPage("<ASX><Entry><Ref href=\"http://radiohost:8000/live\"/></Entry></ASX>"))}});
-    ASSERT_EQ(classifySource(local(asx, "/list.wax").c_str()), 1);
-    EXPECT_EQ(state().sourceKind, SOURCE_HTTP);
-    EXPECT_STREQ(state().workingAddress, "radiohost:8000/live");
-    EXPECT_EQ(state().serverPort, 80);
+    ASSERT_EQ(classifySource(ctx, local(asx, "/list.wax").c_str()), 1);
+    EXPECT_EQ(ctx.sourceKind, SOURCE_HTTP);
+    EXPECT_STREQ(ctx.workingAddress, "radiohost:8000/live");
+    EXPECT_EQ(ctx.serverPort, 80);
 }
 
 // A scheme in capitals (or any scheme but mms, http and file) is no scheme:
@@ -423,13 +423,13 @@ TEST_P(OtherSchemeIsPage, FetchesTheAddressAsPage) {
     const std::string address =
         std::string(GetParam().scheme) + "127.0.0.1:" + std::to_string(page.port()) + "/live";
     if (!GetParam().fetched) {
-        EXPECT_EQ(classifySource(address.c_str()), 0);
+        EXPECT_EQ(classifySource(ctx, address.c_str()), 0);
         EXPECT_EQ(page.connectionCount(), 0u);
         return;
     }
-    ASSERT_EQ(classifySource(address.c_str()), 1);
-    EXPECT_EQ(state().sourceKind, SOURCE_HTTP);
-    EXPECT_STREQ(state().workingAddress, "radiohost/live");
+    ASSERT_EQ(classifySource(ctx, address.c_str()), 1);
+    EXPECT_EQ(ctx.sourceKind, SOURCE_HTTP);
+    EXPECT_STREQ(ctx.workingAddress, "radiohost/live");
     const std::string request = page.received(0);
     EXPECT_EQ(request.rfind("GET //127.0.0.1/live HTTP/1.1\r\n", 0), 0u) << request;
 }
@@ -446,8 +446,8 @@ INSTANTIATE_TEST_SUITE_P(Schemes, OtherSchemeIsPage, ::testing::ValuesIn(kPageSc
 TEST_F(ClassifyServed, AsxRedirectWithoutLocationIsReadAsPlaylist) {
     ScriptedServer asx({{readRequest(),
                          send("HTTP/1.1 302 Found\r\n\r\n<asx><entry><ref href=\"mms://radiohost/x\"/></entry></asx>")}});
-    ASSERT_EQ(classifySource(local(asx, "/list.asx").c_str()), 1);
-    EXPECT_STREQ(state().workingAddress, "radiohost/x");
+    ASSERT_EQ(classifySource(ctx, local(asx, "/list.asx").c_str()), 1);
+    EXPECT_STREQ(ctx.workingAddress, "radiohost/x");
 }
 
 // M3U and PLS resolution end in the HTTP capture of the address they name:
@@ -476,16 +476,16 @@ TEST_P(PlaylistResolution, CapturesTheNamedStream) {
     const PlaylistRoute& r = GetParam();
     ScriptedServer stream({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
     ScriptedServer list({{readRequest(), send(okPage(r.body(stream.hostPort())))}});
-    ASSERT_EQ(classifySource(local(list, r.path).c_str()), 1);
-    ASSERT_EQ(state().sourceKind, r.kind);
+    ASSERT_EQ(classifySource(ctx, local(list, r.path).c_str()), 1);
+    ASSERT_EQ(ctx.sourceKind, r.kind);
     ::testing::internal::CaptureStdout();
     if (r.kind == SOURCE_M3U)
-        resolveM3u(state().workingAddress);
+        resolveM3u(ctx, ctx.workingAddress);
     else
-        resolvePls(state().workingAddress);
+        resolvePls(ctx, ctx.workingAddress);
     ::testing::internal::GetCapturedStdout();
     if (!r.entryNamesPort) {
-        EXPECT_EQ(state().serverPort, 80);
+        EXPECT_EQ(ctx.serverPort, 80);
         EXPECT_EQ(list.connectionCount(), 1u) << "the entry went to the playlist's port";
         EXPECT_EQ(stream.connectionCount(), 0u);
         return;
@@ -493,7 +493,7 @@ TEST_P(PlaylistResolution, CapturesTheNamedStream) {
     ASSERT_TRUE(stream.waitForReceived(0, "\r\n\r\n", 2000));
     EXPECT_EQ(stream.received(0).rfind("GET /live/a HTTP/1.1\r\n", 0), 0u);
     EXPECT_NE(stream.received(0).find("\r\nHost: 127.0.0.1\r\n"), std::string::npos);
-    EXPECT_EQ(state().serverPort, stream.port());
+    EXPECT_EQ(ctx.serverPort, stream.port());
     EXPECT_EQ(shared().lastError, NG_ERR_REFUSED);  // the 404 of the stream server
 }
 
@@ -517,15 +517,15 @@ INSTANTIATE_TEST_SUITE_P(Playlists, PlaylistResolution, ::testing::ValuesIn(kPla
 // fault lines and nothing else: no capture, no error code.
 TEST_F(ClassifyServed, PlaylistThatCannotBeFetchedEndsSilently) {
     const uint16_t port = testutil::closedPort();
-    state().serverPort = port;
+    ctx.serverPort = port;
     ::testing::internal::CaptureStdout();
-    resolveM3u("127.0.0.1/list.m3u");
-    resolvePls("127.0.0.1/list.pls");
+    resolveM3u(ctx, "127.0.0.1/list.m3u");
+    resolvePls(ctx, "127.0.0.1/list.pls");
     const std::string connectFault =
         "connect to  127.0.0.1:" + std::to_string(port) + "  fail -- 0000006f\nconnect to server fail\n";
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), connectFault + connectFault);
     EXPECT_EQ(shared().lastError, 0);
-    EXPECT_EQ(state().serverPort, port);
+    EXPECT_EQ(ctx.serverPort, port);
 }
 
 }  // namespace

@@ -125,8 +125,8 @@ TEST_F(ConnectionTest, OpensNonBlockingAndKnowsItsLocalName) {
 
 TEST_F(ConnectionTest, ReceiveGivesUpAfterThePollCount) {
     ScriptedServer server({{stall()}});
-    state().tuning.receivePollMs = 10;
-    state().tuning.receivePollCount = 15;
+    netgrab::settings().tuning.receivePollMs = 10;
+    netgrab::settings().tuning.receivePollCount = 15;
     Connection c = openConnection("127.0.0.1", server.port());
     ASSERT_GT(c, 0);
     char buf[16];

@@ -44,7 +44,6 @@
 using namespace testsupport;
 using namespace std::chrono;
 using netgrab::shared;
-using netgrab::state;
 
 namespace {
 
@@ -139,18 +138,18 @@ class Hostile : public wmtest::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
-        netgrab::CaptureState& s = state();
-        s.tuning.healthyStreamMs = 1000;
-        s.tuning.pongTimeoutMs = 1000;
+        netgrab::CaptureState& s = ctx;
+        netgrab::settings().tuning.healthyStreamMs = 1000;
+        netgrab::settings().tuning.pongTimeoutMs = 1000;
         s.output.writeFailed = false;
         s.chunked = netgrab::ChunkedDecoder();
         s.output.faultShown[0] = '\0';
-        savedPortalHost_ = s.config.portalHost;
-        savedStreamHost_ = s.config.portalStreamHost;
+        savedPortalHost_ = netgrab::settings().config.portalHost;
+        savedStreamHost_ = netgrab::settings().config.portalStreamHost;
     }
     void TearDown() override {
-        state().config.portalHost = savedPortalHost_;
-        state().config.portalStreamHost = savedStreamHost_;
+        netgrab::settings().config.portalHost = savedPortalHost_;
+        netgrab::settings().config.portalStreamHost = savedStreamHost_;
         shared().stopRequested = 0;
         TempDirTest::TearDown();
     }
@@ -162,19 +161,19 @@ protected:
     void captureOnce(Route route, const ScriptedServer& server, const std::string& cookie = "abc") {
         switch (route) {
             case Route::Mmsh:
-                netgrab::captureHttpStream(at(server).c_str());
+                netgrab::captureHttpStream(ctx, at(server).c_str());
                 break;
             case Route::Mmst:
-                state().serverPort = 1755;
-                netgrab::captureMmsTcp(at(server).c_str());
+                ctx.serverPort = 1755;
+                netgrab::captureMmsTcp(ctx, at(server).c_str());
                 break;
             case Route::Portal:
-                state().config.portalHost = "127.0.0.1";
-                state().config.portalStreamHost = "stream.portal.test";
-                state().tuning.httpPort = server.port();
-                netgrab::copyText(state().workingAddress, sizeof state().workingAddress, "127.0.0.1/player.asp");
-                netgrab::copyText(state().pageCookie, sizeof state().pageCookie, cookie.c_str());
-                netgrab::capturePortal(state().workingAddress, state().pageCookie);
+                netgrab::settings().config.portalHost = "127.0.0.1";
+                netgrab::settings().config.portalStreamHost = "stream.portal.test";
+                netgrab::settings().tuning.httpPort = server.port();
+                netgrab::copyText(ctx.workingAddress, sizeof ctx.workingAddress, "127.0.0.1/player.asp");
+                netgrab::copyText(ctx.pageCookie, sizeof ctx.pageCookie, cookie.c_str());
+                netgrab::capturePortal(ctx, ctx.workingAddress, ctx.pageCookie);
                 break;
         }
     }
@@ -235,8 +234,8 @@ class Pacing : public Hostile, public ::testing::WithParamInterface<PacingCase> 
 TEST_P(Pacing, ShortAttemptsAreRetriedWithGrowingPauses) {
     WM_MEDIA(m, 10);
     const PacingCase& c = GetParam();
-    state().tuning.retryPauseMinMs = 40;
-    state().tuning.retryPauseMaxMs = 320;
+    netgrab::settings().tuning.retryPauseMinMs = 40;
+    netgrab::settings().tuning.retryPauseMaxMs = 320;
     std::vector<Script> scripts;
     size_t perConnection = 0;
     std::string source;
@@ -285,9 +284,9 @@ INSTANTIATE_TEST_SUITE_P(Servers, Pacing,
 // A stream that kept coming for longer than a healthy stream's span and
 // then dropped is asked again at once, not after a pause.
 TEST_F(Hostile, HealthyStreamThatDropsIsReconnectedAtOnce) {
-    state().tuning.healthyStreamMs = 500;
-    state().tuning.retryPauseMinMs = 2000;  // a paced retry would come far later
-    state().tuning.retryPauseMaxMs = 2000;
+    netgrab::settings().tuning.healthyStreamMs = 500;
+    netgrab::settings().tuning.retryPauseMinMs = 2000;  // a paced retry would come far later
+    netgrab::settings().tuning.retryPauseMaxMs = 2000;
     const std::string audio = mpegBytes(10240);
     ScriptedServer server({{readRequest(), send(kMpegHead + audio.substr(0, 10240 - kMpegHead.size())),
                             stream([audio](size_t i) { return i < 40 ? audio.substr(0, 1000) : std::string(); }, 20),
@@ -349,11 +348,11 @@ TEST_P(UnusableHeader, OpensNoRecording) {
     ScriptedServer server(scripts);
     captureOnce(c.route, server);
     EXPECT_LE(wmtest::fileSize(wma()), 0) << "nothing written";
-    EXPECT_EQ(state().packets.packetCount, 0);
+    EXPECT_EQ(ctx.packets.packetCount, 0);
     if (c.route != Route::Mmst) {
         EXPECT_EQ(server.connectionCount(), scripts.size() - 1) << "no play request";
     }
-    EXPECT_EQ(state().output.file, nullptr);
+    EXPECT_EQ(ctx.output.file, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -456,7 +455,7 @@ TEST_F(Hostile, MmsCommandLongerThanItsBufferEndsTheAttempt) {
 // short time at most, and a stop ends the wait at once, so the recorder
 // still has its settle time to finish the header.
 TEST_F(Hostile, PingStormDoesNotHoldTheStop) {
-    state().tuning.receivePollCount = 400;  // a 2 s send wait, as a long time-out
+    netgrab::settings().tuning.receivePollCount = 400;  // a 2 s send wait, as a long time-out
     int listener = socket(AF_INET, SOCK_STREAM, 0);
     int small = 2048;
     setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
@@ -478,7 +477,7 @@ TEST_F(Hostile, PingStormDoesNotHoldTheStop) {
     std::thread reader([&] {
         auto packets = std::make_unique<netgrab::AsfPacketSession>();
         auto data = std::make_unique<netgrab::MmsDataReader>();
-        netgrab::feedMmsData(*data, *packets, reinterpret_cast<const unsigned char*>(storm.data()),
+        netgrab::feedMmsData(ctx, *data, *packets, reinterpret_cast<const unsigned char*>(storm.data()),
                              static_cast<int>(storm.size()), c);
         done = true;
     });
@@ -518,7 +517,7 @@ TEST_P(ChunkedAnswer, IsRecordedWithoutItsFraming) {
                                                chunked(audio, 1000, c.sizeFormat),
                                            {777}, 1),
                                 closeNow()}});
-        EXPECT_EQ(netgrab::captureHttpStream(at(server).c_str()), netgrab::RouteResult::Done);
+        EXPECT_EQ(netgrab::captureHttpStream(ctx, at(server).c_str()), netgrab::RouteResult::Done);
         EXPECT_TRUE(fileBytes(mp3()) == audio);
         return;
     }
@@ -532,7 +531,7 @@ TEST_P(ChunkedAnswer, IsRecordedWithoutItsFraming) {
                          chunked(mmshDataChunks(*m, 0, 12), 999, c.sizeFormat),
                      {1300}, 1),
           closeNow()}});
-    EXPECT_EQ(netgrab::captureHttpStream(at(server).c_str()), netgrab::RouteResult::Done);
+    EXPECT_EQ(netgrab::captureHttpStream(ctx, at(server).c_str()), netgrab::RouteResult::Done);
     EXPECT_TRUE(packetsAfterHeader(wma(), *m) == wmtest::paddedPackets(*m, 0, 12));
     expectReadableWma(wma());
 }
@@ -719,8 +718,8 @@ TEST_P(UnwritableOutput, IsReportedOnceAndRetriedWithPauses) {
     plan.count = 3;
     ScriptedServer server({c.mms ? mmstScript(*m, broadcastHeader(*m), plan)
                                  : Script{readRequest(), send(kMpegHead + mpegBytes(3000)), closeNow()}});
-    state().tuning.retryPauseMinMs = 40;
-    state().tuning.retryPauseMaxMs = 160;
+    netgrab::settings().tuning.retryPauseMinMs = 40;
+    netgrab::settings().tuning.retryPauseMaxMs = 160;
     const std::string out = runFor((c.mms ? "mms://" : "http://") + at(server), 800);
     const std::string line = "cannot write " + base_ + (c.mms ? ".wma" : ".mp3") + ": " + c.reason + "\n";
     EXPECT_EQ(testutil::countOf(out, "cannot write "), 1u) << out;

@@ -56,12 +56,12 @@ std::string withCrLf(const std::string& text) {
     return out;
 }
 
-class HttpAudioTest : public ::testing::Test {
+class HttpAudioTest : public ::testing::Test, protected testutil::OwnCapture {
 protected:
     void SetUp() override {
         testutil::useFastTuning();
-        CaptureState& s = state();
-        s.config.shoutcastNoticeHost = "notice.radio.test";
+        CaptureState& s = ctx;
+        netgrab::settings().config.shoutcastNoticeHost = "notice.radio.test";
         netgrab::shared().stopRequested = 0;
         netgrab::shared().lastError = 0;
         netgrab::shared().recordedBytes = 0;
@@ -73,7 +73,7 @@ protected:
         std::snprintf(s.outputBase, sizeof s.outputBase, "%s/rec", dir_.c_str());
     }
     void TearDown() override {
-        closeOutput();
+        closeOutput(ctx.output);
         removeTree(dir_);
     }
     std::string mp3() const { return readFile(dir_ + "/rec.mp3"); }
@@ -84,9 +84,9 @@ protected:
     // describeRequest on http://127.0.0.1<path> at the server's port.
     // A further address is handed back in further_.
     DescribeEnd describe(const ScriptedServer& server, const std::string& path = "/live") {
-        state().serverPort = server.port();
+        ctx.serverPort = server.port();
         further_ = FurtherAddress();
-        return describeRequest(("http://127.0.0.1" + path).c_str(), &further_);
+        return describeRequest(ctx, ("http://127.0.0.1" + path).c_str(), &further_);
     }
     FurtherAddress further_;
     std::string dir_;
@@ -131,7 +131,7 @@ TEST_P(DescribeAnswer, SelectsItsRoute) {
     // every route closes it.
     EXPECT_EQ(testutil::openSockets(), socketsBefore) << "connection left open";
     EXPECT_EQ(shared().lastError, c.lastError);
-    EXPECT_EQ(state().output.file, nullptr);  // every end closes the file
+    EXPECT_EQ(ctx.output.file, nullptr);  // every end closes the file
     EXPECT_EQ(exists(".mp3"), c.file && std::strcmp(c.file, ".mp3") == 0);
     EXPECT_EQ(exists(".wma"), c.file && std::strcmp(c.file, ".wma") == 0);
     if (c.file && std::strcmp(c.file, ".mp3") == 0 && c.lastError == NG_ERR_RECEIVE) {
@@ -207,20 +207,22 @@ TEST_F(HttpAudioTest, EmptyAnswerFails) {
 }
 
 TEST_F(HttpAudioTest, UnreachableServerFails) {
-    state().serverPort = testutil::closedPort();
-    EXPECT_EQ(describeRequest("http://127.0.0.1/live"), DescribeEnd::Failed);
+    ctx.serverPort = testutil::closedPort();
+    EXPECT_EQ(describeRequest(ctx, "http://127.0.0.1/live"), DescribeEnd::Failed);
 }
 
 TEST_F(HttpAudioTest, AddressWithoutHttpSchemeFails) {
-    EXPECT_EQ(describeRequest("mms://127.0.0.1/live"), DescribeEnd::Failed);
-    EXPECT_EQ(describeRequest("http:"), DescribeEnd::Failed);
+    EXPECT_EQ(describeRequest(ctx, "mms://127.0.0.1/live"), DescribeEnd::Failed);
+    EXPECT_EQ(describeRequest(ctx, "http:"), DescribeEnd::Failed);
 }
 
 // ---- redirects ----
 
 TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
+    testutil::OwnCapture own;
+    CaptureState& ctx = own.ctx;
     testutil::useFastTuning();
-    state().tuning.receivePollCount = 200;  // a second of quiet before a receive gives up
+    netgrab::settings().tuning.receivePollCount = 200;  // a second of quiet before a receive gives up
     shared().stopRequested = 0;
     std::string self;
     // Each answer takes 100 ms: twenty hops would take two seconds.
@@ -228,9 +230,9 @@ TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
                               return io.send("HTTP/1.1 302 Found\r\nLocation: " + self + "\r\n\r\n");
                           })}});
     self = "http://" + loop.hostPort() + "/live";
-    state().serverPort = loop.port();
+    ctx.serverPort = loop.port();
     DescribeEnd result = DescribeEnd::StreamHeader;
-    std::thread capture([&] { result = describeRequest(self.c_str()); });
+    std::thread capture([&] { result = describeRequest(ctx, self.c_str()); });
     ASSERT_TRUE(loop.waitForConnections(2, 3000));
     const auto stopped = std::chrono::steady_clock::now();
     shared().stopRequested = 1;
@@ -248,11 +250,11 @@ TEST_F(HttpAudioTest, FinalAddressIsWhereTheAnswerCameFrom) {
     ScriptedServer target({{readRequest(), send("HTTP/1.0 200 OK\r\nContent-Type: audio/aacp\r\n\r\n")}});
     ScriptedServer first({{readRequest(), send("HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" +
                                                std::to_string(target.port()) + "/next\r\n\r\n")}});
-    state().serverPort = first.port();
+    ctx.serverPort = first.port();
     char finalAddress[512] = "";
-    EXPECT_EQ(describeRequest("http://127.0.0.1/first", finalAddress, sizeof finalAddress), DescribeEnd::Refused);
+    EXPECT_EQ(describeRequest(ctx, "http://127.0.0.1/first", finalAddress, sizeof finalAddress), DescribeEnd::Refused);
     EXPECT_STREQ(finalAddress, "http://127.0.0.1/next");
-    EXPECT_EQ(state().serverPort, target.port());
+    EXPECT_EQ(ctx.serverPort, target.port());
 }
 
 TEST_F(HttpAudioTest, RelativeLocationFails) {
@@ -266,7 +268,7 @@ TEST_F(HttpAudioTest, LongLocationCutAtWorkingAddress) {
     ScriptedServer server({{readRequest(), send("HTTP/1.1 302 Found\r\nLocation: " + location + "\r\n\r\n")}});
     describe(server);
     // Cut at 255 characters, then the port (":1") taken out.
-    EXPECT_EQ(std::string(state().workingAddress), "http://127.0.0.1/" + std::string(236, 'p'));
+    EXPECT_EQ(std::string(ctx.workingAddress), "http://127.0.0.1/" + std::string(236, 'p'));
 }
 
 // ---- the MPEG copier and the kept connection ----
@@ -299,9 +301,9 @@ TEST_F(HttpAudioTest, StopEndsMpegCapture) {
     const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
     ScriptedServer server({{readRequest(), send(head + mpegBytes(12000)),
                             stream([](size_t i) { return mpegBytes(800, i); }, 5)}});
-    state().serverPort = server.port();
+    ctx.serverPort = server.port();
     RouteResult result = RouteResult::Failed;
-    std::thread capture([&] { result = captureHttpStream("127.0.0.1/live"); });
+    std::thread capture([&] { result = captureHttpStream(ctx, "127.0.0.1/live"); });
     for (int i = 0; i < 300 && shared().recordedBytes < 4000; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     shared().stopRequested = 1;
@@ -309,7 +311,7 @@ TEST_F(HttpAudioTest, StopEndsMpegCapture) {
     EXPECT_EQ(result, RouteResult::Done);
     EXPECT_EQ(shared().lastError, NG_ERR_STOPPED);
     EXPECT_GE(shared().recordedBytes, 4000);
-    EXPECT_EQ(state().output.file, nullptr);
+    EXPECT_EQ(ctx.output.file, nullptr);
     // The first answer's 10240 bytes are written from the frame start on, uncounted.
     EXPECT_EQ(mp3().size(), 10240 - head.size() + static_cast<size_t>(shared().recordedBytes));
     shared().stopRequested = 0;
@@ -323,7 +325,7 @@ TEST_F(HttpAudioTest, WriteFailureEndsCapture) {
     EXPECT_EQ(describe(server), DescribeEnd::Recorded);
     EXPECT_EQ(shared().lastError, NG_ERR_FILE_OPEN);
     EXPECT_EQ(shared().recordedBytes, 0);
-    EXPECT_EQ(state().output.file, nullptr);
+    EXPECT_EQ(ctx.output.file, nullptr);
 }
 
 // A second attempt appends to the file of the first.
@@ -331,9 +333,9 @@ TEST_F(HttpAudioTest, NextAttemptAppends) {
     const std::string head = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
     ScriptedServer server({{readRequest(), send(head + mpegBytes(3000, 1))},
                            {readRequest(), send(head + mpegBytes(2000, 2))}});
-    state().serverPort = server.port();
-    EXPECT_EQ(captureHttpStream("127.0.0.1/live"), RouteResult::Done);
-    EXPECT_EQ(captureHttpStream("127.0.0.1/live"), RouteResult::Done);
+    ctx.serverPort = server.port();
+    EXPECT_EQ(captureHttpStream(ctx, "127.0.0.1/live"), RouteResult::Done);
+    EXPECT_EQ(captureHttpStream(ctx, "127.0.0.1/live"), RouteResult::Done);
     EXPECT_EQ(mp3(), mpegBytes(3000, 1) + mpegBytes(2000, 2));
 }
 
@@ -341,25 +343,26 @@ TEST_F(HttpAudioTest, NextAttemptAppends) {
 
 TEST_F(HttpAudioTest, PortInAddressSelectsServer) {
     ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
-    state().serverPort = 80;
-    EXPECT_EQ(captureHttpStream(("127.0.0.1:" + std::to_string(server.port()) + "/a:b").c_str()), RouteResult::Failed);
+    ctx.serverPort = 80;
+    EXPECT_EQ(captureHttpStream(ctx, ("127.0.0.1:" + std::to_string(server.port()) + "/a:b").c_str()),
+              RouteResult::Failed);
     EXPECT_EQ(server.received(0).rfind("GET /a:b HTTP/1.1\r\n", 0), 0u);
-    EXPECT_EQ(state().serverPort, server.port());
+    EXPECT_EQ(ctx.serverPort, server.port());
 }
 
 TEST_F(HttpAudioTest, ColonInPathIsNoPort) {
     ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
-    state().serverPort = server.port();
-    EXPECT_EQ(captureHttpStream("127.0.0.1/time:12"), RouteResult::Failed);
+    ctx.serverPort = server.port();
+    EXPECT_EQ(captureHttpStream(ctx, "127.0.0.1/time:12"), RouteResult::Failed);
     EXPECT_EQ(server.received(0).rfind("GET /time:12 HTTP/1.1\r\n", 0), 0u);
 }
 
 TEST_F(HttpAudioTest, FreshClientGuidPerCapture) {
     ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
-    state().serverPort = server.port();
-    captureHttpStream("127.0.0.1/live");
-    EXPECT_STRNE(state().clientGuid, kGuid);
-    EXPECT_NE(server.received(0).find(std::string("Pragma: xClientGUID=") + state().clientGuid + "\r\n"),
+    ctx.serverPort = server.port();
+    captureHttpStream(ctx, "127.0.0.1/live");
+    EXPECT_STRNE(ctx.clientGuid, kGuid);
+    EXPECT_NE(server.received(0).find(std::string("Pragma: xClientGUID=") + ctx.clientGuid + "\r\n"),
               std::string::npos);
 }
 

@@ -100,7 +100,7 @@ private:
 class RealIcecast : public ::testing::Test {
 protected:
     void SetUp() override {
-        CaptureTuning& t = state().tuning;
+        CaptureTuning& t = netgrab::settings().tuning;
         t.receivePollMs = 20;
         t.receivePollCount = 50;  // a quiet second ends a receive
         t.retryPauseMinMs = 50;

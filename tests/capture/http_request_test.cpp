@@ -18,17 +18,17 @@ using namespace testsupport;
 
 namespace {
 
-class HttpRequestTest : public ::testing::Test {
+class HttpRequestTest : public ::testing::Test, protected testutil::OwnCapture {
 protected:
     void SetUp() override {
         testutil::useFastTuning();
-        std::memset(state().receiveBuffer, 'x', sizeof state().receiveBuffer);
+        std::memset(ctx.receiveBuffer, 'x', sizeof ctx.receiveBuffer);
     }
-    char* answer() { return state().receiveBuffer; }
+    char* answer() { return ctx.receiveBuffer; }
     // The last slot carries the empty line that ends the request.
     HeaderSlot endSlot_ = "Host: 127.0.0.1\r\n\r\n";
     const HeaderSlot* slots() { return &endSlot_; }
-    void usePort(const ScriptedServer& server) { state().requestPort = server.port(); }
+    void usePort(const ScriptedServer& server) { ctx.requestPort = server.port(); }
 };
 
 std::string okAnswer(const std::string& body, const std::string& extraHeaders = "") {
@@ -48,7 +48,7 @@ const char* kFetchRequestTail =
 TEST_F(HttpRequestTest, FetchWithoutPathAsksForRootAndReadsUntilClose) {
     ScriptedServer server({{readRequest(), sendPieces("HTTP/1.0 200 OK\r\n\r\n#EXTM3U\n", {5}, 2)}});
     usePort(server);
-    int n = httpFetch(answer(), "127.0.0.1");
+    int n = httpFetch(ctx, answer(), "127.0.0.1");
     ASSERT_EQ(n, 27);
     EXPECT_EQ(std::string(answer(), n), "HTTP/1.0 200 OK\r\n\r\n#EXTM3U\n");
     EXPECT_EQ(answer()[n], '\0');  // the first 10240 bytes were cleared
@@ -58,7 +58,7 @@ TEST_F(HttpRequestTest, FetchWithoutPathAsksForRootAndReadsUntilClose) {
 TEST_F(HttpRequestTest, FetchSendsPathFromFirstSlash) {
     ScriptedServer server({{readRequest(), send("HTTP/1.0 200 OK\r\n\r\n")}});
     usePort(server);
-    ASSERT_GT(httpFetch(answer(), "127.0.0.1/list/a.pls?x=1"), 0);
+    ASSERT_GT(httpFetch(ctx, answer(), "127.0.0.1/list/a.pls?x=1"), 0);
     EXPECT_EQ(server.received(0), std::string("GET /list/a.pls?x=1 HTTP/1.1\r\n") + kFetchRequestTail);
 }
 
@@ -69,7 +69,7 @@ TEST_F(HttpRequestTest, RequestSendsSlotsAsTheyAre) {
     std::strcpy(slots[0], "Accept: */*\r\nUser-Agent: NSPlayer/4.1.0.3928\r\n");
     std::strcpy(slots[1], "Pragma: no-cache\r\n\r\n");
     std::strcpy(slots[2], "Never-Sent: 1\r\n");
-    ASSERT_GT(httpRequest(answer(), "127.0.0.1", "", slots, 2), 0);
+    ASSERT_GT(httpRequest(ctx, answer(), "127.0.0.1", "", slots, 2), 0);
     EXPECT_EQ(server.received(0),
               "GET / HTTP/1.1\r\nAccept: */*\r\nUser-Agent: NSPlayer/4.1.0.3928\r\nPragma: no-cache\r\n\r\n");
 }
@@ -89,9 +89,9 @@ TEST_P(ContentLengthStop, StopsWithoutWaitingForClose) {
     const std::string reply = okAnswer("0123456789", "Server: test\r\n");
     ScriptedServer server({{readRequest(), sendPieces(reply, GetParam().pieces, 15), stall()}});
     usePort(server);
-    state().tuning.receivePollMs = 40;  // a time-out of 800 ms would show
+    netgrab::settings().tuning.receivePollMs = 40;  // a time-out of 800 ms would show
     auto start = std::chrono::steady_clock::now();
-    int n = httpRequest(answer(), "127.0.0.1", "/x", slots(), 1);
+    int n = httpRequest(ctx, answer(), "127.0.0.1", "/x", slots(), 1);
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(n, static_cast<int>(reply.size()));
     EXPECT_EQ(std::string(answer(), n), reply);
@@ -112,7 +112,7 @@ TEST_F(HttpRequestTest, ZeroContentLengthReadsUntilClose) {
     ScriptedServer server({{readRequest(), send("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"), delay(30),
                             send("late")}});
     usePort(server);
-    int n = httpRequest(answer(), "127.0.0.1", "/", slots(), 1);
+    int n = httpRequest(ctx, answer(), "127.0.0.1", "/", slots(), 1);
     EXPECT_EQ(std::string(answer(), n), "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\nlate");
 }
 
@@ -123,7 +123,7 @@ TEST_F(HttpRequestTest, LongAnswerIsCutAtTheCapAndKeptOpen) {
     ScriptedServer server({{readRequest(), send(reply), stall()}});
     usePort(server);
     Connection kept = 0;
-    int n = httpRequestKeep(answer(), "127.0.0.1", "/", slots(), 1, &kept);
+    int n = httpRequestKeep(ctx, answer(), "127.0.0.1", "/", slots(), 1, &kept);
     ASSERT_EQ(n, kAnswerLimit);
     EXPECT_EQ(answer()[kAnswerLimit], 'x');  // nothing past the cap
     ASSERT_GT(kept, 0);
@@ -139,7 +139,7 @@ TEST_F(HttpRequestTest, LongAnswerIsCutAtTheCapAndKeptOpen) {
 TEST_F(HttpRequestTest, PlainRequestClosesAtTheCap) {
     ScriptedServer server({{readRequest(), send("HTTP/1.0 200 OK\r\n\r\n" + std::string(12000, 'b')), stall()}});
     usePort(server);
-    EXPECT_EQ(httpRequest(answer(), "127.0.0.1", "/", slots(), 1), kAnswerLimit);
+    EXPECT_EQ(httpRequest(ctx, answer(), "127.0.0.1", "/", slots(), 1), kAnswerLimit);
     EXPECT_EQ(answer()[kAnswerLimit], 'x');
     EXPECT_TRUE(server.waitForClosed(0, 2000));  // our side closed, so the stall ended
 }
@@ -148,7 +148,7 @@ TEST_F(HttpRequestTest, KeepClosesAShortAnswerAndLeavesTheOutParameter) {
     ScriptedServer server({{readRequest(), send(okAnswer("short"))}});
     usePort(server);
     Connection kept = 12345;
-    EXPECT_EQ(httpRequestKeep(answer(), "127.0.0.1", "/", slots(), 1, &kept), 43);
+    EXPECT_EQ(httpRequestKeep(ctx, answer(), "127.0.0.1", "/", slots(), 1, &kept), 43);
     EXPECT_EQ(kept, 12345);
     EXPECT_EQ(currentConnection(), 0);
 }
@@ -157,7 +157,7 @@ TEST_F(HttpRequestTest, FirstReturnsTheOpenConnectionAfterOneReceive) {
     ScriptedServer server({{readRequest(), send("HTTP/1.0 200 OK\r\n\r\nABC"), delay(50), send("DEF"), stall()}});
     usePort(server);
     int count = 0;
-    Connection c = httpRequestFirst(answer(), "127.0.0.1", "/live", slots(), 1, &count);
+    Connection c = httpRequestFirst(ctx, answer(), "127.0.0.1", "/live", slots(), 1, &count);
     ASSERT_GT(c, 0);
     EXPECT_EQ(std::string(answer(), count), "HTTP/1.0 200 OK\r\n\r\nABC");
     char more[16];
@@ -172,13 +172,13 @@ TEST_F(HttpRequestTest, FirstGivesMinusOneWhenTheServerSaysNothing) {
     ScriptedServer server({{readRequest(), closeNow()}});
     usePort(server);
     int count = -7;
-    EXPECT_EQ(httpRequestFirst(answer(), "127.0.0.1", "/", slots(), 1, &count), -1);
+    EXPECT_EQ(httpRequestFirst(ctx, answer(), "127.0.0.1", "/", slots(), 1, &count), -1);
     EXPECT_EQ(count, -7);
 }
 
 TEST_F(HttpRequestTest, EveryOperationReportsAFailedConnect) {
     const uint16_t port = testutil::closedPort();
-    state().requestPort = port;
+    ctx.requestPort = port;
     HeaderSlot slot = "\r\n";
     int count = 0;
     Connection kept = 0;
@@ -187,10 +187,10 @@ TEST_F(HttpRequestTest, EveryOperationReportsAFailedConnect) {
         const char* name;
         std::function<int()> run;
     } ops[] = {
-        {"fetch", [&] { return httpFetch(answer(), "127.0.0.1/x"); }},
-        {"request", [&] { return httpRequest(answer(), "127.0.0.1", "/", &slot, 1); }},
-        {"keep", [&] { return httpRequestKeep(answer(), "127.0.0.1", "/", &slot, 1, &kept); }},
-        {"first", [&] { return httpRequestFirst(answer(), "127.0.0.1", "/", &slot, 1, &count); }},
+        {"fetch", [&] { return httpFetch(ctx, answer(), "127.0.0.1/x"); }},
+        {"request", [&] { return httpRequest(ctx, answer(), "127.0.0.1", "/", &slot, 1); }},
+        {"keep", [&] { return httpRequestKeep(ctx, answer(), "127.0.0.1", "/", &slot, 1, &kept); }},
+        {"first", [&] { return httpRequestFirst(ctx, answer(), "127.0.0.1", "/", &slot, 1, &count); }},
     };
     for (auto& op : ops) {
         SCOPED_TRACE(op.name);
@@ -210,7 +210,7 @@ TEST_F(HttpRequestTest, RequestThatDoesNotFitIsNotSent) {
         std::memset(s, 'h', kHeaderSlotSize - 1);
         s[kHeaderSlotSize - 1] = '\0';
     }
-    EXPECT_EQ(httpRequest(answer(), "127.0.0.1", "/", slots, 40), -1);
+    EXPECT_EQ(httpRequest(ctx, answer(), "127.0.0.1", "/", slots, 40), -1);
     EXPECT_EQ(server.connectionCount(), 0u);
 }
 

@@ -18,7 +18,6 @@
 
 using namespace testsupport;
 using netgrab::shared;
-using netgrab::state;
 
 namespace {
 
@@ -27,14 +26,14 @@ protected:
     // One attempt as the HTTP route runs it: the describe answer's header,
     // then the play request to the server.
     void recordOnce(const ScriptedServer& server, const std::string& header) {
-        netgrab::CaptureState& s = state();
+        netgrab::CaptureState& s = ctx;
         s.packets.fill = 0;
         s.packets.packetCount = 0;
-        ASSERT_EQ(netgrab::openOutput(".wma"), 1);
+        ASSERT_EQ(netgrab::openOutput(ctx, ".wma"), 1);
         std::string answer = mmshDescribeAnswer(header, 2);
-        ASSERT_EQ(netgrab::extractStreamHeader(answer.data(), static_cast<int>(answer.size())), 1);
+        ASSERT_EQ(netgrab::extractStreamHeader(ctx, answer.data(), static_cast<int>(answer.size())), 1);
         s.serverPort = server.port();
-        netgrab::playRequest(("http://127.0.0.1:" + std::to_string(server.port()) + "/live").c_str());
+        netgrab::playRequest(ctx, ("http://127.0.0.1:" + std::to_string(server.port()) + "/live").c_str());
     }
 
     // The file holds the header (finished) and exactly these padded packets.
@@ -79,16 +78,16 @@ TEST_P(StreamHeader, WritesTheHeaderChunksOncePerFile) {
         std::fputs("earlier", f);
         std::fclose(f);
     }
-    ASSERT_EQ(netgrab::openOutput(".wma"), 1);
+    ASSERT_EQ(netgrab::openOutput(ctx, ".wma"), 1);
     std::string answer = mmshDescribeAnswer(m->header, c.parts);
     answer.resize(answer.size() - c.cutTail);
     // A header that is not whole opens no recording.
     const bool whole = c.cutTail == 0;
-    EXPECT_EQ(netgrab::extractStreamHeader(answer.data(), static_cast<int>(answer.size())), whole ? 1 : -2);
+    EXPECT_EQ(netgrab::extractStreamHeader(ctx, answer.data(), static_cast<int>(answer.size())), whole ? 1 : -2);
     if (whole) {
-        EXPECT_EQ(state().packets.packetSize, static_cast<int32_t>(m->packetSize));
+        EXPECT_EQ(ctx.packets.packetSize, static_cast<int32_t>(m->packetSize));
     }
-    netgrab::closeOutput();
+    netgrab::closeOutput(ctx.output);
     if (c.appendMode)
         EXPECT_EQ(fileBytes(wma()), "earlier");
     else
@@ -103,11 +102,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, StreamHeader,
                          [](const ::testing::TestParamInfo<HeaderCase>& i) { return std::string(i.param.name); });
 
 TEST_F(MmsHttp, AnswerWithoutHeaderChunkIsRefused) {
-    ASSERT_EQ(netgrab::openOutput(".wma"), 1);
+    ASSERT_EQ(netgrab::openOutput(ctx, ".wma"), 1);
     std::string answer = "HTTP/1.0 200 OK\r\n\r\n" + mmshChunk('D', std::string("\x82\x00\x00 data", 8));
-    EXPECT_EQ(netgrab::extractStreamHeader(answer.data(), static_cast<int>(answer.size())), -2);
+    EXPECT_EQ(netgrab::extractStreamHeader(ctx, answer.data(), static_cast<int>(answer.size())), -2);
     EXPECT_EQ(shared().lastError, NG_ERR_NO_STREAM_HEADER);
-    netgrab::closeOutput();
+    netgrab::closeOutput(ctx.output);
     EXPECT_EQ(fileBytes(wma()), "");
 }
 
@@ -126,7 +125,7 @@ TEST_P(DataChunks, SameFileWhateverTheBlockSizes) {
                          mmshChunk('D', longPacket) + mmshDataChunks(*m, 3, 2);
     std::string want = wmtest::paddedPackets(*m, 0, 3) + wmtest::paddedPackets(*m, 3, 2);
 
-    ASSERT_EQ(netgrab::openOutput(".wma"), 1);
+    ASSERT_EQ(netgrab::openOutput(ctx, ".wma"), 1);
     auto packets = std::make_unique<netgrab::AsfPacketSession>();
     packets->packetSize = static_cast<int32_t>(m->packetSize);
     netgrab::AsfChunkReader reader;
@@ -134,9 +133,9 @@ TEST_P(DataChunks, SameFileWhateverTheBlockSizes) {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(stream.data());
     for (size_t at = 0; at < stream.size(); at += block) {
         size_t n = std::min(block, stream.size() - at);
-        netgrab::feedDataChunks(reader, *packets, bytes + at, static_cast<int>(n));
+        netgrab::feedDataChunks(ctx, reader, *packets, bytes + at, static_cast<int>(n));
     }
-    netgrab::closeOutput();
+    netgrab::closeOutput(ctx.output);
     EXPECT_EQ(packets->packetCount, 5);
     EXPECT_EQ(shared().recordedBytes, static_cast<int32_t>(want.size()));
     EXPECT_TRUE(fileBytes(wma()) == want);
@@ -154,7 +153,7 @@ TEST_F(MmsHttp, PlayRequestSendsTheFourteenHeaderLines) {
     server.waitForClosed(0, 5000);
     EXPECT_EQ(server.received(0), wmtest::expectedRequest("mmsh_play_request.txt", {{"PATH", "/live"},
                                                                                      {"HOST", "127.0.0.1"},
-                                                                                     {"GUID", state().clientGuid}}));
+                                                                                     {"GUID", ctx.clientGuid}}));
 }
 
 TEST_F(MmsHttp, RecordsAFileThatStatesItsLengthSizeAndPackets) {
@@ -165,7 +164,7 @@ TEST_F(MmsHttp, RecordsAFileThatStatesItsLengthSizeAndPackets) {
         recordOnce(server, broadcastHeader(*m));
     }
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
-    EXPECT_EQ(state().output.file, nullptr);
+    EXPECT_EQ(ctx.output.file, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore) << "connection left open";
     expectFinishedFile(*m, wmtest::paddedPackets(*m, 0, m->packets.size()), m->packets.size());
@@ -183,18 +182,18 @@ TEST_F(MmsHttp, LongRecordingStatesItsExactDuration) {
 
 TEST_F(MmsHttp, PlayRequestWithoutAnswerClosesTheFile) {
     ScriptedServer server({{readRequest(), closeNow()}});
-    ASSERT_EQ(netgrab::openOutput(".wma"), 1);
-    state().serverPort = server.port();
-    netgrab::playRequest(("http://127.0.0.1:" + std::to_string(server.port()) + "/live").c_str());
+    ASSERT_EQ(netgrab::openOutput(ctx, ".wma"), 1);
+    ctx.serverPort = server.port();
+    netgrab::playRequest(ctx, ("http://127.0.0.1:" + std::to_string(server.port()) + "/live").c_str());
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
-    EXPECT_EQ(state().output.file, nullptr);
+    EXPECT_EQ(ctx.output.file, nullptr);
 }
 
 TEST_F(MmsHttp, PlayAddressWithoutHttpIsRefused) {
-    ASSERT_EQ(netgrab::openOutput(".wma"), 1);
-    netgrab::playRequest("ftp://127.0.0.1/live");
+    ASSERT_EQ(netgrab::openOutput(ctx, ".wma"), 1);
+    netgrab::playRequest(ctx, "ftp://127.0.0.1/live");
     EXPECT_EQ(shared().lastError, NG_ERR_REFUSED);
-    EXPECT_EQ(state().output.file, nullptr);
+    EXPECT_EQ(ctx.output.file, nullptr);
 }
 
 }  // namespace

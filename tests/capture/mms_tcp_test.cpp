@@ -21,7 +21,6 @@
 
 using namespace testsupport;
 using netgrab::shared;
-using netgrab::state;
 
 namespace {
 
@@ -146,17 +145,17 @@ TEST_P(DataReader, RecordsOnlyPacketsOfTheFirstLength) {
                          mmsServerMessage(0x00040099, 1000) + mmsPacket(m->packets[1], 1, 0) +
                          mmsPacket(std::string(40, '\x01') + fake, 0xFFFF, 0) + mmsPing(1) +
                          mmsPacket(m->packets[2], 2, 0);
-    ASSERT_EQ(netgrab::openOutput(".wma"), 1);
+    ASSERT_EQ(netgrab::openOutput(ctx, ".wma"), 1);
     auto packets = std::make_unique<netgrab::AsfPacketSession>();
     packets->packetSize = static_cast<int32_t>(m->packetSize);
     auto reader = std::make_unique<netgrab::MmsDataReader>();
     const size_t block = GetParam();
     for (size_t at = 0; at < stream.size(); at += block) {
         size_t n = std::min(block, stream.size() - at);
-        netgrab::feedMmsData(*reader, *packets, reinterpret_cast<const unsigned char*>(stream.data()) + at,
+        netgrab::feedMmsData(ctx, *reader, *packets, reinterpret_cast<const unsigned char*>(stream.data()) + at,
                              static_cast<int>(n), 0);
     }
-    netgrab::closeOutput();
+    netgrab::closeOutput(ctx.output);
     EXPECT_EQ(packets->packetCount, 3);
     EXPECT_TRUE(fileBytes(wma()) == m->packets[0] + m->packets[1] + m->packets[2]);
 }
@@ -168,9 +167,9 @@ INSTANTIATE_TEST_SUITE_P(BlockSizes, DataReader, ::testing::Values(1, 7, 8, 1600
 class MmsTcp : public wmtest::TempDirTest {
 protected:
     netgrab::RouteResult capture(const ScriptedServer& server, const char* path = "live") {
-        state().serverPort = 1755;
+        ctx.serverPort = 1755;
         std::string address = "127.0.0.1:" + std::to_string(server.port()) + "/" + path;
-        return netgrab::captureMmsTcp(address.c_str());
+        return netgrab::captureMmsTcp(ctx, address.c_str());
     }
     void expectFinished(const AsfMedia& m, size_t packets) {
         std::string file = fileBytes(wma());
@@ -202,7 +201,7 @@ TEST_F(MmsTcp, SessionRecordsTheStreamAndAnswersPings) {
         received = server.received(0);
     }
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE) << "the server closed the stream";
-    EXPECT_EQ(state().output.file, nullptr);
+    EXPECT_EQ(ctx.output.file, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
 
@@ -265,13 +264,13 @@ TEST_F(MmsTcp, IncompleteHeaderInANewFileWritesNoPackets) {
     // The stall outlasts the client's receive time-out (500 ms) while the
     // session resumes within its next one, so the old rule went on to record
     // packets behind half a header.
-    state().tuning.receivePollCount = 100;
+    netgrab::settings().tuning.receivePollCount = 100;
     plan.stallAfterHalfHeaderMs = 750;
     ScriptedServer server({mmstScript(*m, header, plan)});
     EXPECT_EQ(capture(server), netgrab::RouteResult::TryHttp);
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
     EXPECT_EQ(fileBytes(wma()).size(), 0u);
-    EXPECT_EQ(state().output.file, nullptr);
+    EXPECT_EQ(ctx.output.file, nullptr);
 }
 
 TEST_F(MmsTcp, LongRecordingStatesItsExactDuration) {
@@ -291,14 +290,14 @@ TEST_F(MmsTcp, ShortFunnelAnswerEndsTheAttemptWithoutFallBack) {
     ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
     EXPECT_EQ(capture(server), netgrab::RouteResult::Failed);
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
-    EXPECT_EQ(state().output.file, nullptr);
+    EXPECT_EQ(ctx.output.file, nullptr);
 }
 
 TEST_F(MmsTcp, RefusedConnectionAsksForTheHttpRoute) {
     const int socketsBefore = wmtest::openSockets();
     std::string address = "127.0.0.1:" + std::to_string(testutil::closedPort()) + "/live";
-    EXPECT_EQ(netgrab::captureMmsTcp(address.c_str()), netgrab::RouteResult::TryHttp);
-    EXPECT_EQ(state().output.file, nullptr);
+    EXPECT_EQ(netgrab::captureMmsTcp(ctx, address.c_str()), netgrab::RouteResult::TryHttp);
+    EXPECT_EQ(ctx.output.file, nullptr);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
 }
 

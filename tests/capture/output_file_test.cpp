@@ -14,6 +14,7 @@
 
 #include "capture_state.h"
 #include "netgrab.h"
+#include "test_util.h"
 #include "text_rules.h"
 #include "trace.h"
 
@@ -21,20 +22,20 @@ using namespace netgrab;
 
 namespace {
 
-class OutputFileTest : public ::testing::Test {
+class OutputFileTest : public ::testing::Test, protected testutil::OwnCapture {
 protected:
     void SetUp() override {
         char pattern[] = "/tmp/netgrab-output-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
         base_ = dir_ + "/rec";
-        copyText(state().outputBase, sizeof state().outputBase, base_.c_str());
-        copyText(state().requestedAddress, sizeof state().requestedAddress, "http://127.0.0.1/live");
+        copyText(ctx.outputBase, sizeof ctx.outputBase, base_.c_str());
+        copyText(ctx.requestedAddress, sizeof ctx.requestedAddress, "http://127.0.0.1/live");
         shared().lastError = 0;
         setTraceSink([this](const std::string& t) { traces_.push_back(t); });
     }
     void TearDown() override {
-        closeOutput();
+        closeOutput(ctx.output);
         setTraceSink({});
         std::remove((base_ + ".wma").c_str());
         std::remove((base_ + ".mp3").c_str());
@@ -52,11 +53,11 @@ protected:
 };
 
 TEST_F(OutputFileTest, MissingFileIsCreated) {
-    state().output.appendMode = 1;
-    ASSERT_EQ(openOutput(".wma"), 1);
-    EXPECT_EQ(state().output.appendMode, 0);
-    EXPECT_TRUE(writeOutput("ASF", 3));
-    closeOutput();
+    ctx.output.appendMode = 1;
+    ASSERT_EQ(openOutput(ctx, ".wma"), 1);
+    EXPECT_EQ(ctx.output.appendMode, 0);
+    EXPECT_TRUE(writeOutput(ctx, "ASF", 3));
+    closeOutput(ctx.output);
     EXPECT_EQ(readFile(base_ + ".wma"), "ASF");
     ASSERT_EQ(traces_.size(), 1u);
     EXPECT_EQ(traces_[0], "http://127.0.0.1/live append file!! [" + base_ + ".wma] new file\n");
@@ -64,20 +65,20 @@ TEST_F(OutputFileTest, MissingFileIsCreated) {
 
 TEST_F(OutputFileTest, EmptyFileIsNotAnAppend) {
     writeFile(base_ + ".mp3", "");
-    state().output.appendMode = 1;
-    ASSERT_EQ(openOutput(".mp3"), 1);
-    EXPECT_EQ(state().output.appendMode, 0);
+    ctx.output.appendMode = 1;
+    ASSERT_EQ(openOutput(ctx, ".mp3"), 1);
+    EXPECT_EQ(ctx.output.appendMode, 0);
 }
 
 TEST_F(OutputFileTest, FileWithDataIsAppendedTo) {
     writeFile(base_ + ".mp3", "0123456789");
-    ASSERT_EQ(openOutput(".mp3"), 1);
-    EXPECT_EQ(state().output.appendMode, 1);
-    EXPECT_TRUE(writeOutput("abc", 3));
+    ASSERT_EQ(openOutput(ctx, ".mp3"), 1);
+    EXPECT_EQ(ctx.output.appendMode, 1);
+    EXPECT_TRUE(writeOutput(ctx, "abc", 3));
     // A second attempt opens the same file and appends again.
-    ASSERT_EQ(openOutput(".mp3"), 1);
-    EXPECT_TRUE(writeOutput("def", 3));
-    closeOutput();
+    ASSERT_EQ(openOutput(ctx, ".mp3"), 1);
+    EXPECT_TRUE(writeOutput(ctx, "def", 3));
+    closeOutput(ctx.output);
     EXPECT_EQ(readFile(base_ + ".mp3"), "0123456789abcdef");
     ASSERT_EQ(traces_.size(), 2u);
     EXPECT_EQ(traces_[0], "http://127.0.0.1/live append file!! [" + base_ + ".mp3]   10  seek = 0");
@@ -85,18 +86,18 @@ TEST_F(OutputFileTest, FileWithDataIsAppendedTo) {
 }
 
 TEST_F(OutputFileTest, UnopenableFileSetsTheErrorCode) {
-    copyText(state().outputBase, sizeof state().outputBase, (dir_ + "/missing-dir/rec").c_str());
-    EXPECT_EQ(openOutput(".wma"), 0);
+    copyText(ctx.outputBase, sizeof ctx.outputBase, (dir_ + "/missing-dir/rec").c_str());
+    EXPECT_EQ(openOutput(ctx, ".wma"), 0);
     EXPECT_EQ(shared().lastError, NG_ERR_FILE_OPEN);
-    EXPECT_EQ(state().output.file, nullptr);
-    EXPECT_FALSE(writeOutput("x", 1));
+    EXPECT_EQ(ctx.output.file, nullptr);
+    EXPECT_FALSE(writeOutput(ctx, "x", 1));
 }
 
 TEST_F(OutputFileTest, CloseTwiceIsHarmless) {
-    ASSERT_EQ(openOutput(".wma"), 1);
-    closeOutput();
-    closeOutput();
-    EXPECT_EQ(state().output.file, nullptr);
+    ASSERT_EQ(openOutput(ctx, ".wma"), 1);
+    closeOutput(ctx.output);
+    closeOutput(ctx.output);
+    EXPECT_EQ(ctx.output.file, nullptr);
 }
 
 }  // namespace

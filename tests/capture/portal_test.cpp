@@ -19,7 +19,6 @@
 
 using namespace testsupport;
 using netgrab::shared;
-using netgrab::state;
 
 namespace {
 
@@ -49,8 +48,8 @@ class Portal : public wmtest::TempDirTest {
 protected:
     void SetUp() override {
         TempDirTest::SetUp();
-        state().config.portalHost = "127.0.0.1";
-        state().config.portalStreamHost = "stream.portal.test";
+        netgrab::settings().config.portalHost = "127.0.0.1";
+        netgrab::settings().config.portalStreamHost = "stream.portal.test";
         netgrab::setNameLookup(&relayLookup);
     }
     void TearDown() override {
@@ -63,10 +62,10 @@ protected:
                 {readRequest(), send(httpOk(kPlaylist)), closeNow()}};
     }
     void capture(const ScriptedServer& server) {
-        state().tuning.httpPort = server.port();
-        netgrab::copyText(state().workingAddress, sizeof state().workingAddress, "127.0.0.1/player.asp?ch=7");
-        netgrab::copyText(state().pageCookie, sizeof state().pageCookie, "abc");
-        netgrab::capturePortal(state().workingAddress, state().pageCookie);
+        netgrab::settings().tuning.httpPort = server.port();
+        netgrab::copyText(ctx.workingAddress, sizeof ctx.workingAddress, "127.0.0.1/player.asp?ch=7");
+        netgrab::copyText(ctx.pageCookie, sizeof ctx.pageCookie, "abc");
+        netgrab::capturePortal(ctx, ctx.workingAddress, ctx.pageCookie);
     }
 };
 
@@ -85,7 +84,7 @@ TEST_F(Portal, FollowsPageReferenceAndRedirectToTheStream) {
             got[k] = server.received(k);
         }
     }
-    const std::string guid = state().clientGuid;
+    const std::string guid = ctx.clientGuid;
     EXPECT_EQ(got[0], wmtest::expectedRequest("portal_page_request.txt",
                                               {{"PATH", "/player.asp?ch=7"}, {"HOST", "127.0.0.1"}}));
     EXPECT_EQ(got[1], wmtest::expectedRequest("portal_link_request.txt",
@@ -99,9 +98,9 @@ TEST_F(Portal, FollowsPageReferenceAndRedirectToTheStream) {
     EXPECT_EQ(got[4], wmtest::expectedRequest("portal_play_request.txt",
                                               {{"PATH", "/live"}, {"HOST", "127.0.0.1"}, {"COOKIE", "abc"},
                                                {"GUID", guid}}));
-    EXPECT_STREQ(state().workingAddress, "127.0.0.1/live");
+    EXPECT_STREQ(ctx.workingAddress, "127.0.0.1/live");
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
-    EXPECT_EQ(state().output.file, nullptr);
+    EXPECT_EQ(ctx.output.file, nullptr);
     EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
     // The header (finished at the end), then the server's packets padded to
@@ -120,7 +119,7 @@ TEST_F(Portal, ForbiddenStreamEndsTheAttemptWithTheFileClosed) {
     ScriptedServer server(scripts);
     capture(server);
     EXPECT_EQ(shared().lastError, NG_ERR_REFUSED);
-    EXPECT_EQ(state().output.file, nullptr);
+    EXPECT_EQ(ctx.output.file, nullptr);
     EXPECT_EQ(server.connectionCount(), 4u) << "no play request after a refusal";
 }
 
@@ -145,10 +144,10 @@ TEST_P(PortalPort, RequestGoesToThePortNamed) {
     const std::string moved = "HTTP/1.1 302 Moved Temporarily\r\nLocation: http://relay.portal.test:" + port +
                               "/moved.asx?ch=7\r\nContent-Length: 0\r\n\r\n";
     ScriptedServer portal({{readRequest(), send(httpOk(page)), closeNow()}, {readRequest(), send(moved), closeNow()}});
-    state().tuning.httpPort = portal.port();
+    netgrab::settings().tuning.httpPort = portal.port();
     char address[512] = "127.0.0.1/player.asp?ch=7";
     ::testing::internal::CaptureStdout();
-    const int found = netgrab::portalLookup(address, "abc");
+    const int found = netgrab::portalLookup(ctx, address, "abc");
     ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(found, 1);
     EXPECT_STREQ(address, "127.0.0.1/live");
@@ -184,9 +183,9 @@ TEST_P(HeaderScan, StaysInsideTheAnswer) {
     const std::string body = c.body(header);
     std::string answer = "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
     ScriptedServer server({{readRequest(), send(answer), closeNow()}});
-    state().tuning.httpPort = server.port();
-    const int result = netgrab::portalDescribe("127.0.0.1/live", "abc");
-    netgrab::closeOutput();
+    netgrab::settings().tuning.httpPort = server.port();
+    const int result = netgrab::portalDescribe(ctx, "127.0.0.1/live", "abc");
+    netgrab::closeOutput(ctx.output);
     EXPECT_EQ(result > 0, c.whole);
     EXPECT_TRUE(fileBytes(wma()) == (c.whole ? header : std::string()));
 }

@@ -36,7 +36,7 @@ struct ChainCase {
     const char* name;
     std::string (*answer)(const std::string& self);  // the answer naming `self`
     std::string path;                                 // path of the first address
-    void (*run)(const std::string& address);          // one chain from address
+    void (*run)(CaptureState& ctx, const std::string& address);  // one chain from address
     size_t cappedRequests;                            // requests before giving up
     size_t stoppedRequests;                           // requests with a stop pending
     int stoppedError;                                 // lastError then (-1: not looked at)
@@ -46,17 +46,21 @@ void PrintTo(const ChainCase& c, std::ostream* os) { *os << c.name; }
 const ChainCase kChains[] = {
     {"DescribeRedirect",
      [](const std::string& self) { return filling("HTTP/1.1 302 Found\r\nLocation: " + self + "\r\n\r\n"); },
-     "/live", [](const std::string& address) { describeRequest(address.c_str()); }, 21, 1, NG_ERR_STOPPED},
+     "/live", [](CaptureState& ctx, const std::string& address) { describeRequest(ctx, address.c_str()); }, 21, 1,
+     NG_ERR_STOPPED},
     {"AsxRedirect",
      [](const std::string& self) { return "HTTP/1.1 302 Found\r\nLocation: " + self + "\r\n\r\n"; }, "/list.asx",
-     [](const std::string& address) { classifySource(address.c_str()); }, 21, 1, NG_ERR_STOPPED},
+     [](CaptureState& ctx, const std::string& address) { classifySource(ctx, address.c_str()); }, 21, 1,
+     NG_ERR_STOPPED},
     // The describe answer is a page that says the stream has moved; the
     // attempt classifies and follows it: the first request and 20 more.
     {"MovedNotice",
      [](const std::string& self) {
          return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<h1>302 Moved</h1>\r\nLocation:" + self + "\r\n";
      },
-     "/live", [](const std::string& address) { runAttempt(address.c_str(), state().outputBase); }, 21, 1, -1},
+     "/live",
+     [](CaptureState& ctx, const std::string& address) { runAttempt(ctx, address.c_str(), ctx.outputBase); }, 21, 1,
+     -1},
     // The portal asks for its page, the page's reference, then follows
     // twenty redirects; a pending stop is seen by the stream steps only.
     {"PortalRedirect",
@@ -64,29 +68,29 @@ const ChainCase kChains[] = {
          return "HTTP/1.1 302 Moved Temporarily\r\nLocation: " + self + "\r\nContent-Length: 0\r\n\r\n";
      },
      "/ref.asx",
-     [](const std::string&) {
-         state().config.portalHost = "127.0.0.1";
+     [](CaptureState& ctx, const std::string&) {
+         netgrab::settings().config.portalHost = "127.0.0.1";
          char address[512] = "127.0.0.1/player.asp?ch=7";
-         capturePortal(address, "abc");
+         capturePortal(ctx, address, "abc");
      },
      22, 22, -1},
 };
 
 // Fresh capture state, short time-outs and an output folder of its own.
-class ChainBase : public ::testing::Test {
+class ChainBase : public ::testing::Test, protected testutil::OwnCapture {
 protected:
     void SetUp() override {
         testutil::useFastTuning();
-        CaptureState& s = state();
+        CaptureState& s = ctx;
         netgrab::shared().stopRequested = 0;
         netgrab::shared().lastError = 0;
-        s.config.portalHost = "portal.radio.test";  // not a loopback address
+        netgrab::settings().config.portalHost = "portal.radio.test";  // not a loopback address
         dir_ = makeScratchDir("chain");
         ASSERT_FALSE(dir_.empty());
         copyText(s.outputBase, sizeof s.outputBase, (dir_ + "/rec").c_str());
     }
     void TearDown() override {
-        closeOutput();
+        closeOutput(ctx.output);
         shared().stopRequested = 0;
         removeScratchDir(dir_);
     }
@@ -109,11 +113,11 @@ protected:
         {
             ScriptedServer server(scripts);
             self = "http://" + server.hostPort() + c.path;
-            state().serverPort = server.port();
-            state().tuning.httpPort = server.port();
+            ctx.serverPort = server.port();
+            netgrab::settings().tuning.httpPort = server.port();
             shared().stopRequested = stopPending ? 1 : 0;
             ::testing::internal::CaptureStdout();
-            auto chain = std::async(std::launch::async, [&] { c.run(self); });
+            auto chain = std::async(std::launch::async, [&] { c.run(ctx, self); });
             const bool ended = chain.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
             if (!ended) shared().stopRequested = 1;
             chain.wait();
@@ -121,7 +125,7 @@ protected:
             EXPECT_TRUE(ended) << "still following after 10 s";
             requests = server.connectionCount();
         }
-        closeOutput();
+        closeOutput(ctx.output);
         EXPECT_EQ(testutil::openSockets(), socketsBefore) << "connection left open";
         return requests;
     }
@@ -150,7 +154,7 @@ struct LocationRoute {
     const char* firstPath;
     const char* targetPath;
     const char* targetAnswer;
-    int (*run)(const std::string& address);  // the result the target's answer gives
+    int (*run)(CaptureState& ctx, const std::string& address);  // the result the target's answer gives
     int result;
     bool http10_301Followed;  // the describe request takes an HTTP/1.0 301 as an answer
     const char* address;      // workingAddress at the end
@@ -168,12 +172,15 @@ void PrintTo(const LocationForm& f, std::ostream* os) { *os << f.name; }
 
 const LocationRoute kLocationRoutes[] = {
     {"Describe", "/old", "/live", "HTTP/1.0 404 Not Found\r\n\r\n",
-     [](const std::string& address) { return static_cast<int>(describeRequest(address.c_str())); },
+     [](CaptureState& ctx, const std::string& address) {
+         return static_cast<int>(describeRequest(ctx, address.c_str()));
+     },
      static_cast<int>(DescribeEnd::Failed), false,
      "http://127.0.0.1/live", true},
     {"AsxFetch", "/list.asx", "/moved.asx",
      "HTTP/1.1 200 OK\r\n\r\n<asx><entry><ref href=\"mms://radiohost/live\"/></entry></asx>",
-     [](const std::string& address) { return classifySource(address.c_str()); }, 1, true, "radiohost/live",
+     [](CaptureState& ctx, const std::string& address) { return classifySource(ctx, address.c_str()); }, 1, true,
+     "radiohost/live",
      false},
 };
 const LocationForm kLocationForms[] = {
@@ -195,9 +202,9 @@ TEST_P(RedirectLocation, IsFollowedWithItsPort) {
     ScriptedServer target({{readRequest(), send(route.targetAnswer)}});
     ScriptedServer first({{readRequest(), send(std::string(form.status) + "\r\n" + form.prefix + "http://" +
                                                target.hostPort() + route.targetPath + "\r\n\r\n")}});
-    state().serverPort = first.port();
+    ctx.serverPort = first.port();
     ::testing::internal::CaptureStdout();
-    const int result = route.run("http://" + first.hostPort() + route.firstPath);
+    const int result = route.run(ctx, "http://" + first.hostPort() + route.firstPath);
     ::testing::internal::GetCapturedStdout();
     if (std::string(form.name) == "Http10_301" && !route.http10_301Followed) {
         EXPECT_EQ(target.connectionCount(), 0u);
@@ -207,9 +214,9 @@ TEST_P(RedirectLocation, IsFollowedWithItsPort) {
     ASSERT_TRUE(target.waitForReceived(0, "\r\n\r\n", 2000));
     EXPECT_EQ(target.received(0).rfind("GET " + std::string(route.targetPath) + " HTTP/1.1\r\n", 0), 0u)
         << target.received(0);
-    EXPECT_STREQ(state().workingAddress, route.address);
+    EXPECT_STREQ(ctx.workingAddress, route.address);
     if (route.portOfTarget) {
-        EXPECT_EQ(state().serverPort, target.port());
+        EXPECT_EQ(ctx.serverPort, target.port());
         EXPECT_NE(target.received(0).find("\r\nHost: 127.0.0.1\r\n"), std::string::npos);
     }
 }

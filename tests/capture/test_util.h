@@ -1,6 +1,7 @@
 #pragma once
-// Helpers shared by the capture tests: short receive time-outs, a free port
-// that nobody listens on, and captured standard output.
+// Helpers shared by the capture tests: a capture state of the test's own,
+// short receive time-outs, a free port that nobody listens on, and captured
+// standard output.
 
 #include <arpa/inet.h>
 #include <dirent.h>
@@ -11,18 +12,26 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "capture_state.h"
 
 namespace testutil {
 
+// The capture state of one test, created fresh for it as netgrab() creates
+// one per capture; a fixture derives from this and passes ctx on.
+struct OwnCapture {
+    std::unique_ptr<netgrab::CaptureState> owned = std::make_unique<netgrab::CaptureState>();
+    netgrab::CaptureState& ctx = *owned;
+};
+
 // Receive time-out of 100 polls of 5 ms instead of 152 of 40 ms; short
 // pauses. Half a second: a loopback peer on a busy machine may take longer
 // than a tenth of a second to answer, and only a peer that goes quiet on
 // purpose waits out the time-out.
 inline void useFastTuning() {
-    netgrab::CaptureTuning& t = netgrab::state().tuning;
+    netgrab::CaptureTuning& t = netgrab::settings().tuning;
     t.receivePollMs = 5;
     t.receivePollCount = 100;
     t.retryPauseMinMs = 20;

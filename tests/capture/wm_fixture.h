@@ -84,11 +84,11 @@ bool waitFor(F cond, int timeoutMs) {
     return true;
 }
 
-// Puts the capture state back to what a fresh process has, with short
-// receive time-outs, and the output base in dir.
-inline void resetCaptureState(const std::string& outputBase) {
-    netgrab::CaptureState& s = netgrab::state();
-    netgrab::closeOutput();
+// Puts the capture state s and the process-wide counters and settings back
+// to what a fresh process has, with short receive time-outs, and the output
+// base in dir.
+inline void resetCaptureState(netgrab::CaptureState& s, const std::string& outputBase) {
+    netgrab::closeOutput(s.output);
     s.output.appendMode = 0;
     s.packets.packetSize = -1;
     s.packets.packetCount = 0;
@@ -97,12 +97,12 @@ inline void resetCaptureState(const std::string& outputBase) {
     netgrab::shared().lastError = 0;
     netgrab::shared().recordedBytes = 0;
     s.serverPort = netgrab::kNoPort;
-    s.tuning.receivePollMs = 5;
-    s.tuning.receivePollCount = 100;  // half a second: loopback peers on a busy machine
-    s.tuning.retryPauseMinMs = 20;
-    s.tuning.retryPauseMaxMs = 80;
-    s.tuning.httpPort = 80;
-    s.tuning.mmsPort = 1755;
+    netgrab::settings().tuning.receivePollMs = 5;
+    netgrab::settings().tuning.receivePollCount = 100;  // half a second: loopback peers on a busy machine
+    netgrab::settings().tuning.retryPauseMinMs = 20;
+    netgrab::settings().tuning.retryPauseMaxMs = 80;
+    netgrab::settings().tuning.httpPort = 80;
+    netgrab::settings().tuning.mmsPort = 1755;
     netgrab::copyText(s.outputBase, sizeof s.outputBase, outputBase.c_str());
     netgrab::copyText(s.requestedAddress, sizeof s.requestedAddress, "test");
     netgrab::makeClientGuid(s.clientGuid);
@@ -174,15 +174,15 @@ inline void expectDurations(const std::string& path, uint64_t audioMs) {
     EXPECT_NEAR(probed, static_cast<double>(audioMs) / 1000.0, 0.2) << "ffprobe duration";
 }
 
-class TempDirTest : public ::testing::Test {
+class TempDirTest : public ::testing::Test, protected testutil::OwnCapture {
 protected:
     void SetUp() override {
         dir_ = testsupport::makeScratchDir("wm");
         base_ = dir_ + "/rec";
-        resetCaptureState(base_);
+        resetCaptureState(ctx, base_);
     }
     void TearDown() override {
-        netgrab::closeOutput();
+        netgrab::closeOutput(ctx.output);
         testsupport::removeScratchDir(dir_);
     }
     std::string wma() const { return base_ + ".wma"; }

@@ -17,14 +17,13 @@
 
 using namespace testsupport;
 using netgrab::shared;
-using netgrab::state;
 
 namespace {
 
 class Routes : public wmtest::TempDirTest {
 protected:
     void TearDown() override {
-        state().config.portalHost = saved_;
+        netgrab::settings().config.portalHost = saved_;
         TempDirTest::TearDown();
     }
     // Runs netgrab until the file holds the header and some packets, then
@@ -40,7 +39,6 @@ protected:
     }
     void expectClosedAndFinished(const AsfMedia& m, bool finished) {
         EXPECT_EQ(netgrab_api::GetRecError(), NG_ERR_STOPPED);
-        EXPECT_EQ(state().output.file, nullptr);
         EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
         std::string file = fileBytes(wma());
         ASSERT_GT(file.size(), m.header.size());
@@ -56,7 +54,7 @@ protected:
             EXPECT_EQ(readLe(file, props + 88, 4), 1u) << "the portal route leaves the header as sent";
         }
     }
-    const char* saved_ = state().config.portalHost;
+    const char* saved_ = netgrab::settings().config.portalHost;
 };
 
 // A server that goes quiet mid-stream: a stop must not wait out the
@@ -64,7 +62,7 @@ protected:
 // header is still finished before the recorder exits.
 TEST_F(Routes, StopDuringASilentStreamEndsPromptly) {
     WM_MEDIA(m, 10);
-    state().tuning.receivePollCount = 1000;  // 5 s receive time-out
+    netgrab::settings().tuning.receivePollCount = 1000;  // 5 s receive time-out
     ScriptedServer server({mmshDescribeScript(broadcastHeader(*m), 1),
                            mmshPlayScript(*m, 0, 10, StreamEnd::GoQuiet)});
     std::string source = "http://127.0.0.1:" + std::to_string(server.port()) + "/live";
@@ -101,8 +99,8 @@ TEST_F(Routes, RefusedMmsPortFallsBackToHttpOnItsPort) {
     WM_MEDIA(m, 10);
     ScriptedServer server({mmshDescribeScript(broadcastHeader(*m), 1),
                            mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming)});
-    state().tuning.mmsPort = testutil::closedPort();
-    state().tuning.httpPort = server.port();
+    netgrab::settings().tuning.mmsPort = testutil::closedPort();
+    netgrab::settings().tuning.httpPort = server.port();
     EXPECT_EQ(recordThenStop("mms://127.0.0.1/live", m->header.size(), m->packetSize), 0);
     EXPECT_NE(server.received(0).find("GET /live HTTP/1.1\r\n"), std::string::npos);
     expectClosedAndFinished(*m, true);
@@ -150,8 +148,8 @@ const WmRoute kWmRoutes[] = {
      [](const ScriptedServer& server) { return "mms://" + server.hostPort() + "/live"; }},
     // The portal's pages and stream are asked for on the HTTP port.
     {"Portal", true, portalAttempt, [](const ScriptedServer& server) {
-         state().config.portalHost = "127.0.0.1";
-         state().tuning.httpPort = server.port();
+         netgrab::settings().config.portalHost = "127.0.0.1";
+         netgrab::settings().tuning.httpPort = server.port();
          return std::string("http://127.0.0.1/player.asp?ch=1");
      }},
 };
