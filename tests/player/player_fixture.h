@@ -70,7 +70,9 @@ private:
 // opens with exec().
 inline void whenModal(std::function<void(QWidget *)> action, int timeoutMs = 5000)
 {
-    auto *timer = new QTimer;
+    // Owned by the application, so a wait still pending when the tests end
+    // goes with it.
+    auto *timer = new QTimer(qApp);
     auto waited = std::make_shared<int>(0);
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, waited, action, timeoutMs] {
