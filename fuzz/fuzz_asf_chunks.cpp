@@ -19,7 +19,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace netgrab;
     if (size < 4) return 0;
-    const auto ctx = std::make_unique<CaptureState>();
+    CaptureState* const ctx = &fuzzsupport::freshContext();
     fuzzsupport::freshOutput(*ctx);
     // Not value-initialised: the assembly buffer is written before it is read.
     std::unique_ptr<AsfPacketSession> packets(new AsfPacketSession);

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
     const char* answer = bytes.c_str();  // NUL-terminated; may hold NULs before its end
     const int length = static_cast<int>(bytes.size());
-    const auto ctx = std::make_unique<CaptureState>();
+    CaptureState* const ctx = &fuzzsupport::freshContext();
     ChunkedDecoder& decoder = ctx->chunked;
 
     const char* status = statusLine(answer, length);

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace netgrab;
     static PongPair pongs;
     if (size < 5 || pongs.ours < 0) return 0;
-    const auto ctx = std::make_unique<CaptureState>();
+    CaptureState* const ctx = &fuzzsupport::freshContext();
     fuzzsupport::freshOutput(*ctx);
     settings().tuning.pongTimeoutMs = 5;
     adoptConnection(pongs.ours);

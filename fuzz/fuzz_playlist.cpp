@@ -27,6 +27,7 @@
 #include "capture_state.h"
 #include "classify.h"
 #include "connection.h"
+#include "fuzz_support.h"
 #include "http_audio.h"
 #include "text_rules.h"
 
@@ -104,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<char> answer(text, text + answerLength);
     answer.push_back('\0');
 
-    const auto ctx = std::make_unique<CaptureState>();
+    CaptureState* const ctx = &fuzzsupport::freshContext();
     CaptureState& s = *ctx;
     resetState(s);
     classifySource(s, address.data());
