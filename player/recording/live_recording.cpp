@@ -11,6 +11,7 @@
 #include "platform/message_boxes.h"
 #include "platform/regional_format.h"
 #include "recording/recorder_control.h"
+#include "recording/schedule_runner.h"
 #include "store/dataset.h"
 
 LiveRecording::LiveRecording(MainState &state, MediaPlayer &player, Clock &clock, const RegionalFormat &regional,
@@ -29,12 +30,8 @@ LiveRecording::LiveRecording(MainState &state, MediaPlayer &player, Clock &clock
 
 QString LiveRecording::recordingStamp(const QDateTime &at)
 {
-    const QDate d = at.date();
-    const QTime t = at.time();
-    QString stamp;
-    for (int part : {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()})
-        stamp += QString::number(part);
-    return stamp;
+    // The same stamp as a scheduled recording's (without its entry number).
+    return ScheduleWindow::recordingStamp(at);
 }
 
 QString LiveRecording::uniqueFileName(const QString &folder, const QString &stamp, const QSet<QString> &taken)

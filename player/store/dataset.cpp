@@ -1,6 +1,7 @@
 #include "store/dataset.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <QRegularExpression>
 #include <QSqlError>
@@ -122,33 +123,42 @@ void DataSet::refresh()
         setPosition(qBound(0, keep, int(m_rows.size()) - 1));
 }
 
-void DataSet::refreshRow(qint64 key)
+std::optional<QVector<QVariant>> DataSet::readRow(qint64 key) const
 {
-    requireOpen();
-    if (m_table.isEmpty())
-        throw StoreError("read-only data set");
     QSqlQuery query(m_store.database());
     query.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoted(m_table)));
     query.addBindValue(key);
     if (!query.exec())
         throw StoreError(query.lastError().text().toStdString());
+    if (!query.next()) {
+        if (query.lastError().isValid())
+            throw StoreError(query.lastError().text().toStdString());
+        return std::nullopt;
+    }
+    QVector<QVariant> row;
+    row.reserve(m_columns.size());
+    for (int i = 0; i < m_columns.size(); ++i)
+        row << query.value(m_columns.at(i));
+    return row;
+}
+
+void DataSet::refreshRow(qint64 key)
+{
+    requireOpen();
+    if (m_table.isEmpty())
+        throw StoreError("read-only data set");
+    const std::optional<QVector<QVariant>> row = readRow(key);
     // Rows are kept in rowid order, as the load reads them.
     const auto at = std::lower_bound(m_keys.begin(), m_keys.end(), key);
     const int index = int(at - m_keys.begin());
     const bool known = at != m_keys.end() && *at == key;
-    if (query.next()) {
-        QVector<QVariant> row;
-        row.reserve(m_columns.size());
-        for (int i = 0; i < m_columns.size(); ++i)
-            row << query.value(m_columns.at(i));
+    if (row) {
         if (known) {
-            m_rows[index] = row;
+            m_rows[index] = *row;
         } else {
             m_keys.insert(index, key);
-            m_rows.insert(index, row);
+            m_rows.insert(index, *row);
         }
-    } else if (query.lastError().isValid()) {
-        throw StoreError(query.lastError().text().toStdString());
     } else if (known) {
         m_keys.remove(index);
         m_rows.remove(index);
@@ -360,16 +370,11 @@ void DataSet::post()
         // Read the new row back so that store-assigned values (idno) are
         // readable at once.
         const qint64 key = query.lastInsertId().toLongLong();
-        QSqlQuery back(m_store.database());
-        back.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoted(m_table)));
-        back.addBindValue(key);
-        if (!back.exec() || !back.next())
+        const std::optional<QVector<QVariant>> row = readRow(key);
+        if (!row)
             throw StoreError("inserted row not found");
-        QVector<QVariant> row;
-        for (int i = 0; i < m_columns.size(); ++i)
-            row << back.value(m_columns.at(i));
         m_keys << key;
-        m_rows << row;
+        m_rows << *row;
         setPosition(int(m_rows.size()) - 1);
     }
     m_pending.clear();

@@ -6,6 +6,7 @@
 #include <QVariant>
 #include <QVector>
 
+#include <optional>
 #include <stdexcept>
 
 class Store;
@@ -86,6 +87,9 @@ private:
     void requireOpen() const;
     int columnIndex(const QString &name) const;
     void load();
+    // The row of a table with this rowid in column order; none when it is
+    // gone. A failing statement throws.
+    std::optional<QVector<QVariant>> readRow(qint64 key) const;
     void setPosition(int row);
 
     Store &m_store;
