@@ -1,11 +1,14 @@
-// radioplayer: the internet radio player. Its program folder (the
-// executable's folder) holds rd.d, pic/ and radiorecord/.
-//   radioplayer [--directory URL] [--hitlog URL]
+// radioplayer: the internet radio player. Run from its build folder it
+// keeps rd.d, pic/ and radiorecord/ beside the executable; installed, each
+// user has them in a folder of their own (desktop/data_folders.h).
+//   radioplayer [--directory URL] [--hitlog URL] [--tray] [--help] [--version]
 #include <QApplication>
+#include <QDBusConnection>
 
 #include <cstdio>
 
 #include "core/program_options.h"
+#include "desktop/data_folders.h"
 
 #include "platform/alsa_capture_devices.h"
 #include "platform/alsa_mixer.h"
@@ -25,20 +28,26 @@
 
 int main(int argc, char *argv[])
 {
+    // The command line is read before the application exists: --help and
+    // --version answer without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    ProgramOptions options;
+    QString error;
+    if (!options.parse(arguments, &error)) {
+        std::fprintf(stderr, "radioplayer: %s\n%s", qPrintable(error), qPrintable(ProgramOptions::usage()));
+        return 2;
+    }
+    if (options.help || options.version) {
+        std::fputs(qPrintable(options.help ? ProgramOptions::usage() : ProgramOptions::versionText()), stdout);
+        return 0;
+    }
+
     QtWebBrowserFactory::prepareEnvironment();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexa Radio Player"));
     QApplication::setQuitOnLastWindowClosed(false);
-    ProgramOptions options;
-    QString error;
-    if (!options.parse(QCoreApplication::arguments(), &error)) {
-        std::fprintf(stderr, "radioplayer: %s\n%s", qPrintable(error), qPrintable(ProgramOptions::usage()));
-        return 2;
-    }
-    if (options.help) {
-        std::fputs(qPrintable(ProgramOptions::usage()), stdout);
-        return 0;
-    }
 
     VlcMediaPlayer mediaPlayer;
     QtWebBrowserFactory browsers;
@@ -68,9 +77,17 @@ int main(int argc, char *argv[])
     parts.externalBrowser = &externalBrowser;
     parts.reports = &reports;
 
-    Application player(parts, QCoreApplication::applicationDirPath());
+    const DataFolders folders = DataFolders::locate(QCoreApplication::applicationDirPath());
+    if (!folders.prepare(&error))
+        std::fprintf(stderr, "radioplayer: %s\n", qPrintable(error));
+    Application player(parts, folders.dataDir);
     player.useAddresses(options.directoryBaseUrl, options.hitLogBaseUrl);
     QObject::connect(&player, &Application::finished, &app, &QCoreApplication::quit);
-    player.start();
+    // Without a session bus the player runs as before.
+    player.offerMediaControls(QDBusConnection::sessionBus());
+    if (options.tray)
+        player.startInTray();
+    else
+        player.start();
     return app.exec();
 }

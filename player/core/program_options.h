@@ -4,7 +4,7 @@
 #include <QStringList>
 
 // The command line of radioplayer:
-//   radioplayer [--directory URL] [--hitlog URL] [--help]
+//   radioplayer [--directory URL] [--hitlog URL] [--tray] [--help] [--version]
 // Both addresses default to the values the build was configured with.
 struct ProgramOptions
 {
@@ -14,6 +14,9 @@ struct ProgramOptions
     // report appends "/cgi-bin/hlog").
     QString hitLogBaseUrl;
     bool help = false;
+    bool version = false;
+    // Start in the notification area, without showing the main window.
+    bool tray = false;
 
     ProgramOptions();
 
@@ -22,4 +25,6 @@ struct ProgramOptions
     // argument or an address that is not an absolute http/https address.
     bool parse(const QStringList &arguments, QString *error);
     static QString usage();
+    // "radioplayer VERSION" and a newline.
+    static QString versionText();
 };

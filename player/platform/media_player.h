@@ -48,7 +48,9 @@ public:
     };
     Q_ENUM(Event)
 
-    using QObject::QObject;
+    // Clears the now-playing title whenever the player stops or its
+    // stream ends.
+    explicit MediaPlayer(QObject *parent = nullptr);
     ~MediaPlayer() override = default;
 
     virtual QString url() const = 0;
@@ -64,9 +66,20 @@ public:
     // engine's full volume). Reads back exactly the value last set.
     virtual int outputVolume() const = 0;
     virtual void setOutputVolume(int value) = 0;
+    // The stream's current title (ICY StreamTitle, Ogg comments, HLS ID3,
+    // as the engine reports them); empty when none is known. Text from the
+    // stream: shown as plain text only.
+    QString nowPlaying() const { return m_nowPlaying; }
 
 Q_SIGNALS:
     void playStateChanged(MediaPlayer::PlayState state);
     // Every event of the list above, including PlayStateChange.
     void playerEvent(MediaPlayer::Event event);
+    void nowPlayingChanged(const QString &title);
+
+protected:
+    void setNowPlaying(const QString &title);
+
+private:
+    QString m_nowPlaying;
 };

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMetaObject>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace {
@@ -40,6 +41,17 @@ constexpr int kFullVolume = 65535;
 
 // Addresses carry a scheme; local recordings come as paths (a one-letter
 // "scheme" is a drive letter).
+// libVLC 3 opens http:// with its newer HTTP access, which never asks an
+// Icecast/SHOUTcast server for the stream's titles; the icyx:// form of the
+// same address selects its HTTP access that does (Icy-MetaData: 1) and
+// otherwise speaks the same HTTP. Only the engine sees this form.
+QString engineLocation(const QString &url)
+{
+    if (url.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
+        return QStringLiteral("icyx://") + url.mid(7);
+    return url;
+}
+
 bool isPath(const QString &url)
 {
     const int colon = url.indexOf(QLatin1Char(':'));
@@ -149,6 +161,7 @@ quint64 VlcMediaPlayer::nextGeneration()
     m_positionMs = 0;
     m_bufferPercent = 0;
     setCurrentMedia(nullptr);
+    setNowPlaying(QString());
     return ++m_generation;
 }
 
@@ -164,7 +177,7 @@ void VlcMediaPlayer::setUrl(const QString &url)
         return;
     }
     const quint64 generation = nextGeneration();
-    const QByteArray location = isPath(url) ? QFileInfo(url).absoluteFilePath().toUtf8() : url.toUtf8();
+    const QByteArray location = isPath(url) ? QFileInfo(url).absoluteFilePath().toUtf8() : engineLocation(url).toUtf8();
     const bool path = isPath(url);
     enqueue([this, generation, location, path] {
         {
@@ -284,8 +297,12 @@ QString VlcMediaPlayer::failureReason(const QStringList &errors)
         {"HTTP ", "refused by the server"},
         {"id/password requested", "access refused"},
     };
+    // The HTTP accesses log a refusal as "HTTP 404" or as the status line
+    // "HTTP/1.0 404 Not Found".
+    static const QRegularExpression statusLine(QStringLiteral("HTTP/1\\.[01] "));
     for (const auto &k : known) {
-        for (const QString &line : errors) {
+        for (QString line : errors) {
+            line.replace(statusLine, QStringLiteral("HTTP "));
             if (line.contains(QLatin1String(k.logged), Qt::CaseInsensitive))
                 return QString::fromLatin1(k.reason);
         }
@@ -359,6 +376,10 @@ void VlcMediaPlayer::onVlcEvent(const libvlc_event_t *event, void *self)
     case libvlc_MediaListPlayerNextItemSet:
         player->post(Report::ItemSet);
         break;
+    case libvlc_MediaMetaChanged:
+        if (event->u.media_meta_changed.meta_type == libvlc_meta_NowPlaying)
+            player->post(Report::Title);
+        break;
     default:
         break;
     }
@@ -392,9 +413,27 @@ void VlcMediaPlayer::post(Report report, qint64 value, libvlc_media_t *media)
 
 void VlcMediaPlayer::setCurrentMedia(libvlc_media_t *media)
 {
-    if (m_currentMedia)
+    // The entry's title changes are followed while it is the current one.
+    if (m_currentMedia) {
+        libvlc_event_detach(libvlc_media_event_manager(m_currentMedia), libvlc_MediaMetaChanged,
+                            &VlcMediaPlayer::onVlcEvent, this);
         libvlc_media_release(m_currentMedia);
+    }
     m_currentMedia = media;
+    if (m_currentMedia) {
+        libvlc_event_attach(libvlc_media_event_manager(m_currentMedia), libvlc_MediaMetaChanged,
+                            &VlcMediaPlayer::onVlcEvent, this);
+        readNowPlaying();
+    }
+}
+
+void VlcMediaPlayer::readNowPlaying()
+{
+    if (!m_currentMedia)
+        return;
+    char *title = libvlc_media_get_meta(m_currentMedia, libvlc_meta_NowPlaying);
+    setNowPlaying(QString::fromUtf8(title).trimmed());
+    libvlc_free(title);
 }
 
 void VlcMediaPlayer::apply(quint64 generation, Report report, qint64 value, libvlc_media_t *media)
@@ -472,6 +511,9 @@ void VlcMediaPlayer::apply(quint64 generation, Report report, qint64 value, libv
         break;
     case Report::ItemSet:
         emitEvent(Event::CurrentPlaylistItemAvailable);
+        break;
+    case Report::Title:
+        readNowPlaying();
         break;
     }
     if (media)

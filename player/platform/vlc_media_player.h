@@ -69,7 +69,7 @@ public:
     static QString failureReason(const QStringList &errors);
 
 private:
-    enum class Report { Opening, Buffering, Playing, Paused, Stopped, Ended, Error, Time, MediaChanged, ItemSet };
+    enum class Report { Opening, Buffering, Playing, Paused, Stopped, Ended, Error, Time, MediaChanged, ItemSet, Title };
 
     static void onVlcEvent(const libvlc_event_t *event, void *self);
     static void onVlcLog(void *self, int level, const struct vlc_log_t *context, const char *format, va_list args);
@@ -83,6 +83,8 @@ private:
     // Starts a new generation: reports of earlier commands are ignored.
     quint64 nextGeneration();
     void setCurrentMedia(libvlc_media_t *media);
+    // The current entry's now-playing title, as the engine has it.
+    void readNowPlaying();
 
     libvlc_instance_t *m_instance = nullptr;
     libvlc_media_player_t *m_player = nullptr;

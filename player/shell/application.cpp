@@ -1,16 +1,22 @@
 #include "shell/application.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
 
+#include "desktop/autostart.h"
+#include "desktop/media_controls.h"
 #include "directory/about_window.h"
 #include "directory/language_window.h"
 #include "directory/message_window.h"
 #include "directory/station_list_window.h"
 #include "directory/station_update_window.h"
 #include "directory/web_page_window.h"
+#include "platform/media_player.h"
+#include "platform/message_boxes.h"
+#include "platform/notification_icon.h"
 #include "recording/record_setup_window.h"
 #include "recording/recorder_host_window.h"
 #include "recording/recordings_list_window.h"
@@ -80,6 +86,7 @@ Application::Application(const PlatformParts &platform, const QString &programDi
 
 Application::~Application()
 {
+    m_mediaControls.reset();
     // Windows go before the store they read.
     m_recorderHost.reset();
     m_about.reset();
@@ -130,6 +137,7 @@ void Application::connectWindows()
     connectSchedule();
     connectMemoryStations();
     connectVolume();
+    connectDesktop();
     connect(main->Realtimerecordsetup1, &QAction::triggered, m_recMain.get(), &TrecMainForm::open);
     connect(main, &TForm_main::closing, this, [this] {
         // The stop routine may just have sent a report: it must leave
@@ -156,6 +164,10 @@ void Application::connectListening()
                 main->lisTime2->setText(minutes);
                 main->lisTime3->setText(seconds);
             });
+    // The stream's title under the station name; the set-mode hint takes
+    // its place while shown.
+    connect(m_platform.mediaPlayer, &MediaPlayer::nowPlayingChanged, main->LabNowPlaying, &QLabel::setText);
+    connect(&m_memory, &MemoryStations::setModeHintVisibleChanged, main->LabNowPlaying, &QWidget::setHidden);
     // The stop routine ends a live recording as a click on picRec2 does.
     connect(&m_playback, &Playback::liveRecordingStopRequested, main, &TForm_main::recordStopClicked);
 
@@ -310,4 +322,46 @@ void Application::connectVolume()
 void Application::start()
 {
     m_main->showWindow();
+}
+
+void Application::startInTray()
+{
+    m_shell.showNotificationIcon();
+    NotificationIcon *tray = m_platform.trayIcon;
+    if (!tray || !tray->isShown())
+        start();
+}
+
+void Application::connectDesktop()
+{
+    TForm_main *main = m_main.get();
+    // Bus commands do what the window's controls do.
+    MediaControls::Actions actions;
+    actions.play = [this] { m_playback.play(); };
+    actions.pause = [this] { m_playback.pause(); };
+    actions.stop = [main] { main->clickStop(); };
+    actions.next = [main] { Q_EMIT main->memoryNextClicked(); };
+    actions.previous = [main] { Q_EMIT main->memoryPrevClicked(); };
+    actions.raise = [main] { main->showWindow(); };
+    actions.quit = [main] { main->close(); };
+    actions.volume = [this] { return m_volume.position() / 255.0; };
+    actions.setVolume = [this](double volume) { m_volume.setPosition(qRound(volume * 255)); };
+    m_mediaControls = std::make_unique<MediaControls>(*m_platform.mediaPlayer, std::move(actions));
+    connect(&m_state, &MainState::stationNameChanged, m_mediaControls.get(), &MediaControls::setStationName);
+    connect(&m_volume, &VolumeSlider::positionChanged, m_mediaControls.get(), &MediaControls::volumeChanged);
+
+    // The start with the desktop: the autostart entry runs this program in
+    // the notification area. The item shows whether the entry is there.
+    main->Startwiththedesktop1->setChecked(Autostart::isEnabled());
+    connect(main->Startwiththedesktop1, &QAction::triggered, this, [this, main](bool on) {
+        QString error;
+        if (!Autostart::setEnabled(on, QCoreApplication::applicationFilePath(), &error) && m_platform.messages)
+            m_platform.messages->error(QStringLiteral("Error"), error);
+        main->Startwiththedesktop1->setChecked(Autostart::isEnabled());
+    });
+}
+
+bool Application::offerMediaControls(const QDBusConnection &bus)
+{
+    return m_mediaControls->offerOn(bus);
 }

@@ -22,6 +22,8 @@
 #include "recording/schedule_runner.h"
 #include "store/store.h"
 
+class MediaControls;
+class QDBusConnection;
 class TAboutBox;
 class TFormR;
 class TForm_location;
@@ -50,9 +52,18 @@ public:
 
     // Shows the main window (show steps, then activation).
     void start();
+    // Starts with the main window hidden and the program's icon in the
+    // notification area (its double-click shows the window); where there
+    // is no notification area, as start() does.
+    void startInTray();
     // The station directory's base address (ending with "/") and the
     // hit-log server's, in place of the build-time values.
     void useAddresses(const QString &directoryBaseUrl, const QString &hitLogBaseUrl);
+
+    // Offers the media-player interfaces (MPRIS) on `bus`; false, and the
+    // player runs as before, when there is no bus.
+    bool offerMediaControls(const QDBusConnection &bus);
+    MediaControls *mediaControls() const { return m_mediaControls.get(); }
 
     const PlatformParts &platform() const { return m_platform; }
     QString programDir() const { return m_programDir; }
@@ -101,6 +112,7 @@ private:
     void connectSchedule();
     void connectMemoryStations();
     void connectVolume();
+    void connectDesktop();
 
     PlatformParts m_platform;
     QString m_programDir;
@@ -137,4 +149,6 @@ private:
     std::unique_ptr<Tform_message> m_message;
     std::unique_ptr<TAboutBox> m_about;
     std::unique_ptr<TFormR> m_recorderHost;
+    // Desktop integration; it drives the windows above, so it goes first.
+    std::unique_ptr<MediaControls> m_mediaControls;
 };

@@ -120,6 +120,10 @@ void TForm_main::buildControls()
                          labelFont(13, true));
     // Station names come from remote pages and the store: never markup.
     LabRname->setTextFormat(Qt::PlainText);
+    // Under the station name, where the set-mode hint also appears (the
+    // hint covers it while shown).
+    LabNowPlaying = makeLabel(this, QStringLiteral("LabNowPlaying"), QRect(32, 101, 289, 16), QStringLiteral("#c9d3e3"),
+                              labelFont(11));
     TntLabel3 = makeLabel(this, QStringLiteral("TntLabel3"), QRect(32, 100, 289, 16), QStringLiteral("#ff7373"),
                           labelFont(11));
     TntLabel3->setText(QStringLiteral("Memory station . Press button 1 to 10  to set."));
@@ -296,6 +300,8 @@ void TForm_main::buildMenus()
     Stationupdate1 = item(PopMenu1, "Stationupdate1", QStringLiteral("电台更新"));
     Contactus2 = item(PopMenu1, "Contactus2", QStringLiteral("联络我们"));
     LinktoVexa1 = item(PopMenu1, "LinktoVexa1", QStringLiteral("连结到Vexa"));
+    Startwiththedesktop1 = item(PopMenu1, "Startwiththedesktop1", QStringLiteral("随桌面启动"));
+    Startwiththedesktop1->setCheckable(true);
     Language1 = item(PopMenu1, "Language1", QStringLiteral("语系设定"));
     AboutVexaRadioPlayer2 = item(PopMenu1, "AboutVexaRadioPlayer2", QStringLiteral("关于 Vexa Radio Player"));
     PopMenu1->addSeparator();
@@ -313,7 +319,7 @@ void TForm_main::buildMenus()
 QVector<QAction *> TForm_main::menuItems() const
 {
     return {AddtomyVexa2, Recordschedule1, Realtimerecordsetup1, Visitstationwebsite2, Stationupdate1, Contactus2, LinktoVexa1,
-            Language1, AboutVexaRadioPlayer2, Exit3, Location2, Genre2, MyVexa2, Exitlist1};
+            Startwiththedesktop1, Language1, AboutVexaRadioPlayer2, Exit3, Location2, Genre2, MyVexa2, Exitlist1};
 }
 
 void TForm_main::FormCreate()

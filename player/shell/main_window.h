@@ -66,6 +66,7 @@ public:
     QLabel *lisTime3;
     QLabel *LabStatus;
     QLabel *LabRname;
+    QLabel *LabNowPlaying;   // the stream's current title, under the station name
     QLabel *TntLabel3;
     SkinPicture *image31;
     SkinPicture *picFavPrev;
@@ -120,6 +121,7 @@ public:
     QAction *Stationupdate1;
     QAction *Contactus2;
     QAction *LinktoVexa1;
+    QAction *Startwiththedesktop1;   // checked: the autostart entry exists
     QAction *Language1;
     QAction *AboutVexaRadioPlayer2;
     QAction *Exit3;

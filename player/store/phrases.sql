@@ -91,3 +91,7 @@ INSERT INTO aplng (lang1, lang2, lang3) VALUES ('无法启动网页浏览器以�
 -- Memory stations and volume messages.
 INSERT INTO aplng (lang1, lang2, lang3) VALUES ('请先登录再使用最爱电台。', '請先登入再使用最愛電台。', 'You have to logon before use the favorite radio.');
 INSERT INTO aplng (lang1, lang2, lang3) VALUES ('音量现在应已设为零', '音量現在應已設為零', 'Volume should now be set to zero');
+
+-- Main menu: the start with the desktop (store version 3; upgrade_3.sql
+-- brings it to older stores).
+INSERT INTO aplng (lang1, lang2, lang3) VALUES ('随桌面启动', '隨桌面啟動', 'Start with the desktop');

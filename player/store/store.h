@@ -18,7 +18,7 @@ class Store
 {
 public:
     // The version of the stores this program writes and reads.
-    static constexpr int kVersion = 2;
+    static constexpr int kVersion = 3;
 
     Store();
     ~Store();

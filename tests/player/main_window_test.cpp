@@ -30,7 +30,7 @@ QStringList menuTexts(const TForm_main *main)
 {
     QStringList texts;
     for (const QAction *action : {main->AddtomyVexa2, main->Recordschedule1, main->Visitstationwebsite2,
-                                  main->Stationupdate1, main->Contactus2, main->LinktoVexa1, main->Language1,
+                                  main->Stationupdate1, main->Contactus2, main->LinktoVexa1, main->Startwiththedesktop1, main->Language1,
                                   main->AboutVexaRadioPlayer2, main->Exit3, main->Location2, main->Genre2,
                                   main->MyVexa2, main->Exitlist1})
         texts << action->text();
@@ -44,7 +44,7 @@ QStringList hints(const TForm_main *main)
 }
 
 const QStringList kDesignMenus{"加入到我的Vexa", "录音排程", "浏览电台网站", "电台更新", "联络我们", "连结到Vexa",
-                               "语系设定", "关于 Vexa Radio Player", "离开菜单", "地区", "类型", "我的Vexa",
+                               "随桌面启动", "语系设定", "关于 Vexa Radio Player", "离开菜单", "地区", "类型", "我的Vexa",
                                "离开清单"};
 
 // A program folder whose language is already chosen.
@@ -177,13 +177,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("setHint");
         QTest::newRow("English") << 1
             << QStringList{"Add to my Vexa", "Record schedule", "Visit station website ", "Station update",
-                           "Contact us", "Link to Vexa", "Language", "About Vexa Radio Player", "Exit",
+                           "Contact us", "Link to Vexa", "Start with the desktop", "Language", "About Vexa Radio Player", "Exit",
                            "Location", "Genre", "My Vexa", "Exit"}
             << QStringList{"Play", "Stop", "Pulse", "Record", "Record"}
             << "Memory station . Press button 1 to 10  to set.";
         QTest::newRow("Traditional Chinese") << 2
             << QStringList{"加入到我的Vexa", "錄音排程", "瀏覽電台網站", "電台更新", "聯絡我們", "連結到Vexa",
-                           "語系設定", "關於 Vexa Radio Player", "離開選單", "地區", "類型", "我的Vexa", "離開清單"}
+                           "隨桌面啟動", "語系設定", "關於 Vexa Radio Player", "離開選單", "地區", "類型", "我的Vexa", "離開清單"}
             << QStringList{"播放", "停止", "暫停", "錄音", "錄音"}
             << "記憶電台：按 1 至 10 號按鈕設定。";
         QTest::newRow("Simplified Chinese") << 3 << kDesignMenus
@@ -444,6 +444,43 @@ private Q_SLOTS:
         QCOMPARE(platform.reports.waits, QList<int>{Application::kReportWaitOnCloseMs});
         QCOMPARE(platform.reports.sentBeforeWait, 1);
         QCOMPARE(waitsAtFinish, 1);
+    }
+
+    // The stream's title shows under the station name as plain text,
+    // follows every change, stays through a pause, gives way to the
+    // set-mode hint and goes with the stop.
+    void nowPlayingUnderStationName()
+    {
+        ProgramFolder folder;
+        chooseLanguage(folder, 1, 1);
+        FakePlatform platform;
+        Application app(platform.parts, folder.path());
+        app.start();
+        TForm_main *main = app.mainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+        QLabel *title = main->LabNowPlaying;
+        QCOMPARE(title->textFormat(), Qt::PlainText);
+        QCOMPARE(title->text(), QString());
+        QVERIFY(title->y() >= main->LabRname->geometry().bottom() - 2);
+
+        platform.mediaPlayer.setUrl(QStringLiteral("http://127.0.0.1:1/jazz"));
+        platform.mediaPlayer.announceTitle(QStringLiteral("<b>Miles</b> & Co - So What"));
+        QCOMPARE(title->text(), QStringLiteral("<b>Miles</b> & Co - So What"));
+        QVERIFY(title->isVisible());
+        platform.mediaPlayer.announceTitle(QStringLiteral("Bill Evans - Peace Piece"));
+        QCOMPARE(title->text(), QStringLiteral("Bill Evans - Peace Piece"));
+        Q_EMIT main->pauseClicked();
+        QCOMPARE(title->text(), QStringLiteral("Bill Evans - Peace Piece"));
+
+        Q_EMIT main->setModeClicked();
+        QVERIFY(main->TntLabel3->isVisible());
+        QVERIFY(!title->isVisible());
+        Q_EMIT main->setModeClicked();
+        QVERIFY(title->isVisible());
+
+        main->clickStop();
+        QCOMPARE(platform.mediaPlayer.playState(), MediaPlayer::Stopped);
+        QCOMPARE(title->text(), QString());
     }
 
     // A store that is refused says why in the connect error, and stays.

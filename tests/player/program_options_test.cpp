@@ -1,5 +1,7 @@
-// The command line of radioplayer: the directory and hit-log addresses.
+// The command line of radioplayer: the directory and hit-log addresses,
+// the start in the notification area, help and version.
 
+#include <QProcess>
 #include <QTest>
 
 #include "build_config.h"
@@ -50,12 +52,57 @@ private Q_SLOTS:
         }
     }
 
-    void help()
+    void flags_data()
     {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("help");
+        QTest::addColumn<bool>("version");
+        QTest::addColumn<bool>("tray");
+        QTest::newRow("none") << QStringList{} << false << false << false;
+        QTest::newRow("help") << QStringList{"--help"} << true << false << false;
+        QTest::newRow("version") << QStringList{"--version"} << false << true << false;
+        QTest::newRow("tray with an address") << QStringList{"--tray", "--directory", "http://d:1/"} << false
+                                              << false << true;
+    }
+
+    void flags()
+    {
+        QFETCH(QStringList, arguments);
         ProgramOptions options;
-        QVERIFY(options.parse({QStringLiteral("radioplayer"), QStringLiteral("--help")}, nullptr));
-        QVERIFY(options.help);
-        QVERIFY(ProgramOptions::usage().contains(QStringLiteral("--directory URL")));
+        QVERIFY(options.parse(QStringList{QStringLiteral("radioplayer")} + arguments, nullptr));
+        QTEST(options.help, "help");
+        QTEST(options.version, "version");
+        QTEST(options.tray, "tray");
+        for (const char *option : {"--directory URL", "--tray", "--version"})
+            QVERIFY(ProgramOptions::usage().contains(QLatin1String(option)));
+        QVERIFY(ProgramOptions::versionText().startsWith(QStringLiteral("radioplayer " VEXA_VERSION)));
+    }
+
+    // The real program answers --help and --version with no display and no
+    // platform plug-in chosen: it must not create the application first.
+    void withoutDisplay_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("help") << "--help" << "usage: radioplayer";
+        QTest::newRow("version") << "--version" << "radioplayer " VEXA_VERSION;
+    }
+
+    void withoutDisplay()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, start);
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QLatin1String(name));
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(VEXA_RADIOPLAYER), {option});
+        QVERIFY(program.waitForFinished(60000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY2(QString::fromLocal8Bit(program.readAllStandardOutput()).startsWith(start),
+                 program.readAllStandardError().constData());
     }
 };
 

@@ -371,7 +371,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("change");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("newer version") << QStringList{QStringLiteral("PRAGMA user_version = 3")}
+        QTest::newRow("newer version") << QStringList{QStringLiteral("PRAGMA user_version = %1").arg(Store::kVersion + 1)}
                                        << QStringLiteral("newer");
         QTest::newRow("other columns, no version")
             << QStringList{QStringLiteral("ALTER TABLE myRadio RENAME COLUMN name TO title"),

@@ -47,6 +47,8 @@ public:
         Q_EMIT playStateChanged(state);
         Q_EMIT playerEvent(Event::PlayStateChange);
     }
+    // The stream announces a new title.
+    void announceTitle(const QString &title) { setNowPlaying(title); }
 
     QStringList calls;
     QString status;
