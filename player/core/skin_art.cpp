@@ -401,12 +401,14 @@ QImage picture(const QString &requested)
     return QImage();
 }
 
-QImage programIcon()
+QImage programIcon(int size)
 {
-    QImage image(64, 64, QImage::Format_ARGB32_Premultiplied);
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    // Drawn on a 64-pixel grid (packaging/vexa-radio-player.svg draws the same).
+    p.scale(size / 64.0, size / 64.0);
     QLinearGradient g(0, 0, 0, 64);
     g.setColorAt(0, kBodyTop.lighter(120));
     g.setColorAt(1, kBodyBottom);

@@ -26,6 +26,6 @@ QStringList fileNames();
 QImage picture(const QString &name);
 
 // The program's icon (notification area, window icon).
-QImage programIcon();
+QImage programIcon(int size = 64);
 
 } // namespace SkinArt
