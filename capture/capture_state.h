@@ -88,6 +88,9 @@ struct CaptureState {
     char outputBase[kOutputBaseSize];
     uint16_t serverPort = kNoPort;
     uint16_t requestPort = 80;
+    // How the server of the working address is reached: TLS for an
+    // "https" address. The HTTP request operations connect with it.
+    Transport transport = Transport::Tcp;
     int32_t sourceKind = SOURCE_NONE;
     char pageCookie[kPageCookieSize];
 

@@ -1,5 +1,6 @@
 #pragma once
-// The connection of a capture and the primitives that work on it.
+// The connection of a capture and the primitives that work on it, over
+// plain TCP or TLS.
 
 #include <cstdint>
 
@@ -7,10 +8,19 @@
 
 namespace netgrab {
 
+namespace net {
+struct TlsSession;
+}
+
 constexpr int IO_FAILED = -94;
 
-// One connection to a server: its socket (0 while none is open) and the stop
-// request of the capture it belongs to, which the streaming waits honour.
+// What a connection runs on: the socket itself, or a TLS session on it
+// (an "https" address).
+enum class Transport : int32_t { Tcp, Tls };
+
+// One connection to a server: its socket (0 while none is open), the TLS
+// session on it when it has one, and the stop request of the capture it
+// belongs to, which the streaming waits and the TLS handshake honour.
 // A capture owns one (CaptureState::connection) and every route passes it
 // to the primitives below; opening it again first closes what was open.
 class Connection {
@@ -22,22 +32,32 @@ public:
 
     bool isOpen() const { return fd_ > 0; }
     int descriptor() const { return fd_; }
+    net::TlsSession* tlsSession() const { return tls_; }
     const StopRequest& stop() const { return *stop_; }
+    // The last open failed in its TLS handshake (its line is printed).
+    bool tlsFailed() const { return tlsFailed_; }
 
 private:
-    friend bool openConnection(Connection& c, const char* host, uint16_t port);
+    friend bool openConnection(Connection& c, const char* host, uint16_t port, Transport transport);
     friend void closeConnection(Connection& c);
     friend void adoptConnection(Connection& c, int fd);
     int fd_ = 0;
+    net::TlsSession* tls_ = nullptr;
+    bool tlsFailed_ = false;
     const StopRequest* stop_;
 };
 
 // IPv4 address in network byte order: 0 for a missing or unusable host text,
 // 0xFFFFFFFF when a name lookup fails.
 uint32_t resolveHost(const char* host);
-// Connects (blocking), then switches the socket to non-blocking mode. True
-// when c is open; otherwise c holds no connection (the failure is reported).
-bool openConnection(Connection& c, const char* host, uint16_t port);
+// Connects (blocking), then switches the socket to non-blocking mode; over
+// TLS the handshake follows (host name sent and checked, the certificate
+// verified), within the receive time-out and ended by a stop. True when c
+// is open; otherwise c holds no connection, the failure is printed and a
+// failed handshake sets the capture's error: NG_ERR_UNTRUSTED for a
+// certificate that fails verification ("certificate of HOST not trusted:
+// reason"), NG_ERR_STOPPED after a stop, else NG_ERR_RECEIVE.
+bool openConnection(Connection& c, const char* host, uint16_t port, Transport transport = Transport::Tcp);
 // Sends all bytes. Bytes sent, or IO_FAILED.
 int sendAll(Connection& c, const void* bytes, int length);
 // sendAll for answers sent while streaming (an MMS pong): waits for a peer

@@ -134,7 +134,8 @@ RouteResult captureHttpStream(CaptureState& s, const char* address, FurtherAddre
     s.requestPort = s.serverPort;
 
     char full[kCurrentAddressSize];
-    std::snprintf(full, sizeof full, "%s%s", wire::kHttpScheme, address);
+    std::snprintf(full, sizeof full, "%s%s",
+                  s.transport == Transport::Tls ? wire::kHttpsScheme : wire::kHttpScheme, address);
     char finalAddress[kCurrentAddressSize];
     switch (describeRequest(s, full, finalAddress, sizeof finalAddress, further)) {
         case DescribeEnd::StreamHeader:
@@ -169,7 +170,8 @@ DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* fina
     for (int hop = 0;; ++hop) {
         char host[kHostSize];
         char path[kPathSize];
-        if (!splitHttpAddress(current, host, sizeof host, path, sizeof path)) return DescribeEnd::Failed;
+        if (!splitHttpAddress(current, host, sizeof host, path, sizeof path, &s.transport))
+            return DescribeEnd::Failed;
 
         std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
         std::snprintf(slots[wire::kHostSlot], kHeaderSlotSize, wire::kHostLineFormat, host);
@@ -212,8 +214,11 @@ DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* fina
             shared().lastError = NG_ERR_REFUSED;
             return DescribeEnd::Failed;
         }
+        // The redirect may move between http and https either way.
         copyValue(s.workingAddress, sizeof s.workingAddress, location);
-        s.serverPort = 80;
+        Transport next = Transport::Tcp;
+        webSchemeLength(s.workingAddress, &next);
+        s.serverPort = defaultWebPort(next);
         extractPort(s.workingAddress, s.serverPort);
         copyText(current, sizeof current, s.workingAddress);
         s.requestPort = s.serverPort;

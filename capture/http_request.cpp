@@ -103,9 +103,11 @@ int contentLength(const char* answer, int headerEnd) {
 // failed connect is reported, a failed send closes the connection.
 bool connectAndSend(CaptureState& s, const char* host, int length, bool requireAll) {
     Connection& c = s.connection;
-    if (!openConnection(c, host, s.requestPort)) {
-        std::printf("connect to server fail\n");
-        std::fflush(stdout);
+    if (!openConnection(c, host, s.requestPort, s.transport)) {
+        if (!c.tlsFailed()) {  // a failed handshake has printed its own line
+            std::printf("connect to server fail\n");
+            std::fflush(stdout);
+        }
         return false;
     }
     int sent = sendAll(c, s.requestText, length);

@@ -1,6 +1,6 @@
 #pragma once
 // HTTP GET operations on a capture's state s. All open s.connection to
-// s.requestPort and read at most kAnswerLimit bytes into the answer buffer
+// s.requestPort, over s.transport, and read at most kAnswerLimit bytes into the answer buffer
 // (always s.receiveBuffer).
 
 #include "capture_state.h"

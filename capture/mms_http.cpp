@@ -81,7 +81,7 @@ void playRequest(CaptureState& s, const char* fullAddress) {
     s.requestPort = s.serverPort;
     char host[128];
     char path[512];
-    if (!splitHttpAddress(fullAddress, host, sizeof host, path, sizeof path)) {
+    if (!splitHttpAddress(fullAddress, host, sizeof host, path, sizeof path, &s.transport)) {
         closeOutput(s.output);
         shared().lastError = NG_ERR_REFUSED;
         return;
