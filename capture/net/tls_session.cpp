@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <string>
 
@@ -108,11 +109,18 @@ SSL_CTX* clientContext(char* reason, size_t cap) {
         return nullptr;
     }
     SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+    // A recorder holds one connection for hours: no buffers while idle, no
+    // session cache.
+    SSL_CTX_set_mode(ctx, SSL_MODE_RELEASE_BUFFERS);
+    SSL_CTX_set_session_cache_mode(ctx, SSL_SESS_CACHE_OFF);
     SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
     // The system's trust store (Debian: /etc/ssl/certs), read by subject
-    // hash when a chain needs it, so only the certificates in use are loaded.
+    // hash when a chain needs it, so only the certificates in use are
+    // loaded; the bundle file (all of them, parsed at once) only on a
+    // system without the hashed folder.
     SSL_CTX_set_default_verify_dir(ctx);
-    SSL_CTX_set_default_verify_file(ctx);
+    std::error_code missing;
+    if (!std::filesystem::is_directory(X509_get_default_cert_dir(), missing)) SSL_CTX_set_default_verify_file(ctx);
     if (!caFile.empty() && SSL_CTX_load_verify_locations(ctx, caFile.c_str(), nullptr) != 1) {
         char why[160];
         takeQueuedError(why, sizeof why, "unreadable");
