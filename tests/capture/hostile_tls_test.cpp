@@ -191,6 +191,23 @@ TEST_F(TlsPeers, PlaylistsNameHttpsEntries) {
     }
 }
 
+// An output that cannot be written is reported once and retried with
+// pauses over TLS as over plain TCP.
+TEST_F(TlsPeers, UnwritableOutputIsReportedOnceAndPaced) {
+    ScriptedServer server({{readRequest(), send(kMpegHead + mpegBytes(3000)), closeNow()}});
+    TlsFront front(dir_, certs_->good, server.port());
+    ASSERT_TRUE(front.start());
+    base_ = dir_ + "/missing/rec";
+    const auto start = steady_clock::now();
+    const std::string out =
+        capture(https(front.port()), [&] { return steady_clock::now() - start > milliseconds(1500); });
+    EXPECT_EQ(testutil::countOf(out, "cannot write "), 1u) << out;
+    EXPECT_EQ(testutil::countOf(out, "cannot write " + base_ + ".mp3: No such file or directory\n"), 1u) << out;
+    EXPECT_GE(server.connectionCount(), 1u);
+    EXPECT_LE(server.connectionCount(), 8u) << "paced retries";
+    EXPECT_LT(stopTookMs_, 1000);
+}
+
 // ---- TLS failures ------------------------------------------------------------
 
 enum class Peer { Untrusted, WrongHost, Expired, StallsHandshake, ClosesMidHandshake };
