@@ -48,15 +48,8 @@ using netgrab::shared;
 
 namespace {
 
-// Bytes that look like MPEG audio: a frame header, then no 0xFF at all.
-std::string mpegBytes(size_t n) {
-    std::string b(n, '\0');
-    for (size_t i = 0; i < n; ++i) b[i] = static_cast<char>((i * 7) % 251);
-    if (n >= 4) b.replace(0, 4, "\xFF\xFB\x90\x64");
-    return b;
-}
-
-const std::string kMpegHead = "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
+using testutil::kMpegHead;
+using testutil::mpegBytes;
 
 std::string chunked(const std::string& body, size_t piece, const char* sizeFormat = "%zx\r\n") {
     std::string out;
@@ -756,26 +749,7 @@ class RecorderName : public Hostile, public ::testing::WithParamInterface<NameCa
 
 // Runs grablive (no shell) and returns its exit status and its output.
 int runGrablive(const std::vector<std::string>& args, std::string* out) {
-    int pipefd[2];
-    if (pipe(pipefd) != 0) return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(pipefd[1], 1);
-        close(pipefd[0]);
-        std::vector<char*> argv{const_cast<char*>(VEXA_GRABLIVE)};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(VEXA_GRABLIVE, argv.data());
-        _exit(127);
-    }
-    close(pipefd[1]);
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(pipefd[0], buf, sizeof buf)) > 0) out->append(buf, static_cast<size_t>(n));
-    close(pipefd[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return testutil::runCaptured(VEXA_GRABLIVE, args, out);
 }
 
 // The recorder takes output names as long as the library does (511
