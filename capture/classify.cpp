@@ -38,19 +38,22 @@ bool firstOccurrenceEnds(const char* text, const char* suffix) {
     return at && at[std::strlen(suffix)] == '\0';
 }
 
-// Playlist entries name their port or mean the HTTP default; the port of
-// the playlist's own address says nothing about the stream's.
+// Playlist entries name their port or mean the default of their scheme
+// (s.transport); the port of the playlist's own address says nothing about
+// the stream's.
 void defaultPortForEntry(CaptureState& s, const char* hostPath) {
     const char* slash = std::strchr(hostPath, '/');
     const char* colon = std::strchr(hostPath, ':');
-    if (!colon || (slash && slash < colon)) s.serverPort = 80;
+    if (!colon || (slash && slash < colon)) s.serverPort = defaultWebPort(s.transport);
 }
 
 // Fetches a directory page and reads its stream markers.
 int classifyPage(CaptureState& s, const char* copy) {
     s.requestPort = s.serverPort;
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
-    const char* hostPath = startsWith(copy, wire::kHttpScheme) ? copy + 7 : copy;
+    const char* hostPath = copy;
+    if (startsWith(copy, wire::kHttpScheme)) hostPath = copy + 7;
+    if (startsWith(copy, wire::kHttpsScheme)) hostPath = copy + 8;
     const int count = httpFetch(s, s.receiveBuffer, hostPath);
     if (count < 1) return 0;
     s.receiveBuffer[count] = '\0';
@@ -74,6 +77,7 @@ int classifySource(CaptureState& s, const char* address) {
     char copy[kAddressCopySize];
     copyText(copy, sizeof copy, address);
     s.serverPort = kNoPort;
+    s.transport = Transport::Tcp;
     extractPort(copy, s.serverPort);
 
     if (startsWith(copy, wire::kMmsScheme)) {
@@ -82,10 +86,14 @@ int classifySource(CaptureState& s, const char* address) {
         if (s.serverPort == kNoPort) s.serverPort = settings().tuning.mmsPort;
         return 1;
     }
-    if (s.serverPort == kNoPort) s.serverPort = 80;
+    // "https://" is the HTTP route over TLS, on port 443 unless the
+    // address names one.
+    const bool secure = startsWith(copy, wire::kHttpsScheme);
+    if (secure) s.transport = Transport::Tls;
+    if (s.serverPort == kNoPort) s.serverPort = defaultWebPort(s.transport);
 
-    if (startsWith(copy, wire::kHttpScheme)) {
-        const char* rest = copy + 7;
+    if (secure || startsWith(copy, wire::kHttpScheme)) {
+        const char* rest = copy + (secure ? 8 : 7);
         // Extension tests are case-sensitive, as directory addresses are
         // written in lower case; "Live.ASX" is a stream address.
         if (std::strstr(copy, ".asx") || std::strstr(copy, ".wax")) {
@@ -103,7 +111,7 @@ int classifySource(CaptureState& s, const char* address) {
             return 1;
         }
         const char* portal = settings().config.portalHost;
-        if (portal && *portal && std::strstr(copy, portal)) {
+        if (!secure && portal && *portal && std::strstr(copy, portal)) {
             copyText(s.workingAddress, sizeof s.workingAddress, rest);
             s.sourceKind = SOURCE_PORTAL;
             return 1;
@@ -157,9 +165,8 @@ int resolveAsx(CaptureState& s) {
     for (int hop = 0;; ++hop) {
         s.requestPort = s.serverPort;
         std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
-        const char* hostPath = startsWithNoCase(s.workingAddress, wire::kHttpScheme)
-                                   ? s.workingAddress + 7
-                                   : s.workingAddress;
+        // A redirect leaves its address with the scheme, which says how to connect.
+        const char* hostPath = s.workingAddress + webSchemeLength(s.workingAddress, &s.transport);
         const int count = httpFetch(s, s.receiveBuffer, hostPath);
         if (count < 1) return 0;
         s.receiveBuffer[count] = '\0';
@@ -175,7 +182,7 @@ int resolveAsx(CaptureState& s) {
         }
         // Two playlists that name each other would otherwise be fetched
         // forever; a stop ends the chain at once.
-        if (shared().stopRequested) {
+        if (s.stop.pending()) {
             shared().lastError = NG_ERR_STOPPED;
             return 0;
         }
@@ -184,7 +191,9 @@ int resolveAsx(CaptureState& s) {
             return 0;
         }
         copyValue(s.workingAddress, sizeof s.workingAddress, location);
-        s.serverPort = 80;
+        Transport next = Transport::Tcp;
+        webSchemeLength(s.workingAddress, &next);
+        s.serverPort = defaultWebPort(next);
         extractPort(s.workingAddress, s.serverPort);
     }
 }
@@ -214,13 +223,16 @@ int applyAsxTarget(CaptureState& s, const char* target) {
     if (startsWithNoCase(target, "MMS://")) {
         copyText(s.workingAddress, sizeof s.workingAddress, target + 6);
         s.serverPort = settings().tuning.mmsPort;
+        s.transport = Transport::Tcp;
         std::printf("MMS. stream_url = %s\n", s.workingAddress);
         s.sourceKind = SOURCE_MMS;
         return 1;
     }
-    if (startsWithNoCase(target, "HTTP://")) {
-        copyText(s.workingAddress, sizeof s.workingAddress, target + 7);
-        s.serverPort = 80;
+    Transport transport = Transport::Tcp;
+    if (const size_t scheme = webSchemeLength(target, &transport)) {
+        copyText(s.workingAddress, sizeof s.workingAddress, target + scheme);
+        s.transport = transport;
+        s.serverPort = defaultWebPort(transport);
         extractPort(s.workingAddress, s.serverPort);  // no scheme left: a port stays in the text
         std::printf("HTTP. stream_url = %s\n", s.workingAddress);
         s.sourceKind = SOURCE_HTTP;
@@ -249,20 +261,22 @@ static bool fetchPlaylist(CaptureState& s, const char* address) {
 void resolveM3u(CaptureState& s, const char* address) {
     if (!fetchPlaylist(s, address)) return;
     char entry[kM3uEntrySize];
-    if (!m3uTarget(s.receiveBuffer, entry, sizeof entry)) return;
+    if (!m3uTarget(s.receiveBuffer, entry, sizeof entry, &s.transport)) return;
     defaultPortForEntry(s, entry);
     captureHttpStream(s, entry);
 }
 
-int m3uTarget(const char* answer, char* out, size_t cap) {
+int m3uTarget(const char* answer, char* out, size_t cap, Transport* transport) {
+    Transport taken = Transport::Tcp;
     const char* body = std::strstr(answer, "\r\n\r\n");
     if (!body) return 0;
     for (const char* line = body + 4; *line;) {
         const char* end = line + std::strcspn(line, "\r\n");
         if (*skipBlanks(line) != '#') {
             for (const char* p = line; p < end; ++p) {
-                if (startsWithNoCase(p, wire::kHttpScheme)) {
-                    copyValue(out, cap, p + 7);
+                if (const size_t scheme = webSchemeLength(p, &taken)) {
+                    copyValue(out, cap, p + scheme);
+                    if (transport) *transport = taken;
                     return out[0] != '\0';
                 }
             }
@@ -275,24 +289,26 @@ int m3uTarget(const char* answer, char* out, size_t cap) {
 void resolvePls(CaptureState& s, const char* address) {
     if (!fetchPlaylist(s, address)) return;
     char entry[kWorkingAddressSize];
-    if (!plsTarget(s.receiveBuffer, entry, sizeof entry)) return;
+    if (!plsTarget(s.receiveBuffer, entry, sizeof entry, &s.transport)) return;
     copyText(s.workingAddress, sizeof s.workingAddress, entry);
     defaultPortForEntry(s, s.workingAddress);
     captureHttpStream(s, s.workingAddress);
 }
 
-int plsTarget(const char* answer, char* out, size_t cap) {
+int plsTarget(const char* answer, char* out, size_t cap, Transport* transport) {
     const char* key = findNoCase(answer, wire::kPlsFirstFile);
     if (!key) return 0;
     char value[kAddressCopySize];
     copyValue(value, sizeof value, skipBlanks(key + std::strlen(wire::kPlsFirstFile)));
-    if (startsWithNoCase(value, wire::kHttpScheme)) {
-        copyText(out, cap, value + 7);
+    Transport taken = Transport::Tcp;
+    if (const size_t scheme = webSchemeLength(value, &taken)) {
+        copyText(out, cap, value + scheme);
     } else if (std::strstr(value, "://")) {
         return 0;  // a scheme this route does not speak
     } else {
         copyText(out, cap, value);
     }
+    if (transport && out[0]) *transport = taken;
     return out[0] != '\0';
 }
 

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "connection.h"
+
 namespace netgrab {
 
 struct CaptureState;
@@ -29,10 +31,13 @@ int asxTarget(const char* answer, char* target, size_t cap);
 // serverPort and sourceKind. 1, or 0 for a scheme that is not recorded.
 int applyAsxTarget(CaptureState& s, const char* target);
 // The first stream address after the header block of an M3U answer, without
-// its "http://" (comment lines skipped). 1, or 0.
-int m3uTarget(const char* answer, char* out, size_t cap);
-// The File1 address of a PLS answer, without its "http://". 1, or 0.
-int plsTarget(const char* answer, char* out, size_t cap);
+// its "http://" or "https://" (comment lines skipped), and the transport
+// its scheme names in *transport (when given). 1, or 0.
+int m3uTarget(const char* answer, char* out, size_t cap, Transport* transport = nullptr);
+// The File1 address of a PLS answer, without its "http://" or "https://"
+// (an address without a scheme is taken as plain HTTP), and its transport
+// in *transport (when given). 1, or 0.
+int plsTarget(const char* answer, char* out, size_t cap, Transport* transport = nullptr);
 // Reads the stream markers of a directory page answer (the ASX marker
 // resolves its playlist). 1 when classified, 0 when no marker is present.
 int readPageMarkers(CaptureState& s, const char* answer);

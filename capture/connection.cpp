@@ -1,4 +1,4 @@
-// TCP connection primitives on the library's one current connection.
+// The connection primitives of a capture, over TCP or TLS.
 #include "connection.h"
 
 #include <atomic>
@@ -8,12 +8,12 @@
 #include "capture_state.h"
 #include "netgrab.h"
 #include "net/socket_shim.h"
+#include "net/tls_session.h"
+#include "text_rules.h"
 
 namespace netgrab {
 
 namespace {
-
-Connection g_current = 0;
 
 // How often a quiet streaming receive looks at the stop flag. Live streams
 // deliver data far more often, so this costs no wake-ups while streaming.
@@ -79,9 +79,57 @@ uint32_t resolveHost(const char* host) {
     return address;
 }
 
-Connection openConnection(const char* host, uint16_t port) {
+Connection::~Connection() { closeConnection(*this); }
+
+namespace {
+
+// The TLS handshake on c's socket, within the receive time-out; a stop
+// ends it. True when the session is up; otherwise the failure is printed
+// and set as the capture's error.
+bool shakeHands(Connection& c, net::TlsSession* session, const char* host) {
+    const CaptureTuning& t = settings().tuning;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(static_cast<int64_t>(t.receivePollMs) * t.receivePollCount);
+    char reason[200] = "";
+    bool untrusted = false;
+    for (;;) {
+        const net::TlsStep step = net::tlsHandshake(session, &untrusted, reason, sizeof reason);
+        if (step == net::TlsStep::Done) return true;
+        if (step != net::TlsStep::WantRead && step != net::TlsStep::WantWrite) break;
+        if (c.stop().pending()) {
+            shared().lastError = NG_ERR_STOPPED;
+            return false;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0) {
+            copyText(reason, sizeof reason, "timed out");
+            break;
+        }
+        const int slice = static_cast<int>(left > kStopCheckMs ? kStopCheckMs : left);
+        if (step == net::TlsStep::WantRead)
+            net::waitReadable(c.descriptor(), slice);
+        else
+            net::waitWritable(c.descriptor(), slice);
+    }
+    if (untrusted) {
+        std::printf("certificate of %s not trusted: %s\n", host, reason);
+        shared().lastError = NG_ERR_UNTRUSTED;
+    } else {
+        std::printf("TLS handshake with %s failed: %s\n", host, reason);
+        shared().lastError = NG_ERR_RECEIVE;
+    }
+    std::fflush(stdout);
+    return false;
+}
+
+}  // namespace
+
+bool openConnection(Connection& c, const char* host, uint16_t port, Transport transport) {
+    closeConnection(c);
+    c.tlsFailed_ = false;
     uint32_t address = resolveHost(host);
-    if (address == 0) return 0;
+    if (address == 0) return false;
     const unsigned char* b = reinterpret_cast<const unsigned char*>(&address);
     int error = 0;
     int fd = -1;
@@ -91,12 +139,11 @@ Connection openConnection(const char* host, uint16_t port) {
         error = net::hostUnreachableError();
     } else {
         fd = net::createStreamSocket(&error);
-        if (fd > 0) g_current = fd;
         // The connect waits as long as a receive may: an unreachable host
         // ends the attempt after that instead of minutes of SYN retries.
         const CaptureTuning& t = settings().tuning;
         if (fd > 0 && net::connectTo(fd, address, port, t.receivePollMs * t.receivePollCount, &error) != 0) {
-            closeConnection(fd);
+            net::closeSocket(fd);
             fd = -1;
         }
     }
@@ -104,46 +151,109 @@ Connection openConnection(const char* host, uint16_t port) {
         std::printf("connect to  %d.%d.%d.%d:%d  fail -- %08x\n", b[0], b[1], b[2], b[3],
                     static_cast<int>(port), static_cast<unsigned>(error));
         std::fflush(stdout);
-        return 0;
+        return false;
     }
     net::setNonBlocking(fd);
-    return fd;
+    c.fd_ = fd;
+    if (transport == Transport::Tcp) return true;
+    char reason[200] = "";
+    net::TlsSession* session = net::tlsStart(fd, host, reason, sizeof reason);
+    if (!session) {
+        std::printf("TLS handshake with %s failed: %s\n", host, reason);
+        std::fflush(stdout);
+        shared().lastError = NG_ERR_RECEIVE;
+    } else if (shakeHands(c, session, host)) {
+        c.tls_ = session;
+        return true;
+    }
+    net::tlsEnd(session);
+    closeConnection(c);
+    c.tlsFailed_ = true;
+    return false;
 }
 
 namespace {
 
-// Sends all bytes on the current connection, waiting while the peer does
-// not read for at most waitMs in all; with endOnStop a stop request ends the
-// wait too. Bytes sent, or IO_FAILED.
-int sendUntil(const void* bytes, int length, int waitMs, bool endOnStop) {
-    const Connection c = g_current;
+// One send or receive on the connection's transport.
+struct IoStep {
+    int n = -1;              // bytes moved (a receive: 0 when the peer closed), or -1
+    int error = 0;           // the platform error of a failed step
+    bool retry = false;      // it would block: wait, then try again
+    bool waitWrite = false;  // ... for the socket to take bytes (else to have some)
+};
+
+IoStep sendStep(Connection& c, const void* bytes, int length) {
+    IoStep r;
+    if (!c.isOpen()) {
+        r.error = net::badDescriptorError();
+        return r;
+    }
+    if (net::TlsSession* tls = c.tlsSession()) {
+        const net::TlsStep step = net::tlsWrite(tls, bytes, length, &r.n, &r.error);
+        if (step == net::TlsStep::Done) return r;
+        r.n = -1;
+        r.retry = step == net::TlsStep::WantRead || step == net::TlsStep::WantWrite;
+        r.waitWrite = step == net::TlsStep::WantWrite;
+        return r;
+    }
+    r.n = net::sendSome(c.descriptor(), bytes, length, &r.error);
+    r.retry = r.n < 0 && net::isRetryable(r.error);
+    r.waitWrite = true;
+    return r;
+}
+
+IoStep receiveStep(Connection& c, void* buffer, int capacity) {
+    IoStep r;
+    if (net::TlsSession* tls = c.tlsSession()) {
+        const net::TlsStep step = net::tlsRead(tls, buffer, capacity, &r.n, &r.error);
+        if (step == net::TlsStep::Done) return r;
+        r.n = step == net::TlsStep::Closed ? 0 : -1;
+        r.retry = step == net::TlsStep::WantRead || step == net::TlsStep::WantWrite;
+        r.waitWrite = step == net::TlsStep::WantWrite;
+        return r;
+    }
+    r.n = net::receiveOnce(c.descriptor(), buffer, capacity, &r.error);
+    r.retry = r.n < 0 && net::isRetryable(r.error);
+    return r;
+}
+
+void waitReady(const Connection& c, const IoStep& step, int ms) {
+    if (step.waitWrite)
+        net::waitWritable(c.descriptor(), ms);
+    else
+        net::waitReadable(c.descriptor(), ms);
+}
+
+void reportSendFailure(const IoStep& step) {
+    std::printf("send fail : %d\n", step.error);
+    std::fflush(stdout);
+}
+
+// Sends all bytes, waiting while the peer does not read for at most waitMs
+// in all; with endOnStop a stop request ends the wait too. Bytes sent, or
+// IO_FAILED.
+int sendUntil(Connection& c, const void* bytes, int length, int waitMs, bool endOnStop) {
     const char* p = static_cast<const char*>(bytes);
     const CaptureTuning& t = settings().tuning;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
     int sent = 0;
     while (sent < length) {
-        int error = 0;
-        int n = -1;
-        if (c > 0)
-            n = net::sendSome(c, p + sent, length - sent, &error);
-        else
-            error = net::badDescriptorError();
-        if (n >= 0) {
-            sent += n;
+        const IoStep step = sendStep(c, p + sent, length - sent);
+        if (step.n >= 0) {
+            sent += step.n;
             continue;
         }
-        if (net::isRetryable(error) && !(endOnStop && shared().stopRequested.load(std::memory_order_relaxed))) {
+        if (step.retry && !(endOnStop && c.stop().pending())) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left > 0) {
                 const int64_t slice = left > t.receivePollMs ? t.receivePollMs : left;
-                net::waitWritable(c, static_cast<int>(slice));
+                waitReady(c, step, static_cast<int>(slice));
                 continue;
             }
         }
-        std::printf("send fail : %d\n", error);
-        std::fflush(stdout);
+        reportSendFailure(step);
         return IO_FAILED;
     }
     return sent;
@@ -151,38 +261,29 @@ int sendUntil(const void* bytes, int length, int waitMs, bool endOnStop) {
 
 }  // namespace
 
-int sendWithin(Connection, const void* bytes, int length, int timeoutMs) {
-    return sendUntil(bytes, length, timeoutMs, true);
+int sendWithin(Connection& c, const void* bytes, int length, int timeoutMs) {
+    return sendUntil(c, bytes, length, timeoutMs, true);
 }
 
-int sendAll(Connection, const void* bytes, int length) {
-    const Connection c = g_current;
+int sendAll(Connection& c, const void* bytes, int length) {
     const char* p = static_cast<const char*>(bytes);
     const CaptureTuning& t = settings().tuning;
     int sent = 0;
     int idleWaits = 0;
     while (sent < length) {
-        int error = 0;
-        int n = -1;
-        if (c > 0)
-            n = net::sendSome(c, p + sent, length - sent, &error);
-        else
-            error = net::badDescriptorError();
-        if (n >= 0) {
-            sent += n;
+        const IoStep step = sendStep(c, p + sent, length - sent);
+        if (step.n >= 0) {
+            sent += step.n;
             idleWaits = 0;
             continue;
         }
-        if (net::isRetryable(error)) {
-            // The peer is not reading: wait until the socket takes bytes
-            // again, for at most the receive time-out, instead of spinning.
-            if (++idleWaits <= t.receivePollCount) {
-                net::waitWritable(c, t.receivePollMs);
-                continue;
-            }
+        // The peer is not reading: wait until the socket takes bytes
+        // again, for at most the receive time-out, instead of spinning.
+        if (step.retry && ++idleWaits <= t.receivePollCount) {
+            waitReady(c, step, t.receivePollMs);
+            continue;
         }
-        std::printf("send fail : %d\n", error);
-        std::fflush(stdout);
+        reportSendFailure(step);
         return IO_FAILED;
     }
     return sent;
@@ -190,9 +291,8 @@ int sendAll(Connection, const void* bytes, int length) {
 
 namespace {
 
-int receiveUntil(Connection, void* buffer, int capacity, bool endOnStop) {
-    const Connection c = g_current;
-    if (c <= 0 || capacity <= 0) return IO_FAILED;
+int receiveUntil(Connection& c, void* buffer, int capacity, bool endOnStop) {
+    if (!c.isOpen() || capacity <= 0) return IO_FAILED;
     // The receive time-out is receivePollCount waits of receivePollMs (about
     // 6.1 s). Rather than waking every interval to look, wait for the socket
     // to become readable for what is left of that time: the same time-out,
@@ -202,44 +302,45 @@ int receiveUntil(Connection, void* buffer, int capacity, bool endOnStop) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(static_cast<int64_t>(t.receivePollMs) *
                                                                    t.receivePollCount);
     for (;;) {
-        int error = 0;
-        int n = net::receiveOnce(c, buffer, capacity, &error);
-        if (n > 0) return n;
-        if (n == 0) return IO_FAILED;  // the peer closed the connection
-        if (!net::isRetryable(error)) return IO_FAILED;
-        if (endOnStop && shared().stopRequested.load(std::memory_order_relaxed)) return IO_FAILED;
+        const IoStep step = receiveStep(c, buffer, capacity);
+        if (step.n > 0) return step.n;
+        if (step.n == 0) return IO_FAILED;  // the peer closed the connection
+        if (!step.retry) return IO_FAILED;
+        if (endOnStop && c.stop().pending()) return IO_FAILED;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return IO_FAILED;
         const int64_t slice = endOnStop && left > kStopCheckMs ? kStopCheckMs : left;
-        net::waitReadable(c, static_cast<int>(slice));
+        waitReady(c, step, static_cast<int>(slice));
     }
 }
 
 }  // namespace
 
-int receiveSome(Connection c, void* buffer, int capacity) {
+int receiveSome(Connection& c, void* buffer, int capacity) {
     return receiveUntil(c, buffer, capacity, false);
 }
 
-int receiveStream(Connection c, void* buffer, int capacity) {
+int receiveStream(Connection& c, void* buffer, int capacity) {
     return receiveUntil(c, buffer, capacity, true);
 }
 
-int streamEndError() {
-    return shared().stopRequested.load(std::memory_order_relaxed) ? NG_ERR_STOPPED : NG_ERR_RECEIVE;
+int streamEndError(const Connection& c) { return c.stop().pending() ? NG_ERR_STOPPED : NG_ERR_RECEIVE; }
+
+uint16_t localPort(const Connection& c) { return c.isOpen() ? net::localPortOf(c.descriptor()) : 0; }
+uint32_t localAddress(const Connection& c) { return c.isOpen() ? net::localAddressOf(c.descriptor()) : 0; }
+
+void closeConnection(Connection& c) {
+    net::tlsEnd(c.tls_);
+    c.tls_ = nullptr;
+    if (c.fd_ <= 0) return;
+    net::closeSocket(c.fd_);
+    c.fd_ = 0;
 }
 
-uint16_t localPort(Connection c) { return c > 0 ? net::localPortOf(c) : 0; }
-uint32_t localAddress(Connection c) { return c > 0 ? net::localAddressOf(c) : 0; }
-
-void closeConnection(Connection c) {
-    if (c <= 0) return;
-    net::closeSocket(c);
-    if (c == g_current) g_current = 0;
+void adoptConnection(Connection& c, int fd) {
+    net::tlsEnd(c.tls_);
+    c.tls_ = nullptr;
+    c.fd_ = fd > 0 ? fd : 0;
 }
-
-Connection currentConnection() { return g_current; }
-
-void adoptConnection(Connection c) { g_current = c > 0 ? c : 0; }
 
 }  // namespace netgrab

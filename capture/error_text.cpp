@@ -23,6 +23,7 @@ constexpr ErrorRow kErrorTexts[] = {
     {NG_ERR_NET_START, "the socket layer could not be started"},
     {NG_ERR_STOPPED, "stopped on request"},
     {NG_ERR_INTERNAL, "internal failure of the capture library"},
+    {NG_ERR_UNTRUSTED, "the server's certificate is not trusted"},
 };
 
 }  // namespace

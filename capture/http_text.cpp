@@ -48,12 +48,34 @@ const char* findLocationValue(const char* answer) {
     return anywhere ? skipBlanks(anywhere + nameLength) : nullptr;
 }
 
-bool splitHttpAddress(const char* address, char* host, size_t hostCap, char* path, size_t pathCap) {
+size_t webSchemeLength(const char* address, Transport* transport) {
+    if (startsWithNoCase(address, wire::kHttpScheme)) {
+        *transport = Transport::Tcp;
+        return sizeof wire::kHttpScheme - 1;
+    }
+    if (startsWithNoCase(address, wire::kHttpsScheme)) {
+        *transport = Transport::Tls;
+        return sizeof wire::kHttpsScheme - 1;
+    }
+    return 0;
+}
+
+uint16_t defaultWebPort(Transport transport) { return transport == Transport::Tls ? 443 : 80; }
+
+bool splitHttpAddress(const char* address, char* host, size_t hostCap, char* path, size_t pathCap,
+                      Transport* transport) {
     if (!address || hostCap == 0 || pathCap == 0) return false;
-    const char* scheme = findNoCase(address, "HTTP:");
-    if (!scheme) return false;
-    const size_t start = static_cast<size_t>(scheme - address) + std::strlen(wire::kHttpScheme);
-    if (start > std::strlen(address)) return false;  // "http:" at the very end
+    size_t start = 0;
+    if (startsWithNoCase(address, wire::kHttpsScheme)) {
+        start = sizeof wire::kHttpsScheme - 1;
+        if (transport) *transport = Transport::Tls;
+    } else {
+        const char* scheme = findNoCase(address, "HTTP:");
+        if (!scheme) return false;
+        start = static_cast<size_t>(scheme - address) + std::strlen(wire::kHttpScheme);
+        if (start > std::strlen(address)) return false;  // "http:" at the very end
+        if (transport) *transport = Transport::Tcp;
+    }
     const char* hostStart = address + start;
     const char* slash = std::strchr(hostStart, '/');
     size_t hostLength = slash ? static_cast<size_t>(slash - hostStart) : std::strlen(hostStart);

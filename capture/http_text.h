@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "connection.h"
+
 namespace netgrab {
 
 // First occurrence of needle in text[0, length) (which need not end with a
@@ -16,10 +18,19 @@ const char* findNoCase(const char* text, size_t length, const char* needle);
 const char* findNoCase(const char* text, const char* needle);
 // True when text begins with prefix, ASCII letters compared without case.
 bool startsWithNoCase(const char* text, const char* prefix);
-// Splits "...http://host[:port][/path]" (scheme in any case) into host
-// (port cut off, cut to hostCap) and path ("/" when the address has none,
-// as the request line sends it). false when there is no "http://" scheme.
-bool splitHttpAddress(const char* address, char* host, size_t hostCap, char* path, size_t pathCap);
+// Length of a leading "http://" (7) or "https://" (8), compared without
+// case, and the transport it names in *transport; 0 (and *transport left
+// as it is) when the text begins with neither.
+size_t webSchemeLength(const char* address, Transport* transport);
+// The port of an address that names none: 443 over TLS, else 80.
+uint16_t defaultWebPort(Transport transport);
+// Splits "https://host[:port][/path]" or "...http://host[:port][/path]"
+// (scheme in any case) into host (port cut off, cut to hostCap) and path
+// ("/" when the address has none, as the request line sends it), and sets
+// *transport (when given) to the scheme's. false when there is no
+// "http://" or leading "https://" scheme.
+bool splitHttpAddress(const char* address, char* host, size_t hostCap, char* path, size_t pathCap,
+                      Transport* transport = nullptr);
 // The value of a Location header in an answer, after the optional white
 // space that may follow the colon (RFC 7230, section 3.2: OWS). A line that
 // begins with "Location:" in any case is preferred; otherwise the first

@@ -66,6 +66,7 @@ constexpr const char kAsxRefHref[] = "<REF HREF";
 constexpr const char kPlsFirstFile[] = "FILE1=";
 constexpr const char kMmsScheme[] = "mms://";
 constexpr const char kHttpScheme[] = "http://";
+constexpr const char kHttpsScheme[] = "https://";
 constexpr const char kFileScheme[] = "file://";
 
 // ---- Directory page markers; the value follows on the same line ----

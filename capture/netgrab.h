@@ -28,7 +28,8 @@ enum NetgrabError {
     NG_ERR_NO_STREAM_HEADER = -5,// MMS-over-HTTP answer without "$H" chunk
     NG_ERR_NET_START = -100,     // socket layer could not be started
     NG_ERR_STOPPED = -101,       // a capture loop ended on a stop request
-    NG_ERR_INTERNAL = -102       // the library failed inside (out of memory, a fault)
+    NG_ERR_INTERNAL = -102,      // the library failed inside (out of memory, a fault)
+    NG_ERR_UNTRUSTED = -6        // the server's TLS certificate failed verification
 };
 
 #ifdef __cplusplus

@@ -1,6 +1,10 @@
 // grabclock / grablive: record one stream for a given time.
 //
-//   grabclock <source address> <output name without extension> <milliseconds>
+//   grabclock [--ca-file FILE] <source address> <output name without extension> <milliseconds>
+//
+// --ca-file trusts the CA certificates in FILE (PEM) for https sources, in
+// addition to the system's trust store (for a private server); the library
+// reads it from NETGRAB_CA_FILE.
 //
 // The capture runs on a worker thread inside netgrab(); the main thread
 // sleeps for the duration, asks the capture to stop, waits the settle time
@@ -87,6 +91,11 @@ int main(int argc, char** argv) {
     // A scheduled recorder may outlive the player that reads its output: a
     // closed pipe must not kill it before it has closed its file.
     signal(SIGPIPE, SIG_IGN);
+    if (argc >= 3 && std::strcmp(argv[1], "--ca-file") == 0) {
+        setenv("NETGRAB_CA_FILE", argv[2], 1);  // before any thread is started
+        argv += 2;
+        argc -= 2;
+    }
     if (argc < 4) {
         std::printf("use : netgrab url rec_file_name\n");
         return 0;

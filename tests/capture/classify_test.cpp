@@ -37,7 +37,7 @@ protected:
         s.serverPort = kNoPort;
         s.workingAddress[0] = '\0';
         s.pageCookie[0] = '\0';
-        netgrab::shared().stopRequested = 0;
+        s.stop.clear();
         netgrab::shared().lastError = 0;
     }
 };
@@ -52,6 +52,7 @@ struct KindCase {
     int32_t kind;
     const char* working;
     uint16_t port;
+    Transport transport = Transport::Tcp;
 };
 void PrintTo(const KindCase& c, std::ostream* os) { *os << c.name; }
 
@@ -66,6 +67,7 @@ TEST_P(ClassifyKind, LeavesKindAddressAndPort) {
     EXPECT_EQ(ctx.sourceKind, c.kind);
     EXPECT_STREQ(ctx.workingAddress, c.working);
     EXPECT_EQ(ctx.serverPort, c.port);
+    EXPECT_EQ(ctx.transport, c.transport);
 }
 
 const KindCase kKindCases[] = {
@@ -88,6 +90,14 @@ const KindCase kKindCases[] = {
     {"PortalHostBeatsHtml", "http://www.portal.radio.test:81/a.html", SOURCE_PORTAL,
      "www.portal.radio.test/a.html", 81},
     {"FileScheme", "file:///music/a.mp3", SOURCE_FILE, "/music/a.mp3", 80},
+    // "https://" is the HTTP route over TLS, its port 443 unless named.
+    {"HttpsStream", "https://radiohost/live", SOURCE_HTTP, "radiohost/live", 443, Transport::Tls},
+    {"HttpsStreamPortTakenOut", "https://radiohost:8443/live", SOURCE_HTTP, "radiohost/live", 8443,
+     Transport::Tls},
+    {"HttpsM3u", "https://radiohost/list.m3u", SOURCE_M3U, "radiohost/list.m3u", 443, Transport::Tls},
+    {"HttpsPls", "https://radiohost:444/list.pls", SOURCE_PLS, "radiohost/list.pls", 444, Transport::Tls},
+    {"HttpsPortalHostIsAStream", "https://portal.radio.test/ch/1.mp3", SOURCE_HTTP, "portal.radio.test/ch/1.mp3",
+     443, Transport::Tls},
     {"LongAddressCutAtBuffer", nullptr, SOURCE_HTTP, nullptr, 80},
 };
 
@@ -196,6 +206,8 @@ const SchemeCase kSchemeCases[] = {
     {"MmsUpperCase", "MMS://RadioHost/Live", 1, SOURCE_MMS, "RadioHost/Live", 1755},
     // The port stays in the text; the HTTP capture reads it from there.
     {"HttpWithPort", "http://radiohost:8000/live", 1, SOURCE_HTTP, "radiohost:8000/live", 80},
+    {"HttpsWithPort", "HTTPS://radiohost:8443/live", 1, SOURCE_HTTP, "radiohost:8443/live", 443},
+    {"Https", "https://radiohost/live", 1, SOURCE_HTTP, "radiohost/live", 443},
     {"Rtsp", "rtsp://radiohost/live", 1, SOURCE_RTSP, "radiohost/live", 1234},
     // Nothing to connect to: classification fails instead of leaving an
     // empty address behind an earlier kind.
@@ -213,6 +225,7 @@ struct PlaylistCase {
     const char* answer;
     int result;
     const char* address;
+    Transport transport = Transport::Tcp;  // of the address taken
 };
 void PrintTo(const PlaylistCase& c, std::ostream* os) { *os << c.name; }
 
@@ -222,23 +235,29 @@ class PlsAnswer : public ::testing::TestWithParam<PlaylistCase> {};
 TEST_P(M3uAnswer, TakesTheFirstStream) {
     const PlaylistCase& c = GetParam();
     char out[512] = "";
-    ASSERT_EQ(m3uTarget(c.answer, out, sizeof out), c.result);
+    Transport transport = Transport::Tcp;
+    ASSERT_EQ(m3uTarget(c.answer, out, sizeof out, &transport), c.result);
     if (c.result) {
         EXPECT_STREQ(out, c.address);
+        EXPECT_EQ(transport, c.transport);
     }
 }
 
 TEST_P(PlsAnswer, TakesFileOne) {
     const PlaylistCase& c = GetParam();
     char out[256] = "";
-    ASSERT_EQ(plsTarget(c.answer, out, sizeof out), c.result);
+    Transport transport = Transport::Tls;
+    ASSERT_EQ(plsTarget(c.answer, out, sizeof out, &transport), c.result);
     if (c.result) {
         EXPECT_STREQ(out, c.address);
+        EXPECT_EQ(transport, c.transport);
     }
 }
 
 const PlaylistCase kM3uCases[] = {
     {"Plain", "HTTP/1.0 200 OK\r\n\r\nhttp://radiohost:8000/live\r\n", 1, "radiohost:8000/live"},
+    {"HttpsEntry", "HTTP/1.0 200 OK\r\n\r\n#EXTM3U\r\nHTTPS://radiohost:8443/live\r\nhttp://second/\r\n", 1,
+     "radiohost:8443/live", Transport::Tls},
     {"ExtendedWithComments",
      "HTTP/1.0 200 OK\r\nContent-Type: audio/x-mpegurl\r\n\r\n#EXTM3U\n"
      "#EXTINF:-1,Station - http://www.station.example/\nHTTP://RadioHost/Live\nhttp://second/\n",
@@ -258,6 +277,8 @@ const PlaylistCase kPlsCases[] = {
      1, "radiohost:8000/"},
     {"KeyInAnyCase", "HTTP/1.0 200 OK\r\n\r\n[playlist]\nfile1=http://RadioHost/Live\n", 1,
      "RadioHost/Live"},
+    {"HttpsFileOne", "HTTP/1.0 200 OK\r\n\r\n[playlist]\nFile1=https://radiohost/live\n", 1, "radiohost/live",
+     Transport::Tls},
     {"SchemeInCapitals", "HTTP/1.0 200 OK\r\n\r\nFile1=HTTP://radiohost/live\n", 1,
      "radiohost/live"},
     // A value shorter than a scheme used to be cut past its end.

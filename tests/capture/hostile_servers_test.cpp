@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "asf_media.h"
+#include "capture_loop.h"
 #include "capture_state.h"
 #include "connection.h"
 #include "http_audio.h"
@@ -47,15 +48,8 @@ using netgrab::shared;
 
 namespace {
 
-// Bytes that look like MPEG audio: a frame header, then no 0xFF at all.
-std::string mpegBytes(size_t n) {
-    std::string b(n, '\0');
-    for (size_t i = 0; i < n; ++i) b[i] = static_cast<char>((i * 7) % 251);
-    if (n >= 4) b.replace(0, 4, "\xFF\xFB\x90\x64");
-    return b;
-}
-
-const std::string kMpegHead = "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
+using testutil::kMpegHead;
+using testutil::mpegBytes;
 
 std::string chunked(const std::string& body, size_t piece, const char* sizeFormat = "%zx\r\n") {
     std::string out;
@@ -150,7 +144,7 @@ protected:
     void TearDown() override {
         netgrab::settings().config.portalHost = savedPortalHost_;
         netgrab::settings().config.portalStreamHost = savedStreamHost_;
-        shared().stopRequested = 0;
+        ctx.stop.clear();
         TempDirTest::TearDown();
     }
     std::string mp3() const { return base_ + ".mp3"; }
@@ -443,7 +437,7 @@ TEST_F(Hostile, MmsCommandLongerThanItsBufferEndsTheAttempt) {
     ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
     auto capture = std::async(std::launch::async, [&] { return captureOnce(Route::Mmst, server); });
     const bool ended = capture.wait_for(seconds(5)) == std::future_status::ready;
-    if (!ended) netgrab_api::StopRecord();
+    if (!ended) ctx.stop.set();
     capture.wait();
     EXPECT_TRUE(ended) << "the attempt ends by itself";
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
@@ -466,9 +460,9 @@ TEST_F(Hostile, PingStormDoesNotHoldTheStop) {
     socklen_t len = sizeof a;
     getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
     ASSERT_EQ(listen(listener, 1), 0);
-    const netgrab::Connection c = netgrab::openConnection("127.0.0.1", ntohs(a.sin_port));
-    ASSERT_GT(c, 0);
-    setsockopt(c, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    netgrab::Connection& c = ctx.connection;
+    ASSERT_TRUE(netgrab::openConnection(c, "127.0.0.1", ntohs(a.sin_port)));
+    setsockopt(c.descriptor(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
     const int peer = accept(listener, nullptr, nullptr);  // never reads
     ASSERT_GE(peer, 0);
     std::string storm;
@@ -483,7 +477,10 @@ TEST_F(Hostile, PingStormDoesNotHoldTheStop) {
     });
     std::this_thread::sleep_for(milliseconds(300));
     const auto stopAt = steady_clock::now();
-    netgrab_api::StopRecord();
+    {
+        const netgrab::RunningCapture running(ctx);  // as netgrab() registers its capture
+        netgrab_api::StopRecord();
+    }
     const bool prompt = wmtest::waitFor([&] { return done.load(); }, 700);
     const auto took = duration_cast<milliseconds>(steady_clock::now() - stopAt).count();
     close(peer);  // lets a reader that did not stop fail its sends and end
@@ -645,13 +642,13 @@ TEST_F(Hostile, ConnectToAHostThatDoesNotAnswerTimesOut) {
     ASSERT_EQ(connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
     const auto start = steady_clock::now();
     ::testing::internal::CaptureStdout();
-    const netgrab::Connection c = netgrab::openConnection("127.0.0.1", ntohs(a.sin_port));
+    const bool opened = netgrab::openConnection(ctx.connection, "127.0.0.1", ntohs(a.sin_port));
     const std::string out = ::testing::internal::GetCapturedStdout();
     const auto took = duration_cast<milliseconds>(steady_clock::now() - start).count();
-    if (c > 0) netgrab::closeConnection(c);
+    netgrab::closeConnection(ctx.connection);
     close(filler);
     close(listener);
-    EXPECT_EQ(c, 0);
+    EXPECT_FALSE(opened);
     EXPECT_LT(took, 2000);
     EXPECT_NE(out.find("fail -- 0000006e"), std::string::npos) << out;  // ETIMEDOUT
 }
@@ -752,26 +749,7 @@ class RecorderName : public Hostile, public ::testing::WithParamInterface<NameCa
 
 // Runs grablive (no shell) and returns its exit status and its output.
 int runGrablive(const std::vector<std::string>& args, std::string* out) {
-    int pipefd[2];
-    if (pipe(pipefd) != 0) return -1;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(pipefd[1], 1);
-        close(pipefd[0]);
-        std::vector<char*> argv{const_cast<char*>(VEXA_GRABLIVE)};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(VEXA_GRABLIVE, argv.data());
-        _exit(127);
-    }
-    close(pipefd[1]);
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(pipefd[0], buf, sizeof buf)) > 0) out->append(buf, static_cast<size_t>(n));
-    close(pipefd[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return testutil::runCaptured(VEXA_GRABLIVE, args, out);
 }
 
 // The recorder takes output names as long as the library does (511

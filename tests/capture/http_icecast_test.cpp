@@ -1,7 +1,9 @@
 // Real-peer tests: the whole capture (netgrab) records a real Icecast 2
 // server on loopback, fed by ffmpeg with a CBR MP3 made at test time,
 // reached directly, through M3U, PLS and ASX playlists and through a 302
-// redirect served by a scripted server. The recorded file is checked with
+// redirect served by a scripted server; and the same over the server's TLS
+// listener (https), with a certificate from a test CA made at test time,
+// redirects between http and https included. The recorded file is checked with
 // ffprobe, for its first frame start, and byte for byte against a plain
 // HTTP copy of the same mount.
 //
@@ -22,7 +24,9 @@
 #include "capture_state.h"
 #include "icecast_server.h"
 #include "netgrab.h"
+#include "net/tls_session.h"
 #include "scripted_server.h"
+#include "tls_peers.h"
 #include "trace.h"
 
 using namespace netgrab;
@@ -110,6 +114,11 @@ protected:
         tone_ = dir_ + "/tone.mp3";
         ASSERT_TRUE(makeToneMp3(tone_, 20, kKbps)) << readFile(tone_ + ".log");
         server_ = std::make_unique<IcecastServer>(dir_);
+        if (tls_) {
+            ASSERT_TRUE(makeTestCertificates(dir_, &certs_)) << readFile(dir_ + "/openssl.log");
+            server_->enableTls(certs_.good);
+            setenv(netgrab::net::kExtraCaVariable, certs_.ca.c_str(), 1);
+        }
         ASSERT_TRUE(server_->start()) << readFile(dir_ + "/icecast.out");
         ASSERT_TRUE(server_->startSource(tone_, kMount)) << readFile(dir_ + "/source.out");
         base_ = dir_ + "/record";
@@ -117,6 +126,7 @@ protected:
     }
     void TearDown() override {
         setTraceSink({});
+        if (tls_) unsetenv(netgrab::net::kExtraCaVariable);
         server_.reset();
         if (!HasFailure()) removeTree(dir_);
     }
@@ -143,6 +153,36 @@ protected:
         EXPECT_EQ(clean.errors, "");
     }
 
+    // Records source until the file holds two seconds, then stops; the
+    // recording must be one run of a plain copy of the mount that joined
+    // first and left last, from a frame start on, and play cleanly.
+    void expectRecordedFromTheMount(const std::string& source) {
+        PlainHttpCopy plain;
+        ASSERT_TRUE(plain.start(server_->port(), kMount));
+        ASSERT_TRUE(plain.waitForBody(2000, 5000));
+
+        Recording recording(source, base_);
+        const long size = waitForFileSize(output_, 2 * kBytesPerSecond, 15000);
+        const double seconds = recording.stop();
+        ASSERT_GE(size, 2 * kBytesPerSecond) << "recorded " << size << " bytes";
+        EXPECT_EQ(recording.result(), 0);
+        EXPECT_EQ(GetRecError(), NG_ERR_STOPPED);
+
+        const std::string file = readFile(output_);
+        EXPECT_TRUE(plain.waitForBody(plain.bodySize() + kBytesPerSecond / 2, 5000));
+        plain.stop();
+        const std::string copy = plain.body();
+
+        ASSERT_TRUE(isFrameStart(file, 0));
+        // No byte missing or doubled: the whole recording is one run of the
+        // plain copy.
+        EXPECT_NE(copy.find(file), std::string::npos)
+            << "recorded " << file.size() << " bytes, plain copy " << copy.size();
+        expectPlayableMp3(file, seconds);
+    }
+
+    bool tls_ = false;  // a subclass sets it: the server gets a TLS listener
+    TestCertificates certs_;
     std::string dir_, tone_, base_, output_;
     std::unique_ptr<IcecastServer> server_;
 };
@@ -165,31 +205,7 @@ TEST_P(RealIcecastRoute, RecordsEveryByteFromFirstFrameStart) {
     ScriptedServer web({{readRequest(), send(route.answer ? route.answer(mountUrl) : "")}});
     const std::string source =
         route.path ? "http://" + web.hostPort() + route.path : mountUrl;
-
-    // A plain listener that joins first and leaves last received every
-    // byte the recorder did.
-    PlainHttpCopy plain;
-    ASSERT_TRUE(plain.start(server_->port(), kMount));
-    ASSERT_TRUE(plain.waitForBody(2000, 5000));
-
-    Recording recording(source, base_);
-    const long size = waitForFileSize(output_, 2 * kBytesPerSecond, 15000);
-    const double seconds = recording.stop();
-    ASSERT_GE(size, 2 * kBytesPerSecond) << "recorded " << size << " bytes";
-    EXPECT_EQ(recording.result(), 0);
-    EXPECT_EQ(GetRecError(), NG_ERR_STOPPED);
-
-    const std::string file = readFile(output_);
-    EXPECT_TRUE(plain.waitForBody(plain.bodySize() + kBytesPerSecond / 2, 5000));
-    plain.stop();
-    const std::string copy = plain.body();
-
-    ASSERT_TRUE(isFrameStart(file, 0));
-    // No byte missing or doubled: the whole recording is one run of the
-    // plain copy.
-    EXPECT_NE(copy.find(file), std::string::npos)
-        << "recorded " << file.size() << " bytes, plain copy " << copy.size();
-    expectPlayableMp3(file, seconds);
+    expectRecordedFromTheMount(source);
 }
 
 const Route kRoutes[] = {
@@ -217,6 +233,76 @@ const Route kRoutes[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(RealPeer, RealIcecastRoute, ::testing::ValuesIn(kRoutes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---- the same mount over https ----
+
+struct TlsRoute {
+    const char* name;
+    const char* path;    // on the scripted server; nullptr: record the https mount directly
+    bool webOverTls;     // the scripted server is reached over https (a TLS front)
+    std::string (*answer)(const std::string& httpsMountUrl, const std::string& httpMountUrl);
+};
+void PrintTo(const TlsRoute& c, std::ostream* os) { *os << c.name; }
+
+class RealIcecastTls : public RealIcecast, public ::testing::WithParamInterface<TlsRoute> {
+protected:
+    RealIcecastTls() { tls_ = true; }
+};
+
+TEST_P(RealIcecastTls, RecordsEveryByteOverHttps) {
+    const TlsRoute& route = GetParam();
+    const std::string httpsMount = server_->httpsUrl(kMount);
+    ScriptedServer web(
+        {{readRequest(), send(route.answer ? route.answer(httpsMount, server_->url(kMount)) : "")}});
+    std::unique_ptr<TlsFront> front;
+    std::string source = httpsMount;
+    if (route.path && route.webOverTls) {
+        front = std::make_unique<TlsFront>(dir_, certs_.good, web.port());
+        ASSERT_TRUE(front->start());
+        source = "https://localhost:" + std::to_string(front->port()) + route.path;
+    } else if (route.path) {
+        source = "http://" + web.hostPort() + route.path;
+    }
+    expectRecordedFromTheMount(source);
+    // A full decode of its whole frames (the stop cuts the last one short)
+    // reports nothing.
+    const std::string log = dir_ + "/ffmpeg-decode.log";
+    EXPECT_EQ(runProgram({"ffmpeg", "-nostdin", "-v", "error", "-i", dir_ + "/frames.mp3", "-f", "null", "-"}, log,
+                         30000),
+              0);
+    EXPECT_EQ(readFile(log), "");
+}
+
+std::string movedTo(const char* status, const std::string& url) {
+    return std::string("HTTP/1.1 ") + status + "\r\nLocation: " + url + "\r\nContent-Length: 0\r\n\r\n";
+}
+
+const TlsRoute kTlsRoutes[] = {
+    {"HttpsDirect", nullptr, false, nullptr},
+    {"M3uHttpsEntry", "/radio.m3u", false,
+     [](const std::string& https, const std::string&) {
+         return "HTTP/1.0 200 OK\r\nContent-Type: audio/x-mpegurl\r\n\r\n#EXTM3U\r\n" + https + "\r\n";
+     }},
+    {"PlsHttpsEntry", "/radio.pls", false,
+     [](const std::string& https, const std::string&) {
+         return "HTTP/1.0 200 OK\r\n\r\n[playlist]\r\nNumberOfEntries=1\r\nFile1=" + https + "\r\n";
+     }},
+    {"AsxHttpsEntry", "/radio.asx", false,
+     [](const std::string& https, const std::string&) {
+         return "HTTP/1.0 200 OK\r\n\r\n<asx version=\"3.0\"><entry><ref href=\"" + https + "\"/></entry></asx>\r\n";
+     }},
+    {"HttpTo301Https", "/radio", false,
+     [](const std::string& https, const std::string&) { return movedTo("301 Moved Permanently", https); }},
+    {"HttpTo302Https", "/radio", false,
+     [](const std::string& https, const std::string&) { return movedTo("302 Found", https); }},
+    {"HttpsTo301Http", "/radio", true,
+     [](const std::string&, const std::string& http) { return movedTo("301 Moved Permanently", http); }},
+    {"HttpsTo302Http", "/radio", true,
+     [](const std::string&, const std::string& http) { return movedTo("302 Found", http); }},
+};
+
+INSTANTIATE_TEST_SUITE_P(RealPeer, RealIcecastTls, ::testing::ValuesIn(kTlsRoutes),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // ---- the server goes away and comes back ----

@@ -8,12 +8,14 @@
 #include <limits.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "capture_state.h"
 
@@ -64,6 +66,41 @@ inline int openSockets() {
     }
     closedir(d);
     return n;
+}
+
+// Bytes that look like MPEG audio: a frame header, then no 0xFF at all.
+inline std::string mpegBytes(size_t n) {
+    std::string b(n, '\0');
+    for (size_t i = 0; i < n; ++i) b[i] = static_cast<char>((i * 7) % 251);
+    if (n >= 4) b.replace(0, 4, "\xFF\xFB\x90\x64");
+    return b;
+}
+
+// The head of an MPEG audio answer.
+inline const std::string kMpegHead = "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
+
+// Runs program with args (no shell); its exit status and standard output.
+inline int runCaptured(const char* program, const std::vector<std::string>& args, std::string* out) {
+    int pipefd[2];
+    if (pipe(pipefd) != 0) return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipefd[1], 1);
+        close(pipefd[0]);
+        std::vector<char*> argv{const_cast<char*>(program)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program, argv.data());
+        _exit(127);
+    }
+    close(pipefd[1]);
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(pipefd[0], buf, sizeof buf)) > 0) out->append(buf, static_cast<size_t>(n));
+    close(pipefd[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 inline size_t countOf(const std::string& text, const std::string& needle) {

@@ -77,7 +77,8 @@ std::string readHead(int fd, int timeoutMs) {
     return got;
 }
 
-std::string xmlConfig(uint16_t port, const std::string& logDir, const char* password) {
+std::string xmlConfig(uint16_t port, const std::string& logDir, const char* password, uint16_t tlsPort,
+                      const std::string& tlsPem) {
     std::ostringstream x;
     x << "<icecast>\n"
          "  <location>loopback</location>\n"
@@ -95,12 +96,17 @@ std::string xmlConfig(uint16_t port, const std::string& logDir, const char* pass
       << "</admin-password></authentication>\n"
          "  <listen-socket><port>"
       << port
-      << "</port><bind-address>127.0.0.1</bind-address></listen-socket>\n"
-         "  <fileserve>1</fileserve>\n"
+      << "</port><bind-address>127.0.0.1</bind-address></listen-socket>\n";
+    if (tlsPort != 0)
+        x << "  <listen-socket><port>" << tlsPort
+          << "</port><bind-address>127.0.0.1</bind-address><ssl>1</ssl></listen-socket>\n";
+    x << "  <fileserve>1</fileserve>\n"
          "  <paths><basedir>/usr/share/icecast2</basedir><logdir>"
       << logDir << "</logdir><webroot>/usr/share/icecast2/web</webroot>"
       << "<adminroot>/usr/share/icecast2/admin</adminroot><pidfile>" << logDir
-      << "/icecast.pid</pidfile></paths>\n"
+      << "/icecast.pid</pidfile>";
+    if (tlsPort != 0) x << "<ssl-certificate>" << tlsPem << "</ssl-certificate>";
+    x << "</paths>\n"
          "  <logging><accesslog>access.log</accesslog><errorlog>error.log</errorlog>"
          "<loglevel>3</loglevel></logging>\n"
          "  <security><chroot>0</chroot>";
@@ -243,6 +249,15 @@ IcecastServer::IcecastServer(std::string workDir) : workDir_(std::move(workDir))
 
 IcecastServer::~IcecastServer() { stop(); }
 
+void IcecastServer::enableTls(const std::string& pem) {
+    tlsPem_ = pem;
+    tlsPort_ = freeLoopbackPort();
+}
+
+std::string IcecastServer::httpsUrl(const std::string& mount) const {
+    return "https://localhost:" + std::to_string(tlsPort_) + mount;
+}
+
 bool IcecastServer::writeConfig() {
     std::filesystem::create_directories(logDir_);
     // The server drops to nobody after start-up and must still reach and
@@ -250,7 +265,7 @@ bool IcecastServer::writeConfig() {
     ::chmod(workDir_.c_str(), 0755);
     ::chmod(logDir_.c_str(), 0777);
     std::ofstream out(configPath_, std::ios::trunc);
-    out << xmlConfig(port_, logDir_, kSourcePassword);
+    out << xmlConfig(port_, logDir_, kSourcePassword, tlsPort_, tlsPem_);
     return static_cast<bool>(out);
 }
 
@@ -260,9 +275,12 @@ bool IcecastServer::start(int timeoutMs) {
     return waitUntil(
         [&] {
             if (!server_.running()) return true;  // ended: checked below
-            int fd = connectLoopback(port_);
-            if (fd < 0) return false;
-            ::close(fd);
+            for (uint16_t port : {port_, tlsPort_}) {
+                if (port == 0) continue;
+                int fd = connectLoopback(port);
+                if (fd < 0) return false;
+                ::close(fd);
+            }
             return true;
         },
         timeoutMs) &&

@@ -67,6 +67,12 @@ public:
     ~IcecastServer();
 
     uint16_t port() const { return port_; }
+    // Adds a TLS listener on tlsPort() with the certificate and key in the
+    // PEM file; call before start().
+    void enableTls(const std::string& pem);
+    uint16_t tlsPort() const { return tlsPort_; }
+    // "https://localhost:<tlsPort><mount>"
+    std::string httpsUrl(const std::string& mount) const;
     // Starts the server (again, on the same port, after kill()) and waits
     // until it accepts connections.
     bool start(int timeoutMs = 8000);
@@ -89,6 +95,8 @@ private:
     std::string logDir_;
     std::string configPath_;
     uint16_t port_ = 0;
+    uint16_t tlsPort_ = 0;
+    std::string tlsPem_;
     ChildProcess server_;
     ChildProcess source_;
 };
