@@ -1,6 +1,7 @@
 #include "directory_server.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <map>
 
@@ -101,6 +102,10 @@ bool DirectoryServer::start(std::string *error)
         return false;
     }
     thread_ = std::thread([this] { server_->listen_after_bind(); });
+    // The server ignores a stop that comes before it runs: a start quickly
+    // followed by a stop would leave its thread listening for ever.
+    for (int i = 0; i < 5000 && !server_->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }
 

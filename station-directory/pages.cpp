@@ -277,18 +277,18 @@ std::string listPage(Lang lang, const Catalog &catalog, const ListView &view, co
         // from the index), those named like the query, a page of them.
         static const std::vector<std::uint32_t> kNone;
         const auto &members = group ? group->members : view.selected.empty() ? catalog.byVotes() : kNone;
-        std::vector<std::uint32_t> shown;
-        std::size_t total = 0;
-        const std::size_t first = (std::max<std::size_t>(view.page, 1) - 1) * kStationsPerPage;
-        for (const std::uint32_t i : members) {
-            if (!nameMatches(catalog.stations()[i].name, view.query))
-                continue;
-            if (total >= first && total < first + kStationsPerPage)
-                shown.push_back(i);
-            ++total;
-        }
-        const std::size_t pages = (total + kStationsPerPage - 1) / kStationsPerPage;
-        const std::size_t page = std::min<std::size_t>(std::max<std::size_t>(view.page, 1), std::max<std::size_t>(pages, 1));
+        std::vector<std::uint32_t> matching;
+        if (view.query.empty())
+            matching = members;
+        else
+            for (const std::uint32_t i : members)
+                if (nameMatches(catalog.stations()[i].name, view.query))
+                    matching.push_back(i);
+        const std::size_t pages = (matching.size() + kStationsPerPage - 1) / kStationsPerPage;
+        const std::size_t page = std::clamp<std::size_t>(view.page, 1, std::max<std::size_t>(pages, 1));
+        const std::size_t first = std::min(matching.size(), (page - 1) * kStationsPerPage);
+        const std::vector<std::uint32_t> shown(matching.begin() + first,
+                                               matching.begin() + std::min(matching.size(), first + kStationsPerPage));
 
         std::string here = self + "?";
         if (!view.selected.empty())
