@@ -28,6 +28,11 @@ Catalog::Catalog(std::vector<Station> stations, const CatalogOptions &options, s
         stations_.push_back(std::move(s));
     }
     stations_.shrink_to_fit();
+    if (options.searchable) {
+        folded_.reserve(stations_.size());
+        for (const auto &st : stations_)
+            folded_.push_back(foldForSearch(st.name));
+    }
 
     byVotes_.resize(stations_.size());
     for (std::uint32_t i = 0; i < byVotes_.size(); ++i)
@@ -93,14 +98,12 @@ const StationGroup *Catalog::genre(const std::string &key) const
     return findGroup(genres_, key);
 }
 
-bool nameMatches(const std::string &name, const std::string &needle)
+std::string foldForSearch(std::string text)
 {
-    if (needle.empty())
-        return true;
-    auto fold = [](unsigned char c) { return static_cast<char>(std::tolower(c)); };
-    return std::search(name.begin(), name.end(), needle.begin(), needle.end(),
-                       [&](char a, char b) { return fold(a) == fold(b); })
-        != name.end();
+    for (char &c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
 }
 
 }  // namespace stationdir

@@ -44,6 +44,11 @@ public:
     // Every station, ordered as a group's members are.
     const std::vector<std::uint32_t> &byVotes() const { return byVotes_; }
     bool searchable() const { return options_.searchable; }
+    // Whether station i's name holds the text; folded is foldForSearch(text).
+    bool nameContains(std::uint32_t i, const std::string &folded) const
+    {
+        return folded.empty() || folded_[i].find(folded) != std::string::npos;
+    }
     // Where the list comes from or why it is empty, for the pages.
     const std::string &status() const { return status_; }
 
@@ -53,10 +58,12 @@ private:
     std::unordered_map<std::string, std::uint32_t> byId_;
     std::vector<StationGroup> locations_, genres_;
     std::vector<std::uint32_t> byVotes_;
+    std::vector<std::string> folded_;  // the names, folded for the search
     std::string status_;
 };
 
-// Case-insensitive (ASCII letters) search for needle in a station name.
-bool nameMatches(const std::string &name, const std::string &needle);
+// The text with ASCII letters in lower case: the search by name ignores
+// their case.
+std::string foldForSearch(std::string text);
 
 }  // namespace stationdir

@@ -179,7 +179,8 @@ void DirectoryServer::handle(const httplib::Request &req, httplib::Response &res
         view.kind = leaf == "location.asp" ? ListKind::Location : ListKind::Genre;
         view.selected = req.get_param_value("sel");
         view.pickedId = req.get_param_value("pick");
-        view.query = boundedText(req.get_param_value("q"), kMaxShortTextBytes);
+        if (all.searchable())
+            view.query = boundedText(req.get_param_value("q"), kMaxShortTextBytes);
         view.page = pageNumber(req.get_param_value("page"));
         html(listPage(lang, all, view, base));
     } else if (isListPrefix && leaf == "lisradio.asp") {

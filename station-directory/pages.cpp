@@ -278,12 +278,14 @@ std::string listPage(Lang lang, const Catalog &catalog, const ListView &view, co
         static const std::vector<std::uint32_t> kNone;
         const auto &members = group ? group->members : view.selected.empty() ? catalog.byVotes() : kNone;
         std::vector<std::uint32_t> matching;
-        if (view.query.empty())
+        if (view.query.empty()) {
             matching = members;
-        else
+        } else if (catalog.searchable()) {
+            const std::string folded = foldForSearch(view.query);
             for (const std::uint32_t i : members)
-                if (nameMatches(catalog.stations()[i].name, view.query))
+                if (catalog.nameContains(i, folded))
                     matching.push_back(i);
+        }
         const std::size_t pages = (matching.size() + kStationsPerPage - 1) / kStationsPerPage;
         const std::size_t page = std::clamp<std::size_t>(view.page, 1, std::max<std::size_t>(pages, 1));
         const std::size_t first = std::min(matching.size(), (page - 1) * kStationsPerPage);

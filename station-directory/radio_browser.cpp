@@ -64,7 +64,8 @@ public:
         bool fresh = false;
         if (stat(stationsPath().c_str(), &st) == 0) {
             std::string status;
-            auto stations = read(readWhole(stationsPath()), &status);
+            std::ifstream saved(stationsPath(), std::ios::binary);
+            auto stations = accept(parseStationJson(saved), &status);
             if (stations) {
                 setCatalog(std::move(*stations), "Stations of " + utcText(st.st_mtime) + " (saved copy).");
                 fresh = std::time(nullptr) - st.st_mtime < static_cast<std::time_t>(o_.maxAge.count());
@@ -117,9 +118,8 @@ private:
     std::string serversPath() const { return dir_ + "/servers.txt"; }
     std::string clicksPath() const { return dir_ + "/clicks.tsv"; }
 
-    std::optional<std::vector<Station>> read(const std::string &text, std::string *why)
+    std::optional<std::vector<Station>> accept(StationJsonResult parsed, std::string *why)
     {
-        auto parsed = parseStationJson(text);
         if (!parsed.ok) {
             *why = parsed.error;
             return std::nullopt;
@@ -188,7 +188,7 @@ private:
             auto answer = fetchBounded(server, path, ua, o_.limits, &stopping_);
             std::string why = answer.error;
             if (answer.ok) {
-                if (auto stations = read(answer.body, &why)) {
+                if (auto stations = accept(parseStationJson(answer.body), &why)) {
                     writeFileAtomically(stationsPath(), answer.body);
                     answer.body = std::string();
                     setCatalog(std::move(*stations), "Stations of " + utcText(std::time(nullptr)) + ".");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 #include <nlohmann/json.hpp>
 
@@ -204,11 +205,14 @@ private:
 
 }  // namespace
 
-StationJsonResult parseStationJson(const std::string &text, const StationJsonLimits &limits)
+namespace {
+
+template <typename Iterator>
+StationJsonResult parseRange(Iterator first, Iterator last, const StationJsonLimits &limits)
 {
     StationJsonResult r;
     StationSax sax(r, limits);
-    const bool parsed = nlohmann::json::sax_parse(text.begin(), text.end(), &sax);
+    const bool parsed = nlohmann::json::sax_parse(first, last, &sax);
     if (!parsed || !sax.sawArray()) {
         if (r.error.empty())
             r.error = "the answer is not an array of stations";
@@ -217,6 +221,18 @@ StationJsonResult parseStationJson(const std::string &text, const StationJsonLim
     }
     r.ok = true;
     return r;
+}
+
+}  // namespace
+
+StationJsonResult parseStationJson(const std::string &text, const StationJsonLimits &limits)
+{
+    return parseRange(text.begin(), text.end(), limits);
+}
+
+StationJsonResult parseStationJson(std::istream &in, const StationJsonLimits &limits)
+{
+    return parseRange(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), limits);
 }
 
 std::vector<std::string> parseServerList(const std::string &text)

@@ -5,6 +5,7 @@
 // a station needs a stationuuid, a name and a network address.
 
 #include <cstddef>
+#include <istream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct StationJsonResult {
 };
 
 StationJsonResult parseStationJson(const std::string &text, const StationJsonLimits &limits = {});
+// The same, read as it comes from the stream (a saved export need not be
+// held whole in memory).
+StationJsonResult parseStationJson(std::istream &in, const StationJsonLimits &limits = {});
 
 // Host names (with an optional ":port") of a /json/servers answer: an
 // array of objects with a "name". Anything else in the answer is ignored.

@@ -1,6 +1,7 @@
 #include "station_source.h"
 
 #include <cctype>
+#include <cstdint>
 #include <ctime>
 #include <fstream>
 #include <sstream>
@@ -102,15 +103,17 @@ private:
             reason_ = "cannot open it";
             return false;
         }
+        struct stat st {};
+        if (stat(path_.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes) {
+            reason_ = "larger than " + std::to_string(kMaxFileBytes >> 20) + " MB";
+            return false;
+        }
+        // A saved export is read as it comes; the other files are small.
         std::string text;
-        {
+        if (format_ != Format::Json) {
             std::ostringstream buffer;
             buffer << file.rdbuf();
             text = buffer.str();
-        }
-        if (text.size() > kMaxFileBytes) {
-            reason_ = "larger than " + std::to_string(kMaxFileBytes >> 20) + " MB";
-            return false;
         }
         std::vector<Station> stations;
         std::vector<std::string> warnings;
@@ -124,7 +127,7 @@ private:
             break;
         }
         case Format::Json: {
-            auto parsed = parseStationJson(text);
+            auto parsed = parseStationJson(file);
             if (!parsed.ok) {
                 reason_ = parsed.error;
                 return false;
@@ -141,7 +144,6 @@ private:
             options.searchable = true;
             break;
         }
-        text = std::string();
         if (skipped > 0)
             warnings.push_back(std::to_string(skipped) + " entries without a usable name or network address skipped");
         if (format_ != Format::Tsv && !ids_.assign(stations))
