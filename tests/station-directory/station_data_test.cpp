@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <fstream>
 #include <ostream>
-#include <regex>
 #include <string>
 
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "live_directory.h"
 #include "pages.h"
 #include "station_ids.h"
 #include "station_json.h"
@@ -22,12 +22,7 @@ using namespace stationdir;
 
 namespace {
 
-std::string element(const std::string &html, const std::string &name)
-{
-    std::smatch m;
-    const std::regex re("name=\"" + name + "\" id=\"" + name + "\" value=\"([^\"]*)\"");
-    return std::regex_search(html, m, re) ? m[1].str() : std::string("<absent>");
-}
+using livedir::element;
 
 // ------------------------------------------------------- JSON to the page
 
