@@ -179,7 +179,7 @@ private:
         std::string errors;
         bool askedForMirrors = false;
         for (std::size_t i = 0; i < candidates.size() && !stopping_; ++i) {
-            const std::string &server = candidates[i];
+            const std::string server = candidates[i];  // a copy: mirrors are appended below
             bool seen = false;
             for (std::size_t j = 0; j < i; ++j)
                 seen = seen || candidates[j] == server;
