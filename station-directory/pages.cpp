@@ -106,10 +106,6 @@ ul.items a:hover{background:#e2ecfa}
 .count,.meta{color:#66728a;font-size:12px;white-space:nowrap}
 li.picked{background:#ffd84a}
 li.picked a{font-weight:bold}
-form.search{display:flex;gap:4px;margin:0 0 6px}
-form.search input[type=search]{flex:1;padding:2px}
-form.search button{margin-top:0}
-.pager{display:flex;justify-content:space-between;margin:6px 0}
 .back{display:inline-block;margin-bottom:6px;color:#2f6fb5}
 .note{background:#fff;border:1px solid #d5dbe5;border-left:3px solid #4aa3ff;padding:6px 8px;margin:8px 0}
 table{border-collapse:collapse;width:100%}
@@ -120,12 +116,20 @@ input,button{font:inherit}
 button{margin-top:8px;padding:3px 14px}
 )css";
 
-std::string page(const char *htmlLang, const std::string &title, const std::string &body)
+// Added to the style sheet of list pages with a search box or a pager.
+const char kListToolsStyle[] = R"css(form.search{display:flex;gap:4px;margin:0 0 6px}
+form.search input[type=search]{flex:1;padding:2px}
+form.search button{margin-top:0}
+.pager{display:flex;justify-content:space-between;margin:6px 0}
+)css";
+
+std::string page(const char *htmlLang, const std::string &title, const std::string &body,
+                 const char *extraStyle = "")
 {
     std::ostringstream o;
     o << "<!DOCTYPE html>\n<html lang=\"" << htmlLang << "\"><head><meta charset=\"utf-8\">"
       << "<meta name=\"viewport\" content=\"width=device-width\">"
-      << "<title>" << htmlEscape(title) << "</title><style>" << kStyle << "</style></head>\n<body>\n"
+      << "<title>" << htmlEscape(title) << "</title><style>" << kStyle << extraStyle << "</style></head>\n<body>\n"
       << "<header>Vexa Radio</header>\n"
       << body << "\n</body></html>\n";
     return o.str();
@@ -261,6 +265,7 @@ std::string listPage(Lang lang, const Catalog &catalog, const ListView &view, co
     };
 
     const Station *picked = view.pickedId.empty() ? nullptr : catalog.find(view.pickedId);
+    bool tools = catalog.searchable();
     if (view.selected.empty() && view.query.empty()) {
         b << "<h1>" << htmlEscape(title) << "</h1>\n";
         searchBox();
@@ -316,6 +321,7 @@ std::string listPage(Lang lang, const Catalog &catalog, const ListView &view, co
         }
         b << "</ul>\n";
         if (pages > 1) {
+            tools = true;
             b << "<div class=\"pager\">";
             if (page > 1)
                 b << "<a href=\"" << here << "page=" << page - 1 << "\">&larr; " << t.previous << "</a>";
@@ -339,7 +345,7 @@ std::string listPage(Lang lang, const Catalog &catalog, const ListView &view, co
       << hidden("Edit2", picked ? picked->name : "")
       << hidden("Edit1", picked ? streamUrl(*picked, selfBase) : "")
       << "</form>\n</main>";
-    return page(t.htmlLang, title, b.str());
+    return page(t.htmlLang, title, b.str(), tools ? kListToolsStyle : "");
 }
 
 std::string stationPage(const Station *station, const std::string &selfBase)
