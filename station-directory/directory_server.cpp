@@ -1,8 +1,8 @@
 #include "directory_server.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cctype>
+#include <chrono>
 #include <map>
 
 #include <httplib.h>
