@@ -5,7 +5,8 @@
 #   scripts/run-directory.sh [BUILD_DIR] [station-directory options...]
 #
 # BUILD_DIR defaults to build/. Options go to station-directory as they are
-# (--port N, --stations FILE, --hitlog FILE, --cache DIR). The log is
+# (--port N, --stations FILE, --radio-browser [URL], --include-broken,
+# --hitlog FILE, --cache DIR). The log is
 # BUILD_DIR/station-directory.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."

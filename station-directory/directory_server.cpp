@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <map>
-
-#include <sys/stat.h>
 
 #include <httplib.h>
 
 #include "pages.h"
+#include "station_text.h"
 
 namespace stationdir {
 
@@ -19,12 +19,6 @@ constexpr const char kHtml[] = "text/html; charset=utf-8";
 // answered while a few streams run.
 constexpr std::size_t kWorkerThreads = 32;
 constexpr std::size_t kStreamChunk = 4096;
-
-std::time_t modificationTime(const std::string &path)
-{
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
-}
 
 std::string lower(std::string s)
 {
@@ -52,11 +46,29 @@ std::map<std::string, std::string> updateValues(const httplib::Request &req)
     return values;
 }
 
+// "page=N": 1 for anything but a plain number; large numbers are cut to
+// the last page by the list page.
+std::size_t pageNumber(const std::string &text)
+{
+    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos)
+        return 1;
+    return std::max<std::size_t>(std::stoul(text), 1);
+}
+
 }  // namespace
 
 DirectoryServer::DirectoryServer(DirectoryOptions options)
     : options_(std::move(options)), hitLog_(options_.hitLogPath), tones_(options_.cacheDir, options_.ffmpeg)
 {
+    if (options_.radioBrowser) {
+        RadioBrowserOptions live = *options_.radioBrowser;
+        if (live.cacheDir.empty())
+            live.cacheDir = options_.cacheDir;
+        live.includeBroken = options_.includeBroken;
+        source_ = makeRadioBrowserSource(std::move(live));
+    } else {
+        source_ = makeFileSource(options_.stationsPath, options_.cacheDir, options_.includeBroken);
+    }
 }
 
 DirectoryServer::~DirectoryServer()
@@ -64,34 +76,16 @@ DirectoryServer::~DirectoryServer()
     stop();
 }
 
-std::shared_ptr<const std::vector<Station>> DirectoryServer::stations()
-{
-    // The list file is editable: a changed file is read again on the next
-    // request. A file that cannot be read keeps the list held.
-    std::lock_guard<std::mutex> lock(stationsMutex_);
-    const std::time_t mtime = modificationTime(options_.stationsPath);
-    if (!stations_ || mtime != stationsMtime_) {
-        if (auto loaded = loadStationList(options_.stationsPath)) {
-            stations_ = std::make_shared<const std::vector<Station>>(std::move(loaded->stations));
-            warnings_ = std::move(loaded->errors);
-            stationsMtime_ = mtime;
-        }
-    }
-    return stations_;
-}
-
 std::size_t DirectoryServer::stationCount()
 {
-    auto list = stations();
-    return list ? list->size() : 0;
+    auto catalog = source_->catalog();
+    return catalog ? catalog->stations().size() : 0;
 }
 
 bool DirectoryServer::start(std::string *error)
 {
-    if (!stations()) {
-        *error = "cannot read the station list " + options_.stationsPath;
+    if (!source_->start(error))
         return false;
-    }
     server_ = std::make_unique<httplib::Server>();
     server_->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     auto handler = [this](const httplib::Request &req, httplib::Response &res) { handle(req, res); };
@@ -108,6 +102,10 @@ bool DirectoryServer::start(std::string *error)
         return false;
     }
     thread_ = std::thread([this] { server_->listen_after_bind(); });
+    // The server ignores a stop that comes before it runs: a start quickly
+    // followed by a stop would leave its thread listening for ever.
+    for (int i = 0; i < 5000 && !server_->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return true;
 }
 
@@ -123,6 +121,7 @@ void DirectoryServer::stop()
     if (thread_.joinable())
         thread_.join();
     server_.reset();
+    source_->stop();
 }
 
 std::string DirectoryServer::selfBase(const httplib::Request &req) const
@@ -148,8 +147,8 @@ std::string DirectoryServer::selfBase(const httplib::Request &req) const
 
 void DirectoryServer::handle(const httplib::Request &req, httplib::Response &res)
 {
-    const auto list = stations();
-    const std::vector<Station> &all = *list;
+    const auto catalog = source_->catalog();
+    const Catalog &all = *catalog;
     const std::string base = selfBase(req);
     const std::string path = lower(collapseSlashes(req.path));
     const bool post = req.method == "POST";
@@ -180,9 +179,12 @@ void DirectoryServer::handle(const httplib::Request &req, httplib::Response &res
         view.kind = leaf == "location.asp" ? ListKind::Location : ListKind::Genre;
         view.selected = req.get_param_value("sel");
         view.pickedId = req.get_param_value("pick");
+        if (all.searchable())
+            view.query = boundedText(req.get_param_value("q"), kMaxShortTextBytes);
+        view.page = pageNumber(req.get_param_value("page"));
         html(listPage(lang, all, view, base));
     } else if (isListPrefix && leaf == "lisradio.asp") {
-        const Station *s = findStation(all, req.get_param_value("radioid"));
+        const Station *s = all.find(req.get_param_value("radioid"));
         html(stationPage(s, base), s ? 200 : 404);
     } else if (isListPrefix && leaf == "radioupdate.asp") {
         html(post ? stationUpdateDonePage(lang, updateValues(req)) : stationUpdatePage(lang, updateValues(req)));
@@ -190,7 +192,7 @@ void DirectoryServer::handle(const httplib::Request &req, httplib::Response &res
         std::lock_guard<std::mutex> lock(stateMutex_);
         html(myVexaPage(lang, all, favourites_));
     } else if (isSitePrefix && leaf == "addmyfav.asp") {
-        const Station *s = findStation(all, req.get_param_value("radioid"));
+        const Station *s = all.find(req.get_param_value("radioid"));
         bool added = false;
         if (s) {
             std::lock_guard<std::mutex> lock(stateMutex_);
@@ -218,6 +220,8 @@ void DirectoryServer::handle(const httplib::Request &req, httplib::Response &res
             report->received = static_cast<std::int64_t>(std::time(nullptr));
             report->peer = req.remote_addr;
             const bool ok = hitLog_.append(*report);
+            if (const Station *s = all.find(report->stationId); ok && s)
+                source_->played(*s);
             res.status = ok ? 200 : 500;
             res.set_content(ok ? "OK\n" : "ERROR\n", "text/plain");
         } else {
@@ -225,7 +229,7 @@ void DirectoryServer::handle(const httplib::Request &req, httplib::Response &res
             res.set_content("BAD REPORT\n", "text/plain");
         }
     } else if (prefix == "stream" && leaf.size() > 4 && leaf[leaf.size() - 4] == '.') {
-        const Station *s = findStation(all, leaf.substr(0, leaf.size() - 4));
+        const Station *s = all.find(leaf.substr(0, leaf.size() - 4));
         const std::string ext = leaf.substr(leaf.size() - 3);
         const Station::Demo demo = s && s->toneHz() > 0 ? s->demo() : Station::Demo::None;
         if (ext == "mp3" && demo == Station::Demo::Mp3) {
@@ -245,7 +249,7 @@ void DirectoryServer::handle(const httplib::Request &req, httplib::Response &res
         std::string id = path.substr(10);
         if (!id.empty() && id.back() == '/')
             id.pop_back();
-        const Station *s = findStation(all, id);
+        const Station *s = all.find(id);
         if (s)
             html(stationHomePage(*s));
         else

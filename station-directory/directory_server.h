@@ -6,12 +6,14 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "hit_log.h"
-#include "station_list.h"
+#include "radio_browser.h"
+#include "station_source.h"
 #include "tone_stream.h"
 
 namespace httplib {
@@ -25,7 +27,12 @@ namespace stationdir {
 struct DirectoryOptions {
     std::string host = "127.0.0.1";
     int port = 0;  // 0 = any free port (see DirectoryServer::port)
-    std::string stationsPath;
+    std::string stationsPath;  // a station file (see makeFileSource)
+    // When set, the live Radio Browser source instead of the file (its
+    // cacheDir defaults to cacheDir).
+    std::optional<RadioBrowserOptions> radioBrowser;
+    // List stations whose last check failed too.
+    bool includeBroken = false;
     std::string hitLogPath;
     std::string cacheDir;
     std::string ffmpeg = "ffmpeg";
@@ -40,14 +47,15 @@ public:
     DirectoryServer(const DirectoryServer &) = delete;
     DirectoryServer &operator=(const DirectoryServer &) = delete;
 
-    // Loads the station list, binds and starts serving on a thread of its
-    // own. False (with *error set) when the list cannot be read or the
-    // port cannot be bound.
+    // Starts the station source, binds and starts serving on a thread of
+    // its own. False (with *error set) when the source has nothing to
+    // serve or the port cannot be bound.
     bool start(std::string *error);
     void stop();
     int port() const { return port_; }
     std::size_t stationCount();
-    const std::vector<std::string> &listWarnings() const { return warnings_; }
+    std::vector<std::string> listWarnings() { return source_->warnings(); }
+    std::string sourceName() const { return source_->describe(); }
 
 private:
     void handle(const httplib::Request &req, httplib::Response &res);
@@ -55,7 +63,6 @@ private:
     // The Windows Media demo: MMS over HTTP for a Windows Media client (its
     // describe and play requests), a plain ASF stream for any other.
     void serveAsf(const Station &station, const httplib::Request &req, httplib::Response &res);
-    std::shared_ptr<const std::vector<Station>> stations();
     std::string selfBase(const httplib::Request &req) const;
 
     DirectoryOptions options_;
@@ -64,11 +71,7 @@ private:
     int port_ = 0;
     HitLog hitLog_;
     ToneLibrary tones_;
-    std::vector<std::string> warnings_;
-
-    std::mutex stationsMutex_;
-    std::shared_ptr<const std::vector<Station>> stations_;
-    std::time_t stationsMtime_ = 0;
+    std::unique_ptr<StationSource> source_;
 
     std::mutex stateMutex_;
     std::vector<std::string> favourites_;

@@ -1,5 +1,5 @@
 // station-directory: the bundled local station directory.
-//   station-directory [--port N] [--stations FILE] [--hitlog FILE] [--cache DIR]
+//   station-directory [--port N] [--stations FILE] [--radio-browser [URL]] [--hitlog FILE] [--cache DIR]
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,13 +18,19 @@ namespace {
 void usage(FILE *to)
 {
     std::fprintf(to,
-                 "usage: station-directory [--port N] [--stations FILE] [--hitlog FILE] [--cache DIR]\n"
+                 "usage: station-directory [--port N] [--stations FILE] [--radio-browser [URL]] [--hitlog FILE] "
+                 "[--cache DIR]\n"
                  "  --port N        port on 127.0.0.1 (default %d; 0 = any free port)\n"
-                 "  --stations FILE station list (default: the bundled demo list)\n"
+                 "  --stations FILE station file (default: the bundled demo list): a TSV list,\n"
+                 "                  a saved Radio Browser export (.json), or a playlist (.m3u, .pls)\n"
+                 "  --radio-browser [URL]\n"
+                 "                  the live Radio Browser station list from this server and its\n"
+                 "                  mirrors (default %s), kept in the cache folder\n"
+                 "  --include-broken  list stations whose last check failed too\n"
                  "  --hitlog FILE   listening reports (default: hitlog.tsv beside the station list)\n"
-                 "  --cache DIR     where demo MP3 streams are made\n"
+                 "  --cache DIR     demo MP3 streams, station ids, the saved Radio Browser list\n"
                  "                  (default: $XDG_CACHE_HOME or ~/.cache, /vexa-station-directory)\n",
-                 VEXA_DIRECTORY_PORT);
+                 VEXA_DIRECTORY_PORT, stationdir::RadioBrowserOptions{}.baseUrl.c_str());
 }
 
 std::string dirOf(const std::string &path)
@@ -68,6 +74,20 @@ int main(int argc, char **argv)
             options.port = static_cast<int>(port);
         } else if (arg == "--stations" && hasValue) {
             options.stationsPath = argv[++i];
+        } else if (arg == "--radio-browser") {
+            options.radioBrowser.emplace();
+            if (hasValue && std::strncmp(argv[i + 1], "--", 2) != 0) {
+                const std::string url = argv[++i];
+                if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) {
+                    std::fprintf(stderr, "station-directory: not an http or https address: %s\n", url.c_str());
+                    return 2;
+                }
+                options.radioBrowser->baseUrl = url;
+                while (options.radioBrowser->baseUrl.size() > 8 && options.radioBrowser->baseUrl.back() == '/')
+                    options.radioBrowser->baseUrl.pop_back();
+            }
+        } else if (arg == "--include-broken") {
+            options.includeBroken = true;
         } else if (arg == "--hitlog" && hasValue) {
             options.hitLogPath = argv[++i];
             hitLogGiven = true;
@@ -98,7 +118,7 @@ int main(int argc, char **argv)
     for (const auto &warning : server.listWarnings())
         std::fprintf(stderr, "station-directory: %s: %s\n", options.stationsPath.c_str(), warning.c_str());
     std::printf("station-directory: listening on http://%s:%d/ (%zu stations from %s, hit log %s)\n",
-                options.host.c_str(), server.port(), server.stationCount(), options.stationsPath.c_str(),
+                options.host.c_str(), server.port(), server.stationCount(), server.sourceName().c_str(),
                 options.hitLogPath.c_str());
     std::fflush(stdout);
 

@@ -1,8 +1,12 @@
 #include "pages.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <ctime>
 #include <sstream>
+
+#include "country_names.h"
 
 namespace stationdir {
 
@@ -33,6 +37,7 @@ struct Texts {
     const char *fStation, *fLocation, *fGenre, *fRadioUrl, *fWebsite;
     const char *send;
     const char *thanks;
+    const char *search, *find, *results, *previous, *next, *pageOf;
 };
 
 const Texts kEnglish = {
@@ -46,6 +51,7 @@ const Texts kEnglish = {
     "Station update", "Tell us what to change for this station.",
     "Station", "Location", "Genre", "Station web site", "Web address",
     "Send", "Thank you. The directory team will check your update.",
+    "Station name", "Find", "Stations named", "Previous", "Next", "Page %zu of %zu",
 };
 
 const Texts kBig5 = {
@@ -58,6 +64,7 @@ const Texts kBig5 = {
     "電台更新", "請告訴我們此電台需要更改的內容。",
     "電台", "地區", "類型", "電台網站", "網址",
     "送出", "謝謝。目錄小組將會檢查您的更新。",
+    "電台名稱", "搜尋", "名稱含有", "上一頁", "下一頁", "第 %zu 頁，共 %zu 頁",
 };
 
 const Texts kGb = {
@@ -70,6 +77,7 @@ const Texts kGb = {
     "电台更新", "请告诉我们此电台需要更改的内容。",
     "电台", "地区", "类型", "电台网站", "网址",
     "提交", "谢谢。目录小组将会检查您的更新。",
+    "电台名称", "搜索", "名称含有", "上一页", "下一页", "第 %zu 页，共 %zu 页",
 };
 
 const Texts &texts(Lang lang)
@@ -108,12 +116,20 @@ input,button{font:inherit}
 button{margin-top:8px;padding:3px 14px}
 )css";
 
-std::string page(const char *htmlLang, const std::string &title, const std::string &body)
+// Added to the style sheet of list pages with a search box or a pager.
+const char kListToolsStyle[] = R"css(form.search{display:flex;gap:4px;margin:0 0 6px}
+form.search input[type=search]{flex:1;padding:2px}
+form.search button{margin-top:0}
+.pager{display:flex;justify-content:space-between;margin:6px 0}
+)css";
+
+std::string page(const char *htmlLang, const std::string &title, const std::string &body,
+                 const char *extraStyle = "")
 {
     std::ostringstream o;
     o << "<!DOCTYPE html>\n<html lang=\"" << htmlLang << "\"><head><meta charset=\"utf-8\">"
       << "<meta name=\"viewport\" content=\"width=device-width\">"
-      << "<title>" << htmlEscape(title) << "</title><style>" << kStyle << "</style></head>\n<body>\n"
+      << "<title>" << htmlEscape(title) << "</title><style>" << kStyle << extraStyle << "</style></head>\n<body>\n"
       << "<header>Vexa Radio</header>\n"
       << body << "\n</body></html>\n";
     return o.str();
@@ -125,9 +141,20 @@ std::string hidden(const std::string &name, const std::string &value)
         + "\">\n";
 }
 
-const std::string &keyOf(const Station &s, ListKind kind)
+// A location's name in the page's language where it is known.
+std::string locationName(const StationGroup &group, Lang lang)
 {
-    return kind == ListKind::Location ? s.location : s.genre;
+    if (lang != Lang::English && !group.countryCode.empty())
+        if (const char *name = chineseCountryName(group.countryCode, lang == Lang::Big5))
+            return name;
+    return group.key;
+}
+
+std::string formatted(const char *format, std::size_t a, std::size_t b)
+{
+    char buf[128];
+    std::snprintf(buf, sizeof buf, format, a, b);
+    return buf;
 }
 
 }  // namespace
@@ -210,47 +237,103 @@ std::string homepageUrl(const Station &station, const std::string &selfBase)
     return station.homepage;
 }
 
-std::string listPage(Lang lang, const std::vector<Station> &stations, const ListView &view,
-                     const std::string &selfBase)
+std::string listPage(Lang lang, const Catalog &catalog, const ListView &view, const std::string &selfBase)
 {
     const Texts &t = texts(lang);
     const bool byLocation = view.kind == ListKind::Location;
     const std::string self = byLocation ? "location.asp" : "genre.asp";
     const std::string title = byLocation ? t.byLocation : t.byGenre;
+    const auto &groups = byLocation ? catalog.locations() : catalog.genres();
+    const StationGroup *group = view.selected.empty() ? nullptr
+        : byLocation                                  ? catalog.location(view.selected)
+                                                      : catalog.genre(view.selected);
     std::ostringstream b;
     b << "<nav><a href=\"location.asp\"" << (byLocation ? " class=\"on\"" : "") << ">"
       << t.fLocation << "</a>"
       << "<a href=\"genre.asp\"" << (!byLocation ? " class=\"on\"" : "") << ">"
       << t.fGenre << "</a></nav>\n<main>\n";
+    if (catalog.stations().empty() && !catalog.status().empty())
+        b << "<p class=\"note\">" << htmlEscape(catalog.status()) << "</p>\n";
+    auto searchBox = [&] {
+        if (!catalog.searchable())
+            return;
+        b << "<form class=\"search\" method=\"get\" action=\"" << self << "\">";
+        if (!view.selected.empty())
+            b << "<input type=\"hidden\" name=\"sel\" value=\"" << htmlEscape(view.selected) << "\">";
+        b << "<input type=\"search\" name=\"q\" maxlength=\"100\" placeholder=\"" << t.search << "\" value=\""
+          << htmlEscape(view.query) << "\"><button type=\"submit\">" << t.find << "</button></form>\n";
+    };
 
-    const Station *picked = view.pickedId.empty() ? nullptr : findStation(stations, view.pickedId);
-    if (view.selected.empty()) {
-        b << "<h1>" << htmlEscape(title) << "</h1>\n<ul class=\"items\">\n";
-        const auto keys = byLocation ? distinctLocations(stations) : distinctGenres(stations);
-        for (const auto &key : keys) {
-            int n = 0;
-            for (const auto &s : stations)
-                n += keyOf(s, view.kind) == key;
-            b << "<li><a href=\"" << self << "?sel=" << percentEncode(key) << "\"><span>" << htmlEscape(key)
-              << "</span><span class=\"count\">" << n << ' '
-              << (n == 1 && lang == Lang::English ? "station" : t.stations) << "</span></a></li>\n";
+    const Station *picked = view.pickedId.empty() ? nullptr : catalog.find(view.pickedId);
+    bool tools = catalog.searchable();
+    if (view.selected.empty() && view.query.empty()) {
+        b << "<h1>" << htmlEscape(title) << "</h1>\n";
+        searchBox();
+        b << "<ul class=\"items\">\n";
+        for (const auto &g : groups) {
+            const std::size_t n = g.members.size();
+            b << "<li><a href=\"" << self << "?sel=" << percentEncode(g.key) << "\"><span>"
+              << htmlEscape(byLocation ? locationName(g, lang) : g.key) << "</span><span class=\"count\">" << n
+              << ' ' << (n == 1 && lang == Lang::English ? "station" : t.stations) << "</span></a></li>\n";
         }
         b << "</ul>\n";
     } else {
+        // The stations of the location or genre (all of them for a search
+        // from the index), those named like the query, a page of them.
+        static const std::vector<std::uint32_t> kNone;
+        const auto &members = group ? group->members : view.selected.empty() ? catalog.byVotes() : kNone;
+        std::vector<std::uint32_t> matching;
+        if (view.query.empty()) {
+            matching = members;
+        } else if (catalog.searchable()) {
+            const std::string folded = foldForSearch(view.query);
+            for (const std::uint32_t i : members)
+                if (catalog.nameContains(i, folded))
+                    matching.push_back(i);
+        }
+        const std::size_t pages = (matching.size() + kStationsPerPage - 1) / kStationsPerPage;
+        const std::size_t page = std::clamp<std::size_t>(view.page, 1, std::max<std::size_t>(pages, 1));
+        const std::size_t first = std::min(matching.size(), (page - 1) * kStationsPerPage);
+        const std::vector<std::uint32_t> shown(matching.begin() + first,
+                                               matching.begin() + std::min(matching.size(), first + kStationsPerPage));
+
+        std::string here = self + "?";
+        if (!view.selected.empty())
+            here += "sel=" + percentEncode(view.selected) + "&amp;";
+        if (!view.query.empty())
+            here += "q=" + percentEncode(view.query) + "&amp;";
+        const std::string heading = view.selected.empty() ? std::string(t.results) + " \u201c" + view.query + "\u201d"
+            : group && byLocation                         ? locationName(*group, lang)
+                                                          : view.selected;
         b << "<a class=\"back\" href=\"" << self << "\">&larr; "
           << (byLocation ? t.allLocations : t.allGenres) << "</a>\n"
-          << "<h1>" << htmlEscape(view.selected) << "</h1>\n<ul class=\"items\">\n";
-        for (const auto &s : stations) {
-            if (keyOf(s, view.kind) != view.selected)
-                continue;
+          << "<h1>" << htmlEscape(heading) << "</h1>\n";
+        searchBox();
+        b << "<ul class=\"items\">\n";
+        const std::string pageArg = page > 1 ? "page=" + std::to_string(page) + "&amp;" : std::string();
+        for (const std::uint32_t i : shown) {
+            const Station &s = catalog.stations()[i];
             const bool isPicked = picked && picked->id == s.id;
-            b << "<li" << (isPicked ? " class=\"picked\"" : "") << "><a href=\"" << self
-              << "?sel=" << percentEncode(view.selected) << "&amp;pick=" << s.id << "\"><span>"
-              << (isPicked ? "&#9654; " : "") << htmlEscape(s.name) << "</span><span class=\"meta\">"
-              << htmlEscape(byLocation ? s.genre : s.location) << " &middot; " << htmlEscape(s.rate)
-              << "</span></a></li>\n";
+            b << "<li" << (isPicked ? " class=\"picked\"" : "") << "><a href=\"" << here << pageArg
+              << "pick=" << s.id << "\"><span>" << (isPicked ? "&#9654; " : "") << htmlEscape(s.name)
+              << "</span><span class=\"meta\">" << htmlEscape(byLocation ? s.genre : s.location) << " &middot; "
+              << htmlEscape(s.rate) << "</span></a></li>\n";
         }
         b << "</ul>\n";
+        if (pages > 1) {
+            tools = true;
+            b << "<div class=\"pager\">";
+            if (page > 1)
+                b << "<a href=\"" << here << "page=" << page - 1 << "\">&larr; " << t.previous << "</a>";
+            else
+                b << "<span></span>";
+            b << "<span>" << formatted(t.pageOf, page, pages) << "</span>";
+            if (page < pages)
+                b << "<a href=\"" << here << "page=" << page + 1 << "\">" << t.next << " &rarr;</a>";
+            else
+                b << "<span></span>";
+            b << "</div>\n";
+        }
         b << "<p class=\"note\">"
           << (picked ? std::string(t.nowPlaying) + ": " + htmlEscape(picked->name) : std::string(t.pickHint))
           << "</p>\n";
@@ -262,7 +345,7 @@ std::string listPage(Lang lang, const std::vector<Station> &stations, const List
       << hidden("Edit2", picked ? picked->name : "")
       << hidden("Edit1", picked ? streamUrl(*picked, selfBase) : "")
       << "</form>\n</main>";
-    return page(t.htmlLang, title, b.str());
+    return page(t.htmlLang, title, b.str(), tools ? kListToolsStyle : "");
 }
 
 std::string stationPage(const Station *station, const std::string &selfBase)
@@ -283,10 +366,10 @@ std::string stationPage(const Station *station, const std::string &selfBase)
     return page("en", s.name, b.str());
 }
 
-std::string homePage(const std::vector<Station> &stations)
+std::string homePage(const Catalog &catalog)
 {
     std::ostringstream b;
-    b << "<main><h1>Vexa Radio station directory</h1>\n<p>" << stations.size()
+    b << "<main><h1>Vexa Radio station directory</h1>\n<p>" << catalog.stations().size()
       << " stations. 目錄 · 目录</p>\n<ul class=\"items\">\n";
     const Lang langs[] = {Lang::English, Lang::Big5, Lang::Gb};
     const char *names[] = {"English", "繁體中文", "简体中文"};
@@ -302,7 +385,7 @@ std::string homePage(const std::vector<Station> &stations)
     return page("en", "Vexa Radio station directory", b.str());
 }
 
-std::string myVexaPage(Lang lang, const std::vector<Station> &stations,
+std::string myVexaPage(Lang lang, const Catalog &catalog,
                        const std::vector<std::string> &favouriteIds)
 {
     const Texts &t = texts(lang);
@@ -312,7 +395,7 @@ std::string myVexaPage(Lang lang, const std::vector<Station> &stations,
         b << "<p class=\"note\">" << htmlEscape(t.myVexaEmpty) << "</p>\n";
     b << "<ul class=\"items\">\n";
     for (const auto &id : favouriteIds)
-        if (const Station *s = findStation(stations, id))
+        if (const Station *s = catalog.find(id))
             b << "<li><a href=\"/ap/lisradio.asp?radioid=" << s->id << "\"><span>" << htmlEscape(s->name)
               << "</span><span class=\"meta\">" << htmlEscape(s->location) << "</span></a></li>\n";
     b << "</ul></main>";
@@ -411,7 +494,7 @@ std::string stationHomePage(const Station &station)
                     + htmlEscape(station.genre) + "</p>\n<p class=\"note\">The station's own web site.</p></main>");
 }
 
-std::string hitLogPage(const std::vector<HitReport> &reports, const std::vector<Station> &stations)
+std::string hitLogPage(const std::vector<HitReport> &reports, const Catalog &catalog)
 {
     auto utc = [](std::int64_t secs) {
         std::time_t tt = static_cast<std::time_t>(secs);
@@ -425,7 +508,7 @@ std::string hitLogPage(const std::vector<HitReport> &reports, const std::vector<
     b << "<main><h1>Listening reports</h1>\n<p>" << reports.size() << " received (times in UTC).</p>\n"
       << "<table id=\"reports\">\n<tr><th>Station</th><th>Start</th><th>End</th><th>Minutes</th></tr>\n";
     for (auto it = reports.rbegin(); it != reports.rend(); ++it) {
-        const Station *s = findStation(stations, it->stationId);
+        const Station *s = catalog.find(it->stationId);
         b << "<tr><td>" << htmlEscape(it->stationId) << (s ? " " + htmlEscape(s->name) : std::string())
           << "</td><td>" << utc(it->start) << "</td><td>" << utc(it->end) << "</td><td>"
           << (it->end - it->start) / 60 << "</td></tr>\n";

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "catalog.h"
 #include "hit_log.h"
 #include "station_list.h"
 
@@ -28,12 +29,18 @@ struct ListView {
     ListKind kind = ListKind::Location;
     std::string selected;  // location or genre chosen; "" = the index of all
     std::string pickedId;  // station picked on this page; "" = none
+    std::string query;     // search by station name; "" = none
+    std::size_t page = 1;  // of the stations shown, kStationsPerPage a page
 };
+
+constexpr std::size_t kStationsPerPage = 50;
 
 // Location or genre list page. With a picked station it carries the hidden
 // inputs "Edit" (id), "Edit2" (name) and "Edit1" (stream address); without
 // one, "Edit" is "0" so a later pick of the same station counts again.
-std::string listPage(Lang lang, const std::vector<Station> &stations, const ListView &view,
+// Stations are shown by votes, a page at a time; a searchable catalog adds
+// a search box by station name.
+std::string listPage(Lang lang, const Catalog &catalog, const ListView &view,
                      const std::string &selfBase);
 
 // The station page read by the player: hidden inputs "Edit", "rname",
@@ -47,8 +54,8 @@ std::string streamUrl(const Station &station, const std::string &selfBase);
 // The station's web site, absolute; "" when it has none.
 std::string homepageUrl(const Station &station, const std::string &selfBase);
 
-std::string homePage(const std::vector<Station> &stations);
-std::string myVexaPage(Lang lang, const std::vector<Station> &stations,
+std::string homePage(const Catalog &catalog);
+std::string myVexaPage(Lang lang, const Catalog &catalog,
                        const std::vector<std::string> &favouriteIds);
 std::string addFavouritePage(Lang lang, const Station *station, bool added);
 std::string contactPage(Lang lang);
@@ -57,7 +64,7 @@ std::string stationUpdatePage(Lang lang, const std::map<std::string, std::string
 std::string stationUpdateDonePage(Lang lang, const std::map<std::string, std::string> &values);
 std::string memberLogonPage(const std::string &userName, bool loggedOn);
 std::string stationHomePage(const Station &station);
-std::string hitLogPage(const std::vector<HitReport> &reports, const std::vector<Station> &stations);
+std::string hitLogPage(const std::vector<HitReport> &reports, const Catalog &catalog);
 std::string notFoundPage(const std::string &path);
 
 }  // namespace stationdir

@@ -92,7 +92,14 @@ StationListResult parseStationList(const std::string &text)
             continue;
         }
         f.resize(7);
-        Station s{f[0], f[1], f[2], f[3], f[4], f[5], f[6]};
+        Station s;
+        s.id = f[0];
+        s.name = f[1];
+        s.location = f[2];
+        s.genre = f[3];
+        s.rate = f[4];
+        s.stream = f[5];
+        s.homepage = f[6];
         if (!allDigits(s.id)) {
             fail("id is not decimal digits");
             continue;

@@ -16,6 +16,14 @@ struct Station {
     std::string rate;
     std::string stream;    // "tone:HZ", "wma:HZ", "asx:HZ" or an absolute address
     std::string homepage;  // "" = none; "/…" = on the directory itself
+    // Stations of a Radio Browser source: its stationuuid, votes, whether
+    // its last check passed, and the tags it is listed under as a genre
+    // (empty: the genre field alone).
+    std::string uuid;
+    long votes = 0;
+    bool checkedOk = true;
+    std::string countryCode;
+    std::vector<std::string> tags;
 
     // The demo streams the directory makes itself.
     enum class Demo { None, Mp3, Wma, Asx };

@@ -11,28 +11,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "files.h"
+
 extern char **environ;
 
 namespace stationdir {
 
 namespace {
-
-bool makeDirs(const std::string &path)
-{
-    std::string partial;
-    std::istringstream in(path);
-    std::string part;
-    if (!path.empty() && path[0] == '/')
-        partial = "/";
-    while (std::getline(in, part, '/')) {
-        if (part.empty())
-            continue;
-        partial += part + "/";
-        if (mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST)
-            return false;
-    }
-    return true;
-}
 
 std::shared_ptr<const std::string> readFile(const std::string &path)
 {
