@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "core/address_rules.h"
 #include "core/main_state.h"
 #include "platform/clock.h"
 #include "platform/media_player.h"
@@ -74,12 +75,18 @@ bool LiveRecording::prepareFolder()
         if (ok)
             probe.remove();
     }
-    if (!ok && m_messages) {
-        const QString text = m_translate ? m_translate(QStringLiteral("Cannot write to the recordings folder:"))
-                                         : QStringLiteral("Cannot write to the recordings folder:");
-        m_messages->error(QStringLiteral("Record"), text + QLatin1Char(' ') + QDir::toNativeSeparators(folder));
-    }
+    if (!ok)
+        report("Cannot write to the recordings folder:", QDir::toNativeSeparators(folder));
     return ok;
+}
+
+void LiveRecording::report(const char *english, const QString &detail)
+{
+    if (!m_messages)
+        return;
+    const QString key = QLatin1String(english);
+    const QString text = m_translate ? m_translate(key) : key;
+    m_messages->error(QStringLiteral("Record"), (text.isEmpty() ? key : text) + QLatin1Char(' ') + detail);
 }
 
 void LiveRecording::setIndicator(bool visible)
@@ -139,10 +146,13 @@ void LiveRecording::record()
     if (m_state.stationName().isEmpty() || m_recording)
         return;
     // Only a stream address goes to a recorder: a local file that plays
-    // (a recording from the list, say) is not recorded again.
+    // (a recording from the list, say) is not recorded again. The user is
+    // told, rather than left with a Record button that does nothing.
     const QString address = m_player.url();
-    if (!RecorderControl::recordableAddress(address))
+    if (!AddressRules::recordable(address)) {
+        report("This station cannot be recorded:", address);
         return;
+    }
     // A missing folder is made; one that cannot be written is reported,
     // and the player stays idle rather than show a recording of nothing.
     if (!prepareFolder())

@@ -81,6 +81,9 @@ Q_SIGNALS:
 
 private:
     bool prepareFolder();
+    // An error box: the English text `english` in the interface language,
+    // a blank and `detail` (shown as it is).
+    void report(const char *english, const QString &detail);
     void setControls(bool recording);
     void setIndicator(bool visible);
     void writeLiveEntry(const QString &address);

@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QUrl>
 
+#include "core/address_rules.h"
 #include "core/main_state.h"
 #include "core/playback.h"
 #include "platform/clock.h"
@@ -141,16 +142,6 @@ QString recordingStamp(const QDateTime &at)
     for (int part : {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()})
         stamp += QString::number(part);
     return stamp;
-}
-
-bool isNetworkAddress(const QString &address)
-{
-    const QString scheme = QUrl(address.trimmed()).scheme().toLower();
-    for (const char *allowed : {"http", "https", "mms", "mmsh", "mmst", "rtsp"}) {
-        if (scheme == QLatin1String(allowed))
-            return true;
-    }
-    return false;
 }
 
 int columnIndex(const QStringList &names, const char *name)
@@ -506,14 +497,14 @@ void ScheduleRunner::startRecording(int row, const Columns &c, const EntryTimes 
                                     const QDateTime &now)
 {
     const QString address = textAt(m_schedule, row, c.radiourl);
-    if (!ScheduleWindow::isNetworkAddress(address))
-        throw StoreError("not a network address");
     const qint64 durationMs = ScheduleWindow::recordingDurationMs(window.start, window.end, now);
     const QString name = ScheduleWindow::recordingStamp(now) + QString::number(m_schedule.valueAt(row, c.idno).toLongLong());
     const QString output = recordingsFolder() + name;
+    // `times` is the row's cached reading, read again after each write.
+    const bool once = times.frequency == EntryTimes::Once;
 
     editRow(row);
-    if (times.frequency == EntryTimes::Once)
+    if (once)
         m_schedule.setField(QStringLiteral("onf"), QStringLiteral("N"));
     else
         m_schedule.setField(QStringLiteral("status1"), QStringLiteral("Recording"));
@@ -525,13 +516,26 @@ void ScheduleRunner::startRecording(int row, const Columns &c, const EntryTimes 
 
     recorderCommand = m_programDir + QStringLiteral("/grabclock ") + address + QLatin1Char(' ') + output
         + QLatin1Char(' ') + QString::number(qMax<qint64>(1, durationMs));
-    m_recorder.startScheduledRecorder(address, output, durationMs);
+    if (m_recorder.startScheduledRecorder(address, output, durationMs))
+        return;
+    // Refused (an address the recorder does not take) or not started: no
+    // file will come. The entry is done for this window, as a stopped play
+    // is: a one-time entry stays switched off, a daily or weekly one is
+    // tried again in its next window.
+    qWarning("schedule entry %lld: the recorder did not start for %s", m_rows.at(row).id,
+             QUrl::toPercentEncoding(address.left(200), ":/?&=#").constData());
+    editRow(row);
+    if (!once)
+        m_schedule.setField(QStringLiteral("status1"), QStringLiteral("N"));
+    m_schedule.setField(QStringLiteral("filename2"), QString());
+    m_schedule.post();
+    rowWritten(row, c);
 }
 
 void ScheduleRunner::startPlay(int row, const Columns &c, const EntryTimes &times, const EntryWindow &window)
 {
     const QString address = textAt(m_schedule, row, c.radiourl);
-    if (!ScheduleWindow::isNetworkAddress(address))
+    if (!AddressRules::playable(address))
         throw StoreError("not a network address");
     const QString id = QString::number(m_schedule.valueAt(row, c.idno).toLongLong());
     const QString name = textAt(m_schedule, row, c.name1);

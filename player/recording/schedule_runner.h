@@ -85,9 +85,6 @@ qint64 recordingDurationMs(const QDateTime &start, const QDateTime &end, const Q
 // without leading zeros or separators (9 May 2007 08:05:03: "200759853").
 QString recordingStamp(const QDateTime &at);
 
-// A stored stream address the player may hand to the recorder or the media
-// player: only network schemes.
-bool isNetworkAddress(const QString &address);
 // Position of a column among `names`, compared without case; -1 if absent.
 int columnIndex(const QStringList &names, const char *name);
 // A stored recording name that stays inside the recordings folder.

@@ -18,6 +18,7 @@
 
 #include "fake_platform.h"
 #include "player_fixture.h"
+#include "core/address_rules.h"
 #include "recording/live_recording.h"
 #include "recording/recorder_control.h"
 #include "recording/record_setup_window.h"
@@ -155,7 +156,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, address);
         QFETCH(bool, recordable);
-        QCOMPARE(RecorderControl::recordableAddress(address), recordable);
+        QCOMPARE(AddressRules::recordable(address), recordable);
     }
 
     // Each value is one argument, whatever blanks it holds.
@@ -287,12 +288,17 @@ private Q_SLOTS:
         QTest::addColumn<int>("starts");
         QTest::addColumn<QString>("message");
                 QTest::newRow("no station name") << RigAction([](Rig &rig) { rig.tune(QString()); }) << 0 << 0 << "";
+        // A station that plays but cannot be recorded is named to the user.
+        const QString refused = QStringLiteral("This station cannot be recorded:");
         QTest::newRow("local file plays") << RigAction([](Rig &rig) {
             rig.tune(QStringLiteral("200759853.mp3"), rig.recordings() + QStringLiteral("200759853.mp3"));
-        }) << 0 << 0 << "";
+        }) << 0 << 0 << refused;
         QTest::newRow("file address") << RigAction([](Rig &rig) {
             rig.tune(QStringLiteral("x"), QStringLiteral("file:///etc/passwd"));
-        }) << 0 << 0 << "";
+        }) << 0 << 0 << refused;
+        QTest::newRow("https station") << RigAction([](Rig &rig) {
+            rig.tune(QStringLiteral("Secure FM"), QStringLiteral("https://radio.example/live"));
+        }) << 0 << 0 << refused;
         QTest::newRow("recordings folder cannot be made") << RigAction([](Rig &rig) {
             rig.tune();
             QDir(rig.recordings()).removeRecursively();
@@ -324,8 +330,11 @@ private Q_SLOTS:
         if (message.isEmpty()) {
             QVERIFY(rig.platform.messages.shown.empty());
         } else {
+            // The detail: the folder that cannot be written, or the address.
+            const QString detail = message.startsWith(QLatin1String("Cannot write")) ? rig.recordings()
+                                                                                    : rig.platform.mediaPlayer.url();
             QCOMPARE(int(rig.platform.messages.shown.size()), 1);
-            QCOMPARE(rig.platform.messages.shown.front().text, message + " " + rig.recordings());
+            QCOMPARE(rig.platform.messages.shown.front().text, message + " " + detail);
         }
     }
 
