@@ -235,6 +235,6 @@ bool Playback::playLocalFile(const QString &path)
     if (path.isEmpty() || !file.isFile())
         return false;
     m_state.listenSeconds = kLocalFileMark;
-    m_player.setUrl(QUrl::fromLocalFile(file.absoluteFilePath()).toString());
+    m_player.setUrl(QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded));
     return true;
 }

@@ -287,7 +287,8 @@ private Q_SLOTS:
         const qint64 id = rig.add({{"mode2", "0"}, {"freq2", "0"}, {"onf", "Y"}, {"name1", "Demo"}, {"radiourl", kStream},
                                    {"date1", "3/14/26"}, {"date2", "3/14/26"}, {"time1", "10:00:00 AM"},
                                    {"time2", "11:00:00 AM"}});
-        QSignalSpy refreshed(&rig.runner, &ScheduleRunner::editorRefreshRequested);
+        // One write marks the entry; the list follows the table's signal.
+        QSignalSpy changed(&rig.schedule, &ScheduleTable::changed);
         rig.at(QStringLiteral("3/14/26 10:30:05 AM"));
         rig.tick();
         const QString name = QStringLiteral("202631410305") + QString::number(id);
@@ -295,7 +296,7 @@ private Q_SLOTS:
         QCOMPARE(rig.platform.processes.started.value(0),
                  (QStringList{rig.folder.path() + QStringLiteral("/grabclock"), kStream, output, QStringLiteral("1795000")}));
         QCOMPARE(rig.value(id, QStringLiteral("filename2")), name);
-        QCOMPARE(refreshed.size(), 1);
+        QCOMPARE(changed.size(), 1);
         QVERIFY(rig.runner.recorderCommand.endsWith(output + QStringLiteral(" 1795000")));
         // Switched off: never started again.
         rig.at(QStringLiteral("3/14/26 10:30:06 AM"));
@@ -379,7 +380,6 @@ private Q_SLOTS:
         const qint64 id = rig.add({{"mode2", "1"}, {"freq1", "Once"}, {"freq2", "0"}, {"onf", "Y"}, {"radiourl", kStream},
                                    {"name1", "Demo"}, {"date1", "3/14/26"}, {"date2", "3/14/26"},
                                    {"time1", "10:00:00 AM"}, {"time2", "10:00:05 AM"}});
-        QSignalSpy reopened(&rig.runner, &ScheduleRunner::editorReopenRequested);
         for (int s : {0, 1, 2, 3, lastTickSecond, lastTickSecond + 1}) {
             rig.at(QStringLiteral("3/14/26 10:00:0%1 AM").arg(s), 300);
             rig.tick();
@@ -390,7 +390,6 @@ private Q_SLOTS:
         QCOMPARE(rig.value(id, QStringLiteral("onf")), QStringLiteral("N"));
         QCOMPARE(rig.state.stationName(), QString());
         QCOMPARE(rig.runner.playingEntryId, QStringLiteral("0"));
-        QCOMPARE(reopened.size(), 1);
     }
 
     // A whole day at one tick a second: a daily play across midnight and a
@@ -409,7 +408,7 @@ private Q_SLOTS:
         for (int s = 0; s < 24 * 3600; ++s, t = t.addSecs(1)) {
             rig.platform.clock.current = t.addMSecs(250);
             rig.tick();
-            const QString st = rig.copyText(0, QStringLiteral("status1"));
+            const QString st = rig.entry(0).runState;
             if (playStates.isEmpty() || playStates.last() != st)
                 playStates << st;
             if (!stoppedAt.isValid() && rig.platform.mediaPlayer.calls.contains(QStringLiteral("stop")))
@@ -430,12 +429,12 @@ private Q_SLOTS:
     {
         ScheduleRig rig;
         QSignalSpy shown(&rig.runner, &ScheduleRunner::clockShown);
-        rig.runnerCopy.close();
+        rig.schedule.close();
         rig.at(QStringLiteral("3/14/26 9:05:07 PM"));
         rig.runner.clockTick();
         QCOMPARE(shown.value(0).value(0).toString(), QStringLiteral("9:05:07 PM"));
         QCOMPARE(rig.runner.clockText, QStringLiteral("3/14/26 9:05:07 PM"));
-        QVERIFY(rig.runnerCopy.isOpen());
+        QVERIFY(rig.schedule.isOpen());
     }
 };
 
