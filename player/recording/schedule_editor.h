@@ -29,7 +29,7 @@ struct ScheduleForm
     QTime startTime;          // time1
     QTime endTime;            // Time2
     int weekday = 0;          // ComboBox3: 0 Sun .. 6 Sat
-    QString weekday2;         // ComboBox4 (loaded from date2, never shown)
+    QString weekday2;         // ComboBox4 (loaded from the last day, never shown)
     bool enabled = true;      // CheckBox1
 };
 

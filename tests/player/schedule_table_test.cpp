@@ -7,6 +7,7 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
@@ -20,6 +21,8 @@
 #include "recording/schedule_runner.h"
 #include "shell/application.h"
 #include "shell/main_window.h"
+#include "store/dataset.h"
+#include "store/schedule_table.h"
 
 namespace {
 
@@ -57,6 +60,15 @@ const QStringList kWrittenRows = {
     "4|'Y'|'Play'|'1'|'Weekly play 週'|'http://127.0.0.1:8765/stream/1.mp3'|'Every Week'|'2'|'Sat'|NULL|'6'|'6:00:00 AM'|'6:30:00 AM'|NULL|NULL|NULL",
     "5|'N'|'Record'|'0'|'Due now'|'http://127.0.0.1:8765/stream/1.mp3'|'Once'|'0'|'3/14/26'|'3/14/26'|NULL|'9:30:00 AM'|'10:00:00 AM'|NULL|NULL|'202631493005'",
     "6|'N'|'Real time record'|'1'|'Harbour FM'|'http://127.0.0.1:8765/stream/1.mp3'|'Once'|'0'|'3/14/26'|'3/14/26'|NULL|'9:30:00 AM'|'9:31:05 AM'|NULL|'20263149300.mp3'|NULL",
+};
+
+// Further kinds the runner leaves behind, and texts an older player or a
+// hand edit may have stored: empty text beside NULL, a weekly recording
+// waiting for its file, a play on air, a stopped play, a translated word.
+const QStringList kOtherRows = {
+    "7|'Y'|'Record'|'0'|'Weekly rec'|'mms://radio.example/live'|'Every Week'|'2'|'Wed'|''|'3'|'10:00:00 PM'|'11:00:00 PM'|'Recording'|'old.wma'|'2026318220007'",
+    "8|'Y'|'Play'|'1'|'On air'|'http://radio.example/a'|'Once'|'0'|'3/14/26'|'3/14/26'|NULL|'9:00:00 AM'|'10:00:00 AM'|'Playing'|NULL|NULL",
+    "9|''|'錄音'|'-1'|''|''|'每天'|'-1'|''|''|''|''|''|'N'|''|''",
 };
 
 // One entry typed into the schedule window's controls.
@@ -140,6 +152,92 @@ private Q_SLOTS:
         app.scheduleRunner().runnerTick();
 
         QCOMPARE(quotedRows(folder), kWrittenRows);
+    }
+
+    // Every column of every kind of entry reads into its field and is
+    // written back byte for byte: updated unchanged, the store holds the
+    // same rows; inserted as copies, the copies equal the originals.
+    void everyColumnRoundTrips()
+    {
+        ProgramFolder folder;
+        const QStringList rows = kWrittenRows + kOtherRows;
+        QStringList inserts;
+        // The quoted values are SQL literals as they stand.
+        for (const QString &row : rows) {
+            const QString values = QString(row).replace(QLatin1Char('|'), QLatin1String(", "));
+            inserts << QStringLiteral("INSERT INTO recSchedul VALUES (%1)").arg(values);
+        }
+        folder.sql(inserts);
+        QCOMPARE(quotedRows(folder), rows);
+
+        Store store;
+        QVERIFY(store.open(folder.storeFile()));
+        ScheduleTable table(store);
+        table.load();
+        QCOMPARE(table.entries().size(), rows.size());
+        const ScheduleEntry &weekly = table.entries().at(6);
+        QCOMPARE(weekly.id, qint64(7));
+        QCOMPARE(weekly.frequency(), ScheduleEntry::EveryWeek);
+        QCOMPARE(weekly.mode(), ScheduleEntry::Record);
+        QVERIFY(weekly.isEnabled());
+        QCOMPARE(weekly.weekdayCode, QStringLiteral("3"));
+        QCOMPARE(weekly.runState, ScheduleEntry::kRecording);
+        QCOMPARE(weekly.fileName, QStringLiteral("old.wma"));
+        QCOMPARE(weekly.awaitedFile, QStringLiteral("2026318220007"));
+        QVERIFY(!weekly.lastDay.isNull() && weekly.lastDay.isEmpty());
+        const ScheduleEntry &odd = table.entries().at(8);
+        QCOMPARE(odd.mode(), ScheduleEntry::NoMode);
+        QCOMPARE(odd.frequency(), ScheduleEntry::NoFrequency);
+        QVERIFY(!odd.isEnabled());
+        QVERIFY(table.entries().at(0).weekdayCode.isNull());
+
+        const QVector<ScheduleEntry> loaded = table.entries();
+        for (const ScheduleEntry &entry : loaded)
+            table.update(entry);
+        QCOMPARE(quotedRows(folder), rows);
+
+        for (const ScheduleEntry &entry : loaded)
+            table.insert(entry);
+        const QStringList after = quotedRows(folder);
+        QCOMPARE(after.size(), 2 * rows.size());
+        for (int i = 0; i < rows.size(); ++i) {
+            QCOMPARE(after.at(rows.size() + i).section(QLatin1Char('|'), 1),
+                     rows.at(i).section(QLatin1Char('|'), 1));
+        }
+        // Read again, the table holds the same entries.
+        const QVector<ScheduleEntry> copies = table.entries().mid(rows.size());
+        table.load();
+        QCOMPARE(table.entries().mid(rows.size()), copies);
+        for (int i = 0; i < rows.size(); ++i) {
+            ScheduleEntry copy = copies.at(i);
+            copy.id = loaded.at(i).id;
+            QVERIFY(copy == loaded.at(i));
+        }
+    }
+
+    // An entry deleted behind the table's back: its update throws and the
+    // table drops it; a removed id is gone from the store.
+    void updateOfAnEntryGoneThrows()
+    {
+        ProgramFolder folder;
+        folder.sql({QStringLiteral("INSERT INTO recSchedul (name1) VALUES ('Kept')"),
+                    QStringLiteral("INSERT INTO recSchedul (name1) VALUES ('Gone')")});
+        Store store;
+        QVERIFY(store.open(folder.storeFile()));
+        ScheduleTable table(store);
+        table.load();
+        QSignalSpy changed(&table, &ScheduleTable::changed);
+        QSqlQuery(store.database()).exec(QStringLiteral("DELETE FROM recSchedul WHERE idno = 2"));
+        ScheduleEntry gone = table.entries().at(1);
+        gone.name = QStringLiteral("Back");
+        QVERIFY_THROWS_EXCEPTION(StoreError, table.update(gone));
+        QCOMPARE(table.entries().size(), 1);
+        QCOMPARE(table.indexOf(2), -1);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(folder.value(QStringLiteral("SELECT count(*) FROM recSchedul")).toInt(), 1);
+        table.remove(1);
+        QVERIFY(table.entries().isEmpty());
+        QCOMPARE(folder.value(QStringLiteral("SELECT count(*) FROM recSchedul")).toInt(), 0);
     }
 };
 
