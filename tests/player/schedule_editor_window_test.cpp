@@ -80,6 +80,14 @@ struct Shown
 
 using WindowAction = std::function<void(Shown &)>;
 
+// The two edits of a selected entry, as rows of a data table.
+void modifyOrDelete()
+{
+    QTest::addColumn<bool>("modify");
+    QTest::newRow("Modify") << true;
+    QTest::newRow("Delete") << false;
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(WindowAction)
@@ -181,9 +189,7 @@ private Q_SLOTS:
     // live recording inserted meanwhile; Stop still finds the live entry.
     void liveRecordingLeavesTheSelectedEntry_data()
     {
-        QTest::addColumn<bool>("modify");
-        QTest::newRow("Modify") << true;
-        QTest::newRow("Delete") << false;
+        modifyOrDelete();
     }
     void liveRecordingLeavesTheSelectedEntry()
     {
@@ -233,9 +239,7 @@ private Q_SLOTS:
     // Deleted.
     void keyboardPickedRowIsActedOn_data()
     {
-        QTest::addColumn<bool>("modify");
-        QTest::newRow("Modify") << true;
-        QTest::newRow("Delete") << false;
+        modifyOrDelete();
     }
     void keyboardPickedRowIsActedOn()
     {
@@ -266,9 +270,7 @@ private Q_SLOTS:
     // another entry.
     void editOfAnEntryRemovedElsewhereIsRefused_data()
     {
-        QTest::addColumn<bool>("modify");
-        QTest::newRow("Modify") << true;
-        QTest::newRow("Delete") << false;
+        modifyOrDelete();
     }
     void editOfAnEntryRemovedElsewhereIsRefused()
     {
