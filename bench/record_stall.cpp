@@ -38,6 +38,7 @@
 #include "recording/live_recording.h"
 #include "recording/recorder_control.h"
 #include "store/dataset.h"
+#include "store/schedule_table.h"
 #include "store/store.h"
 
 namespace {
@@ -119,22 +120,25 @@ int main(int argc, char **argv)
         pragma.exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
         pragma.exec(QStringLiteral("PRAGMA synchronous=FULL"));
     }
+    ScheduleTable schedule(db);
+    schedule.load();
     if (rows > 0) {
-        QSqlQuery fill(db.database());
         db.database().transaction();
-        fill.prepare(QStringLiteral("INSERT INTO recSchedul (onf, mode1, mode2, name1, radiourl, freq1, freq2, date1, "
-                                    "date2, time1, time2) VALUES ('Y', 'Record', '0', 'Station', ?, 'Every day', '1', "
-                                    "'1/1/26', '1/1/26', '10:00:00 AM', '11:00:00 AM')"));
-        for (int i = 0; i < rows; ++i) {
-            fill.addBindValue(address);
-            fill.exec();
-        }
+        ScheduleEntry e;
+        e.enabled = ScheduleEntry::kOn;
+        e.modeText = QStringLiteral("Record");
+        e.modeCode = ScheduleEntry::code(ScheduleEntry::Record);
+        e.name = QStringLiteral("Station");
+        e.address = address;
+        e.frequencyText = QStringLiteral("Every day");
+        e.frequencyCode = ScheduleEntry::code(ScheduleEntry::EveryDay);
+        e.firstDay = e.lastDay = QStringLiteral("1/1/26");
+        e.startTime = QStringLiteral("10:00:00 AM");
+        e.endTime = QStringLiteral("11:00:00 AM");
+        for (int i = 0; i < rows; ++i)
+            schedule.insert(e);
         db.database().commit();
     }
-    DataSet editorCopy(db);
-    DataSet runnerCopy(db);
-    editorCopy.openTable(QStringLiteral("recSchedul"));
-    runnerCopy.openTable(QStringLiteral("recSchedul"));
 
     MainState state;
     state.setStationName(QStringLiteral("Bench FM"));
@@ -145,10 +149,7 @@ int main(int argc, char **argv)
     PosixProcessLauncher launcher;
     RecorderControl control(launcher, program.path());
     LiveRecording live(state, player, clock, regional, control, program.path());
-    live.setSchedule(&editorCopy);
-    // As the assembly does: every post reads that row into the runner's copy.
-    QObject::connect(&live, &LiveRecording::scheduleChanged,
-                     [&runnerCopy](qint64 key) { runnerCopy.refreshRow(key); });
+    live.setSchedule(&schedule);
 
     // The event loop's longest gap, from a 5 ms timer.
     QElapsedTimer sinceTick;

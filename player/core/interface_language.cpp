@@ -2,6 +2,7 @@
 
 #include "core/main_state.h"
 #include "store/dataset.h"
+#include "store/schedule_table.h"
 
 namespace InterfaceLanguage {
 
@@ -63,38 +64,23 @@ QString lookup(DataSet &phraseQuery, const QString &english, const QString &lang
     return texts.first();
 }
 
-bool translateScheduleWords(DataSet &phraseQuery, DataSet &schedule,
+bool translateScheduleWords(DataSet &phraseQuery, ScheduleTable &schedule,
                             const QString &previousLanguageCode, const QString &languageCode)
 {
     const std::optional<QString> from = sourceColumn(previousLanguageCode);
     const QString to = column(languageCode);
     if (!from || *from == to)
         return true;
-    static const char *const kFields[] = {"freq1", "mode1", "date1", "date2"};
     try {
         phraseQuery.openQuery(kPhraseQuery);
         phraseQuery.first();
         const int phrases = phraseQuery.recordCount();
         for (int p = 0; p < phrases; ++p) {
             const QString oldWord = phraseQuery.text(*from);
-            const QString newWord = phraseQuery.text(to);
             // A phrase with no word in the old language matches nothing:
             // otherwise every empty date field would receive its text.
-            if (!oldWord.isEmpty()) {
-                schedule.first();
-                const int entries = schedule.recordCount();
-                for (int r = 0; r < entries; ++r) {
-                    for (const char *field : kFields) {
-                        const QString name = QLatin1String(field);
-                        if (schedule.text(name) == oldWord) {
-                            schedule.edit();
-                            schedule.setField(name, newWord);
-                            schedule.post();
-                        }
-                    }
-                    schedule.next();
-                }
-            }
+            if (!oldWord.isEmpty())
+                schedule.replaceWord(oldWord, phraseQuery.text(to));
             phraseQuery.next();
         }
         return true;

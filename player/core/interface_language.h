@@ -8,6 +8,7 @@
 #include <optional>
 
 class DataSet;
+class ScheduleTable;
 class MainState;
 
 // The interface language: the phrase table aplng, the language setting in
@@ -57,7 +58,7 @@ QString lookup(DataSet &phraseQuery, const QString &english, const QString &lang
 // changed row at once. Nothing happens when the previous number has no
 // column or both numbers select the same column. Stops at the first
 // failure; rows saved before stay changed.
-bool translateScheduleWords(DataSet &phraseQuery, DataSet &schedule,
+bool translateScheduleWords(DataSet &phraseQuery, ScheduleTable &schedule,
                             const QString &previousLanguageCode, const QString &languageCode);
 
 // Reads the language setting into `state` (both fields are emptied first).

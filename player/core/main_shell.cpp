@@ -8,7 +8,7 @@
 MainShell::MainShell(MainState &state, Store &store, const PlatformParts &platform,
                      const QString &programDir, QObject *parent)
     : QObject(parent),
-      ADOTb1(store),
+      schedule(store),
       ADOTb2(store),
       ADOQuery1(store),
       ADOQuery2(store),
@@ -28,9 +28,8 @@ void MainShell::showSteps()
     }
     if (InterfaceLanguage::readSetting(ADOQuery2, m_state))
         Q_EMIT firstRunLanguageChoice();
-    // The schedule runner's copy of recSchedul was opened when the store
-    // was; words are translated through it.
-    InterfaceLanguage::translateScheduleWords(ADOQuery1, ADOTb1, m_state.previousLanguageCode,
+    // The schedule was read when the store was opened.
+    InterfaceLanguage::translateScheduleWords(ADOQuery1, schedule, m_state.previousLanguageCode,
                                               m_state.languageCode);
 }
 
@@ -76,7 +75,7 @@ void MainShell::showNotificationIcon()
 
 void MainShell::closeDataSets()
 {
-    ADOTb1.close();
+    schedule.close();
     ADOTb2.close();
 }
 

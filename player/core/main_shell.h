@@ -10,6 +10,7 @@
 #include "platform/platform_parts.h"
 #include "core/main_state.h"
 #include "store/dataset.h"
+#include "store/schedule_table.h"
 
 class Store;
 
@@ -28,11 +29,12 @@ public:
     const PlatformParts &platform() const { return m_platform; }
     QString programDir() const { return m_programDir; }
 
-    // The main window's data sets, all on the store's one connection:
-    // ADOTb1 recSchedul (the schedule runner's copy), ADOTb2 myRadio,
-    // ADOQuery1 the shared phrase query, ADOQuery2 the language setting
-    // (left open on its row), ADOQuery3 the memory-station name check.
-    DataSet ADOTb1;
+    // The schedule, shared by the schedule editor, the runner and live
+    // recording; and the main window's data sets, all on the store's one
+    // connection: ADOTb2 myRadio, ADOQuery1 the shared phrase query,
+    // ADOQuery2 the language setting (left open on its row), ADOQuery3 the
+    // memory-station name check.
+    ScheduleTable schedule;
     DataSet ADOTb2;
     DataSet ADOQuery1;
     DataSet ADOQuery2;

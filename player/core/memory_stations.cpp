@@ -116,10 +116,12 @@ void MemoryStations::playSlot(int slot)
         const QString url = table.text(QStringLiteral("url"));
         if (!url.isEmpty()) {
             m_playback.stopRoutine();
-            if (platform.mediaPlayer) {
-                platform.mediaPlayer->setUrl(url);
+            // A stored address plays only as a network stream (the one
+            // playback rule); anything else leaves the slot as it was.
+            if (!m_playback.startStation(url))
+                return;
+            if (platform.mediaPlayer)
                 platform.mediaPlayer->play();
-            }
             state.listenSeconds = QStringLiteral("0");
             if (platform.clock && platform.regional)
                 state.listenStartTime = platform.regional->dateTimeText(platform.clock->now());

@@ -7,7 +7,7 @@
 #include "platform/clock.h"
 #include "platform/regional_format.h"
 #include "core/main_state.h"
-#include "core/station_address.h"
+#include "core/address_rules.h"
 
 Playback::Playback(MainState &state, MediaPlayer &player, Clock &clock, const RegionalFormat &regional,
                    ReportSender &reports, QObject *parent)
@@ -217,7 +217,7 @@ void Playback::beforeDirectoryNavigation()
 
 bool Playback::startStation(const QString &streamUrl)
 {
-    if (!isNetworkStreamAddress(streamUrl)) {
+    if (!AddressRules::playable(streamUrl)) {
         // Page text reaches the console only percent-encoded (no control
         // characters) and cut short.
         qWarning("not a network stream address, not played: %s",
@@ -235,6 +235,6 @@ bool Playback::playLocalFile(const QString &path)
     if (path.isEmpty() || !file.isFile())
         return false;
     m_state.listenSeconds = kLocalFileMark;
-    m_player.setUrl(QUrl::fromLocalFile(file.absoluteFilePath()).toString());
+    m_player.setUrl(QUrl::fromLocalFile(file.absoluteFilePath()).toString(QUrl::FullyEncoded));
     return true;
 }

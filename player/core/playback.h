@@ -48,7 +48,7 @@ public:
 
     // Starts a station (directory page, memory station, schedule): hands
     // the address to the media player, which starts playing it. Only a
-    // network stream address is played (isNetworkStreamAddress); any other
+    // network stream address is played (AddressRules::playable); any other
     // value is refused with false and the player is left as it was.
     bool startStation(const QString &streamUrl);
     // Plays a local recording (recordings list, the schedule's recordings):

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "core/address_rules.h"
 #include "core/main_state.h"
 #include "platform/clock.h"
 #include "platform/media_player.h"
@@ -13,6 +14,7 @@
 #include "recording/recorder_control.h"
 #include "recording/schedule_runner.h"
 #include "store/dataset.h"
+#include "store/schedule_table.h"
 
 LiveRecording::LiveRecording(MainState &state, MediaPlayer &player, Clock &clock, const RegionalFormat &regional,
                              RecorderControl &recorders, const QString &programDir, QObject *parent)
@@ -74,12 +76,18 @@ bool LiveRecording::prepareFolder()
         if (ok)
             probe.remove();
     }
-    if (!ok && m_messages) {
-        const QString text = m_translate ? m_translate(QStringLiteral("Cannot write to the recordings folder:"))
-                                         : QStringLiteral("Cannot write to the recordings folder:");
-        m_messages->error(QStringLiteral("Record"), text + QLatin1Char(' ') + QDir::toNativeSeparators(folder));
-    }
+    if (!ok)
+        report("Cannot write to the recordings folder:", QDir::toNativeSeparators(folder));
     return ok;
+}
+
+void LiveRecording::report(const char *english, const QString &detail)
+{
+    if (!m_messages)
+        return;
+    const QString key = QLatin1String(english);
+    const QString text = m_translate ? m_translate(key) : key;
+    m_messages->error(QStringLiteral("Record"), (text.isEmpty() ? key : text) + QLatin1Char(' ') + detail);
 }
 
 void LiveRecording::setIndicator(bool visible)
@@ -109,29 +117,22 @@ void LiveRecording::writeLiveEntry(const QString &address)
     if (!m_schedule)
         throw StoreError("no schedule table");
     if (!m_schedule->isOpen())
-        m_schedule->openTable(QStringLiteral("recSchedul"));
+        m_schedule->load();
     const QDateTime now = m_clock.now();
-    m_schedule->insert();
-    m_schedule->setField(QStringLiteral("mode1"), mode);
-    m_schedule->setField(QStringLiteral("mode2"), QStringLiteral("1"));
-    m_schedule->setField(QStringLiteral("name1"), m_state.stationName());
-    m_schedule->setField(QStringLiteral("freq1"), once);
-    m_schedule->setField(QStringLiteral("freq2"), QStringLiteral("0"));
-    m_schedule->setField(QStringLiteral("onf"), QStringLiteral("N"));
-    m_schedule->setField(QStringLiteral("date1"), m_regional.dateText(now.date()));
-    m_schedule->setField(QStringLiteral("date2"), m_regional.dateText(now.date()));
-    m_schedule->setField(QStringLiteral("time1"), m_regional.timeText(now.time()));
-    m_schedule->setField(QStringLiteral("time2"), m_regional.timeText(now.time()));
-    m_schedule->setField(QStringLiteral("radiourl"), address);
+    ScheduleEntry entry;
+    entry.modeText = mode;
+    // "1", not the record code: the runner never starts a live entry, and
+    // it is switched off besides.
+    entry.modeCode = ScheduleEntry::code(ScheduleEntry::Play);
+    entry.name = m_state.stationName();
+    entry.frequencyText = once;
+    entry.frequencyCode = ScheduleEntry::code(ScheduleEntry::Once);
+    entry.enabled = ScheduleEntry::kOff;
+    entry.firstDay = entry.lastDay = m_regional.dateText(now.date());
+    entry.startTime = entry.endTime = m_regional.timeText(now.time());
+    entry.address = address;
     liveFileName = QFileInfo(captureFileName).fileName();
-    try {
-        m_schedule->post();
-    } catch (const StoreError &) {
-        m_schedule->cancel();
-        throw;
-    }
-    Q_EMIT scheduleChanged(m_schedule->rowKey());
-    liveEntryId = QString::number(m_schedule->rowKey());
+    liveEntryId = QString::number(m_schedule->insert(entry));
 }
 
 void LiveRecording::record()
@@ -139,10 +140,13 @@ void LiveRecording::record()
     if (m_state.stationName().isEmpty() || m_recording)
         return;
     // Only a stream address goes to a recorder: a local file that plays
-    // (a recording from the list, say) is not recorded again.
+    // (a recording from the list, say) is not recorded again. The user is
+    // told, rather than left with a Record button that does nothing.
     const QString address = m_player.url();
-    if (!RecorderControl::recordableAddress(address))
+    if (!AddressRules::recordable(address)) {
+        report("This station cannot be recorded:", address);
         return;
+    }
     // A missing folder is made; one that cannot be written is reported,
     // and the player stays idle rather than show a recording of nothing.
     if (!prepareFolder())
@@ -181,27 +185,16 @@ void LiveRecording::finishLiveEntry()
     if (!ok || !m_schedule)
         return;
     if (!m_schedule->isOpen())
-        m_schedule->openTable(QStringLiteral("recSchedul"));
+        m_schedule->load();
+    const int row = m_schedule->indexOf(id);
+    if (row < 0)
+        return;
     const QDateTime now = m_clock.now();
-    m_schedule->first();
-    const int rows = m_schedule->recordCount();
-    for (int r = 0; r < rows; ++r) {
-        if (r > 0)
-            m_schedule->next();
-        if (m_schedule->field(QStringLiteral("idno")).toLongLong() != id)
-            continue;
-        m_schedule->edit();
-        m_schedule->setField(QStringLiteral("date2"), m_regional.dateText(now.date()));
-        m_schedule->setField(QStringLiteral("time2"), m_regional.timeText(now.time()));
-        m_schedule->setField(QStringLiteral("filename2"), liveFileName);
-        try {
-            m_schedule->post();
-        } catch (const StoreError &) {
-            m_schedule->cancel();
-            throw;
-        }
-        Q_EMIT scheduleChanged(m_schedule->rowKey());
-    }
+    ScheduleEntry entry = m_schedule->entries().at(row);
+    entry.lastDay = m_regional.dateText(now.date());
+    entry.endTime = m_regional.timeText(now.time());
+    entry.awaitedFile = liveFileName;
+    m_schedule->update(entry);
 }
 
 void LiveRecording::stop()

@@ -9,15 +9,15 @@
 #include <functional>
 
 class Clock;
-class DataSet;
 class MainState;
 class MediaPlayer;
 class MessageBoxes;
 class RecorderControl;
 class RegionalFormat;
+class ScheduleTable;
 
 // Live recording of the station that plays: the Record and Stop-recording
-// actions of the main window, the live entry in recSchedul, the window
+// actions of the main window, the live entry in the schedule, the window
 // state of a recording (liveEntryId, liveFileName, captureFileName) and
 // the blinking indicator (Timer3). The window shows recordingChanged and
 // indicatorVisibleChanged; the recorder process is RecorderControl's.
@@ -30,9 +30,9 @@ public:
     LiveRecording(MainState &state, MediaPlayer &player, Clock &clock, const RegionalFormat &regional,
                   RecorderControl &recorders, const QString &programDir, QObject *parent = nullptr);
 
-    // The schedule table's data set the live entry is written through (the
-    // schedule editor's); null: no table, every Record fails.
-    void setSchedule(DataSet *schedule) { m_schedule = schedule; }
+    // The schedule table the live entry is written to; null: no table,
+    // every Record fails.
+    void setSchedule(ScheduleTable *schedule) { m_schedule = schedule; }
     // Interface-language lookup by English wording.
     void setTranslator(std::function<QString(const QString &)> translate) { m_translate = std::move(translate); }
     // Where a recordings folder that cannot be written is reported.
@@ -70,9 +70,6 @@ Q_SIGNALS:
     // hidden, picRec2 shown; idle the other way round.
     void recordingChanged(bool recording);
     void indicatorVisibleChanged(bool visible);
-    // A row of recSchedul (its key) was posted through the schedule data
-    // set: the schedule runner's copy is to read it again.
-    void scheduleChanged(qint64 rowKey);
     // The full path of a new recording (kept in Edit1 of the record setup
     // window).
     void captureFileNameChanged(const QString &path);
@@ -81,6 +78,9 @@ Q_SIGNALS:
 
 private:
     bool prepareFolder();
+    // An error box: the English text `english` in the interface language,
+    // a blank and `detail` (shown as it is).
+    void report(const char *english, const QString &detail);
     void setControls(bool recording);
     void setIndicator(bool visible);
     void writeLiveEntry(const QString &address);
@@ -92,7 +92,7 @@ private:
     const RegionalFormat &m_regional;
     RecorderControl &m_recorders;
     QString m_programDir;
-    DataSet *m_schedule = nullptr;
+    ScheduleTable *m_schedule = nullptr;
     MessageBoxes *m_messages = nullptr;
     std::function<QString(const QString &)> m_translate;
     QTimer m_blinkTimer;   // Timer3

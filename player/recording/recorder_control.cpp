@@ -2,6 +2,7 @@
 
 #include <QDir>
 
+#include "core/address_rules.h"
 #include "platform/process_launcher.h"
 
 namespace {
@@ -9,11 +10,6 @@ namespace {
 // How long a process asked to end is passed over by the name search: past
 // the recorder's settle wait and the launcher's grace period.
 constexpr qint64 kStoppingMemoryMs = 10000;
-
-bool startsWithNoCase(const QString &text, const char *prefix)
-{
-    return text.startsWith(QLatin1String(prefix), Qt::CaseInsensitive);
-}
 
 }  // namespace
 
@@ -25,38 +21,6 @@ RecorderControl::RecorderControl(ProcessLauncher &launcher, const QString &progr
 QString RecorderControl::recorderPath(const QString &name) const
 {
     return QDir(m_programDir).filePath(name);
-}
-
-bool RecorderControl::recordableAddress(const QString &address)
-{
-    if (address.isEmpty() || address.size() > kMaxAddressLength)
-        return false;
-    for (const QChar c : address) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return false;
-    }
-    for (const char *scheme : {"http://", "mms://"}) {
-        if (startsWithNoCase(address, scheme))
-            return address.size() > int(qstrlen(scheme)) && address.at(int(qstrlen(scheme))) != QLatin1Char('/');
-    }
-    // The page and playlist form: a host name or address first. A leading
-    // "/", ".", "~", "\" or "-" is a local path or an option, and a text
-    // that starts with a scheme ("file:", "ftp://", "c:\") is not one the
-    // library records; "host:port/..." is a page address.
-    const QChar first = address.at(0);
-    if (!(first.isLetterOrNumber() && first.unicode() < 0x80))
-        return false;
-    int i = 0;
-    while (i < address.size() && address.at(i).unicode() < 0x80
-           && (address.at(i).isLetterOrNumber() || address.at(i) == QLatin1Char('+')
-               || address.at(i) == QLatin1Char('.') || address.at(i) == QLatin1Char('-')))
-        ++i;
-    if (i < address.size() && address.at(i) == QLatin1Char(':')) {
-        const bool port = i + 1 < address.size() && address.at(i + 1).isDigit() && address.at(i + 1).unicode() < 0x80;
-        if (!port)
-            return false;
-    }
-    return !address.contains(QLatin1Char('\\'));
 }
 
 QStringList RecorderControl::recorderArguments(const QString &address, const QString &outputPath, qint64 durationMs)
@@ -78,7 +42,7 @@ QString RecorderControl::commandText(const QString &program, const QStringList &
 
 bool RecorderControl::startScheduledRecorder(const QString &address, const QString &outputPath, qint64 durationMs)
 {
-    if (!recordableAddress(address) || outputPath.isEmpty())
+    if (!AddressRules::recordable(address) || outputPath.isEmpty())
         return false;
     return m_launcher.startProcess(recorderPath(kScheduledRecorder),
                                    recorderArguments(address, outputPath, durationMs))
@@ -87,7 +51,7 @@ bool RecorderControl::startScheduledRecorder(const QString &address, const QStri
 
 bool RecorderControl::startLiveRecorder(const QString &address, const QString &outputPath)
 {
-    if (!recordableAddress(address) || outputPath.isEmpty())
+    if (!AddressRules::recordable(address) || outputPath.isEmpty())
         return false;
     const QString program = recorderPath(kLiveRecorder);
     const QStringList arguments = recorderArguments(address, outputPath, kLiveDurationMs);

@@ -15,7 +15,7 @@ class ProcessLauncher;
 // A recorder gets [address, output path without extension, duration in
 // ms] as three separate arguments: blanks in an address or in the program
 // folder never split them. Only addresses the capture library records from
-// the network are handed over (recordableAddress).
+// the network are handed over (AddressRules::recordable).
 class RecorderControl : public QObject
 {
     Q_OBJECT
@@ -26,20 +26,11 @@ public:
     static constexpr qint64 kLiveDurationMs = 86400000;
     // The recorder reads its duration as a signed 32-bit number.
     static constexpr qint64 kMaxDurationMs = 2147483647;
-    // The capture library takes source addresses of at most 255 characters.
-    static constexpr int kMaxAddressLength = 255;
 
     RecorderControl(ProcessLauncher &launcher, const QString &programDir, QObject *parent = nullptr);
 
     // Program path of a recorder: the program folder + its name.
     QString recorderPath(const QString &name) const;
-
-    // An address the capture library records from the network: "http://"
-    // or "mms://" (any case) with something after it, or the page and
-    // playlist form "host[:port]/path" without a scheme. Never a local path,
-    // a "file:" address or another scheme; no control characters; at most
-    // kMaxAddressLength characters.
-    static bool recordableAddress(const QString &address);
 
     // The argument vector of a recorder run (program not included).
     static QStringList recorderArguments(const QString &address, const QString &outputPath, qint64 durationMs);

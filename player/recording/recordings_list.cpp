@@ -51,11 +51,11 @@ QString RecordingsList::driveOf(const QString &folder)
 
 void RecordingsList::play(const QString &filePath)
 {
-    const QFileInfo file(filePath);
-    m_state.listenSeconds = Playback::kLocalFileMark;
+    // A local recording: marked so that no listening report is sent.
+    if (!m_playback.playLocalFile(filePath))
+        return;
     m_playback.resetElapsed();
     m_playback.setElapsedTimerOn(true);
-    m_state.setStationName(file.fileName());
-    m_player.setUrl(file.absoluteFilePath());
+    m_state.setStationName(QFileInfo(filePath).fileName());
     Q_EMIT memoryPicturesResetRequested();
 }

@@ -10,11 +10,10 @@
 #include "platform/message_boxes.h"
 #include "platform/regional_format.h"
 #include "recording/schedule_runner.h"
+#include "store/dataset.h"
 #include "store/store.h"
 
 namespace {
-
-const QString kTable = QStringLiteral("recSchedul");
 
 QDateTime wholeSeconds(const QDate &day, const QTime &time)
 {
@@ -23,18 +22,20 @@ QDateTime wholeSeconds(const QDate &day, const QTime &time)
 
 }  // namespace
 
-ScheduleEditor::ScheduleEditor(Store &store, DataSet &runnerSchedule, MainState &state, Playback &playback,
+ScheduleEditor::ScheduleEditor(Store &store, ScheduleTable &schedule, MainState &state, Playback &playback,
                                const PlatformParts &platform, const QString &programDir, QObject *parent)
     : QObject(parent),
-      ADOTb1(store),
       m_store(store),
-      m_runner(runnerSchedule),
+      m_schedule(schedule),
       m_state(state),
       m_playback(playback),
       m_platform(platform),
       m_programDir(programDir)
 {
     resetItems();
+    // Whoever changed the table (the runner, live recording, this editor),
+    // the list follows; the current entry stays the same entry.
+    connect(&m_schedule, &ScheduleTable::changed, this, &ScheduleEditor::listChanged);
 }
 
 void ScheduleEditor::resetItems()
@@ -50,8 +51,7 @@ bool ScheduleEditor::create(const QString &storeFile)
     bool ok = m_store.open(storeFile);
     if (ok) {
         try {
-            ADOTb1.openTable(kTable);
-            m_runner.openTable(kTable);
+            m_schedule.load();
         } catch (const StoreError &) {
             ok = false;
         }
@@ -67,21 +67,30 @@ bool ScheduleEditor::create(const QString &storeFile)
     form.startTime = form.endTime = QTime(now.time().hour(), now.time().minute(), now.time().second());
     Q_EMIT formChanged();
 
-    // The runner's copy is opened once more outside the guard: without a
-    // store this fails too, and the store's own message is reported.
-    try {
-        m_runner.openTable(kTable);
-    } catch (const StoreError &e) {
-        if (m_platform.messages)
-            m_platform.messages->error(QStringLiteral("Vexa Radio Player"), QString::fromStdString(e.what()));
+    // Read once more outside the guard: without a store this fails too,
+    // and the store's own message is reported.
+    if (!ok) {
+        try {
+            m_schedule.load();
+        } catch (const StoreError &e) {
+            if (m_platform.messages)
+                m_platform.messages->error(QStringLiteral("Vexa Radio Player"), QString::fromStdString(e.what()));
+        }
     }
+    setCurrentRow(listEmpty() ? -1 : 0);
     return ok;
 }
 
 void ScheduleEditor::showSteps()
 {
     Q_EMIT pageRequested(DirectoryAddress::scheduleIndex(m_state.directoryBaseUrl, m_state.languageCode));
-    reopenList();
+    try {
+        m_schedule.load();
+    } catch (const StoreError &) {
+    }
+    // After a showing, Modify without a pick acts on the first entry, and
+    // the list shows it so.
+    setCurrentRow(listEmpty() ? -1 : 0);
     if (form.mode < 0)
         form.mode = 0;
     if (form.frequency < 0)
@@ -107,14 +116,31 @@ ScheduleEditor::DateControls ScheduleEditor::dateControls() const
 
 bool ScheduleEditor::listEmpty() const
 {
-    return !ADOTb1.isOpen() || ADOTb1.recordCount() == 0;
+    return !m_schedule.isOpen() || m_schedule.entries().isEmpty();
+}
+
+int ScheduleEditor::currentRow() const
+{
+    return m_currentId == 0 ? -1 : m_schedule.indexOf(m_currentId);
+}
+
+void ScheduleEditor::setCurrentRow(int row)
+{
+    const bool valid = row >= 0 && row < m_schedule.entries().size();
+    m_currentId = valid ? m_schedule.entries().at(row).id : 0;
+    Q_EMIT currentEntryChanged(valid ? row : -1);
+}
+
+void ScheduleEditor::showMessage(const char *english)
+{
+    if (m_platform.messages)
+        m_platform.messages->information(QStringLiteral("Schedule"), translate(QString::fromLatin1(english)));
 }
 
 bool ScheduleEditor::validate()
 {
     auto refuse = [this](const char *message, Field focus) {
-        if (m_platform.messages)
-            m_platform.messages->information(QStringLiteral("Schedule"), translate(QString::fromLatin1(message)));
+        showMessage(message);
         Q_EMIT formChanged();
         Q_EMIT focusRequested(focus);
         return false;
@@ -153,69 +179,66 @@ bool ScheduleEditor::validate()
     return true;
 }
 
-void ScheduleEditor::writeFields()
+bool ScheduleEditor::requireCurrent()
+{
+    if (currentRow() >= 0)
+        return true;
+    // Never applied to another entry than the one the user picked.
+    showMessage(m_currentId == 0 ? "Select an entry in the list."
+                                 : "The entry you selected is no longer in the list.");
+    return false;
+}
+
+void ScheduleEditor::writeFields(ScheduleEntry &entry) const
 {
     const RegionalFormat &regional = *m_platform.regional;
     auto item = [](const QStringList &items, int index) {
         return index >= 0 && index < items.size() ? items.at(index) : QString();
     };
-    ADOTb1.setField(QStringLiteral("mode1"), item(modeItems, form.mode));
-    ADOTb1.setField(QStringLiteral("mode2"), QString::number(form.mode));
-    ADOTb1.setField(QStringLiteral("name1"), form.name);
-    ADOTb1.setField(QStringLiteral("radiourl"), form.stationAddress);
-    ADOTb1.setField(QStringLiteral("freq1"), item(frequencyItems, form.frequency));
-    ADOTb1.setField(QStringLiteral("freq2"), QString::number(form.frequency));
+    entry.modeText = item(modeItems, form.mode);
+    entry.modeCode = ScheduleEntry::code(form.mode);
+    entry.name = form.name;
+    entry.address = form.stationAddress;
+    entry.frequencyText = item(frequencyItems, form.frequency);
+    entry.frequencyCode = ScheduleEntry::code(form.frequency);
     switch (form.frequency) {
     case 0:
-        ADOTb1.setField(QStringLiteral("date1"), regional.dateText(form.firstDay));
-        ADOTb1.setField(QStringLiteral("date2"), regional.dateText(form.lastDay));
+        entry.firstDay = regional.dateText(form.firstDay);
+        entry.lastDay = regional.dateText(form.lastDay);
         break;
     case 1:
-        ADOTb1.setField(QStringLiteral("date1"), QString());
-        ADOTb1.setField(QStringLiteral("date2"), QString());
+        entry.firstDay = QString();
+        entry.lastDay = QString();
         break;
     case 2:
-        ADOTb1.setField(QStringLiteral("date1"), item(weekdayItems, form.weekday));
-        ADOTb1.setField(QStringLiteral("date2"), QString());
-        ADOTb1.setField(QStringLiteral("date3"), QString::number(form.weekday));
+        entry.firstDay = item(weekdayItems, form.weekday);
+        entry.lastDay = QString();
+        entry.weekdayCode = ScheduleEntry::code(form.weekday);
         break;
     default:
         break;
     }
-    ADOTb1.setField(QStringLiteral("time1"), regional.timeText(form.startTime));
-    ADOTb1.setField(QStringLiteral("time2"), regional.timeText(form.endTime));
-    ADOTb1.setField(QStringLiteral("status1"), QString());
-    ADOTb1.setField(QStringLiteral("onf"), form.enabled ? QStringLiteral("Y") : QString());
-}
-
-void ScheduleEditor::afterChange()
-{
-    reloadRunnerCopy();
-    Q_EMIT listReset();
-    Q_EMIT currentRowChanged(ADOTb1.recNo());
+    entry.startTime = regional.timeText(form.startTime);
+    entry.endTime = regional.timeText(form.endTime);
+    entry.runState = ScheduleEntry::kIdle;
+    entry.enabled = form.enabled ? ScheduleEntry::kOn : QString();
 }
 
 bool ScheduleEditor::add()
 {
     if (!validate())
         return false;
+    qint64 id = 0;
     try {
-        ADOTb1.close();
-        ADOTb1.openTable(kTable);
-        ADOTb1.insert();
-        writeFields();
-        ADOTb1.post();
+        ScheduleEntry entry;
+        writeFields(entry);
+        id = m_schedule.insert(entry);
     } catch (const StoreError &) {
-        try {
-            ADOTb1.cancel();
-        } catch (const StoreError &) {
-        }
         if (m_platform.messages)
             m_platform.messages->error(QStringLiteral("Error"), QStringLiteral("Database error"));
-        Q_EMIT listReset();
         return false;
     }
-    afterChange();
+    setCurrentRow(m_schedule.indexOf(id));
     return true;
 }
 
@@ -223,185 +246,124 @@ bool ScheduleEditor::modify()
 {
     if (listEmpty())
         return false;
-    if (!validate())
+    if (!requireCurrent() || !validate())
         return false;
+    ScheduleEntry entry = m_schedule.entries().at(currentRow());
+    writeFields(entry);
     try {
-        ADOTb1.edit();
-        writeFields();
-        ADOTb1.post();
+        m_schedule.update(entry);
     } catch (const StoreError &) {
         // Also an entry deleted meanwhile: nothing is reported as saved.
-        try {
-            ADOTb1.cancel();
-        } catch (const StoreError &) {
-        }
         return false;
     }
-    afterChange();
     return true;
 }
 
 bool ScheduleEditor::deleteCurrent()
 {
-    if (listEmpty())
+    if (listEmpty() || !requireCurrent())
         return false;
+    const int row = currentRow();
     try {
-        ADOTb1.remove();
+        m_schedule.remove(m_currentId);
     } catch (const StoreError &) {
         return false;
     }
-    afterChange();
+    // The entry that took its place (or the new last one) is current.
+    setCurrentRow(qMin(row, int(m_schedule.entries().size()) - 1));
     return true;
-}
-
-void ScheduleEditor::reloadRunnerCopy()
-{
-    try {
-        m_runner.close();
-        m_runner.openTable(kTable);
-    } catch (const StoreError &) {
-    }
-}
-
-void ScheduleEditor::refreshRunnerRow(qint64 rowKey)
-{
-    try {
-        if (m_runner.isOpen()) {
-            m_runner.refreshRow(rowKey);
-            return;
-        }
-    } catch (const StoreError &) {
-    }
-    reloadRunnerCopy();
-}
-
-void ScheduleEditor::refreshList()
-{
-    try {
-        ADOTb1.refresh();
-    } catch (const StoreError &) {
-    }
-    Q_EMIT listReset();
-    Q_EMIT currentRowChanged(ADOTb1.recNo());
-}
-
-void ScheduleEditor::reopenList()
-{
-    try {
-        ADOTb1.close();
-        ADOTb1.openTable(kTable);
-    } catch (const StoreError &) {
-    }
-    Q_EMIT listReset();
-    Q_EMIT currentRowChanged(ADOTb1.recNo());
 }
 
 void ScheduleEditor::loadEntry(int row)
 {
-    if (listEmpty())
+    if (listEmpty() || row < 0 || row >= m_schedule.entries().size())
         return;
+    setCurrentRow(row);
+    const ScheduleEntry &entry = m_schedule.entries().at(row);
+    const RegionalFormat &regional = *m_platform.regional;
     // What has been loaded when a step fails stays in the form.
-    try {
-        ADOTb1.first();
-        ADOTb1.moveBy(row);
-        Q_EMIT currentRowChanged(ADOTb1.recNo());
-        const RegionalFormat &regional = *m_platform.regional;
-        form.name = ADOTb1.text(QStringLiteral("name1"));
-        form.stationAddress = ADOTb1.text(QStringLiteral("radiourl"));
-        form.enabled = ADOTb1.text(QStringLiteral("onf")) == QLatin1String("Y");
-        form.mode = modeItems.indexOf(ADOTb1.text(QStringLiteral("mode1")));
-        form.frequency = frequencyItems.indexOf(ADOTb1.text(QStringLiteral("freq1")));
-        const QTime start = regional.parseTime(ADOTb1.text(QStringLiteral("time1")));
+    [&] {
+        form.name = entry.name;
+        form.stationAddress = entry.address;
+        form.enabled = entry.isEnabled();
+        form.mode = modeItems.indexOf(entry.modeText);
+        form.frequency = frequencyItems.indexOf(entry.frequencyText);
+        const QTime start = regional.parseTime(entry.startTime);
         if (!start.isValid())
-            throw StoreError("start time does not read");
+            return;
         form.startTime = start;
-        const QTime end = regional.parseTime(ADOTb1.text(QStringLiteral("time2")));
+        const QTime end = regional.parseTime(entry.endTime);
         if (!end.isValid())
-            throw StoreError("end time does not read");
+            return;
         form.endTime = end;
         if (form.frequency == 0) {
             Q_EMIT dateControlsChanged(DateControls::Dates);
-            const QDate first = regional.parseDate(ADOTb1.text(QStringLiteral("date1")));
+            const QDate first = regional.parseDate(entry.firstDay);
             if (!first.isValid())
-                throw StoreError("first day does not read");
+                return;
             form.firstDay = first;
-            const QDate last = regional.parseDate(ADOTb1.text(QStringLiteral("date2")));
+            const QDate last = regional.parseDate(entry.lastDay);
             if (!last.isValid())
-                throw StoreError("last day does not read");
+                return;
             form.lastDay = last;
         } else if (form.frequency == 2) {
             Q_EMIT dateControlsChanged(DateControls::Weekday);
-            form.weekday = weekdayItems.indexOf(ADOTb1.text(QStringLiteral("date1")));
-            form.weekday2 = ADOTb1.text(QStringLiteral("date2"));
+            form.weekday = weekdayItems.indexOf(entry.firstDay);
+            form.weekday2 = entry.lastDay;
         } else if (form.frequency == 1) {
             Q_EMIT dateControlsChanged(DateControls::None);
         }
-    } catch (const StoreError &) {
-    }
+    }();
     Q_EMIT formChanged();
 }
 
 void ScheduleEditor::playRecording(int row)
 {
-    try {
-        if (row < 0 || row >= ADOTb1.recordCount())
-            return;
-        const QStringList columns = ADOTb1.columnNames();
-        auto text = [&](const char *name) {
-            const QVariant v = ADOTb1.valueAt(row, ScheduleWindow::columnIndex(columns, name));
-            return v.isNull() ? QString() : v.toString();
-        };
-        // The weekday of this test comes from the weekday's English name.
-        const auto times = ScheduleWindow::read(*m_platform.regional, text("freq2"), text("date1"), text("date2"),
-                                                ScheduleWindow::weekdayFromName(text("date1")), text("time1"),
-                                                text("time2"));
-        if (times && ScheduleWindow::test(*times, m_platform.clock->now()).position == WindowPosition::Inside)
-            return;
-        if (text("name1").isEmpty())
-            return;
-        const QString fileName = text("filename1");
-        if (fileName.isEmpty())
-            return;
-        const QString path = m_programDir + QStringLiteral("/radiorecord/") + fileName;
-        if (!ScheduleWindow::isPlainFileName(fileName) || !QFileInfo::exists(path)) {
-            if (m_platform.messages)
-                m_platform.messages->error(translate(QStringLiteral("File open error!")),
-                                           translate(QStringLiteral("File not exist.")));
-            return;
-        }
-        // A local file: never reported as listening.
-        m_state.listenSeconds = Playback::kLocalFileMark;
-        m_platform.mediaPlayer->setUrl(path);
-        m_platform.mediaPlayer->play();
-        m_playback.resetElapsed();
-        m_state.setStationName(fileName);
-        Q_EMIT memoryPicturesResetRequested();
-    } catch (const StoreError &) {
+    if (row < 0 || row >= m_schedule.entries().size())
+        return;
+    const ScheduleEntry entry = m_schedule.entries().at(row);
+    // The weekday of this test comes from the weekday's English name.
+    const auto times = ScheduleWindow::read(*m_platform.regional, entry.frequencyCode, entry.firstDay, entry.lastDay,
+                                            ScheduleWindow::weekdayFromName(entry.firstDay), entry.startTime,
+                                            entry.endTime);
+    if (times && ScheduleWindow::test(*times, m_platform.clock->now()).position == WindowPosition::Inside)
+        return;
+    if (entry.name.isEmpty() || entry.fileName.isEmpty())
+        return;
+    const QString path = m_programDir + QStringLiteral("/radiorecord/") + entry.fileName;
+    if (!ScheduleWindow::isPlainFileName(entry.fileName) || !m_playback.playLocalFile(path)) {
+        if (m_platform.messages)
+            m_platform.messages->error(translate(QStringLiteral("File open error!")),
+                                       translate(QStringLiteral("File not exist.")));
+        return;
     }
+    m_platform.mediaPlayer->play();
+    m_playback.resetElapsed();
+    m_state.setStationName(entry.fileName);
+    Q_EMIT memoryPicturesResetRequested();
 }
 
 ScheduleEditor::RowState ScheduleEditor::rowState(int row) const
 {
-    try {
-        const QStringList columns = ADOTb1.columnNames();
-        auto text = [&](const char *name) {
-            const QVariant v = ADOTb1.valueAt(row, ScheduleWindow::columnIndex(columns, name));
-            return v.isNull() ? QString() : v.toString();
-        };
-        const auto times = ScheduleWindow::read(*m_platform.regional, text("freq2"), text("date1"), text("date2"),
-                                                ScheduleWindow::weekdayFromDigit(text("date3")), text("time1"),
-                                                text("time2"));
-        if (!times)
-            return RowState::Plain;
-        switch (ScheduleWindow::test(*times, m_platform.clock->now()).position) {
-        case WindowPosition::Inside:
-            return RowState::Inside;
-        case WindowPosition::Outside:
-            return RowState::Outside;
-        case WindowPosition::OtherWeekday:
-            return RowState::Plain;
-        }
-    } catch (const StoreError &) {
+    if (row < 0 || row >= m_schedule.entries().size())
+        return RowState::Plain;
+    return rowState(m_schedule.entries().at(row));
+}
+
+ScheduleEditor::RowState ScheduleEditor::rowState(const ScheduleEntry &entry) const
+{
+    const auto times = ScheduleWindow::read(*m_platform.regional, entry.frequencyCode, entry.firstDay, entry.lastDay,
+                                            ScheduleWindow::weekdayFromDigit(entry.weekdayCode), entry.startTime,
+                                            entry.endTime);
+    if (!times)
+        return RowState::Plain;
+    switch (ScheduleWindow::test(*times, m_platform.clock->now()).position) {
+    case WindowPosition::Inside:
+        return RowState::Inside;
+    case WindowPosition::Outside:
+        return RowState::Outside;
+    case WindowPosition::OtherWeekday:
+        return RowState::Plain;
     }
     return RowState::Plain;
 }
@@ -433,4 +395,5 @@ void ScheduleEditor::setStationName(const QString &name)
 void ScheduleEditor::setStationAddress(const QString &address)
 {
     form.stationAddress = address;
+    Q_EMIT formChanged();
 }

@@ -10,7 +10,7 @@
 
 #include "directory/station_list.h"
 #include "platform/platform_parts.h"
-#include "store/dataset.h"
+#include "store/schedule_table.h"
 
 class MainState;
 class Playback;
@@ -29,14 +29,15 @@ struct ScheduleForm
     QTime startTime;          // time1
     QTime endTime;            // Time2
     int weekday = 0;          // ComboBox3: 0 Sun .. 6 Sat
-    QString weekday2;         // ComboBox4 (loaded from date2, never shown)
+    QString weekday2;         // ComboBox4 (loaded from the last day, never shown)
     bool enabled = true;      // CheckBox1
 };
 
-// The schedule editor's logic (TForm_record): its data set ADOTb1 over
-// recSchedul, Add/Modify/Delete with their checks, loading an entry into
-// the form, playing a finished recording and the list's row state. The
-// window shows `form` and the item lists and hands user input back.
+// The schedule editor's logic (TForm_record): Add/Modify/Delete over the
+// schedule table with their checks, the current entry (the one the list
+// highlights, the one Modify and Delete act on), loading an entry into the
+// form, playing a finished recording and the list's row state. The window
+// shows `form` and the item lists and hands user input back.
 class ScheduleEditor : public QObject
 {
     Q_OBJECT
@@ -51,20 +52,21 @@ public:
     Q_ENUM(DateControls)
     Q_ENUM(RowState)
 
-    // `runnerSchedule` is the schedule runner's copy of recSchedul.
-    ScheduleEditor(Store &store, DataSet &runnerSchedule, MainState &state, Playback &playback,
+    // `schedule` is the one schedule table the runner and live recording
+    // write as well.
+    ScheduleEditor(Store &store, ScheduleTable &schedule, MainState &state, Playback &playback,
                    const PlatformParts &platform, const QString &programDir, QObject *parent = nullptr);
 
     // Text lookup for code-built messages (identity by default).
     void setTranslator(std::function<QString(const QString &)> translate) { m_translate = std::move(translate); }
     void setStationList(StationList *list) { m_stationList = list; }
 
-    // Creation: opens the store's one connection, this data set and the
-    // runner's; sets the pickers to now. False (after the messages) when
-    // the store did not open.
+    // Creation: opens the store's one connection and reads the schedule;
+    // sets the pickers to now. False (after the messages) when the store
+    // did not open.
     bool create(const QString &storeFile);
-    // Each showing: directory page, list reloaded, empty choices get their
-    // first item, focus in the name box.
+    // Each showing: directory page, list read again with its first entry
+    // current, empty choices get their first item, focus in the name box.
     void showSteps();
 
     // The item texts of the choice lists as shown (translated on showing).
@@ -78,35 +80,34 @@ public:
 
     DateControls dateControls() const;
     bool listEmpty() const;
+    ScheduleTable &schedule() { return m_schedule; }
 
-    // Actions. Each returns whether the store was changed.
+    // The current entry's position in the table; -1 when there is none,
+    // or when the entry the user picked is no longer there.
+    int currentRow() const;
+    // Makes the entry at `row` current without loading it (-1: none).
+    void setCurrentRow(int row);
+
+    // Actions. Each returns whether the store was changed. Modify and
+    // Delete act on the current entry only: when the entry the user
+    // picked is gone, they are refused with a message.
     bool add();
     bool modify();
     bool deleteCurrent();
-    // A click on list row `row` (0-based): the entry into the form.
+    // The user picked list row `row` (0-based): it becomes current and is
+    // loaded into the form.
     void loadEntry(int row);
     // A double-click on list row `row`: plays the entry's recording.
     void playRecording(int row);
     RowState rowState(int row) const;
+    RowState rowState(const ScheduleEntry &entry) const;
 
     // The "..." menu.
     void chooseStation(StationList::Title title);
     // The name box changed (typed, or filled from the station list).
     void nameEdited(const QString &text);
 
-    DataSet ADOTb1;
-
 public Q_SLOTS:
-    // Data event after every post and delete on ADOTb1 (also live entries
-    // written through it): the runner's copy is closed and opened again.
-    void reloadRunnerCopy();
-    // The same for one posted row (a live entry): only that row is read
-    // again, so that Record and Stop do not wait for a whole table.
-    void refreshRunnerRow(qint64 rowKey);
-    // The runner changed an entry: the list shows it.
-    void refreshList();
-    // Close and open the list again (showing, the clock tick).
-    void reopenList();
     void setStationName(const QString &name);
     void setStationAddress(const QString &address);
 
@@ -114,9 +115,10 @@ Q_SIGNALS:
     void formChanged();
     void dateControlsChanged(ScheduleEditor::DateControls controls);
     void focusRequested(ScheduleEditor::Field field);
-    // The list's rows changed (reloaded, added, edited, deleted).
-    void listReset();
-    void currentRowChanged(int row);
+    // The table's entries changed (by anyone): the list follows.
+    void listChanged();
+    // The current entry moved (row -1: none).
+    void currentEntryChanged(int row);
     // Load this address into web2.
     void pageRequested(const QString &url);
     void recordListRequested();
@@ -125,16 +127,22 @@ Q_SIGNALS:
 
 private:
     bool validate();
-    void writeFields();
-    void afterChange();
+    // Refuses Modify or Delete when no entry is current: false after the
+    // message.
+    bool requireCurrent();
+    void writeFields(ScheduleEntry &entry) const;
+    void showMessage(const char *english);
     QString translate(const QString &text) const { return m_translate ? m_translate(text) : text; }
 
     Store &m_store;
-    DataSet &m_runner;
+    ScheduleTable &m_schedule;
     MainState &m_state;
     Playback &m_playback;
     PlatformParts m_platform;
     QString m_programDir;
     StationList *m_stationList = nullptr;
     std::function<QString(const QString &)> m_translate;
+    // The current entry's id; 0 for none. An id no longer in the table is
+    // an entry deleted under the user's selection.
+    qint64 m_currentId = 0;
 };

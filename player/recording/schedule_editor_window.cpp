@@ -19,12 +19,13 @@
 #include "platform/regional_format.h"
 #include "platform/web_browser.h"
 #include "recording/schedule_runner.h"
+#include "store/schedule_table.h"
 
 namespace {
 
 struct Column
 {
-    const char *field;
+    QString ScheduleEntry::*field;
     const char *title;
     int width;   // 0: default
     bool centred;
@@ -32,11 +33,15 @@ struct Column
 };
 
 const Column kColumns[] = {
-    {"onf", " ", 17, true, true},        {"mode1", "Mode", 50, false, false},
-    {"name1", "Name", 125, false, false}, {"freq1", "Frequency", 70, false, false},
-    {"date1", "Date", 70, false, true},   {"time1", "Time", 73, false, true},
-    {"date2", "Date", 70, false, true},   {"time2", "Time", 75, false, true},
-    {"filename1", "File name", 0, false, false},
+    {&ScheduleEntry::enabled, " ", 17, true, true},
+    {&ScheduleEntry::modeText, "Mode", 50, false, false},
+    {&ScheduleEntry::name, "Name", 125, false, false},
+    {&ScheduleEntry::frequencyText, "Frequency", 70, false, false},
+    {&ScheduleEntry::firstDay, "Date", 70, false, true},
+    {&ScheduleEntry::startTime, "Time", 73, false, true},
+    {&ScheduleEntry::lastDay, "Date", 70, false, true},
+    {&ScheduleEntry::endTime, "Time", 75, false, true},
+    {&ScheduleEntry::fileName, "File name", 0, false, false},
 };
 constexpr int kColumnCount = int(sizeof kColumns / sizeof kColumns[0]);
 
@@ -46,7 +51,10 @@ const QColor kInsideColour(212, 208, 200);
 
 }  // namespace
 
-// The list TntDBGrid1: the editor's data set, read in place.
+// The list TntDBGrid1: a model over the schedule table's entries. It
+// holds the ids it shows and follows the table with row insertions and
+// removals, so that the view's selection stays on the same entry whatever
+// changed around it.
 class ScheduleListModel : public QAbstractTableModel
 {
 public:
@@ -55,11 +63,12 @@ public:
     {
         for (const Column &c : kColumns)
             titles << QString::fromLatin1(c.title);
+        sync();
     }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override
     {
-        return parent.isValid() || m_editor.listEmpty() ? 0 : m_editor.ADOTb1.recordCount();
+        return parent.isValid() ? 0 : int(m_ids.size());
     }
     int columnCount(const QModelIndex &parent = QModelIndex()) const override
     {
@@ -67,30 +76,26 @@ public:
     }
     QVariant data(const QModelIndex &index, int role) const override
     {
-        if (!index.isValid())
+        const ScheduleEntry *entry = entryAt(index);
+        if (!entry)
             return {};
-        try {
-            switch (role) {
-            case Qt::DisplayRole: {
-                const int position = ScheduleWindow::columnIndex(m_editor.ADOTb1.columnNames(),
-                                                                 kColumns[index.column()].field);
-                return position < 0 ? QVariant() : m_editor.ADOTb1.valueAt(index.row(), position);
-            }
-            case Qt::TextAlignmentRole:
-                return int((kColumns[index.column()].centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
-            case Qt::BackgroundRole:
-            case Qt::ForegroundRole: {
-                const ScheduleEditor::RowState state = m_editor.rowState(index.row());
-                if (state == ScheduleEditor::RowState::Plain)
-                    return {};
-                if (role == Qt::ForegroundRole)
-                    return QColor(Qt::black);
-                return state == ScheduleEditor::RowState::Inside ? kInsideColour : QColor(Qt::white);
-            }
-            default:
+        switch (role) {
+        case Qt::DisplayRole: {
+            const QString &text = entry->*kColumns[index.column()].field;
+            return text.isNull() ? QVariant() : QVariant(text);
+        }
+        case Qt::TextAlignmentRole:
+            return int((kColumns[index.column()].centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
+        case Qt::BackgroundRole:
+        case Qt::ForegroundRole: {
+            const ScheduleEditor::RowState state = m_editor.rowState(*entry);
+            if (state == ScheduleEditor::RowState::Plain)
                 return {};
-            }
-        } catch (const StoreError &) {
+            if (role == Qt::ForegroundRole)
+                return QColor(Qt::black);
+            return state == ScheduleEditor::RowState::Inside ? kInsideColour : QColor(Qt::white);
+        }
+        default:
             return {};
         }
     }
@@ -104,23 +109,55 @@ public:
             return int((kColumns[section].titleCentred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignVCenter);
         return {};
     }
-    void reset()
+
+    // Brings the rows in step with the table. Both lists are in ascending
+    // id order (the store's order), so one pass finds every removed and
+    // added entry; the rest are redrawn.
+    void sync()
     {
-        beginResetModel();
-        endResetModel();
+        const QVector<ScheduleEntry> &entries = m_editor.schedule().entries();
+        int row = 0;
+        int next = 0;
+        while (row < m_ids.size() || next < entries.size()) {
+            const bool removed = next == entries.size() || (row < m_ids.size() && m_ids.at(row) < entries.at(next).id);
+            const bool added = !removed && (row == m_ids.size() || entries.at(next).id < m_ids.at(row));
+            if (removed) {
+                beginRemoveRows(QModelIndex(), row, row);
+                m_ids.removeAt(row);
+                endRemoveRows();
+            } else if (added) {
+                beginInsertRows(QModelIndex(), row, row);
+                m_ids.insert(row, entries.at(next).id);
+                endInsertRows();
+                ++row;
+                ++next;
+            } else {
+                ++row;
+                ++next;
+            }
+        }
+        recolour({Qt::DisplayRole, Qt::BackgroundRole, Qt::ForegroundRole});
     }
-    // Redraws the row colours (the time moves on).
-    void recolour()
+    // Redraws the rows (the time moves on, an entry changed).
+    void recolour(const QList<int> &roles = {Qt::BackgroundRole, Qt::ForegroundRole})
     {
         if (rowCount() > 0)
-            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1),
-                               {Qt::BackgroundRole, Qt::ForegroundRole});
+            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1), roles);
     }
 
     QStringList titles;
 
 private:
+    const ScheduleEntry *entryAt(const QModelIndex &index) const
+    {
+        if (!index.isValid() || index.row() >= m_ids.size())
+            return nullptr;
+        const int at = m_editor.schedule().indexOf(m_ids.at(index.row()));
+        return at < 0 ? nullptr : &m_editor.schedule().entries().at(at);
+    }
+
     ScheduleEditor &m_editor;
+    QVector<qint64> m_ids;
 };
 
 TForm_record::TForm_record(ScheduleEditor &editor, MainShell &shell, WebBrowserFactory &browsers,
@@ -135,14 +172,16 @@ TForm_record::TForm_record(ScheduleEditor &editor, MainShell &shell, WebBrowserF
     connect(&m_editor, &ScheduleEditor::dateControlsChanged, this, &TForm_record::applyDateControls);
     connect(&m_editor, &ScheduleEditor::focusRequested, this, &TForm_record::focusField);
     connect(&m_editor, &ScheduleEditor::pageRequested, this, &TForm_record::loadPage);
-    connect(&m_editor, &ScheduleEditor::listReset, this, [this] {
-        m_model->reset();
-        TntSpeedButton3->setEnabled(!m_editor.listEmpty());
-    });
-    connect(&m_editor, &ScheduleEditor::currentRowChanged, this, [this](int row) {
-        if (row >= 0)
-            TntDBGrid1->selectRow(row);
-    });
+    // The list and the editor's current entry are one: the editor's
+    // current entry is highlighted, and a row the user picks (mouse or
+    // keyboard) becomes the editor's current entry.
+    connect(&m_editor, &ScheduleEditor::listChanged, this, &TForm_record::followList);
+    connect(&m_editor, &ScheduleEditor::currentEntryChanged, this, &TForm_record::showCurrentRow);
+    connect(TntDBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                if (!m_following && current.isValid())
+                    m_editor.loadEntry(current.row());
+            });
 
     connect(TntSpeedButton1, &QPushButton::clicked, this, [this] {
         collectForm();
@@ -154,6 +193,7 @@ TForm_record::TForm_record(ScheduleEditor &editor, MainShell &shell, WebBrowserF
     });
     connect(TntSpeedButton3, &QPushButton::clicked, &m_editor, &ScheduleEditor::deleteCurrent);
     connect(TntSpeedButton4, &QPushButton::clicked, &m_editor, &ScheduleEditor::recordListRequested);
+    // A click on the current row loads it again.
     connect(TntDBGrid1, &QTableView::clicked, this, [this](const QModelIndex &index) {
         m_editor.loadEntry(index.row());
     });
@@ -164,6 +204,18 @@ TForm_record::TForm_record(ScheduleEditor &editor, MainShell &shell, WebBrowserF
         m_editor.form.frequency = index;
         applyDateControls(m_editor.dateControls());
     });
+    // The form holds what the controls show at every moment: a station
+    // picked, a showing or a refused save then rewrites the controls with
+    // the user's own values.
+    for (QComboBox *box : {ComboBox1, ComboBox2, ComboBox3, ComboBox4})
+        connect(box, qOverload<int>(&QComboBox::currentIndexChanged), this, &TForm_record::collectForm);
+    for (QLineEdit *edit : {Edit1, Edit2})
+        connect(edit, &QLineEdit::textChanged, this, &TForm_record::collectForm);
+    for (QDateEdit *date : {Date1, Date2})
+        connect(date, &QDateEdit::dateChanged, this, &TForm_record::collectForm);
+    for (QTimeEdit *time : {time1, Time2})
+        connect(time, &QTimeEdit::timeChanged, this, &TForm_record::collectForm);
+    connect(CheckBox1, &QCheckBox::toggled, this, &TForm_record::collectForm);
     connect(Edit1, &QLineEdit::textEdited, &m_editor, &ScheduleEditor::nameEdited);
     connect(SpeedButton4, &QPushButton::clicked, this,
             [this] { PopupMenu1->popup(QPoint(x() + 500, y() + 70)); });
@@ -180,7 +232,30 @@ TForm_record::TForm_record(ScheduleEditor &editor, MainShell &shell, WebBrowserF
     recolour->start();
 
     m_editor.create(storeFile);
+    followList();
+}
+
+void TForm_record::followList()
+{
+    m_following = true;
+    m_model->sync();
+    m_following = false;
+    showCurrentRow(m_editor.currentRow());
     TntSpeedButton3->setEnabled(!m_editor.listEmpty());
+}
+
+void TForm_record::showCurrentRow(int row)
+{
+    QItemSelectionModel *selection = TntDBGrid1->selectionModel();
+    m_following = true;
+    if (row >= 0 && row < m_model->rowCount()) {
+        const QModelIndex index = m_model->index(row, qMax(0, selection->currentIndex().column()));
+        selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        TntDBGrid1->scrollTo(index);
+    } else {
+        selection->clear();
+    }
+    m_following = false;
 }
 
 TForm_record::~TForm_record() = default;
@@ -374,7 +449,9 @@ void TForm_record::fillChoices()
 
 void TForm_record::showForm()
 {
-    const ScheduleForm &form = m_editor.form;
+    // Written from the form, not read back into it half-way.
+    const ScheduleForm form = m_editor.form;
+    m_showing = true;
     const QSignalBlocker b1(ComboBox1), b2(ComboBox2), b3(ComboBox3), b4(ComboBox4), b5(Edit1);
     if (ComboBox1->count() == 0)
         fillChoices();
@@ -393,10 +470,14 @@ void TForm_record::showForm()
     if (form.endTime.isValid())
         Time2->setTime(form.endTime);
     CheckBox1->setChecked(form.enabled);
+    m_showing = false;
+    collectForm();
 }
 
 void TForm_record::collectForm()
 {
+    if (m_showing)
+        return;
     ScheduleForm &form = m_editor.form;
     form.mode = ComboBox1->currentIndex();
     form.name = Edit1->text();

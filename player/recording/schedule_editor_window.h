@@ -70,10 +70,17 @@ private:
     void applyDateControls(ScheduleEditor::DateControls controls);
     void focusField(ScheduleEditor::Field field);
     void loadPage(const QString &url);
+    // The list follows the table; the editor's current entry is shown.
+    void followList();
+    void showCurrentRow(int row);
 
     ScheduleEditor &m_editor;
     MainShell &m_shell;
     WebBrowserFactory &m_browsers;
     std::unique_ptr<WebBrowser> m_web2;
     ScheduleListModel *m_model;
+    // Set while the list or the controls are brought in step by code, so
+    // that this is not taken for the user's input.
+    bool m_following = false;
+    bool m_showing = false;
 };

@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QUrl>
 
+#include "core/address_rules.h"
 #include "core/main_state.h"
 #include "core/playback.h"
 #include "platform/clock.h"
@@ -12,6 +13,7 @@
 #include "platform/regional_format.h"
 #include "recording/recorder_control.h"
 #include "store/dataset.h"
+#include "store/schedule_table.h"
 #include "store/store.h"
 
 namespace ScheduleWindow {
@@ -143,25 +145,6 @@ QString recordingStamp(const QDateTime &at)
     return stamp;
 }
 
-bool isNetworkAddress(const QString &address)
-{
-    const QString scheme = QUrl(address.trimmed()).scheme().toLower();
-    for (const char *allowed : {"http", "https", "mms", "mmsh", "mmst", "rtsp"}) {
-        if (scheme == QLatin1String(allowed))
-            return true;
-    }
-    return false;
-}
-
-int columnIndex(const QStringList &names, const char *name)
-{
-    for (int i = 0; i < names.size(); ++i) {
-        if (names.at(i).compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
-}
-
 bool isPlainFileName(const QString &name)
 {
     return !name.isEmpty() && !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\'))
@@ -170,52 +153,9 @@ bool isPlainFileName(const QString &name)
 
 }  // namespace ScheduleWindow
 
-// Column positions of recSchedul, looked up once per tick: reading fields
-// by position keeps a tick over many entries cheap.
-struct ScheduleRunner::Columns
-{
-    explicit Columns(const DataSet &set)
-    {
-        const QStringList names = set.columnNames();
-        auto at = [&names](const char *name) {
-            const int i = ScheduleWindow::columnIndex(names, name);
-            if (i < 0)
-                throw StoreError(std::string("no column ") + name);
-            return i;
-        };
-        idno = at("idno");
-        onf = at("onf");
-        mode2 = at("mode2");
-        name1 = at("name1");
-        radiourl = at("radiourl");
-        freq1 = at("freq1");
-        freq2 = at("freq2");
-        date1 = at("date1");
-        date2 = at("date2");
-        date3 = at("date3");
-        time1 = at("time1");
-        time2 = at("time2");
-        status1 = at("status1");
-        filename1 = at("filename1");
-        filename2 = at("filename2");
-    }
-    int idno, onf, mode2, name1, radiourl, freq1, freq2, date1, date2, date3, time1, time2, status1, filename1,
-        filename2;
-};
-
-namespace {
-
-QString textAt(const DataSet &set, int row, int column)
-{
-    const QVariant value = set.valueAt(row, column);
-    return value.isNull() ? QString() : value.toString();
-}
-
-}  // namespace
-
-ScheduleRunner::ScheduleRunner(Store &store, DataSet &schedule, MainState &state, Playback &playback, MediaPlayer &player,
-                               RecorderControl &recorder, const Clock &clock, const RegionalFormat &regional,
-                               const QString &programDir, QObject *parent)
+ScheduleRunner::ScheduleRunner(Store &store, ScheduleTable &schedule, MainState &state, Playback &playback,
+                               MediaPlayer &player, RecorderControl &recorder, const Clock &clock,
+                               const RegionalFormat &regional, const QString &programDir, QObject *parent)
     : QObject(parent),
       m_store(store),
       m_schedule(schedule),
@@ -252,11 +192,22 @@ void ScheduleRunner::stopPlayer()
     m_state.setStationName(QString());
 }
 
+template <class Change> void ScheduleRunner::write(int row, Change change)
+{
+    const bool inStep = m_timesGeneration == m_schedule.generation();
+    ScheduleEntry entry = m_schedule.entries().at(row);
+    change(entry);
+    m_schedule.update(entry);
+    // The runner's own writes change no times.
+    if (inStep)
+        m_timesGeneration = m_schedule.generation();
+}
+
 void ScheduleRunner::clockTick()
 {
     try {
         if (!m_schedule.isOpen())
-            m_schedule.openTable(QStringLiteral("recSchedul"));
+            m_schedule.load();
         const QDateTime now = m_clock.now();
         Q_EMIT clockShown(m_regional.timeText(now.time()));
         clockText = m_regional.dateTimeText(now);
@@ -271,28 +222,16 @@ void ScheduleRunner::clockTick()
         const qint64 id = playingEntryId.toLongLong(&ok);
         if (!ok)
             return;
-        const Columns c(m_schedule);
-        const int count = m_schedule.recordCount();
-        for (int row = 0; row < count; ++row) {
-            if (m_schedule.valueAt(row, c.idno).toLongLong() != id)
-                continue;
-            const bool rowsInStep = m_rowsGeneration == m_schedule.generation() && row < m_rows.size();
-            editRow(row);
-            m_schedule.setField(QStringLiteral("status1"), QStringLiteral("N"));
-            if (textAt(m_schedule, row, c.freq1).trimmed() == QLatin1String("Once"))
-                m_schedule.setField(QStringLiteral("onf"), QStringLiteral("N"));
-            m_schedule.post();
-            if (rowsInStep)
-                rowWritten(row, c);
-            break;
+        const int row = m_schedule.indexOf(id);
+        if (row >= 0) {
+            write(row, [](ScheduleEntry &e) {
+                e.runState = ScheduleEntry::kStopped;
+                if (e.frequencyText.trimmed() == QLatin1String("Once"))
+                    e.enabled = ScheduleEntry::kOff;
+            });
         }
         playingEntryId = QStringLiteral("0");
-        Q_EMIT editorReopenRequested();
     } catch (const StoreError &) {
-        try {
-            m_schedule.cancel();
-        } catch (const StoreError &) {
-        }
     }
 }
 
@@ -300,133 +239,113 @@ void ScheduleRunner::runnerTick()
 {
     if (!m_schedule.isOpen())
         return;
-    // One commit for all the tick's writes (each post would be a commit of
-    // its own, and a tick may start many entries at once).
+    // One commit for all the tick's writes (each write would be a commit
+    // of its own, and a tick may start many entries at once).
     QSqlDatabase db = m_store.database();
     const bool batched = db.isValid() && db.transaction();
-    try {
-        const int count = m_schedule.recordCount();
-        const Columns c(m_schedule);
-        syncRows(c);
-        const QDateTime now = m_clock.now();
-        const QDate today = now.date();
-        const QTime time = now.time();
-        ++m_tickCount;
-        for (int row = 0; row < count; ++row) {
-            // Each entry on its own: one that fails (a date that does not
-            // read, a row deleted meanwhile) is skipped and the rest run.
-            try {
-                processRow(row, c, now, today, time);
-            } catch (const StoreError &) {
-                m_schedule.cancel();
+    const QDateTime now = m_clock.now();
+    const QDate today = now.date();
+    const QTime time = now.time();
+    ++m_tickCount;
+    // Entries by id: one removed meanwhile (by a step of this tick, or
+    // found gone from the store) is passed over and the rest still run.
+    QVector<qint64> ids;
+    ids.reserve(m_schedule.entries().size());
+    for (const ScheduleEntry &e : m_schedule.entries())
+        ids.push_back(e.id);
+    int row = 0;
+    for (const qint64 id : ids) {
+        if (row >= m_schedule.entries().size() || m_schedule.entries().at(row).id != id) {
+            row = m_schedule.indexOf(id);
+            if (row < 0) {
+                row = 0;
+                continue;
             }
-            // Changed by someone else meanwhile: the next tick starts over.
-            if (m_rowsGeneration != m_schedule.generation())
-                break;
         }
-    } catch (const StoreError &) {
+        // Each entry on its own: one that fails (a date that does not
+        // read, a row deleted meanwhile) is skipped and the rest run.
+        try {
+            processRow(row, now, today, time);
+        } catch (const StoreError &) {
+        }
+        ++row;
     }
     if (batched)
         db.commit();
-    if (m_editorStale) {
-        m_editorStale = false;
-        Q_EMIT editorRefreshRequested();
-    }
 }
 
 QTime ScheduleRunner::cachedTime(const QString &text)
 {
-    auto it = m_times.constFind(text);
-    if (it != m_times.constEnd())
+    auto it = m_timeTexts.constFind(text);
+    if (it != m_timeTexts.constEnd())
         return *it;
-    if (m_times.size() > 4096)
-        m_times.clear();
+    if (m_timeTexts.size() > 4096)
+        m_timeTexts.clear();
     const QTime time = m_regional.parseTime(text);
-    m_times.insert(text, time);
+    m_timeTexts.insert(text, time);
     return time;
 }
 
 QDate ScheduleRunner::cachedDate(const QString &text)
 {
-    auto it = m_dates.constFind(text);
-    if (it != m_dates.constEnd())
+    auto it = m_dateTexts.constFind(text);
+    if (it != m_dateTexts.constEnd())
         return *it;
-    if (m_dates.size() > 4096)
-        m_dates.clear();
+    if (m_dateTexts.size() > 4096)
+        m_dateTexts.clear();
     const QDate date = m_regional.parseDate(text);
-    m_dates.insert(text, date);
+    m_dateTexts.insert(text, date);
     return date;
 }
 
-ScheduleRunner::Row ScheduleRunner::readRow(int row, const Columns &c)
+void ScheduleRunner::syncTimes()
 {
-    Row r;
-    r.id = m_schedule.valueAt(row, c.idno).toLongLong();
-    r.frequency = textAt(m_schedule, row, c.freq2);
-    r.enabled = textAt(m_schedule, row, c.onf) == QLatin1String("Y");
-    r.mode = textAt(m_schedule, row, c.mode2);
-    r.status = textAt(m_schedule, row, c.status1);
-    r.name = textAt(m_schedule, row, c.name1);
-    r.awaitedFile = textAt(m_schedule, row, c.filename2);
-    return r;
-}
-
-void ScheduleRunner::syncRows(const Columns &c)
-{
-    if (m_rowsGeneration == m_schedule.generation())
+    if (m_timesGeneration == m_schedule.generation())
         return;
-    const int count = m_schedule.recordCount();
-    m_rows.resize(count);
-    for (int row = 0; row < count; ++row)
-        m_rows[row] = readRow(row, c);
-    m_rowsGeneration = m_schedule.generation();
+    m_times = QVector<Times>(m_schedule.entries().size());
+    m_timesGeneration = m_schedule.generation();
 }
 
-void ScheduleRunner::rowWritten(int row, const Columns &c)
+const std::optional<EntryTimes> &ScheduleRunner::timesOf(int row)
 {
-    m_rows[row] = readRow(row, c);
-    m_rowsGeneration = m_schedule.generation();
-}
-
-const std::optional<EntryTimes> &ScheduleRunner::timesOf(int row, const Columns &c)
-{
-    Row &r = m_rows[row];
-    if (!r.timesRead) {
-        r.timesRead = true;
-        r.times.reset();
+    syncTimes();
+    Times &t = m_times[row];
+    if (!t.read) {
+        t.read = true;
+        t.times.reset();
+        const ScheduleEntry &e = m_schedule.entries().at(row);
         EntryTimes times;
-        const QString f = r.frequency;
-        times.frequency = f == QLatin1String("0") ? EntryTimes::Once
-            : f == QLatin1String("1")             ? EntryTimes::Daily
+        const ScheduleEntry::Frequency f = e.frequency();
+        times.frequency = f == ScheduleEntry::Once ? EntryTimes::Once
+            : f == ScheduleEntry::EveryDay        ? EntryTimes::Daily
                                                   : EntryTimes::Weekly;
-        times.start = cachedTime(textAt(m_schedule, row, c.time1));
-        times.end = cachedTime(textAt(m_schedule, row, c.time2));
-        times.weekday = ScheduleWindow::weekdayFromDigit(textAt(m_schedule, row, c.date3));
+        times.start = cachedTime(e.startTime);
+        times.end = cachedTime(e.endTime);
+        times.weekday = ScheduleWindow::weekdayFromDigit(e.weekdayCode);
         bool ok = times.start.isValid() && times.end.isValid();
         if (ok && times.frequency == EntryTimes::Once) {
-            times.firstDay = cachedDate(textAt(m_schedule, row, c.date1));
-            times.lastDay = cachedDate(textAt(m_schedule, row, c.date2));
+            times.firstDay = cachedDate(e.firstDay);
+            times.lastDay = cachedDate(e.lastDay);
             ok = times.firstDay.isValid() && times.lastDay.isValid();
         }
         if (ok)
-            r.times = times;
+            t.times = times;
     }
-    return r.times;
+    return t.times;
 }
 
-void ScheduleRunner::processRow(int row, const Columns &c, const QDateTime &now, const QDate &today,
-                                const QTime &time)
+void ScheduleRunner::processRow(int row, const QDateTime &now, const QDate &today, const QTime &time)
 {
-    if (!m_rows.at(row).awaitedFile.isEmpty())
-        completeRecording(row, c);
+    if (!m_schedule.entries().at(row).awaitedFile.isEmpty())
+        completeRecording(row);
 
-    const QString frequency = m_rows.at(row).frequency;
-    if (frequency != QLatin1String("0") && frequency != QLatin1String("1") && frequency != QLatin1String("2"))
+    const ScheduleEntry &entry = m_schedule.entries().at(row);
+    if (entry.frequency() == ScheduleEntry::NoFrequency)
         return;
     // A cleared Enable box holds an entry of any frequency.
-    if (!m_rows.at(row).enabled)
+    if (!entry.isEnabled())
         return;
-    const std::optional<EntryTimes> &read = timesOf(row, c);
+    const std::optional<EntryTimes> read = timesOf(row);
     if (!read)
         throw StoreError("entry times do not read");
     const EntryTimes &times = *read;
@@ -437,46 +356,39 @@ void ScheduleRunner::processRow(int row, const Columns &c, const QDateTime &now,
         // outside their window.
         if (times.frequency == EntryTimes::Once || position.position == WindowPosition::OtherWeekday)
             return;
-        if (m_rows.at(row).status.isEmpty())
+        if (m_schedule.entries().at(row).runState.isEmpty())
             return;
-        editRow(row);
-        m_schedule.setField(QStringLiteral("status1"), QString());
-        m_schedule.post();
-        rowWritten(row, c);
+        write(row, [](ScheduleEntry &e) { e.runState = ScheduleEntry::kIdle; });
         return;
     }
 
-    const bool record = m_rows.at(row).mode == QLatin1String("0");
-    const bool play = m_rows.at(row).mode == QLatin1String("1");
-    if (record && m_rows.at(row).status.isEmpty())
-        startRecording(row, c, times, ScheduleWindow::test(times, today, time), now);
-    const QString status = m_rows.at(row).status;
-    if (play && status.isEmpty()) {
-        startPlay(row, c, times, ScheduleWindow::test(times, today, time));
-    } else if (status == QLatin1String("Playing") && m_state.stationName() == m_rows.at(row).name) {
+    const ScheduleEntry::Mode mode = m_schedule.entries().at(row).mode();
+    if (mode == ScheduleEntry::Record && m_schedule.entries().at(row).runState.isEmpty())
+        startRecording(row, times, ScheduleWindow::test(times, today, time), now);
+    const ScheduleEntry &after = m_schedule.entries().at(row);
+    if (mode == ScheduleEntry::Play && after.runState.isEmpty()) {
+        startPlay(row, ScheduleWindow::test(times, today, time));
+    } else if (after.runState == ScheduleEntry::kPlaying && m_state.stationName() == after.name) {
         const EntryWindow window = ScheduleWindow::test(times, today, time);
         playEnd = window.end;
         playEndText = m_regional.dateTimeText(window.end);
         if (now >= playEnd)
-            stopPlay(row, c, times.frequency == EntryTimes::Once);
+            stopPlay(row, times.frequency == EntryTimes::Once);
     }
 }
 
-void ScheduleRunner::completeRecording(int row, const Columns &c)
+void ScheduleRunner::completeRecording(int row)
 {
     for (const QString &extension : {QStringLiteral(".wma"), QStringLiteral(".mp3")}) {
         try {
-            const QString name = textAt(m_schedule, row, c.filename2);
+            const QString name = m_schedule.entries().at(row).awaitedFile;
             if (!ScheduleWindow::isPlainFileName(name) || !recordingExists(name + extension))
                 continue;
-            editRow(row);
-            m_schedule.setField(QStringLiteral("filename1"), name + extension);
-            m_schedule.setField(QStringLiteral("filename2"), QString());
-            m_schedule.post();
-            rowWritten(row, c);
-            m_editorStale = true;
+            write(row, [&](ScheduleEntry &e) {
+                e.fileName = name + extension;
+                e.awaitedFile = QString();
+            });
         } catch (const StoreError &) {
-            m_schedule.cancel();
         }
     }
 }
@@ -502,78 +414,72 @@ bool ScheduleRunner::recordingExists(const QString &fileName)
     return m_folderNames.contains(fileName);
 }
 
-void ScheduleRunner::startRecording(int row, const Columns &c, const EntryTimes &times, const EntryWindow &window,
-                                    const QDateTime &now)
+void ScheduleRunner::startRecording(int row, const EntryTimes &times, const EntryWindow &window, const QDateTime &now)
 {
-    const QString address = textAt(m_schedule, row, c.radiourl);
-    if (!ScheduleWindow::isNetworkAddress(address))
-        throw StoreError("not a network address");
+    const ScheduleEntry entry = m_schedule.entries().at(row);
     const qint64 durationMs = ScheduleWindow::recordingDurationMs(window.start, window.end, now);
-    const QString name = ScheduleWindow::recordingStamp(now) + QString::number(m_schedule.valueAt(row, c.idno).toLongLong());
+    const QString name = ScheduleWindow::recordingStamp(now) + QString::number(entry.id);
     const QString output = recordingsFolder() + name;
+    const bool once = times.frequency == EntryTimes::Once;
 
-    editRow(row);
-    if (times.frequency == EntryTimes::Once)
-        m_schedule.setField(QStringLiteral("onf"), QStringLiteral("N"));
-    else
-        m_schedule.setField(QStringLiteral("status1"), QStringLiteral("Recording"));
-    m_schedule.setField(QStringLiteral("filename2"), name);
-    // A row deleted meanwhile fails here, before any recorder starts.
-    m_schedule.post();
-    rowWritten(row, c);
-    m_editorStale = true;
+    // An entry deleted meanwhile fails here, before any recorder starts.
+    write(row, [&](ScheduleEntry &e) {
+        if (once)
+            e.enabled = ScheduleEntry::kOff;
+        else
+            e.runState = ScheduleEntry::kRecording;
+        e.awaitedFile = name;
+    });
 
-    recorderCommand = m_programDir + QStringLiteral("/grabclock ") + address + QLatin1Char(' ') + output
+    recorderCommand = m_programDir + QStringLiteral("/grabclock ") + entry.address + QLatin1Char(' ') + output
         + QLatin1Char(' ') + QString::number(qMax<qint64>(1, durationMs));
-    m_recorder.startScheduledRecorder(address, output, durationMs);
+    if (m_recorder.startScheduledRecorder(entry.address, output, durationMs))
+        return;
+    // Refused (an address the recorder does not take) or not started: no
+    // file will come. The entry is done for this window, as a stopped play
+    // is: a one-time entry stays switched off, a daily or weekly one is
+    // tried again in its next window.
+    qWarning("schedule entry %lld: the recorder did not start for %s", entry.id,
+             QUrl::toPercentEncoding(entry.address.left(200), ":/?&=#").constData());
+    const int current = m_schedule.indexOf(entry.id);
+    if (current < 0)
+        return;
+    write(current, [&](ScheduleEntry &e) {
+        if (!once)
+            e.runState = ScheduleEntry::kStopped;
+        e.awaitedFile = QString();
+    });
 }
 
-void ScheduleRunner::startPlay(int row, const Columns &c, const EntryTimes &times, const EntryWindow &window)
+void ScheduleRunner::startPlay(int row, const EntryWindow &window)
 {
-    const QString address = textAt(m_schedule, row, c.radiourl);
-    if (!ScheduleWindow::isNetworkAddress(address))
+    const ScheduleEntry entry = m_schedule.entries().at(row);
+    if (!AddressRules::playable(entry.address))
         throw StoreError("not a network address");
-    const QString id = QString::number(m_schedule.valueAt(row, c.idno).toLongLong());
-    const QString name = textAt(m_schedule, row, c.name1);
 
     // The entry is marked first: an entry deleted meanwhile starts nothing.
-    editRow(row);
-    m_schedule.setField(QStringLiteral("status1"), QStringLiteral("Playing"));
-    m_schedule.post();
-    rowWritten(row, c);
-    playingEntryId = id;
-    if (times.frequency == EntryTimes::Once)
-        m_editorStale = true;
+    write(row, [](ScheduleEntry &e) { e.runState = ScheduleEntry::kPlaying; });
+    playingEntryId = QString::number(entry.id);
 
     m_playback.resetElapsed();
     Q_EMIT memoryPicturesResetRequested();
-    m_player.setUrl(address);
+    m_player.setUrl(entry.address);
     m_player.play();
-    m_state.setStationName(name);
+    m_state.setStationName(entry.name);
     // Watched from now on, so that a play begun in its window's last second
     // still ends.
     playEnd = window.end;
     playEndText = m_regional.dateTimeText(window.end);
 }
 
-void ScheduleRunner::stopPlay(int row, const Columns &c, bool once)
+void ScheduleRunner::stopPlay(int row, bool once)
 {
     playEnd = QDateTime();
     playEndText.clear();
     stopPlayer();
-    editRow(row);
-    m_schedule.setField(QStringLiteral("status1"), QStringLiteral("N"));
-    if (once)
-        m_schedule.setField(QStringLiteral("onf"), QStringLiteral("N"));
-    m_schedule.post();
-    rowWritten(row, c);
-    if (once)
-        m_editorStale = true;
-}
-
-void ScheduleRunner::editRow(int row)
-{
-    m_schedule.first();
-    m_schedule.moveBy(row);
-    m_schedule.edit();
+    write(row, [&](ScheduleEntry &e) {
+        e.runState = ScheduleEntry::kStopped;
+        if (once)
+            e.enabled = ScheduleEntry::kOff;
+    });
 }

@@ -12,12 +12,12 @@
 #include <optional>
 
 class Clock;
-class DataSet;
 class MainState;
 class MediaPlayer;
 class Playback;
 class RecorderControl;
 class RegionalFormat;
+class ScheduleTable;
 class Store;
 
 // The times of one schedule entry, read from its stored texts.
@@ -85,27 +85,21 @@ qint64 recordingDurationMs(const QDateTime &start, const QDateTime &end, const Q
 // without leading zeros or separators (9 May 2007 08:05:03: "200759853").
 QString recordingStamp(const QDateTime &at);
 
-// A stored stream address the player may hand to the recorder or the media
-// player: only network schemes.
-bool isNetworkAddress(const QString &address);
-// Position of a column among `names`, compared without case; -1 if absent.
-int columnIndex(const QStringList &names, const char *name);
 // A stored recording name that stays inside the recordings folder.
 bool isPlainFileName(const QString &name);
 
 }  // namespace ScheduleWindow
 
-// The two one-second timers of the main window that carry out the schedule
-// in the runner's copy of recSchedul (the main window's ADOTb1): the clock
-// tick Timer4 and the runner tick Timer5. The timers only wake the ticks;
-// every decision reads the clock given here.
+// The two one-second timers of the main window that carry out the
+// schedule: the clock tick Timer4 and the runner tick Timer5. The timers
+// only wake the ticks; every decision reads the clock given here.
 class ScheduleRunner : public QObject
 {
     Q_OBJECT
 public:
     // `store` is the connection `schedule` runs on: a tick's writes are
     // committed together.
-    ScheduleRunner(Store &store, DataSet &schedule, MainState &state, Playback &playback, MediaPlayer &player,
+    ScheduleRunner(Store &store, ScheduleTable &schedule, MainState &state, Playback &playback, MediaPlayer &player,
                    RecorderControl &recorder, const Clock &clock, const RegionalFormat &regional,
                    const QString &programDir, QObject *parent = nullptr);
 
@@ -136,52 +130,37 @@ public:
 Q_SIGNALS:
     // Text for the main window's clock label time1.
     void clockShown(const QString &time);
-    // The editor's list should show the runner's changes (refresh).
-    void editorRefreshRequested();
-    // The editor's list should be closed and opened again.
-    void editorReopenRequested();
     // The memory-station pictures go back to normal (Button3).
     void memoryPicturesResetRequested();
 
 private:
-    struct Columns;
-    // What a tick needs of one entry, read once from the runner's copy and
-    // again only when the copy changed: a tick over many entries then reads
-    // no texts and parses no dates.
-    struct Row
+    // The times of each entry, read once and again only when the table
+    // changed behind the runner: a tick over many entries then parses no
+    // dates.
+    struct Times
     {
-        qint64 id = 0;
-        QString frequency;   // freq2
-        bool enabled = false;
-        QString mode;        // mode2
-        QString status;      // status1
-        QString name;        // name1
-        QString awaitedFile; // filename2
-        bool timesRead = false;
+        bool read = false;
         std::optional<EntryTimes> times;
     };
 
-    void syncRows(const Columns &c);
-    Row readRow(int row, const Columns &c);
-    // After a post of the runner's own: that row is read again.
-    void rowWritten(int row, const Columns &c);
-    const std::optional<EntryTimes> &timesOf(int row, const Columns &c);
+    void syncTimes();
+    const std::optional<EntryTimes> &timesOf(int row);
     QTime cachedTime(const QString &text);
     QDate cachedDate(const QString &text);
+    // Writes entry `row` with `change` applied; the runner's own write
+    // keeps the cached times.
+    template <class Change> void write(int row, Change change);
 
-    void processRow(int row, const Columns &c, const QDateTime &now, const QDate &today, const QTime &time);
-    void completeRecording(int row, const Columns &c);
+    void processRow(int row, const QDateTime &now, const QDate &today, const QTime &time);
+    void completeRecording(int row);
     bool recordingExists(const QString &fileName);
-    void startRecording(int row, const Columns &c, const EntryTimes &times, const EntryWindow &window,
-                        const QDateTime &now);
-    void startPlay(int row, const Columns &c, const EntryTimes &times, const EntryWindow &window);
-    void stopPlay(int row, const Columns &c, bool once);
+    void startRecording(int row, const EntryTimes &times, const EntryWindow &window, const QDateTime &now);
+    void startPlay(int row, const EntryWindow &window);
+    void stopPlay(int row, bool once);
     void stopPlayer();
-    // Moves the data set onto `row` and puts it into edit state.
-    void editRow(int row);
 
     Store &m_store;
-    DataSet &m_schedule;
+    ScheduleTable &m_schedule;
     MainState &m_state;
     Playback &m_playback;
     MediaPlayer &m_player;
@@ -189,16 +168,14 @@ private:
     const Clock &m_clock;
     const RegionalFormat &m_regional;
     QString m_programDir;
-    QVector<Row> m_rows;
-    quint64 m_rowsGeneration = ~quint64(0);
+    QVector<Times> m_times;
+    quint64 m_timesGeneration = ~quint64(0);
     // Stored date and time texts already read (entries share them).
-    QHash<QString, QTime> m_times;
-    QHash<QString, QDate> m_dates;
+    QHash<QString, QTime> m_timeTexts;
+    QHash<QString, QDate> m_dateTexts;
     // Names in the recordings folder, listed again when the folder changes.
     QSet<QString> m_folderNames;
     qint64 m_folderStamp = -1;
     int m_folderTick = -1;
     int m_tickCount = 0;
-    // The editor's list is refreshed once, after a tick that changed entries.
-    bool m_editorStale = false;
 };

@@ -76,8 +76,8 @@ Application::Application(const PlatformParts &platform, const QString &programDi
       m_recorders(*platform.processes, programDir),
       m_live(m_state, *platform.mediaPlayer, *platform.clock, *platform.regional, m_recorders, programDir),
       m_recordingsList(m_state, *platform.mediaPlayer, m_playback, programDir),
-      m_scheduleEditor(m_store, m_shell.ADOTb1, m_state, m_playback, platform, programDir),
-      m_scheduleRunner(m_store, m_shell.ADOTb1, m_state, m_playback, *platform.mediaPlayer, m_recorders,
+      m_scheduleEditor(m_store, m_shell.schedule, m_state, m_playback, platform, programDir),
+      m_scheduleRunner(m_store, m_shell.schedule, m_state, m_playback, *platform.mediaPlayer, m_recorders,
                        *platform.clock, *platform.regional, programDir)
 {
     createWindows();
@@ -99,7 +99,7 @@ Application::~Application()
     m_lngsel.reset();
     m_record.reset();
     m_main.reset();
-    m_shell.ADOTb1.close();
+    m_shell.schedule.close();
     m_shell.ADOTb2.close();
     m_store.close();
 }
@@ -214,12 +214,11 @@ void Application::useAddresses(const QString &directoryBaseUrl, const QString &h
 void Application::connectRecording()
 {
     TForm_main *main = m_main.get();
-    // The live entry goes through the schedule editor's data set; every
-    // post makes the runner's copy read that row again.
-    m_live.setSchedule(&m_scheduleEditor.ADOTb1);
+    // The live entry goes into the one schedule table: the runner and an
+    // open schedule list see it at once.
+    m_live.setSchedule(&m_shell.schedule);
     m_live.setTranslator([this](const QString &text) { return m_shell.lookup(text); });
     m_live.setMessages(m_platform.messages);
-    connect(&m_live, &LiveRecording::scheduleChanged, &m_scheduleEditor, &ScheduleEditor::refreshRunnerRow);
     connect(&m_live, &LiveRecording::captureFileNameChanged, m_recMain->Edit1, &QLineEdit::setText);
 
     // Record and Stop-recording; the stop routine (and through it the
@@ -261,12 +260,8 @@ void Application::connectSchedule()
             &TForm_main::resetMemoryPictures);
     connect(&m_scheduleEditor, &ScheduleEditor::recordListRequested, this, &Application::openRecordingsList);
 
-    // The runner: the clock label, the editor's list after its changes.
+    // The runner: the clock label.
     connect(&m_scheduleRunner, &ScheduleRunner::clockShown, main->time1, &QLabel::setText);
-    connect(&m_scheduleRunner, &ScheduleRunner::editorRefreshRequested, &m_scheduleEditor,
-            &ScheduleEditor::refreshList);
-    connect(&m_scheduleRunner, &ScheduleRunner::editorReopenRequested, &m_scheduleEditor,
-            &ScheduleEditor::reopenList);
     connect(&m_scheduleRunner, &ScheduleRunner::memoryPicturesResetRequested, main,
             &TForm_main::resetMemoryPictures);
     m_scheduleRunner.start();

@@ -4,6 +4,7 @@
 #include "player_fixture.h"
 #include "core/main_state.h"
 #include "store/dataset.h"
+#include "store/schedule_table.h"
 #include "store/store.h"
 
 using namespace InterfaceLanguage;
@@ -123,8 +124,8 @@ private Q_SLOTS:
         Store store;
         QVERIFY(store.open(folder.storeFile()));
         DataSet phrases(store);
-        DataSet schedule(store);
-        schedule.openTable(QStringLiteral("recSchedul"));
+        ScheduleTable schedule(store);
+        schedule.load();
         QVERIFY(translateScheduleWords(phrases, schedule, previous, current));
 
         const QStringList fields{"freq1", "mode1", "date1", "date2"};
@@ -142,8 +143,8 @@ private Q_SLOTS:
         Store store;
         QVERIFY(store.open(folder.storeFile()));
         DataSet phrases(store);
-        DataSet schedule(store);
-        schedule.openTable(QStringLiteral("recSchedul"));
+        ScheduleTable schedule(store);
+        schedule.load();
         QVERIFY(translateScheduleWords(phrases, schedule, QStringLiteral("4"), QStringLiteral("1")));
         QCOMPARE(folder.value(QStringLiteral("SELECT date1 FROM recSchedul")).toString(), QString());
         QCOMPARE(folder.value(QStringLiteral("SELECT date2 FROM recSchedul")).toString(), QString());

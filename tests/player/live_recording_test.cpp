@@ -12,12 +12,14 @@
 #include <QStandardPaths>
 #include <QTest>
 #include <QToolButton>
+#include <QUrl>
 
 #include <functional>
 #include <memory>
 
 #include "fake_platform.h"
 #include "player_fixture.h"
+#include "core/address_rules.h"
 #include "recording/live_recording.h"
 #include "recording/recorder_control.h"
 #include "recording/record_setup_window.h"
@@ -155,7 +157,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, address);
         QFETCH(bool, recordable);
-        QCOMPARE(RecorderControl::recordableAddress(address), recordable);
+        QCOMPARE(AddressRules::recordable(address), recordable);
     }
 
     // Each value is one argument, whatever blanks it holds.
@@ -212,7 +214,7 @@ private Q_SLOTS:
         rig.tune(QStringLiteral("Harbour FM 海港"));
         const RegionalFormat &regional = rig.platform.regional;
         const QDateTime start = rig.platform.clock.current;
-        QSignalSpy changed(&rig.live(), &LiveRecording::scheduleChanged);
+        QSignalSpy changed(&rig.app->shell().schedule, &ScheduleTable::changed);
 
         QTest::mouseClick(rig.main()->picRec, Qt::LeftButton);
         QVERIFY(controlsShow(rig, true));
@@ -232,9 +234,9 @@ private Q_SLOTS:
                                       regional.dateText(start.date()), regional.dateText(start.date()),
                                       regional.timeText(start.time()), regional.timeText(start.time()), "", "", "",
                                       ""}));
-        // The runner's copy was read again after the post.
+        // Written once, into the table the runner and the list read.
         QCOMPARE(changed.size(), 1);
-        QCOMPARE(rig.app->shell().ADOTb1.recordCount(), rig.entries());
+        QCOMPARE(rig.app->shell().schedule.entries().size(), rig.entries());
 
         const QDateTime end = start.addSecs(30 * 60 + 7);
         rig.platform.clock.current = end;
@@ -287,12 +289,17 @@ private Q_SLOTS:
         QTest::addColumn<int>("starts");
         QTest::addColumn<QString>("message");
                 QTest::newRow("no station name") << RigAction([](Rig &rig) { rig.tune(QString()); }) << 0 << 0 << "";
+        // A station that plays but cannot be recorded is named to the user.
+        const QString refused = QStringLiteral("This station cannot be recorded:");
         QTest::newRow("local file plays") << RigAction([](Rig &rig) {
             rig.tune(QStringLiteral("200759853.mp3"), rig.recordings() + QStringLiteral("200759853.mp3"));
-        }) << 0 << 0 << "";
+        }) << 0 << 0 << refused;
         QTest::newRow("file address") << RigAction([](Rig &rig) {
             rig.tune(QStringLiteral("x"), QStringLiteral("file:///etc/passwd"));
-        }) << 0 << 0 << "";
+        }) << 0 << 0 << refused;
+        QTest::newRow("https station") << RigAction([](Rig &rig) {
+            rig.tune(QStringLiteral("Secure FM"), QStringLiteral("https://radio.example/live"));
+        }) << 0 << 0 << refused;
         QTest::newRow("recordings folder cannot be made") << RigAction([](Rig &rig) {
             rig.tune();
             QDir(rig.recordings()).removeRecursively();
@@ -324,8 +331,11 @@ private Q_SLOTS:
         if (message.isEmpty()) {
             QVERIFY(rig.platform.messages.shown.empty());
         } else {
+            // The detail: the folder that cannot be written, or the address.
+            const QString detail = message.startsWith(QLatin1String("Cannot write")) ? rig.recordings()
+                                                                                    : rig.platform.mediaPlayer.url();
             QCOMPARE(int(rig.platform.messages.shown.size()), 1);
-            QCOMPARE(rig.platform.messages.shown.front().text, message + " " + rig.recordings());
+            QCOMPARE(rig.platform.messages.shown.front().text, message + " " + detail);
         }
     }
 
@@ -479,7 +489,8 @@ private Q_SLOTS:
         Q_EMIT list->FileListBox1->doubleClicked(file);
         QCOMPARE(rig.app->state().listenSeconds, QStringLiteral("400"));
         QCOMPARE(rig.main()->LabRname->text(), name);
-        QCOMPARE(rig.platform.mediaPlayer.url(), QDir(rig.recordings()).absoluteFilePath(name));
+        const QString path = QDir(rig.recordings()).absoluteFilePath(name);
+        QCOMPARE(rig.platform.mediaPlayer.url(), QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded));
         QVERIFY(rig.app->playback().elapsedTimerOn());
         QVERIFY(list->isVisible());
         // Recording a local file is refused; stopping it reports nothing.

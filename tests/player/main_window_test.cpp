@@ -418,7 +418,7 @@ private Q_SLOTS:
         QSignalSpy finished(&app, &Application::finished);
         bool schedulesOpenAtStop = true;
         connect(app.mainWindow(), &TForm_main::stopClicked, this,
-                [&] { schedulesOpenAtStop = app.shell().ADOTb1.isOpen(); });
+                [&] { schedulesOpenAtStop = app.shell().schedule.isOpen(); });
         app.mainWindow()->close();
         QCOMPARE(stop.count(), 1);
         QCOMPARE(finished.count(), 1);

@@ -1,6 +1,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QToolButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -111,6 +112,30 @@ private Q_SLOTS:
         // Button3 (as the directory's station page uses it) clears it.
         p.main->resetMemoryPictures();
         QCOMPARE(p.memory().slotPictures(), normalPictures());
+    }
+
+    // A slot's address plays only as a network stream: a local path or
+    // another scheme stored in a slot never reaches the media player.
+    void slotAddressMustBePlayable_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::newRow("local path") << "/etc/hostname";
+        QTest::newRow("file address") << "file:///etc/passwd";
+        QTest::newRow("no host") << "http:///etc/passwd";
+        QTest::newRow("other scheme") << "ftp://radio.example/x.mp3";
+    }
+    void slotAddressMustBePlayable()
+    {
+        QFETCH(QString, url);
+        Player p;
+        p.putSlot(4, QStringLiteral("Radio Four"), url, 42);
+        p.start();
+        p.platform.mediaPlayer.calls.clear();
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("not played")));
+        p.main->picFav[3]->clicked();
+        for (const QString &call : p.platform.mediaPlayer.calls)
+            QVERIFY2(!call.startsWith(QLatin1String("url=")) && call != QLatin1String("play"), qPrintable(call));
+        QVERIFY(p.app->state().stationStreamUrl != url);
     }
 
     // An empty slot stops nothing but becomes current and empties the

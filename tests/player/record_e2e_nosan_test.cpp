@@ -16,6 +16,7 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 #include <QToolButton>
 #include <QWebEngineView>
 
@@ -163,7 +164,8 @@ private Q_SLOTS:
         app->openRecordingsList();
         QVERIFY(listed);
         QVERIFY(shot);
-        QCOMPARE(f.mediaPlayer.url(), QFileInfo(file).absoluteFilePath());
+        const QString played = QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()).toString(QUrl::FullyEncoded);
+        QCOMPARE(f.mediaPlayer.url(), played);
         QCOMPARE(main->LabRname->text(), QFileInfo(file).fileName());
         QCOMPARE(app->state().listenSeconds, QStringLiteral("400"));
         QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 10000);

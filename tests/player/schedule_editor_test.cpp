@@ -3,6 +3,7 @@
 // playing a recording and the row state, over a fake clock.
 
 #include <QSignalSpy>
+#include <QUrl>
 #include <QTest>
 
 #include "recording/schedule_editor.h"
@@ -18,7 +19,7 @@ const QString kStream = QStringLiteral("http://127.0.0.1:8765/stream/1.mp3");
 // Now is Saturday 14 March 2026, 9:30:00.500.
 struct EditorRig : ScheduleRig
 {
-    ScheduleEditor editor{store, runnerCopy, state, playback, platform.parts, folder.path()};
+    ScheduleEditor editor{store, schedule, state, playback, platform.parts, folder.path()};
 
     EditorRig()
     {
@@ -158,7 +159,7 @@ private Q_SLOTS:
         for (auto it = stored.constBegin(); it != stored.constEnd(); ++it)
             QCOMPARE(rig.value(1, it.key()), it.value());
         // Data event: the runner's copy holds the new entry at once.
-        QCOMPARE(rig.runnerCopy.recordCount(), 1);
+        QCOMPARE(rig.schedule.entries().size(), 1);
     }
 
     // Modify writes the current entry (the first after showing, else the
@@ -188,7 +189,7 @@ private Q_SLOTS:
         QCOMPARE(rig.value(changed, QStringLiteral("status1")), QString());
         QCOMPARE(rig.value(changed, QStringLiteral("onf")), QStringLiteral("Y"));
         QCOMPARE(rig.value(3 - changed, QStringLiteral("status1")), QStringLiteral("N"));
-        QCOMPARE(rig.copyText(int(changed - 1), QStringLiteral("name1")), QStringLiteral("Changed"));
+        QCOMPARE(rig.entry(int(changed - 1)).name, QStringLiteral("Changed"));
     }
 
     void modifyOfAnEntryGoneOrNoneDoesNotSucceed()
@@ -222,8 +223,8 @@ private Q_SLOTS:
         FakeReportSender reports;
         Playback playback(state, platform.mediaPlayer, platform.clock, platform.regional, reports);
         Store store;
-        DataSet runner(store);
-        ScheduleEditor editor(store, runner, state, playback, platform.parts, folder.path());
+        ScheduleTable schedule(store);
+        ScheduleEditor editor(store, schedule, state, playback, platform.parts, folder.path());
         QVERIFY(!editor.create(folder.storeFile()));
         QCOMPARE(platform.messages.shown.size(), size_t(2));
         QCOMPARE(platform.messages.shown.front().text, QStringLiteral("Database connect error!"));
@@ -238,11 +239,11 @@ private Q_SLOTS:
         const qint64 second = rig.add({{"name1", "Second"}});
         rig.editor.showSteps();
         rig.editor.loadEntry(1);
-        QSignalSpy reset(&rig.editor, &ScheduleEditor::listReset);
+        QSignalSpy reset(&rig.editor, &ScheduleEditor::listChanged);
         QVERIFY(rig.editor.deleteCurrent());
         QCOMPARE(rig.value(second, QStringLiteral("name1")), QStringLiteral("<none>"));
         QCOMPARE(rig.value(first, QStringLiteral("name1")), QStringLiteral("First"));
-        QCOMPARE(rig.runnerCopy.recordCount(), 1);   // data event
+        QCOMPARE(rig.schedule.entries().size(), 1);
         QCOMPARE(reset.size(), 1);
     }
 
@@ -301,7 +302,7 @@ private Q_SLOTS:
         QCOMPARE(form.firstDay, firstDay);
         QCOMPARE(form.weekday, weekday);
         QCOMPARE(shown.isEmpty() ? -1 : int(shown.last().value(0).value<ScheduleEditor::DateControls>()), controls);
-        QCOMPARE(rig.editor.ADOTb1.recNo(), 1);
+        QCOMPARE(rig.editor.currentRow(), 1);
     }
 
     void playRecording_data()
@@ -335,7 +336,7 @@ private Q_SLOTS:
             rig.touch(QStringLiteral("20263139011.mp3"));
         rig.editor.playRecording(0);
         const QString path = rig.folder.path() + QStringLiteral("/radiorecord/20263139011.mp3");
-        QCOMPARE(rig.platform.mediaPlayer.url() == path, played);
+        QCOMPARE(rig.platform.mediaPlayer.url() == QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded), played);
         QCOMPARE(rig.state.listenSeconds == QStringLiteral("400"), played);
         QCOMPARE(rig.state.stationName(), played ? QStringLiteral("20263139011.mp3") : QString());
         QCOMPARE(rig.lastMessage(), message);

@@ -12,11 +12,11 @@
 #include "core/playback.h"
 #include "recording/recorder_control.h"
 #include "recording/schedule_runner.h"
-#include "store/dataset.h"
+#include "store/schedule_table.h"
 #include "store/store.h"
 
-// A program folder with a store, the fakes, the runner's copy of the
-// schedule and the runner over them. Times are en_US texts
+// A program folder with a store, the fakes, the schedule table and the
+// runner over them. Times are en_US texts
 // ("3/14/26", "10:00:00 AM"); the fake clock starts on Saturday 14 March
 // 2026.
 struct ScheduleRig
@@ -27,9 +27,9 @@ struct ScheduleRig
     FakeReportSender reports;
     Playback playback{state, platform.mediaPlayer, platform.clock, platform.regional, reports};
     Store store;
-    DataSet runnerCopy{store};
+    ScheduleTable schedule{store};
     RecorderControl recorder{platform.processes, folder.path()};
-    ScheduleRunner runner{store, runnerCopy, state, playback, platform.mediaPlayer, recorder,
+    ScheduleRunner runner{store, schedule, state, playback, platform.mediaPlayer, recorder,
                           platform.clock, platform.regional, folder.path()};
 
     ScheduleRig()
@@ -37,11 +37,11 @@ struct ScheduleRig
         state.languageCode = QStringLiteral("1");
         if (!store.open(folder.storeFile()))
             qFatal("cannot open rd.d");
-        runnerCopy.openTable(QStringLiteral("recSchedul"));
+        schedule.load();
     }
 
-    // Inserts an entry (column -> text) and returns its idno; the runner's
-    // copy is opened again, as the editor's data event does.
+    // Inserts an entry (column -> text) behind the table's back and
+    // returns its idno; the table is read again.
     qint64 add(const QMap<QString, QString> &fields)
     {
         QStringList names;
@@ -62,11 +62,7 @@ struct ScheduleRig
         return id;
     }
 
-    void reload()
-    {
-        runnerCopy.close();
-        runnerCopy.openTable(QStringLiteral("recSchedul"));
-    }
+    void reload() { schedule.load(); }
 
     void sql(const QString &statement)
     {
@@ -85,13 +81,9 @@ struct ScheduleRig
         return query.value(0).isNull() ? QString() : query.value(0).toString();
     }
 
-    // A field of the runner's copy (in memory: cheap enough for every tick).
-    QString copyText(int row, const QString &column)
-    {
-        const int position = runnerCopy.columnNames().indexOf(column);
-        const QVariant v = runnerCopy.valueAt(row, position);
-        return v.isNull() ? QString() : v.toString();
-    }
+    // An entry as the table holds it (in memory: cheap enough for every
+    // tick).
+    const ScheduleEntry &entry(int row) const { return schedule.entries().at(row); }
 
     // "3/14/26 10:00:00 AM" or with milliseconds appended as ".zzz".
     void at(const QString &dateTime, int ms = 0)

@@ -1,6 +1,7 @@
 // The schedule runner: the window test, the run states, the completion
 // step and the clock tick, over a fake clock, media player and launcher.
 
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -197,8 +198,12 @@ private Q_SLOTS:
         QTest::newRow("weekly play on its weekday: playing") << with(weekly, {{"mode2", "1"}, {"status1", ""}}) << in
                                                              << "Playing" << "Y" << 0 << true;
         QTest::newRow("no frequency: nothing") << with(once, {{"freq2", "-1"}}) << in << "" << "Y" << 0 << false;
-        QTest::newRow("not a network address: nothing")
-            << with(once, {{"radiourl", "file:///etc/passwd"}}) << in << "" << "Y" << 0 << false;
+        // An address no recorder takes: the one-time entry is spent (as any
+        // started one is), no recorder runs.
+        QTest::newRow("not a network address: switched off, no recorder")
+            << with(once, {{"radiourl", "file:///etc/passwd"}}) << in << "" << "N" << 0 << false;
+        QTest::newRow("play of a local path: nothing")
+            << with(once, {{"mode2", "1"}, {"radiourl", "/etc/hostname"}}) << in << "" << "Y" << 0 << false;
     }
     void runStates()
     {
@@ -225,6 +230,56 @@ private Q_SLOTS:
         }
     }
 
+    // A recording whose recorder is refused (an address the capture
+    // library does not take) or does not start is a failed entry: never
+    // shown as recording, no file awaited, a log line says why; a daily
+    // entry is tried again in its next window.
+    void refusedRecorderIsAFailedEntry_data()
+    {
+        QTest::addColumn<QString>("freq2");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("launches");
+        QTest::addColumn<int>("attempts");   // programs the launcher was asked to start
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("onf");
+        QTest::newRow("daily, https") << "1" << "https://radio.example/live" << true << 0 << "N" << "Y";
+        QTest::newRow("daily, mmsh") << "1" << "mmsh://radio.example/live" << true << 0 << "N" << "Y";
+        QTest::newRow("daily, rtsp") << "1" << "rtsp://radio.example/live" << true << 0 << "N" << "Y";
+        QTest::newRow("daily, launcher fails") << "1" << kStream << false << 1 << "N" << "Y";
+        QTest::newRow("once, https") << "0" << "https://radio.example/live" << true << 0 << "" << "N";
+    }
+    void refusedRecorderIsAFailedEntry()
+    {
+        QFETCH(QString, freq2);
+        QFETCH(QString, address);
+        QFETCH(bool, launches);
+        QFETCH(int, attempts);
+        QFETCH(QString, status);
+        QFETCH(QString, onf);
+        ScheduleRig rig;
+        rig.platform.processes.startSucceeds = launches;
+        const qint64 id = rig.add({{"mode2", "0"}, {"freq2", freq2}, {"onf", "Y"}, {"name1", "Demo"},
+                                   {"radiourl", address}, {"date1", "3/14/26"}, {"date2", "3/14/26"},
+                                   {"time1", "10:00:00 AM"}, {"time2", "11:00:00 AM"}});
+        rig.at(QStringLiteral("3/14/26 10:30:00 AM"));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("schedule entry %1: the recorder did not start").arg(id)));
+        rig.tick();
+        QCOMPARE(rig.value(id, QStringLiteral("status1")), status);
+        QCOMPARE(rig.value(id, QStringLiteral("onf")), onf);
+        QCOMPARE(rig.value(id, QStringLiteral("filename2")), QString());
+        // Not started again within the same window.
+        rig.at(QStringLiteral("3/14/26 10:30:01 AM"));
+        rig.tick();
+        QCOMPARE(rig.platform.processes.started.size(), attempts);
+        if (freq2 == QLatin1String("1")) {
+            // Outside the window it is idle again, ready for tomorrow.
+            rig.at(QStringLiteral("3/14/26 11:30:00 AM"));
+            rig.tick();
+            QCOMPARE(rig.value(id, QStringLiteral("status1")), QString());
+        }
+    }
+
     // A recording due 10:00-11:00 that starts at 10:30 records until 11:00.
     void scheduledRecordingCommand()
     {
@@ -232,7 +287,8 @@ private Q_SLOTS:
         const qint64 id = rig.add({{"mode2", "0"}, {"freq2", "0"}, {"onf", "Y"}, {"name1", "Demo"}, {"radiourl", kStream},
                                    {"date1", "3/14/26"}, {"date2", "3/14/26"}, {"time1", "10:00:00 AM"},
                                    {"time2", "11:00:00 AM"}});
-        QSignalSpy refreshed(&rig.runner, &ScheduleRunner::editorRefreshRequested);
+        // One write marks the entry; the list follows the table's signal.
+        QSignalSpy changed(&rig.schedule, &ScheduleTable::changed);
         rig.at(QStringLiteral("3/14/26 10:30:05 AM"));
         rig.tick();
         const QString name = QStringLiteral("202631410305") + QString::number(id);
@@ -240,7 +296,7 @@ private Q_SLOTS:
         QCOMPARE(rig.platform.processes.started.value(0),
                  (QStringList{rig.folder.path() + QStringLiteral("/grabclock"), kStream, output, QStringLiteral("1795000")}));
         QCOMPARE(rig.value(id, QStringLiteral("filename2")), name);
-        QCOMPARE(refreshed.size(), 1);
+        QCOMPARE(changed.size(), 1);
         QVERIFY(rig.runner.recorderCommand.endsWith(output + QStringLiteral(" 1795000")));
         // Switched off: never started again.
         rig.at(QStringLiteral("3/14/26 10:30:06 AM"));
@@ -324,7 +380,6 @@ private Q_SLOTS:
         const qint64 id = rig.add({{"mode2", "1"}, {"freq1", "Once"}, {"freq2", "0"}, {"onf", "Y"}, {"radiourl", kStream},
                                    {"name1", "Demo"}, {"date1", "3/14/26"}, {"date2", "3/14/26"},
                                    {"time1", "10:00:00 AM"}, {"time2", "10:00:05 AM"}});
-        QSignalSpy reopened(&rig.runner, &ScheduleRunner::editorReopenRequested);
         for (int s : {0, 1, 2, 3, lastTickSecond, lastTickSecond + 1}) {
             rig.at(QStringLiteral("3/14/26 10:00:0%1 AM").arg(s), 300);
             rig.tick();
@@ -335,7 +390,6 @@ private Q_SLOTS:
         QCOMPARE(rig.value(id, QStringLiteral("onf")), QStringLiteral("N"));
         QCOMPARE(rig.state.stationName(), QString());
         QCOMPARE(rig.runner.playingEntryId, QStringLiteral("0"));
-        QCOMPARE(reopened.size(), 1);
     }
 
     // A whole day at one tick a second: a daily play across midnight and a
@@ -354,7 +408,7 @@ private Q_SLOTS:
         for (int s = 0; s < 24 * 3600; ++s, t = t.addSecs(1)) {
             rig.platform.clock.current = t.addMSecs(250);
             rig.tick();
-            const QString st = rig.copyText(0, QStringLiteral("status1"));
+            const QString st = rig.entry(0).runState;
             if (playStates.isEmpty() || playStates.last() != st)
                 playStates << st;
             if (!stoppedAt.isValid() && rig.platform.mediaPlayer.calls.contains(QStringLiteral("stop")))
@@ -375,12 +429,12 @@ private Q_SLOTS:
     {
         ScheduleRig rig;
         QSignalSpy shown(&rig.runner, &ScheduleRunner::clockShown);
-        rig.runnerCopy.close();
+        rig.schedule.close();
         rig.at(QStringLiteral("3/14/26 9:05:07 PM"));
         rig.runner.clockTick();
         QCOMPARE(shown.value(0).value(0).toString(), QStringLiteral("9:05:07 PM"));
         QCOMPARE(rig.runner.clockText, QStringLiteral("3/14/26 9:05:07 PM"));
-        QVERIFY(rig.runnerCopy.isOpen());
+        QVERIFY(rig.schedule.isOpen());
     }
 };
 
