@@ -2,6 +2,7 @@
 // executable's folder) holds rd.d, pic/ and radiorecord/.
 //   radioplayer [--directory URL] [--hitlog URL]
 #include <QApplication>
+#include <QDir>
 
 #include <cstdio>
 
@@ -13,6 +14,7 @@
 #include "platform/inert_parts.h"
 #include "platform/platform_parts.h"
 #include "platform/player_volume_backend.h"
+#include "platform/posix_close_signals.h"
 #include "platform/posix_process_launcher.h"
 #include "platform/qt_external_browser.h"
 #include "platform/qt_message_boxes.h"
@@ -22,6 +24,9 @@
 #include "platform/regional_format.h"
 #include "platform/vlc_media_player.h"
 #include "shell/application.h"
+#include "shell/main_window.h"
+#include "shell/single_instance.h"
+#include "store/store.h"
 
 int main(int argc, char *argv[])
 {
@@ -38,6 +43,23 @@ int main(int argc, char *argv[])
     if (options.help) {
         std::fputs(qPrintable(ProgramOptions::usage()), stdout);
         return 0;
+    }
+
+    // One player per store: a second start brings the first to the front.
+    SingleInstance instance(Store::fileIn(QCoreApplication::applicationDirPath()));
+    switch (instance.claim()) {
+    case SingleInstance::Claim::Own:
+        break;
+    case SingleInstance::Claim::OtherRaised:
+        return 0;
+    case SingleInstance::Claim::OtherSilent: {
+        const QString text = QStringLiteral("Another Vexa Radio Player is using %1 and does not answer. Close it, "
+                                            "or end its process, and start the player again.")
+                                 .arg(QDir::toNativeSeparators(Store::fileIn(QCoreApplication::applicationDirPath())));
+        std::fprintf(stderr, "radioplayer: %s\n", qPrintable(text));
+        QtMessageBoxes().error(QStringLiteral("Error"), text);
+        return 1;
+    }
     }
 
     VlcMediaPlayer mediaPlayer;
@@ -71,6 +93,9 @@ int main(int argc, char *argv[])
     Application player(parts, QCoreApplication::applicationDirPath());
     player.useAddresses(options.directoryBaseUrl, options.hitLogBaseUrl);
     QObject::connect(&player, &Application::finished, &app, &QCoreApplication::quit);
+    QObject::connect(&instance, &SingleInstance::raiseRequested, player.mainWindow(), &TForm_main::showWindow);
+    // SIGTERM, SIGINT and SIGHUP close the main window, with its close steps.
+    PosixCloseSignals closeSignals(player.mainWindow());
     player.start();
     return app.exec();
 }
