@@ -361,7 +361,9 @@ private Q_SLOTS:
     }
 
     // Stop with no recording running: the last entry stays as it was, and
-    // only a recorder of the user found by name is stopped.
+    // only a live recorder of this program folder writing into its
+    // recordings folder is stopped (one left from an earlier run); another
+    // player's grablive, or one writing elsewhere, is never signalled.
     void stopWhileIdle()
     {
         Rig rig;
@@ -370,11 +372,26 @@ private Q_SLOTS:
         rig.main()->btnRec2->click();
         const QString time2 = rig.entry("time2");
         rig.platform.clock.current = rig.platform.clock.current.addSecs(3600);
-        rig.platform.processes.running[QStringLiteral("grablive")] = {77, 78};
+        FakeProcessLauncher &processes = rig.platform.processes;
+        const QString grablive = rig.folder.path() + QStringLiteral("/grablive");
+        const QString elsewhere = QStringLiteral("/home/someone/other player");
+        processes.running[QStringLiteral("grablive")] = {74, 75, 76, 77, 78};
+        processes.commandLines[74] = {elsewhere + QStringLiteral("/grablive"), kStream,
+                                      elsewhere + QStringLiteral("/radiorecord/200759"), QStringLiteral("86400000")};
+        processes.commandLines[75] = {grablive, kStream, elsewhere + QStringLiteral("/radiorecord/200759"),
+                                      QStringLiteral("86400000")};
+        processes.commandLines[76] = {grablive, kStream, QStringLiteral("radiorecord/200759"), QStringLiteral("86400000")};
+        // 77: nothing can be read about it (it ended, or is not the user's).
+        processes.commandLines[78] = {grablive, kStream, rig.recordings() + QStringLiteral("200759"),
+                                      QStringLiteral("86400000")};
         rig.main()->clickStop();
         QCOMPARE(rig.entry("time2"), time2);
-        // Left over from an earlier run: the first one found is stopped.
-        QCOMPARE(rig.platform.processes.terminated, (QList<qint64>{1000, 77}));
+        QCOMPARE(processes.terminated, (QList<qint64>{1000, 78}));
+
+        // None of its own left: nothing is signalled.
+        processes.running[QStringLiteral("grablive")] = {74, 75, 76, 77};
+        rig.main()->clickStop();
+        QCOMPARE(processes.terminated, (QList<qint64>{1000, 78}));
     }
 
     // The recorder this player started is stopped, not the first one a
