@@ -101,6 +101,7 @@ private:
     void connectSchedule();
     void connectMemoryStations();
     void connectVolume();
+    void connectStoreLock();
 
     PlatformParts m_platform;
     QString m_programDir;

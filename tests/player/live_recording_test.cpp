@@ -7,8 +7,11 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTest>
 #include <QToolButton>
@@ -27,10 +30,38 @@
 #include "shell/application.h"
 #include "shell/main_window.h"
 #include "shell/skin_picture_widget.h"
+#include "store/write_queue.h"
 
 namespace {
 
 const QString kStream = QStringLiteral("http://127.0.0.1:8765/stream/1.mp3");
+
+// A value read from the store file over a plain connection of its own,
+// which a lock held elsewhere does not keep out of a write-ahead-log store.
+QVariant rawValue(const QString &store, const QString &statement)
+{
+    QVariant value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        db.setDatabaseName(store);
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(statement) && query.next())
+                value = query.value(0);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    return value;
+}
+int rawCount(const QString &store, const QString &statement)
+{
+    return rawValue(store, statement).toInt();
+}
+QString rawText(const QString &store, const QString &statement)
+{
+    return rawValue(store, statement).toString();
+}
 
 // The assembly on fakes, with a station playing.
 struct Rig
@@ -392,6 +423,62 @@ private Q_SLOTS:
         processes.running[QStringLiteral("grablive")] = {74, 75, 76, 77};
         rig.main()->clickStop();
         QCOMPARE(processes.terminated, (QList<qint64>{1000, 78}));
+    }
+
+    // Another program holds the store locked (a sqlite3 in BEGIN
+    // EXCLUSIVE): Record and Stop return at once, the recorder starts on
+    // time, the user is told once, and the live entry with its end is
+    // written when the lock goes.
+    void recordsWhileTheStoreIsLocked()
+    {
+        Rig rig;
+        rig.tune();
+        const QString store = rig.folder.storeFile();
+        auto entriesOnDisk = [&] {
+            return rawCount(store, QStringLiteral("SELECT count(*) FROM recSchedul"));
+        };
+        const int before = entriesOnDisk();
+        QProcess holder;
+        holder.setProcessChannelMode(QProcess::MergedChannels);
+        holder.start(QStringLiteral("stdbuf"), {QStringLiteral("-o0"), QStringLiteral("sqlite3"), QStringLiteral("-batch"), store});
+        QVERIFY(holder.waitForStarted(10000));
+        holder.write("BEGIN EXCLUSIVE;\nSELECT 'held';\n");
+        QByteArray answer;
+        QTRY_VERIFY2_WITH_TIMEOUT((answer += holder.readAll()).contains("held"), answer.constData(), 10000);
+
+        QElapsedTimer click;
+        click.start();
+        rig.main()->btnRec->click();
+        const qint64 recordMs = click.elapsed();
+        qInfo("Record with the store locked: %lld ms", recordMs);
+        QVERIFY2(recordMs < 500, qPrintable(QString::number(recordMs)));
+        QVERIFY(rig.live().isRecording());
+        QCOMPARE(rig.platform.processes.started.size(), 1);
+        QCOMPARE(rig.platform.processes.started.first().at(2), rig.live().captureFileName);
+        QVERIFY(!rig.live().liveEntryId.isEmpty());
+        QCOMPARE(entriesOnDisk(), before);
+
+        // Told once, however long it stays locked.
+        QTRY_COMPARE_WITH_TIMEOUT(int(rig.platform.messages.shown.size()), 1, 15000);
+        QVERIFY(rig.platform.messages.shown.front().text.contains(QStringLiteral("locked")));
+        rig.platform.clock.current = rig.platform.clock.current.addSecs(60);
+        click.restart();
+        rig.main()->btnRec2->click();
+        QVERIFY2(click.elapsed() < 500, qPrintable(QString::number(click.elapsed())));
+        QTest::qWait(WriteQueue::kRetryMs * 3);
+        QCOMPARE(int(rig.platform.messages.shown.size()), 1);
+        QCOMPARE(entriesOnDisk(), before);
+
+        holder.write("COMMIT;\n.quit\n");
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(10000));
+        QTRY_COMPARE_WITH_TIMEOUT(entriesOnDisk(), before + 1, 5000);
+        const QString where = QStringLiteral(" FROM recSchedul WHERE idno = ") + rig.live().liveEntryId;
+        QTRY_COMPARE_WITH_TIMEOUT(rawText(store, QStringLiteral("SELECT filename2") + where), rig.live().liveFileName, 5000);
+        const RegionalFormat &regional = rig.platform.regional;
+        QCOMPARE(rawText(store, QStringLiteral("SELECT time1") + where), regional.timeText(QTime(8, 5, 3)));
+        QCOMPARE(rawText(store, QStringLiteral("SELECT time2") + where), regional.timeText(QTime(8, 6, 3)));
+        QCOMPARE(rawText(store, QStringLiteral("SELECT radiourl") + where), kStream);
     }
 
     // The recorder this player started is stopped, not the first one a
