@@ -464,6 +464,7 @@ private Q_SLOTS:
         rig.platform.clock.current = rig.platform.clock.current.addSecs(60);
         click.restart();
         rig.main()->btnRec2->click();
+        qInfo("Stop with the store locked: %lld ms", click.elapsed());
         QVERIFY2(click.elapsed() < 500, qPrintable(QString::number(click.elapsed())));
         QTest::qWait(WriteQueue::kRetryMs * 3);
         QCOMPARE(int(rig.platform.messages.shown.size()), 1);
