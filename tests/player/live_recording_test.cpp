@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -31,6 +30,7 @@
 #include "shell/main_window.h"
 #include "shell/skin_picture_widget.h"
 #include "store/write_queue.h"
+#include "store_lock_holder.h"
 
 namespace {
 
@@ -438,13 +438,8 @@ private Q_SLOTS:
             return rawCount(store, QStringLiteral("SELECT count(*) FROM recSchedul"));
         };
         const int before = entriesOnDisk();
-        QProcess holder;
-        holder.setProcessChannelMode(QProcess::MergedChannels);
-        holder.start(QStringLiteral("stdbuf"), {QStringLiteral("-o0"), QStringLiteral("sqlite3"), QStringLiteral("-batch"), store});
-        QVERIFY(holder.waitForStarted(10000));
-        holder.write("BEGIN EXCLUSIVE;\nSELECT 'held';\n");
-        QByteArray answer;
-        QTRY_VERIFY2_WITH_TIMEOUT((answer += holder.readAll()).contains("held"), answer.constData(), 10000);
+        StoreLockHolder holder(store);
+        QVERIFY2(holder.held(), holder.output().constData());
 
         QElapsedTimer click;
         click.start();
@@ -470,9 +465,7 @@ private Q_SLOTS:
         QCOMPARE(int(rig.platform.messages.shown.size()), 1);
         QCOMPARE(entriesOnDisk(), before);
 
-        holder.write("COMMIT;\n.quit\n");
-        holder.closeWriteChannel();
-        QVERIFY(holder.waitForFinished(10000));
+        QVERIFY(holder.release());
         QTRY_COMPARE_WITH_TIMEOUT(entriesOnDisk(), before + 1, 5000);
         const QString where = QStringLiteral(" FROM recSchedul WHERE idno = ") + rig.live().liveEntryId;
         QTRY_COMPARE_WITH_TIMEOUT(rawText(store, QStringLiteral("SELECT filename2") + where), rig.live().liveFileName, 5000);

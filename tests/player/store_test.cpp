@@ -16,6 +16,7 @@
 #include "player_fixture.h"
 #include "store/dataset.h"
 #include "store/store.h"
+#include "store_lock_holder.h"
 
 namespace {
 
@@ -456,23 +457,15 @@ private Q_SLOTS:
         ProgramFolder folder;
         const QString path = folder.storeFile();
         const QByteArray before = fileHash(path);
-        QProcess holder;
-        // Unbuffered, so its answer shows the lock is taken.
-        holder.setProcessChannelMode(QProcess::MergedChannels);
-        holder.start(QStringLiteral("stdbuf"), {QStringLiteral("-o0"), QStringLiteral("sqlite3"), QStringLiteral("-batch"), path});
-        QVERIFY(holder.waitForStarted(10000));
-        holder.write("BEGIN EXCLUSIVE;\nSELECT 'held';\n");
-        QByteArray answer;
-        QTRY_VERIFY2_WITH_TIMEOUT((answer += holder.readAll()).contains("held"), answer.constData(), 10000);
+        StoreLockHolder holder(path);
+        QVERIFY2(holder.held(), holder.output().constData());
         {
             Store store;
             QVERIFY(!store.open(path));
             QVERIFY2(store.refusal().contains(QStringLiteral("in use by another program")), qPrintable(store.refusal()));
             QVERIFY(!QFile::exists(Store::standInFileOf(path)));
         }
-        holder.write("COMMIT;\n.quit\n");
-        holder.closeWriteChannel();
-        QVERIFY(holder.waitForFinished(10000));
+        QVERIFY(holder.release());
         QCOMPARE(fileHash(path), before);
         Store store;
         QVERIFY2(store.open(path), qPrintable(store.lastError()));
