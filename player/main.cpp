@@ -4,6 +4,7 @@
 //   radioplayer [--directory URL] [--hitlog URL] [--tray] [--help] [--version]
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDir>
 
 #include <cstdio>
 
@@ -16,6 +17,7 @@
 #include "platform/inert_parts.h"
 #include "platform/platform_parts.h"
 #include "platform/player_volume_backend.h"
+#include "platform/posix_close_signals.h"
 #include "platform/posix_process_launcher.h"
 #include "platform/qt_external_browser.h"
 #include "platform/qt_message_boxes.h"
@@ -25,6 +27,9 @@
 #include "platform/regional_format.h"
 #include "platform/vlc_media_player.h"
 #include "shell/application.h"
+#include "shell/main_window.h"
+#include "shell/single_instance.h"
+#include "store/store.h"
 
 int main(int argc, char *argv[])
 {
@@ -48,6 +53,27 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexa Radio Player"));
     QApplication::setQuitOnLastWindowClosed(false);
+
+    const DataFolders folders = DataFolders::locate(QCoreApplication::applicationDirPath());
+    if (!folders.prepare(&error))
+        std::fprintf(stderr, "radioplayer: %s\n", qPrintable(error));
+    // One player per store: a second start brings the first to the front.
+    const QString storeFile = Store::fileIn(folders.dataDir);
+    SingleInstance instance(storeFile);
+    switch (instance.claim()) {
+    case SingleInstance::Claim::Own:
+        break;
+    case SingleInstance::Claim::OtherRaised:
+        return 0;
+    case SingleInstance::Claim::OtherSilent: {
+        const QString text = QStringLiteral("Another Vexa Radio Player is using %1 and does not answer. Close it, "
+                                            "or end its process, and start the player again.")
+                                 .arg(QDir::toNativeSeparators(storeFile));
+        std::fprintf(stderr, "radioplayer: %s\n", qPrintable(text));
+        QtMessageBoxes().error(QStringLiteral("Error"), text);
+        return 1;
+    }
+    }
 
     VlcMediaPlayer mediaPlayer;
     QtWebBrowserFactory browsers;
@@ -77,12 +103,12 @@ int main(int argc, char *argv[])
     parts.externalBrowser = &externalBrowser;
     parts.reports = &reports;
 
-    const DataFolders folders = DataFolders::locate(QCoreApplication::applicationDirPath());
-    if (!folders.prepare(&error))
-        std::fprintf(stderr, "radioplayer: %s\n", qPrintable(error));
     Application player(parts, folders.dataDir);
     player.useAddresses(options.directoryBaseUrl, options.hitLogBaseUrl);
     QObject::connect(&player, &Application::finished, &app, &QCoreApplication::quit);
+    QObject::connect(&instance, &SingleInstance::raiseRequested, player.mainWindow(), &TForm_main::showWindow);
+    // SIGTERM, SIGINT and SIGHUP close the main window, with its close steps.
+    PosixCloseSignals closeSignals(player.mainWindow());
     // Without a session bus the player runs as before.
     player.offerMediaControls(QDBusConnection::sessionBus());
     if (options.tray)

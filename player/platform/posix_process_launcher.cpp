@@ -47,9 +47,10 @@ int signalPidfd(int pidfd, int signal)
 #endif
 }
 
-// File name of a process's executable; empty for kernel threads, zombies
-// and processes whose link cannot be read.
-std::string executableName(const char *pidText)
+// Path of a process's executable; empty for kernel threads, zombies and
+// processes whose link cannot be read. A program replaced on disk while it
+// runs (a rebuild, an update) is still itself.
+std::string executableTarget(const char *pidText)
 {
     char link[64];
     std::snprintf(link, sizeof link, "/proc/%s/exe", pidText);
@@ -61,6 +62,13 @@ std::string executableName(const char *pidText)
     static const std::string deleted = " (deleted)";
     if (path.size() > deleted.size() && path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
         path.resize(path.size() - deleted.size());
+    return path;
+}
+
+// File name of a process's executable; empty where its path is.
+std::string executableName(const char *pidText)
+{
+    const std::string path = executableTarget(pidText);
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
@@ -331,4 +339,29 @@ void PosixProcessLauncher::forceKill(qint64 pid)
     ::close(it->pidfd);
     it->timer->deleteLater();
     m_kills.erase(it);
+}
+
+QString PosixProcessLauncher::executablePath(qint64 pid) const
+{
+    if (!ownedByUser(pid))
+        return {};
+    const std::string pidText = std::to_string(pid);
+    return QFile::decodeName(QByteArray::fromStdString(executableTarget(pidText.c_str())));
+}
+
+QStringList PosixProcessLauncher::argumentVector(qint64 pid) const
+{
+    if (!ownedByUser(pid))
+        return {};
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!cmdline.open(QIODevice::ReadOnly))
+        return {};
+    // Four arguments of at most a few kilobytes each; more is not a recorder.
+    QByteArray bytes = cmdline.read(64 * 1024);
+    if (bytes.endsWith('\0'))
+        bytes.chop(1);
+    QStringList arguments;
+    for (const QByteArray &argument : bytes.split('\0'))
+        arguments << QString::fromLocal8Bit(argument);
+    return bytes.isEmpty() ? QStringList() : arguments;
 }

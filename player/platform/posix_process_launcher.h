@@ -22,7 +22,9 @@ class QSocketNotifier;
 // system.
 //
 // find: walks /proc, takes only processes owned by the player's effective
-// user, and compares the file name of /proc/<pid>/exe.
+// user, and compares the file name of /proc/<pid>/exe; the executable's
+// path and the argument vector are read from /proc/<pid>/exe and
+// /proc/<pid>/cmdline of such a process.
 //
 // terminate: SIGTERM at once, SIGKILL after the grace period if the same
 // process (held by a pidfd, so a reused id is never hit) still runs. The
@@ -42,6 +44,8 @@ public:
     QList<qint64> findByFileName(const QString &fileName) const override;
     bool terminate(qint64 pid) override;
     bool isRunning(qint64 pid) const override;
+    QString executablePath(qint64 pid) const override;
+    QStringList argumentVector(qint64 pid) const override;
 
     // The log a program's output goes to: "<program>.log". A log grown past
     // kLogLimit bytes is started afresh at the next start.

@@ -30,4 +30,9 @@ public:
     virtual bool terminate(qint64 pid) = 0;
     // True while `pid` is a running process of the player's user.
     virtual bool isRunning(qint64 pid) const = 0;
+    // The full path of the executable of a running process of the user,
+    // and its argument vector (program first); empty when it cannot be
+    // read (gone, another user's, or a launcher that cannot tell).
+    virtual QString executablePath(qint64) const { return {}; }
+    virtual QStringList argumentVector(qint64) const { return {}; }
 };

@@ -1,6 +1,7 @@
 #include "recording/recorder_control.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include "core/address_rules.h"
 #include "platform/process_launcher.h"
@@ -10,6 +11,16 @@ namespace {
 // How long a process asked to end is passed over by the name search: past
 // the recorder's settle wait and the launcher's grace period.
 constexpr qint64 kStoppingMemoryMs = 10000;
+
+// The same file or folder: equal paths, or both lead to one place through
+// links (a recorder linked into the program folder runs as its target).
+bool samePath(const QString &a, const QString &b)
+{
+    if (QDir::cleanPath(a) == QDir::cleanPath(b))
+        return true;
+    const QString canonical = QFileInfo(a).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+}
 
 }  // namespace
 
@@ -101,13 +112,31 @@ void RecorderControl::KillProcessById(qint64 pid)
     }
 }
 
+bool RecorderControl::ownLiveRecorder(qint64 pid) const
+{
+    const QString program = m_launcher.executablePath(pid);
+    if (program.isEmpty() || !samePath(program, recorderPath(kLiveRecorder)))
+        return false;
+    // {program, address, output path, duration}: the output is the third.
+    const QStringList arguments = m_launcher.argumentVector(pid);
+    if (arguments.size() != 4 || !QFileInfo(arguments.at(2)).isAbsolute())
+        return false;
+    return samePath(QFileInfo(arguments.at(2)).absolutePath(), QDir(m_programDir).filePath(QStringLiteral("radiorecord")));
+}
+
 void RecorderControl::stopLiveRecorder()
 {
     qint64 target = 0;
     if (m_livePid > 0 && !beingStopped(m_livePid) && m_launcher.isRunning(m_livePid))
         target = m_livePid;
-    else if (FindProcessByName(kLiveRecorder))
-        target = m_foundProcessId;
+    else {
+        for (qint64 pid : m_launcher.findByFileName(kLiveRecorder)) {
+            if (!beingStopped(pid) && ownLiveRecorder(pid)) {
+                target = m_foundProcessId = pid;
+                break;
+            }
+        }
+    }
     m_livePid = 0;
     if (target <= 0)
         return;

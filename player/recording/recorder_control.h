@@ -45,11 +45,17 @@ public:
     bool startLiveRecorder(const QString &address, const QString &outputPath);
 
     // Ends the live recorder (StopLiveRecorder): the one this player
-    // started while it runs, otherwise the first of the user's processes
-    // named grablive (one left from an earlier run of the player, say). It
-    // is asked to finish its file (SIGTERM) and forced only if it has not
+    // started while it runs, otherwise the first live recorder of this
+    // program folder (ownLiveRecorder; one left from an earlier run of the
+    // player, say). Another folder's or another player's grablive is never
+    // touched; with no recorder of its own, nothing is signalled. It is
+    // asked to finish its file (SIGTERM) and forced only if it has not
     // ended a few seconds later. Nothing waits; failures are ignored.
     void stopLiveRecorder();
+
+    // True when `pid` runs this program folder's grablive and writes into
+    // this folder's recordings folder (its output argument lies there).
+    bool ownLiveRecorder(qint64 pid) const;
 
     // True when one of the user's running processes has the executable
     // file name `fileName` (ASCII letters without regard to case); notes

@@ -61,6 +61,9 @@ bool ScheduleEditor::create(const QString &storeFile)
         m_platform.messages->error(QStringLiteral("Error"), m_store.refusal().isEmpty()
                                                                 ? QStringLiteral("Database connect error!")
                                                                 : QStringLiteral("Database connect error!\n\n") + m_store.refusal());
+    // Open, but read-only or in place of a damaged one: the user is told.
+    if (ok && !m_store.notice().isEmpty() && m_platform.messages)
+        m_platform.messages->information(QStringLiteral("Vexa Radio Player"), m_store.notice());
 
     const QDateTime now = m_platform.clock->now();
     form.firstDay = form.lastDay = now.date();

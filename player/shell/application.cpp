@@ -22,7 +22,9 @@
 #include "recording/recordings_list_window.h"
 #include "recording/schedule_editor_window.h"
 #include "shell/main_window.h"
+#include "platform/message_boxes.h"
 #include "shell/skin_picture_widget.h"
+#include "store/write_queue.h"
 
 namespace {
 
@@ -139,6 +141,7 @@ void Application::connectWindows()
     connectVolume();
     connectDesktop();
     connect(main->Realtimerecordsetup1, &QAction::triggered, m_recMain.get(), &TrecMainForm::open);
+    connectStoreLock();
     connect(main, &TForm_main::closing, this, [this] {
         // The stop routine may just have sent a report: it must leave
         // before the program ends.
@@ -202,6 +205,21 @@ void Application::connectListening()
 
     m_about->setTranslator(lookup);
     connect(main->AboutVexaRadioPlayer2, &QAction::triggered, m_about.get(), [this] { m_about->exec(); });
+}
+
+void Application::connectStoreLock()
+{
+    // Writes another program's lock keeps out wait in the store's queue;
+    // once they are in, the lists read the store again.
+    connect(&m_store.writeQueue(), &WriteQueue::stillLocked, this, [this] {
+        const QString text = QStringLiteral("Another program holds the store locked. The player keeps its changes "
+                                            "and writes them as soon as the store is free again.");
+        const QString translated = m_shell.lookup(text);
+        if (m_platform.messages)
+            m_platform.messages->information(QStringLiteral("Vexa Radio Player"),
+                                             translated.isEmpty() ? text : translated);
+    });
+    connect(&m_store.writeQueue(), &WriteQueue::written, &m_scheduleEditor, &ScheduleEditor::refreshList);
 }
 
 void Application::useAddresses(const QString &directoryBaseUrl, const QString &hitLogBaseUrl)

@@ -113,6 +113,7 @@ private:
     void connectMemoryStations();
     void connectVolume();
     void connectDesktop();
+    void connectStoreLock();
 
     PlatformParts m_platform;
     QString m_programDir;

@@ -9,6 +9,7 @@
 #include <QSqlRecord>
 
 #include "store/store.h"
+#include "store/write_queue.h"
 
 namespace {
 
@@ -117,6 +118,10 @@ void DataSet::load()
 void DataSet::refresh()
 {
     requireOpen();
+    // Rows read now would lack the writes still queued: the ones held stay
+    // until the queue is written (the store's writeQueue() says when).
+    if (!m_store.writeQueue().isEmpty())
+        return;
     const int keep = m_row;
     load();
     if (!m_rows.isEmpty())
@@ -147,6 +152,8 @@ void DataSet::refreshRow(qint64 key)
     requireOpen();
     if (m_table.isEmpty())
         throw StoreError("read-only data set");
+    if (!m_store.writeQueue().isEmpty())
+        return;
     const std::optional<QVector<QVariant>> row = readRow(key);
     // Rows are kept in rowid order, as the load reads them.
     const auto at = std::lower_bound(m_keys.begin(), m_keys.end(), key);
@@ -350,31 +357,58 @@ void DataSet::post()
         sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                   .arg(quoted(m_table), quotedNames.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     }
-    if (!query.prepare(sql))
-        throw StoreError(query.lastError().text().toStdString());
-    for (const QVariant &v : values)
-        query.addBindValue(v);
-    if (m_state == State::Edit)
-        query.addBindValue(m_keys.at(m_row));
-    if (!query.exec())
-        throw StoreError(query.lastError().text().toStdString());
-    // The row may have been deleted since it was read (another data set on
-    // the same table): an edit that changed nothing did not happen.
-    if (m_state == State::Edit && query.numRowsAffected() < 1)
-        throw StoreError("edited row no longer exists");
-
     if (m_state == State::Edit) {
+        values << m_keys.at(m_row);
+        int affected = 1;
+        // The row may have been deleted since it was read (another data set
+        // on the same table): an edit that changed nothing did not happen.
+        if (m_store.write(sql, values, &affected) && affected < 1)
+            throw StoreError("edited row no longer exists");
         for (auto it = m_pending.constBegin(); it != m_pending.constEnd(); ++it)
             m_rows[m_row][it.key()] = it.value();
     } else {
-        // Read the new row back so that store-assigned values (idno) are
-        // readable at once.
-        const qint64 key = query.lastInsertId().toLongLong();
-        const std::optional<QVector<QVariant>> row = readRow(key);
-        if (!row)
-            throw StoreError("inserted row not found");
-        m_keys << key;
-        m_rows << *row;
+        bool written = false;
+        if (m_store.writeQueue().isEmpty()) {
+            if (!query.prepare(sql))
+                throw StoreError(query.lastError().text().toStdString());
+            for (const QVariant &v : values)
+                query.addBindValue(v);
+            written = query.exec();
+            if (!written && !Store::isLockedOut(query.lastError()))
+                throw StoreError(query.lastError().text().toStdString());
+        }
+        if (written) {
+            // Read the new row back so that store-assigned values (idno) are
+            // readable at once.
+            const qint64 key = query.lastInsertId().toLongLong();
+            const std::optional<QVector<QVariant>> row = readRow(key);
+            if (!row)
+                throw StoreError("inserted row not found");
+            m_keys << key;
+            m_rows << *row;
+        } else {
+            // Locked out: the row gets its id now and is written later.
+            const qint64 key = nextQueuedKey();
+            QStringList quotedNames{QStringLiteral("rowid")};
+            QStringList marks{QStringLiteral("?")};
+            for (const QString &n : names) {
+                quotedNames << quoted(n);
+                marks << QStringLiteral("?");
+            }
+            values.prepend(key);
+            m_store.writeQueue().append({QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                             .arg(quoted(m_table), quotedNames.join(QStringLiteral(", ")),
+                                                  marks.join(QStringLiteral(", "))),
+                                         values, m_table, key});
+            QVector<QVariant> row(m_columns.size());
+            for (auto it = m_pending.constBegin(); it != m_pending.constEnd(); ++it)
+                row[it.key()] = it.value();
+            const int idColumn = rowIdColumn();
+            if (idColumn >= 0)
+                row[idColumn] = key;
+            m_keys << key;
+            m_rows << row;
+        }
         setPosition(int(m_rows.size()) - 1);
     }
     m_pending.clear();
@@ -400,17 +434,49 @@ void DataSet::remove()
     }
     if (m_row < 0)
         throw StoreError("no row to delete");
-    QSqlQuery query(m_store.database());
-    query.prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_table)));
-    query.addBindValue(m_keys.at(m_row));
-    if (!query.exec())
-        throw StoreError(query.lastError().text().toStdString());
+    m_store.write(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_table)), {m_keys.at(m_row)});
     m_keys.removeAt(m_row);
     m_rows.removeAt(m_row);
     ++m_generation;
     m_pending.clear();
     m_state = State::Browse;
     setPosition(m_rows.isEmpty() ? -1 : qMin(m_row, int(m_rows.size()) - 1));
+}
+
+qint64 DataSet::nextQueuedKey() const
+{
+    // Past every id the table has given, this data set holds, and queued
+    // inserts have taken (AUTOINCREMENT never gives an id twice).
+    qint64 largest = m_keys.isEmpty() ? 0 : *std::max_element(m_keys.constBegin(), m_keys.constEnd());
+    largest = qMax(largest, m_store.writeQueue().largestQueuedKey(m_table));
+    QSqlQuery query(m_store.database());
+    if (!query.exec(QStringLiteral("SELECT max(rowid) FROM %1").arg(quoted(m_table))))
+        throw StoreError(query.lastError().text().toStdString());
+    if (query.next())
+        largest = qMax(largest, query.value(0).toLongLong());
+    query.prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"));
+    query.addBindValue(m_table);
+    if (query.exec() && query.next())   // no such table: no AUTOINCREMENT here
+        largest = qMax(largest, query.value(0).toLongLong());
+    return largest + 1;
+}
+
+int DataSet::rowIdColumn() const
+{
+    // The one INTEGER PRIMARY KEY column is the rowid under another name.
+    QSqlQuery query(m_store.database());
+    if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(m_table))))
+        return -1;
+    QString name;
+    int keys = 0;
+    while (query.next()) {
+        if (query.value(5).toInt() > 0) {
+            ++keys;
+            if (query.value(2).toString().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0)
+                name = query.value(1).toString();
+        }
+    }
+    return keys == 1 && !name.isEmpty() ? m_columnByName.value(name.toLower(), -1) : -1;
 }
 
 qint64 DataSet::rowKey() const

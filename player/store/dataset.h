@@ -24,7 +24,10 @@ public:
 // query of the form "select * from <table>", held in memory in natural
 // (rowid) order with a current row. Rows of the named table can be edited,
 // inserted and deleted; each post or delete is written at once (SQLite
-// commits every statement by itself), so a killed player keeps it.
+// commits every statement by itself), so a killed player keeps it. While
+// another program holds the store locked, posts and deletes are kept in
+// the store's write queue and made when the lock goes; the data set shows
+// them at once (a new row gets its id at once, too).
 class DataSet
 {
 public:
@@ -91,6 +94,10 @@ private:
     // gone. A failing statement throws.
     std::optional<QVector<QVariant>> readRow(qint64 key) const;
     void setPosition(int row);
+    // The row id a locked-out insert takes, and the column that is the
+    // rowid (INTEGER PRIMARY KEY; -1 when none).
+    qint64 nextQueuedKey() const;
+    int rowIdColumn() const;
 
     Store &m_store;
     QString m_sql;

@@ -1,11 +1,18 @@
 #include "store/store.h"
 
+#include "store/dataset.h"
+#include "store/write_queue.h"
+
 #include <QAtomicInt>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
+#include <QUrl>
 
 namespace {
 
@@ -108,9 +115,52 @@ bool hasCurrentLayout(QSqlDatabase &db, QString *mismatch)
     return true;
 }
 
+constexpr int kSqliteBusy = 5;
+constexpr int kSqliteLocked = 6;
+constexpr int kSqliteCorrupt = 11;
+constexpr int kSqliteNotADatabase = 26;
+
+// SQLite's result code of a failed statement (its primary code), -1 when
+// the error carries none.
+int resultCode(const QSqlError &error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    return ok ? (code & 0xff) : -1;
+}
+
+bool isBusy(const QSqlError &error)
+{
+    const int code = resultCode(error);
+    return code == kSqliteBusy || code == kSqliteLocked;
+}
+
+bool isDamage(const QSqlError &error)
+{
+    const int code = resultCode(error);
+    return code == kSqliteCorrupt || code == kSqliteNotADatabase;
+}
+
+QString inUseRefusal(const QString &file)
+{
+    return QStringLiteral("%1 is in use by another program, which holds it locked. It was left unchanged; close that "
+                          "program and start the player again.")
+        .arg(file);
+}
+
+QString readOnlyNotice(const QString &file, const QString &reason)
+{
+    return QStringLiteral("%1 is open for reading only: the player %2. The player plays; recording and the schedule "
+                          "need a writable store.")
+        .arg(file, reason);
+}
+
 } // namespace
 
-Store::Store() : m_connectionName(nextConnectionName()) {}
+Store::Store() : m_connectionName(nextConnectionName()), m_queue(std::make_unique<WriteQueue>())
+{
+    m_queue->setConnection([this] { return database(); });
+}
 
 Store::~Store()
 {
@@ -122,50 +172,188 @@ QString Store::fileIn(const QString &programDir)
     return programDir + QStringLiteral("/rd.d");
 }
 
+QString Store::standInFileOf(const QString &filePath)
+{
+    return filePath + QStringLiteral(".new");
+}
+
 bool Store::open(const QString &filePath)
 {
     close();
     m_refusal.clear();
+    m_notice.clear();
+    const Outcome outcome = openFile(filePath);
+    if (outcome == Outcome::Damaged) {
+        // Never repaired or replaced: the user may want it back. The fresh
+        // store beside it is made once and kept from then on.
+        const QString damage = m_refusal;
+        const QString standIn = standInFileOf(filePath);
+        const QString standInName = QFileInfo(standIn).fileName();
+        const bool existed = QFileInfo::exists(standIn);
+        QString error;
+        if (!existed && !create(standIn, &error)) {
+            m_refusal = damage + QStringLiteral(" A fresh store could not be started beside it (%1).").arg(error);
+        } else if (openFile(standIn) == Outcome::Opened) {
+            m_refusal.clear();
+            m_notice = damage
+                + (existed ? QStringLiteral(" The player goes on with the store started beside it, %1.").arg(standInName)
+                           : QStringLiteral(" A fresh store was started beside it as %1.").arg(standInName));
+            if (m_readOnly)
+                m_notice += QStringLiteral("\n\n") + readOnlyNotice(standInName, m_readOnlyReason);
+        } else {
+            m_refusal = damage + QStringLiteral(" The store beside it, %1, cannot be used either: %2")
+                                     .arg(standInName, m_refusal);
+        }
+    } else if (outcome == Outcome::Opened && m_readOnly) {
+        m_notice = readOnlyNotice(QFileInfo(filePath).fileName(), m_readOnlyReason);
+    }
+    if (!m_refusal.isEmpty())
+        m_lastError = m_refusal;
+    return m_open;
+}
+
+Store::Outcome Store::openFile(const QString &filePath)
+{
+    m_refusal.clear();
+    m_readOnly = false;
+    m_readOnlyReason.clear();
     const QFileInfo info(filePath);
     if (!info.isFile()) {
         m_lastError = QStringLiteral("no store file at ") + filePath;
-        return false;
+        return Outcome::Refused;
     }
+    const QString file = info.fileName();
+    // Where the player cannot write, the store is only read.
+    if (!QFileInfo(info.absolutePath()).isWritable())
+        m_readOnlyReason = QStringLiteral("cannot write to %1").arg(QDir::toNativeSeparators(info.absolutePath()));
+    else if (!info.isWritable())
+        m_readOnlyReason = QStringLiteral("cannot write to %1").arg(file);
+    const bool readOnly = !m_readOnlyReason.isEmpty();
+    const QString busyOption = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs);
+    struct Attempt
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-        db.setDatabaseName(info.absoluteFilePath());
-        if (!db.open()) {
-            m_lastError = db.lastError().text();
-        } else {
-            int version = -1;
-            {
-                QSqlQuery query(db);
-                if (query.exec(QStringLiteral("PRAGMA user_version")) && query.next())
-                    version = query.value(0).toInt();
+        QString name;
+        QString options;
+    };
+    QList<Attempt> attempts;
+    if (!readOnly) {
+        attempts.append({info.absoluteFilePath(), busyOption});
+    } else {
+        // A store in write-ahead-log mode needs its -shm file, which a
+        // read-only folder cannot hold: then it is read as unchanging.
+        const QString uri = QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded);
+        const QString options = QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;") + busyOption;
+        attempts.append({uri + QStringLiteral("?mode=ro"), options});
+        attempts.append({uri + QStringLiteral("?immutable=1"), options});
+    }
+
+    Outcome outcome = Outcome::Refused;
+    for (int i = 0; i < attempts.size() && !m_open && m_refusal.isEmpty() && outcome != Outcome::Damaged; ++i) {
+        const bool last = i + 1 == attempts.size();
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+            db.setDatabaseName(attempts.at(i).name);
+            db.setConnectOptions(attempts.at(i).options);
+            if (!db.open()) {
+                m_lastError = db.lastError().text();
+            } else {
+                outcome = check(db, file, readOnly, last);
+                if (outcome == Outcome::Opened) {
+                    m_open = true;
+                    m_lastError.clear();
+                    m_readOnly = readOnly;
+                    m_filePath = info.absoluteFilePath();
+                    if (!readOnly)
+                        useWriteAheadLog(db);
+                }
             }
-            if (version < 0) {
-                m_refusal = QStringLiteral("%1 is not a database of Vexa Radio Player. It was left unchanged.")
-                                .arg(info.fileName());
-            } else if (version > kVersion) {
-                m_refusal = QStringLiteral("%1 was written by a newer Vexa Radio Player (store version %2; this "
-                                           "player reads up to version %3). It was left unchanged.")
-                                .arg(info.fileName())
-                                .arg(version)
-                                .arg(kVersion);
-            } else if (upgradeAndCheck(db, version)) {
-                m_open = true;
-                m_lastError.clear();
-                useWriteAheadLog(db);
-            }
-            if (!m_refusal.isEmpty())
-                m_lastError = m_refusal;
+            if (!m_open)
+                db.close();
         }
         if (!m_open)
-            db.close();
+            QSqlDatabase::removeDatabase(m_connectionName);
     }
-    if (!m_open)
-        QSqlDatabase::removeDatabase(m_connectionName);
-    return m_open;
+    if (!m_open && outcome == Outcome::Opened)
+        outcome = Outcome::Refused;
+    if (!m_refusal.isEmpty())
+        m_lastError = m_refusal;
+    return outcome;
+}
+
+Store::Outcome Store::check(QSqlDatabase &db, const QString &file, bool readOnly, bool lastAttempt)
+{
+    // Its version; another program's lock is waited for a moment, as a
+    // start may meet a write that is just ending.
+    int version = -1;
+    QSqlError error;
+    QElapsedTimer waited;
+    waited.start();
+    do {
+        QSqlQuery query(db);
+        if (query.exec(QStringLiteral("PRAGMA user_version")) && query.next()) {
+            version = query.value(0).toInt();
+            break;
+        }
+        error = query.lastError();
+    } while (isBusy(error) && waited.elapsed() < kOpenWaitMs && (QThread::msleep(50), true));
+    if (version < 0) {
+        if (isBusy(error)) {
+            m_refusal = inUseRefusal(file);
+        } else if (isDamage(error)) {
+            m_refusal = QStringLiteral("%1 is damaged, or is not a database of Vexa Radio Player. It was left unchanged.")
+                            .arg(file);
+            return Outcome::Damaged;
+        } else if (!readOnly || lastAttempt) {
+            m_refusal = QStringLiteral("%1 cannot be read (%2). It was left unchanged.").arg(file, error.text());
+        }
+        return Outcome::Refused;
+    }
+    // A truncated or partly overwritten file may still have a readable
+    // first page: every page is looked at once.
+    {
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("PRAGMA quick_check")) || !query.next()) {
+            if (isBusy(query.lastError())) {
+                m_refusal = inUseRefusal(file);
+                return Outcome::Refused;
+            }
+        } else if (query.value(0).toString() == QLatin1String("ok")) {
+            query.finish();
+            return versionChecked(db, file, version, readOnly);
+        }
+        m_refusal = QStringLiteral("%1 is damaged. It was left unchanged.").arg(file);
+        return Outcome::Damaged;
+    }
+}
+
+Store::Outcome Store::versionChecked(QSqlDatabase &db, const QString &file, int version, bool readOnly)
+{
+    if (version > kVersion) {
+        m_refusal = QStringLiteral("%1 was written by a newer Vexa Radio Player (store version %2; this "
+                                   "player reads up to version %3). It was left unchanged.")
+                        .arg(file)
+                        .arg(version)
+                        .arg(kVersion);
+        return Outcome::Refused;
+    }
+    if (readOnly) {
+        QString problem;
+        if (version < kVersion) {
+            m_refusal = QStringLiteral("%1 needs an upgrade to store version %2, but the player %3. It was left "
+                                       "unchanged.")
+                            .arg(file)
+                            .arg(kVersion)
+                            .arg(m_readOnlyReason);
+            return Outcome::Refused;
+        }
+        if (!hasCurrentLayout(db, &problem)) {
+            m_refusal = QStringLiteral("%1 is not a store of Vexa Radio Player (%2). It was left unchanged.")
+                            .arg(file, problem);
+            return Outcome::Refused;
+        }
+        return Outcome::Opened;
+    }
+    return upgradeAndCheck(db, version) ? Outcome::Opened : Outcome::Refused;
 }
 
 // Every post and delete is its own transaction, and in SQLite's default
@@ -237,8 +425,51 @@ bool Store::upgradeAndCheck(QSqlDatabase &db, int version)
     return true;
 }
 
+bool Store::isLockedOut(const QSqlError &error)
+{
+    return isBusy(error);
+}
+
+bool Store::write(const QString &sql, const QVariantList &values, int *rowsAffected)
+{
+    if (!m_open)
+        throw StoreError("store not open");
+    const auto queue = [&] {
+        m_queue->append({sql, values, {}, 0});
+        return false;
+    };
+    if (!m_queue->isEmpty())
+        return queue();
+    QSqlQuery query(database());
+    if (!query.prepare(sql)) {
+        if (isBusy(query.lastError()))
+            return queue();
+        throw StoreError(query.lastError().text().toStdString());
+    }
+    for (const QVariant &value : values)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        if (isBusy(query.lastError()))
+            return queue();
+        throw StoreError(query.lastError().text().toStdString());
+    }
+    if (rowsAffected)
+        *rowsAffected = query.numRowsAffected();
+    return true;
+}
+
 void Store::close()
 {
+    // Queued writes get a last chance before the connection goes.
+    if (m_open && !m_queue->isEmpty()) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!m_queue->flush() && waited.elapsed() < kCloseWaitMs)
+            QThread::msleep(50);
+        if (!m_queue->isEmpty())
+            qWarning("store: %d writes could not be made: the store stayed locked", m_queue->size());
+    }
+    m_queue->clear();
     if (!QSqlDatabase::contains(m_connectionName))
         return;
     {

@@ -9,6 +9,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTest>
 #include <QToolButton>
@@ -29,10 +31,39 @@
 #include "shell/application.h"
 #include "shell/main_window.h"
 #include "shell/skin_picture_widget.h"
+#include "store/write_queue.h"
+#include "store_lock_holder.h"
 
 namespace {
 
 const QString kStream = QStringLiteral("http://127.0.0.1:8765/stream/1.mp3");
+
+// A value read from the store file over a plain connection of its own,
+// which a lock held elsewhere does not keep out of a write-ahead-log store.
+QVariant rawValue(const QString &store, const QString &statement)
+{
+    QVariant value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        db.setDatabaseName(store);
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(statement) && query.next())
+                value = query.value(0);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    return value;
+}
+int rawCount(const QString &store, const QString &statement)
+{
+    return rawValue(store, statement).toInt();
+}
+QString rawText(const QString &store, const QString &statement)
+{
+    return rawValue(store, statement).toString();
+}
 
 // The assembly on fakes, with a station playing.
 struct Rig
@@ -371,7 +402,9 @@ private Q_SLOTS:
     }
 
     // Stop with no recording running: the last entry stays as it was, and
-    // only a recorder of the user found by name is stopped.
+    // only a live recorder of this program folder writing into its
+    // recordings folder is stopped (one left from an earlier run); another
+    // player's grablive, or one writing elsewhere, is never signalled.
     void stopWhileIdle()
     {
         Rig rig;
@@ -380,11 +413,76 @@ private Q_SLOTS:
         rig.main()->btnRec2->click();
         const QString time2 = rig.entry("time2");
         rig.platform.clock.current = rig.platform.clock.current.addSecs(3600);
-        rig.platform.processes.running[QStringLiteral("grablive")] = {77, 78};
+        FakeProcessLauncher &processes = rig.platform.processes;
+        const QString grablive = rig.folder.path() + QStringLiteral("/grablive");
+        const QString elsewhere = QStringLiteral("/home/someone/other player");
+        processes.running[QStringLiteral("grablive")] = {74, 75, 76, 77, 78};
+        processes.commandLines[74] = {elsewhere + QStringLiteral("/grablive"), kStream,
+                                      elsewhere + QStringLiteral("/radiorecord/200759"), QStringLiteral("86400000")};
+        processes.commandLines[75] = {grablive, kStream, elsewhere + QStringLiteral("/radiorecord/200759"),
+                                      QStringLiteral("86400000")};
+        processes.commandLines[76] = {grablive, kStream, QStringLiteral("radiorecord/200759"), QStringLiteral("86400000")};
+        // 77: nothing can be read about it (it ended, or is not the user's).
+        processes.commandLines[78] = {grablive, kStream, rig.recordings() + QStringLiteral("200759"),
+                                      QStringLiteral("86400000")};
         rig.main()->clickStop();
         QCOMPARE(rig.entry("time2"), time2);
-        // Left over from an earlier run: the first one found is stopped.
-        QCOMPARE(rig.platform.processes.terminated, (QList<qint64>{1000, 77}));
+        QCOMPARE(processes.terminated, (QList<qint64>{1000, 78}));
+
+        // None of its own left: nothing is signalled.
+        processes.running[QStringLiteral("grablive")] = {74, 75, 76, 77};
+        rig.main()->clickStop();
+        QCOMPARE(processes.terminated, (QList<qint64>{1000, 78}));
+    }
+
+    // Another program holds the store locked (a sqlite3 in BEGIN
+    // EXCLUSIVE): Record and Stop return at once, the recorder starts on
+    // time, the user is told once, and the live entry with its end is
+    // written when the lock goes.
+    void recordsWhileTheStoreIsLocked()
+    {
+        Rig rig;
+        rig.tune();
+        const QString store = rig.folder.storeFile();
+        auto entriesOnDisk = [&] {
+            return rawCount(store, QStringLiteral("SELECT count(*) FROM recSchedul"));
+        };
+        const int before = entriesOnDisk();
+        StoreLockHolder holder(store);
+        QVERIFY2(holder.held(), holder.output().constData());
+
+        QElapsedTimer click;
+        click.start();
+        rig.main()->btnRec->click();
+        const qint64 recordMs = click.elapsed();
+        qInfo("Record with the store locked: %lld ms", recordMs);
+        QVERIFY2(recordMs < 500, qPrintable(QString::number(recordMs)));
+        QVERIFY(rig.live().isRecording());
+        QCOMPARE(rig.platform.processes.started.size(), 1);
+        QCOMPARE(rig.platform.processes.started.first().at(2), rig.live().captureFileName);
+        QVERIFY(!rig.live().liveEntryId.isEmpty());
+        QCOMPARE(entriesOnDisk(), before);
+
+        // Told once, however long it stays locked.
+        QTRY_COMPARE_WITH_TIMEOUT(int(rig.platform.messages.shown.size()), 1, 15000);
+        QVERIFY(rig.platform.messages.shown.front().text.contains(QStringLiteral("locked")));
+        rig.platform.clock.current = rig.platform.clock.current.addSecs(60);
+        click.restart();
+        rig.main()->btnRec2->click();
+        qInfo("Stop with the store locked: %lld ms", click.elapsed());
+        QVERIFY2(click.elapsed() < 500, qPrintable(QString::number(click.elapsed())));
+        QTest::qWait(WriteQueue::kRetryMs * 3);
+        QCOMPARE(int(rig.platform.messages.shown.size()), 1);
+        QCOMPARE(entriesOnDisk(), before);
+
+        QVERIFY(holder.release());
+        QTRY_COMPARE_WITH_TIMEOUT(entriesOnDisk(), before + 1, 5000);
+        const QString where = QStringLiteral(" FROM recSchedul WHERE idno = ") + rig.live().liveEntryId;
+        QTRY_COMPARE_WITH_TIMEOUT(rawText(store, QStringLiteral("SELECT filename2") + where), rig.live().liveFileName, 5000);
+        const RegionalFormat &regional = rig.platform.regional;
+        QCOMPARE(rawText(store, QStringLiteral("SELECT time1") + where), regional.timeText(QTime(8, 5, 3)));
+        QCOMPARE(rawText(store, QStringLiteral("SELECT time2") + where), regional.timeText(QTime(8, 6, 3)));
+        QCOMPARE(rawText(store, QStringLiteral("SELECT radiourl") + where), kStream);
     }
 
     // The recorder this player started is stopped, not the first one a

@@ -185,6 +185,54 @@ private Q_SLOTS:
         QCOMPARE(ended.first().at(1).toInt(), int(SIGTERM));
     }
 
+    // A stop with no recorder of its own started ends only a grablive of
+    // this program folder that writes into its recordings folder (one left
+    // by an earlier run), read from the process's executable and argument
+    // vector; another folder's grablive, and this folder's writing
+    // elsewhere, run on.
+    void stopEndsOnlyThisFoldersRecorder()
+    {
+        StubFolder ours;
+        StubFolder other;
+        QTemporaryDir elsewhere;
+        for (const StubFolder *folder : {&ours, &other})
+            QVERIFY(QDir(folder->path).mkpath(QStringLiteral("radiorecord")));
+        const QString address = QStringLiteral("http://127.0.0.1:9/live");
+        const QString live = QString::number(RecorderControl::kLiveDurationMs);
+        PosixProcessLauncher earlier(200);   // an earlier run, and another player
+        QSignalSpy ended(&earlier, &PosixProcessLauncher::childEnded);
+        const qint64 left = earlier.startProcess(ours.program, {address, ours.path + QStringLiteral("/radiorecord/2026121013"), live});
+        const qint64 foreign = earlier.startProcess(other.program, {address, other.path + QStringLiteral("/radiorecord/2026121013"), live});
+        const qint64 astray = earlier.startProcess(ours.program, {address, elsewhere.filePath(QStringLiteral("2026121013")), live});
+        for (qint64 pid : {left, foreign, astray})
+            QVERIFY(pid > 0);
+        QTRY_COMPARE(ours.log().count(QStringLiteral("pid:")), 2);
+        QTRY_COMPARE(other.log().count(QStringLiteral("pid:")), 1);
+
+        PosixProcessLauncher launcher(200);
+        QCOMPARE(launcher.argumentVector(foreign),
+                 (QStringList{other.program, address, other.path + QStringLiteral("/radiorecord/2026121013"), live}));
+        QCOMPARE(launcher.executablePath(foreign), other.program);
+        RecorderControl control(launcher, ours.path);
+        QVERIFY(control.ownLiveRecorder(left));
+        QVERIFY(!control.ownLiveRecorder(foreign));
+        QVERIFY(!control.ownLiveRecorder(astray));
+        control.stopLiveRecorder();
+        QVERIFY(ended.wait(5000));
+        QCOMPARE(ended.first().at(0).toLongLong(), left);
+        QCOMPARE(ended.first().at(1).toInt(), int(SIGTERM));
+
+        // Nothing of its own left: the next stop signals nothing.
+        control.stopLiveRecorder();
+        QTest::qWait(300);
+        QCOMPARE(ended.size(), 1);
+        QVERIFY(earlier.isRunning(foreign));
+        QVERIFY(earlier.isRunning(astray));
+        for (qint64 pid : {foreign, astray})
+            earlier.terminate(pid);
+        QTRY_COMPARE(ended.size(), 3);
+    }
+
     // A recorder that does not end on SIGTERM is forced after the grace
     // period; the call itself returns at once.
     void forcedAfterGrace()

@@ -21,11 +21,15 @@
 #include <QWebEngineView>
 
 #include <memory>
+
+#include <signal.h>
+#include <unistd.h>
 #include <string>
 
 #include "directory/station_list.h"
 #include "directory/station_list_window.h"
 #include "e2e_fixture.h"
+#include "platform/posix_close_signals.h"
 #include "platform/posix_process_launcher.h"
 #include "player_fixture.h"
 #include "recording/live_recording.h"
@@ -52,6 +56,23 @@ class RecordEndToEndTest : public QObject
 {
     Q_OBJECT
 
+    // Shows the player and plays the first station of the first location.
+    void playFirstStation(e2e::Fixture &f, Application &app)
+    {
+        TForm_main *main = app.mainWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+        QWebEngineView *view = e2e::showStationList(app);
+        QVERIFY(view);
+        QTRY_VERIFY_WITH_TIMEOUT(!app.stationList().panelVisible(), 30000);
+        QSignalSpy picked(&app.stationList(), &StationList::stationPicked);
+        QTRY_COMPARE_WITH_TIMEOUT(e2e::runScript(view, QStringLiteral("!!document.querySelector('ul.items a')")).toBool(), true, 10000);
+        QVERIFY(e2e::pickFirstStation(view));
+        QTRY_COMPARE_WITH_TIMEOUT(picked.size(), 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!main->LabRname->text().isEmpty(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 20000);
+        app.stationListWindow()->close();
+    }
+
 private Q_SLOTS:
     void recordStopListPlay()
     {
@@ -70,19 +91,9 @@ private Q_SLOTS:
 
         auto app = f.startPlayer();
         TForm_main *main = app->mainWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(main));
-
-        // Pick the first station of the first location.
-        QWebEngineView *view = e2e::showStationList(*app);
-        QVERIFY(view);
-        QTRY_VERIFY_WITH_TIMEOUT(!app->stationList().panelVisible(), 30000);
-        QSignalSpy picked(&app->stationList(), &StationList::stationPicked);
-        QTRY_COMPARE_WITH_TIMEOUT(e2e::runScript(view, QStringLiteral("!!document.querySelector('ul.items a')")).toBool(), true, 10000);
-        QVERIFY(e2e::pickFirstStation(view));
-        QTRY_COMPARE_WITH_TIMEOUT(picked.size(), 1, 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!main->LabRname->text().isEmpty(), 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 20000);
-        app->stationListWindow()->close();
+        playFirstStation(f, *app);
+        if (QTest::currentTestFailed())
+            return;
 
         // Record for 10 s: the station goes on playing meanwhile.
         QSignalSpy ended(&processes, &PosixProcessLauncher::childEnded);
@@ -170,6 +181,51 @@ private Q_SLOTS:
         QCOMPARE(app->state().listenSeconds, QStringLiteral("400"));
         QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 10000);
 
+        app.reset();
+        f.directory.stop();
+    }
+
+    // SIGTERM while recording runs the close of the main window: the live
+    // recorder is asked to end and finishes its file, the live entry gets
+    // its end and file name, the player ends.
+    void signalEndsTheRecordingAndThePlayer()
+    {
+        e2e::Fixture f;
+        QVERIFY2(f.start(QStringLiteral("program"), true), f.error.c_str());
+        QVERIFY(QFile::link(QStringLiteral(VEXA_RECORDER_DIR "/grablive"), f.program.filePath(QStringLiteral("grablive"))));
+        PosixProcessLauncher processes;
+        f.parts.processes = &processes;
+        auto app = f.startPlayer();
+        PosixCloseSignals closeSignals(app->mainWindow());
+        QVERIFY(closeSignals.isActive());
+        playFirstStation(f, *app);
+        if (QTest::currentTestFailed())
+            return;
+
+        QSignalSpy ended(&processes, &PosixProcessLauncher::childEnded);
+        QSignalSpy finished(app.get(), &Application::finished);
+        QTest::mouseClick(app->mainWindow()->picRec, Qt::LeftButton);
+        LiveRecording &live = app->liveRecording();
+        QVERIFY(live.isRecording());
+        const QString file = live.captureFileName + QStringLiteral(".mp3");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 0, 15000);
+
+        QElapsedTimer closing;
+        closing.start();
+        QVERIFY(::kill(::getpid(), SIGTERM) == 0);
+        QVERIFY(finished.wait(5000));
+        QVERIFY(!live.isRecording());
+        QVERIFY(ended.wait(5000));
+        QVERIFY2(closing.elapsed() < 5000, qPrintable(QString::number(closing.elapsed())));
+        QCOMPARE(ended.first().at(2).toBool(), false);   // it finished its file
+        QSqlRecord entry;
+        QVERIFY(e2e::runOnStore(f.program.filePath(QStringLiteral("rd.d")),
+                                QStringLiteral("SELECT time1, time2, filename2, filename1 FROM recSchedul WHERE idno = ")
+                                    + live.liveEntryId,
+                                &entry));
+        const QString stamp = QFileInfo(live.captureFileName).fileName();
+        QVERIFY2(entry.value(2).toString() == stamp || entry.value(3).toString() == stamp + QStringLiteral(".mp3"),
+                 qPrintable(entry.value(2).toString()));
         app.reset();
         f.directory.stop();
     }

@@ -2,15 +2,21 @@
 #include <unistd.h>
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
 
+#include <functional>
+
 #include "player_fixture.h"
 #include "store/dataset.h"
 #include "store/store.h"
+#include "store_lock_holder.h"
 
 namespace {
 
@@ -35,6 +41,22 @@ QVariantList raw(const QString &path, const QStringList &statements)
     }
     QSqlDatabase::removeDatabase(QStringLiteral("raw"));
     return firstValues;
+}
+
+// Runs `check` as a user for whom file modes hold: in a child process with
+// the ids of nobody when the test runs as root (who may write anywhere).
+bool asPlainUser(const std::function<bool()> &check)
+{
+    if (geteuid() != 0)
+        return check();
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(2);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 QVariant rawValue(const QString &path, const QString &statement)
@@ -306,7 +328,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("create");
         QTest::newRow("missing file") << QByteArray() << false;
-        QTest::newRow("not a database") << QByteArray("this is not SQLite\n") << true;
         QTest::newRow("empty file") << QByteArray() << true;
     }
 
@@ -367,6 +388,156 @@ private Q_SLOTS:
 
     // A newer store, or one whose tables are not ours, is refused with a
     // reason for the user and left byte for byte as it was.
+    // A damaged file (overwritten, truncated, not SQLite at all) is left
+    // byte for byte; a fresh store is started beside it once, so the player
+    // can be used, and kept from then on, never overwritten.
+    void damagedStoreIsSetAside_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("random bytes") << "random";
+        QTest::newRow("text") << "text";
+        QTest::newRow("truncated") << "truncated";
+        QTest::newRow("page overwritten") << "overwritten";
+    }
+    void damagedStoreIsSetAside()
+    {
+        QFETCH(QString, damage);
+        ProgramFolder folder;
+        const QString path = folder.storeFile();
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QByteArray bytes = file.readAll();
+            QVERIFY(bytes.size() >= 4 * 4096);
+            QByteArray noise(4096, '\0');
+            for (char &c : noise)
+                c = char(QRandomGenerator::global()->bounded(256));
+            if (damage == QLatin1String("random"))
+                bytes = noise;
+            else if (damage == QLatin1String("text"))
+                bytes = "this is not SQLite\n";
+            else if (damage == QLatin1String("truncated"))
+                bytes.truncate(2 * 4096);
+            else
+                bytes.replace(2 * 4096, 4096, noise);
+            file.resize(0);
+            file.seek(0);
+            file.write(bytes);
+        }
+        const QByteArray before = fileHash(path);
+        const QString standIn = Store::standInFileOf(path);
+        QCOMPARE(standIn, path + QStringLiteral(".new"));
+        {
+            Store store;
+            QVERIFY2(store.open(path), qPrintable(store.lastError()));
+            QVERIFY2(store.notice().contains(QStringLiteral("damaged")), qPrintable(store.notice()));
+            QVERIFY2(store.notice().contains(QStringLiteral("left unchanged")), qPrintable(store.notice()));
+            QVERIFY2(store.notice().contains(QStringLiteral("rd.d.new")), qPrintable(store.notice()));
+            QCOMPARE(store.filePath(), QFileInfo(standIn).absoluteFilePath());
+            QVERIFY(!store.isReadOnly());
+            QSqlQuery query(store.database());
+            QVERIFY(query.exec(QStringLiteral("INSERT INTO myRadio (name) VALUES ('kept')")));
+        }
+        QCOMPARE(fileHash(path), before);
+        // The next start goes on with the store beside it, as the user left it.
+        Store again;
+        QVERIFY(again.open(path));
+        QVERIFY2(again.notice().contains(QStringLiteral("goes on with")), qPrintable(again.notice()));
+        QSqlQuery query(again.database());
+        QVERIFY(query.exec(QStringLiteral("SELECT count(*) FROM myRadio WHERE name = 'kept'")) && query.next());
+        QCOMPARE(query.value(0).toInt(), 1);
+        QCOMPARE(fileHash(path), before);
+    }
+
+    // A store another program holds locked at start is refused as in use,
+    // not as a foreign file, and is left alone; once the lock is gone it
+    // opens.
+    void storeInUseIsSaidSo()
+    {
+        ProgramFolder folder;
+        const QString path = folder.storeFile();
+        const QByteArray before = fileHash(path);
+        StoreLockHolder holder(path);
+        QVERIFY2(holder.held(), holder.output().constData());
+        {
+            Store store;
+            QVERIFY(!store.open(path));
+            QVERIFY2(store.refusal().contains(QStringLiteral("in use by another program")), qPrintable(store.refusal()));
+            QVERIFY(!QFile::exists(Store::standInFileOf(path)));
+        }
+        QVERIFY(holder.release());
+        QCOMPARE(fileHash(path), before);
+        Store store;
+        QVERIFY2(store.open(path), qPrintable(store.lastError()));
+    }
+
+    // A healthy store the player cannot write (read-only folder or file,
+    // with or without its write-ahead log) is opened for reading, says
+    // why, refuses writes and stays byte for byte.
+    void readOnlyStoreIsRead_data()
+    {
+        QTest::addColumn<bool>("folderWritable");
+        QTest::addColumn<bool>("writeAheadLog");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("read-only folder") << false << false << "folder";
+        QTest::newRow("read-only folder, write-ahead log") << false << true << "folder";
+        QTest::newRow("read-only file, write-ahead log") << true << true << "rd.d";
+    }
+    void readOnlyStoreIsRead()
+    {
+        QFETCH(bool, folderWritable);
+        QFETCH(bool, writeAheadLog);
+        QFETCH(QString, reason);
+        ProgramFolder folder;
+        const QString path = folder.storeFile();
+        if (writeAheadLog) {
+            Store store;
+            QVERIFY(store.open(path));   // leaves the store in write-ahead-log mode
+        }
+        const QByteArray before = fileHash(path);
+        const QString expected = QStringLiteral("cannot write to ")
+            + (reason == QLatin1String("folder") ? QDir::toNativeSeparators(folder.path()) : reason);
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        const QFileDevice::Permissions open = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
+            | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+        QFile::setPermissions(folder.path(), folderWritable ? open | QFileDevice::WriteOwner | QFileDevice::WriteGroup
+                                                                  | QFileDevice::WriteOther
+                                                            : open);
+        const bool ok = asPlainUser([&] {
+            Store store;
+            if (!store.open(path)) {
+                qWarning("refused: %s", qPrintable(store.lastError()));
+                return false;
+            }
+            DataSet stations(store);
+            try {
+                stations.openTable(QStringLiteral("myRadio"));
+            } catch (const StoreError &e) {
+                qWarning("cannot read: %s", e.what());
+                return false;
+            }
+            bool writeFailed = false;
+            try {
+                stations.edit();
+                stations.setField(QStringLiteral("name"), QStringLiteral("changed"));
+                stations.post();
+            } catch (const StoreError &) {
+                writeFailed = true;
+            }
+            if (!store.isReadOnly() || store.readOnlyReason() != expected || !store.notice().contains(expected)
+                || !writeFailed || stations.recordCount() < 10) {
+                qWarning("read-only %d, reason '%s', notice '%s', write failed %d, rows %d", store.isReadOnly(),
+                         qPrintable(store.readOnlyReason()), qPrintable(store.notice()), writeFailed,
+                         int(stations.recordCount()));
+                return false;
+            }
+            return true;
+        });
+        QFile::setPermissions(folder.path(), open | QFileDevice::WriteOwner);
+        QVERIFY(ok);
+        QCOMPARE(fileHash(path), before);
+    }
+
     void refusesNewerOrForeignStoresUnchanged_data()
     {
         QTest::addColumn<QStringList>("change");

@@ -127,8 +127,11 @@ public:
             return 0;
         const qint64 pid = nextPid++;
         running[program.section(QLatin1Char('/'), -1)] << pid;
+        commandLines[pid] = QStringList{program} + arguments;
         return pid;
     }
+    QString executablePath(qint64 pid) const override { return commandLines.value(pid).value(0); }
+    QStringList argumentVector(qint64 pid) const override { return commandLines.value(pid); }
     QList<qint64> findByFileName(const QString &fileName) const override
     {
         return running.value(fileName);
@@ -152,6 +155,9 @@ public:
     QList<QStringList> started;
     QList<qint64> terminated;
     QMap<QString, QList<qint64>> running;
+    // What each process runs: program path and arguments (a test may add
+    // processes it did not start).
+    QMap<qint64, QStringList> commandLines;
     bool startSucceeds = true;
     qint64 nextPid = 1000;
 };
