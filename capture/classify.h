@@ -29,8 +29,11 @@ int asxTarget(const char* answer, char* target, size_t cap);
 // serverPort and sourceKind. 1, or 0 for a scheme that is not recorded.
 int applyAsxTarget(CaptureState& s, const char* target);
 // The first stream address after the header block of an M3U answer, without
-// its "http://" (comment lines skipped). 1, or 0.
-int m3uTarget(const char* answer, char* out, size_t cap);
+// its "http://" (lines that begin with '#', "#EXTM3U" and "#EXTINF" among
+// them, are comments). A line without a scheme is resolved against
+// playlistAddress (the playlist's own full address; without one such lines
+// are passed over); a line with another scheme is passed over. 1, or 0.
+int m3uTarget(const char* answer, char* out, size_t cap, const char* playlistAddress = nullptr);
 // The File1 address of a PLS answer, without its "http://". 1, or 0.
 int plsTarget(const char* answer, char* out, size_t cap);
 // Reads the stream markers of a directory page answer (the ASX marker

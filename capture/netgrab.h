@@ -26,6 +26,7 @@ enum NetgrabError {
     NG_ERR_RECEIVE = -3,         // receive failed / server closed / no answer
     NG_ERR_REFUSED = -4,         // server refused or sent something not recorded
     NG_ERR_NO_STREAM_HEADER = -5,// MMS-over-HTTP answer without "$H" chunk
+    NG_ERR_CONTENT_TYPE = -6,    // the answer's content type is not one that is recorded
     NG_ERR_NET_START = -100,     // socket layer could not be started
     NG_ERR_STOPPED = -101,       // a capture loop ended on a stop request
     NG_ERR_INTERNAL = -102       // the library failed inside (out of memory, a fault)
@@ -43,7 +44,8 @@ namespace netgrab_api {
 extern "C" {
 #endif
 
-// Records `source` into `outputName` + ".mp3" or ".wma" until StopRecord().
+// Records `source` into `outputName` + ".mp3", ".aac", ".ogg", ".opus" or
+// ".wma" (as the stream's format says) until StopRecord().
 // Returns 0 after the stop, NG_ERR_NET_START, or NG_ERR_INTERNAL when the
 // library failed inside (GetRecError() then says so too).
 NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* outputName);

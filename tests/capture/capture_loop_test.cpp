@@ -226,13 +226,13 @@ TEST_F(CaptureLoopTest, InternalFailureIsAnErrorNotAStop) {
 TEST(ErrorText, EveryCodeHasItsOwnMessage) {
     const int codes[] = {NG_ERR_NONE,    NG_ERR_FILE_OPEN,        NG_ERR_NO_MPEG_SYNC, NG_ERR_RECEIVE,
                          NG_ERR_REFUSED, NG_ERR_NO_STREAM_HEADER, NG_ERR_NET_START,    NG_ERR_STOPPED,
-                         NG_ERR_INTERNAL};
+                         NG_ERR_INTERNAL, NG_ERR_CONTENT_TYPE};
     std::set<std::string> texts;
     for (int code : codes) {
         EXPECT_STRNE(errorText(code), "unknown error") << code;
         EXPECT_TRUE(texts.insert(errorText(code)).second) << "message shared by " << code;
     }
-    EXPECT_STREQ(errorText(-6), "unknown error");
+    EXPECT_STREQ(errorText(-99), "unknown error");
 }
 
 TEST_F(CaptureLoopTest, StandardDescriptorsAreOpenSoNoSocketGetsZero) {
