@@ -7,6 +7,7 @@
 
 #include "adts_frames.h"
 #include "capture_state.h"
+#include "connection.h"
 #include "http_text.h"
 #include "icy_metadata.h"
 #include "netgrab.h"
@@ -69,14 +70,14 @@ const char* aacExtension(const AdtsFramer&) { return ".aac"; }
 const char* oggExtension(const OggPager& pager) { return pager.opus() ? ".opus" : ".ogg"; }
 
 template <typename Framer>
-void copyStream(CaptureState& s, Framer& framer, const char* (*extension)(const Framer&), Connection kept,
+void copyStream(CaptureState& s, Framer& framer, const char* (*extension)(const Framer&), bool kept,
                 int count) {
     FramedCopy<Framer> copy(s, framer, extension);
     auto finish = [&](int error) {
         if (!copy.wroteAny() && error != NG_ERR_FILE_OPEN) traceLine("framed audio: the stream ended before a frame start");
         shared().lastError = error;
         closeOutput(s.output);
-        if (kept > 0) closeConnection(kept);
+        closeConnection(s.connection);
     };
     auto* answer = reinterpret_cast<unsigned char*>(s.receiveBuffer);
     const int headerEnd = headerBlockEnd(s.receiveBuffer, count);
@@ -92,14 +93,14 @@ void copyStream(CaptureState& s, Framer& framer, const char* (*extension)(const 
     }
     // An answer shorter than the request buffer kept no connection: the
     // stream is over.
-    if (kept <= 0) {
+    if (!kept) {
         finish(NG_ERR_RECEIVE);
         return;
     }
     for (;;) {
-        int n = receiveStream(kept, s.receiveBuffer, kFramedReceiveSize);
+        int n = receiveStream(s.connection, s.receiveBuffer, kFramedReceiveSize);
         if (n <= 0) {
-            finish(streamEndError());
+            finish(streamEndError(s.connection));
             return;
         }
         n = dechunkStream(s.chunked, s.receiveBuffer, n);
@@ -107,7 +108,7 @@ void copyStream(CaptureState& s, Framer& framer, const char* (*extension)(const 
             finish(NG_ERR_FILE_OPEN);
             return;
         }
-        if (shared().stopRequested) {
+        if (s.stop.pending()) {
             finish(NG_ERR_STOPPED);
             return;
         }
@@ -116,7 +117,7 @@ void copyStream(CaptureState& s, Framer& framer, const char* (*extension)(const 
 
 }  // namespace
 
-void captureFramedAudio(CaptureState& s, FramedFormat format, Connection kept, int count) {
+void captureFramedAudio(CaptureState& s, FramedFormat format, bool kept, int count) {
     if (format == FramedFormat::Aac) {
         auto framer = std::make_unique<AdtsFramer>();
         copyStream<AdtsFramer>(s, *framer, &aacExtension, kept, count);

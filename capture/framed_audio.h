@@ -2,8 +2,6 @@
 // The copier of the framed audio formats (AAC in ADTS frames, Ogg pages):
 // whole frames or pages only, from the first real start of the stream.
 
-#include "connection.h"
-
 namespace netgrab {
 
 struct CaptureState;
@@ -11,10 +9,10 @@ struct CaptureState;
 enum class FramedFormat { Aac, Ogg };
 
 // Records the stream whose answer (header block and the first body bytes)
-// is receiveBuffer[0, count), then what follows on kept (0: the answer was
-// all there is). The file (".aac"; ".ogg", or ".opus" for an Opus stream)
+// is receiveBuffer[0, count), then, when the answer kept s.connection
+// open, what follows on it. The file (".aac"; ".ogg", or ".opus" for an Opus stream)
 // is opened with the first whole frame or page, so an answer without one
-// leaves none. Closes kept and the file; lastError says how it ended.
-void captureFramedAudio(CaptureState& s, FramedFormat format, Connection kept, int count);
+// leaves none. Closes the connection and the file; lastError says how it ended.
+void captureFramedAudio(CaptureState& s, FramedFormat format, bool kept, int count);
 
 }  // namespace netgrab

@@ -46,9 +46,9 @@ void answerContentType(const char* answer, char* out, size_t cap) {
     if (!headerFieldValue(answer, headerEnd, "Content-Type", out, cap)) out[0] = '\0';
 }
 
-void closeKept(Connection& kept) {
-    if (kept > 0) closeConnection(kept);
-    kept = 0;
+void closeKept(CaptureState& s, bool& kept) {
+    if (kept) closeConnection(s.connection);
+    kept = false;
 }
 
 void fillDescribeSlots(HeaderSlot* slots) {
@@ -67,13 +67,13 @@ void fillDescribeSlots(HeaderSlot* slots) {
 }
 
 // Routes an accepted answer of count bytes in receiveBuffer.
-DescribeEnd acceptAnswer(CaptureState& s, int count, Connection& kept, FurtherAddress* further) {
+DescribeEnd acceptAnswer(CaptureState& s, int count, bool& kept, FurtherAddress* further) {
     const char* answer = s.receiveBuffer;
 
     char target[kPlaylistTargetSize];
     const AnswerRoute route = routeOfAnswer(answer, settings().config.shoutcastNoticeHost, target);
     if (route == AnswerRoute::FurtherAddress) {
-        closeKept(kept);
+        closeKept(s, kept);
         FurtherAddress taken;
         copyText(taken.text, sizeof taken.text, target);
         if (further) *further = taken;
@@ -82,12 +82,12 @@ DescribeEnd acceptAnswer(CaptureState& s, int count, Connection& kept, FurtherAd
     }
     if (route == AnswerRoute::Aac || route == AnswerRoute::Ogg) {
         captureFramedAudio(s, route == AnswerRoute::Aac ? FramedFormat::Aac : FramedFormat::Ogg, kept,
-                           count);  // closes kept and the file
-        kept = 0;
+                           count);  // closes the connection and the file
+        kept = false;
         return DescribeEnd::Recorded;
     }
     if (route == AnswerRoute::Unrecordable) {
-        closeKept(kept);
+        closeKept(s, kept);
         char type[kContentTypeSize];
         answerContentType(answer, type, sizeof type);
         char shown[kContentTypeSize];
@@ -99,16 +99,16 @@ DescribeEnd acceptAnswer(CaptureState& s, int count, Connection& kept, FurtherAd
     }
     if (route == AnswerRoute::MpegAudio) {
         if (!openOutput(s, ".mp3")) {
-            closeKept(kept);
+            closeKept(s, kept);
             return DescribeEnd::Failed;
         }
-        captureMpegAudio(s, kept, count);  // closes kept and the file
-        kept = 0;
+        captureMpegAudio(s, kept, count);  // closes the connection and the file
+        kept = false;
         return DescribeEnd::Recorded;
     }
     // MMS over HTTP: the kept connection is not read on this route (the
     // play step opens its own), so it is closed here.
-    closeKept(kept);
+    closeKept(s, kept);
     if (!openOutput(s, ".wma")) return DescribeEnd::Failed;
     if (extractStreamHeader(s, answer, count) > 0) return DescribeEnd::StreamHeader;
     closeOutput(s.output);
@@ -205,11 +205,11 @@ DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* fina
         std::snprintf(slots[wire::kClientGuidSlot], kHeaderSlotSize, wire::kClientGuidLineFormat,
                       s.clientGuid);
 
-        Connection kept = 0;
+        bool kept = false;
         const int count =
             httpRequestKeep(s, s.receiveBuffer, host, path, slots, wire::kDescribeSlotCount, &kept);
         if (count <= 0) {
-            closeKept(kept);
+            closeKept(s, kept);
             return DescribeEnd::Failed;
         }
         s.receiveBuffer[count] = '\0';
@@ -220,7 +220,7 @@ DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* fina
             return acceptAnswer(s, count, kept, further);
         }
         if (!statusIsRedirect(status)) {
-            closeKept(kept);
+            closeKept(s, kept);
             shared().lastError = NG_ERR_REFUSED;
             return DescribeEnd::Failed;
         }
@@ -229,10 +229,10 @@ DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* fina
             copyText(finalAddress, finalCap, current);
             return acceptAnswer(s, count, kept, further);
         }
-        closeKept(kept);
+        closeKept(s, kept);
         // Two addresses that name each other would otherwise be asked
         // forever; a stop ends the chain at once.
-        if (shared().stopRequested) {
+        if (s.stop.pending()) {
             shared().lastError = NG_ERR_STOPPED;
             return DescribeEnd::Failed;
         }
@@ -283,11 +283,11 @@ int findPlaylistTarget(const char* answer, char out[512]) {
     return 0;
 }
 
-void captureMpegAudio(CaptureState& s, Connection kept, int count) {
+void captureMpegAudio(CaptureState& s, bool kept, int count) {
     auto finish = [&](int error) {
         shared().lastError = error;
         closeOutput(s.output);
-        if (kept > 0) closeConnection(kept);
+        closeConnection(s.connection);
     };
 
     auto* first = reinterpret_cast<unsigned char*>(s.receiveBuffer);
@@ -313,14 +313,14 @@ void captureMpegAudio(CaptureState& s, Connection kept, int count) {
     }
     // An answer shorter than the request buffer kept no connection: the
     // stream is over (the server closed or went quiet).
-    if (kept <= 0) {
+    if (!kept) {
         finish(NG_ERR_RECEIVE);
         return;
     }
     for (;;) {
-        int n = receiveStream(kept, s.receiveBuffer, kMpegReceiveSize);
+        int n = receiveStream(s.connection, s.receiveBuffer, kMpegReceiveSize);
         if (n <= 0) {
-            finish(streamEndError());
+            finish(streamEndError(s.connection));
             return;
         }
         // A chunked answer: only the data between the size lines is audio.
@@ -331,7 +331,7 @@ void captureMpegAudio(CaptureState& s, Connection kept, int count) {
             return;
         }
         shared().recordedBytes.fetch_add(n, std::memory_order_relaxed);
-        if (shared().stopRequested) {
+        if (s.stop.pending()) {
             finish(NG_ERR_STOPPED);
             return;
         }

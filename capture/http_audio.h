@@ -47,8 +47,9 @@ AnswerRoute routeOfAnswer(const char* answer, const char* noticeHost, char targe
 int findPlaylistTarget(const char* answer, char out[512]);
 // Records MPEG audio from the first frame start in receiveBuffer[0..count)
 // (after the header block, without the metadata blocks, when the answer
-// declares "icy-metaint").
-void captureMpegAudio(CaptureState& s, Connection kept, int count);
+// declares "icy-metaint"), then, when the answer kept s.connection open,
+// what follows on it; closes the connection and the file.
+void captureMpegAudio(CaptureState& s, bool kept, int count);
 // Index of the first MPEG audio frame start (0xFF, then a byte with its
 // three top bits set) at positions 0 .. count-3, or -1.
 int findFrameStart(const unsigned char* bytes, int count);
