@@ -13,6 +13,7 @@
 #include "netgrab.h"
 #include "ogg_pages.h"
 #include "output_file.h"
+#include "stream_copy.h"
 #include "trace.h"
 
 namespace netgrab {
@@ -97,22 +98,9 @@ void copyStream(CaptureState& s, Framer& framer, const char* (*extension)(const 
         finish(NG_ERR_RECEIVE);
         return;
     }
-    for (;;) {
-        int n = receiveStream(s.connection, s.receiveBuffer, kFramedReceiveSize);
-        if (n <= 0) {
-            finish(streamEndError(s.connection));
-            return;
-        }
-        n = dechunkStream(s.chunked, s.receiveBuffer, n);
-        if (!copy.feed(answer, static_cast<size_t>(n))) {
-            finish(NG_ERR_FILE_OPEN);
-            return;
-        }
-        if (s.stop.pending()) {
-            finish(NG_ERR_STOPPED);
-            return;
-        }
-    }
+    finish(copyRestOfBody(s, kFramedReceiveSize, [&](unsigned char* bytes, int n) {
+        return copy.feed(bytes, static_cast<size_t>(n));
+    }));
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "mms_http.h"
 #include "netgrab.h"
 #include "output_file.h"
+#include "stream_copy.h"
 #include "text_rules.h"
 #include "trace.h"
 
@@ -317,25 +318,12 @@ void captureMpegAudio(CaptureState& s, bool kept, int count) {
         finish(NG_ERR_RECEIVE);
         return;
     }
-    for (;;) {
-        int n = receiveStream(s.connection, s.receiveBuffer, kMpegReceiveSize);
-        if (n <= 0) {
-            finish(streamEndError(s.connection));
-            return;
-        }
-        // A chunked answer: only the data between the size lines is audio.
-        n = dechunkStream(s.chunked, s.receiveBuffer, n);
-        n = static_cast<int>(icy.filter(reinterpret_cast<unsigned char*>(s.receiveBuffer), static_cast<size_t>(n)));
-        if (!writeOutput(s, s.receiveBuffer, n)) {
-            finish(NG_ERR_FILE_OPEN);
-            return;
-        }
+    finish(copyRestOfBody(s, kMpegReceiveSize, [&](unsigned char* bytes, int n) {
+        n = static_cast<int>(icy.filter(bytes, static_cast<size_t>(n)));
+        if (!writeOutput(s, bytes, n)) return false;
         shared().recordedBytes.fetch_add(n, std::memory_order_relaxed);
-        if (s.stop.pending()) {
-            finish(NG_ERR_STOPPED);
-            return;
-        }
-    }
+        return true;
+    }));
 }
 
 }  // namespace netgrab

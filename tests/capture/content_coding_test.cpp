@@ -10,8 +10,6 @@
 #include <ostream>
 #include <string>
 
-#include <zlib.h>
-
 #include "capture_state.h"
 #include "classify.h"
 #include "http_request.h"
@@ -23,20 +21,7 @@ using namespace testsupport;
 
 namespace {
 
-// windowBits as deflateInit2 takes them: 31 gzip, 15 zlib, -15 bare.
-std::string compressed(const std::string& text, int windowBits) {
-    z_stream z{};
-    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, text.size()) + 32, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(out.size() - z.avail_out);
-    deflateEnd(&z);
-    return out;
-}
+using testutil::compressed;
 
 const std::string kPlaylist = "#EXTM3U\r\n#EXTINF:-1,Radio\r\nhttp://radio.example:8000/live\r\n";
 const std::string kHead = "HTTP/1.1 200 OK\r\nContent-Type: audio/x-mpegurl\r\n";
