@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "address_resolve.h"
 #include "capture_state.h"
 #include "http_audio.h"
 #include "http_request.h"
@@ -258,24 +259,53 @@ static bool fetchPlaylist(CaptureState& s, const char* address) {
     return true;
 }
 
+// The playlist's own address with its scheme and port, the base of its
+// relative entries: classification took the port out of the text.
+static void playlistBase(const CaptureState& s, const char* address, char* out, size_t cap) {
+    const size_t hostLength = std::strcspn(address, "/");
+    char port[8] = "";
+    if (s.serverPort != defaultWebPort(s.transport) && s.serverPort != kNoPort &&
+        !std::memchr(address, ':', hostLength))
+        std::snprintf(port, sizeof port, ":%u", s.serverPort);
+    const char* scheme = s.transport == Transport::Tls ? wire::kHttpsScheme : wire::kHttpScheme;
+    std::snprintf(out, cap, "%s%.*s%s%s", scheme, static_cast<int>(hostLength), address, port,
+                  address + hostLength);
+}
+
 void resolveM3u(CaptureState& s, const char* address) {
+    char base[kAddressCopySize];
+    playlistBase(s, address, base, sizeof base);
     if (!fetchPlaylist(s, address)) return;
     char entry[kM3uEntrySize];
-    if (!m3uTarget(s.receiveBuffer, entry, sizeof entry, &s.transport)) return;
+    if (!m3uTarget(s.receiveBuffer, entry, sizeof entry, &s.transport, base)) return;
     defaultPortForEntry(s, entry);
     captureHttpStream(s, entry);
 }
 
-int m3uTarget(const char* answer, char* out, size_t cap, Transport* transport) {
+int m3uTarget(const char* answer, char* out, size_t cap, Transport* transport, const char* playlistAddress) {
     Transport taken = Transport::Tcp;
     const char* body = std::strstr(answer, "\r\n\r\n");
     if (!body) return 0;
     for (const char* line = body + 4; *line;) {
         const char* end = line + std::strcspn(line, "\r\n");
-        if (*skipBlanks(line) != '#') {
+        const char* text = skipBlanks(line);
+        if (*text != '#' && text < end) {
             for (const char* p = line; p < end; ++p) {
                 if (const size_t scheme = webSchemeLength(p, &taken)) {
                     copyValue(out, cap, p + scheme);
+                    if (transport) *transport = taken;
+                    return out[0] != '\0';
+                }
+            }
+            // A line without a scheme is an address relative to the
+            // playlist's own ("stream.mp3", "/live/stream").
+            char entry[kM3uEntrySize];
+            copyValue(entry, sizeof entry, text);
+            char resolved[kM3uEntrySize];
+            if (playlistAddress && !std::strstr(entry, "://") &&
+                resolveAddress(playlistAddress, entry, resolved, sizeof resolved)) {
+                if (const size_t scheme = webSchemeLength(resolved, &taken)) {
+                    copyText(out, cap, resolved + scheme);
                     if (transport) *transport = taken;
                     return out[0] != '\0';
                 }

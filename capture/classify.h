@@ -31,9 +31,13 @@ int asxTarget(const char* answer, char* target, size_t cap);
 // serverPort and sourceKind. 1, or 0 for a scheme that is not recorded.
 int applyAsxTarget(CaptureState& s, const char* target);
 // The first stream address after the header block of an M3U answer, without
-// its "http://" or "https://" (comment lines skipped), and the transport
-// its scheme names in *transport (when given). 1, or 0.
-int m3uTarget(const char* answer, char* out, size_t cap, Transport* transport = nullptr);
+// its "http://" or "https://" (lines that begin with '#', "#EXTM3U" and
+// "#EXTINF" among them, are comments), and the transport its scheme names in
+// *transport (when given). A line without a scheme is resolved against
+// playlistAddress (the playlist's own full address; without one such lines
+// are passed over); a line with another scheme is passed over. 1, or 0.
+int m3uTarget(const char* answer, char* out, size_t cap, Transport* transport = nullptr,
+              const char* playlistAddress = nullptr);
 // The File1 address of a PLS answer, without its "http://" or "https://"
 // (an address without a scheme is taken as plain HTTP), and its transport
 // in *transport (when given). 1, or 0.

@@ -20,6 +20,7 @@ constexpr ErrorRow kErrorTexts[] = {
     {NG_ERR_RECEIVE, "receive failed: the server closed, failed or did not answer"},
     {NG_ERR_REFUSED, "the server refused or sent something that is not recorded"},
     {NG_ERR_NO_STREAM_HEADER, "no usable stream header"},
+    {NG_ERR_CONTENT_TYPE, "the stream's content type cannot be recorded"},
     {NG_ERR_NET_START, "the socket layer could not be started"},
     {NG_ERR_STOPPED, "stopped on request"},
     {NG_ERR_INTERNAL, "internal failure of the capture library"},

@@ -1,7 +1,9 @@
 // HTTP audio stream capture. Every source reached over HTTP starts with the
 // describe request; its answer selects the route: redirect, a further
-// address (ASX document or moved notice), AAC+ refusal, MPEG audio recorded
-// here into ".mp3", or MMS over HTTP continued by mms_http.cpp into ".wma".
+// address (ASX document or moved notice), MPEG audio recorded here into
+// ".mp3", AAC or Ogg recorded by framed_audio.cpp, a refusal of a content
+// type that nothing records, or MMS over HTTP continued by mms_http.cpp
+// into ".wma".
 //
 // References: RFC 7230 (HTTP/1.1 message syntax), RFC 7231 section 6.4
 // (redirections), [MS-WMSP] (Windows Media HTTP streaming), ISO/IEC 11172-3
@@ -14,12 +16,16 @@
 #include <cstring>
 
 #include "capture_state.h"
+#include "content_type.h"
+#include "framed_audio.h"
 #include "http_request.h"
 #include "http_text.h"
 #include "http_wire.h"
+#include "icy_metadata.h"
 #include "mms_http.h"
 #include "netgrab.h"
 #include "output_file.h"
+#include "stream_copy.h"
 #include "text_rules.h"
 #include "trace.h"
 
@@ -33,6 +39,13 @@ constexpr int kPathSize = 512;
 constexpr int kPlaylistTargetSize = 512;
 // Receive size of the MPEG copier: about a tenth of a second of 128 kbit/s.
 constexpr int kMpegReceiveSize = 1600;
+constexpr int kContentTypeSize = 128;
+
+// The Content-Type value of an answer, or an empty text.
+void answerContentType(const char* answer, char* out, size_t cap) {
+    const int headerEnd = headerBlockEnd(answer, static_cast<int>(std::strlen(answer)));
+    if (!headerFieldValue(answer, headerEnd, "Content-Type", out, cap)) out[0] = '\0';
+}
 
 void closeKept(CaptureState& s, bool& kept) {
     if (kept) closeConnection(s.connection);
@@ -68,9 +81,21 @@ DescribeEnd acceptAnswer(CaptureState& s, int count, bool& kept, FurtherAddress*
         traceFormat("describe: further address %s", taken.text);
         return DescribeEnd::FurtherAddress;
     }
-    if (route == AnswerRoute::AacPlus) {
+    if (route == AnswerRoute::Aac || route == AnswerRoute::Ogg) {
+        captureFramedAudio(s, route == AnswerRoute::Aac ? FramedFormat::Aac : FramedFormat::Ogg, kept,
+                           count);  // closes the connection and the file
+        kept = false;
+        return DescribeEnd::Recorded;
+    }
+    if (route == AnswerRoute::Unrecordable) {
         closeKept(s, kept);
-        shared().lastError = NG_ERR_REFUSED;
+        char type[kContentTypeSize];
+        answerContentType(answer, type, sizeof type);
+        char shown[kContentTypeSize];
+        printableMediaType(type, shown, sizeof shown);
+        std::printf("cannot record content type %s\n", shown);
+        std::fflush(stdout);
+        shared().lastError = NG_ERR_CONTENT_TYPE;
         return DescribeEnd::Refused;
     }
     if (route == AnswerRoute::MpegAudio) {
@@ -104,9 +129,14 @@ bool statusIsRedirect(const char* status) {
 
 AnswerRoute routeOfAnswer(const char* answer, const char* noticeHost, char target[512]) {
     if (findPlaylistTarget(answer, target)) return AnswerRoute::FurtherAddress;
-    if (findNoCase(answer, wire::kAacPlusType)) return AnswerRoute::AacPlus;
-    if (findNoCase(answer, wire::kMpegAudioType) || (noticeHost && *noticeHost && findNoCase(answer, noticeHost)))
-        return AnswerRoute::MpegAudio;
+    char type[kContentTypeSize];
+    answerContentType(answer, type, sizeof type);
+    const StreamType stream = streamTypeOf(type);
+    if (stream == StreamType::Aac) return AnswerRoute::Aac;
+    if (stream == StreamType::Ogg) return AnswerRoute::Ogg;
+    const bool namesNoticeHost = noticeHost && *noticeHost && findNoCase(answer, noticeHost);
+    if (stream == StreamType::Unrecordable) return namesNoticeHost ? AnswerRoute::MpegAudio : AnswerRoute::Unrecordable;
+    if (findNoCase(answer, wire::kMpegAudioType) || namesNoticeHost) return AnswerRoute::MpegAudio;
     return AnswerRoute::MmsOverHttp;
 }
 
@@ -266,7 +296,17 @@ void captureMpegAudio(CaptureState& s, bool kept, int count) {
         closeConnection(s.connection);
     };
 
-    const auto* first = reinterpret_cast<const unsigned char*>(s.receiveBuffer);
+    auto* first = reinterpret_cast<unsigned char*>(s.receiveBuffer);
+    // A server that interleaves metadata unasked: only the audio between
+    // the blocks is recorded, counted from the first body byte.
+    IcyMetadataFilter icy;
+    const int headerEnd = headerBlockEnd(s.receiveBuffer, count);
+    if (headerEnd >= 0) icy.start(icyMetaInterval(s.receiveBuffer, static_cast<size_t>(headerEnd)));
+    if (icy.active()) {
+        const int bodyStart = headerEnd + 4;
+        first += bodyStart;
+        count = static_cast<int>(icy.filter(first, static_cast<size_t>(count - bodyStart)));
+    }
     const int start = findFrameStart(first, count);
     if (start < 0) {
         finish(NG_ERR_NO_MPEG_SYNC);
@@ -283,24 +323,12 @@ void captureMpegAudio(CaptureState& s, bool kept, int count) {
         finish(NG_ERR_RECEIVE);
         return;
     }
-    for (;;) {
-        int n = receiveStream(s.connection, s.receiveBuffer, kMpegReceiveSize);
-        if (n <= 0) {
-            finish(streamEndError(s.connection));
-            return;
-        }
-        // A chunked answer: only the data between the size lines is audio.
-        n = dechunkStream(s.chunked, s.receiveBuffer, n);
-        if (!writeOutput(s, s.receiveBuffer, n)) {
-            finish(NG_ERR_FILE_OPEN);
-            return;
-        }
+    finish(copyRestOfBody(s, kMpegReceiveSize, [&](unsigned char* bytes, int n) {
+        n = static_cast<int>(icy.filter(bytes, static_cast<size_t>(n)));
+        if (!writeOutput(s, bytes, n)) return false;
         shared().recordedBytes.fetch_add(n, std::memory_order_relaxed);
-        if (s.stop.pending()) {
-            finish(NG_ERR_STOPPED);
-            return;
-        }
-    }
+        return true;
+    }));
 }
 
 }  // namespace netgrab

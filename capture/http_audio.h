@@ -15,7 +15,7 @@ enum class DescribeEnd {
     StreamHeader,    // MMS over HTTP: the header is written, the play step follows
     FurtherAddress,  // an ASX document or a moved notice named another address
     Recorded,        // MPEG audio was recorded until the stream ended or a stop
-    Refused,         // an AAC+ stream (lastError NG_ERR_REFUSED)
+    Refused,         // a content type that is not recorded (lastError NG_ERR_CONTENT_TYPE)
     Failed,          // no usable answer; lastError says why where it is known
 };
 
@@ -37,15 +37,18 @@ DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* fina
 bool statusIsOk(const char* status);
 bool statusIsRedirect(const char* status);
 // What an accepted describe answer (NUL-terminated) asks for, in this
-// order: a further address (into target), an AAC+ refusal, MPEG audio (by
-// its content type or the notice host's name), else MMS over HTTP.
-enum class AnswerRoute { FurtherAddress, AacPlus, MpegAudio, MmsOverHttp };
+// order: a further address (into target); AAC or Ogg by the Content-Type
+// field; a refusal for a type that no route records (unless the notice
+// host is named: MPEG audio); MPEG audio (its type anywhere in the answer,
+// or the notice host's name); else MMS over HTTP.
+enum class AnswerRoute { FurtherAddress, Aac, Ogg, Unrecordable, MpegAudio, MmsOverHttp };
 AnswerRoute routeOfAnswer(const char* answer, const char* noticeHost, char target[512]);
 // ASX entry or moved notice in an answer: 1 with the address in out (512 bytes), or 0.
 int findPlaylistTarget(const char* answer, char out[512]);
-// Records MPEG audio from the first frame start in receiveBuffer[0..count),
-// then, when the answer kept s.connection open, what follows on it; closes
-// the connection and the file.
+// Records MPEG audio from the first frame start in receiveBuffer[0..count)
+// (after the header block, without the metadata blocks, when the answer
+// declares "icy-metaint"), then, when the answer kept s.connection open,
+// what follows on it; closes the connection and the file.
 void captureMpegAudio(CaptureState& s, bool kept, int count);
 // Index of the first MPEG audio frame start (0xFF, then a byte with its
 // three top bits set) at positions 0 .. count-3, or -1.

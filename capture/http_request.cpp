@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "capture_state.h"
+#include "content_coding.h"
 #include "http_text.h"
 #include "http_wire.h"
 
@@ -189,7 +190,9 @@ int httpFetch(CaptureState& s, char* answer, const char* hostPath) {
     bool exhausted = false;
     int total = receiveAnswer(s.connection, answer, false, &exhausted);
     closeConnection(s.connection);
-    return unchunkAnswer(s.chunked, answer, total);
+    // The request says "Accept-Encoding: gzip, deflate": a compressed
+    // answer is decoded in place, within the answer buffer's size.
+    return decodeContentCoding(answer, unchunkAnswer(s.chunked, answer, total), kReceiveBufferSize + 1);
 }
 
 int httpRequest(CaptureState& s, char* answer, const char* host, const char* path, const HeaderSlot* slots,

@@ -19,7 +19,9 @@ static_assert(sizeof "Cookie:" - 1 + (kPageCookieSize - 1) + sizeof "\r\n\r\n" <
               "a header slot holds the longest cookie line");
 
 // host/path fetch with fixed browser headers and "Connection: close".
-// Bytes received, or -1.
+// A gzip or deflate body is handed back decoded (answer holds
+// kReceiveBufferSize + 1 bytes, as receiveBuffer does). Bytes of the
+// answer, or -1 (also for a body that does not decode or fit).
 int httpFetch(CaptureState& s, char* answer, const char* hostPath);
 // Every request operation sends only whole header lines: a slot that does
 // not end in CR LF (a line cut to fit) or a block that does not end with

@@ -182,16 +182,46 @@ bool headerSaysChunked(const char* answer, int headerEnd) {
     return false;
 }
 
+int headerBlockEnd(const char* answer, int count) {
+    if (!answer) return -1;
+    for (int i = 0; i + 3 < count; ++i) {
+        if (answer[i] == '\r' && answer[i + 1] == '\n' && answer[i + 2] == '\r' && answer[i + 3] == '\n')
+            return i;
+    }
+    return -1;
+}
+
+bool headerFieldValue(const char* answer, int headerEnd, const char* name, char* out, size_t cap) {
+    if (!out || cap == 0) return false;
+    out[0] = '\0';
+    if (!answer || !name || headerEnd <= 0) return false;
+    const size_t nameLength = std::strlen(name);
+    // The status line comes first: fields begin after a line end.
+    for (int line = 0; line < headerEnd;) {
+        int end = line;
+        while (end < headerEnd && answer[end] != '\n') ++end;
+        const size_t lineLength = static_cast<size_t>(end - line);
+        if (line > 0 && lineLength > nameLength && answer[line + nameLength] == ':' &&
+            findNoCase(answer + line, nameLength, name) == answer + line) {
+            const char* value = answer + line + nameLength + 1;
+            const char* stop = answer + end;
+            while (value < stop && (*value == ' ' || *value == '\t')) ++value;
+            while (stop > value && (stop[-1] == ' ' || stop[-1] == '\t' || stop[-1] == '\r')) --stop;
+            size_t n = static_cast<size_t>(stop - value);
+            if (n > cap - 1) n = cap - 1;
+            std::memcpy(out, value, n);
+            out[n] = '\0';
+            return true;
+        }
+        line = end + 1;
+    }
+    return false;
+}
+
 int unchunkAnswer(ChunkedDecoder& c, char* answer, int count) {
     c = ChunkedDecoder();
     if (!answer || count <= 0) return count;
-    int headerEnd = -1;
-    for (int i = 0; i + 3 < count; ++i) {
-        if (answer[i] == '\r' && answer[i + 1] == '\n' && answer[i + 2] == '\r' && answer[i + 3] == '\n') {
-            headerEnd = i;
-            break;
-        }
-    }
+    const int headerEnd = headerBlockEnd(answer, count);
     if (headerEnd < 0 || !headerSaysChunked(answer, headerEnd)) return count;
     c.active = true;
     const int bodyStart = headerEnd + 4;

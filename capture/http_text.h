@@ -41,6 +41,15 @@ const char* findLocationValue(const char* answer);
 // extraStops) into dst, cut to cap, and drops trailing blanks and tabs.
 void copyValue(char* dst, size_t cap, const char* src, const char* extraStops = "");
 
+// Offset of the empty line that ends the header block of answer[0, count)
+// (the CR LF CR LF), or -1 when the block has not ended there.
+int headerBlockEnd(const char* answer, int count);
+// The value of the header field name (without its colon, any case) in the
+// header block answer[0, headerEnd): the first line that begins with the
+// name and a colon, the value without the white space around it, cut at
+// CR or LF, into out (cut to cap). false, out empty, when there is none.
+bool headerFieldValue(const char* answer, int headerEnd, const char* name, char* out, size_t cap);
+
 // ---- "Transfer-Encoding: chunked" (RFC 7230, section 4.1) -------------
 // Answers to an HTTP/1.1 request may come in chunks: a hexadecimal size
 // line, that many bytes, CR LF, ..., a chunk of size 0 and trailer lines.

@@ -57,7 +57,6 @@ constexpr const char kLocationName[] = "Location:";
 // Moved notices in the body of an accepted answer (compared upper-cased).
 constexpr const char kMoved302[] = "302 MOVED";
 constexpr const char kMoved301[] = "301 MOVED";
-constexpr const char kAacPlusType[] = "audio/aacp";
 constexpr const char kMpegAudioType[] = "audio/mpeg";
 
 // ---- Playlists (compared upper-cased) ----

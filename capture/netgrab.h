@@ -29,7 +29,8 @@ enum NetgrabError {
     NG_ERR_NET_START = -100,     // socket layer could not be started
     NG_ERR_STOPPED = -101,       // a capture loop ended on a stop request
     NG_ERR_INTERNAL = -102,      // the library failed inside (out of memory, a fault)
-    NG_ERR_UNTRUSTED = -6        // the server's TLS certificate failed verification
+    NG_ERR_UNTRUSTED = -6,       // the server's TLS certificate failed verification
+    NG_ERR_CONTENT_TYPE = -7     // the answer's content type is not one that is recorded
 };
 
 #ifdef __cplusplus
@@ -44,7 +45,8 @@ namespace netgrab_api {
 extern "C" {
 #endif
 
-// Records `source` into `outputName` + ".mp3" or ".wma" until StopRecord().
+// Records `source` into `outputName` + ".mp3", ".aac", ".ogg", ".opus" or
+// ".wma" (as the stream's format says) until StopRecord().
 // Returns 0 after the stop, NG_ERR_NET_START, or NG_ERR_INTERNAL when the
 // library failed inside (GetRecError() then says so too).
 NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* outputName);

@@ -226,7 +226,7 @@ TEST_F(CaptureLoopTest, InternalFailureIsAnErrorNotAStop) {
 TEST(ErrorText, EveryCodeHasItsOwnMessage) {
     const int codes[] = {NG_ERR_NONE,    NG_ERR_FILE_OPEN,        NG_ERR_NO_MPEG_SYNC, NG_ERR_RECEIVE,
                          NG_ERR_REFUSED, NG_ERR_NO_STREAM_HEADER, NG_ERR_NET_START,    NG_ERR_STOPPED,
-                         NG_ERR_INTERNAL, NG_ERR_UNTRUSTED};
+                         NG_ERR_INTERNAL, NG_ERR_UNTRUSTED, NG_ERR_CONTENT_TYPE};
     std::set<std::string> texts;
     for (int code : codes) {
         EXPECT_STRNE(errorText(code), "unknown error") << code;

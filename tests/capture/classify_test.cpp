@@ -287,6 +287,34 @@ const PlaylistCase kPlsCases[] = {
     {"NoFileOne", "HTTP/1.0 200 OK\r\n\r\n[playlist]\nFile2=http://x/\n", 0, nullptr},
 };
 
+// Entries relative to the playlist's own address.
+class M3uRelative : public ::testing::TestWithParam<PlaylistCase> {};
+
+TEST_P(M3uRelative, ResolvesAgainstThePlaylist) {
+    const PlaylistCase& c = GetParam();
+    char out[512] = "";
+    ASSERT_EQ(m3uTarget(c.answer, out, sizeof out, nullptr, "http://radiohost:8000/lists/live.m3u"), c.result);
+    if (c.result) {
+        EXPECT_STREQ(out, c.address);
+    }
+}
+
+const PlaylistCase kM3uRelativeCases[] = {
+    {"BesideThePlaylist", "HTTP/1.0 200 OK\r\n\r\n#EXTM3U\r\n#EXTINF:-1,Radio\r\nstream.mp3\r\n", 1,
+     "radiohost:8000/lists/stream.mp3"},
+    {"FromTheRoot", "HTTP/1.0 200 OK\r\n\r\n#EXTM3U\n/live/stream\n", 1, "radiohost:8000/live/stream"},
+    {"UpAndAcross", "HTTP/1.0 200 OK\r\n\r\n  ../other/stream  \r\n", 1, "radiohost:8000/other/stream"},
+    {"OtherHostWithoutScheme", "HTTP/1.0 200 OK\r\n\r\n//relay.example/live\r\n", 1, "relay.example/live"},
+    {"AbsoluteEntryStillFirst", "HTTP/1.0 200 OK\r\n\r\nhttp://other/live\r\nstream.mp3\r\n", 1, "other/live"},
+    {"OtherSchemePassedOver", "HTTP/1.0 200 OK\r\n\r\nmms://radiohost/live\r\nstream.mp3\r\n", 1,
+     "radiohost:8000/lists/stream.mp3"},
+    {"TextThatIsNoAddressPassedOver", "HTTP/1.0 200 OK\r\n\r\n<html>not found</html>\r\n", 0, nullptr},
+    {"OnlyComments", "HTTP/1.0 200 OK\r\n\r\n#EXTM3U\r\n#EXTINF:-1,Radio\r\n   \r\n", 0, nullptr},
+};
+
+INSTANTIATE_TEST_SUITE_P(Answers, M3uRelative, ::testing::ValuesIn(kM3uRelativeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 INSTANTIATE_TEST_SUITE_P(Answers, M3uAnswer, ::testing::ValuesIn(kM3uCases),
                          [](const auto& info) { return std::string(info.param.name); });
 INSTANTIATE_TEST_SUITE_P(Answers, PlsAnswer, ::testing::ValuesIn(kPlsCases),
@@ -533,6 +561,21 @@ const PlaylistRoute kPlaylistRoutes[] = {
 
 INSTANTIATE_TEST_SUITE_P(Playlists, PlaylistResolution, ::testing::ValuesIn(kPlaylistRoutes),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A relative entry is asked of the playlist's own server, at its port.
+TEST_F(ClassifyServed, RelativeM3uEntryGoesToThePlaylistsServer) {
+    ScriptedServer server({{readRequest(), send(okPage("#EXTM3U\r\n#EXTINF:-1,Radio\r\n../live/a\r\n"))},
+                           {readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
+    ASSERT_EQ(classifySource(ctx, local(server, "/lists/radio.m3u").c_str()), 1);
+    ASSERT_EQ(ctx.sourceKind, SOURCE_M3U);
+    ::testing::internal::CaptureStdout();
+    resolveM3u(ctx, ctx.workingAddress);
+    ::testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(server.waitForReceived(1, "\r\n\r\n", 2000));
+    EXPECT_EQ(server.received(1).rfind("GET /live/a HTTP/1.1\r\n", 0), 0u);
+    EXPECT_EQ(ctx.serverPort, server.port());
+    EXPECT_EQ(shared().lastError, NG_ERR_REFUSED);  // the 404
+}
 
 // A playlist that cannot be fetched ends the attempt with the connection
 // fault lines and nothing else: no capture, no error code.

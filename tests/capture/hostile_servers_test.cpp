@@ -275,6 +275,92 @@ INSTANTIATE_TEST_SUITE_P(Servers, Pacing,
                                            PacingCase{"one_mms_packet_then_close", true, 0, false}),
                          [](const ::testing::TestParamInfo<PacingCase>& i) { return std::string(i.param.name); });
 
+// ---- framed formats, refused types and compressed playlists ----------------
+
+struct FramedCase {
+    const char* name;
+    const char* path;       // of the source on the server
+    std::string answer;     // sent to every connection, then the connection stalls
+    const char* printed;    // a line the attempts print, or nullptr
+};
+void PrintTo(const FramedCase& c, std::ostream* os) { *os << c.name; }
+
+class FramedHostile : public Hostile, public ::testing::WithParamInterface<FramedCase> {};
+
+// Answers that hold no frame or page to record, or a type that nothing
+// records, or a playlist that decodes to more than the buffer: no file of
+// any kind, attempts paced like failures, a stop still ends the recorder
+// at once.
+TEST_P(FramedHostile, WritesNothingAndStopsPromptly) {
+    const FramedCase& c = GetParam();
+    netgrab::settings().tuning.retryPauseMinMs = 40;
+    netgrab::settings().tuning.retryPauseMaxMs = 320;
+    ScriptedServer server({{readRequest(), send(c.answer), stall()}});
+    size_t connections1 = 0, connections2 = 0;
+    steady_clock::time_point stopAt;
+    const std::string printed = runFor("http://" + at(server, c.path), 1500, [&] {
+        connections1 = server.connectionCount();
+        std::this_thread::sleep_for(milliseconds(1000));
+        connections2 = server.connectionCount();
+        stopAt = steady_clock::now();
+    });
+    EXPECT_LT(steady_clock::now() - stopAt, milliseconds(1500)) << "the stop ends the recorder";
+    EXPECT_GE(connections1, 1u);
+    EXPECT_LE(connections2 - connections1, 5u) << "at most a few connections a second";
+    for (const char* ext : {".mp3", ".wma", ".aac", ".ogg", ".opus"}) {
+        EXPECT_LT(wmtest::fileSize(base_ + ext), 0) << ext << " written";
+    }
+    if (c.printed) {
+        EXPECT_NE(printed.find(c.printed), std::string::npos) << printed;
+    }
+}
+
+// Endless sync patterns whose frame lengths lead nowhere.
+std::string straySyncs(size_t n) {
+    std::string b;
+    while (b.size() < n) b += std::string("\xFF\xF1\x50\x80\x10\x1F\xFC", 7) + std::string(10, '\x11');
+    return b;
+}
+// Capture patterns whose checksums are wrong, one announcing the largest page.
+std::string brokenPages(size_t n) {
+    std::string page = std::string("OggS\0\x02", 6) + std::string(20, '\x01') + std::string(1, '\xFF') +
+                       std::string(255, '\xFF');
+    std::string b;
+    while (b.size() < n) b += page;
+    return b;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, FramedHostile,
+    ::testing::Values(
+        FramedCase{"aac_without_frame_start", "/live",
+                   "ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + straySyncs(30000), nullptr},
+        FramedCase{"ogg_without_valid_page", "/live",
+                   "HTTP/1.0 200 OK\r\nContent-Type: application/ogg\r\n\r\n" + brokenPages(30000), nullptr},
+        FramedCase{"metadata_blocks_only", "/live",
+                   "ICY 200 OK\r\nContent-Type: audio/aac\r\nicy-metaint: 1\r\n\r\n" +
+                       [] {
+                           std::string b;
+                           while (b.size() < 30000) b += std::string(1, '\xFF') + '\xFF' + std::string(255 * 16, 'm');
+                           return b;
+                       }(),
+                   nullptr},
+        FramedCase{"transport_stream_refused", "/live",
+                   "HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n" + std::string(30000, '\x47'),
+                   "cannot record content type video/mp2t\n"},
+        FramedCase{"hls_playlist_refused", "/live/index",
+                   "HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n\r\n#EXTM3U\r\n"
+                   "#EXT-X-TARGETDURATION:6\r\nseg1.ts\r\n",
+                   "cannot record content type application/vnd.apple.mpegurl\n"},
+        FramedCase{"gzip_playlist_too_large_when_decoded", "/radio.m3u",
+                   [] {
+                       const std::string body = testutil::compressed(std::string(4 << 20, '#'), 31);
+                       return "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " +
+                              std::to_string(body.size()) + "\r\n\r\n" + body;
+                   }(),
+                   nullptr}),
+    [](const ::testing::TestParamInfo<FramedCase>& i) { return std::string(i.param.name); });
+
 // A stream that kept coming for longer than a healthy stream's span and
 // then dropped is asked again at once, not after a pause.
 TEST_F(Hostile, HealthyStreamThatDropsIsReconnectedAtOnce) {

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include "capture_state.h"
+#include "framed_media.h"
 #include "icecast_server.h"
 #include "netgrab.h"
 #include "output_file.h"
@@ -115,6 +116,7 @@ struct AnswerCase {
     int lastError;
     const char* file;        // extension of the file left behind, or nullptr
     const char* furtherAddress;  // the address handed back with FurtherAddress
+    std::string recorded = {};   // when given: the file's whole content
 };
 void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
 
@@ -132,8 +134,9 @@ TEST_P(DescribeAnswer, SelectsItsRoute) {
     EXPECT_EQ(testutil::openSockets(), socketsBefore) << "connection left open";
     EXPECT_EQ(shared().lastError, c.lastError);
     EXPECT_EQ(ctx.output.file, nullptr);  // every end closes the file
-    EXPECT_EQ(exists(".mp3"), c.file && std::strcmp(c.file, ".mp3") == 0);
-    EXPECT_EQ(exists(".wma"), c.file && std::strcmp(c.file, ".wma") == 0);
+    for (const char* ext : {".mp3", ".wma", ".aac", ".ogg", ".opus"}) {
+        EXPECT_EQ(exists(ext), c.file && std::strcmp(c.file, ext) == 0) << ext;
+    }
     if (c.file && std::strcmp(c.file, ".mp3") == 0 && c.lastError == NG_ERR_RECEIVE) {
         // From the first frame start; the text before it is left out.
         EXPECT_EQ(mp3(), c.answer.substr(c.answer.find('\xFF')));
@@ -141,9 +144,15 @@ TEST_P(DescribeAnswer, SelectsItsRoute) {
     if (c.furtherAddress) {
         EXPECT_STREQ(further_.text, c.furtherAddress);
     }
+    if (!c.recorded.empty()) {
+        EXPECT_EQ(readFile(dir_ + "/rec" + c.file), c.recorded);
+    }
 }
 
 const std::string kFrames = mpegBytes(3000);
+const std::string kAdts = adtsFrames(8);
+const std::vector<std::string> kVorbisPages = oggPages(3, oggPackets(vorbisHead(), 12));
+const std::vector<std::string> kOpusPages = oggPages(4, oggPackets(opusHead(), 12));
 
 // The answer grown to more than the 10,240 bytes of the request buffer.
 std::string filling(std::string answer) { return answer + std::string(11000, ' '); }
@@ -165,8 +174,38 @@ const AnswerCase kAnswers[] = {
      ".mp3", nullptr},
     {"MpegWithoutFrameStart", "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\nno audio here",
      DescribeEnd::Recorded, NG_ERR_NO_MPEG_SYNC, ".mp3", nullptr},
-    {"AacPlusRefused", "ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + kFrames, DescribeEnd::Refused,
-     NG_ERR_REFUSED, nullptr, nullptr},
+    // Framed formats: whole frames or pages from the first real start; no
+    // file without one.
+    {"AacFromFirstFrame", "HTTP/1.0 200 OK\r\nContent-Type: audio/aac\r\n\r\nxy\xFF\xF1" + kAdts,
+     DescribeEnd::Recorded, NG_ERR_RECEIVE, ".aac", nullptr, kAdts},
+    {"AacPlusRecorded", "ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + kAdts, DescribeEnd::Recorded,
+     NG_ERR_RECEIVE, ".aac", nullptr, kAdts},
+    {"XAacWithParameters", "HTTP/1.1 200 OK\r\ncontent-type: Audio/X-AAC; rate=44100\r\n\r\n" + kAdts,
+     DescribeEnd::Recorded, NG_ERR_RECEIVE, ".aac", nullptr, kAdts},
+    {"AacLastFrameCutShortLeftOut", "ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + kAdts + kAdts.substr(0, 100),
+     DescribeEnd::Recorded, NG_ERR_RECEIVE, ".aac", nullptr, kAdts},
+    {"AacTypeWithoutFramesWritesNothing", "ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + kFrames,
+     DescribeEnd::Recorded, NG_ERR_RECEIVE, nullptr, nullptr},
+    {"OggVorbis", "HTTP/1.0 200 OK\r\nContent-Type: application/ogg\r\n\r\n" + joinPages(kVorbisPages),
+     DescribeEnd::Recorded, NG_ERR_RECEIVE, ".ogg", nullptr, joinPages(kVorbisPages)},
+    {"OggOpusNamedOpus", "HTTP/1.0 200 OK\r\nContent-Type: audio/ogg\r\n\r\n" + joinPages(kOpusPages),
+     DescribeEnd::Recorded, NG_ERR_RECEIVE, ".opus", nullptr, joinPages(kOpusPages)},
+    {"OggJoinedMidStreamWaitsForBeginning",
+     "HTTP/1.0 200 OK\r\nContent-Type: audio/opus\r\n\r\n" + kVorbisPages.at(2).substr(9) + kVorbisPages.at(3) +
+         joinPages(kOpusPages),
+     DescribeEnd::Recorded, NG_ERR_RECEIVE, ".opus", nullptr, joinPages(kOpusPages)},
+    {"OggTypeWithoutPagesWritesNothing", "HTTP/1.0 200 OK\r\nContent-Type: audio/vorbis\r\n\r\n" + kFrames,
+     DescribeEnd::Recorded, NG_ERR_RECEIVE, nullptr, nullptr},
+    // Types that no route records: refused, no file.
+    {"TransportStreamRefused", "HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n" + kFrames,
+     DescribeEnd::Refused, NG_ERR_CONTENT_TYPE, nullptr, nullptr},
+    {"HlsPlaylistRefused",
+     "HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n\r\n#EXTM3U\r\n#EXT-X-VERSION:3\r\n",
+     DescribeEnd::Refused, NG_ERR_CONTENT_TYPE, nullptr, nullptr},
+    {"MpegurlIsNoMpegAudio", "HTTP/1.1 200 OK\r\nContent-Type: audio/mpegurl\r\n\r\n#EXTM3U\r\n",
+     DescribeEnd::Refused, NG_ERR_CONTENT_TYPE, nullptr, nullptr},
+    {"HtmlPageRefused", "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<html>no stream</html>",
+     DescribeEnd::Refused, NG_ERR_CONTENT_TYPE, nullptr, nullptr},
     {"NotFound", "HTTP/1.0 404 Not Found\r\n\r\n", DescribeEnd::Failed, NG_ERR_REFUSED, nullptr, nullptr},
     {"Forbidden", "HTTP/1.1 403 Forbidden\r\n\r\n", DescribeEnd::Failed, NG_ERR_REFUSED, nullptr, nullptr},
     {"Http10_301NotFollowed", "HTTP/1.0 301 Moved\r\nLocation: http://127.0.0.1/x\r\n\r\n", DescribeEnd::Failed,
@@ -189,8 +228,8 @@ const AnswerCase kAnswers[] = {
      nullptr, "mms://radiohost/live"},
     {"FullMovedNotice", filling("HTTP/1.0 200 OK\r\n\r\n302 Moved\r\nLocation:http://radiohost/new\r\n"), DescribeEnd::FurtherAddress, 0,
      nullptr, "http://radiohost/new"},
-    {"FullAacPlus", filling("ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + kFrames), DescribeEnd::Refused, NG_ERR_REFUSED,
-     nullptr, nullptr},
+    {"FullTransportStream", filling("ICY 200 OK\r\nContent-Type: video/mp2t\r\n\r\n" + kFrames), DescribeEnd::Refused,
+     NG_ERR_CONTENT_TYPE, nullptr, nullptr},
     {"FullNotFound", filling("HTTP/1.0 404 Not Found\r\n\r\n"), DescribeEnd::Failed, NG_ERR_REFUSED, nullptr, nullptr},
     {"FullMmsOverHttpWithoutStreamHeader",
      filling("HTTP/1.0 200 OK\r\nContent-Type: application/vnd.ms.wms-hdr.asfv1\r\n\r\nabcd"), DescribeEnd::Failed,
@@ -199,6 +238,48 @@ const AnswerCase kAnswers[] = {
 
 INSTANTIATE_TEST_SUITE_P(Answers, DescribeAnswer, ::testing::ValuesIn(kAnswers),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A refusal names the type as plain text: no control characters reach the terminal.
+TEST_F(HttpAudioTest, RefusalNamesTheType) {
+    for (const auto& row : {std::make_pair(std::string("video/MP2T; program=1"), std::string("video/MP2T")),
+                            std::make_pair(std::string("x/\x1b[2Jy"), std::string("x/?[2Jy"))}) {
+        ScriptedServer server({{readRequest(), send("HTTP/1.0 200 OK\r\nContent-Type: " + row.first + "\r\n\r\n")}});
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(describe(server), DescribeEnd::Refused);
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(out, "cannot record content type " + row.second + "\n");
+    }
+}
+
+// A server that interleaves metadata although the request asked for none:
+// the file holds the audio only.
+TEST_F(HttpAudioTest, IcyMetadataLeftOutOfMp3) {
+    const size_t interval = 1000;
+    const std::string audio = mpegBytes(30000);
+    std::string body;
+    for (size_t at = 0, n = 0; at < audio.size(); at += interval, ++n) {
+        body += audio.substr(at, interval);
+        const std::string title = n % 2 ? "StreamTitle='Song " + std::to_string(n) + "';" : "";
+        const size_t units = (title.size() + 15) / 16;
+        body += static_cast<char>(units);
+        body += title + std::string(units * 16 - title.size(), '\0');
+    }
+    const std::string head = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\nicy-metaint: 1000\r\n\r\n";
+    ScriptedServer server({{readRequest(), sendPieces(head + body, {12000, 777}, 3)}});
+    EXPECT_EQ(describe(server), DescribeEnd::Recorded);
+    EXPECT_EQ(mp3(), audio);
+}
+
+// The framed formats take metadata out before they look for frames.
+TEST_F(HttpAudioTest, IcyMetadataLeftOutOfAac) {
+    const std::string audio = adtsFrames(60);
+    std::string body;
+    for (size_t at = 0; at < audio.size(); at += 4096) body += audio.substr(at, 4096) + std::string(1, '\x01') + std::string("StreamTitle='';\0", 16);
+    const std::string head = "ICY 200 OK\r\nContent-Type: audio/aacp\r\nicy-metaint:4096\r\n\r\n";
+    ScriptedServer server({{readRequest(), sendPieces(head + body, {12000, 999}, 3)}});
+    EXPECT_EQ(describe(server), DescribeEnd::Recorded);
+    EXPECT_EQ(readFile(dir_ + "/rec.aac"), audio);
+}
 
 TEST_F(HttpAudioTest, EmptyAnswerFails) {
     ScriptedServer server({{readRequest(), closeNow()}});
@@ -247,7 +328,7 @@ TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
 // The MMS-over-HTTP play step goes where the describe request was finally
 // answered: the redirected address (its port now in serverPort).
 TEST_F(HttpAudioTest, FinalAddressIsWhereTheAnswerCameFrom) {
-    ScriptedServer target({{readRequest(), send("HTTP/1.0 200 OK\r\nContent-Type: audio/aacp\r\n\r\n")}});
+    ScriptedServer target({{readRequest(), send("HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n")}});
     ScriptedServer first({{readRequest(), send("HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" +
                                                std::to_string(target.port()) + "/next\r\n\r\n")}});
     ctx.serverPort = first.port();

@@ -26,6 +26,7 @@
 #include "netgrab.h"
 #include "net/tls_session.h"
 #include "scripted_server.h"
+#include "test_util.h"
 #include "tls_peers.h"
 #include "trace.h"
 
@@ -214,6 +215,19 @@ const Route kRoutes[] = {
      [](const std::string& url) {
          return "HTTP/1.0 200 OK\r\nContent-Type: audio/x-mpegurl\r\n\r\n#EXTM3U\r\n"
                 "#EXTINF:-1,Loopback tone\r\n" + url + "\r\n";
+     }},
+    // A web server that compresses its playlists.
+    {"GzipM3u", "/radio.m3u",
+     [](const std::string& url) {
+         const std::string body = testutil::compressed("#EXTM3U\r\n#EXTINF:-1,Loopback tone\r\n" + url + "\r\n", 31);
+         return "HTTP/1.1 200 OK\r\nContent-Type: audio/x-mpegurl\r\nContent-Encoding: gzip\r\nContent-Length: " +
+                std::to_string(body.size()) + "\r\n\r\n" + body;
+     }},
+    // An entry relative to the playlist's address (a network-path reference).
+    {"RelativeM3u", "/lists/radio.m3u",
+     [](const std::string& url) {
+         return "HTTP/1.0 200 OK\r\nContent-Type: audio/x-mpegurl\r\n\r\n#EXTM3U\r\n#EXTINF:-1,Loopback tone\r\n" +
+                url.substr(std::string("http:").size()) + "\r\n";
      }},
     {"Pls", "/radio.pls",
      [](const std::string& url) {

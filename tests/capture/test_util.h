@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "capture_state.h"
 
 namespace testutil {
@@ -107,6 +109,22 @@ inline size_t countOf(const std::string& text, const std::string& needle) {
     size_t n = 0;
     for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++n;
     return n;
+}
+
+// text compressed by zlib; windowBits as deflateInit2 takes them: 31 gzip,
+// 15 zlib, -15 bare deflate data.
+inline std::string compressed(const std::string& text, int windowBits) {
+    z_stream z{};
+    deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, text.size()) + 32, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(out.size() - z.avail_out);
+    deflateEnd(&z);
+    return out;
 }
 
 }  // namespace testutil

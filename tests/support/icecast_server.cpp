@@ -215,6 +215,21 @@ bool makeToneMp3(const std::string& path, int seconds, int kbps) {
                       log, 30000) == 0;
 }
 
+bool makeToneMedia(const std::string& path, int seconds, const std::vector<std::string>& codecArgs) {
+    std::vector<std::string> argv{"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                  "sine=frequency=440:sample_rate=48000:duration=" + std::to_string(seconds), "-ac", "2"};
+    argv.insert(argv.end(), codecArgs.begin(), codecArgs.end());
+    argv.push_back(path);
+    return runProgram(argv, path + ".log", 30000) == 0;
+}
+
+std::string decodeErrors(const std::string& path, const std::string& logPath) {
+    std::remove(logPath.c_str());
+    const int rc = runProgram({"ffmpeg", "-nostdin", "-v", "error", "-i", path, "-f", "null", "-"}, logPath, 60000);
+    const std::string printed = readFile(logPath);
+    return rc == 0 ? printed : "ffmpeg ended with " + std::to_string(rc) + ": " + printed;
+}
+
 MediaProbe probeMedia(const std::string& path, const std::string& logPath) {
     MediaProbe probe;
     const std::string out = logPath + ".out";
@@ -288,6 +303,11 @@ bool IcecastServer::start(int timeoutMs) {
 }
 
 bool IcecastServer::startSource(const std::string& mp3, const std::string& mount, int timeoutMs) {
+    return startSource(mp3, mount, "audio/mpeg", "mp3", timeoutMs);
+}
+
+bool IcecastServer::startSource(const std::string& media, const std::string& mount, const std::string& contentType,
+                                const std::string& muxer, int timeoutMs) {
     const std::string target = "icecast://source:" + std::string(kSourcePassword) +
                                "@127.0.0.1:" + std::to_string(port_) + mount;
     // Icecast may refuse a source for a moment after it first accepts
@@ -301,7 +321,7 @@ bool IcecastServer::startSource(const std::string& mp3, const std::string& mount
         if (!server_.running() && !start()) return false;
         if (!source_.running() &&
             !source_.start({"ffmpeg", "-nostdin", "-v", "error", "-re", "-stream_loop", "-1", "-i",
-                            mp3, "-c", "copy", "-content_type", "audio/mpeg", "-f", "mp3", target},
+                            media, "-c", "copy", "-content_type", contentType, "-f", muxer, target},
                            workDir_ + "/source.out"))
             return false;
         const int left = static_cast<int>(

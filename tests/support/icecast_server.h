@@ -57,6 +57,12 @@ struct MediaProbe {
 };
 // ffprobe's view of a file, decoding every packet (-count_frames).
 MediaProbe probeMedia(const std::string& path, const std::string& logPath);
+// A sine tone of the given length encoded with ffmpeg's codecArgs (codec,
+// rate, muxer: for instance {"-c:a", "aac", "-f", "adts"}).
+bool makeToneMedia(const std::string& path, int seconds, const std::vector<std::string>& codecArgs);
+// What a full decode of the file with ffmpeg ("-v error ... -f null -")
+// prints; empty for a file that decodes cleanly.
+std::string decodeErrors(const std::string& path, const std::string& logPath);
 
 // icecast2 on 127.0.0.1:port() with its logs in workDir.
 class IcecastServer {
@@ -79,6 +85,10 @@ public:
     // Feeds mp3 in a loop at its own pace (ffmpeg -re) to mount, and waits
     // until the mount answers listeners with 200.
     bool startSource(const std::string& mp3, const std::string& mount, int timeoutMs = 8000);
+    // As above for media of another format: ffmpeg copies it with the muxer
+    // (its -f) and announces contentType.
+    bool startSource(const std::string& media, const std::string& mount, const std::string& contentType,
+                     const std::string& muxer, int timeoutMs = 8000);
     // Ends server and source at once (SIGKILL), as a crash would.
     void kill();
     // Ends both cleanly.
