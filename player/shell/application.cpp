@@ -209,8 +209,7 @@ void Application::connectListening()
 
 void Application::connectStoreLock()
 {
-    // Writes another program's lock keeps out wait in the store's queue;
-    // once they are in, the lists read the store again.
+    // Writes another program's lock keeps out wait in the store's queue.
     connect(&m_store.writeQueue(), &WriteQueue::stillLocked, this, [this] {
         const QString text = QStringLiteral("Another program holds the store locked. The player keeps its changes "
                                             "and writes them as soon as the store is free again.");
@@ -219,7 +218,6 @@ void Application::connectStoreLock()
             m_platform.messages->information(QStringLiteral("Vexa Radio Player"),
                                              translated.isEmpty() ? text : translated);
     });
-    connect(&m_store.writeQueue(), &WriteQueue::written, &m_scheduleEditor, &ScheduleEditor::refreshList);
 }
 
 void Application::useAddresses(const QString &directoryBaseUrl, const QString &hitLogBaseUrl)
