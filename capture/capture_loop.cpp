@@ -14,6 +14,7 @@
 #include "classify.h"
 #include "connection.h"
 #include "error_text.h"
+#include "hls_route.h"
 #include "http_audio.h"
 #include "http_wire.h"
 #include "mms_tcp.h"
@@ -80,6 +81,9 @@ void dispatch(CaptureState& s) {
             return;
         case SOURCE_PLS:
             resolvePls(s, s.workingAddress);
+            return;
+        case SOURCE_HLS:
+            captureHls(s, s.workingAddress);
             return;
         default:
             say("Unknown Type!!\n");
