@@ -3,7 +3,6 @@
 #include "capture_loop.h"
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -29,9 +28,11 @@ namespace netgrab {
 
 namespace {
 
-// Wakes the pause between attempts when a stop is requested.
-std::mutex g_stopMutex;
-std::condition_variable g_stopSignal;
+// The capture that netgrab() runs, for StopRecord(): registered while its
+// state lives, under the lock so that a stop never reaches a state being
+// destroyed.
+std::mutex g_runningMutex;
+CaptureState* g_running = nullptr;
 
 constexpr const char* kUrlFault = "Fault: server url error! Please check again!!\n";
 
@@ -40,13 +41,11 @@ void say(const char* text) {
     std::fflush(stdout);
 }
 
-bool stopPending() { return shared().stopRequested.load(std::memory_order_relaxed) != 0; }
-
 void dispatch(CaptureState& s) {
     for (int redirects = 0;; ++redirects) {
         switch (s.sourceKind) {
         case SOURCE_MMS:
-            if (captureMmsTcp(s, s.workingAddress) == RouteResult::TryHttp && !stopPending()) {
+            if (captureMmsTcp(s, s.workingAddress) == RouteResult::TryHttp && !s.stop.pending()) {
                 // No MMS stream could be set up: try the HTTP route. A
                 // further address it names is not followed.
                 if (s.serverPort == settings().tuning.mmsPort) s.serverPort = settings().tuning.httpPort;
@@ -61,7 +60,7 @@ void dispatch(CaptureState& s) {
             // another: the chain is bounded so that servers naming each
             // other in a circle cannot hold one attempt forever.
             copyText(s.workingAddress, sizeof s.workingAddress, further.text);
-            if (stopPending() || redirects >= wire::kMaxRedirects) return;
+            if (s.stop.pending() || redirects >= wire::kMaxRedirects) return;
             if (!classifySource(s, s.workingAddress)) {
                 say(kUrlFault);
                 return;
@@ -135,13 +134,8 @@ void runAttempt(CaptureState& s, const char* source, const char* outputName) {
     if (shared().lastError != NG_ERR_NONE) traceFormat("attempt ended: %s", errorText(shared().lastError));
     // Every route closes its file; make sure of it before the next attempt.
     closeOutput(s.output);
-    closeConnection(currentConnection());
+    closeConnection(s.connection);
     std::fflush(stdout);
-}
-
-bool waitForStop(int ms) {
-    std::unique_lock<std::mutex> lock(g_stopMutex);
-    return g_stopSignal.wait_for(lock, std::chrono::milliseconds(ms < 0 ? 0 : ms), stopPending);
 }
 
 int nextRetryPause(int previousPauseMs, bool attemptRecorded) {
@@ -153,11 +147,18 @@ int nextRetryPause(int previousPauseMs, bool attemptRecorded) {
 }
 
 void requestStop() {
-    shared().stopRequested.store(1, std::memory_order_relaxed);
-    // Taking the lock orders this notification after a waiter's predicate
-    // check, so a waiter cannot miss it.
-    { std::lock_guard<std::mutex> lock(g_stopMutex); }
-    g_stopSignal.notify_all();
+    std::lock_guard<std::mutex> lock(g_runningMutex);
+    if (g_running) g_running->stop.set();
+}
+
+RunningCapture::RunningCapture(CaptureState& s) {
+    std::lock_guard<std::mutex> lock(g_runningMutex);
+    g_running = &s;
+}
+
+RunningCapture::~RunningCapture() {
+    std::lock_guard<std::mutex> lock(g_runningMutex);
+    g_running = nullptr;
 }
 
 int captureUntilStopped(CaptureState& s, const char* source, const char* outputName) {
@@ -171,11 +172,11 @@ int captureUntilStopped(CaptureState& s, const char* source, const char* outputN
     shared().recordedBytes = 0;
     s.output.faultShown[0] = '\0';
     // A stop requested before this call belongs to an earlier capture.
-    shared().stopRequested = 0;
+    s.stop.clear();
     int pause = 0;
     for (;;) {
         runAttempt(s, source, outputName);
-        if (stopPending()) break;
+        if (s.stop.pending()) break;
         // Only a stream that kept coming for a while is followed at once by
         // the next attempt. Without a pause a refused connection or an
         // unusable address would retry thousands of times a second, and a
@@ -185,7 +186,7 @@ int captureUntilStopped(CaptureState& s, const char* source, const char* outputN
         const bool streamed = s.output.bytesWritten > 0 &&
                               s.output.lastWriteMs - s.output.firstWriteMs >= settings().tuning.healthyStreamMs;
         pause = nextRetryPause(pause, streamed);
-        if (pause > 0 && waitForStop(pause)) break;
+        if (pause > 0 && s.stop.wait(pause)) break;
     }
     net::cleanup();
     return 0;
@@ -202,14 +203,17 @@ extern "C" NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* 
     std::unique_ptr<netgrab::CaptureState> s;
     try {
         s = std::make_unique<netgrab::CaptureState>();
+        const netgrab::RunningCapture running(*s);
         return netgrab::captureUntilStopped(*s, source, outputName);
     } catch (...) {
         // A failure inside is no stop: the caller learns it from the result
         // and from GetRecError().
         netgrab::shared().lastError.store(NG_ERR_INTERNAL, std::memory_order_relaxed);
         try {
-            if (s) netgrab::closeOutput(s->output);
-            netgrab::closeConnection(netgrab::currentConnection());
+            if (s) {
+                netgrab::closeOutput(s->output);
+                netgrab::closeConnection(s->connection);
+            }
             netgrab::net::cleanup();
             netgrab::traceFormat("capture ended: %s", netgrab::errorText(NG_ERR_INTERNAL));
         } catch (...) {
@@ -222,8 +226,8 @@ extern "C" NETGRAB_API void NETGRAB_CALL StopRecord(void) {
     try {
         netgrab::requestStop();
     } catch (...) {
-        // The flag is set before anything that could throw; the pause
-        // between attempts then ends at its time instead of at once.
+        // Only the lock can throw: the capture then stops at its next look
+        // after a later request.
     }
 }
 

@@ -9,17 +9,22 @@ struct CaptureState;
 // ends (failure, closed stream or stop request). Appends to the output file.
 void runAttempt(CaptureState& s, const char* source, const char* outputName);
 
-// Sleeps up to ms milliseconds, waking at once when a stop is requested.
-// True when a stop is pending.
-bool waitForStop(int ms);
-
 // Pause before the next attempt: 0 after an attempt whose writes spanned
 // at least tuning.healthyStreamMs (a stream that dropped), otherwise
 // tuning.retryPauseMinMs, doubling up to tuning.retryPauseMaxMs.
 int nextRetryPause(int previousPauseMs, bool attemptStreamed);
 
-// What the exports do: StopRecord() and netgrab().
+// What the exports do: StopRecord() asks the running capture to stop (a
+// request while none runs is dropped, as a capture forgets a request made
+// before it started); netgrab() runs captureUntilStopped on a new state,
+// registered as the running capture for its lifetime (RunningCapture).
 void requestStop();
 int captureUntilStopped(CaptureState& s, const char* source, const char* outputName);
+struct RunningCapture {
+    explicit RunningCapture(CaptureState& s);
+    ~RunningCapture();
+    RunningCapture(const RunningCapture&) = delete;
+    RunningCapture& operator=(const RunningCapture&) = delete;
+};
 
 }  // namespace netgrab

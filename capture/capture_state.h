@@ -1,18 +1,20 @@
 #pragma once
 // The state of one capture (CaptureState), created by netgrab() and passed
 // by reference to every routine of the library; the process-wide settings a
-// capture reads; and the three words that the exported accessors read and
-// write from other threads (atomic, relaxed: a reader may see a value one
-// update behind).
+// capture reads; and the two words that the exported accessors read from
+// other threads (atomic, relaxed: a reader may see a value one update
+// behind).
 
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
 
 #include "asf_chunks.h"
+#include "connection.h"
 #include "hls_progress.h"
 #include "http_text.h"
 #include "output_file.h"
+#include "stop_request.h"
 
 namespace netgrab {
 
@@ -75,9 +77,14 @@ struct CaptureConfig {
 
 // Everything one capture works on: netgrab() creates it (on the heap, for
 // its buffers) and every route, reader, request and output routine takes it,
-// or the part of it that it needs, by reference. Only the current
-// connection (connection.h) is still kept outside it.
+// or the part of it that it needs, by reference.
 struct CaptureState {
+    // Set by StopRecord() from another thread while the capture runs.
+    StopRequest stop;
+    // The capture's one connection to a server (connection.h); a route
+    // opens it, passes it on and closes it.
+    Connection connection{stop};
+
     char workingAddress[kWorkingAddressSize];
     char requestedAddress[kRequestedAddressSize];
     char outputBase[kOutputBaseSize];
@@ -118,12 +125,10 @@ struct CaptureSettings {
 };
 CaptureSettings& settings();
 
-// What the exported functions read and write from other threads, and the
-// only process-wide state the C interface needs: the stop request, the last
-// error (enum NetgrabError) and the recorded bytes. Relaxed atomics: a
-// reader may see a value one update behind.
+// What the exported accessors read from other threads, also once the
+// capture has ended: the last error (enum NetgrabError) and the recorded
+// bytes. Relaxed atomics: a reader may see a value one update behind.
 struct SharedCounters {
-    std::atomic<int32_t> stopRequested{0};
     std::atomic<int32_t> lastError{0};
     std::atomic<int32_t> recordedBytes{0};
 };

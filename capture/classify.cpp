@@ -184,7 +184,7 @@ int resolveAsx(CaptureState& s) {
         }
         // Two playlists that name each other would otherwise be fetched
         // forever; a stop ends the chain at once.
-        if (shared().stopRequested) {
+        if (s.stop.pending()) {
             shared().lastError = NG_ERR_STOPPED;
             return 0;
         }

@@ -1,4 +1,4 @@
-// TCP connection primitives on the library's one current connection.
+// The connection primitives of a capture over TCP.
 #include "connection.h"
 
 #include <atomic>
@@ -12,8 +12,6 @@
 namespace netgrab {
 
 namespace {
-
-Connection g_current = 0;
 
 // How often a quiet streaming receive looks at the stop flag. Live streams
 // deliver data far more often, so this costs no wake-ups while streaming.
@@ -79,9 +77,12 @@ uint32_t resolveHost(const char* host) {
     return address;
 }
 
-Connection openConnection(const char* host, uint16_t port) {
+Connection::~Connection() { closeConnection(*this); }
+
+bool openConnection(Connection& c, const char* host, uint16_t port) {
+    closeConnection(c);
     uint32_t address = resolveHost(host);
-    if (address == 0) return 0;
+    if (address == 0) return false;
     const unsigned char* b = reinterpret_cast<const unsigned char*>(&address);
     int error = 0;
     int fd = -1;
@@ -91,12 +92,11 @@ Connection openConnection(const char* host, uint16_t port) {
         error = net::hostUnreachableError();
     } else {
         fd = net::createStreamSocket(&error);
-        if (fd > 0) g_current = fd;
         // The connect waits as long as a receive may: an unreachable host
         // ends the attempt after that instead of minutes of SYN retries.
         const CaptureTuning& t = settings().tuning;
         if (fd > 0 && net::connectTo(fd, address, port, t.receivePollMs * t.receivePollCount, &error) != 0) {
-            closeConnection(fd);
+            net::closeSocket(fd);
             fd = -1;
         }
     }
@@ -104,19 +104,20 @@ Connection openConnection(const char* host, uint16_t port) {
         std::printf("connect to  %d.%d.%d.%d:%d  fail -- %08x\n", b[0], b[1], b[2], b[3],
                     static_cast<int>(port), static_cast<unsigned>(error));
         std::fflush(stdout);
-        return 0;
+        return false;
     }
     net::setNonBlocking(fd);
-    return fd;
+    c.fd_ = fd;
+    return true;
 }
 
 namespace {
 
-// Sends all bytes on the current connection, waiting while the peer does
-// not read for at most waitMs in all; with endOnStop a stop request ends the
-// wait too. Bytes sent, or IO_FAILED.
-int sendUntil(const void* bytes, int length, int waitMs, bool endOnStop) {
-    const Connection c = g_current;
+// Sends all bytes, waiting while the peer does not read for at most waitMs
+// in all; with endOnStop a stop request ends the wait too. Bytes sent, or
+// IO_FAILED.
+int sendUntil(Connection& connection, const void* bytes, int length, int waitMs, bool endOnStop) {
+    const int c = connection.descriptor();
     const char* p = static_cast<const char*>(bytes);
     const CaptureTuning& t = settings().tuning;
     using Clock = std::chrono::steady_clock;
@@ -133,7 +134,7 @@ int sendUntil(const void* bytes, int length, int waitMs, bool endOnStop) {
             sent += n;
             continue;
         }
-        if (net::isRetryable(error) && !(endOnStop && shared().stopRequested.load(std::memory_order_relaxed))) {
+        if (net::isRetryable(error) && !(endOnStop && connection.stop().pending())) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
             if (left > 0) {
@@ -151,12 +152,12 @@ int sendUntil(const void* bytes, int length, int waitMs, bool endOnStop) {
 
 }  // namespace
 
-int sendWithin(Connection, const void* bytes, int length, int timeoutMs) {
-    return sendUntil(bytes, length, timeoutMs, true);
+int sendWithin(Connection& c, const void* bytes, int length, int timeoutMs) {
+    return sendUntil(c, bytes, length, timeoutMs, true);
 }
 
-int sendAll(Connection, const void* bytes, int length) {
-    const Connection c = g_current;
+int sendAll(Connection& connection, const void* bytes, int length) {
+    const int c = connection.descriptor();
     const char* p = static_cast<const char*>(bytes);
     const CaptureTuning& t = settings().tuning;
     int sent = 0;
@@ -190,8 +191,8 @@ int sendAll(Connection, const void* bytes, int length) {
 
 namespace {
 
-int receiveUntil(Connection, void* buffer, int capacity, bool endOnStop) {
-    const Connection c = g_current;
+int receiveUntil(Connection& connection, void* buffer, int capacity, bool endOnStop) {
+    const int c = connection.descriptor();
     if (c <= 0 || capacity <= 0) return IO_FAILED;
     // The receive time-out is receivePollCount waits of receivePollMs (about
     // 6.1 s). Rather than waking every interval to look, wait for the socket
@@ -207,7 +208,7 @@ int receiveUntil(Connection, void* buffer, int capacity, bool endOnStop) {
         if (n > 0) return n;
         if (n == 0) return IO_FAILED;  // the peer closed the connection
         if (!net::isRetryable(error)) return IO_FAILED;
-        if (endOnStop && shared().stopRequested.load(std::memory_order_relaxed)) return IO_FAILED;
+        if (endOnStop && connection.stop().pending()) return IO_FAILED;
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return IO_FAILED;
         const int64_t slice = endOnStop && left > kStopCheckMs ? kStopCheckMs : left;
@@ -217,29 +218,25 @@ int receiveUntil(Connection, void* buffer, int capacity, bool endOnStop) {
 
 }  // namespace
 
-int receiveSome(Connection c, void* buffer, int capacity) {
+int receiveSome(Connection& c, void* buffer, int capacity) {
     return receiveUntil(c, buffer, capacity, false);
 }
 
-int receiveStream(Connection c, void* buffer, int capacity) {
+int receiveStream(Connection& c, void* buffer, int capacity) {
     return receiveUntil(c, buffer, capacity, true);
 }
 
-int streamEndError() {
-    return shared().stopRequested.load(std::memory_order_relaxed) ? NG_ERR_STOPPED : NG_ERR_RECEIVE;
+int streamEndError(const Connection& c) { return c.stop().pending() ? NG_ERR_STOPPED : NG_ERR_RECEIVE; }
+
+uint16_t localPort(const Connection& c) { return c.isOpen() ? net::localPortOf(c.descriptor()) : 0; }
+uint32_t localAddress(const Connection& c) { return c.isOpen() ? net::localAddressOf(c.descriptor()) : 0; }
+
+void closeConnection(Connection& c) {
+    if (c.fd_ <= 0) return;
+    net::closeSocket(c.fd_);
+    c.fd_ = 0;
 }
 
-uint16_t localPort(Connection c) { return c > 0 ? net::localPortOf(c) : 0; }
-uint32_t localAddress(Connection c) { return c > 0 ? net::localAddressOf(c) : 0; }
-
-void closeConnection(Connection c) {
-    if (c <= 0) return;
-    net::closeSocket(c);
-    if (c == g_current) g_current = 0;
-}
-
-Connection currentConnection() { return g_current; }
-
-void adoptConnection(Connection c) { g_current = c > 0 ? c : 0; }
+void adoptConnection(Connection& c, int fd) { c.fd_ = fd > 0 ? fd : 0; }
 
 }  // namespace netgrab

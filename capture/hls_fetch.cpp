@@ -66,15 +66,13 @@ bool readLength(const std::string& text, uint64_t& out) {
     return true;
 }
 
-bool stopPending() { return shared().stopRequested.load(std::memory_order_relaxed) != 0; }
-
 struct Answer {
     FetchEnd end = FetchEnd::Done;
     std::string location;  // of a redirect
 };
 
 // One request on one connection.
-Answer getOnce(const std::string& address, int64_t deadlineMs, uint64_t maxBytes, const BodySink& sink,
+Answer getOnce(CaptureState& s, const std::string& address, int64_t deadlineMs, uint64_t maxBytes, const BodySink& sink,
                FetchInfo& info) {
     Answer result;
     std::string host, target;
@@ -84,14 +82,14 @@ Answer getOnce(const std::string& address, int64_t deadlineMs, uint64_t maxBytes
         result.end = FetchEnd::Failed;
         return result;
     }
-    const Connection c = openConnection(host.c_str(), port);
-    if (c <= 0) {
+    Connection& c = s.connection;
+    if (!openConnection(c, host.c_str(), port)) {
         traceFormat("hls: no connection to %.120s port %u", host.c_str(), port);
         result.end = FetchEnd::Failed;
         return result;
     }
     struct Closer {
-        Connection c;
+        Connection& c;
         ~Closer() { closeConnection(c); }
     } closer{c};
 
@@ -112,7 +110,7 @@ Answer getOnce(const std::string& address, int64_t deadlineMs, uint64_t maxBytes
         if (steadyNowMs() > deadlineMs) return FetchEnd::TimedOut;
         n = receiveStream(c, buffer.data(), kReceivePiece);
         if (n > 0) return FetchEnd::Done;
-        return stopPending() ? FetchEnd::Stopped : FetchEnd::Failed;
+        return s.stop.pending() ? FetchEnd::Stopped : FetchEnd::Failed;
     };
 
     // The header block.
@@ -186,13 +184,13 @@ Answer getOnce(const std::string& address, int64_t deadlineMs, uint64_t maxBytes
         }
     }
     while (!ended) {
-        if (stopPending()) {
+        if (s.stop.pending()) {
             result.end = FetchEnd::Stopped;
             return result;
         }
         int n = 0;
         const FetchEnd got = receive(n);
-        if (got == FetchEnd::Failed && !hasLength && !chunked.active && !stopPending()) break;  // closed: the end
+        if (got == FetchEnd::Failed && !hasLength && !chunked.active && !s.stop.pending()) break;  // closed: the end
         if (got != FetchEnd::Done) {
             result.end = got;
             return result;
@@ -259,14 +257,14 @@ bool splitAbsoluteAddress(const std::string& address, std::string& host, uint16_
     return true;
 }
 
-FetchEnd hlsGet(CaptureState&, const std::string& address, int64_t deadlineMs, uint64_t maxBytes,
+FetchEnd hlsGet(CaptureState& s, const std::string& address, int64_t deadlineMs, uint64_t maxBytes,
                 const BodySink& sink, FetchInfo& info) {
     std::string current = address;
     for (int hop = 0;; ++hop) {
         info = FetchInfo();
-        Answer answer = getOnce(current, deadlineMs, maxBytes, sink, info);
+        Answer answer = getOnce(s, current, deadlineMs, maxBytes, sink, info);
         if (answer.location.empty()) return answer.end;
-        if (stopPending()) return FetchEnd::Stopped;
+        if (s.stop.pending()) return FetchEnd::Stopped;
         if (hop >= wire::kMaxRedirects) {
             traceFormat("hls: more than %d redirects, giving up", wire::kMaxRedirects);
             return FetchEnd::Failed;

@@ -28,8 +28,6 @@ namespace {
 
 constexpr size_t kAddressMax = 2048;
 
-bool stopPending() { return shared().stopRequested.load(std::memory_order_relaxed) != 0; }
-
 bool resolve(const std::string& base, const std::string& reference, std::string& out) {
     char buffer[kAddressMax];
     if (!resolveAddress(base.c_str(), reference.c_str(), buffer, sizeof buffer)) {
@@ -230,7 +228,7 @@ SegmentEnd recordSegment(CaptureState& s, HlsProgress& p, const HlsPlaylist& lis
             shared().lastError = NG_ERR_REFUSED;
             return SegmentEnd::Failed;
         }
-        if (!loadKey(s, p, keyAddress)) return stopPending() ? SegmentEnd::Stopped : SegmentEnd::Failed;
+        if (!loadKey(s, p, keyAddress)) return s.stop.pending() ? SegmentEnd::Stopped : SegmentEnd::Failed;
     }
     if (segment.hasByteRange || (segment.mapIndex >= 0 && list.maps[static_cast<size_t>(segment.mapIndex)].hasByteRange)) {
         traceFormat("hls: segments given as byte ranges are not recorded");
@@ -244,7 +242,7 @@ SegmentEnd recordSegment(CaptureState& s, HlsProgress& p, const HlsPlaylist& lis
             shared().lastError = NG_ERR_REFUSED;
             return SegmentEnd::Failed;
         }
-        if (!loadInit(s, p, initAddress)) return stopPending() ? SegmentEnd::Stopped : SegmentEnd::Failed;
+        if (!loadInit(s, p, initAddress)) return s.stop.pending() ? SegmentEnd::Stopped : SegmentEnd::Failed;
     }
     std::string address;
     if (!resolve(base, segment.uri, address)) {
@@ -377,7 +375,7 @@ RouteResult captureHls(CaptureState& s, const char* address) {
         for (size_t index : plan.take) {
             const HlsSegment& segment = list.segments[index];
             const SegmentEnd end = recordSegment(s, p, list, segment, playlistAddress);
-            if (end == SegmentEnd::Stopped || stopPending()) {
+            if (end == SegmentEnd::Stopped || s.stop.pending()) {
                 shared().lastError = NG_ERR_STOPPED;
                 return RouteResult::Done;
             }
@@ -398,7 +396,7 @@ RouteResult captureHls(CaptureState& s, const char* address) {
             return RouteResult::Failed;
         }
         const int64_t wait = readAt + HlsSequencer::reloadDelayMs(list, plan.changed) - now;
-        if (waitForStop(static_cast<int>(wait > 0 ? wait : 0))) {
+        if (s.stop.wait(static_cast<int>(wait > 0 ? wait : 0))) {
             shared().lastError = NG_ERR_STOPPED;
             return RouteResult::Done;
         }

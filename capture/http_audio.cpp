@@ -36,9 +36,9 @@ constexpr int kPlaylistTargetSize = 512;
 // Receive size of the MPEG copier: about a tenth of a second of 128 kbit/s.
 constexpr int kMpegReceiveSize = 1600;
 
-void closeKept(Connection& kept) {
-    if (kept > 0) closeConnection(kept);
-    kept = 0;
+void closeKept(CaptureState& s, bool& kept) {
+    if (kept) closeConnection(s.connection);
+    kept = false;
 }
 
 void fillDescribeSlots(HeaderSlot* slots) {
@@ -57,17 +57,17 @@ void fillDescribeSlots(HeaderSlot* slots) {
 }
 
 // Routes an accepted answer of count bytes in receiveBuffer.
-DescribeEnd acceptAnswer(CaptureState& s, int count, Connection& kept, FurtherAddress* further) {
+DescribeEnd acceptAnswer(CaptureState& s, int count, bool& kept, FurtherAddress* further) {
     const char* answer = s.receiveBuffer;
     if (isHlsAnswer(answer)) {
-        closeKept(kept);
+        closeKept(s, kept);
         return DescribeEnd::Hls;
     }
 
     char target[kPlaylistTargetSize];
     const AnswerRoute route = routeOfAnswer(answer, settings().config.shoutcastNoticeHost, target);
     if (route == AnswerRoute::FurtherAddress) {
-        closeKept(kept);
+        closeKept(s, kept);
         FurtherAddress taken;
         copyText(taken.text, sizeof taken.text, target);
         if (further) *further = taken;
@@ -75,22 +75,22 @@ DescribeEnd acceptAnswer(CaptureState& s, int count, Connection& kept, FurtherAd
         return DescribeEnd::FurtherAddress;
     }
     if (route == AnswerRoute::AacPlus) {
-        closeKept(kept);
+        closeKept(s, kept);
         shared().lastError = NG_ERR_REFUSED;
         return DescribeEnd::Refused;
     }
     if (route == AnswerRoute::MpegAudio) {
         if (!openOutput(s, ".mp3")) {
-            closeKept(kept);
+            closeKept(s, kept);
             return DescribeEnd::Failed;
         }
-        captureMpegAudio(s, kept, count);  // closes kept and the file
-        kept = 0;
+        captureMpegAudio(s, kept, count);  // closes the connection and the file
+        kept = false;
         return DescribeEnd::Recorded;
     }
     // MMS over HTTP: the kept connection is not read on this route (the
     // play step opens its own), so it is closed here.
-    closeKept(kept);
+    closeKept(s, kept);
     if (!openOutput(s, ".wma")) return DescribeEnd::Failed;
     if (extractStreamHeader(s, answer, count) > 0) return DescribeEnd::StreamHeader;
     closeOutput(s.output);
@@ -190,11 +190,11 @@ DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* fina
         std::snprintf(slots[wire::kClientGuidSlot], kHeaderSlotSize, wire::kClientGuidLineFormat,
                       s.clientGuid);
 
-        Connection kept = 0;
+        bool kept = false;
         const int count =
             httpRequestKeep(s, s.receiveBuffer, host, path, slots, wire::kDescribeSlotCount, &kept);
         if (count <= 0) {
-            closeKept(kept);
+            closeKept(s, kept);
             return DescribeEnd::Failed;
         }
         s.receiveBuffer[count] = '\0';
@@ -205,7 +205,7 @@ DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* fina
             return acceptAnswer(s, count, kept, further);
         }
         if (!statusIsRedirect(status)) {
-            closeKept(kept);
+            closeKept(s, kept);
             shared().lastError = NG_ERR_REFUSED;
             return DescribeEnd::Failed;
         }
@@ -214,10 +214,10 @@ DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* fina
             copyText(finalAddress, finalCap, current);
             return acceptAnswer(s, count, kept, further);
         }
-        closeKept(kept);
+        closeKept(s, kept);
         // Two addresses that name each other would otherwise be asked
         // forever; a stop ends the chain at once.
-        if (shared().stopRequested) {
+        if (s.stop.pending()) {
             shared().lastError = NG_ERR_STOPPED;
             return DescribeEnd::Failed;
         }
@@ -268,11 +268,11 @@ int findPlaylistTarget(const char* answer, char out[512]) {
     return 0;
 }
 
-void captureMpegAudio(CaptureState& s, Connection kept, int count) {
+void captureMpegAudio(CaptureState& s, bool kept, int count) {
     auto finish = [&](int error) {
         shared().lastError = error;
         closeOutput(s.output);
-        if (kept > 0) closeConnection(kept);
+        closeConnection(s.connection);
     };
 
     const auto* first = reinterpret_cast<const unsigned char*>(s.receiveBuffer);
@@ -288,14 +288,14 @@ void captureMpegAudio(CaptureState& s, Connection kept, int count) {
     }
     // An answer shorter than the request buffer kept no connection: the
     // stream is over (the server closed or went quiet).
-    if (kept <= 0) {
+    if (!kept) {
         finish(NG_ERR_RECEIVE);
         return;
     }
     for (;;) {
-        int n = receiveStream(kept, s.receiveBuffer, kMpegReceiveSize);
+        int n = receiveStream(s.connection, s.receiveBuffer, kMpegReceiveSize);
         if (n <= 0) {
-            finish(streamEndError());
+            finish(streamEndError(s.connection));
             return;
         }
         // A chunked answer: only the data between the size lines is audio.
@@ -305,7 +305,7 @@ void captureMpegAudio(CaptureState& s, Connection kept, int count) {
             return;
         }
         shared().recordedBytes.fetch_add(n, std::memory_order_relaxed);
-        if (shared().stopRequested) {
+        if (s.stop.pending()) {
             finish(NG_ERR_STOPPED);
             return;
         }

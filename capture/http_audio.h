@@ -44,8 +44,10 @@ enum class AnswerRoute { FurtherAddress, AacPlus, MpegAudio, MmsOverHttp };
 AnswerRoute routeOfAnswer(const char* answer, const char* noticeHost, char target[512]);
 // ASX entry or moved notice in an answer: 1 with the address in out (512 bytes), or 0.
 int findPlaylistTarget(const char* answer, char out[512]);
-// Records MPEG audio from the first frame start in receiveBuffer[0..count).
-void captureMpegAudio(CaptureState& s, Connection kept, int count);
+// Records MPEG audio from the first frame start in receiveBuffer[0..count),
+// then, when the answer kept s.connection open, what follows on it; closes
+// the connection and the file.
+void captureMpegAudio(CaptureState& s, bool kept, int count);
 // Index of the first MPEG audio frame start (0xFF, then a byte with its
 // three top bits set) at positions 0 .. count-3, or -1.
 int findFrameStart(const unsigned char* bytes, int count);

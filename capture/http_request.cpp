@@ -98,27 +98,28 @@ int contentLength(const char* answer, int headerEnd) {
     return static_cast<int>(value);
 }
 
-// Sends the composed request on a new connection to host:requestPort.
-// The open connection, or 0 (already reported) / -1 (send failed, closed).
-Connection connectAndSend(CaptureState& s, const char* host, int length, bool requireAll) {
-    Connection c = openConnection(host, s.requestPort);
-    if (c == 0) {
+// Sends the composed request on the capture's connection, opened anew to
+// host:requestPort. True when it went out and the connection is open; a
+// failed connect is reported, a failed send closes the connection.
+bool connectAndSend(CaptureState& s, const char* host, int length, bool requireAll) {
+    Connection& c = s.connection;
+    if (!openConnection(c, host, s.requestPort)) {
         std::printf("connect to server fail\n");
         std::fflush(stdout);
-        return 0;
+        return false;
     }
     int sent = sendAll(c, s.requestText, length);
     if (sent < 0 || (requireAll && sent < length)) {
         closeConnection(c);
-        return -1;
+        return false;
     }
-    return c;
+    return true;
 }
 
 // Receives an answer of at most kAnswerLimit bytes. With watchLength it stops
 // once the header block and Content-Length bytes after it have arrived.
 // Sets *exhausted when the loop ended on IO_FAILED or a full buffer.
-int receiveAnswer(Connection c, char* answer, bool watchLength, bool* exhausted) {
+int receiveAnswer(Connection& c, char* answer, bool watchLength, bool* exhausted) {
     int total = 0;
     int headerEnd = -1;
     int length = 0;
@@ -149,17 +150,16 @@ int receiveAnswer(Connection c, char* answer, bool watchLength, bool* exhausted)
 }
 
 int requestWithSlots(CaptureState& s, char* answer, const char* host, const char* path, const HeaderSlot* slots,
-                     int slotCount, Connection* kept) {
+                     int slotCount, bool* kept) {
     int length = composeRequest(s, path, slots, slotCount);
     if (length < 0) return -1;
-    Connection c = connectAndSend(s, host, length, false);
-    if (c <= 0) return -1;
+    if (!connectAndSend(s, host, length, false)) return -1;
     bool exhausted = false;
-    int total = receiveAnswer(c, answer, true, &exhausted);
+    int total = receiveAnswer(s.connection, answer, true, &exhausted);
     if (kept && exhausted && total == kAnswerLimit)
-        *kept = c;  // the caller goes on reading this stream
+        *kept = true;  // the caller goes on reading this stream
     else
-        closeConnection(c);
+        closeConnection(s.connection);
     return unchunkAnswer(s.chunked, answer, total);
 }
 
@@ -182,12 +182,11 @@ int httpFetch(CaptureState& s, char* answer, const char* hostPath) {
     b.add("\r\nConnection: close\r\n\r\n");
     if (!b.fits) return -1;
 
-    Connection c = connectAndSend(s, host, static_cast<int>(b.len), false);
-    if (c <= 0) return -1;
+    if (!connectAndSend(s, host, static_cast<int>(b.len), false)) return -1;
     std::memset(answer, 0, kAnswerLimit);
     bool exhausted = false;
-    int total = receiveAnswer(c, answer, false, &exhausted);
-    closeConnection(c);
+    int total = receiveAnswer(s.connection, answer, false, &exhausted);
+    closeConnection(s.connection);
     return unchunkAnswer(s.chunked, answer, total);
 }
 
@@ -198,25 +197,25 @@ int httpRequest(CaptureState& s, char* answer, const char* host, const char* pat
 }
 
 int httpRequestKeep(CaptureState& s, char* answer, const char* host, const char* path, const HeaderSlot* slots,
-                    int slotCount, Connection* kept) {
+                    int slotCount, bool* kept) {
     if (!answer || !kept) return -1;
+    *kept = false;
     return requestWithSlots(s, answer, host, path, slots, slotCount, kept);
 }
 
-Connection httpRequestFirst(CaptureState& s, char* answer, const char* host, const char* path,
-                            const HeaderSlot* slots, int slotCount, int* count) {
-    if (!answer || !count) return -1;
+bool httpRequestFirst(CaptureState& s, char* answer, const char* host, const char* path, const HeaderSlot* slots,
+                      int slotCount, int* count) {
+    if (!answer || !count) return false;
     int length = composeRequest(s, path, slots, slotCount);
-    if (length < 0) return -1;
-    Connection c = connectAndSend(s, host, length, true);
-    if (c <= 0) return -1;
-    int n = receiveSome(c, answer, kAnswerLimit);
+    if (length < 0) return false;
+    if (!connectAndSend(s, host, length, true)) return false;
+    int n = receiveSome(s.connection, answer, kAnswerLimit);
     if (n > 0) {
         *count = unchunkAnswer(s.chunked, answer, n);
-        return c;
+        return true;
     }
-    closeConnection(c);
-    return -1;
+    closeConnection(s.connection);
+    return false;
 }
 
 }  // namespace netgrab

@@ -1,7 +1,7 @@
 #pragma once
-// HTTP GET operations on a capture's state s. All connect to s.requestPort
-// and read at most kAnswerLimit bytes into the answer buffer (always
-// s.receiveBuffer).
+// HTTP GET operations on a capture's state s. All open s.connection to
+// s.requestPort and read at most kAnswerLimit bytes into the answer buffer
+// (always s.receiveBuffer).
 
 #include "capture_state.h"
 #include "connection.h"
@@ -30,13 +30,13 @@ int httpFetch(CaptureState& s, char* answer, const char* hostPath);
 // Bytes received, or -1.
 int httpRequest(CaptureState& s, char* answer, const char* host, const char* path,
                 const HeaderSlot* slots, int slotCount);
-// As httpRequest; when the answer filled kAnswerLimit bytes the connection is
-// left open and stored in *kept.
+// As httpRequest; when the answer filled kAnswerLimit bytes s.connection is
+// left open for the rest of the stream and *kept says so.
 int httpRequestKeep(CaptureState& s, char* answer, const char* host, const char* path,
-                    const HeaderSlot* slots, int slotCount, Connection* kept);
-// Sends the request and receives once. Returns the open connection with the
-// byte count in *count, or -1.
-Connection httpRequestFirst(CaptureState& s, char* answer, const char* host, const char* path,
-                            const HeaderSlot* slots, int slotCount, int* count);
+                    const HeaderSlot* slots, int slotCount, bool* kept);
+// Sends the request and receives once. True with s.connection open and the
+// byte count in *count; false with it closed.
+bool httpRequestFirst(CaptureState& s, char* answer, const char* host, const char* path,
+                      const HeaderSlot* slots, int slotCount, int* count);
 
 }  // namespace netgrab

@@ -39,19 +39,20 @@ int extractStreamHeader(CaptureState& s, const char* answer, int count) {
     return 1;
 }
 
-void streamDataChunks(CaptureState& s, Connection c, int firstCount) {
+void streamDataChunks(CaptureState& s, int firstCount) {
+    Connection& c = s.connection;
     AsfChunkReader reader;
     feedDataChunks(s, reader, s.packets, reinterpret_cast<const unsigned char*>(s.receiveBuffer), firstCount);
     for (;;) {
         if (s.output.writeFailed) break;  // lastError already says so
         int n = receiveStream(c, s.receiveBuffer, kDataReceiveBlock);
         if (n <= 0) {
-            shared().lastError = streamEndError();
+            shared().lastError = streamEndError(c);
             break;
         }
         n = dechunkStream(s.chunked, s.receiveBuffer, n);
         feedDataChunks(s, reader, s.packets, reinterpret_cast<const unsigned char*>(s.receiveBuffer), n);
-        if (shared().stopRequested) {
+        if (s.stop.pending()) {
             shared().lastError = NG_ERR_STOPPED;
             break;
         }
@@ -91,14 +92,13 @@ void playRequest(CaptureState& s, const char* fullAddress) {
     s.packets.fill = 0;
 
     int count = 0;
-    Connection c = httpRequestFirst(s, s.receiveBuffer, host, path, slots, kPlaySlotCount, &count);
-    if (c <= 0 || count <= 0) {
-        if (c > 0) closeConnection(c);
+    if (!httpRequestFirst(s, s.receiveBuffer, host, path, slots, kPlaySlotCount, &count) || count <= 0) {
+        closeConnection(s.connection);
         closeOutput(s.output);
         shared().lastError = NG_ERR_RECEIVE;
         return;
     }
-    streamDataChunks(s, c, count);
+    streamDataChunks(s, count);
     finishAsfFile(s, s.packets);
     closeOutput(s.output);
 }

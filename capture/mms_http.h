@@ -18,9 +18,9 @@ void playRequest(CaptureState& s, const char* fullAddress);
 // Blocks of up to this many bytes are received while streaming.
 constexpr int kDataReceiveBlock = 1600;
 // Feeds the first answer (receiveBuffer[0, firstCount)) and then every block
-// received on c to a fresh "$D" chunk reader until the connection fails
-// (lastError -3) or a stop is requested (-101); closes c.
-void streamDataChunks(CaptureState& s, Connection c, int firstCount);
+// received on s.connection to a fresh "$D" chunk reader until the
+// connection fails (lastError -3) or a stop is requested (-101); closes it.
+void streamDataChunks(CaptureState& s, int firstCount);
 // Minimum data packet size of the first File Properties Object, or -1.
 int findMinPacketSize(const unsigned char* bytes, int length);
 // Fills the fourteen header slots of the play request (host, client GUID).

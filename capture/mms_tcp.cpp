@@ -42,7 +42,7 @@ int putUtf16(unsigned char* out, int room, const char* text, bool terminate) {
 }
 
 // A complete server command sits in reader.command[0, commandLength).
-void handleServerCommand(MmsDataReader& r, Connection connection) {
+void handleServerCommand(MmsDataReader& r, Connection& connection) {
     if (r.commandLength < wire::kMmsPingBytes || r.commandLength > kCommandBufferSize) return;
     if (readLe32(r.command + wire::kMmsMessageIdOffset) != wire::kMmsPing) return;
     // LinkViewerToMacPong: the ping sent back with its direction turned and
@@ -70,8 +70,6 @@ bool looksLikeDataPacket(const AsfPacketSession& p) {
 bool isCommandPrefix(const unsigned char* c) {
     return c[0] == 0x01 && c[1] == 0x00 && c[2] == 0x00 && c[4] == 0xCE && c[5] == 0xFA;
 }
-
-bool stopPending() { return shared().stopRequested.load(std::memory_order_relaxed) != 0; }
 
 }  // namespace
 
@@ -204,7 +202,7 @@ void feedHeaderPackets(MmsHeaderReader& r, const unsigned char* bytes, int lengt
 }
 
 void feedMmsData(CaptureState& s, MmsDataReader& r, AsfPacketSession& p, const unsigned char* bytes, int length,
-                 Connection connection) {
+                 Connection& connection) {
     for (int i = 0; i < length && !r.streamBroken; ++i) {
         const unsigned char b = bytes[i];
         switch (r.step) {
@@ -242,7 +240,7 @@ void feedMmsData(CaptureState& s, MmsDataReader& r, AsfPacketSession& p, const u
                     else
                         p.fill = 0;
                     r.step = MmsReadStep::Prefix;
-                    if (stopPending() || s.output.writeFailed) return;
+                    if (s.stop.pending() || s.output.writeFailed) return;
                 }
                 break;
             }
@@ -274,7 +272,7 @@ void feedMmsData(CaptureState& s, MmsDataReader& r, AsfPacketSession& p, const u
                     handleServerCommand(r, connection);
                     r.commandFill = 0;
                     r.step = MmsReadStep::Prefix;
-                    if (stopPending()) return;
+                    if (s.stop.pending()) return;
                 }
                 break;
         }
@@ -285,7 +283,8 @@ namespace {
 
 // One connection of the route.
 struct MmsTcpSession {
-    Connection connection = 0;
+    explicit MmsTcpSession(Connection& c) : connection(c) {}
+    Connection& connection;  // the capture's
     uint32_t sequence = 0;
     char path[kMmsPathSize] = "";
     MmsHeaderReader header;
@@ -352,7 +351,7 @@ RouteResult captureMmsTcp(CaptureState& s, const char* address) {
     if (!openOutput(s, ".wma")) return RouteResult::Failed;
 
     // host[:port][/path]
-    MmsTcpSession m;
+    MmsTcpSession m(s.connection);
     char host[kWorkingAddressSize];
     copyText(host, sizeof host, address);
     s.packets.fill = 0;
@@ -366,9 +365,7 @@ RouteResult captureMmsTcp(CaptureState& s, const char* address) {
         *colon = '\0';
     }
 
-    m.connection = openConnection(host, s.serverPort);
-    if (m.connection <= 0) {
-        m.connection = 0;
+    if (!openConnection(m.connection, host, s.serverPort)) {
         std::printf("tcp open fail  -- %s\n", host);
         std::fflush(stdout);
         closeOutput(s.output);
@@ -382,7 +379,6 @@ RouteResult captureMmsTcp(CaptureState& s, const char* address) {
     // HTTP route would meet the same file.
     auto fail = [&m, &s](RouteResult result) {
         closeConnection(m.connection);
-        m.connection = 0;
         closeOutput(s.output);
         // A header refused by the gate or an output that cannot be written
         // keep their own codes (the capture loop tries no HTTP route for the
@@ -423,7 +419,7 @@ RouteResult captureMmsTcp(CaptureState& s, const char* address) {
     if (n <= 0) return fail(RouteResult::Failed);
     for (;;) {
         feedMmsData(s, m.data, packets, block, n, m.connection);
-        if (shared().stopRequested) {
+        if (s.stop.pending()) {
             shared().lastError = NG_ERR_STOPPED;
             break;
         }
@@ -435,12 +431,11 @@ RouteResult captureMmsTcp(CaptureState& s, const char* address) {
         n = receiveStream(m.connection, block, sizeof block);
         if (n <= 0) {
             traceLine("MMS7 tcp recv error!");
-            shared().lastError = streamEndError();
+            shared().lastError = streamEndError(m.connection);
             break;
         }
     }
     closeConnection(m.connection);
-    m.connection = 0;
     finishAsfFile(s, packets);
     closeOutput(s.output);
     return RouteResult::Done;

@@ -87,6 +87,6 @@ struct MmsDataReader {
     bool pongFailed = false;
 };
 void feedMmsData(CaptureState& s, MmsDataReader& reader, AsfPacketSession& packets, const unsigned char* bytes,
-                 int length, Connection connection);
+                 int length, Connection& connection);
 
 }  // namespace netgrab

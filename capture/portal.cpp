@@ -209,14 +209,13 @@ void portalPlay(CaptureState& s, const char* address, const char* cookie) {
     copyText(slots[9], kHeaderSlotSize, wire::kPortalPlayTail);
 
     int count = 0;
-    Connection c = httpRequestFirst(s, s.receiveBuffer, host, path, slots, 10, &count);
-    if (c <= 0 || count <= 0) {
-        if (c > 0) closeConnection(c);
+    if (!httpRequestFirst(s, s.receiveBuffer, host, path, slots, 10, &count) || count <= 0) {
+        closeConnection(s.connection);
         shared().lastError = NG_ERR_RECEIVE;
         closeOutput(s.output);
         return;
     }
-    streamDataChunks(s, c, count);
+    streamDataChunks(s, count);
     // The header states what the file holds, as on the other routes.
     finishAsfFile(s, s.packets);
     closeOutput(s.output);

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CaptureState* const ctx = &fuzzsupport::freshContext();
     fuzzsupport::freshOutput(*ctx);
     settings().tuning.pongTimeoutMs = 5;
-    adoptConnection(pongs.ours);
+    adoptConnection(ctx->connection, pongs.ours);
 
     const uint8_t* rest = data + 4;
     size_t left = size - 4;
@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::unique_ptr<MmsDataReader> reader(new MmsDataReader);
     fuzzsupport::feedInPieces(rest, left, data[0], [&](const uint8_t* piece, size_t n) {
-        if (!reader->streamBroken) feedMmsData(*ctx, *reader, *packets, piece, static_cast<int>(n), pongs.ours);
+        if (!reader->streamBroken) feedMmsData(*ctx, *reader, *packets, piece, static_cast<int>(n), ctx->connection);
     });
     finishAsfFile(*ctx, *packets);
     pongs.drain();
@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     unsigned char message[320];
     buildMmsCommand(data[3] % 9, data[1], args, message, sizeof message);
 
-    adoptConnection(0);
+    adoptConnection(ctx->connection, 0);
     ctx->output.file = nullptr;  // the scratch file stays open for the next input
     return 0;
 }

@@ -58,7 +58,7 @@ void resetState(CaptureState& s) {
     s.serverPort = kNoPort;
     s.requestPort = 80;
     s.sourceKind = SOURCE_NONE;
-    shared().stopRequested = 0;
+    s.stop.clear();
     shared().lastError = 0;
 }
 

@@ -65,7 +65,7 @@ inline void freshOutput(netgrab::CaptureState& s) {
     s.output.writeFailed = false;
     netgrab::shared().recordedBytes = 0;
     netgrab::shared().lastError = 0;
-    netgrab::shared().stopRequested = 0;
+    s.stop.clear();
 }
 
 }  // namespace fuzzsupport

@@ -272,12 +272,12 @@ class FurtherAddress : public ::testing::TestWithParam<FurtherCase>, protected t
 protected:
     void SetUp() override {
         testutil::useFastTuning();
-        shared().stopRequested = 0;
+        ctx.stop.clear();
         dir_ = testsupport::makeScratchDir("loop");
         ASSERT_FALSE(dir_.empty());
     }
     void TearDown() override {
-        shared().stopRequested = 0;
+        ctx.stop.clear();
         testsupport::removeScratchDir(dir_);
     }
     std::string dir_;

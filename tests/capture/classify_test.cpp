@@ -37,7 +37,7 @@ protected:
         s.serverPort = kNoPort;
         s.workingAddress[0] = '\0';
         s.pageCookie[0] = '\0';
-        netgrab::shared().stopRequested = 0;
+        s.stop.clear();
         netgrab::shared().lastError = 0;
     }
 };

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "capture_state.h"
+#include "netgrab.h"
 #include "scripted_server.h"
 #include "test_util.h"
 
@@ -87,33 +88,32 @@ TEST(ResolveHostNull, MissingTextIsNoAddress) { EXPECT_EQ(resolveHost(nullptr), 
 class ConnectionTest : public ::testing::Test {
 protected:
     void SetUp() override { testutil::useFastTuning(); }
-    void TearDown() override {
-        closeConnection(currentConnection());
-        setNameLookup(nullptr);
-    }
+    void TearDown() override { setNameLookup(nullptr); }
+    StopRequest stop_;
+    Connection c{stop_};
 };
 
 TEST_F(ConnectionTest, FailedLookupReportsAllOnesWithoutConnecting) {
     setNameLookup(fakeLookup);
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(openConnection("nowhere.invalid", 8000), 0);
+    EXPECT_FALSE(openConnection(c, "nowhere.invalid", 8000));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "connect to  255.255.255.255:8000  fail -- 00000071\n");
+    EXPECT_FALSE(c.isOpen());
 }
 
 TEST_F(ConnectionTest, UnusableHostIsSilentAndConnectsNowhere) {
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(openConnection("1.2", 80), 0);
-    EXPECT_EQ(openConnection("", 80), 0);
+    EXPECT_FALSE(openConnection(c, "1.2", 80));
+    EXPECT_FALSE(openConnection(c, "", 80));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(currentConnection(), 0);
+    EXPECT_FALSE(c.isOpen());
 }
 
 TEST_F(ConnectionTest, OpensNonBlockingAndKnowsItsLocalName) {
     ScriptedServer server({{readUntil("ping"), send("pong"), stall()}});
-    Connection c = openConnection("127.0.0.1", server.port());
-    ASSERT_GT(c, 0);
-    EXPECT_EQ(currentConnection(), c);
-    EXPECT_NE(fcntl(c, F_GETFL) & O_NONBLOCK, 0);
+    ASSERT_TRUE(openConnection(c, "127.0.0.1", server.port()));
+    EXPECT_GT(c.descriptor(), 0);
+    EXPECT_NE(fcntl(c.descriptor(), F_GETFL) & O_NONBLOCK, 0);
     EXPECT_EQ(localAddress(c), ip(127, 0, 0, 1));
     EXPECT_NE(localPort(c), 0);
     EXPECT_EQ(sendAll(c, "ping", 4), 4);
@@ -127,8 +127,7 @@ TEST_F(ConnectionTest, ReceiveGivesUpAfterThePollCount) {
     ScriptedServer server({{stall()}});
     netgrab::settings().tuning.receivePollMs = 10;
     netgrab::settings().tuning.receivePollCount = 15;
-    Connection c = openConnection("127.0.0.1", server.port());
-    ASSERT_GT(c, 0);
+    ASSERT_TRUE(openConnection(c, "127.0.0.1", server.port()));
     char buf[16];
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(receiveSome(c, buf, sizeof buf), IO_FAILED);
@@ -139,8 +138,7 @@ TEST_F(ConnectionTest, ReceiveGivesUpAfterThePollCount) {
 
 TEST_F(ConnectionTest, ReceiveReportsAPeerThatClosed) {
     ScriptedServer server({{send("last"), closeNow()}});
-    Connection c = openConnection("127.0.0.1", server.port());
-    ASSERT_GT(c, 0);
+    ASSERT_TRUE(openConnection(c, "127.0.0.1", server.port()));
     char buf[16];
     EXPECT_EQ(receiveSome(c, buf, sizeof buf), 4);
     EXPECT_EQ(receiveSome(c, buf, sizeof buf), IO_FAILED);
@@ -149,19 +147,18 @@ TEST_F(ConnectionTest, ReceiveReportsAPeerThatClosed) {
 TEST_F(ConnectionTest, SendWaitsForASlowReaderAndSendsEverything) {
     const std::string big(4 * 1024 * 1024, 's');
     ScriptedServer server({{delay(100), call([&](ConnectionIo& io) { return io.readAtLeast(big.size(), 5000); })}});
-    Connection c = openConnection("127.0.0.1", server.port());
-    ASSERT_GT(c, 0);
+    ASSERT_TRUE(openConnection(c, "127.0.0.1", server.port()));
     EXPECT_EQ(sendAll(c, big.data(), static_cast<int>(big.size())), static_cast<int>(big.size()));
     EXPECT_TRUE(server.waitForClosed(0, 5000));
     EXPECT_EQ(server.received(0).size(), big.size());
 }
 
-TEST_F(ConnectionTest, ClosingTheCurrentConnectionLeavesNone) {
+TEST_F(ConnectionTest, AClosedConnectionNeitherSendsNorReceives) {
     ScriptedServer server({{stall()}});
-    Connection c = openConnection("127.0.0.1", server.port());
-    ASSERT_GT(c, 0);
+    ASSERT_TRUE(openConnection(c, "127.0.0.1", server.port()));
     closeConnection(c);
-    EXPECT_EQ(currentConnection(), 0);
+    EXPECT_FALSE(c.isOpen());
+    EXPECT_TRUE(server.waitForClosed(0, 2000));
     char buf[4];
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(sendAll(c, "x", 1), IO_FAILED);
@@ -169,13 +166,54 @@ TEST_F(ConnectionTest, ClosingTheCurrentConnectionLeavesNone) {
     EXPECT_EQ(receiveSome(c, buf, sizeof buf), IO_FAILED);
 }
 
+// Opening a connection again first closes what it held: the old peer sees
+// the close, and nothing sent afterwards reaches it.
+TEST_F(ConnectionTest, OpeningAgainClosesThePreviousConnection) {
+    ScriptedServer first({{stall()}});
+    ScriptedServer second({{readUntil("two"), stall()}});
+    ASSERT_TRUE(openConnection(c, "127.0.0.1", first.port()));
+    ASSERT_TRUE(openConnection(c, "127.0.0.1", second.port()));
+    EXPECT_TRUE(first.waitForClosed(0, 2000));
+    EXPECT_EQ(sendAll(c, "two", 3), 3);
+    EXPECT_TRUE(second.waitForReceived(0, "two", 2000));
+    EXPECT_EQ(first.received(0), "");
+}
+
+// Two captures' connections are their own: each sends to its own peer, and
+// a stop of one capture ends that capture's streaming wait only.
+TEST_F(ConnectionTest, EachCaptureKeepsItsOwnConnectionAndStop) {
+    netgrab::settings().tuning.receivePollCount = 400;  // a two-second receive time-out
+    ScriptedServer a({{readUntil("for a"), stall()}});
+    ScriptedServer b({{readUntil("for b"), delay(400), send("b data"), stall()}});
+    StopRequest otherStop;
+    Connection other(otherStop);
+    ASSERT_TRUE(openConnection(c, "127.0.0.1", a.port()));
+    ASSERT_TRUE(openConnection(other, "127.0.0.1", b.port()));
+    EXPECT_EQ(sendAll(c, "for a", 5), 5);
+    EXPECT_EQ(sendAll(other, "for b", 5), 5);
+    EXPECT_TRUE(a.waitForReceived(0, "for a", 2000));
+    EXPECT_TRUE(b.waitForReceived(0, "for b", 2000));
+    EXPECT_EQ(a.received(0), "for a");
+    EXPECT_EQ(b.received(0), "for b");
+
+    stop_.set();
+    char buf[16];
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(receiveStream(c, buf, sizeof buf), IO_FAILED);
+    EXPECT_EQ(streamEndError(c), NG_ERR_STOPPED);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    EXPECT_EQ(receiveStream(other, buf, sizeof buf), 6) << "the other capture streams on";
+    EXPECT_EQ(std::string(buf, 6), "b data");
+    EXPECT_EQ(streamEndError(other), NG_ERR_RECEIVE);
+}
+
 TEST_F(ConnectionTest, NeverHandsOutDescriptorZero) {
     ScriptedServer server({{stall()}});
     int savedStdin = dup(0);
     ASSERT_GE(savedStdin, 0);
     close(0);
-    Connection c = openConnection("127.0.0.1", server.port());
-    EXPECT_GT(c, 0);
+    EXPECT_TRUE(openConnection(c, "127.0.0.1", server.port()));
+    EXPECT_GT(c.descriptor(), 0);
     closeConnection(c);
     // With descriptor 0 free the server's accept may take it: end the server
     // (its threads close their sockets) before descriptor 0 is restored, so

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "asf_media.h"
+#include "capture_loop.h"
 #include "capture_state.h"
 #include "connection.h"
 #include "http_audio.h"
@@ -150,7 +151,7 @@ protected:
     void TearDown() override {
         netgrab::settings().config.portalHost = savedPortalHost_;
         netgrab::settings().config.portalStreamHost = savedStreamHost_;
-        shared().stopRequested = 0;
+        ctx.stop.clear();
         TempDirTest::TearDown();
     }
     std::string mp3() const { return base_ + ".mp3"; }
@@ -443,7 +444,7 @@ TEST_F(Hostile, MmsCommandLongerThanItsBufferEndsTheAttempt) {
     ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
     auto capture = std::async(std::launch::async, [&] { return captureOnce(Route::Mmst, server); });
     const bool ended = capture.wait_for(seconds(5)) == std::future_status::ready;
-    if (!ended) netgrab_api::StopRecord();
+    if (!ended) ctx.stop.set();
     capture.wait();
     EXPECT_TRUE(ended) << "the attempt ends by itself";
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
@@ -466,9 +467,9 @@ TEST_F(Hostile, PingStormDoesNotHoldTheStop) {
     socklen_t len = sizeof a;
     getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
     ASSERT_EQ(listen(listener, 1), 0);
-    const netgrab::Connection c = netgrab::openConnection("127.0.0.1", ntohs(a.sin_port));
-    ASSERT_GT(c, 0);
-    setsockopt(c, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    netgrab::Connection& c = ctx.connection;
+    ASSERT_TRUE(netgrab::openConnection(c, "127.0.0.1", ntohs(a.sin_port)));
+    setsockopt(c.descriptor(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
     const int peer = accept(listener, nullptr, nullptr);  // never reads
     ASSERT_GE(peer, 0);
     std::string storm;
@@ -483,7 +484,10 @@ TEST_F(Hostile, PingStormDoesNotHoldTheStop) {
     });
     std::this_thread::sleep_for(milliseconds(300));
     const auto stopAt = steady_clock::now();
-    netgrab_api::StopRecord();
+    {
+        const netgrab::RunningCapture running(ctx);  // as netgrab() registers its capture
+        netgrab_api::StopRecord();
+    }
     const bool prompt = wmtest::waitFor([&] { return done.load(); }, 700);
     const auto took = duration_cast<milliseconds>(steady_clock::now() - stopAt).count();
     close(peer);  // lets a reader that did not stop fail its sends and end
@@ -645,13 +649,13 @@ TEST_F(Hostile, ConnectToAHostThatDoesNotAnswerTimesOut) {
     ASSERT_EQ(connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
     const auto start = steady_clock::now();
     ::testing::internal::CaptureStdout();
-    const netgrab::Connection c = netgrab::openConnection("127.0.0.1", ntohs(a.sin_port));
+    const bool opened = netgrab::openConnection(ctx.connection, "127.0.0.1", ntohs(a.sin_port));
     const std::string out = ::testing::internal::GetCapturedStdout();
     const auto took = duration_cast<milliseconds>(steady_clock::now() - start).count();
-    if (c > 0) netgrab::closeConnection(c);
+    netgrab::closeConnection(ctx.connection);
     close(filler);
     close(listener);
-    EXPECT_EQ(c, 0);
+    EXPECT_FALSE(opened);
     EXPECT_LT(took, 2000);
     EXPECT_NE(out.find("fail -- 0000006e"), std::string::npos) << out;  // ETIMEDOUT
 }

@@ -62,7 +62,7 @@ protected:
         testutil::useFastTuning();
         CaptureState& s = ctx;
         netgrab::settings().config.shoutcastNoticeHost = "notice.radio.test";
-        netgrab::shared().stopRequested = 0;
+        s.stop.clear();
         netgrab::shared().lastError = 0;
         netgrab::shared().recordedBytes = 0;
         s.serverPort = 80;
@@ -223,7 +223,7 @@ TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
     CaptureState& ctx = own.ctx;
     testutil::useFastTuning();
     netgrab::settings().tuning.receivePollCount = 200;  // a second of quiet before a receive gives up
-    shared().stopRequested = 0;
+    ctx.stop.clear();
     std::string self;
     // Each answer takes 100 ms: twenty hops would take two seconds.
     ScriptedServer loop({{readRequest(), delay(100), call([&](ConnectionIo& io) {
@@ -235,13 +235,13 @@ TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
     std::thread capture([&] { result = describeRequest(ctx, self.c_str()); });
     ASSERT_TRUE(loop.waitForConnections(2, 3000));
     const auto stopped = std::chrono::steady_clock::now();
-    shared().stopRequested = 1;
+    ctx.stop.set();
     capture.join();
     EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::milliseconds(500));
     EXPECT_EQ(result, DescribeEnd::Failed);
     EXPECT_LE(loop.connectionCount(), 3u);
     EXPECT_EQ(shared().lastError, NG_ERR_STOPPED);
-    shared().stopRequested = 0;
+    ctx.stop.clear();
 }
 
 // The MMS-over-HTTP play step goes where the describe request was finally
@@ -306,7 +306,7 @@ TEST_F(HttpAudioTest, StopEndsMpegCapture) {
     std::thread capture([&] { result = captureHttpStream(ctx, "127.0.0.1/live"); });
     for (int i = 0; i < 300 && shared().recordedBytes < 4000; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    shared().stopRequested = 1;
+    ctx.stop.set();
     capture.join();
     EXPECT_EQ(result, RouteResult::Done);
     EXPECT_EQ(shared().lastError, NG_ERR_STOPPED);
@@ -314,7 +314,7 @@ TEST_F(HttpAudioTest, StopEndsMpegCapture) {
     EXPECT_EQ(ctx.output.file, nullptr);
     // The first answer's 10240 bytes are written from the frame start on, uncounted.
     EXPECT_EQ(mp3().size(), 10240 - head.size() + static_cast<size_t>(shared().recordedBytes));
-    shared().stopRequested = 0;
+    ctx.stop.clear();
 }
 
 // Bytes that do not reach the disk end the capture and are not counted.

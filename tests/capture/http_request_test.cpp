@@ -122,18 +122,20 @@ TEST_F(HttpRequestTest, LongAnswerIsCutAtTheCapAndKeptOpen) {
     const std::string reply = "HTTP/1.0 200 OK\r\n\r\n" + body;
     ScriptedServer server({{readRequest(), send(reply), stall()}});
     usePort(server);
-    Connection kept = 0;
+    bool kept = false;
     int n = httpRequestKeep(ctx, answer(), "127.0.0.1", "/", slots(), 1, &kept);
     ASSERT_EQ(n, kAnswerLimit);
     EXPECT_EQ(answer()[kAnswerLimit], 'x');  // nothing past the cap
-    ASSERT_GT(kept, 0);
+    ASSERT_TRUE(kept);
+    ASSERT_TRUE(ctx.connection.isOpen());
     // The rest of the stream continues on the kept connection.
     std::string rest;
     char block[4096];
-    for (int r; rest.size() < reply.size() - kAnswerLimit && (r = receiveSome(kept, block, sizeof block)) > 0;)
+    for (int r;
+         rest.size() < reply.size() - kAnswerLimit && (r = receiveSome(ctx.connection, block, sizeof block)) > 0;)
         rest.append(block, r);
     EXPECT_EQ(rest, reply.substr(kAnswerLimit));
-    closeConnection(kept);
+    closeConnection(ctx.connection);
 }
 
 TEST_F(HttpRequestTest, PlainRequestClosesAtTheCap) {
@@ -144,21 +146,21 @@ TEST_F(HttpRequestTest, PlainRequestClosesAtTheCap) {
     EXPECT_TRUE(server.waitForClosed(0, 2000));  // our side closed, so the stall ended
 }
 
-TEST_F(HttpRequestTest, KeepClosesAShortAnswerAndLeavesTheOutParameter) {
+TEST_F(HttpRequestTest, KeepClosesAShortAnswerAndSaysSo) {
     ScriptedServer server({{readRequest(), send(okAnswer("short"))}});
     usePort(server);
-    Connection kept = 12345;
+    bool kept = true;
     EXPECT_EQ(httpRequestKeep(ctx, answer(), "127.0.0.1", "/", slots(), 1, &kept), 43);
-    EXPECT_EQ(kept, 12345);
-    EXPECT_EQ(currentConnection(), 0);
+    EXPECT_FALSE(kept);
+    EXPECT_FALSE(ctx.connection.isOpen());
 }
 
 TEST_F(HttpRequestTest, FirstReturnsTheOpenConnectionAfterOneReceive) {
     ScriptedServer server({{readRequest(), send("HTTP/1.0 200 OK\r\n\r\nABC"), delay(50), send("DEF"), stall()}});
     usePort(server);
     int count = 0;
-    Connection c = httpRequestFirst(ctx, answer(), "127.0.0.1", "/live", slots(), 1, &count);
-    ASSERT_GT(c, 0);
+    ASSERT_TRUE(httpRequestFirst(ctx, answer(), "127.0.0.1", "/live", slots(), 1, &count));
+    Connection& c = ctx.connection;
     EXPECT_EQ(std::string(answer(), count), "HTTP/1.0 200 OK\r\n\r\nABC");
     char more[16];
     int n = receiveSome(c, more, sizeof more);
@@ -172,8 +174,9 @@ TEST_F(HttpRequestTest, FirstGivesMinusOneWhenTheServerSaysNothing) {
     ScriptedServer server({{readRequest(), closeNow()}});
     usePort(server);
     int count = -7;
-    EXPECT_EQ(httpRequestFirst(ctx, answer(), "127.0.0.1", "/", slots(), 1, &count), -1);
+    EXPECT_FALSE(httpRequestFirst(ctx, answer(), "127.0.0.1", "/", slots(), 1, &count));
     EXPECT_EQ(count, -7);
+    EXPECT_FALSE(ctx.connection.isOpen());
 }
 
 TEST_F(HttpRequestTest, EveryOperationReportsAFailedConnect) {
@@ -181,7 +184,7 @@ TEST_F(HttpRequestTest, EveryOperationReportsAFailedConnect) {
     ctx.requestPort = port;
     HeaderSlot slot = "\r\n";
     int count = 0;
-    Connection kept = 0;
+    bool kept = false;
     const std::string expected = "connect to  127.0.0.1:" + std::to_string(port) + "  fail -- 0000006f\nconnect to server fail\n";
     struct Op {
         const char* name;
@@ -190,7 +193,7 @@ TEST_F(HttpRequestTest, EveryOperationReportsAFailedConnect) {
         {"fetch", [&] { return httpFetch(ctx, answer(), "127.0.0.1/x"); }},
         {"request", [&] { return httpRequest(ctx, answer(), "127.0.0.1", "/", &slot, 1); }},
         {"keep", [&] { return httpRequestKeep(ctx, answer(), "127.0.0.1", "/", &slot, 1, &kept); }},
-        {"first", [&] { return httpRequestFirst(ctx, answer(), "127.0.0.1", "/", &slot, 1, &count); }},
+        {"first", [&] { return httpRequestFirst(ctx, answer(), "127.0.0.1", "/", &slot, 1, &count) ? 0 : -1; }},
     };
     for (auto& op : ops) {
         SCOPED_TRACE(op.name);

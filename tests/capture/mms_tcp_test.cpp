@@ -153,7 +153,7 @@ TEST_P(DataReader, RecordsOnlyPacketsOfTheFirstLength) {
     for (size_t at = 0; at < stream.size(); at += block) {
         size_t n = std::min(block, stream.size() - at);
         netgrab::feedMmsData(ctx, *reader, *packets, reinterpret_cast<const unsigned char*>(stream.data()) + at,
-                             static_cast<int>(n), 0);
+                             static_cast<int>(n), ctx.connection);
     }
     netgrab::closeOutput(ctx.output);
     EXPECT_EQ(packets->packetCount, 3);

@@ -82,7 +82,7 @@ protected:
     void SetUp() override {
         testutil::useFastTuning();
         CaptureState& s = ctx;
-        netgrab::shared().stopRequested = 0;
+        s.stop.clear();
         netgrab::shared().lastError = 0;
         netgrab::settings().config.portalHost = "portal.radio.test";  // not a loopback address
         dir_ = makeScratchDir("chain");
@@ -91,7 +91,7 @@ protected:
     }
     void TearDown() override {
         closeOutput(ctx.output);
-        shared().stopRequested = 0;
+        ctx.stop.clear();
         removeScratchDir(dir_);
     }
     std::string dir_;
@@ -115,11 +115,11 @@ protected:
             self = "http://" + server.hostPort() + c.path;
             ctx.serverPort = server.port();
             netgrab::settings().tuning.httpPort = server.port();
-            shared().stopRequested = stopPending ? 1 : 0;
+            ctx.stop.set(stopPending);
             ::testing::internal::CaptureStdout();
             auto chain = std::async(std::launch::async, [&] { c.run(ctx, self); });
             const bool ended = chain.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
-            if (!ended) shared().stopRequested = 1;
+            if (!ended) ctx.stop.set();
             chain.wait();
             ::testing::internal::GetCapturedStdout();
             EXPECT_TRUE(ended) << "still following after 10 s";

@@ -93,7 +93,7 @@ inline void resetCaptureState(netgrab::CaptureState& s, const std::string& outpu
     s.packets.packetSize = -1;
     s.packets.packetCount = 0;
     s.packets.fill = 0;
-    netgrab::shared().stopRequested = 0;
+    s.stop.clear();
     netgrab::shared().lastError = 0;
     netgrab::shared().recordedBytes = 0;
     s.serverPort = netgrab::kNoPort;
