@@ -26,56 +26,19 @@
 #include "hls_peers.h"
 #include "icecast_server.h"
 #include "netgrab.h"
+#include "capture_run.h"
 #include "trace.h"
 
 using namespace netgrab;
 using namespace testsupport;
+using testutil::Recording;
+using testutil::TraceLog;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 
 // The settle time of grablive; a stop ends the capture within it plus 1 s.
 constexpr double kStopBoundSeconds = 2.0;
-
-// netgrab() on a thread of its own, as the recorder program runs it.
-class Recording {
-public:
-    Recording(std::string source, std::string base) : source_(std::move(source)), base_(std::move(base)) {
-        thread_ = std::thread([this] { netgrab_api::netgrab(source_.c_str(), base_.c_str()); });
-    }
-    ~Recording() { stop(); }
-    // Stops and joins; seconds the stop took.
-    double stop() {
-        if (!thread_.joinable()) return stopSeconds_;
-        const auto asked = Clock::now();
-        StopRecord();
-        thread_.join();
-        stopSeconds_ = std::chrono::duration<double>(Clock::now() - asked).count();
-        return stopSeconds_;
-    }
-
-private:
-    std::string source_, base_;
-    double stopSeconds_ = 0;
-    std::thread thread_;
-};
-
-struct TraceLog {
-    std::mutex mutex;
-    std::string text;
-    TraceLog() {
-        setTraceSink([this](const std::string& line) {
-            std::lock_guard<std::mutex> lock(mutex);
-            text += line + "\n";
-        });
-    }
-    ~TraceLog() { setTraceSink({}); }
-    std::string all() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return text;
-    }
-};
 
 // The files of a folder named stem + n + extension, n = 0, 1, ... while they exist.
 std::vector<std::string> numberedFiles(const std::string& dir, const std::string& stem, const std::string& ext) {
@@ -322,10 +285,7 @@ TEST_F(HlsRealPeer, OtherEncryptionIsRefusedWithoutAFile) {
     TraceLog trace;
     {
         Recording recording(server_->url("sample.m3u8"), base_);
-        const auto deadline = Clock::now() + std::chrono::seconds(20);
-        while (trace.all().find("cannot record encrypted stream: SAMPLE-AES") == std::string::npos &&
-               Clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        trace.waitFor("cannot record encrypted stream: SAMPLE-AES", 20000);
         EXPECT_EQ(GetRecError(), NG_ERR_REFUSED);
     }
     EXPECT_NE(trace.all().find("cannot record encrypted stream: SAMPLE-AES"), std::string::npos);
