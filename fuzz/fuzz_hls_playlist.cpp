@@ -2,13 +2,14 @@
 // pieces, as a playlist arrives from the network, and what the recording
 // does with the result: the variant choice and the segment plan.
 //
-// Input: the first byte sets the piece size (1 to 256 bytes); the rest is
-// the playlist body. The reading in pieces must equal the reading of the
-// whole body at once.
+// Input: the first byte seeds the piece sizes (fuzz_support.h; 0 feeds the
+// body at once); the rest is the playlist body. The reading in pieces must
+// equal the reading of the whole body at once.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
+#include "fuzz_support.h"
 #include "hls_playlist.h"
 #include "hls_sequencer.h"
 
@@ -24,12 +25,13 @@ void same(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    const size_t piece = static_cast<size_t>(data[0]) + 1;
     const char* body = reinterpret_cast<const char*>(data + 1);
     const size_t length = size - 1;
 
     HlsPlaylistReader reader;
-    for (size_t at = 0; at < length; at += piece) reader.feed(body + at, length - at < piece ? length - at : piece);
+    fuzzsupport::feedInPieces(data + 1, length, data[0], [&](const uint8_t* piece, size_t n) {
+        reader.feed(reinterpret_cast<const char*>(piece), n);
+    });
     const HlsPlaylist pieces = reader.finish();
     const HlsPlaylist whole = readHlsPlaylist(body, length);
 
