@@ -153,22 +153,28 @@ private:
 
 enum class SegmentEnd { Taken, Stopped, Failed, Refused };
 
-// The key of an AES-128 segment into p.key (fetched once per key address).
-bool loadKey(CaptureState& s, HlsProgress& p, const std::string& address) {
-    if (p.keyAddress == address) return true;
-    std::string bytes;
+// A small resource (a key, an init segment) whole into bytes, within the
+// playlist fetch's time; false (lastError set, the fault traced) otherwise.
+bool fetchWhole(CaptureState& s, const char* what, const std::string& address, uint64_t maxBytes,
+                std::string& bytes) {
     FetchInfo info;
     const FetchEnd end = hlsGet(
-        s, address, steadyNowMs() + kHlsPlaylistFetchMs, 16,
+        s, address, steadyNowMs() + kHlsPlaylistFetchMs, maxBytes,
         [&](const uint8_t* b, size_t n) {
             bytes.append(reinterpret_cast<const char*>(b), n);
             return true;
         },
         info);
-    if (end != FetchEnd::Done) {
-        fetchFailed("key", address, end, info);
-        return false;
-    }
+    if (end == FetchEnd::Done) return true;
+    fetchFailed(what, address, end, info);
+    return false;
+}
+
+// The key of an AES-128 segment into p.key (fetched once per key address).
+bool loadKey(CaptureState& s, HlsProgress& p, const std::string& address) {
+    if (p.keyAddress == address) return true;
+    std::string bytes;
+    if (!fetchWhole(s, "key", address, 16, bytes)) return false;
     if (bytes.size() != 16) {
         traceFormat("hls: key %.200s holds %zu bytes, not 16", address.c_str(), bytes.size());
         shared().lastError = NG_ERR_REFUSED;
@@ -184,18 +190,7 @@ bool loadKey(CaptureState& s, HlsProgress& p, const std::string& address) {
 bool loadInit(CaptureState& s, HlsProgress& p, const std::string& address) {
     if (p.initAddress == address && !p.initBytes.empty()) return true;
     std::string bytes;
-    FetchInfo info;
-    const FetchEnd end = hlsGet(
-        s, address, steadyNowMs() + kHlsPlaylistFetchMs, kHlsInitMaxBytes,
-        [&](const uint8_t* b, size_t n) {
-            bytes.append(reinterpret_cast<const char*>(b), n);
-            return true;
-        },
-        info);
-    if (end != FetchEnd::Done) {
-        fetchFailed("init segment", address, end, info);
-        return false;
-    }
+    if (!fetchWhole(s, "init segment", address, kHlsInitMaxBytes, bytes)) return false;
     p.initAddress = address;
     if (bytes == p.initBytes) return true;
     if (!p.initBytes.empty()) {

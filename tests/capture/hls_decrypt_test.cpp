@@ -1,12 +1,12 @@
 // AES-128 segment decryption: the known answer of NIST SP 800-38A, whole
 // segments in any pieces, and faults that must not pass as audio.
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <cstring>
 #include <string>
 
 #include "hls_decrypt.h"
+#include "segment_cipher.h"
 
 using namespace netgrab;
 
@@ -15,20 +15,6 @@ namespace {
 const uint8_t kKey[16] = {0x2b, 0x7e, 0x15, 0x16, 0x28, 0xae, 0xd2, 0xa6,
                           0xab, 0xf7, 0x15, 0x88, 0x09, 0xcf, 0x4f, 0x3c};
 const uint8_t kIv[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
-
-// The segment as a server encrypts it (CBC, PKCS#7 padding).
-std::string encrypt(const std::string& plain, const uint8_t* key, const uint8_t* iv) {
-    EVP_CIPHER_CTX* c = EVP_CIPHER_CTX_new();
-    std::string out(plain.size() + 16, '\0');
-    int n = 0, m = 0;
-    EVP_EncryptInit_ex(c, EVP_aes_128_cbc(), nullptr, key, iv);
-    EVP_EncryptUpdate(c, reinterpret_cast<unsigned char*>(&out[0]), &n,
-                      reinterpret_cast<const unsigned char*>(plain.data()), static_cast<int>(plain.size()));
-    EVP_EncryptFinal_ex(c, reinterpret_cast<unsigned char*>(&out[n]), &m);
-    EVP_CIPHER_CTX_free(c);
-    out.resize(static_cast<size_t>(n + m));
-    return out;
-}
 
 bool decrypt(SegmentDecryptor& d, const std::string& cipher, size_t piece, std::string& plain, const uint8_t* key = kKey) {
     plain.clear();
@@ -44,7 +30,7 @@ bool decrypt(SegmentDecryptor& d, const std::string& cipher, size_t piece, std::
 TEST(HlsDecrypt, KnownAnswerAndSegmentsInPieces) {
     // SP 800-38A F.2.1: the first block of CBC-AES128.
     const std::string block("\x6b\xc1\xbe\xe2\x2e\x40\x9f\x96\xe9\x3d\x7e\x11\x73\x93\x17\x2a", 16);
-    const std::string cipher = encrypt(block, kKey, kIv);
+    const std::string cipher = testutil::encryptSegment(block, kKey, kIv);
     ASSERT_EQ(cipher.size(), 32u);
     EXPECT_EQ(cipher.substr(0, 16), std::string("\x76\x49\xab\xac\x81\x19\xb2\x46\xce\xe9\x8e\x9b\x12\xe9\x19\x7d", 16));
 
@@ -53,7 +39,7 @@ TEST(HlsDecrypt, KnownAnswerAndSegmentsInPieces) {
     for (size_t size : {0u, 1u, 15u, 16u, 17u, 188u * 40}) {
         std::string segment(size, '\0');
         for (size_t i = 0; i < size; ++i) segment[i] = static_cast<char>(i * 7 + 3);
-        const std::string encrypted = encrypt(segment, kKey, kIv);
+        const std::string encrypted = testutil::encryptSegment(segment, kKey, kIv);
         for (size_t piece : {1u, 16u, 100u, 70000u}) {
             ASSERT_TRUE(decrypt(d, encrypted, piece, plain)) << size << " " << piece;
             EXPECT_EQ(plain, segment) << size << " " << piece;
@@ -64,7 +50,7 @@ TEST(HlsDecrypt, KnownAnswerAndSegmentsInPieces) {
 TEST(HlsDecrypt, FaultsAreRefused) {
     SegmentDecryptor d;
     std::string plain;
-    const std::string encrypted = encrypt(std::string(1000, 'a'), kKey, kIv);
+    const std::string encrypted = testutil::encryptSegment(std::string(1000, 'a'), kKey, kIv);
     EXPECT_FALSE(decrypt(d, encrypted.substr(0, encrypted.size() - 5), 64, plain));  // cut short
     EXPECT_FALSE(decrypt(d, std::string(), 64, plain));                               // empty
     uint8_t wrong[16];

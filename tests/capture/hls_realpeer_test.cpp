@@ -8,7 +8,6 @@
 //
 // These tests start nginx and ffmpeg; their ctest label is "realpeer".
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -22,11 +21,12 @@
 #include <thread>
 #include <vector>
 
+#include "capture_run.h"
 #include "capture_state.h"
 #include "hls_peers.h"
 #include "icecast_server.h"
 #include "netgrab.h"
-#include "capture_run.h"
+#include "segment_cipher.h"
 #include "trace.h"
 
 using namespace netgrab;
@@ -205,19 +205,6 @@ std::string timestampTag(uint64_t pts) {
     return tag + frame;
 }
 
-std::string encryptCbc(const std::string& plain, const uint8_t key[16], const uint8_t iv[16]) {
-    EVP_CIPHER_CTX* c = EVP_CIPHER_CTX_new();
-    std::string out(plain.size() + 16, '\0');
-    int n = 0, m = 0;
-    EVP_EncryptInit_ex(c, EVP_aes_128_cbc(), nullptr, key, iv);
-    EVP_EncryptUpdate(c, reinterpret_cast<unsigned char*>(&out[0]), &n,
-                      reinterpret_cast<const unsigned char*>(plain.data()), static_cast<int>(plain.size()));
-    EVP_EncryptFinal_ex(c, reinterpret_cast<unsigned char*>(&out[n]), &m);
-    EVP_CIPHER_CTX_free(c);
-    out.resize(static_cast<size_t>(n + m));
-    return out;
-}
-
 }  // namespace
 
 TEST_F(HlsRealPeer, PackedAudioWithoutItsTagsPlainAndEncrypted) {
@@ -256,7 +243,7 @@ TEST_F(HlsRealPeer, PackedAudioWithoutItsTagsPlainAndEncrypted) {
                 } else {
                     for (int b = 0; b < 8; ++b) iv[15 - b] = static_cast<uint8_t>((kFirstSequence + i) >> (8 * b));
                 }
-                segment = encryptCbc(segment, key, iv);
+                segment = testutil::encryptSegment(segment, key, iv);
             }
             const std::string name = "seg" + std::to_string(i) + ".aac";
             std::ofstream(folder + "/" + name, std::ios::binary) << segment;
