@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "asf_media.h"
 #include "capture_run.h"
@@ -159,6 +161,63 @@ TEST(HlsRoute, PlaylistEntriesAndHlsAnswersLeadToTheRoute) {
         EXPECT_EQ(server.count(c.segmentPath), fetchedBefore + 1);
         EXPECT_EQ(testsupport::fileBytes(base + ".ts"), segment);
         EXPECT_FALSE(std::filesystem::exists(base + ".wma"));
+    }
+    testsupport::removeScratchDir(dir);
+}
+
+TEST(HlsRoute, DiscontinuitiesJoinTsAndANewInitSegmentStartsTheNextFile) {
+    testutil::useFastTuning();
+    auto box = [](const char* type, const std::string& body) {
+        const uint32_t size = static_cast<uint32_t>(8 + body.size());
+        std::string b;
+        for (int shift : {24, 16, 8, 0}) b += static_cast<char>((size >> shift) & 0xFF);
+        return b + type + body;
+    };
+    const std::string initA = box("ftyp", "iso6") + box("moov", "audio track A");
+    const std::string initB = box("ftyp", "iso6") + box("moov", "audio track B");
+    const std::string fragment1 = box("moof", "1") + box("mdat", "first");
+    const std::string fragment2 = box("moof", "2") + box("mdat", "second");
+    const std::string fragment3 = box("moof", "3") + box("mdat", "third");
+    std::string ts1 = tsSegment(), ts2 = tsSegment();
+    ts2[1] = '\x22';
+    const std::string tsList =
+        "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\nts1.ts\n#EXT-X-DISCONTINUITY\n#EXTINF:1,\nts2.ts\n#EXT-X-ENDLIST\n";
+    const std::string mp4List =
+        "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXT-X-MAP:URI=\"a.mp4\"\n#EXTINF:1,\nf1.m4s\n#EXTINF:1,\nf2.m4s\n"
+        "#EXT-X-DISCONTINUITY\n#EXT-X-MAP:URI=\"b.mp4\"\n#EXTINF:1,\nf3.m4s\n#EXT-X-ENDLIST\n";
+    PathServer server([&](testsupport::ConnectionIo& io, const std::string& path) {
+        const struct {
+            const char* path;
+            const std::string& body;
+        } files[] = {{"/ts.m3u8", tsList}, {"/mp4.m3u8", mp4List}, {"/ts1.ts", ts1}, {"/ts2.ts", ts2},
+                     {"/a.mp4", initA},    {"/b.mp4", initB},     {"/f1.m4s", fragment1},
+                     {"/f2.m4s", fragment2}, {"/f3.m4s", fragment3}};
+        for (const auto& f : files) {
+            if (path == f.path) {
+                io.send(answer(f.body, "application/octet-stream"));
+                return;
+            }
+        }
+        io.send("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
+    });
+    const std::string dir = testsupport::makeScratchDir("hls-files");
+    const struct {
+        const char* playlist;
+        std::vector<std::pair<std::string, std::string>> files;  // name beside the base, bytes
+    } cases[] = {
+        {"/ts.m3u8", {{".ts", ts1 + ts2}}},
+        {"/mp4.m3u8", {{".m4a", initA + fragment1 + fragment2}, {"-2.m4a", initB + fragment3}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.playlist);
+        const std::string base = dir + "/rec" + std::to_string(&c - cases);
+        TraceLog trace;
+        {
+            Recording recording(server.url(c.playlist), base);
+            ASSERT_TRUE(trace.waitFor("the playlist has ended", 10000)) << trace.all();
+        }
+        for (const auto& [suffix, bytes] : c.files) EXPECT_EQ(testsupport::fileBytes(base + suffix), bytes) << suffix;
+        EXPECT_FALSE(std::filesystem::exists(base + "-3.m4a"));
     }
     testsupport::removeScratchDir(dir);
 }
