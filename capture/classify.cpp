@@ -270,7 +270,7 @@ static bool fetchPlaylist(CaptureState& s, const char* address) {
 void resolveM3u(CaptureState& s, const char* address) {
     if (!fetchPlaylist(s, address)) return;
     if (isHlsAnswer(s.receiveBuffer)) {  // an ".m3u" address that serves HLS
-        captureHls(s, absoluteHttpAddress(address, s.serverPort).c_str());
+        captureHls(s, absoluteHttpAddress(address, s.serverPort, s.transport).c_str());
         return;
     }
     char entry[kM3uEntrySize];

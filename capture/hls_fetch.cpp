@@ -77,13 +77,14 @@ Answer getOnce(CaptureState& s, const std::string& address, int64_t deadlineMs, 
     Answer result;
     std::string host, target;
     uint16_t port = 80;
-    if (!splitAbsoluteAddress(address, host, port, target)) {
+    Transport transport = Transport::Tcp;
+    if (!splitAbsoluteAddress(address, host, port, target, transport)) {
         traceFormat("hls: cannot fetch %.200s", address.c_str());
         result.end = FetchEnd::Failed;
         return result;
     }
     Connection& c = s.connection;
-    if (!openConnection(c, host.c_str(), port)) {
+    if (!openConnection(c, host.c_str(), port, transport)) {
         traceFormat("hls: no connection to %.120s port %u", host.c_str(), port);
         result.end = FetchEnd::Failed;
         return result;
@@ -94,7 +95,7 @@ Answer getOnce(CaptureState& s, const std::string& address, int64_t deadlineMs, 
     } closer{c};
 
     std::string request = std::string(wire::kRequestLineStart) + target + wire::kRequestLineEnd;
-    request += "Host: " + host + (port != 80 ? ":" + std::to_string(port) : std::string()) + "\r\n";
+    request += "Host: " + host + (port != defaultWebPort(transport) ? ":" + std::to_string(port) : std::string()) + "\r\n";
     request += wire::kAcceptLine;
     request += wire::kUserAgentLine;
     request += "Connection: close\r\n\r\n";
@@ -219,25 +220,29 @@ const char* fetchEndText(FetchEnd end) {
     return "?";
 }
 
-std::string absoluteHttpAddress(const char* address, uint16_t port) {
-    std::string rest = startsWithNoCase(address, wire::kHttpScheme) ? address + std::strlen(wire::kHttpScheme) : address;
+std::string absoluteHttpAddress(const char* address, uint16_t port, Transport transport) {
+    // A scheme in the text wins over the transport the caller holds.
+    const size_t schemeLength = webSchemeLength(address, &transport);
+    std::string rest = address + schemeLength;
     const size_t hostEnd = rest.find_first_of("/?#");
     const size_t colon = rest.find(':');
     const bool named = colon != std::string::npos && (hostEnd == std::string::npos || colon < hostEnd);
-    if (!named && port != 80 && port != 0 && port != 0xFFFF)
+    if (!named && port != defaultWebPort(transport) && port != 0 && port != 0xFFFF)
         rest.insert(hostEnd == std::string::npos ? rest.size() : hostEnd, ":" + std::to_string(port));
-    return wire::kHttpScheme + rest;
+    return (transport == Transport::Tls ? wire::kHttpsScheme : wire::kHttpScheme) + rest;
 }
 
-bool splitAbsoluteAddress(const std::string& address, std::string& host, uint16_t& port, std::string& target) {
-    if (!startsWithNoCase(address.c_str(), wire::kHttpScheme)) return false;
-    const size_t start = std::strlen(wire::kHttpScheme);
+bool splitAbsoluteAddress(const std::string& address, std::string& host, uint16_t& port, std::string& target,
+                          Transport& transport) {
+    Transport named = Transport::Tcp;
+    const size_t start = webSchemeLength(address.c_str(), &named);
+    if (start == 0) return false;
     size_t end = address.find_first_of("/?#", start);
     if (end == std::string::npos) end = address.size();
     std::string authority = address.substr(start, end - start);
     const size_t at = authority.rfind('@');
     if (at != std::string::npos) authority.erase(0, at + 1);
-    port = 80;
+    port = defaultWebPort(named);
     const size_t colon = authority.rfind(':');
     if (colon != std::string::npos && authority.find(']') == std::string::npos) {
         const std::string portText = authority.substr(colon + 1);
@@ -254,6 +259,7 @@ bool splitAbsoluteAddress(const std::string& address, std::string& host, uint16_
     target = address.substr(end, fragment == std::string::npos ? std::string::npos : fragment - end);
     if (target.empty() || target[0] != '/') target.insert(0, "/");
     if (target.find_first_of(" \t\r\n") != std::string::npos) return false;
+    transport = named;
     return true;
 }
 

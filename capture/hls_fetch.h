@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+#include "connection.h"
+
 namespace netgrab {
 
 struct CaptureState;
@@ -38,19 +40,22 @@ struct FetchInfo {
 // Receives the body in pieces; false ends the fetch (FetchEnd::Refused).
 using BodySink = std::function<bool(const uint8_t* bytes, size_t length)>;
 
-// GETs address (http://, absolute) with at most maxBytes of body, until
-// deadlineMs on steadyNowMs()'s clock.
+// GETs address (http:// or https://, absolute) with at most maxBytes of
+// body, until deadlineMs on steadyNowMs()'s clock.
 FetchEnd hlsGet(CaptureState& s, const std::string& address, int64_t deadlineMs, uint64_t maxBytes,
                 const BodySink& sink, FetchInfo& info);
 
-// The parts of an absolute http:// address: host (without brackets or
-// port), port (80 when none is named) and the request target (path and
-// query, "/" when empty; the fragment dropped). False for another scheme,
-// a missing host or a port text that is no port.
-// An address of the HTTP routes (with or without "http://"; its port in the
-// text or, when the text names none, in port) as an absolute address.
-std::string absoluteHttpAddress(const char* address, uint16_t port);
+// An address of the HTTP routes (with "http://", "https://" or no scheme;
+// its port in the text or, when the text names none, in port) as an
+// absolute address. Without a scheme in the text, transport names it.
+std::string absoluteHttpAddress(const char* address, uint16_t port, Transport transport);
 
-bool splitAbsoluteAddress(const std::string& address, std::string& host, uint16_t& port, std::string& target);
+// The parts of an absolute http:// or https:// address: host (without
+// brackets or port), port (80 or 443 when none is named), the request
+// target (path and query, "/" when empty; the fragment dropped) and the
+// transport the scheme names. False for another scheme, a missing host or
+// a port text that is no port.
+bool splitAbsoluteAddress(const std::string& address, std::string& host, uint16_t& port, std::string& target,
+                          Transport& transport);
 
 }  // namespace netgrab

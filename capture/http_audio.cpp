@@ -140,7 +140,7 @@ RouteResult captureHttpStream(CaptureState& s, const char* address, FurtherAddre
     s.requestPort = s.serverPort;
     // A playlist entry may name an HLS playlist.
     if (isHlsAddress(address)) {
-        captureHls(s, absoluteHttpAddress(address, s.serverPort).c_str());
+        captureHls(s, absoluteHttpAddress(address, s.serverPort, s.transport).c_str());
         return RouteResult::Done;
     }
 
@@ -157,7 +157,7 @@ RouteResult captureHttpStream(CaptureState& s, const char* address, FurtherAddre
         case DescribeEnd::Recorded:
             return RouteResult::Done;
         case DescribeEnd::Hls:
-            captureHls(s, absoluteHttpAddress(finalAddress, s.serverPort).c_str());
+            captureHls(s, absoluteHttpAddress(finalAddress, s.serverPort, s.transport).c_str());
             return RouteResult::Done;
         case DescribeEnd::FurtherAddress:
             return RouteResult::FurtherAddress;

@@ -46,6 +46,12 @@ TEST(HlsRoute, ClassifiedWithSchemeAndPortKept) {
     ASSERT_EQ(classifySource(s, "http://radio.example:8443/hls/live.m3u8?sig=1"), 1);
     EXPECT_EQ(s.sourceKind, SOURCE_HLS);
     EXPECT_STREQ(s.workingAddress, "http://radio.example:8443/hls/live.m3u8?sig=1");
+    EXPECT_EQ(s.transport, Transport::Tcp);
+    ASSERT_EQ(classifySource(s, "https://radio.example/hls/live.m3u8"), 1);
+    EXPECT_EQ(s.sourceKind, SOURCE_HLS);
+    EXPECT_STREQ(s.workingAddress, "https://radio.example/hls/live.m3u8");
+    EXPECT_EQ(s.transport, Transport::Tls);
+    EXPECT_EQ(s.serverPort, 443);
     // A plain M3U keeps its rule.
     ASSERT_EQ(classifySource(s, "http://radio.example/list.m3u"), 1);
     EXPECT_EQ(s.sourceKind, SOURCE_M3U);
@@ -76,30 +82,54 @@ TEST(HlsRoute, RequestAddresses) {
         const char* host;
         uint16_t port;
         const char* target;
+        Transport transport;
     } cases[] = {
-        {"http://radio.example/a/b.m3u8?x=1#frag", true, "radio.example", 80, "/a/b.m3u8?x=1"},
-        {"HTTP://127.0.0.1:8000", true, "127.0.0.1", 8000, "/"},
-        {"http://user:pw@radio.example:81/s.ts", true, "radio.example", 81, "/s.ts"},
-        {"http://radio.example?q", true, "radio.example", 80, "/?q"},
-        {"http://radio.example:0/", false, "", 0, ""},
-        {"http://radio.example:99999/", false, "", 0, ""},
-        {"http://[::1]/", false, "", 0, ""},
-        {"http:///path", false, "", 0, ""},
-        {"ftp://radio.example/", false, "", 0, ""},
-        {"http://radio.example/a b", false, "", 0, ""},
+        {"http://radio.example/a/b.m3u8?x=1#frag", true, "radio.example", 80, "/a/b.m3u8?x=1", Transport::Tcp},
+        {"HTTP://127.0.0.1:8000", true, "127.0.0.1", 8000, "/", Transport::Tcp},
+        {"http://user:pw@radio.example:81/s.ts", true, "radio.example", 81, "/s.ts", Transport::Tcp},
+        {"http://radio.example?q", true, "radio.example", 80, "/?q", Transport::Tcp},
+        {"https://radio.example/hls/live.m3u8", true, "radio.example", 443, "/hls/live.m3u8", Transport::Tls},
+        {"HTTPS://127.0.0.1:8443/s.ts?t=1", true, "127.0.0.1", 8443, "/s.ts?t=1", Transport::Tls},
+        {"https://radio.example:80", true, "radio.example", 80, "/", Transport::Tls},
+        {"http://radio.example:0/", false, "", 0, "", Transport::Tcp},
+        {"http://radio.example:99999/", false, "", 0, "", Transport::Tcp},
+        {"http://[::1]/", false, "", 0, "", Transport::Tcp},
+        {"http:///path", false, "", 0, "", Transport::Tcp},
+        {"https:///path", false, "", 0, "", Transport::Tcp},
+        {"ftp://radio.example/", false, "", 0, "", Transport::Tcp},
+        {"httpx://radio.example/", false, "", 0, "", Transport::Tcp},
+        {"http://radio.example/a b", false, "", 0, "", Transport::Tcp},
     };
     for (const auto& c : cases) {
         std::string host, target;
         uint16_t port = 0;
-        ASSERT_EQ(splitAbsoluteAddress(c.address, host, port, target), c.ok) << c.address;
+        Transport transport = Transport::Tcp;
+        ASSERT_EQ(splitAbsoluteAddress(c.address, host, port, target, transport), c.ok) << c.address;
         if (!c.ok) continue;
         EXPECT_EQ(host, c.host) << c.address;
         EXPECT_EQ(port, c.port) << c.address;
         EXPECT_EQ(target, c.target) << c.address;
+        EXPECT_EQ(transport, c.transport) << c.address;
     }
-    EXPECT_EQ(absoluteHttpAddress("radio.example/live.m3u8", 8000), "http://radio.example:8000/live.m3u8");
-    EXPECT_EQ(absoluteHttpAddress("http://radio.example:81/live.m3u8", 8000), "http://radio.example:81/live.m3u8");
-    EXPECT_EQ(absoluteHttpAddress("radio.example", 80), "http://radio.example");
+    const struct {
+        const char* address;
+        uint16_t port;
+        Transport transport;
+        const char* absolute;
+    } absolutes[] = {
+        {"radio.example/live.m3u8", 8000, Transport::Tcp, "http://radio.example:8000/live.m3u8"},
+        {"http://radio.example:81/live.m3u8", 8000, Transport::Tcp, "http://radio.example:81/live.m3u8"},
+        {"radio.example", 80, Transport::Tcp, "http://radio.example"},
+        {"radio.example/live.m3u8", 443, Transport::Tls, "https://radio.example/live.m3u8"},
+        {"radio.example/live.m3u8", 80, Transport::Tls, "https://radio.example:80/live.m3u8"},
+        {"radio.example/live.m3u8", 443, Transport::Tcp, "http://radio.example:443/live.m3u8"},
+        // The scheme of the text wins (an address that finally answered
+        // after a redirect between the schemes).
+        {"https://radio.example/live.m3u8", 8443, Transport::Tcp, "https://radio.example:8443/live.m3u8"},
+        {"http://radio.example/live.m3u8", 80, Transport::Tls, "http://radio.example/live.m3u8"},
+    };
+    for (const auto& c : absolutes)
+        EXPECT_EQ(absoluteHttpAddress(c.address, c.port, c.transport), c.absolute) << c.address;
 }
 
 namespace {
