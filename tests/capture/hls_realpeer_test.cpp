@@ -2,7 +2,8 @@
 // writes a live HLS presentation of a test tone (MPEG-TS segments, fMP4
 // segments), reached directly and through a master playlist of three
 // variants, and packed-audio segments (ADTS with ID3 tags, plain and
-// AES-128) that the test writes. Each recording decodes without errors,
+// AES-128) that the test writes; live MPEG-TS also over https through a
+// stunnel4 front that trusts a test CA. Each recording decodes without errors,
 // covers the recorded time within one segment, and is byte for byte the
 // segments it fetched.
 //
@@ -25,8 +26,10 @@
 #include "capture_state.h"
 #include "hls_peers.h"
 #include "icecast_server.h"
+#include "net/tls_session.h"
 #include "netgrab.h"
 #include "segment_cipher.h"
+#include "tls_peers.h"
 #include "trace.h"
 
 using namespace netgrab;
@@ -84,6 +87,31 @@ protected:
         EXPECT_EQ(readFile(dir_ + "/decode.log"), "");
     }
 
+    // Records address for recordMs while writer writes into folder, then
+    // checks the file: clean, long enough, whole segments as served.
+    void expectLiveRecorded(const std::string& name, const std::string& address, LiveHlsWriter& writer,
+                            const std::string& folder, HlsSegmentKind kind, int recordMs, int segmentSeconds,
+                            const char* extension, const char* format, const char* segmentExtension) {
+        const std::string base = base_ + "-" + name;
+        double stopSeconds;
+        {
+            Recording recording(address, base);
+            std::this_thread::sleep_for(std::chrono::milliseconds(recordMs));
+            stopSeconds = recording.stop();
+        }
+        writer.stop();
+        EXPECT_LT(stopSeconds, kStopBoundSeconds);
+        const std::string path = base + extension;
+        ASSERT_TRUE(std::filesystem::exists(path));
+        expectClean(path, recordMs / 1000.0, segmentSeconds, format);
+        // Whole segments in the order served, none twice, none left out;
+        // fMP4 after its init segment.
+        const std::string init = kind == HlsSegmentKind::FragmentedMp4 ? readFile(folder + "/init.mp4") : "";
+        size_t taken = 0;
+        EXPECT_TRUE(isConcatenationOf(readFile(path), numberedFiles(folder, "live", segmentExtension), init, &taken));
+        EXPECT_GE(taken, 4u);
+    }
+
     // The audio a file holds: its AAC frames (1024 samples at 44.1 kHz)
     // counted. The format's duration would count from the first time stamp
     // of the presentation, which a live recording joins late.
@@ -135,29 +163,54 @@ TEST_F(HlsRealPeer, LiveSegmentsRecordedOnceEachAsTheyWereServed) {
                 << "#EXT-X-STREAM-INF:BANDWIDTH=140000,CODECS=\"mp4a.40.2\"\n" << c.folder << "/live.m3u8\n";
             address = server_->url("master.m3u8");
         }
-        const std::string base = base_ + "-" + c.name;
-        double stopSeconds;
-        {
-            Recording recording(address, base);
-            std::this_thread::sleep_for(std::chrono::milliseconds(kRecordMs));
-            stopSeconds = recording.stop();
-        }
-        writer.stop();
-        EXPECT_LT(stopSeconds, kStopBoundSeconds);
-        const std::string path = base + c.extension;
-        ASSERT_TRUE(std::filesystem::exists(path));
-        expectClean(path, kRecordMs / 1000.0, kSegmentSeconds, c.format);
-        // Whole segments in the order served, none twice, none left out;
-        // fMP4 after its init segment.
-        const std::string init = c.kind == HlsSegmentKind::FragmentedMp4 ? readFile(folder + "/init.mp4") : "";
-        size_t taken = 0;
-        EXPECT_TRUE(isConcatenationOf(readFile(path), numberedFiles(folder, "live", c.segmentExtension), init, &taken));
-        EXPECT_GE(taken, 4u);
+        expectLiveRecorded(c.name, address, writer, folder, c.kind, kRecordMs, kSegmentSeconds, c.extension, c.format,
+                           c.segmentExtension);
         if (c.master) {
             const std::string access = readFile(dir_ + "/access.log");
             EXPECT_EQ(access.find("/low/"), std::string::npos);
             EXPECT_EQ(access.find("/video/"), std::string::npos);
         }
+    }
+}
+
+TEST_F(HlsRealPeer, LiveTransportStreamOverHttps) {
+    TestCertificates certs;
+    ASSERT_TRUE(makeTestCertificates(dir_, &certs)) << readFile(dir_ + "/openssl.log");
+    setenv(netgrab::net::kExtraCaVariable, certs.ca.c_str(), 1);
+    struct Untrust {
+        ~Untrust() { unsetenv(netgrab::net::kExtraCaVariable); }
+    } untrust;
+    TlsFront front(dir_, certs.good, server_->port());
+    ASSERT_TRUE(front.start());
+    const std::string https = "https://localhost:" + std::to_string(front.port()) + "/";
+
+    const struct {
+        const char* name;
+        const char* folder;
+        const char* master;  // written at the root on plain http, naming the variant by https; nullptr: none
+    } cases[] = {
+        // The playlist, and so every segment relative to it, over https.
+        {"https", "tls", nullptr},
+        // A plain master whose variant (and its segments) are on https.
+        {"http-master-https-variant", "tlsvariant", "mixed.m3u8"},
+    };
+    constexpr int kSegmentSeconds = 1;
+    constexpr int kRecordMs = 6000;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = server_->root() + "/" + c.folder;
+        LiveHlsWriter writer;
+        ASSERT_TRUE(writer.start(folder, "live.m3u8", HlsSegmentKind::TransportStream, kSegmentSeconds));
+        ASSERT_TRUE(writer.waitForSegments(3, 20000)) << readFile(folder + "/live.m3u8.log");
+        const std::string variant = https + c.folder + "/live.m3u8";
+        std::string address = variant;
+        if (c.master) {
+            std::ofstream(server_->root() + "/" + c.master)
+                << "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=140000,CODECS=\"mp4a.40.2\"\n" << variant << "\n";
+            address = server_->url(c.master);
+        }
+        expectLiveRecorded(c.name, address, writer, folder, HlsSegmentKind::TransportStream, kRecordMs,
+                           kSegmentSeconds, ".ts", "mpegts", ".ts");
     }
 }
 
