@@ -42,6 +42,9 @@ namespace {
 
 // The settle time of grablive; a stop ends the capture within it plus 1 s.
 constexpr double kStopBoundSeconds = 2.0;
+// The live presentations ffmpeg writes, and how long they are recorded.
+constexpr int kLiveSegmentSeconds = 1;
+constexpr int kLiveRecordMs = 6000;
 
 // The files of a folder named stem + n + extension, n = 0, 1, ... while they exist.
 std::vector<std::string> numberedFiles(const std::string& dir, const std::string& stem, const std::string& ext) {
@@ -87,23 +90,32 @@ protected:
         EXPECT_EQ(readFile(dir_ + "/decode.log"), "");
     }
 
-    // Records address for recordMs while writer writes into folder, then
-    // checks the file: clean, long enough, whole segments as served.
+    // Starts ffmpeg writing a live presentation into folder; true once it
+    // lists three segments.
+    ::testing::AssertionResult startLive(LiveHlsWriter& writer, const std::string& folder, HlsSegmentKind kind) {
+        if (!writer.start(folder, "live.m3u8", kind, kLiveSegmentSeconds))
+            return ::testing::AssertionFailure() << "ffmpeg did not start";
+        if (!writer.waitForSegments(3, 20000)) return ::testing::AssertionFailure() << readFile(folder + "/live.m3u8.log");
+        return ::testing::AssertionSuccess();
+    }
+
+    // Records address while writer writes into folder, then checks the
+    // file: clean, long enough, whole segments as served.
     void expectLiveRecorded(const std::string& name, const std::string& address, LiveHlsWriter& writer,
-                            const std::string& folder, HlsSegmentKind kind, int recordMs, int segmentSeconds,
-                            const char* extension, const char* format, const char* segmentExtension) {
+                            const std::string& folder, HlsSegmentKind kind, const char* extension, const char* format,
+                            const char* segmentExtension) {
         const std::string base = base_ + "-" + name;
         double stopSeconds;
         {
             Recording recording(address, base);
-            std::this_thread::sleep_for(std::chrono::milliseconds(recordMs));
+            std::this_thread::sleep_for(std::chrono::milliseconds(kLiveRecordMs));
             stopSeconds = recording.stop();
         }
         writer.stop();
         EXPECT_LT(stopSeconds, kStopBoundSeconds);
         const std::string path = base + extension;
         ASSERT_TRUE(std::filesystem::exists(path));
-        expectClean(path, recordMs / 1000.0, segmentSeconds, format);
+        expectClean(path, kLiveRecordMs / 1000.0, kLiveSegmentSeconds, format);
         // Whole segments in the order served, none twice, none left out;
         // fMP4 after its init segment.
         const std::string init = kind == HlsSegmentKind::FragmentedMp4 ? readFile(folder + "/init.mp4") : "";
@@ -144,14 +156,11 @@ TEST_F(HlsRealPeer, LiveSegmentsRecordedOnceEachAsTheyWereServed) {
         {"fmp4", HlsSegmentKind::FragmentedMp4, "fmp4", false, ".m4a", "mp4", ".m4s"},
         {"master", HlsSegmentKind::TransportStream, "high", true, ".ts", "mpegts", ".ts"},
     };
-    constexpr int kSegmentSeconds = 1;
-    constexpr int kRecordMs = 6000;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string folder = server_->root() + "/" + c.folder;
         LiveHlsWriter writer;
-        ASSERT_TRUE(writer.start(folder, "live.m3u8", c.kind, kSegmentSeconds));
-        ASSERT_TRUE(writer.waitForSegments(3, 20000)) << readFile(folder + "/live.m3u8.log");
+        ASSERT_TRUE(startLive(writer, folder, c.kind));
         std::string address = server_->url(std::string(c.folder) + "/live.m3u8");
         if (c.master) {
             // A video variant of more bandwidth and a thinner audio one,
@@ -163,8 +172,7 @@ TEST_F(HlsRealPeer, LiveSegmentsRecordedOnceEachAsTheyWereServed) {
                 << "#EXT-X-STREAM-INF:BANDWIDTH=140000,CODECS=\"mp4a.40.2\"\n" << c.folder << "/live.m3u8\n";
             address = server_->url("master.m3u8");
         }
-        expectLiveRecorded(c.name, address, writer, folder, c.kind, kRecordMs, kSegmentSeconds, c.extension, c.format,
-                           c.segmentExtension);
+        expectLiveRecorded(c.name, address, writer, folder, c.kind, c.extension, c.format, c.segmentExtension);
         if (c.master) {
             const std::string access = readFile(dir_ + "/access.log");
             EXPECT_EQ(access.find("/low/"), std::string::npos);
@@ -194,14 +202,11 @@ TEST_F(HlsRealPeer, LiveTransportStreamOverHttps) {
         // A plain master whose variant (and its segments) are on https.
         {"http-master-https-variant", "tlsvariant", "mixed.m3u8"},
     };
-    constexpr int kSegmentSeconds = 1;
-    constexpr int kRecordMs = 6000;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string folder = server_->root() + "/" + c.folder;
         LiveHlsWriter writer;
-        ASSERT_TRUE(writer.start(folder, "live.m3u8", HlsSegmentKind::TransportStream, kSegmentSeconds));
-        ASSERT_TRUE(writer.waitForSegments(3, 20000)) << readFile(folder + "/live.m3u8.log");
+        ASSERT_TRUE(startLive(writer, folder, HlsSegmentKind::TransportStream));
         const std::string variant = https + c.folder + "/live.m3u8";
         std::string address = variant;
         if (c.master) {
@@ -209,8 +214,7 @@ TEST_F(HlsRealPeer, LiveTransportStreamOverHttps) {
                 << "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=140000,CODECS=\"mp4a.40.2\"\n" << variant << "\n";
             address = server_->url(c.master);
         }
-        expectLiveRecorded(c.name, address, writer, folder, HlsSegmentKind::TransportStream, kRecordMs,
-                           kSegmentSeconds, ".ts", "mpegts", ".ts");
+        expectLiveRecorded(c.name, address, writer, folder, HlsSegmentKind::TransportStream, ".ts", "mpegts", ".ts");
     }
 }
 
