@@ -13,6 +13,7 @@
 #include "classify.h"
 #include "connection.h"
 #include "error_text.h"
+#include "hls_route.h"
 #include "http_audio.h"
 #include "http_wire.h"
 #include "mms_tcp.h"
@@ -79,6 +80,9 @@ void dispatch(CaptureState& s) {
             return;
         case SOURCE_PLS:
             resolvePls(s, s.workingAddress);
+            return;
+        case SOURCE_HLS:
+            captureHls(s, s.workingAddress);
             return;
         default:
             say("Unknown Type!!\n");

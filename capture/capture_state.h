@@ -11,6 +11,7 @@
 
 #include "asf_chunks.h"
 #include "connection.h"
+#include "hls_progress.h"
 #include "http_text.h"
 #include "output_file.h"
 #include "stop_request.h"
@@ -27,6 +28,7 @@ enum SourceKind : int32_t {
     SOURCE_PORTAL = 5,
     SOURCE_M3U = 6,
     SOURCE_PLS = 7,
+    SOURCE_HLS = 8,
 };
 
 // Buffer sizes. Every text written into a buffer is cut to fit it.
@@ -105,6 +107,10 @@ struct CaptureState {
     // its connection (MPEG audio, MMS-over-HTTP play): the streaming loops
     // pass every block through it (http_text.h).
     ChunkedDecoder chunked;
+
+    // The HLS route's progress, kept across the attempts of this capture
+    // (hls_progress.h).
+    HlsProgress hls;
 
     // The answer buffer of the HTTP request operations; one byte longer than
     // its nominal size so that an answer of the full size can always be

@@ -13,6 +13,8 @@
 
 #include "address_resolve.h"
 #include "capture_state.h"
+#include "hls_fetch.h"
+#include "hls_route.h"
 #include "http_audio.h"
 #include "http_request.h"
 #include "http_text.h"
@@ -77,6 +79,8 @@ bool isAdvertisement(const char* reference) {
 int classifySource(CaptureState& s, const char* address) {
     char copy[kAddressCopySize];
     copyText(copy, sizeof copy, address);
+    char original[kAddressCopySize];
+    copyText(original, sizeof original, address);
     s.serverPort = kNoPort;
     s.transport = Transport::Tcp;
     extractPort(copy, s.serverPort);
@@ -95,6 +99,11 @@ int classifySource(CaptureState& s, const char* address) {
 
     if (secure || startsWith(copy, wire::kHttpScheme)) {
         const char* rest = copy + (secure ? 8 : 7);
+        if (isHlsAddress(original)) {  // kept whole, with its scheme and port
+            copyText(s.workingAddress, sizeof s.workingAddress, original);
+            s.sourceKind = SOURCE_HLS;
+            return 1;
+        }
         // Extension tests are case-sensitive, as directory addresses are
         // written in lower case; "Live.ASX" is a stream address.
         if (std::strstr(copy, ".asx") || std::strstr(copy, ".wax")) {
@@ -276,6 +285,10 @@ void resolveM3u(CaptureState& s, const char* address) {
     char base[kAddressCopySize];
     playlistBase(s, address, base, sizeof base);
     if (!fetchPlaylist(s, address)) return;
+    if (isHlsAnswer(s.receiveBuffer)) {  // an ".m3u" address that serves HLS
+        captureHls(s, absoluteHttpAddress(address, s.serverPort, s.transport).c_str());
+        return;
+    }
     char entry[kM3uEntrySize];
     if (!m3uTarget(s.receiveBuffer, entry, sizeof entry, &s.transport, base)) return;
     defaultPortForEntry(s, entry);

@@ -18,6 +18,8 @@
 #include "capture_state.h"
 #include "content_type.h"
 #include "framed_audio.h"
+#include "hls_fetch.h"
+#include "hls_route.h"
 #include "http_request.h"
 #include "http_text.h"
 #include "http_wire.h"
@@ -70,6 +72,10 @@ void fillDescribeSlots(HeaderSlot* slots) {
 // Routes an accepted answer of count bytes in receiveBuffer.
 DescribeEnd acceptAnswer(CaptureState& s, int count, bool& kept, FurtherAddress* further) {
     const char* answer = s.receiveBuffer;
+    if (isHlsAnswer(answer)) {
+        closeKept(s, kept);
+        return DescribeEnd::Hls;
+    }
 
     char target[kPlaylistTargetSize];
     const AnswerRoute route = routeOfAnswer(answer, settings().config.shoutcastNoticeHost, target);
@@ -162,6 +168,11 @@ RouteResult captureHttpStream(CaptureState& s, const char* address, FurtherAddre
         if (port != kNoPort && port != 0) s.serverPort = port;
     }
     s.requestPort = s.serverPort;
+    // A playlist entry may name an HLS playlist.
+    if (isHlsAddress(address)) {
+        captureHls(s, absoluteHttpAddress(address, s.serverPort, s.transport).c_str());
+        return RouteResult::Done;
+    }
 
     char full[kCurrentAddressSize];
     std::snprintf(full, sizeof full, "%s%s",
@@ -174,6 +185,9 @@ RouteResult captureHttpStream(CaptureState& s, const char* address, FurtherAddre
             closeOutput(s.output);
             return RouteResult::Done;
         case DescribeEnd::Recorded:
+            return RouteResult::Done;
+        case DescribeEnd::Hls:
+            captureHls(s, absoluteHttpAddress(finalAddress, s.serverPort, s.transport).c_str());
             return RouteResult::Done;
         case DescribeEnd::FurtherAddress:
             return RouteResult::FurtherAddress;

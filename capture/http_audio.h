@@ -16,6 +16,7 @@ enum class DescribeEnd {
     FurtherAddress,  // an ASX document or a moved notice named another address
     Recorded,        // MPEG audio was recorded until the stream ended or a stop
     Refused,         // a content type that is not recorded (lastError NG_ERR_CONTENT_TYPE)
+    Hls,             // an HLS playlist: the HLS route records it
     Failed,          // no usable answer; lastError says why where it is known
 };
 

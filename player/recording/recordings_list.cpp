@@ -16,7 +16,7 @@ RecordingsList::RecordingsList(MainState &state, MediaPlayer &player, Playback &
 
 QStringList RecordingsList::nameFilters()
 {
-    return QStringLiteral("*.wav;*.wma;*.mp3;*.aac;*.ogg;*.opus").split(QLatin1Char(';'));
+    return QStringLiteral("*.wav;*.wma;*.mp3;*.aac;*.ogg;*.opus;*.ts;*.m4a;*.mp4").split(QLatin1Char(';'));
 }
 
 bool RecordingsList::listed(const QString &fileName)
