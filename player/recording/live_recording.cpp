@@ -42,7 +42,7 @@ QString LiveRecording::uniqueFileName(const QString &folder, const QString &stam
     auto used = [&](const QString &name) {
         if (taken.contains(name))
             return true;
-        // The recorder adds ".mp3" or ".wma"; any file of that base name
+        // The recorder adds its ending (RecordingFormats); any file of that base name
         // (another extension, or none) would be appended to or mistaken
         // for this recording. The stamp holds only digits, so it is safe
         // as a name filter.

@@ -6,6 +6,7 @@
 
 #include "core/main_state.h"
 #include "core/playback.h"
+#include "core/recording_formats.h"
 #include "platform/media_player.h"
 
 RecordingsList::RecordingsList(MainState &state, MediaPlayer &player, Playback &playback, const QString &programDir,
@@ -16,7 +17,7 @@ RecordingsList::RecordingsList(MainState &state, MediaPlayer &player, Playback &
 
 QStringList RecordingsList::nameFilters()
 {
-    return QStringLiteral("*.wav;*.wma;*.mp3;*.aac;*.ogg;*.opus;*.ts;*.m4a;*.mp4").split(QLatin1Char(';'));
+    return RecordingFormats::listNameFilters();
 }
 
 bool RecordingsList::listed(const QString &fileName)

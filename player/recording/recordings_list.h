@@ -18,7 +18,7 @@ public:
     RecordingsList(MainState &state, MediaPlayer &player, Playback &playback, const QString &programDir,
                    QObject *parent = nullptr);
 
-    // The file list's mask "*.wav;*.wma;*.mp3" as name filters; names are
+    // The file list's mask (every recording ending, RecordingFormats) as name filters; names are
     // compared without regard to case.
     static QStringList nameFilters();
     static bool listed(const QString &fileName);

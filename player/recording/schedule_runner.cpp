@@ -8,6 +8,7 @@
 #include "core/address_rules.h"
 #include "core/main_state.h"
 #include "core/playback.h"
+#include "core/recording_formats.h"
 #include "platform/clock.h"
 #include "platform/media_player.h"
 #include "platform/regional_format.h"
@@ -379,7 +380,7 @@ void ScheduleRunner::processRow(int row, const QDateTime &now, const QDate &toda
 
 void ScheduleRunner::completeRecording(int row)
 {
-    for (const QString &extension : {QStringLiteral(".wma"), QStringLiteral(".mp3")}) {
+    for (const QString &extension : RecordingFormats::recorderExtensions()) {
         try {
             const QString name = m_schedule.entries().at(row).awaitedFile;
             if (!ScheduleWindow::isPlainFileName(name) || !recordingExists(name + extension))

@@ -312,6 +312,12 @@ private Q_SLOTS:
         QTest::newRow("wma") << QStringList{"rec7.wma"} << "rec7.wma" << "";
         QTest::newRow("mp3") << QStringList{"rec7.mp3"} << "rec7.mp3" << "";
         QTest::newRow("both: wma first") << QStringList{"rec7.mp3", "rec7.wma"} << "rec7.wma" << "";
+        // Stations serving AAC, Ogg or HLS are recorded under their own endings.
+        for (const char *ending : {".aac", ".ogg", ".opus", ".ts", ".m4a", ".mp4"}) {
+            const QString file = QStringLiteral("rec7") + QLatin1String(ending);
+            QTest::newRow(ending) << QStringList{file} << file << "";
+        }
+        QTest::newRow("another entry's ending") << QStringList{"rec7.txt", "rec70.aac"} << "" << "rec7";
         QTest::newRow("none yet") << QStringList{} << "" << "rec7";
     }
     void completionStep()
