@@ -35,7 +35,7 @@ bool recordable(const QString &address)
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
             return false;
     }
-    for (const char *scheme : {"http://", "mms://"}) {
+    for (const char *scheme : {"http://", "https://", "mms://"}) {
         if (startsWithNoCase(address, scheme))
             return address.size() > int(qstrlen(scheme)) && address.at(int(qstrlen(scheme))) != QLatin1Char('/');
     }

@@ -176,7 +176,9 @@ private Q_SLOTS:
         QTest::newRow("home path") << "~/x.mp3" << false;
         QTest::newRow("drive path") << "c:\\radio\\x.wma" << false;
         QTest::newRow("option-like") << "-o" << false;
-        QTest::newRow("https") << "https://radio.example/live" << false;
+        QTest::newRow("https") << "https://radio.example/live" << true;
+        QTest::newRow("HLS over https") << "https://radio.example/live/master.m3u8" << true;
+        QTest::newRow("https, no host") << "https:///etc/passwd" << false;
         QTest::newRow("other scheme") << "ftp://radio.example/x.mp3" << false;
         QTest::newRow("scheme only") << "http://" << false;
         QTest::newRow("no host") << "http:///etc/passwd" << false;
@@ -328,8 +330,8 @@ private Q_SLOTS:
         QTest::newRow("file address") << RigAction([](Rig &rig) {
             rig.tune(QStringLiteral("x"), QStringLiteral("file:///etc/passwd"));
         }) << 0 << 0 << refused;
-        QTest::newRow("https station") << RigAction([](Rig &rig) {
-            rig.tune(QStringLiteral("Secure FM"), QStringLiteral("https://radio.example/live"));
+        QTest::newRow("rtsp station") << RigAction([](Rig &rig) {
+            rig.tune(QStringLiteral("Secure FM"), QStringLiteral("rtsp://radio.example/live"));
         }) << 0 << 0 << refused;
         QTest::newRow("recordings folder cannot be made") << RigAction([](Rig &rig) {
             rig.tune();

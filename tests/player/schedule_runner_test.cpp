@@ -242,11 +242,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("attempts");   // programs the launcher was asked to start
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("onf");
-        QTest::newRow("daily, https") << "1" << "https://radio.example/live" << true << 0 << "N" << "Y";
         QTest::newRow("daily, mmsh") << "1" << "mmsh://radio.example/live" << true << 0 << "N" << "Y";
         QTest::newRow("daily, rtsp") << "1" << "rtsp://radio.example/live" << true << 0 << "N" << "Y";
         QTest::newRow("daily, launcher fails") << "1" << kStream << false << 1 << "N" << "Y";
-        QTest::newRow("once, https") << "0" << "https://radio.example/live" << true << 0 << "" << "N";
+        QTest::newRow("once, mmsh") << "0" << "mmsh://radio.example/live" << true << 0 << "" << "N";
     }
     void refusedRecorderIsAFailedEntry()
     {
