@@ -24,6 +24,7 @@
 
 #include "directory/station_list.h"
 #include "directory/station_list_window.h"
+#include "bounded_wait.h"
 #include "e2e_fixture.h"
 #include "platform/qt_report_sender.h"
 #include "shell/application.h"
@@ -80,7 +81,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 20000);
         const qint64 position = f.mediaPlayer.positionMs();
         QTRY_VERIFY_WITH_TIMEOUT(f.mediaPlayer.positionMs() >= position + 1000, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(main->LabStatus->text(), QStringLiteral("Playing 128K"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(main->LabStatus->text(), QStringLiteral("Playing 128K"), testwait::kLoadMarginMs);
 
         QTRY_VERIFY_WITH_TIMEOUT(app->state().listenSeconds.toInt() >= 300, 20000);
         QVERIFY(xvfb::saveScreen(QStringLiteral("listen_e2e_playing.png")));
@@ -100,7 +101,7 @@ private Q_SLOTS:
         const qint64 now = QDateTime::currentSecsSinceEpoch();
         QVERIFY2(end >= start && end - start < 120, qPrintable(fields.join(QLatin1Char(' '))));
         QVERIFY2(qAbs(end - now) < 120, "report times are UTC seconds of now");
-        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Stopped, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Stopped, testwait::kLoadMarginMs);
         QVERIFY(xvfb::saveScreen(QStringLiteral("listen_e2e_stopped.png")));
         hitLog.close();
 
@@ -113,11 +114,11 @@ private Q_SLOTS:
         const int decoded = f.mediaPlayer.decodedAudioBlocks();
         QTRY_VERIFY_WITH_TIMEOUT(f.mediaPlayer.decodedAudioBlocks() > decoded + 10, 10000);
         // libVLC does not pass on the rate an ASF header states.
-        QTRY_COMPARE_WITH_TIMEOUT(main->LabStatus->text(), QStringLiteral("Playing"), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(main->lisTime3->text() != QStringLiteral("00"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(main->LabStatus->text(), QStringLiteral("Playing"), testwait::kLoadMarginMs);
+        QTRY_VERIFY_WITH_TIMEOUT(main->lisTime3->text() != QStringLiteral("00"), testwait::kLoadMarginMs);
         QVERIFY(xvfb::saveScreen(QStringLiteral("listen_e2e_asx_playing.png")));
         QTest::mouseClick(main->picStop, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Stopped, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Stopped, testwait::kLoadMarginMs);
 
         app.reset();
 

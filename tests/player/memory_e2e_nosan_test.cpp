@@ -17,6 +17,7 @@
 #include <string>
 
 #include "core/memory_stations.h"
+#include "bounded_wait.h"
 #include "e2e_fixture.h"
 #include "platform/player_volume_backend.h"
 #include "shell/application.h"
@@ -82,8 +83,8 @@ private Q_SLOTS:
             // Hover over slot 3: the name strip below the compact window.
             QTest::mouseMove(main->picFav[2], QPoint(5, 5));
             QTest::mouseMove(main->picFav[2], QPoint(8, 6));
-            QTRY_VERIFY_WITH_TIMEOUT(main->RnameLabel->isVisible(), 5000);
-            QTRY_COMPARE_WITH_TIMEOUT(main->height(), main->Image1->height(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(main->RnameLabel->isVisible(), testwait::kLoadMarginMs);
+            QTRY_COMPARE_WITH_TIMEOUT(main->height(), main->Image1->height(), testwait::kLoadMarginMs);
             // The web engine keeps the event loop busy: let the X server
             // catch up before the screen is grabbed.
             main->repaint();

@@ -24,6 +24,7 @@
 
 #include "directory/station_list.h"
 #include "directory/station_list_window.h"
+#include "bounded_wait.h"
 #include "e2e_fixture.h"
 #include "platform/posix_process_launcher.h"
 #include "player_fixture.h"
@@ -96,7 +97,8 @@ private Q_SLOTS:
         QVERIFY(file.startsWith(program.filePath(QStringLiteral("radiorecord/"))));
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 0, 15000);
         // The shot shows the indicator: it is taken on a tick that shows it.
-        QTRY_VERIFY_WITH_TIMEOUT(!main->image31->isHidden(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!main->image31->isHidden(),
+                                 LiveRecording::kBlinkIntervalMs + testwait::kLoadMarginMs);
         QVERIFY(saveScreen(QStringLiteral("record_e2e_recording.png")));
         QTest::qWait(10000);
         QCOMPARE(f.mediaPlayer.playState(), MediaPlayer::Playing);
@@ -105,7 +107,11 @@ private Q_SLOTS:
         QVERIFY(!live.isRecording());
         QVERIFY(main->btnRec->isEnabled());
         QVERIFY(main->image31->isHidden());
-        QVERIFY(ended.wait(2500));
+        // grablive settles for 1 s; the launcher forces it after its grace.
+        QTRY_VERIFY2_WITH_TIMEOUT(!ended.isEmpty(),
+                                  qPrintable(QStringLiteral("grablive's end after the stop; grablive processes: %1")
+                                                 .arg(processes.findByFileName(QStringLiteral("grablive")).size())),
+                                  testwait::recorderEndMs(1000, PosixProcessLauncher::kDefaultGraceMs));
         QCOMPARE(ended.first().at(2).toBool(), false);   // it finished its file
 
         // The file: MP3 frames from the first byte, about 10 s at 16000 B/s.
@@ -149,7 +155,7 @@ private Q_SLOTS:
             [&] {
                 QAbstractItemModel *model = recordings->FileListBox1->model();
                 const QModelIndex root = recordings->FileListBox1->rootIndex();
-                QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(root), 1, 5000);
+                QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(root), 1, testwait::kLoadMarginMs);
                 const QModelIndex item = model->index(0, 0, root);
                 listed = item.data().toString() == QFileInfo(file).fileName();
                 recordings->FileListBox1->setCurrentIndex(item);
