@@ -65,7 +65,7 @@ private Q_SLOTS:
             // A directory station, as a pick in the list window loads it.
             app->directory().loadStationPage(QStringLiteral("1"));
             QTRY_COMPARE_WITH_TIMEOUT(main->LabRname->text(), name, 30000);
-            QTRY_VERIFY_WITH_TIMEOUT(!main->LabStatus->text().isEmpty(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(!main->LabStatus->text().isEmpty(), testwait::kEngineMs);
 
             // Set mode, then slot 3: the station is stored there.
             QTest::mouseClick(main->picMem, Qt::LeftButton);
@@ -103,7 +103,7 @@ private Q_SLOTS:
             QCOMPARE(f.mediaPlayer.url(), stream);
             QCOMPARE(main->LabRname->text(), name);
             QCOMPARE(app->memoryStations().slotPictures().at(2), QStringLiteral("pic/picfav3a.bmp"));
-            QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, testwait::kEngineMs);
 
             // Drag the volume thumb 20 pixels to the right, one pixel at a
             // time as a mouse reports it.

@@ -81,7 +81,7 @@ private Q_SLOTS:
         QVERIFY(e2e::pickFirstStation(view));
         QTRY_COMPARE_WITH_TIMEOUT(picked.size(), 1, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!main->LabRname->text().isEmpty(), 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, testwait::kEngineMs);
         app->stationListWindow()->close();
 
         // Record for 10 s: the station goes on playing meanwhile.
@@ -162,7 +162,7 @@ private Q_SLOTS:
                 QTest::qWait(300);
                 shot = saveScreen(QStringLiteral("record_e2e_list.png"));
                 Q_EMIT recordings->FileListBox1->doubleClicked(item);
-                QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 10000);
+                QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, testwait::kEngineMs);
             }();
             recordings->close();
         }, 10000);
@@ -172,7 +172,7 @@ private Q_SLOTS:
         QCOMPARE(f.mediaPlayer.url(), QFileInfo(file).absoluteFilePath());
         QCOMPARE(main->LabRname->text(), QFileInfo(file).fileName());
         QCOMPARE(app->state().listenSeconds, QStringLiteral("400"));
-        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, testwait::kEngineMs);
 
         app.reset();
         f.directory.stop();

@@ -150,7 +150,7 @@ private Q_SLOTS:
         QVERIFY2(playedAt.msecsTo(playStart) < 2500 && playStart.msecsTo(playedAt) < testwait::kLoadMarginMs,
                  qPrintable(playedAt.toString()));
         QCOMPARE(main->LabRname->text(), name);
-        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, testwait::kEngineMs);
         QVERIFY(xvfb::saveScreen(QStringLiteral("schedule_e2e_playing.png")));
 
         // It stops at its end; the entry is switched off.

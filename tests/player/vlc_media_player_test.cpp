@@ -154,11 +154,12 @@ private:
     // starts with "Playing".
     static void verifyPlays(VlcMediaPlayer &player)
     {
-        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Playing, 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(player.decodedAudioBlocks() > 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Playing, testwait::kEngineMs);
+        QTRY_VERIFY_WITH_TIMEOUT(player.decodedAudioBlocks() > 0, testwait::kEngineMs);
         const int decoded = player.decodedAudioBlocks();
         const qint64 position = player.positionMs();
-        QTRY_VERIFY_WITH_TIMEOUT(player.decodedAudioBlocks() > decoded + 10 || player.positionMs() > position + 500, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(player.decodedAudioBlocks() > decoded + 10 || player.positionMs() > position + 500,
+                                 testwait::kEngineMs);
         QVERIFY2(player.statusText().startsWith(QLatin1String("Playing")), qPrintable(player.statusText()));
     }
 
@@ -270,7 +271,7 @@ private Q_SLOTS:
         timer.start();
         player.setUrl(url);
         QVERIFY(timer.elapsed() < kMaxBlockMs);
-        QTRY_VERIFY_WITH_TIMEOUT(player.statusText().startsWith(QLatin1String("Error: ")), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(player.statusText().startsWith(QLatin1String("Error: ")), testwait::kEngineMs);
         QCOMPARE(player.playState(), MediaPlayer::Stopped);
         QVERIFY2(player.statusText().endsWith(QLatin1String("': ") + reason), qPrintable(player.statusText()));
     }
@@ -283,8 +284,8 @@ private Q_SLOTS:
         player.setOutputVolume(12345);
         QCOMPARE(player.outputVolume(), 12345);
         player.setUrl(m_recordedWma);
-        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Playing, 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(player.positionMs() > 300, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Playing, testwait::kEngineMs);
+        QTRY_VERIFY_WITH_TIMEOUT(player.positionMs() > 300, testwait::kEngineMs);
         player.pause();
         QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Paused, testwait::kLoadMarginMs);
         QCOMPARE(player.statusText(), QStringLiteral("Paused"));
@@ -292,8 +293,8 @@ private Q_SLOTS:
         QTest::qWait(500);
         QVERIFY(player.positionMs() <= held + 100);
         player.play();
-        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Playing, testwait::kLoadMarginMs);
-        QTRY_VERIFY_WITH_TIMEOUT(player.positionMs() > held + 300, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Playing, testwait::kEngineMs);
+        QTRY_VERIFY_WITH_TIMEOUT(player.positionMs() > held + 300, testwait::kEngineMs);
 
         QSignalSpy states(&player, &MediaPlayer::playStateChanged);
         QElapsedTimer timer;

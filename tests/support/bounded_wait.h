@@ -17,6 +17,12 @@ namespace testwait {
 // What a wait allows beyond the limit the program itself keeps.
 constexpr int kLoadMarginMs = 10000;
 
+// The media engine (libVLC) opening a stream, buffering it and decoding its
+// first audio, where the source may first be made (the station directory
+// makes its tones with ffmpeg): a second or two on a quiet machine, up to
+// 33 s seen at a load of 24 on two cores.
+constexpr int kEngineMs = 50000 + kLoadMarginMs;
+
 // A recorder asked to stop closes its file within its settle wait; the
 // player forces it after its grace period. A test waiting for the end of a
 // stopped recorder allows both and the margin.
