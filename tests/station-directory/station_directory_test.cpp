@@ -375,8 +375,9 @@ TEST_F(DirectoryServerTest, StopEndsARunningStreamPromptly)
             return true;
         });
     });
-    // The tone is made (ffmpeg) before the first byte.
-    ASSERT_TRUE(testwait::waitUntil([&] { return gotBytes.load(); }, testwait::kLoadMarginMs))
+    // The tone is made (ffmpeg) before the first byte. Without bytes the
+    // stop still comes, so that the listener ends and can be joined.
+    EXPECT_TRUE(testwait::waitUntil([&] { return gotBytes.load(); }, testwait::kEngineMs))
         << "the stream's first bytes";
     const auto t0 = std::chrono::steady_clock::now();
     server_->stop();
