@@ -21,6 +21,7 @@
 #include "error_text.h"
 #include "trace.h"
 #include "asf_media.h"
+#include "bounded_wait.h"
 #include "netgrab.h"
 #include "scripted_server.h"
 #include "test_util.h"
@@ -85,16 +86,6 @@ private:
     std::string text_;
 };
 
-template <typename F>
-bool waitFor(F cond, int timeoutMs) {
-    const auto end = steady_clock::now() + milliseconds(timeoutMs);
-    while (!cond()) {
-        if (steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(milliseconds(2));
-    }
-    return true;
-}
-
 class CaptureLoopTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -132,14 +123,14 @@ TEST_F(CaptureLoopTest, StopBeforeTheCallDoesNotEndTheNextCapture) {
     start("file:///tmp/nothing");
     EXPECT_FALSE(returnsWithin(milliseconds(200)));
     EXPECT_EQ(netgrab_api::GetRecBytes(), 0);
-    EXPECT_TRUE(stopWithin(milliseconds(2000)));
+    EXPECT_TRUE(stopWithin(milliseconds(testwait::kLoadMarginMs)));
 }
 
 TEST_F(CaptureLoopTest, FileSourceLoopsSilentlyUntilStopped) {
     ::testing::internal::CaptureStdout();
     start("file:///tmp/nothing");
     EXPECT_FALSE(returnsWithin(milliseconds(200)));
-    EXPECT_TRUE(stopWithin(milliseconds(2000)));
+    EXPECT_TRUE(stopWithin(milliseconds(testwait::kLoadMarginMs)));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(netgrab_api::GetRecBytes(), 0);
     EXPECT_EQ(netgrab_api::GetRecError(), 0);
@@ -165,9 +156,9 @@ TEST_P(FaultLines, OneSetPerAttemptWithPauses) {
     const FaultCase& c = GetParam();
     StdoutPipe out;
     start(c.source);
-    ASSERT_TRUE(out.waitFor(c.lines, 1, milliseconds(5000)));
+    ASSERT_TRUE(out.waitFor(c.lines, 3, milliseconds(testwait::kLoadMarginMs))) << "three attempts";
     EXPECT_FALSE(returnsWithin(milliseconds(500)));
-    EXPECT_TRUE(stopWithin(milliseconds(2000)));
+    EXPECT_TRUE(stopWithin(milliseconds(testwait::kLoadMarginMs)));
     const std::string text = out.finish();
     const size_t attempts = testutil::countOf(text, c.lines);
     EXPECT_EQ(text.size(), attempts * c.lines.size()) << text;
@@ -190,22 +181,24 @@ INSTANTIATE_TEST_SUITE_P(Sources, FaultLines, ::testing::ValuesIn(kFaultCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CaptureLoopTest, StopWakesALongPauseAtOnce) {
-    netgrab::settings().tuning.retryPauseMinMs = 5000;
-    netgrab::settings().tuning.retryPauseMaxMs = 5000;
+    netgrab::settings().tuning.retryPauseMinMs = 60000;
+    netgrab::settings().tuning.retryPauseMaxMs = 60000;
     StdoutPipe out;
     start(kFaultCases[0].source);
     // After the fault line the attempt is over: the pause comes next.
-    ASSERT_TRUE(out.waitFor(kUrlFault, 1, milliseconds(5000)));
+    ASSERT_TRUE(out.waitFor(kUrlFault, 1, milliseconds(testwait::kLoadMarginMs)));
     auto before = steady_clock::now();
-    EXPECT_TRUE(stopWithin(milliseconds(2000)));
-    EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - before).count(), 500);
+    EXPECT_TRUE(stopWithin(milliseconds(testwait::kLoadMarginMs)));
+    EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - before).count(), testwait::kLoadMarginMs)
+        << "the stop ends the 60 s pause";
     EXPECT_EQ(out.finish(), kUrlFault);
 }
 
 TEST_F(CaptureLoopTest, OverLongOutputNameIsRefused) {
     start("file:///x", "/tmp/" + std::string(600, 'n'));
-    EXPECT_TRUE(waitFor([] { return netgrab_api::GetRecError() == NG_ERR_FILE_OPEN; }, 5000));
-    EXPECT_TRUE(stopWithin(milliseconds(2000)));
+    EXPECT_TRUE(
+        testwait::waitUntil([] { return netgrab_api::GetRecError() == NG_ERR_FILE_OPEN; }, testwait::kLoadMarginMs));
+    EXPECT_TRUE(stopWithin(milliseconds(testwait::kLoadMarginMs)));
 }
 
 // A failure inside the library (here a trace hook that throws as the MMS
@@ -239,8 +232,9 @@ TEST_F(CaptureLoopTest, StandardDescriptorsAreOpenSoNoSocketGetsZero) {
     int saved = dup(0);
     close(0);
     start("file:///x");
-    EXPECT_TRUE(waitFor([] { return fcntl(0, F_GETFD) != -1; }, 5000));  // reopened on /dev/null
-    EXPECT_TRUE(stopWithin(milliseconds(2000)));
+    // reopened on /dev/null
+    EXPECT_TRUE(testwait::waitUntil([] { return fcntl(0, F_GETFD) != -1; }, testwait::kLoadMarginMs));
+    EXPECT_TRUE(stopWithin(milliseconds(testwait::kLoadMarginMs)));
     dup2(saved, 0);
     close(saved);
 }

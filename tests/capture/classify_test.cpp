@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "bounded_wait.h"
 #include "capture_state.h"
 #include "connection.h"
 #include "netgrab.h"
@@ -539,7 +540,7 @@ TEST_P(PlaylistResolution, CapturesTheNamedStream) {
         EXPECT_EQ(stream.connectionCount(), 0u);
         return;
     }
-    ASSERT_TRUE(stream.waitForReceived(0, "\r\n\r\n", 2000));
+    ASSERT_TRUE(stream.waitForReceived(0, "\r\n\r\n", testwait::kLoadMarginMs)) << "the stream request";
     EXPECT_EQ(stream.received(0).rfind("GET /live/a HTTP/1.1\r\n", 0), 0u);
     EXPECT_NE(stream.received(0).find("\r\nHost: 127.0.0.1\r\n"), std::string::npos);
     EXPECT_EQ(ctx.serverPort, stream.port());

@@ -365,16 +365,16 @@ INSTANTIATE_TEST_SUITE_P(
 // then dropped is asked again at once, not after a pause.
 TEST_F(Hostile, HealthyStreamThatDropsIsReconnectedAtOnce) {
     netgrab::settings().tuning.healthyStreamMs = 500;
-    netgrab::settings().tuning.retryPauseMinMs = 2000;  // a paced retry would come far later
-    netgrab::settings().tuning.retryPauseMaxMs = 2000;
+    netgrab::settings().tuning.retryPauseMinMs = 60000;  // a paced retry would come far later
+    netgrab::settings().tuning.retryPauseMaxMs = 60000;
     const std::string audio = mpegBytes(10240);
     ScriptedServer server({{readRequest(), send(kMpegHead + audio.substr(0, 10240 - kMpegHead.size())),
                             stream([audio](size_t i) { return i < 40 ? audio.substr(0, 1000) : std::string(); }, 20),
                             closeNow()}});
     size_t soonAfter = 0;
     runFor("http://" + at(server), 200, [&] {
-        EXPECT_TRUE(server.waitForClosed(0, 5000));
-        std::this_thread::sleep_for(milliseconds(300));
+        EXPECT_TRUE(server.waitForClosed(0, testwait::kLoadMarginMs)) << "the first stream's end";
+        testwait::waitUntil([&] { return server.connectionCount() >= 2; }, testwait::kLoadMarginMs);
         soonAfter = server.connectionCount();
     });
     EXPECT_GE(soonAfter, 2u) << "reconnected without the pause";
@@ -522,7 +522,7 @@ TEST_F(Hostile, MmsCommandLongerThanItsBufferEndsTheAttempt) {
     plan.keepStreaming = true;
     ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
     auto capture = std::async(std::launch::async, [&] { return captureOnce(Route::Mmst, server); });
-    const bool ended = capture.wait_for(seconds(5)) == std::future_status::ready;
+    const bool ended = capture.wait_for(milliseconds(testwait::kLoadMarginMs)) == std::future_status::ready;
     if (!ended) ctx.stop.set();
     capture.wait();
     EXPECT_TRUE(ended) << "the attempt ends by itself";
@@ -536,6 +536,7 @@ TEST_F(Hostile, MmsCommandLongerThanItsBufferEndsTheAttempt) {
 // still has its settle time to finish the header.
 TEST_F(Hostile, PingStormDoesNotHoldTheStop) {
     netgrab::settings().tuning.receivePollCount = 400;  // a 2 s send wait, as a long time-out
+    netgrab::settings().tuning.pongTimeoutMs = 60000;   // only the stop can end the pong's wait in time
     int listener = socket(AF_INET, SOCK_STREAM, 0);
     int small = 2048;
     setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
@@ -567,7 +568,7 @@ TEST_F(Hostile, PingStormDoesNotHoldTheStop) {
         const netgrab::RunningCapture running(ctx);  // as netgrab() registers its capture
         netgrab_api::StopRecord();
     }
-    const bool prompt = wmtest::waitFor([&] { return done.load(); }, 700);
+    const bool prompt = testwait::waitUntil([&] { return done.load(); }, testwait::kLoadMarginMs);
     const auto took = duration_cast<milliseconds>(steady_clock::now() - stopAt).count();
     close(peer);  // lets a reader that did not stop fail its sends and end
     reader.join();

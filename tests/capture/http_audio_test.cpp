@@ -16,6 +16,7 @@
 
 #include <unistd.h>
 
+#include "bounded_wait.h"
 #include "capture_state.h"
 #include "framed_media.h"
 #include "icecast_server.h"
@@ -314,7 +315,7 @@ TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
     ctx.serverPort = loop.port();
     DescribeEnd result = DescribeEnd::StreamHeader;
     std::thread capture([&] { result = describeRequest(ctx, self.c_str()); });
-    ASSERT_TRUE(loop.waitForConnections(2, 3000));
+    ASSERT_TRUE(loop.waitForConnections(2, testwait::kLoadMarginMs)) << "the second hop";
     const auto stopped = std::chrono::steady_clock::now();
     ctx.stop.set();
     capture.join();
@@ -385,8 +386,8 @@ TEST_F(HttpAudioTest, StopEndsMpegCapture) {
     ctx.serverPort = server.port();
     RouteResult result = RouteResult::Failed;
     std::thread capture([&] { result = captureHttpStream(ctx, "127.0.0.1/live"); });
-    for (int i = 0; i < 300 && shared().recordedBytes < 4000; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(testwait::waitUntil([] { return shared().recordedBytes >= 4000; }, testwait::kLoadMarginMs))
+        << "4000 bytes recorded, " << shared().recordedBytes << " seen";
     ctx.stop.set();
     capture.join();
     EXPECT_EQ(result, RouteResult::Done);

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 
+#include "bounded_wait.h"
 #include "capture_state.h"
 #include "connection.h"
 #include "scripted_server.h"
@@ -143,7 +144,7 @@ TEST_F(HttpRequestTest, PlainRequestClosesAtTheCap) {
     usePort(server);
     EXPECT_EQ(httpRequest(ctx, answer(), "127.0.0.1", "/", slots(), 1), kAnswerLimit);
     EXPECT_EQ(answer()[kAnswerLimit], 'x');
-    EXPECT_TRUE(server.waitForClosed(0, 2000));  // our side closed, so the stall ended
+    EXPECT_TRUE(server.waitForClosed(0, testwait::kLoadMarginMs));  // our side closed, so the stall ended
 }
 
 TEST_F(HttpRequestTest, KeepClosesAShortAnswerAndSaysSo) {

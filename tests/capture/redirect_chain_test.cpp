@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "asf_media.h"
+#include "bounded_wait.h"
 #include "capture_loop.h"
 #include "capture_state.h"
 #include "classify.h"
@@ -211,7 +212,7 @@ TEST_P(RedirectLocation, IsFollowedWithItsPort) {
         return;
     }
     EXPECT_EQ(result, route.result);
-    ASSERT_TRUE(target.waitForReceived(0, "\r\n\r\n", 2000));
+    ASSERT_TRUE(target.waitForReceived(0, "\r\n\r\n", testwait::kLoadMarginMs)) << "the request at the target";
     EXPECT_EQ(target.received(0).rfind("GET " + std::string(route.targetPath) + " HTTP/1.1\r\n", 0), 0u)
         << target.received(0);
     EXPECT_STREQ(ctx.workingAddress, route.address);

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "bounded_wait.h"
+
 using namespace testsupport;
 using namespace std::chrono;
 
@@ -99,7 +101,7 @@ TEST(ScriptedServer, AnswersARequestAndRecordsIt) {
     ASSERT_TRUE(c.connected());
     c.send("GET /x HTTP/1.0\r\n\r\n");
     bool closed = false;
-    EXPECT_EQ(c.readAll(2000, nullptr, &closed), "HTTP/1.0 200 OK\r\n\r\nhello");
+    EXPECT_EQ(c.readAll(testwait::kLoadMarginMs, nullptr, &closed), "HTTP/1.0 200 OK\r\n\r\nhello");
     EXPECT_TRUE(closed);
     EXPECT_EQ(server.received(0), "GET /x HTTP/1.0\r\n\r\n");
     EXPECT_EQ(server.hostPort(), "127.0.0.1:" + std::to_string(server.port()));
@@ -109,7 +111,7 @@ TEST(ScriptedServer, SendsInPiecesWithDelays) {
     ScriptedServer server({{sendPieces("abcdefgh", {3, 2}, 30)}});
     Client c(server.port());
     std::vector<size_t> pieces;
-    EXPECT_EQ(c.readAll(2000, &pieces), "abcdefgh");
+    EXPECT_EQ(c.readAll(testwait::kLoadMarginMs, &pieces), "abcdefgh");
     // Pieces of 3, 2, 2 and 1 bytes; a busy machine may join two of them.
     ASSERT_GE(pieces.size(), 2u);
     EXPECT_LE(pieces[0], 3u);
@@ -119,9 +121,9 @@ TEST(ScriptedServer, EachConnectionFollowsItsScriptAndTheLastRepeats) {
     ScriptedServer server({{send("first")}, {send("later")}});
     for (const char* expected : {"first", "later", "later"}) {
         Client c(server.port());
-        EXPECT_EQ(c.readAll(2000), expected);
+        EXPECT_EQ(c.readAll(testwait::kLoadMarginMs), expected);
     }
-    EXPECT_TRUE(server.waitForConnections(3, 1000));
+    EXPECT_TRUE(server.waitForConnections(3, testwait::kLoadMarginMs));
     EXPECT_EQ(server.connectionCount(), 3u);
 }
 
@@ -129,13 +131,14 @@ TEST(ScriptedServer, StallKeepsTheConnectionUntilStopped) {
     auto server = std::make_unique<ScriptedServer>(std::vector<Script>{{send("x"), stall()}});
     Client c(server->port());
     bool closed = false;
-    EXPECT_EQ(c.readUntil("x", 2000, &closed), "x");
+    EXPECT_EQ(c.readUntil("x", testwait::kLoadMarginMs, &closed), "x");
     EXPECT_EQ(c.readAll(100, nullptr, &closed), "");  // nothing more, and still open
     EXPECT_FALSE(closed);
     auto start = steady_clock::now();
     server->stop();
-    EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), 500);
-    c.readAll(1000, nullptr, &closed);
+    EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), testwait::kLoadMarginMs)
+        << "stop() ends the stall";
+    c.readAll(testwait::kLoadMarginMs, nullptr, &closed);
     EXPECT_TRUE(closed);
 }
 
@@ -147,29 +150,29 @@ TEST(ScriptedServer, StreamsUntilThePeerCloses) {
         EXPECT_EQ(got.substr(0, 200), std::string(100, 'a') + std::string(100, 'b'));
         c.closeNow();
     }
-    EXPECT_TRUE(server.waitForClosed(0, 2000));
+    EXPECT_TRUE(server.waitForClosed(0, testwait::kLoadMarginMs));
 }
 
 TEST(ScriptedServer, CallStepsHoldADialog) {
     ScriptedServer server({{call([](ConnectionIo& io) {
-        if (!io.readUntil("one\n", 2000)) return false;
+        if (!io.readUntil("one\n", testwait::kLoadMarginMs)) return false;
         io.send("ack1\n");
         size_t mark = io.received().size();
-        return io.readUntil("two\n", 2000, mark) && io.send("ack2\n");
+        return io.readUntil("two\n", testwait::kLoadMarginMs, mark) && io.send("ack2\n");
     })}});
     Client c(server.port());
     c.send("one\n");
-    EXPECT_EQ(c.readUntil("ack1\n", 2000), "ack1\n");
+    EXPECT_EQ(c.readUntil("ack1\n", testwait::kLoadMarginMs), "ack1\n");
     c.send("two\n");
-    EXPECT_EQ(c.readAll(2000), "ack2\n");
-    EXPECT_TRUE(server.waitForReceived(0, "one\ntwo\n", 1000));
+    EXPECT_EQ(c.readAll(testwait::kLoadMarginMs), "ack2\n");
+    EXPECT_TRUE(server.waitForReceived(0, "one\ntwo\n", testwait::kLoadMarginMs));
 }
 
 TEST(ScriptedServer, ReadTimeOutEndsTheScript) {
     ScriptedServer server({{readUntil("never", 50), send("unreached")}});
     Client c(server.port());
     bool closed = false;
-    EXPECT_EQ(c.readAll(2000, nullptr, &closed), "");
+    EXPECT_EQ(c.readAll(testwait::kLoadMarginMs, nullptr, &closed), "");
     EXPECT_TRUE(closed);
 }
 

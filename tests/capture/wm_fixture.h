@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include "asf_media.h"
+#include "bounded_wait.h"
 #include "capture_state.h"
 #include "output_file.h"
 #include "test_util.h"
@@ -71,17 +72,6 @@ inline int openSockets() { return testutil::openSockets(); }
 inline long fileSize(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
-}
-
-// Waits (bounded) until cond() holds.
-template <typename F>
-bool waitFor(F cond, int timeoutMs) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 // Puts the capture state s and the process-wide counters and settings back

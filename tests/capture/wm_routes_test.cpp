@@ -32,7 +32,7 @@ protected:
         int result = -999;
         std::thread t([&] { result = netgrab_api::netgrab(source.c_str(), base_.c_str()); });
         const long enough = static_cast<long>(headerBytes + 8 * packetSize);
-        EXPECT_TRUE(wmtest::waitFor([&] { return wmtest::fileSize(wma()) >= enough; }, 15000));
+        EXPECT_TRUE(testwait::waitUntil([&] { return wmtest::fileSize(wma()) >= enough; }, 15000));
         netgrab_api::StopRecord();
         t.join();
         return result;
@@ -69,7 +69,7 @@ TEST_F(Routes, StopDuringASilentStreamEndsPromptly) {
     int result = -999;
     std::thread t([&] { result = netgrab_api::netgrab(source.c_str(), base_.c_str()); });
     const long all = static_cast<long>(m->header.size() + 10 * m->packetSize);
-    EXPECT_TRUE(wmtest::waitFor([&] { return wmtest::fileSize(wma()) >= all; }, 15000));
+    EXPECT_TRUE(testwait::waitUntil([&] { return wmtest::fileSize(wma()) >= all; }, 15000));
     const auto asked = std::chrono::steady_clock::now();
     netgrab_api::StopRecord();
     t.join();
@@ -192,7 +192,7 @@ TEST_P(EachRoute, AppendingAddsNoSecondHeader) {
     const auto all = static_cast<long>(m->header.size() + total * m->packetSize);
     // Finished when the header states the whole file (or, on the portal
     // route, when all packets are in).
-    EXPECT_TRUE(wmtest::waitFor(
+    EXPECT_TRUE(testwait::waitUntil(
         [&] {
             const std::string file = fileBytes(wma());
             const size_t props = findGuid(file, kFilePropertiesGuid);

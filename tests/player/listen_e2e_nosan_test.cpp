@@ -24,6 +24,7 @@
 
 #include "directory/station_list.h"
 #include "directory/station_list_window.h"
+#include "bounded_wait.h"
 #include "e2e_fixture.h"
 #include "platform/qt_report_sender.h"
 #include "shell/application.h"
@@ -77,12 +78,12 @@ private Q_SLOTS:
         QCOMPARE(app->state().stationId, QStringLiteral("1"));
         QCOMPARE(app->state().stationStreamUrl, base + QStringLiteral("stream/1.mp3"));
         QCOMPARE(app->state().stationPageUrl, base + QStringLiteral("ap/lisradio.asp?radioid=1"));
-        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, testwait::kEngineMs);
         const qint64 position = f.mediaPlayer.positionMs();
-        QTRY_VERIFY_WITH_TIMEOUT(f.mediaPlayer.positionMs() >= position + 1000, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(main->LabStatus->text(), QStringLiteral("Playing 128K"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.mediaPlayer.positionMs() >= position + 1000, testwait::kEngineMs);
+        QTRY_COMPARE_WITH_TIMEOUT(main->LabStatus->text(), QStringLiteral("Playing 128K"), testwait::kLoadMarginMs);
 
-        QTRY_VERIFY_WITH_TIMEOUT(app->state().listenSeconds.toInt() >= 300, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(app->state().listenSeconds.toInt() >= 300, testwait::kEngineMs);
         QVERIFY(xvfb::saveScreen(QStringLiteral("listen_e2e_playing.png")));
         QVERIFY(main->lisTime1->text() + main->lisTime2->text() + main->lisTime3->text() != QStringLiteral("000000"));
 
@@ -100,7 +101,7 @@ private Q_SLOTS:
         const qint64 now = QDateTime::currentSecsSinceEpoch();
         QVERIFY2(end >= start && end - start < 120, qPrintable(fields.join(QLatin1Char(' '))));
         QVERIFY2(qAbs(end - now) < 120, "report times are UTC seconds of now");
-        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Stopped, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Stopped, testwait::kLoadMarginMs);
         QVERIFY(xvfb::saveScreen(QStringLiteral("listen_e2e_stopped.png")));
         hitLog.close();
 
@@ -109,15 +110,15 @@ private Q_SLOTS:
         runScript(view, QStringLiteral("document.querySelector('a[href$=\"pick=7\"]').click(); true"));
         QTRY_COMPARE_WITH_TIMEOUT(picked.size(), 2, 10000);
         QTRY_COMPARE_WITH_TIMEOUT(app->state().stationStreamUrl, base + QStringLiteral("stream/7.asx"), 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, testwait::kEngineMs);
         const int decoded = f.mediaPlayer.decodedAudioBlocks();
-        QTRY_VERIFY_WITH_TIMEOUT(f.mediaPlayer.decodedAudioBlocks() > decoded + 10, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.mediaPlayer.decodedAudioBlocks() > decoded + 10, testwait::kEngineMs);
         // libVLC does not pass on the rate an ASF header states.
-        QTRY_COMPARE_WITH_TIMEOUT(main->LabStatus->text(), QStringLiteral("Playing"), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(main->lisTime3->text() != QStringLiteral("00"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(main->LabStatus->text(), QStringLiteral("Playing"), testwait::kLoadMarginMs);
+        QTRY_VERIFY_WITH_TIMEOUT(main->lisTime3->text() != QStringLiteral("00"), testwait::kLoadMarginMs);
         QVERIFY(xvfb::saveScreen(QStringLiteral("listen_e2e_asx_playing.png")));
         QTest::mouseClick(main->picStop, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Stopped, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Stopped, testwait::kLoadMarginMs);
 
         app.reset();
 
@@ -136,8 +137,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(main));
         app->directory().loadStationPage(QStringLiteral("2"));
         QTRY_COMPARE_WITH_TIMEOUT(app->state().stationId, QStringLiteral("2"), 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(app->state().listenSeconds.toInt() >= 300, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, testwait::kEngineMs);
+        QTRY_VERIFY_WITH_TIMEOUT(app->state().listenSeconds.toInt() >= 300, testwait::kEngineMs);
         QSignalSpy finished(app.get(), &Application::finished);
         QElapsedTimer closing;
         closing.start();

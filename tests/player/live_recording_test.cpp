@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 
+#include "bounded_wait.h"
 #include "fake_platform.h"
 #include "player_fixture.h"
 #include "core/address_rules.h"
@@ -507,9 +508,10 @@ private Q_SLOTS:
         QSignalSpy blinked(&rig.live(), &LiveRecording::indicatorVisibleChanged);
         rig.main()->btnRec->click();
         QCOMPARE(blinked.size(), 1);
-        QVERIFY(blinked.wait(3000));
+        const int blinkBound = LiveRecording::kBlinkIntervalMs + testwait::kLoadMarginMs;
+        QVERIFY2(blinked.wait(blinkBound), "the indicator's first blink");
         QVERIFY(rig.main()->image31->isHidden());
-        QVERIFY(blinked.wait(3000));
+        QVERIFY2(blinked.wait(blinkBound), "the indicator's second blink");
         QVERIFY(!rig.main()->image31->isHidden());
         // A station start stops the blinking; the stop hides it.
         rig.app->playback().startStation(kStream);
@@ -574,7 +576,7 @@ private Q_SLOTS:
         QCOMPARE(list->folder(), QDir(rig.recordings()).absolutePath());
         QAbstractItemModel *model = list->FileListBox1->model();
         const QModelIndex root = list->FileListBox1->rootIndex();
-        QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(root), 4, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(root), 4, testwait::kLoadMarginMs);
         QStringList shown;
         for (int row = 0; row < model->rowCount(root); ++row)
             shown << model->index(row, 0, root).data().toString();

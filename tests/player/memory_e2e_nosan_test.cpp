@@ -17,6 +17,7 @@
 #include <string>
 
 #include "core/memory_stations.h"
+#include "bounded_wait.h"
 #include "e2e_fixture.h"
 #include "platform/player_volume_backend.h"
 #include "shell/application.h"
@@ -64,7 +65,7 @@ private Q_SLOTS:
             // A directory station, as a pick in the list window loads it.
             app->directory().loadStationPage(QStringLiteral("1"));
             QTRY_COMPARE_WITH_TIMEOUT(main->LabRname->text(), name, 30000);
-            QTRY_VERIFY_WITH_TIMEOUT(!main->LabStatus->text().isEmpty(), 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(!main->LabStatus->text().isEmpty(), testwait::kEngineMs);
 
             // Set mode, then slot 3: the station is stored there.
             QTest::mouseClick(main->picMem, Qt::LeftButton);
@@ -82,8 +83,8 @@ private Q_SLOTS:
             // Hover over slot 3: the name strip below the compact window.
             QTest::mouseMove(main->picFav[2], QPoint(5, 5));
             QTest::mouseMove(main->picFav[2], QPoint(8, 6));
-            QTRY_VERIFY_WITH_TIMEOUT(main->RnameLabel->isVisible(), 5000);
-            QTRY_COMPARE_WITH_TIMEOUT(main->height(), main->Image1->height(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(main->RnameLabel->isVisible(), testwait::kLoadMarginMs);
+            QTRY_COMPARE_WITH_TIMEOUT(main->height(), main->Image1->height(), testwait::kLoadMarginMs);
             // The web engine keeps the event loop busy: let the X server
             // catch up before the screen is grabbed.
             main->repaint();
@@ -102,7 +103,7 @@ private Q_SLOTS:
             QCOMPARE(f.mediaPlayer.url(), stream);
             QCOMPARE(main->LabRname->text(), name);
             QCOMPARE(app->memoryStations().slotPictures().at(2), QStringLiteral("pic/picfav3a.bmp"));
-            QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, testwait::kEngineMs);
 
             // Drag the volume thumb 20 pixels to the right, one pixel at a
             // time as a mouse reports it.

@@ -28,6 +28,7 @@
 
 #include "directory/station_list.h"
 #include "directory/station_list_window.h"
+#include "bounded_wait.h"
 #include "e2e_fixture.h"
 #include "platform/posix_close_signals.h"
 #include "platform/posix_process_launcher.h"
@@ -69,7 +70,7 @@ class RecordEndToEndTest : public QObject
         QVERIFY(e2e::pickFirstStation(view));
         QTRY_COMPARE_WITH_TIMEOUT(picked.size(), 1, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!main->LabRname->text().isEmpty(), 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, testwait::kEngineMs);
         app.stationListWindow()->close();
     }
 
@@ -108,7 +109,8 @@ private Q_SLOTS:
         QVERIFY(file.startsWith(program.filePath(QStringLiteral("radiorecord/"))));
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 0, 15000);
         // The shot shows the indicator: it is taken on a tick that shows it.
-        QTRY_VERIFY_WITH_TIMEOUT(!main->image31->isHidden(), 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(!main->image31->isHidden(),
+                                 LiveRecording::kBlinkIntervalMs + testwait::kLoadMarginMs);
         QVERIFY(saveScreen(QStringLiteral("record_e2e_recording.png")));
         QTest::qWait(10000);
         QCOMPARE(f.mediaPlayer.playState(), MediaPlayer::Playing);
@@ -117,7 +119,11 @@ private Q_SLOTS:
         QVERIFY(!live.isRecording());
         QVERIFY(main->btnRec->isEnabled());
         QVERIFY(main->image31->isHidden());
-        QVERIFY(ended.wait(2500));
+        // grablive settles for 1 s; the launcher forces it after its grace.
+        QTRY_VERIFY2_WITH_TIMEOUT(!ended.isEmpty(),
+                                  qPrintable(QStringLiteral("grablive's end after the stop; grablive processes: %1")
+                                                 .arg(processes.findByFileName(QStringLiteral("grablive")).size())),
+                                  testwait::recorderEndMs(1000, PosixProcessLauncher::kDefaultGraceMs));
         QCOMPARE(ended.first().at(2).toBool(), false);   // it finished its file
 
         // The file: MP3 frames from the first byte, about 10 s at 16000 B/s.
@@ -161,14 +167,14 @@ private Q_SLOTS:
             [&] {
                 QAbstractItemModel *model = recordings->FileListBox1->model();
                 const QModelIndex root = recordings->FileListBox1->rootIndex();
-                QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(root), 1, 5000);
+                QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(root), 1, testwait::kLoadMarginMs);
                 const QModelIndex item = model->index(0, 0, root);
                 listed = item.data().toString() == QFileInfo(file).fileName();
                 recordings->FileListBox1->setCurrentIndex(item);
                 QTest::qWait(300);
                 shot = saveScreen(QStringLiteral("record_e2e_list.png"));
                 Q_EMIT recordings->FileListBox1->doubleClicked(item);
-                QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 10000);
+                QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, testwait::kEngineMs);
             }();
             recordings->close();
         }, 10000);
@@ -179,7 +185,7 @@ private Q_SLOTS:
         QCOMPARE(f.mediaPlayer.url(), played);
         QCOMPARE(main->LabRname->text(), QFileInfo(file).fileName());
         QCOMPARE(app->state().listenSeconds, QStringLiteral("400"));
-        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, testwait::kEngineMs);
 
         app.reset();
         f.directory.stop();

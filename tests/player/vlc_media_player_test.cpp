@@ -15,6 +15,7 @@
 #include <string>
 
 #include "asf_media.h"
+#include "bounded_wait.h"
 #include "directory_server.h"
 #include "icecast_server.h"
 #include "mmsh_server.h"
@@ -26,8 +27,9 @@ using namespace testsupport;
 
 namespace {
 
-// A call on the interface thread may take at most this long.
-constexpr qint64 kMaxBlockMs = 50;
+// A call on the interface thread never waits for the engine; on a busy
+// machine it may still take a while (bench/engine_switch measures it).
+constexpr qint64 kMaxBlockMs = 500;
 
 std::string httpHead(const std::string &type)
 {
@@ -152,11 +154,12 @@ private:
     // starts with "Playing".
     static void verifyPlays(VlcMediaPlayer &player)
     {
-        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Playing, 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(player.decodedAudioBlocks() > 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Playing, testwait::kEngineMs);
+        QTRY_VERIFY_WITH_TIMEOUT(player.decodedAudioBlocks() > 0, testwait::kEngineMs);
         const int decoded = player.decodedAudioBlocks();
         const qint64 position = player.positionMs();
-        QTRY_VERIFY_WITH_TIMEOUT(player.decodedAudioBlocks() > decoded + 10 || player.positionMs() > position + 500, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(player.decodedAudioBlocks() > decoded + 10 || player.positionMs() > position + 500,
+                                 testwait::kEngineMs);
         QVERIFY2(player.statusText().startsWith(QLatin1String("Playing")), qPrintable(player.statusText()));
     }
 
@@ -268,7 +271,7 @@ private Q_SLOTS:
         timer.start();
         player.setUrl(url);
         QVERIFY(timer.elapsed() < kMaxBlockMs);
-        QTRY_VERIFY_WITH_TIMEOUT(player.statusText().startsWith(QLatin1String("Error: ")), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(player.statusText().startsWith(QLatin1String("Error: ")), testwait::kEngineMs);
         QCOMPARE(player.playState(), MediaPlayer::Stopped);
         QVERIFY2(player.statusText().endsWith(QLatin1String("': ") + reason), qPrintable(player.statusText()));
     }
@@ -281,17 +284,17 @@ private Q_SLOTS:
         player.setOutputVolume(12345);
         QCOMPARE(player.outputVolume(), 12345);
         player.setUrl(m_recordedWma);
-        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Playing, 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(player.positionMs() > 300, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Playing, testwait::kEngineMs);
+        QTRY_VERIFY_WITH_TIMEOUT(player.positionMs() > 300, testwait::kEngineMs);
         player.pause();
-        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Paused, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Paused, testwait::kLoadMarginMs);
         QCOMPARE(player.statusText(), QStringLiteral("Paused"));
         const qint64 held = player.positionMs();
         QTest::qWait(500);
         QVERIFY(player.positionMs() <= held + 100);
         player.play();
-        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Playing, 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(player.positionMs() > held + 300, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(player.playState(), MediaPlayer::Playing, testwait::kEngineMs);
+        QTRY_VERIFY_WITH_TIMEOUT(player.positionMs() > held + 300, testwait::kEngineMs);
 
         QSignalSpy states(&player, &MediaPlayer::playStateChanged);
         QElapsedTimer timer;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "asf_media.h"
+#include "bounded_wait.h"
 #include "mmsh_server.h"
 #include "scripted_server.h"
 
@@ -127,11 +128,11 @@ protected:
 TEST_P(RecorderTest, FewerThanThreeArgumentsPrintOnlyTheUsage) {
     for (std::vector<std::string> args : {std::vector<std::string>{}, {"http://127.0.0.1/"}, {"a", "b"}}) {
         Program p(GetParam().path, args);
-        Outcome r = p.finish(3000);
+        Outcome r = p.finish(testwait::kLoadMarginMs);
         EXPECT_EQ(r.out, "use : netgrab url rec_file_name\n");
-        ASSERT_TRUE(WIFEXITED(r.status));
+        ASSERT_TRUE(WIFEXITED(r.status)) << "status " << r.status << " after " << r.ms << " ms";
         EXPECT_EQ(WEXITSTATUS(r.status), 0);
-        EXPECT_LT(r.ms, 1000);
+        EXPECT_LT(r.ms, GetParam().settleMs) << "the usage comes without the settle wait";
     }
 }
 
@@ -152,12 +153,14 @@ TEST_P(RecorderTest, ReportsAfterTheDurationAndTheSettleWait) {
     for (size_t i = 0; i < programs.size(); ++i) {
         const DurationCase& d = cases[i];
         SCOPED_TRACE(d.text);
-        Outcome r = programs[i]->finish(static_cast<int>(d.ms + GetParam().settleMs) + 3000);
+        Outcome r = programs[i]->finish(static_cast<int>(d.ms + GetParam().settleMs) + testwait::kLoadMarginMs);
         EXPECT_EQ(r.out, "record : 0 bytes\n");
-        ASSERT_TRUE(WIFEXITED(r.status));
+        ASSERT_TRUE(WIFEXITED(r.status)) << "status " << r.status << " after " << r.ms << " ms";
         EXPECT_EQ(WEXITSTATUS(r.status), 0);
-        EXPECT_GE(r.ms, d.ms + GetParam().settleMs - 50);
-        EXPECT_LT(r.ms, d.ms + GetParam().settleMs + 1500);
+        // Never sooner than promised; later only on a busy machine (the
+        // tight figure is a benchmark's).
+        EXPECT_GE(r.ms, d.ms + GetParam().settleMs);
+        EXPECT_LT(r.ms, d.ms + GetParam().settleMs + testwait::kLoadMarginMs);
     }
 }
 
@@ -165,16 +168,16 @@ TEST_P(RecorderTest, TerminationReportsAndExitsZeroPromptly) {
     for (int sig : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(sig);
         Program p(GetParam().path, {"file:///nothing", outputName(), "86400000"});
-        ASSERT_TRUE(p.waitUntilSignalsBlocked(3000));
+        ASSERT_TRUE(p.waitUntilSignalsBlocked(testwait::kLoadMarginMs)) << "the program blocking SIGTERM";
         auto sent = Clock::now();
         kill(p.pid(), sig);
-        Outcome r = p.finish(5000);
+        Outcome r = p.finish(static_cast<int>(GetParam().settleMs) + testwait::kLoadMarginMs);
         long afterSignal = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count());
         EXPECT_EQ(r.out, "record : 0 bytes\n");
         ASSERT_TRUE(WIFEXITED(r.status)) << "status " << r.status;
         EXPECT_EQ(WEXITSTATUS(r.status), 0);
         // The capture returns at once on a stop, so no settle wait is needed.
-        EXPECT_LT(afterSignal, 700);
+        EXPECT_LT(afterSignal, GetParam().settleMs) << "ended sooner than its settle wait";
     }
 }
 
@@ -195,20 +198,21 @@ TEST(LiveRecording, TerminationMidStreamFinishesTheFile) {
         ScriptedServer server({mmshDescribeScript(broadcastHeader(m), 2),
                                mmshPlayScript(m, 0, 3, StreamEnd::KeepStreaming)});
         Program p(GRABLIVE_PATH, {"http://" + server.hostPort() + "/live", dir + "/live", "86400000"});
-        ASSERT_TRUE(p.waitUntilSignalsBlocked(3000));
+        ASSERT_TRUE(p.waitUntilSignalsBlocked(testwait::kLoadMarginMs)) << "grablive blocking SIGTERM";
         const auto enough = static_cast<off_t>(m.header.size() + 8 * m.packetSize);
         const auto deadline = Clock::now() + std::chrono::seconds(15);
         struct stat st {};
         while ((stat(wma.c_str(), &st) != 0 || st.st_size < enough) && Clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        ASSERT_GE(st.st_size, enough) << "no stream recorded";
+        ASSERT_GE(st.st_size, enough) << "no stream recorded: the file holds " << st.st_size << " bytes";
         const auto sent = Clock::now();
         kill(p.pid(), SIGTERM);
-        Outcome r = p.finish(5000);
+        Outcome r = p.finish(1000 + testwait::kLoadMarginMs);
         const auto afterSignal = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count();
-        ASSERT_TRUE(WIFEXITED(r.status)) << "status " << r.status;
+        ASSERT_TRUE(WIFEXITED(r.status)) << "status " << r.status << " " << afterSignal << " ms after SIGTERM";
         EXPECT_EQ(WEXITSTATUS(r.status), 0);
-        EXPECT_LT(afterSignal, 1200);
+        // Within its 1 s settle wait; later only on a busy machine.
+        EXPECT_LT(afterSignal, 1000 + testwait::kLoadMarginMs);
         const size_t at = r.out.rfind("record : ");
         ASSERT_NE(at, std::string::npos) << r.out;
         report = r.out.substr(at);
