@@ -348,9 +348,10 @@ INSTANTIATE_TEST_SUITE_P(
         FramedCase{"transport_stream_refused", "/live",
                    "HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n" + std::string(30000, '\x47'),
                    "cannot record content type video/mp2t\n"},
-        FramedCase{"hls_playlist_refused", "/live/index",
-                   "HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n\r\n#EXTM3U\r\n"
-                   "#EXT-X-TARGETDURATION:6\r\nseg1.ts\r\n",
+        // An HLS type whose body is no playlist (an HLS playlist goes to its own route).
+        FramedCase{"hls_type_without_playlist_refused", "/live/index",
+                   "HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n\r\n<html>"
+                   + std::string(30000, 'x') + "</html>",
                    "cannot record content type application/vnd.apple.mpegurl\n"},
         FramedCase{"gzip_playlist_too_large_when_decoded", "/radio.m3u",
                    [] {

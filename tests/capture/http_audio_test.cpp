@@ -200,8 +200,12 @@ const AnswerCase kAnswers[] = {
     // Types that no route records: refused, no file.
     {"TransportStreamRefused", "HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n" + kFrames,
      DescribeEnd::Refused, NG_ERR_CONTENT_TYPE, nullptr, nullptr},
-    {"HlsPlaylistRefused",
+    // An HLS playlist goes to the HLS route; the same type on another body is refused.
+    {"HlsPlaylistGoesToItsRoute",
      "HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n\r\n#EXTM3U\r\n#EXT-X-VERSION:3\r\n",
+     DescribeEnd::Hls, NG_ERR_NONE, nullptr, nullptr},
+    {"HlsTypeWithoutPlaylistRefused",
+     "HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n\r\n<html>no playlist</html>",
      DescribeEnd::Refused, NG_ERR_CONTENT_TYPE, nullptr, nullptr},
     {"MpegurlIsNoMpegAudio", "HTTP/1.1 200 OK\r\nContent-Type: audio/mpegurl\r\n\r\n#EXTM3U\r\n",
      DescribeEnd::Refused, NG_ERR_CONTENT_TYPE, nullptr, nullptr},
