@@ -86,7 +86,8 @@ Answer getOnce(CaptureState& s, const std::string& address, int64_t deadlineMs, 
     Connection& c = s.connection;
     if (!openConnection(c, host.c_str(), port, transport)) {
         traceFormat("hls: no connection to %.120s port %u", host.c_str(), port);
-        result.end = FetchEnd::Failed;
+        // The connection has printed the certificate's fault; its error stays.
+        result.end = c.tlsFailed() && shared().lastError == NG_ERR_UNTRUSTED ? FetchEnd::Untrusted : FetchEnd::Failed;
         return result;
     }
     struct Closer {
@@ -216,6 +217,7 @@ const char* fetchEndText(FetchEnd end) {
     case FetchEnd::TooLarge: return "too large";
     case FetchEnd::TimedOut: return "timed out";
     case FetchEnd::Refused: return "not taken";
+    case FetchEnd::Untrusted: return "certificate not trusted";
     }
     return "?";
 }

@@ -27,6 +27,7 @@ enum class FetchEnd {
     TooLarge,   // the body passed the fetch's byte limit
     TimedOut,   // the fetch's deadline passed
     Refused,    // the sink refused the bytes
+    Untrusted,  // the server's TLS certificate failed verification
 };
 const char* fetchEndText(FetchEnd end);
 

@@ -44,6 +44,7 @@ int errorOfFetch(FetchEnd end) {
     case FetchEnd::HttpError:
     case FetchEnd::TooLarge:
     case FetchEnd::Refused: return NG_ERR_REFUSED;
+    case FetchEnd::Untrusted: return NG_ERR_UNTRUSTED;
     default: return NG_ERR_RECEIVE;
     }
 }

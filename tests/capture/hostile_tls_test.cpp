@@ -2,7 +2,8 @@
 // scripted servers, with certificates from a test CA made at test time.
 // A stream and redirects between http and https record what the server
 // sent; certificates that fail verification and servers that stall or
-// break the handshake end each attempt with their line, paced, and a stop
+// break the handshake (of a stream or of an HLS playlist) end each attempt
+// with their line and error, paced, and a stop
 // still ends the recorder within its settle time.
 //
 // Runs inside a network namespace whose only interface is loopback
@@ -210,6 +211,7 @@ struct FailureCase {
     Peer peer;
     const char* line;  // the start of the line each attempt ends with
     int error;         // GetRecError() after an attempt
+    const char* path = "/live";  // "/live.m3u8": the HLS route's own fetch
 };
 void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
@@ -241,9 +243,12 @@ TEST_P(TlsFailure, EndsEachAttemptWithItsLinePaced) {
     const uint16_t port = startPeer();
     ASSERT_NE(port, 0);
     const auto start = steady_clock::now();
-    const std::string out = capture(https(port), [&] {
-        return GetRecError() == c.error && steady_clock::now() - start > milliseconds(1500);
+    bool sawError = false;
+    const std::string out = capture(https(port, c.path), [&] {
+        sawError = sawError || GetRecError() == c.error;
+        return sawError && steady_clock::now() - start > milliseconds(1500);
     });
+    EXPECT_TRUE(sawError) << "error " << c.error << " reported\n" << out;
     const size_t lines = testutil::countOf(out, c.line);
     EXPECT_GE(lines, 1u) << out;
     // Pauses of 100, 200, 400, 400 ms: a handful of attempts in 1.5 s, not
@@ -251,7 +256,8 @@ TEST_P(TlsFailure, EndsEachAttemptWithItsLinePaced) {
     EXPECT_LE(lines, 8u) << out;
     EXPECT_EQ(testutil::countOf(out, "connect to server fail"), 0u) << out;
     EXPECT_LT(stopTookMs_, 1000) << "the stop took " << stopTookMs_ << " ms";
-    EXPECT_NE(access((base_ + ".mp3").c_str(), F_OK), 0) << "no file for a failed handshake";
+    for (const char* extension : {".mp3", ".ts"})
+        EXPECT_NE(access((base_ + extension).c_str(), F_OK), 0) << "no file for a failed handshake";
     if (server_) {
         EXPECT_EQ(server_->received(0).find("GET "), std::string::npos) << "no request in the clear";
     }
@@ -269,7 +275,11 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"stalls_handshake", Peer::StallsHandshake, "TLS handshake with localhost failed: timed out\n",
                     NG_ERR_RECEIVE},
         FailureCase{"closes_mid_handshake", Peer::ClosesMidHandshake, "TLS handshake with localhost failed: ",
-                    NG_ERR_RECEIVE}),
+                    NG_ERR_RECEIVE},
+        FailureCase{"hls_untrusted", Peer::Untrusted, "certificate of localhost not trusted: self-signed certificate\n",
+                    NG_ERR_UNTRUSTED, "/live.m3u8"},
+        FailureCase{"hls_closes_mid_handshake", Peer::ClosesMidHandshake, "TLS handshake with localhost failed: ",
+                    NG_ERR_RECEIVE, "/live.m3u8"}),
     [](const ::testing::TestParamInfo<FailureCase>& i) { return std::string(i.param.name); });
 
 // ---- the recorder ------------------------------------------------------------
