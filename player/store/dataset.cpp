@@ -13,13 +13,6 @@
 
 namespace {
 
-// Table names reach SQL text only after this check.
-bool isPlainName(const QString &name)
-{
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    return plain.match(name).hasMatch();
-}
-
 QString tableOfSelectAll(const QString &sql)
 {
     static const QRegularExpression selectAll(
@@ -29,18 +22,13 @@ QString tableOfSelectAll(const QString &sql)
     return m.hasMatch() ? m.captured(1) : QString();
 }
 
-QString quoted(const QString &name)
-{
-    return QLatin1Char('"') + name + QLatin1Char('"');
-}
-
 } // namespace
 
 DataSet::DataSet(Store &store) : m_store(store) {}
 
 void DataSet::openTable(const QString &table)
 {
-    if (!isPlainName(table))
+    if (!Store::isPlainName(table))
         throw StoreError("bad table name");
     close();
     m_table = table;
@@ -77,7 +65,7 @@ void DataSet::load()
     query.setForwardOnly(true);
     const bool keyed = !m_table.isEmpty();
     const QString sql = keyed
-        ? QStringLiteral("SELECT rowid, * FROM %1 ORDER BY rowid").arg(quoted(m_table))
+        ? QStringLiteral("SELECT rowid, * FROM %1 ORDER BY rowid").arg(Store::quotedName(m_table))
         : m_sql;
     if (!query.exec(sql))
         throw StoreError(query.lastError().text().toStdString());
@@ -119,7 +107,7 @@ void DataSet::refresh()
 {
     requireOpen();
     // Rows read now would lack the writes still queued: the ones held stay
-    // until the queue is written (the store's writeQueue() says when).
+    // as they are, and they already show those writes.
     if (!m_store.writeQueue().isEmpty())
         return;
     const int keep = m_row;
@@ -131,7 +119,7 @@ void DataSet::refresh()
 std::optional<QVector<QVariant>> DataSet::readRow(qint64 key) const
 {
     QSqlQuery query(m_store.database());
-    query.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quoted(m_table)));
+    query.prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(Store::quotedName(m_table)));
     query.addBindValue(key);
     if (!query.exec())
         throw StoreError(query.lastError().text().toStdString());
@@ -328,14 +316,12 @@ void DataSet::post()
     requireOpen();
     if (m_state == State::Browse)
         return;
-    QSqlQuery query(m_store.database());
     QStringList names;
     QVariantList values;
     for (auto it = m_pending.constBegin(); it != m_pending.constEnd(); ++it) {
         names << m_columns.at(it.key());
         values << it.value();
     }
-    QString sql;
     if (m_state == State::Edit) {
         if (names.isEmpty()) {
             m_state = State::Browse;
@@ -343,63 +329,31 @@ void DataSet::post()
         }
         QStringList sets;
         for (const QString &n : names)
-            sets << quoted(n) + QStringLiteral(" = ?");
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoted(m_table), sets.join(QStringLiteral(", ")));
-    } else if (names.isEmpty()) {
-        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table));
-    } else {
-        QStringList quotedNames;
-        for (const QString &n : names)
-            quotedNames << quoted(n);
-        QStringList marks;
-        for (int i = 0; i < names.size(); ++i)
-            marks << QStringLiteral("?");
-        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                  .arg(quoted(m_table), quotedNames.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
-    }
-    if (m_state == State::Edit) {
+            sets << Store::quotedName(n) + QStringLiteral(" = ?");
         values << m_keys.at(m_row);
         int affected = 1;
         // The row may have been deleted since it was read (another data set
         // on the same table): an edit that changed nothing did not happen.
-        if (m_store.write(sql, values, &affected) && affected < 1)
+        if (m_store.write(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                              .arg(Store::quotedName(m_table), sets.join(QStringLiteral(", "))),
+                          values, &affected)
+            && affected < 1)
             throw StoreError("edited row no longer exists");
         for (auto it = m_pending.constBegin(); it != m_pending.constEnd(); ++it)
             m_rows[m_row][it.key()] = it.value();
     } else {
-        bool written = false;
-        if (m_store.writeQueue().isEmpty()) {
-            if (!query.prepare(sql))
-                throw StoreError(query.lastError().text().toStdString());
-            for (const QVariant &v : values)
-                query.addBindValue(v);
-            written = query.exec();
-            if (!written && !Store::isLockedOut(query.lastError()))
-                throw StoreError(query.lastError().text().toStdString());
-        }
-        if (written) {
+        qint64 key = 0;
+        const qint64 largest = m_keys.isEmpty() ? 0 : *std::max_element(m_keys.constBegin(), m_keys.constEnd());
+        if (m_store.insert(m_table, names, values, &key, largest)) {
             // Read the new row back so that store-assigned values (idno) are
             // readable at once.
-            const qint64 key = query.lastInsertId().toLongLong();
             const std::optional<QVector<QVariant>> row = readRow(key);
             if (!row)
                 throw StoreError("inserted row not found");
             m_keys << key;
             m_rows << *row;
         } else {
-            // Locked out: the row gets its id now and is written later.
-            const qint64 key = nextQueuedKey();
-            QStringList quotedNames{QStringLiteral("rowid")};
-            QStringList marks{QStringLiteral("?")};
-            for (const QString &n : names) {
-                quotedNames << quoted(n);
-                marks << QStringLiteral("?");
-            }
-            values.prepend(key);
-            m_store.writeQueue().append({QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                             .arg(quoted(m_table), quotedNames.join(QStringLiteral(", ")),
-                                                  marks.join(QStringLiteral(", "))),
-                                         values, m_table, key});
+            // Queued: the row shows what was set, and the id it takes.
             QVector<QVariant> row(m_columns.size());
             for (auto it = m_pending.constBegin(); it != m_pending.constEnd(); ++it)
                 row[it.key()] = it.value();
@@ -434,7 +388,7 @@ void DataSet::remove()
     }
     if (m_row < 0)
         throw StoreError("no row to delete");
-    m_store.write(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_table)), {m_keys.at(m_row)});
+    m_store.write(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(Store::quotedName(m_table)), {m_keys.at(m_row)});
     m_keys.removeAt(m_row);
     m_rows.removeAt(m_row);
     ++m_generation;
@@ -443,29 +397,11 @@ void DataSet::remove()
     setPosition(m_rows.isEmpty() ? -1 : qMin(m_row, int(m_rows.size()) - 1));
 }
 
-qint64 DataSet::nextQueuedKey() const
-{
-    // Past every id the table has given, this data set holds, and queued
-    // inserts have taken (AUTOINCREMENT never gives an id twice).
-    qint64 largest = m_keys.isEmpty() ? 0 : *std::max_element(m_keys.constBegin(), m_keys.constEnd());
-    largest = qMax(largest, m_store.writeQueue().largestQueuedKey(m_table));
-    QSqlQuery query(m_store.database());
-    if (!query.exec(QStringLiteral("SELECT max(rowid) FROM %1").arg(quoted(m_table))))
-        throw StoreError(query.lastError().text().toStdString());
-    if (query.next())
-        largest = qMax(largest, query.value(0).toLongLong());
-    query.prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"));
-    query.addBindValue(m_table);
-    if (query.exec() && query.next())   // no such table: no AUTOINCREMENT here
-        largest = qMax(largest, query.value(0).toLongLong());
-    return largest + 1;
-}
-
 int DataSet::rowIdColumn() const
 {
     // The one INTEGER PRIMARY KEY column is the rowid under another name.
     QSqlQuery query(m_store.database());
-    if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(m_table))))
+    if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(Store::quotedName(m_table))))
         return -1;
     QString name;
     int keys = 0;

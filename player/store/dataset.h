@@ -94,9 +94,7 @@ private:
     // gone. A failing statement throws.
     std::optional<QVector<QVariant>> readRow(qint64 key) const;
     void setPosition(int row);
-    // The row id a locked-out insert takes, and the column that is the
-    // rowid (INTEGER PRIMARY KEY; -1 when none).
-    qint64 nextQueuedKey() const;
+    // The column that is the rowid (INTEGER PRIMARY KEY; -1 when none).
     int rowIdColumn() const;
 
     Store &m_store;

@@ -155,20 +155,14 @@ int ScheduleTable::indexOf(qint64 id) const
 qint64 ScheduleTable::insert(const ScheduleEntry &entry)
 {
     requireOpen();
-    QStringList marks;
-    for (int i = 0; i < int(std::size(kColumns)); ++i)
-        marks << QStringLiteral("?");
-    QSqlQuery query(m_store.database());
-    if (!query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                           .arg(kTable, columnNames().join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")))))
-        throw StoreError(query.lastError().text().toStdString());
+    QVariantList values;
     for (const Column &c : kColumns)
-        query.addBindValue(boundText(entry.*c.field));
-    run(query);
+        values << boundText(entry.*c.field);
     ScheduleEntry stored = entry;
-    stored.id = query.lastInsertId().toLongLong();
-    // A new id is above every id the table has given (AUTOINCREMENT), so
-    // the entry goes last, as the store orders it.
+    // A new id is above every id the table has given (AUTOINCREMENT), also
+    // when the insert is queued, so the entry goes last, as the store
+    // orders it.
+    m_store.insert(kTable, columnNames(), values, &stored.id, m_entries.isEmpty() ? 0 : m_entries.constLast().id);
     m_entries.push_back(stored);
     touched();
     return stored.id;
@@ -178,17 +172,17 @@ void ScheduleTable::update(const ScheduleEntry &entry)
 {
     requireOpen();
     QStringList sets;
-    for (const Column &c : kColumns)
+    QVariantList values;
+    for (const Column &c : kColumns) {
         sets << QLatin1String(c.name) + QStringLiteral(" = ?");
-    QSqlQuery query(m_store.database());
-    if (!query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE idno = ?").arg(kTable, sets.join(QStringLiteral(", ")))))
-        throw StoreError(query.lastError().text().toStdString());
-    for (const Column &c : kColumns)
-        query.addBindValue(boundText(entry.*c.field));
-    query.addBindValue(entry.id);
-    run(query);
+        values << boundText(entry.*c.field);
+    }
+    values << entry.id;
+    int affected = 1;
+    const bool written = m_store.write(
+        QStringLiteral("UPDATE %1 SET %2 WHERE idno = ?").arg(kTable, sets.join(QStringLiteral(", "))), values, &affected);
     const int index = indexOf(entry.id);
-    if (query.numRowsAffected() < 1) {
+    if (written && affected < 1) {
         // Deleted behind the table's back: it is gone here as well.
         if (index >= 0) {
             m_entries.removeAt(index);
@@ -204,11 +198,7 @@ void ScheduleTable::update(const ScheduleEntry &entry)
 void ScheduleTable::remove(qint64 id)
 {
     requireOpen();
-    QSqlQuery query(m_store.database());
-    if (!query.prepare(QStringLiteral("DELETE FROM %1 WHERE idno = ?").arg(kTable)))
-        throw StoreError(query.lastError().text().toStdString());
-    query.addBindValue(id);
-    run(query);
+    m_store.write(QStringLiteral("DELETE FROM %1 WHERE idno = ?").arg(kTable), {id});
     const int index = indexOf(id);
     if (index >= 0)
         m_entries.removeAt(index);

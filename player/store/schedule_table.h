@@ -55,7 +55,9 @@ struct ScheduleEntry
 
 // The schedule's table in the store: the only code that knows how the
 // entries are stored. Every entry is held in memory in the store's order
-// (ascending id); each insert, update and remove is written at once.
+// (ascending id); each insert, update and remove is written at once, or,
+// while another program holds the store locked, queued by the store and
+// shown here at once (a new entry gets its id at once, too).
 // Editor, runner and live recording share one table, so each of them sees
 // the others' changes at once; `changed` tells them.
 //
@@ -78,7 +80,8 @@ public:
     // Writes a new entry (its id is ignored) and returns its id.
     qint64 insert(const ScheduleEntry &entry);
     // Writes every field of the entry with entry.id. An entry that is no
-    // longer in the store is dropped from the table too, and throws.
+    // longer in the store is dropped from the table too, and throws (known
+    // when it is written now, not when it is queued).
     void update(const ScheduleEntry &entry);
     void remove(qint64 id);
 

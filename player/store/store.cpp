@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
@@ -430,32 +431,101 @@ bool Store::isLockedOut(const QSqlError &error)
     return isBusy(error);
 }
 
-bool Store::write(const QString &sql, const QVariantList &values, int *rowsAffected)
+bool Store::isPlainName(const QString &name)
 {
-    if (!m_open)
-        throw StoreError("store not open");
-    const auto queue = [&] {
-        m_queue->append({sql, values, {}, 0});
-        return false;
-    };
-    if (!m_queue->isEmpty())
-        return queue();
-    QSqlQuery query(database());
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    return plain.match(name).hasMatch();
+}
+
+QString Store::quotedName(const QString &name)
+{
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+bool Store::execute(QSqlQuery &query, const QString &sql, const QVariantList &values)
+{
     if (!query.prepare(sql)) {
         if (isBusy(query.lastError()))
-            return queue();
+            return false;
         throw StoreError(query.lastError().text().toStdString());
     }
     for (const QVariant &value : values)
         query.addBindValue(value);
     if (!query.exec()) {
         if (isBusy(query.lastError()))
-            return queue();
+            return false;
         throw StoreError(query.lastError().text().toStdString());
     }
-    if (rowsAffected)
-        *rowsAffected = query.numRowsAffected();
     return true;
+}
+
+bool Store::write(const QString &sql, const QVariantList &values, int *rowsAffected)
+{
+    if (!m_open)
+        throw StoreError("store not open");
+    if (m_queue->isEmpty()) {
+        QSqlQuery query(database());
+        if (execute(query, sql, values)) {
+            if (rowsAffected)
+                *rowsAffected = query.numRowsAffected();
+            return true;
+        }
+    }
+    m_queue->append({sql, values, {}, 0});
+    return false;
+}
+
+bool Store::insert(const QString &table, const QStringList &columns, const QVariantList &values, qint64 *key,
+                   qint64 largestKnownKey)
+{
+    if (!m_open)
+        throw StoreError("store not open");
+    if (!isPlainName(table))
+        throw StoreError("bad table name");
+    QStringList names;
+    QStringList marks;
+    for (const QString &column : columns) {
+        names << quotedName(column);
+        marks << QStringLiteral("?");
+    }
+    if (m_queue->isEmpty()) {
+        QSqlQuery query(database());
+        const QString sql = names.isEmpty()
+            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedName(table))
+            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(quotedName(table), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+        if (execute(query, sql, values)) {
+            *key = query.lastInsertId().toLongLong();
+            return true;
+        }
+    }
+    // Locked out: the row gets its id now and is written later.
+    *key = nextQueuedKey(table, largestKnownKey);
+    names.prepend(QStringLiteral("rowid"));
+    marks.prepend(QStringLiteral("?"));
+    QVariantList keyed = values;
+    keyed.prepend(*key);
+    m_queue->append({QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                         .arg(quotedName(table), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))),
+                     keyed, table, *key});
+    return false;
+}
+
+qint64 Store::nextQueuedKey(const QString &table, qint64 largestKnownKey)
+{
+    // Past every id the table has given, the caller holds, and queued
+    // inserts have taken (AUTOINCREMENT never gives an id twice).
+    qint64 largest = qMax(largestKnownKey, m_queue->largestQueuedKey(table));
+    QSqlQuery query(database());
+    if (!query.exec(QStringLiteral("SELECT max(rowid) FROM %1").arg(quotedName(table))))
+        throw StoreError(query.lastError().text().toStdString());
+    if (query.next())
+        largest = qMax(largest, query.value(0).toLongLong());
+    query.prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"));
+    query.addBindValue(table);
+    if (query.exec() && query.next())   // no such table: no AUTOINCREMENT here
+        largest = qMax(largest, query.value(0).toLongLong());
+    return largest + 1;
 }
 
 void Store::close()

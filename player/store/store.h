@@ -8,6 +8,7 @@
 #include <memory>
 
 class QSqlError;
+class QSqlQuery;
 class WriteQueue;
 
 // The store rd.d: one SQLite connection, opened once at start-up and kept
@@ -78,10 +79,22 @@ public:
     // throws StoreError. With `rowsAffected`, the rows the statement
     // changed (only when written now).
     bool write(const QString &sql, const QVariantList &values, int *rowsAffected = nullptr);
+    // Inserts one row into `table` (a plain name) with these columns and
+    // values, by the same rule as write(). The new row's id is in `key`
+    // either way: the store's, or, for an insert that is queued, the one
+    // it takes at once (past every id the table has given or a queued
+    // insert has taken, and past `largestKnownKey`). Result true when the
+    // row was written now.
+    bool insert(const QString &table, const QStringList &columns, const QVariantList &values, qint64 *key,
+                qint64 largestKnownKey = 0);
     // Writes that wait for another program's lock to go.
     WriteQueue &writeQueue() { return *m_queue; }
     // A statement failed because another connection holds the store.
     static bool isLockedOut(const QSqlError &error);
+    // Table and column names reach SQL text only as a checked plain name
+    // (letters, digits, underscore), or quoted.
+    static bool isPlainName(const QString &name);
+    static QString quotedName(const QString &name);
 
     // Writes a fresh store file from the compiled-in schema and shipped
     // rows; an existing file at `filePath` is replaced.
@@ -102,6 +115,11 @@ private:
     // false with m_refusal set.
     bool upgradeAndCheck(QSqlDatabase &db, int version);
     static void useWriteAheadLog(QSqlDatabase &db);
+    // Runs a prepared write now; false when another program's lock kept it
+    // out. Any other failure throws StoreError.
+    static bool execute(QSqlQuery &query, const QString &sql, const QVariantList &values);
+    // The row id a queued insert into `table` takes.
+    qint64 nextQueuedKey(const QString &table, qint64 largestKnownKey);
 
     QString m_connectionName;
     QString m_lastError;

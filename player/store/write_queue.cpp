@@ -42,10 +42,7 @@ bool WriteQueue::flush()
     if (!m_writes.isEmpty())
         return false;
     m_largestKey.clear();
-    if (m_timer.isActive()) {
-        m_timer.stop();
-        Q_EMIT written();
-    }
+    m_timer.stop();
     return true;
 }
 

@@ -50,8 +50,6 @@ public:
     void clear();
 
 Q_SIGNALS:
-    // Everything queued has been written.
-    void written();
     // The store has stayed locked for kLockedNoticeMs; once per run.
     void stillLocked();
 

@@ -23,6 +23,8 @@
 #include "shell/main_window.h"
 #include "store/dataset.h"
 #include "store/schedule_table.h"
+#include "store/write_queue.h"
+#include "store_lock_holder.h"
 
 namespace {
 
@@ -238,6 +240,52 @@ private Q_SLOTS:
         table.remove(1);
         QVERIFY(table.entries().isEmpty());
         QCOMPARE(folder.value(QStringLiteral("SELECT count(*) FROM recSchedul")).toInt(), 0);
+    }
+
+    // While another program holds the store locked, inserts, updates and
+    // removes are held by the store's queue and shown by the table at once:
+    // each new entry gets its id at once, past every id the table has
+    // given (one deleted, too), and in the store after the lock goes the
+    // rows are exactly what the table showed.
+    void editsWhileTheStoreIsLockedAreKept()
+    {
+        ProgramFolder folder;
+        folder.sql({QStringLiteral("INSERT INTO recSchedul (name1) VALUES ('Edited')"),
+                    QStringLiteral("INSERT INTO recSchedul (name1) VALUES ('Removed')"),
+                    QStringLiteral("INSERT INTO recSchedul (name1) VALUES ('Deleted before')"),
+                    QStringLiteral("DELETE FROM recSchedul WHERE idno = 3")});
+        Store store;
+        QVERIFY(store.open(folder.storeFile()));
+        ScheduleTable table(store);
+        table.load();
+        StoreLockHolder holder(folder.storeFile());
+        QVERIFY2(holder.held(), holder.output().constData());
+
+        ScheduleEntry added;
+        added.name = QStringLiteral("Added");
+        added.modeCode = ScheduleEntry::code(ScheduleEntry::Record);
+        QCOMPARE(table.insert(added), qint64(4));
+        ScheduleEntry edited = table.entries().at(0);
+        edited.name = QStringLiteral("Edited while locked");
+        table.update(edited);
+        table.remove(2);
+        added.name = QStringLiteral("Added after");
+        QCOMPARE(table.insert(added), qint64(5));
+        ScheduleEntry last = table.entries().constLast();
+        last.runState = ScheduleEntry::kRecording;
+        table.update(last);
+        QVERIFY(!store.writeQueue().isEmpty());
+
+        QStringList shown;
+        for (const ScheduleEntry &entry : table.entries())
+            shown << QString::number(entry.id) + QLatin1Char(' ') + entry.name;
+        QCOMPARE(shown, (QStringList{"1 Edited while locked", "4 Added", "5 Added after"}));
+        const QVector<ScheduleEntry> held = table.entries();
+
+        QVERIFY(holder.release());
+        QTRY_VERIFY_WITH_TIMEOUT(store.writeQueue().isEmpty(), 10000);
+        table.load();
+        QCOMPARE(table.entries(), held);
     }
 };
 
