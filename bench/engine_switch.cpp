@@ -90,8 +90,7 @@ int main(int argc, char **argv)
         }
         std::printf("%-14s switch (stop + address) blocks: median %.2f ms, max %.2f ms; "
                     "first audio: median %.0f ms, max %.0f ms; %d of %d did not play\n",
-                    label, median(blocked), maximum(blocked), median(firstAudio), maximum(firstAudio), failed,
-                    rounds);
+                    label, median(blocked), maximum(blocked), median(firstAudio), maximum(firstAudio), failed, rounds);
     };
     run(mp3, "MP3 stations");
     run(wm, "WMA/ASX");

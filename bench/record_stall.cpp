@@ -220,18 +220,26 @@ int main(int argc, char **argv)
     }
     ticker.stop();
 
-    std::printf("record_stall: %d cycles, %d schedule rows, store %s, %d recorders ended by themselves\n", cycles,
-                rows, journal ? "rollback journal, synchronous=FULL" : "as shipped (WAL)", ended);
+    std::printf("record_stall: %d cycles, %d schedule rows, store %s, %d recorders ended by themselves\n", cycles, rows,
+                journal ? "rollback journal, synchronous=FULL" : "as shipped (WAL)", ended);
     std::printf("%-34s %10s %10s %10s\n", "interface thread held (ms)", "median", "max", "cpu med");
-    std::printf("%-34s %10.3f %10.3f %10.3f\n", "Record (entry + recorder start)", record.median(), record.max(), record.cpuMedian());
-    std::printf("%-34s %10.3f %10.3f %10.3f\n", "Stop-recording (entry + SIGTERM)", stop.median(), stop.max(), stop.cpuMedian());
-    std::printf("%-34s %10.3f %10.3f %10.3f\n", "Stop while idle (/proc search)", idleStop.median(), idleStop.max(), idleStop.cpuMedian());
-    std::printf("%-34s %10.3f %10.3f %10.3f\n", "peer: QProcess::startDetached", peerStart.median(), peerStart.max(), peerStart.cpuMedian());
-    std::printf("%-34s %10.3f %10.3f %10.3f\n", "peer: kill(2)", peerKill.median(), peerKill.max(), peerKill.cpuMedian());
+    std::printf("%-34s %10.3f %10.3f %10.3f\n", "Record (entry + recorder start)", record.median(), record.max(),
+                record.cpuMedian());
+    std::printf("%-34s %10.3f %10.3f %10.3f\n", "Stop-recording (entry + SIGTERM)", stop.median(), stop.max(),
+                stop.cpuMedian());
+    std::printf("%-34s %10.3f %10.3f %10.3f\n", "Stop while idle (/proc search)", idleStop.median(), idleStop.max(),
+                idleStop.cpuMedian());
+    std::printf("%-34s %10.3f %10.3f %10.3f\n", "peer: QProcess::startDetached", peerStart.median(), peerStart.max(),
+                peerStart.cpuMedian());
+    std::printf("%-34s %10.3f %10.3f %10.3f\n", "peer: kill(2)", peerKill.median(), peerKill.max(),
+                peerKill.cpuMedian());
     std::printf("ratio Record / peer start (median): %.2f\n", record.median() / std::max(peerStart.median(), 1e-6));
     std::printf("longest event-loop gap over the run, peer steps left out: %.1f ms wall (a busy machine adds to "
-                "it), %.1f ms thread CPU\n", worstGap, worstGapCpu);
+                "it), %.1f ms thread CPU\n",
+                worstGap, worstGapCpu);
     const bool ok = record.max() < 50 && stop.max() < 50 && idleStop.max() < 50;
-    std::printf("%s\n", ok ? "PASS: no step held the interface thread for 50 ms" : "OVER: a step held the thread for 50 ms or more");
+    std::printf("%s\n",
+                ok ? "PASS: no step held the interface thread for 50 ms"
+                   : "OVER: a step held the thread for 50 ms or more");
     return ok ? 0 : 1;
 }

@@ -9,9 +9,10 @@
 
 #include <cstdio>
 
-extern char** environ;
+extern char **environ;
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv)
+{
     if (argc < 3) {
         std::fprintf(stderr, "usage: run_measured <result file> <program> [arguments...]\n");
         return 2;
@@ -23,8 +24,9 @@ int main(int argc, char** argv) {
     }
     int status = 0;
     rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) return 127;
-    if (FILE* out = std::fopen(argv[1], "w")) {
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return 127;
+    if (FILE *out = std::fopen(argv[1], "w")) {
         std::fprintf(out, "%ld.%06ld %ld.%06ld %ld\n", static_cast<long>(usage.ru_utime.tv_sec),
                      static_cast<long>(usage.ru_utime.tv_usec), static_cast<long>(usage.ru_stime.tv_sec),
                      static_cast<long>(usage.ru_stime.tv_usec), usage.ru_maxrss);

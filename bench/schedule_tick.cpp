@@ -91,8 +91,9 @@ int main(int argc, char **argv)
             e.modeCode = ScheduleEntry::code(mode);
             e.name = QStringLiteral("Station %1").arg(i);
             e.address = QStringLiteral("http://127.0.0.1:8765/stream/%1.mp3").arg(i % 4 + 1);
-            e.frequencyText = freq == 0 ? QStringLiteral("Once") : freq == 1 ? QStringLiteral("Every Day")
-                                                                              : QStringLiteral("Every Week");
+            e.frequencyText = freq == 0 ? QStringLiteral("Once")
+                : freq == 1             ? QStringLiteral("Every Day")
+                                        : QStringLiteral("Every Week");
             e.frequencyCode = ScheduleEntry::code(freq);
             e.firstDay = freq == 0 ? regional.dateText(first) : freq == 2 ? QStringLiteral("Sat") : QString();
             e.lastDay = freq == 0 ? regional.dateText(first.addDays(1)) : QString();
@@ -121,7 +122,7 @@ int main(int argc, char **argv)
 
     QElapsedTimer timer;
     std::vector<double> ms;
-    std::vector<double> writing;   // ticks that changed entries
+    std::vector<double> writing;  // ticks that changed entries
     double first = 0;
     for (int t = 0; t <= ticks; ++t) {
         const quint64 generation = schedule.generation();
@@ -150,6 +151,7 @@ int main(int argc, char **argv)
         std::printf("ticks that changed entries (%zu of %d, one store commit each): median %.2f ms, max %.2f ms\n",
                     writing.size(), ticks, percentile(writing, 0.5), percentile(writing, 1.0));
     std::printf("first tick (times read, due entries started): %.2f ms\n", first);
-    std::printf("reading the whole schedule again (each showing of the schedule window): median %.2f ms\n", percentile(reopen, 0.5));
+    std::printf("reading the whole schedule again (each showing of the schedule window): median %.2f ms\n",
+                percentile(reopen, 0.5));
     return 0;
 }

@@ -25,8 +25,8 @@ int main(int argc, char **argv)
         std::uniform_real_distribution<double> u(0, 1);
         return static_cast<int>(std::pow(u(rng), 3.0) * size);
     };
-    const char *words[] = {"Radio", "FM", "Classic", "Hits", "Jazz", "Rock", "News", "City", "Live", "Wave",
-                           "電台", "音樂", "新闻", "Sound", "Star", "Nova", "Info", "Kultur", "Musik", "Latino"};
+    const char *words[] = {"Radio", "FM",   "Classic", "Hits",  "Jazz", "Rock", "News", "City",   "Live",  "Wave",
+                           "電台",  "音樂", "新闻",    "Sound", "Star", "Nova", "Info", "Kultur", "Musik", "Latino"};
     std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
     out << "[";
     for (long i = 0; i < n; ++i) {

@@ -22,13 +22,15 @@
 
 namespace {
 
-void serve(int fd, const std::string& data, long rate) {
+void serve(int fd, const std::string &data, long rate)
+{
     // Read the request head (bounded), whatever it asks for.
     std::string request;
     char buf[1024];
     while (request.size() < 8192 && request.find("\r\n\r\n") == std::string::npos) {
         ssize_t n = recv(fd, buf, sizeof buf, 0);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         request.append(buf, static_cast<size_t>(n));
     }
     const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br: 128\r\n\r\n";
@@ -47,7 +49,8 @@ void serve(int fd, const std::string& data, long rate) {
             chunk.append(data, at, take);
             at = (at + take) % data.size();
         }
-        if (send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL) < 0) break;
+        if (send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL) < 0)
+            break;
         next += std::chrono::milliseconds(125);
         std::this_thread::sleep_until(next);
     }
@@ -56,7 +59,8 @@ void serve(int fd, const std::string& data, long rate) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv)
+{
     if (argc < 3) {
         std::fprintf(stderr, "usage: stream_source <file.mp3> <bytes per second>\n");
         return 2;
@@ -74,17 +78,18 @@ int main(int argc, char** argv) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(listener, 64) != 0) {
+    if (bind(listener, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(listener, 64) != 0) {
         std::perror("stream_source");
         return 1;
     }
     socklen_t len = sizeof addr;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len);
+    getsockname(listener, reinterpret_cast<sockaddr *>(&addr), &len);
     std::printf("%d\n", ntohs(addr.sin_port));
     std::fflush(stdout);
     for (;;) {
         int fd = accept(listener, nullptr, nullptr);
-        if (fd < 0) continue;
+        if (fd < 0)
+            continue;
         std::thread(serve, fd, std::cref(data), rate).detach();
     }
 }

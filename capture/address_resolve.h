@@ -13,6 +13,6 @@ namespace netgrab {
 // case) with a host; anything else, a base or reference that is not a
 // valid URI, or a result that does not fit cap bytes with its NUL, returns
 // false and leaves out an empty text (when cap > 0). Nothing is cut.
-bool resolveAddress(const char* base, const char* reference, char* out, size_t cap);
+bool resolveAddress(const char *base, const char *reference, char *out, size_t cap);
 
 }  // namespace netgrab

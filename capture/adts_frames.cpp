@@ -19,55 +19,68 @@ constexpr unsigned kHighestRateIndex = 12;  // 13 and 14 are reserved, 15 is not
 
 }  // namespace
 
-AdtsHeader readAdtsHeader(const unsigned char* bytes, size_t length) {
+AdtsHeader readAdtsHeader(const unsigned char *bytes, size_t length)
+{
     AdtsHeader h;
-    if (!bytes || length < kHeaderSize) return h;
+    if (!bytes || length < kHeaderSize)
+        return h;
     // Sync (four more set bits), ID either way, layer 00, protection either way.
-    if (bytes[0] != 0xFF || (bytes[1] & 0xF6) != 0xF0) return h;
+    if (bytes[0] != 0xFF || (bytes[1] & 0xF6) != 0xF0)
+        return h;
     const unsigned rateIndex = (bytes[2] >> 2) & 0x0F;
-    if (rateIndex > kHighestRateIndex) return h;
+    if (rateIndex > kHighestRateIndex)
+        return h;
     const size_t headerSize = (bytes[1] & 0x01) ? kHeaderSize : kHeaderWithCrcSize;
-    const size_t frameLength = (static_cast<size_t>(bytes[3] & 0x03) << 11) |
-                               (static_cast<size_t>(bytes[4]) << 3) | (static_cast<size_t>(bytes[5]) >> 5);
-    if (frameLength <= headerSize) return h;
+    const size_t frameLength = (static_cast<size_t>(bytes[3] & 0x03) << 11) | (static_cast<size_t>(bytes[4]) << 3)
+        | (static_cast<size_t>(bytes[5]) >> 5);
+    if (frameLength <= headerSize)
+        return h;
     h.valid = true;
     h.frameLength = frameLength;
     return h;
 }
 
-size_t AdtsFramer::push(const unsigned char* bytes, size_t length) {
+size_t AdtsFramer::push(const unsigned char *bytes, size_t length)
+{
     compact();
     const size_t room = kCapacity - fill_;
     const size_t taken = length < room ? length : room;
-    if (taken > 0) std::memcpy(buffer_ + fill_, bytes, taken);
+    if (taken > 0)
+        std::memcpy(buffer_ + fill_, bytes, taken);
     fill_ += taken;
     return taken;
 }
 
-void AdtsFramer::compact() {
-    if (start_ == 0) return;
+void AdtsFramer::compact()
+{
+    if (start_ == 0)
+        return;
     std::memmove(buffer_, buffer_ + start_, fill_ - start_);
     fill_ -= start_;
     start_ = 0;
 }
 
-bool AdtsFramer::sameStream(const unsigned char* header) const {
+bool AdtsFramer::sameStream(const unsigned char *header) const
+{
     return header[1] == fixed_[1] && header[2] == fixed_[2] && (header[3] & 0xF0) == (fixed_[3] & 0xF0);
 }
 
-bool AdtsFramer::next(const unsigned char** frame, size_t* length) {
+bool AdtsFramer::next(const unsigned char **frame, size_t *length)
+{
     compact();
     for (;;) {
-        const unsigned char* at = buffer_ + start_;
+        const unsigned char *at = buffer_ + start_;
         const size_t available = fill_ - start_;
         if (inStep_) {
-            if (available < kHeaderSize) return false;
+            if (available < kHeaderSize)
+                return false;
             const AdtsHeader h = readAdtsHeader(at, available);
             if (!h.valid || !sameStream(at)) {
                 inStep_ = false;  // look for a confirmed start again
                 continue;
             }
-            if (available < h.frameLength) return false;
+            if (available < h.frameLength)
+                return false;
             *frame = at;
             *length = h.frameLength;
             start_ += h.frameLength;
@@ -75,14 +88,15 @@ bool AdtsFramer::next(const unsigned char** frame, size_t* length) {
         }
         for (size_t i = 0; i + kHeaderSize <= available; ++i) {
             const AdtsHeader h = readAdtsHeader(at + i, available - i);
-            if (!h.valid) continue;
+            if (!h.valid)
+                continue;
             if (i + h.frameLength + kHeaderSize > available) {
                 // The frame and the header after it are not all here yet:
                 // wait for them from this position on.
                 start_ += i;
                 return false;
             }
-            const unsigned char* second = at + i + h.frameLength;
+            const unsigned char *second = at + i + h.frameLength;
             std::memcpy(fixed_, at + i, sizeof fixed_);
             if (readAdtsHeader(second, kHeaderSize).valid && sameStream(second)) {
                 start_ += i;
@@ -90,9 +104,11 @@ bool AdtsFramer::next(const unsigned char** frame, size_t* length) {
                 break;
             }
         }
-        if (inStep_) continue;
+        if (inStep_)
+            continue;
         // No start here: keep only the bytes that may begin a header.
-        if (available > kHeaderSize - 1) start_ = fill_ - (kHeaderSize - 1);
+        if (available > kHeaderSize - 1)
+            start_ = fill_ - (kHeaderSize - 1);
         return false;
     }
 }

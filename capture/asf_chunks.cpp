@@ -14,13 +14,14 @@
 
 namespace netgrab {
 
-void completeAsfPacket(CaptureState& s, AsfPacketSession& p) {
+void completeAsfPacket(CaptureState &s, AsfPacketSession &p)
+{
     const int target = p.packetSize;
     // Packets go only behind an accepted header (which set the packet
     // size), are never longer than the packet size, and stop at the first
     // write that fails.
-    if (s.output.writeFailed || target < static_cast<int>(kMinAsfPacketSize) ||
-        target > static_cast<int>(kMaxAsfPacketSize) || p.fill > target) {
+    if (s.output.writeFailed || target < static_cast<int>(kMinAsfPacketSize)
+        || target > static_cast<int>(kMaxAsfPacketSize) || p.fill > target) {
         p.fill = 0;
         return;
     }
@@ -35,15 +36,17 @@ void completeAsfPacket(CaptureState& s, AsfPacketSession& p) {
     shared().recordedBytes += p.fill;
     p.packetCount += 1;
     AsfPacketTiming timing;
-    if (readAsfPacketTiming(p.buffer, static_cast<size_t>(p.fill), &timing)) p.timeline.add(timing);
+    if (readAsfPacketTiming(p.buffer, static_cast<size_t>(p.fill), &timing))
+        p.timeline.add(timing);
     p.fill = 0;
 }
 
-int takePacketBytes(AsfPacketSession& p, const unsigned char* bytes, int available, int32_t& copied,
-                    int32_t length) {
+int takePacketBytes(AsfPacketSession &p, const unsigned char *bytes, int available, int32_t &copied, int32_t length)
+{
     const int wanted = length - copied;
     const int n = wanted < available ? wanted : available;
-    if (n > 0) copied += n;
+    if (n > 0)
+        copied += n;
     const int room = kAssemblyBufferSize - p.fill;
     const int take = n < room ? n : room;
     if (take > 0) {
@@ -53,74 +56,79 @@ int takePacketBytes(AsfPacketSession& p, const unsigned char* bytes, int availab
     return n;
 }
 
-void feedDataChunks(CaptureState& s, AsfChunkReader& r, AsfPacketSession& p, const unsigned char* block,
-                    int length) {
+void feedDataChunks(CaptureState &s, AsfChunkReader &r, AsfPacketSession &p, const unsigned char *block, int length)
+{
     for (int i = 0; i < length; ++i) {
         const unsigned char b = block[i];
         switch (r.step) {
-            case AsfChunkStep::Mark:
-                if (b == wire::kChunkMark || b == wire::kChunkMarkAlt) r.step = AsfChunkStep::Type;
+        case AsfChunkStep::Mark:
+            if (b == wire::kChunkMark || b == wire::kChunkMarkAlt)
+                r.step = AsfChunkStep::Type;
+            break;
+        case AsfChunkStep::Type:
+            r.prefixFill = 0;
+            r.step = b == wire::kChunkData ? AsfChunkStep::Prefix : AsfChunkStep::Mark;
+            break;
+        case AsfChunkStep::Prefix: {
+            r.prefix[r.prefixFill++] = b;
+            if (r.prefixFill < kChunkPrefixBytes)
                 break;
-            case AsfChunkStep::Type:
-                r.prefixFill = 0;
-                r.step = b == wire::kChunkData ? AsfChunkStep::Prefix : AsfChunkStep::Mark;
-                break;
-            case AsfChunkStep::Prefix: {
-                r.prefix[r.prefixFill++] = b;
-                if (r.prefixFill < kChunkPrefixBytes) break;
-                ByteReader prefix(r.prefix, sizeof r.prefix);
-                r.chunkLength = prefix.le16() - wire::kChunkFramingBytes;
-                prefix.skip(wire::kChunkFramingBytes);  // location id, incarnation, flags, size
-                r.chunkCopied = 0;
-                r.errorCorrectionFill = 0;
-                // A packet longer than the packet size is not recorded (its
-                // payload is passed over whole); one shorter than its three
-                // error correction bytes is no packet.
-                if (r.chunkLength > 0 && r.chunkLength > p.packetSize)
-                    r.step = AsfChunkStep::Skip;
-                else
-                    r.step = r.chunkLength >= wire::kErrorCorrectionBytes ? AsfChunkStep::ErrorCorrection
-                                                                          : AsfChunkStep::Mark;
-                break;
-            }
-            case AsfChunkStep::ErrorCorrection:
-                if (b != wire::kErrorCorrectionStart[r.errorCorrectionFill]) {
-                    r.step = AsfChunkStep::Mark;
-                    break;
-                }
-                if (++r.errorCorrectionFill < wire::kErrorCorrectionBytes) break;
-                p.fill = 0;
-                r.chunkCopied = 0;
-                takePacketBytes(p, wire::kErrorCorrectionStart, wire::kErrorCorrectionBytes, r.chunkCopied,
-                                wire::kErrorCorrectionBytes);
-                if (r.chunkCopied >= r.chunkLength) {
-                    completeAsfPacket(s, p);
-                    r.step = AsfChunkStep::Mark;
-                } else {
-                    r.step = AsfChunkStep::Payload;
-                }
-                break;
-            case AsfChunkStep::Payload: {
-                // Copy as much of the payload as this block holds in one go.
-                i += takePacketBytes(p, block + i, length - i, r.chunkCopied, r.chunkLength) - 1;
-                if (r.chunkCopied >= r.chunkLength) {
-                    completeAsfPacket(s, p);
-                    r.step = AsfChunkStep::Mark;
-                }
+            ByteReader prefix(r.prefix, sizeof r.prefix);
+            r.chunkLength = prefix.le16() - wire::kChunkFramingBytes;
+            prefix.skip(wire::kChunkFramingBytes);  // location id, incarnation, flags, size
+            r.chunkCopied = 0;
+            r.errorCorrectionFill = 0;
+            // A packet longer than the packet size is not recorded (its
+            // payload is passed over whole); one shorter than its three
+            // error correction bytes is no packet.
+            if (r.chunkLength > 0 && r.chunkLength > p.packetSize)
+                r.step = AsfChunkStep::Skip;
+            else
+                r.step =
+                    r.chunkLength >= wire::kErrorCorrectionBytes ? AsfChunkStep::ErrorCorrection : AsfChunkStep::Mark;
+            break;
+        }
+        case AsfChunkStep::ErrorCorrection:
+            if (b != wire::kErrorCorrectionStart[r.errorCorrectionFill]) {
+                r.step = AsfChunkStep::Mark;
                 break;
             }
-            case AsfChunkStep::Skip: {
-                const int n = passOver(r.chunkCopied, r.chunkLength, length - i);
-                if (n > 0) i += n - 1;
-                if (n <= 0 || r.chunkCopied >= r.chunkLength) r.step = AsfChunkStep::Mark;
+            if (++r.errorCorrectionFill < wire::kErrorCorrectionBytes)
                 break;
+            p.fill = 0;
+            r.chunkCopied = 0;
+            takePacketBytes(p, wire::kErrorCorrectionStart, wire::kErrorCorrectionBytes, r.chunkCopied,
+                            wire::kErrorCorrectionBytes);
+            if (r.chunkCopied >= r.chunkLength) {
+                completeAsfPacket(s, p);
+                r.step = AsfChunkStep::Mark;
+            } else {
+                r.step = AsfChunkStep::Payload;
             }
+            break;
+        case AsfChunkStep::Payload: {
+            // Copy as much of the payload as this block holds in one go.
+            i += takePacketBytes(p, block + i, length - i, r.chunkCopied, r.chunkLength) - 1;
+            if (r.chunkCopied >= r.chunkLength) {
+                completeAsfPacket(s, p);
+                r.step = AsfChunkStep::Mark;
+            }
+            break;
+        }
+        case AsfChunkStep::Skip: {
+            const int n = passOver(r.chunkCopied, r.chunkLength, length - i);
+            if (n > 0)
+                i += n - 1;
+            if (n <= 0 || r.chunkCopied >= r.chunkLength)
+                r.step = AsfChunkStep::Mark;
+            break;
+        }
         }
     }
 }
 
-AsfHeaderChunks collectHeaderChunks(const unsigned char* answer, int count, unsigned char* out,
-                                    int capacity) {
+AsfHeaderChunks collectHeaderChunks(const unsigned char *answer, int count, unsigned char *out, int capacity)
+{
     AsfHeaderChunks got;
     int i = 0;
     while (i < count) {
@@ -132,28 +140,33 @@ AsfHeaderChunks collectHeaderChunks(const unsigned char* answer, int count, unsi
         ByteReader chunk(answer + i, static_cast<size_t>(count - i));
         if (chunk.remaining() < wire::kChunkStartBytes) {
             got.found = got.found || chunk.remaining() > 2;  // a length byte arrived
-            break;  // the length's high byte is missing: nothing to take
+            break;                                           // the length's high byte is missing: nothing to take
         }
         got.found = true;
         chunk.skip(2);
         int payload = chunk.le16() - wire::kChunkFramingBytes;
         int start = i + wire::kChunkStartBytes + wire::kChunkFramingBytes;
-        if (payload < 0) payload = 0;
-        if (start > count) start = count;
-        if (payload > count - start) payload = count - start;  // only bytes that arrived
+        if (payload < 0)
+            payload = 0;
+        if (start > count)
+            start = count;
+        if (payload > count - start)
+            payload = count - start;  // only bytes that arrived
         const int room = capacity - got.length;
         const int take = payload < room ? payload : room;
         if (take > 0) {
             std::memcpy(out + got.length, answer + start, static_cast<size_t>(take));
             got.length += take;
         }
-        if (payload > 0) got.lastPayload = payload;
+        if (payload > 0)
+            got.lastPayload = payload;
         i = start + payload;
     }
     return got;
 }
 
-bool acceptStreamHeader(CaptureState& s, AsfPacketSession& p, const unsigned char* header, int length) {
+bool acceptStreamHeader(CaptureState &s, AsfPacketSession &p, const unsigned char *header, int length)
+{
     const AsfHeaderCheck check = checkAsfHeader(header, length > 0 ? static_cast<size_t>(length) : 0);
     if (!check.usable) {
         traceFormat("stream header refused: %s", check.fault);
@@ -165,17 +178,22 @@ bool acceptStreamHeader(CaptureState& s, AsfPacketSession& p, const unsigned cha
     // streams differ, the packets go into outputBase-2.wma, -3, ... instead.
     unsigned char head[kRecordingHeadBytes];
     for (int variant = 0; variant <= kMaxOutputVariant; variant = variant == 0 ? 2 : variant + 1) {
-        if (variant > 0 && !openOutputVariant(s, ".wma", variant)) return false;
-        if (!s.output.file) return false;
+        if (variant > 0 && !openOutputVariant(s, ".wma", variant))
+            return false;
+        if (!s.output.file)
+            return false;
         if (s.output.appendMode == 0) {
-            if (!writeOutput(s, header, static_cast<int>(check.length))) return false;
+            if (!writeOutput(s, header, static_cast<int>(check.length)))
+                return false;
             traceFormat("stream header write : %u", check.length);
             return true;
         }
         size_t got = 0;
-        if (std::fseek(s.output.file, 0, SEEK_SET) == 0) got = std::fread(head, 1, sizeof head, s.output.file);
+        if (std::fseek(s.output.file, 0, SEEK_SET) == 0)
+            got = std::fread(head, 1, sizeof head, s.output.file);
         std::fseek(s.output.file, 0, SEEK_END);
-        if (sameAsfStreams(head, got, header, check.length)) return true;
+        if (sameAsfStreams(head, got, header, check.length))
+            return true;
         traceFormat("stream header differs from the recording's: file %d is next", variant == 0 ? 2 : variant + 1);
     }
     closeOutput(s.output);
@@ -183,15 +201,20 @@ bool acceptStreamHeader(CaptureState& s, AsfPacketSession& p, const unsigned cha
     return false;
 }
 
-void finishAsfFile(CaptureState& s, AsfPacketSession& p) {
-    FILE* f = s.output.file;
-    if (!f) return;
+void finishAsfFile(CaptureState &s, AsfPacketSession &p)
+{
+    FILE *f = s.output.file;
+    if (!f)
+        return;
     unsigned char head[kAsfFixUpWindow];
-    if (std::fseek(f, 0, SEEK_SET) != 0) return;
+    if (std::fseek(f, 0, SEEK_SET) != 0)
+        return;
     size_t got = std::fread(head, 1, sizeof head, f);
-    if (std::fseek(f, 0, SEEK_END) != 0) return;
+    if (std::fseek(f, 0, SEEK_END) != 0)
+        return;
     long end = std::ftell(f);
-    if (end < 0) return;
+    if (end < 0)
+        return;
 
     AsfFinalCounts counts;
     counts.fileSize = static_cast<uint64_t>(end);
@@ -200,10 +223,12 @@ void finishAsfFile(CaptureState& s, AsfPacketSession& p) {
     counts.haveTimeline = !p.timeline.empty();
     counts.recordedMs = p.timeline.totalMs();
     AsfFixUp fix = fixUpAsfHeader(head, got, counts);
-    if (!fix.foundFileProperties) return;
+    if (!fix.foundFileProperties)
+        return;
     p.packetCount = static_cast<int32_t>(fix.packetCount);
     shared().recordedBytes = static_cast<int32_t>(end);
-    if (!fix.written) return;
+    if (!fix.written)
+        return;
     traceFormat("stop file!!  %d   --- rcv = %d", static_cast<int>(end), static_cast<int>(shared().recordedBytes));
     // Write back exactly the bytes read: never more than the file held.
     if (std::fseek(f, 0, SEEK_SET) == 0) {

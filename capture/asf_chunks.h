@@ -22,7 +22,8 @@ constexpr int kAssemblyBufferSize = 192000;
 
 // The packets of one connection: the size the accepted header names, the
 // packet being assembled, and what has been written.
-struct AsfPacketSession {
+struct AsfPacketSession
+{
     int32_t packetSize = -1;  // -1 until a header has passed the gate
     int32_t packetCount = 0;  // packets written since the route began
     int32_t fill = 0;         // bytes of the packet being assembled
@@ -35,20 +36,22 @@ struct AsfPacketSession {
 // the recorded bytes) and notes its send time; fill becomes 0. Nothing is
 // written without an accepted packet size, for a packet longer than it, or
 // after a failed write.
-void completeAsfPacket(CaptureState& s, AsfPacketSession& session);
+void completeAsfPacket(CaptureState &s, AsfPacketSession &session);
 // Copies what is left of a packet payload of `length` bytes (`copied` of
 // them taken so far) from bytes[0, available) into the buffer (what does
 // not fit is dropped, never written past it) and counts it in copied.
 // Returns the input bytes consumed.
-int takePacketBytes(AsfPacketSession& session, const unsigned char* bytes, int available, int32_t& copied,
+int takePacketBytes(AsfPacketSession &session, const unsigned char *bytes, int available, int32_t &copied,
                     int32_t length);
 
 // Passes over what is left of a payload of `length` bytes (`copied` of
 // them seen) in a block with `available` bytes; returns the bytes passed.
-inline int passOver(int32_t& copied, int32_t length, int available) {
+inline int passOver(int32_t &copied, int32_t length, int available)
+{
     const int want = length - copied;
     const int n = want < available ? want : available;
-    if (n > 0) copied += n;
+    if (n > 0)
+        copied += n;
     return n;
 }
 
@@ -69,7 +72,8 @@ enum class AsfChunkStep : uint8_t {
 // Length field and framing bytes of a chunk, read as one record.
 constexpr int kChunkPrefixBytes = 2 + 8;
 
-struct AsfChunkReader {
+struct AsfChunkReader
+{
     AsfChunkStep step = AsfChunkStep::Mark;
     unsigned char prefix[kChunkPrefixBytes] = {};
     int prefixFill = 0;
@@ -80,19 +84,19 @@ struct AsfChunkReader {
 
 // Advances the reader over one received block, completing packets into
 // the session.
-void feedDataChunks(CaptureState& s, AsfChunkReader& reader, AsfPacketSession& packets,
-                    const unsigned char* block, int length);
+void feedDataChunks(CaptureState &s, AsfChunkReader &reader, AsfPacketSession &packets, const unsigned char *block,
+                    int length);
 
 // The "$H" payloads of a describe answer answer[0, count), in order, cut
 // to what arrived. A chunk shorter than its framing contributes nothing;
 // a chunk cut inside its length ends the scan.
-struct AsfHeaderChunks {
-    bool found = false;      // at least one "$H" mark with a length byte
-    int length = 0;          // payload bytes collected into out
-    int lastPayload = 0;     // payload bytes of the last chunk taken
+struct AsfHeaderChunks
+{
+    bool found = false;   // at least one "$H" mark with a length byte
+    int length = 0;       // payload bytes collected into out
+    int lastPayload = 0;  // payload bytes of the last chunk taken
 };
-AsfHeaderChunks collectHeaderChunks(const unsigned char* answer, int count, unsigned char* out,
-                                    int capacity);
+AsfHeaderChunks collectHeaderChunks(const unsigned char *answer, int count, unsigned char *out, int capacity);
 
 // The gate in front of every ".wma": data packets follow only a complete,
 // usable ASF header (checkAsfHeader), which sets packets.packetSize. In a
@@ -102,13 +106,13 @@ AsfHeaderChunks collectHeaderChunks(const unsigned char* answer, int count, unsi
 // outputBase-2.wma (-3, ... up to kMaxOutputVariant). false, with
 // lastError NG_ERR_NO_STREAM_HEADER (unusable header) or NG_ERR_FILE_OPEN,
 // when no packet may be written.
-bool acceptStreamHeader(CaptureState& s, AsfPacketSession& packets, const unsigned char* header, int length);
+bool acceptStreamHeader(CaptureState &s, AsfPacketSession &packets, const unsigned char *header, int length);
 constexpr int kMaxOutputVariant = 99;
 // Bytes of an earlier recording's head compared with a new header.
 constexpr int kRecordingHeadBytes = 20480;
 
 // Rewrites the ASF header of the output file with the final counts of the
 // session (the file code only seeks back and overwrites what it read).
-void finishAsfFile(CaptureState& s, AsfPacketSession& packets);
+void finishAsfFile(CaptureState &s, AsfPacketSession &packets);
 
 }  // namespace netgrab

@@ -32,35 +32,40 @@ namespace {
 // state lives, under the lock so that a stop never reaches a state being
 // destroyed.
 std::mutex g_runningMutex;
-CaptureState* g_running = nullptr;
+CaptureState *g_running = nullptr;
 
-constexpr const char* kUrlFault = "Fault: server url error! Please check again!!\n";
+constexpr const char *kUrlFault = "Fault: server url error! Please check again!!\n";
 
-void say(const char* text) {
+void say(const char *text)
+{
     std::fputs(text, stdout);
     std::fflush(stdout);
 }
 
-void dispatch(CaptureState& s) {
+void dispatch(CaptureState &s)
+{
     for (int redirects = 0;; ++redirects) {
         switch (s.sourceKind) {
         case SOURCE_MMS:
             if (captureMmsTcp(s, s.workingAddress) == RouteResult::TryHttp && !s.stop.pending()) {
                 // No MMS stream could be set up: try the HTTP route. A
                 // further address it names is not followed.
-                if (s.serverPort == settings().tuning.mmsPort) s.serverPort = settings().tuning.httpPort;
+                if (s.serverPort == settings().tuning.mmsPort)
+                    s.serverPort = settings().tuning.httpPort;
                 extractPort(s.workingAddress, s.serverPort);
                 captureHttpStream(s, s.workingAddress);
             }
             return;
         case SOURCE_HTTP: {
             FurtherAddress further;
-            if (captureHttpStream(s, s.workingAddress, &further) != RouteResult::FurtherAddress) return;
+            if (captureHttpStream(s, s.workingAddress, &further) != RouteResult::FurtherAddress)
+                return;
             // A response may name a further address, which may name
             // another: the chain is bounded so that servers naming each
             // other in a circle cannot hold one attempt forever.
             copyText(s.workingAddress, sizeof s.workingAddress, further.text);
-            if (s.stop.pending() || redirects >= wire::kMaxRedirects) return;
+            if (s.stop.pending() || redirects >= wire::kMaxRedirects)
+                return;
             if (!classifySource(s, s.workingAddress)) {
                 say(kUrlFault);
                 return;
@@ -93,7 +98,8 @@ void dispatch(CaptureState& s) {
 
 }  // namespace
 
-CaptureSettings& settings() {
+CaptureSettings &settings()
+{
     static CaptureSettings values{
         CaptureTuning{},
         CaptureConfig{VEXA_PORTAL_HOST, VEXA_PORTAL_STREAM_HOST, VEXA_SHOUTCAST_NOTICE_HOST},
@@ -101,12 +107,14 @@ CaptureSettings& settings() {
     return values;
 }
 
-SharedCounters& shared() {
+SharedCounters &shared()
+{
     static SharedCounters counters;
     return counters;
 }
 
-void runAttempt(CaptureState& s, const char* source, const char* outputName) {
+void runAttempt(CaptureState &s, const char *source, const char *outputName)
+{
     shared().lastError = NG_ERR_NONE;
     s.output.bytesWritten = 0;
     s.output.firstWriteMs = 0;
@@ -131,37 +139,46 @@ void runAttempt(CaptureState& s, const char* source, const char* outputName) {
         return;
     }
     dispatch(s);
-    if (shared().lastError != NG_ERR_NONE) traceFormat("attempt ended: %s", errorText(shared().lastError));
+    if (shared().lastError != NG_ERR_NONE)
+        traceFormat("attempt ended: %s", errorText(shared().lastError));
     // Every route closes its file; make sure of it before the next attempt.
     closeOutput(s.output);
     closeConnection(s.connection);
     std::fflush(stdout);
 }
 
-int nextRetryPause(int previousPauseMs, bool attemptRecorded) {
-    const CaptureTuning& t = settings().tuning;
-    if (attemptRecorded) return 0;
-    if (previousPauseMs <= 0) return t.retryPauseMinMs;
+int nextRetryPause(int previousPauseMs, bool attemptRecorded)
+{
+    const CaptureTuning &t = settings().tuning;
+    if (attemptRecorded)
+        return 0;
+    if (previousPauseMs <= 0)
+        return t.retryPauseMinMs;
     int next = previousPauseMs > t.retryPauseMaxMs / 2 ? t.retryPauseMaxMs : previousPauseMs * 2;
     return next < t.retryPauseMinMs ? t.retryPauseMinMs : next;
 }
 
-void requestStop() {
+void requestStop()
+{
     std::lock_guard<std::mutex> lock(g_runningMutex);
-    if (g_running) g_running->stop.set();
+    if (g_running)
+        g_running->stop.set();
 }
 
-RunningCapture::RunningCapture(CaptureState& s) {
+RunningCapture::RunningCapture(CaptureState &s)
+{
     std::lock_guard<std::mutex> lock(g_runningMutex);
     g_running = &s;
 }
 
-RunningCapture::~RunningCapture() {
+RunningCapture::~RunningCapture()
+{
     std::lock_guard<std::mutex> lock(g_runningMutex);
     g_running = nullptr;
 }
 
-int captureUntilStopped(CaptureState& s, const char* source, const char* outputName) {
+int captureUntilStopped(CaptureState &s, const char *source, const char *outputName)
+{
     net::ensureStandardDescriptors();
     if (!net::startup()) {
         net::cleanup();
@@ -176,17 +193,19 @@ int captureUntilStopped(CaptureState& s, const char* source, const char* outputN
     int pause = 0;
     for (;;) {
         runAttempt(s, source, outputName);
-        if (s.stop.pending()) break;
+        if (s.stop.pending())
+            break;
         // Only a stream that kept coming for a while is followed at once by
         // the next attempt. Without a pause a refused connection or an
         // unusable address would retry thousands of times a second, and a
         // server that sends a short answer (or a finite file, or a few
         // packets) and closes would be asked again and again, its bytes
         // appended each time until the disk is full.
-        const bool streamed = s.output.bytesWritten > 0 &&
-                              s.output.lastWriteMs - s.output.firstWriteMs >= settings().tuning.healthyStreamMs;
+        const bool streamed = s.output.bytesWritten > 0
+            && s.output.lastWriteMs - s.output.firstWriteMs >= settings().tuning.healthyStreamMs;
         pause = nextRetryPause(pause, streamed);
-        if (pause > 0 && s.stop.wait(pause)) break;
+        if (pause > 0 && s.stop.wait(pause))
+            break;
     }
     net::cleanup();
     return 0;
@@ -197,7 +216,8 @@ int captureUntilStopped(CaptureState& s, const char* source, const char* outputN
 // The four exports. Nothing may escape them as an exception.
 namespace netgrab_api {
 
-extern "C" NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* outputName) {
+extern "C" NETGRAB_API int NETGRAB_CALL netgrab(const char *source, const char *outputName)
+{
     // The capture's state: created here for this call, on the heap for its
     // buffers, and closed here too should anything escape the loop.
     std::unique_ptr<netgrab::CaptureState> s;
@@ -222,7 +242,8 @@ extern "C" NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* 
     }
 }
 
-extern "C" NETGRAB_API void NETGRAB_CALL StopRecord(void) {
+extern "C" NETGRAB_API void NETGRAB_CALL StopRecord(void)
+{
     try {
         netgrab::requestStop();
     } catch (...) {
@@ -231,11 +252,13 @@ extern "C" NETGRAB_API void NETGRAB_CALL StopRecord(void) {
     }
 }
 
-extern "C" NETGRAB_API int NETGRAB_CALL GetRecBytes(void) {
+extern "C" NETGRAB_API int NETGRAB_CALL GetRecBytes(void)
+{
     return netgrab::shared().recordedBytes.load(std::memory_order_relaxed);
 }
 
-extern "C" NETGRAB_API int NETGRAB_CALL GetRecError(void) {
+extern "C" NETGRAB_API int NETGRAB_CALL GetRecError(void)
+{
     return netgrab::shared().lastError.load(std::memory_order_relaxed);
 }
 

@@ -7,7 +7,7 @@ struct CaptureState;
 
 // One attempt: classify the source and run the routine of its kind until it
 // ends (failure, closed stream or stop request). Appends to the output file.
-void runAttempt(CaptureState& s, const char* source, const char* outputName);
+void runAttempt(CaptureState &s, const char *source, const char *outputName);
 
 // Pause before the next attempt: 0 after an attempt whose writes spanned
 // at least tuning.healthyStreamMs (a stream that dropped), otherwise
@@ -19,12 +19,13 @@ int nextRetryPause(int previousPauseMs, bool attemptStreamed);
 // before it started); netgrab() runs captureUntilStopped on a new state,
 // registered as the running capture for its lifetime (RunningCapture).
 void requestStop();
-int captureUntilStopped(CaptureState& s, const char* source, const char* outputName);
-struct RunningCapture {
-    explicit RunningCapture(CaptureState& s);
+int captureUntilStopped(CaptureState &s, const char *source, const char *outputName);
+struct RunningCapture
+{
+    explicit RunningCapture(CaptureState &s);
     ~RunningCapture();
-    RunningCapture(const RunningCapture&) = delete;
-    RunningCapture& operator=(const RunningCapture&) = delete;
+    RunningCapture(const RunningCapture &) = delete;
+    RunningCapture &operator=(const RunningCapture &) = delete;
 };
 
 }  // namespace netgrab

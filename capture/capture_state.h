@@ -38,7 +38,7 @@ constexpr int kPageCookieSize = 512;
 constexpr int kClientGuidSize = 40;
 constexpr int kReceiveBufferSize = 20480;
 constexpr int kRequestTextSize = 8192;
-constexpr int kAnswerLimit = 10240;        // HTTP request operations never place more
+constexpr int kAnswerLimit = 10240;  // HTTP request operations never place more
 constexpr int kMmsPathSize = 512;
 // The MMS-over-TCP stream header buffer.
 constexpr int kHeaderBufferSize = 8924;
@@ -51,11 +51,12 @@ constexpr int kCommandBufferSize = 4096;
 constexpr uint16_t kNoPort = 0xFFFF;
 
 // Knobs that the shipped program keeps at their defaults; tests shorten them.
-struct CaptureTuning {
-    int receivePollMs = 40;     // wait between receive polls on a quiet socket
-    int receivePollCount = 152; // polls before a receive gives up (~6.1 s)
-    int retryPauseMinMs = 250;  // pause after an attempt that recorded nothing
-    int retryPauseMaxMs = 4000; // the pause doubles up to this
+struct CaptureTuning
+{
+    int receivePollMs = 40;      // wait between receive polls on a quiet socket
+    int receivePollCount = 152;  // polls before a receive gives up (~6.1 s)
+    int retryPauseMinMs = 250;   // pause after an attempt that recorded nothing
+    int retryPauseMaxMs = 4000;  // the pause doubles up to this
     // An attempt that streamed (wrote) over at least this span is a healthy
     // stream that dropped: the next attempt follows at once. Shorter ones
     // (a short answer, a finite file, a few packets) are paced like failures.
@@ -64,21 +65,23 @@ struct CaptureTuning {
     int pongTimeoutMs = 1000;
     // Ports of routes whose address names none; tests point them at
     // loopback peers.
-    uint16_t mmsPort = 1755;    // MMS over TCP
-    uint16_t httpPort = 80;     // HTTP fall-back of MMS over TCP; portal requests
+    uint16_t mmsPort = 1755;  // MMS over TCP
+    uint16_t httpPort = 80;   // HTTP fall-back of MMS over TCP; portal requests
 };
 
 // Values fixed at build time; tests may point them elsewhere.
-struct CaptureConfig {
-    const char* portalHost;
-    const char* portalStreamHost;
-    const char* shoutcastNoticeHost;
+struct CaptureConfig
+{
+    const char *portalHost;
+    const char *portalStreamHost;
+    const char *shoutcastNoticeHost;
 };
 
 // Everything one capture works on: netgrab() creates it (on the heap, for
 // its buffers) and every route, reader, request and output routine takes it,
 // or the part of it that it needs, by reference.
-struct CaptureState {
+struct CaptureState
+{
     // Set by StopRecord() from another thread while the capture runs.
     StopRequest stop;
     // The capture's one connection to a server (connection.h); a route
@@ -122,19 +125,21 @@ struct CaptureState {
 // Configuration, not progress: the shipped program keeps these at their
 // defaults and tests change them between captures, never during one. A
 // capture reads them while it runs; nothing writes them.
-struct CaptureSettings {
+struct CaptureSettings
+{
     CaptureTuning tuning;
     CaptureConfig config;
 };
-CaptureSettings& settings();
+CaptureSettings &settings();
 
 // What the exported accessors read from other threads, also once the
 // capture has ended: the last error (enum NetgrabError) and the recorded
 // bytes. Relaxed atomics: a reader may see a value one update behind.
-struct SharedCounters {
+struct SharedCounters
+{
     std::atomic<int32_t> lastError{0};
     std::atomic<int32_t> recordedBytes{0};
 };
-SharedCounters& shared();
+SharedCounters &shared();
 
 }  // namespace netgrab

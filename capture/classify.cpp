@@ -31,52 +31,63 @@ constexpr int kAddressCopySize = 512;
 constexpr int kQuotedValueSize = 384;
 constexpr int kM3uEntrySize = 512;
 
-bool startsWith(const char* text, const char* prefix) {
+bool startsWith(const char *text, const char *prefix)
+{
     return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
 // True when the first occurrence of suffix in text ends the text.
-bool firstOccurrenceEnds(const char* text, const char* suffix) {
-    const char* at = std::strstr(text, suffix);
+bool firstOccurrenceEnds(const char *text, const char *suffix)
+{
+    const char *at = std::strstr(text, suffix);
     return at && at[std::strlen(suffix)] == '\0';
 }
 
 // Playlist entries name their port or mean the default of their scheme
 // (s.transport); the port of the playlist's own address says nothing about
 // the stream's.
-void defaultPortForEntry(CaptureState& s, const char* hostPath) {
-    const char* slash = std::strchr(hostPath, '/');
-    const char* colon = std::strchr(hostPath, ':');
-    if (!colon || (slash && slash < colon)) s.serverPort = defaultWebPort(s.transport);
+void defaultPortForEntry(CaptureState &s, const char *hostPath)
+{
+    const char *slash = std::strchr(hostPath, '/');
+    const char *colon = std::strchr(hostPath, ':');
+    if (!colon || (slash && slash < colon))
+        s.serverPort = defaultWebPort(s.transport);
 }
 
 // Fetches a directory page and reads its stream markers.
-int classifyPage(CaptureState& s, const char* copy) {
+int classifyPage(CaptureState &s, const char *copy)
+{
     s.requestPort = s.serverPort;
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
-    const char* hostPath = copy;
-    if (startsWith(copy, wire::kHttpScheme)) hostPath = copy + 7;
-    if (startsWith(copy, wire::kHttpsScheme)) hostPath = copy + 8;
+    const char *hostPath = copy;
+    if (startsWith(copy, wire::kHttpScheme))
+        hostPath = copy + 7;
+    if (startsWith(copy, wire::kHttpsScheme))
+        hostPath = copy + 8;
     const int count = httpFetch(s, s.receiveBuffer, hostPath);
-    if (count < 1) return 0;
+    if (count < 1)
+        return 0;
     s.receiveBuffer[count] = '\0';
     std::printf("DecodeServerURL : %s\n", s.receiveBuffer);
     return readPageMarkers(s, s.receiveBuffer);
 }
 
-bool isRedirect(const char* status) {
-    return findNoCase(status, wire::kRedirect10_302) || findNoCase(status, wire::kRedirect11_302) ||
-           findNoCase(status, wire::kRedirect11_301) || findNoCase(status, wire::kRedirect10_301);
+bool isRedirect(const char *status)
+{
+    return findNoCase(status, wire::kRedirect10_302) || findNoCase(status, wire::kRedirect11_302)
+        || findNoCase(status, wire::kRedirect11_301) || findNoCase(status, wire::kRedirect10_301);
 }
 
-bool isAdvertisement(const char* reference) {
-    return findNoCase(reference, ".WMA") || findNoCase(reference, ".WAV") || findNoCase(reference, ".GIF") ||
-           findNoCase(reference, ".MP3");
+bool isAdvertisement(const char *reference)
+{
+    return findNoCase(reference, ".WMA") || findNoCase(reference, ".WAV") || findNoCase(reference, ".GIF")
+        || findNoCase(reference, ".MP3");
 }
 
 }  // namespace
 
-int classifySource(CaptureState& s, const char* address) {
+int classifySource(CaptureState &s, const char *address)
+{
     char copy[kAddressCopySize];
     copyText(copy, sizeof copy, address);
     char original[kAddressCopySize];
@@ -88,17 +99,20 @@ int classifySource(CaptureState& s, const char* address) {
     if (startsWith(copy, wire::kMmsScheme)) {
         copyText(s.workingAddress, sizeof s.workingAddress, copy + 6);
         s.sourceKind = SOURCE_MMS;
-        if (s.serverPort == kNoPort) s.serverPort = settings().tuning.mmsPort;
+        if (s.serverPort == kNoPort)
+            s.serverPort = settings().tuning.mmsPort;
         return 1;
     }
     // "https://" is the HTTP route over TLS, on port 443 unless the
     // address names one.
     const bool secure = startsWith(copy, wire::kHttpsScheme);
-    if (secure) s.transport = Transport::Tls;
-    if (s.serverPort == kNoPort) s.serverPort = defaultWebPort(s.transport);
+    if (secure)
+        s.transport = Transport::Tls;
+    if (s.serverPort == kNoPort)
+        s.serverPort = defaultWebPort(s.transport);
 
     if (secure || startsWith(copy, wire::kHttpScheme)) {
-        const char* rest = copy + (secure ? 8 : 7);
+        const char *rest = copy + (secure ? 8 : 7);
         if (isHlsAddress(original)) {  // kept whole, with its scheme and port
             copyText(s.workingAddress, sizeof s.workingAddress, original);
             s.sourceKind = SOURCE_HLS;
@@ -120,7 +134,7 @@ int classifySource(CaptureState& s, const char* address) {
             s.sourceKind = SOURCE_PLS;
             return 1;
         }
-        const char* portal = settings().config.portalHost;
+        const char *portal = settings().config.portalHost;
         if (!secure && portal && *portal && std::strstr(copy, portal)) {
             copyText(s.workingAddress, sizeof s.workingAddress, rest);
             s.sourceKind = SOURCE_PORTAL;
@@ -142,28 +156,25 @@ int classifySource(CaptureState& s, const char* address) {
     return classifyPage(s, copy);
 }
 
-int readPageMarkers(CaptureState& s, const char* answer) {
-    if (const char* mms = std::strstr(answer, wire::kMarkerMms)) {
-        copyValue(s.workingAddress, sizeof s.workingAddress,
-                  skipBlanks(mms + std::strlen(wire::kMarkerMms)));
+int readPageMarkers(CaptureState &s, const char *answer)
+{
+    if (const char *mms = std::strstr(answer, wire::kMarkerMms)) {
+        copyValue(s.workingAddress, sizeof s.workingAddress, skipBlanks(mms + std::strlen(wire::kMarkerMms)));
         s.pageCookie[0] = '\0';
-        if (const char* cookie = std::strstr(answer, wire::kMarkerCookie)) {
-            copyLineValue(s.pageCookie, sizeof s.pageCookie,
-                          cookie + std::strlen(wire::kMarkerCookie));
+        if (const char *cookie = std::strstr(answer, wire::kMarkerCookie)) {
+            copyLineValue(s.pageCookie, sizeof s.pageCookie, cookie + std::strlen(wire::kMarkerCookie));
         }
         s.sourceKind = SOURCE_PORTAL;
         return 1;
     }
-    if (const char* http = std::strstr(answer, wire::kMarkerHttp)) {
-        copyValue(s.workingAddress, sizeof s.workingAddress,
-                  skipBlanks(http + std::strlen(wire::kMarkerHttp)));
+    if (const char *http = std::strstr(answer, wire::kMarkerHttp)) {
+        copyValue(s.workingAddress, sizeof s.workingAddress, skipBlanks(http + std::strlen(wire::kMarkerHttp)));
         extractPort(s.workingAddress, s.serverPort);
         s.sourceKind = SOURCE_HTTP;
         return 1;
     }
-    if (const char* asx = std::strstr(answer, wire::kMarkerAsx)) {
-        copyValue(s.workingAddress, sizeof s.workingAddress,
-                  skipBlanks(asx + std::strlen(wire::kMarkerAsx)));
+    if (const char *asx = std::strstr(answer, wire::kMarkerAsx)) {
+        copyValue(s.workingAddress, sizeof s.workingAddress, skipBlanks(asx + std::strlen(wire::kMarkerAsx)));
         // A playlist address written with "http://" may name its port.
         extractPort(s.workingAddress, s.serverPort);
         return resolveAsx(s);
@@ -171,23 +182,26 @@ int readPageMarkers(CaptureState& s, const char* answer) {
     return 0;
 }
 
-int resolveAsx(CaptureState& s) {
+int resolveAsx(CaptureState &s)
+{
     for (int hop = 0;; ++hop) {
         s.requestPort = s.serverPort;
         std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
         // A redirect leaves its address with the scheme, which says how to connect.
-        const char* hostPath = s.workingAddress + webSchemeLength(s.workingAddress, &s.transport);
+        const char *hostPath = s.workingAddress + webSchemeLength(s.workingAddress, &s.transport);
         const int count = httpFetch(s, s.receiveBuffer, hostPath);
-        if (count < 1) return 0;
+        if (count < 1)
+            return 0;
         s.receiveBuffer[count] = '\0';
 
         char status[512];
         upperCopy(status, sizeof status, statusLine(s.receiveBuffer, count));
         std::printf("CheckASX return : %s\n", status);
-        const char* location = isRedirect(status) ? findLocationValue(s.receiveBuffer) : nullptr;
+        const char *location = isRedirect(status) ? findLocationValue(s.receiveBuffer) : nullptr;
         if (!location) {  // not a redirect, or one without a target: a playlist
             char target[kQuotedValueSize];
-            if (!asxTarget(s.receiveBuffer, target, sizeof target)) return 0;
+            if (!asxTarget(s.receiveBuffer, target, sizeof target))
+                return 0;
             return applyAsxTarget(s, target);
         }
         // Two playlists that name each other would otherwise be fetched
@@ -208,13 +222,16 @@ int resolveAsx(CaptureState& s) {
     }
 }
 
-int asxTarget(const char* answer, char* target, size_t cap) {
-    const char* scan = answer;
-    while (const char* entry = findNoCase(scan, wire::kAsxEntry)) {
-        const char* ref = findNoCase(entry, wire::kAsxRefHref);
-        if (!ref) return 0;
+int asxTarget(const char *answer, char *target, size_t cap)
+{
+    const char *scan = answer;
+    while (const char *entry = findNoCase(scan, wire::kAsxEntry)) {
+        const char *ref = findNoCase(entry, wire::kAsxRefHref);
+        if (!ref)
+            return 0;
         char value[kQuotedValueSize];
-        if (!quotedValue(ref, value)) return 0;
+        if (!quotedValue(ref, value))
+            return 0;
         if (isAdvertisement(value)) {
             scan = entry + 6;
             continue;
@@ -222,13 +239,15 @@ int asxTarget(const char* answer, char* target, size_t cap) {
         copyText(target, cap, value);
         return 1;
     }
-    const char* mms = findNoCase(scan, "MMS://");
-    if (!mms) return 0;
+    const char *mms = findNoCase(scan, "MMS://");
+    if (!mms)
+        return 0;
     copyValue(target, cap, mms, "\"");
     return 1;
 }
 
-int applyAsxTarget(CaptureState& s, const char* target) {
+int applyAsxTarget(CaptureState &s, const char *target)
+{
     s.workingAddress[0] = '\0';
     if (startsWithNoCase(target, "MMS://")) {
         copyText(s.workingAddress, sizeof s.workingAddress, target + 6);
@@ -259,54 +278,62 @@ int applyAsxTarget(CaptureState& s, const char* target) {
 }
 
 // Fetches a playlist into receiveBuffer, NUL-terminated; false when nothing arrived.
-static bool fetchPlaylist(CaptureState& s, const char* address) {
+static bool fetchPlaylist(CaptureState &s, const char *address)
+{
     s.requestPort = s.serverPort;
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
     const int count = httpFetch(s, s.receiveBuffer, address);
-    if (count < 1) return false;
+    if (count < 1)
+        return false;
     s.receiveBuffer[count] = '\0';
     return true;
 }
 
 // The playlist's own address with its scheme and port, the base of its
 // relative entries: classification took the port out of the text.
-static void playlistBase(const CaptureState& s, const char* address, char* out, size_t cap) {
+static void playlistBase(const CaptureState &s, const char *address, char *out, size_t cap)
+{
     const size_t hostLength = std::strcspn(address, "/");
     char port[8] = "";
-    if (s.serverPort != defaultWebPort(s.transport) && s.serverPort != kNoPort &&
-        !std::memchr(address, ':', hostLength))
+    if (s.serverPort != defaultWebPort(s.transport) && s.serverPort != kNoPort
+        && !std::memchr(address, ':', hostLength))
         std::snprintf(port, sizeof port, ":%u", s.serverPort);
-    const char* scheme = s.transport == Transport::Tls ? wire::kHttpsScheme : wire::kHttpScheme;
-    std::snprintf(out, cap, "%s%.*s%s%s", scheme, static_cast<int>(hostLength), address, port,
-                  address + hostLength);
+    const char *scheme = s.transport == Transport::Tls ? wire::kHttpsScheme : wire::kHttpScheme;
+    std::snprintf(out, cap, "%s%.*s%s%s", scheme, static_cast<int>(hostLength), address, port, address + hostLength);
 }
 
-void resolveM3u(CaptureState& s, const char* address) {
+void resolveM3u(CaptureState &s, const char *address)
+{
     char base[kAddressCopySize];
     playlistBase(s, address, base, sizeof base);
-    if (!fetchPlaylist(s, address)) return;
+    if (!fetchPlaylist(s, address))
+        return;
     if (isHlsAnswer(s.receiveBuffer)) {  // an ".m3u" address that serves HLS
         captureHls(s, absoluteHttpAddress(address, s.serverPort, s.transport).c_str());
         return;
     }
     char entry[kM3uEntrySize];
-    if (!m3uTarget(s.receiveBuffer, entry, sizeof entry, &s.transport, base)) return;
+    if (!m3uTarget(s.receiveBuffer, entry, sizeof entry, &s.transport, base))
+        return;
     defaultPortForEntry(s, entry);
     captureHttpStream(s, entry);
 }
 
-int m3uTarget(const char* answer, char* out, size_t cap, Transport* transport, const char* playlistAddress) {
+int m3uTarget(const char *answer, char *out, size_t cap, Transport *transport, const char *playlistAddress)
+{
     Transport taken = Transport::Tcp;
-    const char* body = std::strstr(answer, "\r\n\r\n");
-    if (!body) return 0;
-    for (const char* line = body + 4; *line;) {
-        const char* end = line + std::strcspn(line, "\r\n");
-        const char* text = skipBlanks(line);
+    const char *body = std::strstr(answer, "\r\n\r\n");
+    if (!body)
+        return 0;
+    for (const char *line = body + 4; *line;) {
+        const char *end = line + std::strcspn(line, "\r\n");
+        const char *text = skipBlanks(line);
         if (*text != '#' && text < end) {
-            for (const char* p = line; p < end; ++p) {
+            for (const char *p = line; p < end; ++p) {
                 if (const size_t scheme = webSchemeLength(p, &taken)) {
                     copyValue(out, cap, p + scheme);
-                    if (transport) *transport = taken;
+                    if (transport)
+                        *transport = taken;
                     return out[0] != '\0';
                 }
             }
@@ -315,11 +342,12 @@ int m3uTarget(const char* answer, char* out, size_t cap, Transport* transport, c
             char entry[kM3uEntrySize];
             copyValue(entry, sizeof entry, text);
             char resolved[kM3uEntrySize];
-            if (playlistAddress && !std::strstr(entry, "://") &&
-                resolveAddress(playlistAddress, entry, resolved, sizeof resolved)) {
+            if (playlistAddress && !std::strstr(entry, "://")
+                && resolveAddress(playlistAddress, entry, resolved, sizeof resolved)) {
                 if (const size_t scheme = webSchemeLength(resolved, &taken)) {
                     copyText(out, cap, resolved + scheme);
-                    if (transport) *transport = taken;
+                    if (transport)
+                        *transport = taken;
                     return out[0] != '\0';
                 }
             }
@@ -329,18 +357,23 @@ int m3uTarget(const char* answer, char* out, size_t cap, Transport* transport, c
     return 0;
 }
 
-void resolvePls(CaptureState& s, const char* address) {
-    if (!fetchPlaylist(s, address)) return;
+void resolvePls(CaptureState &s, const char *address)
+{
+    if (!fetchPlaylist(s, address))
+        return;
     char entry[kWorkingAddressSize];
-    if (!plsTarget(s.receiveBuffer, entry, sizeof entry, &s.transport)) return;
+    if (!plsTarget(s.receiveBuffer, entry, sizeof entry, &s.transport))
+        return;
     copyText(s.workingAddress, sizeof s.workingAddress, entry);
     defaultPortForEntry(s, s.workingAddress);
     captureHttpStream(s, s.workingAddress);
 }
 
-int plsTarget(const char* answer, char* out, size_t cap, Transport* transport) {
-    const char* key = findNoCase(answer, wire::kPlsFirstFile);
-    if (!key) return 0;
+int plsTarget(const char *answer, char *out, size_t cap, Transport *transport)
+{
+    const char *key = findNoCase(answer, wire::kPlsFirstFile);
+    if (!key)
+        return 0;
     char value[kAddressCopySize];
     copyValue(value, sizeof value, skipBlanks(key + std::strlen(wire::kPlsFirstFile)));
     Transport taken = Transport::Tcp;
@@ -351,17 +384,22 @@ int plsTarget(const char* answer, char* out, size_t cap, Transport* transport) {
     } else {
         copyText(out, cap, value);
     }
-    if (transport && out[0]) *transport = taken;
+    if (transport && out[0])
+        *transport = taken;
     return out[0] != '\0';
 }
 
-int quotedValue(const char* text, char out[384]) {
-    const char* open = std::strchr(text, '"');
-    if (!open) return 0;
-    const char* close = std::strchr(open + 1, '"');
-    if (!close) return 0;
+int quotedValue(const char *text, char out[384])
+{
+    const char *open = std::strchr(text, '"');
+    if (!open)
+        return 0;
+    const char *close = std::strchr(open + 1, '"');
+    if (!close)
+        return 0;
     size_t n = static_cast<size_t>(close - open - 1);
-    if (n > kQuotedValueSize - 1) n = kQuotedValueSize - 1;
+    if (n > kQuotedValueSize - 1)
+        n = kQuotedValueSize - 1;
     std::memcpy(out, open + 1, n);
     out[n] = '\0';
     return 1;

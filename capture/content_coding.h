@@ -10,6 +10,6 @@ namespace netgrab {
 // most capacity - 1 bytes in all, NUL-terminated; an answer without a
 // coding is left as it is. Returns the new length, or -1 when the body
 // does not decode or its decoded form does not fit (nothing is cut).
-int decodeContentCoding(char* answer, int count, int capacity);
+int decodeContentCoding(char *answer, int count, int capacity);
 
 }  // namespace netgrab

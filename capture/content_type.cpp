@@ -11,8 +11,9 @@ namespace netgrab {
 
 namespace {
 
-struct TypeRow {
-    const char* type;
+struct TypeRow
+{
+    const char *type;
     StreamType stream;
 };
 
@@ -40,25 +41,31 @@ constexpr TypeRow kTypes[] = {
 constexpr size_t kLongestType = 64;
 
 // The media type without parameters and trailing blanks.
-void mediaType(const char* contentType, char* out, size_t cap) {
+void mediaType(const char *contentType, char *out, size_t cap)
+{
     copyText(out, cap, contentType ? skipBlanks(contentType) : "");
     out[std::strcspn(out, ";")] = '\0';
     size_t n = std::strlen(out);
-    while (n > 0 && (out[n - 1] == ' ' || out[n - 1] == '\t')) out[--n] = '\0';
+    while (n > 0 && (out[n - 1] == ' ' || out[n - 1] == '\t'))
+        out[--n] = '\0';
 }
 
-bool equalNoCase(const char* a, const char* b) {
+bool equalNoCase(const char *a, const char *b)
+{
     return std::strlen(a) == std::strlen(b) && startsWithNoCase(a, b);
 }
 
 }  // namespace
 
-StreamType streamTypeOf(const char* contentType) {
+StreamType streamTypeOf(const char *contentType)
+{
     char type[kLongestType + 2];
     mediaType(contentType, type, sizeof type);
-    if (type[0] == '\0') return StreamType::None;
-    for (const TypeRow& row : kTypes)
-        if (equalNoCase(type, row.type)) return row.stream;
+    if (type[0] == '\0')
+        return StreamType::None;
+    for (const TypeRow &row : kTypes)
+        if (equalNoCase(type, row.type))
+            return row.stream;
     // "audio/mpeg" and its variants with a suffix ("audio/mpeg3"), but not
     // the playlist type "audio/mpegurl".
     if (startsWithNoCase(type, "audio/mpeg") && !startsWithNoCase(type, "audio/mpegurl"))
@@ -66,11 +73,14 @@ StreamType streamTypeOf(const char* contentType) {
     return StreamType::Unrecordable;
 }
 
-void printableMediaType(const char* contentType, char* out, size_t cap) {
-    if (!out || cap == 0) return;
+void printableMediaType(const char *contentType, char *out, size_t cap)
+{
+    if (!out || cap == 0)
+        return;
     mediaType(contentType, out, cap < kLongestType + 1 ? cap : kLongestType + 1);
-    for (char* p = out; *p; ++p)
-        if (*p < 0x20 || *p > 0x7E) *p = '?';
+    for (char *p = out; *p; ++p)
+        if (*p < 0x20 || *p > 0x7E)
+            *p = '?';
 }
 
 }  // namespace netgrab

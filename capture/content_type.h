@@ -17,9 +17,9 @@ enum class StreamType {
 
 // The class of a Content-Type value (parameters after ';' and the case of
 // letters do not matter).
-StreamType streamTypeOf(const char* contentType);
+StreamType streamTypeOf(const char *contentType);
 // The media type of a Content-Type value, parameters cut off, for a
 // message: characters outside printable ASCII become '?', cut to cap.
-void printableMediaType(const char* contentType, char* out, size_t cap);
+void printableMediaType(const char *contentType, char *out, size_t cap);
 
 }  // namespace netgrab

@@ -8,9 +8,10 @@ namespace netgrab {
 
 namespace {
 
-struct ErrorRow {
+struct ErrorRow
+{
     int code;
-    const char* text;
+    const char *text;
 };
 
 constexpr ErrorRow kErrorTexts[] = {
@@ -29,9 +30,11 @@ constexpr ErrorRow kErrorTexts[] = {
 
 }  // namespace
 
-const char* errorText(int code) {
-    for (const ErrorRow& row : kErrorTexts)
-        if (row.code == code) return row.text;
+const char *errorText(int code)
+{
+    for (const ErrorRow &row : kErrorTexts)
+        if (row.code == code)
+            return row.text;
     return "unknown error";
 }
 

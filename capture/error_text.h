@@ -4,6 +4,6 @@
 namespace netgrab {
 
 // The message of code; "unknown error" for a value the enum does not name.
-const char* errorText(int code);
+const char *errorText(int code);
 
 }  // namespace netgrab

@@ -13,6 +13,6 @@ enum class FramedFormat { Aac, Ogg };
 // open, what follows on it. The file (".aac"; ".ogg", or ".opus" for an Opus stream)
 // is opened with the first whole frame or page, so an answer without one
 // leaves none. Closes the connection and the file; lastError says how it ended.
-void captureFramedAudio(CaptureState& s, FramedFormat format, bool kept, int count);
+void captureFramedAudio(CaptureState &s, FramedFormat format, bool kept, int count);
 
 }  // namespace netgrab

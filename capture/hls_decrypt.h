@@ -15,24 +15,25 @@ namespace netgrab {
 // The IV of a segment without an IV attribute.
 void ivFromSequence(int64_t sequence, uint8_t iv[16]);
 
-class SegmentDecryptor {
+class SegmentDecryptor
+{
 public:
     SegmentDecryptor();
     ~SegmentDecryptor();
-    SegmentDecryptor(const SegmentDecryptor&) = delete;
-    SegmentDecryptor& operator=(const SegmentDecryptor&) = delete;
+    SegmentDecryptor(const SegmentDecryptor &) = delete;
+    SegmentDecryptor &operator=(const SegmentDecryptor &) = delete;
 
     // Starts one segment. False when the cipher cannot be set up.
     bool begin(const uint8_t key[16], const uint8_t iv[16]);
     // Appends the plain bytes of these cipher bytes to out (the last block
     // is held back until finish()). False on a cipher fault.
-    bool update(const uint8_t* bytes, size_t length, std::string& out);
+    bool update(const uint8_t *bytes, size_t length, std::string &out);
     // Ends the segment: checks and removes the padding. False when the
     // segment was not a whole number of blocks or its padding is wrong.
-    bool finish(std::string& out);
+    bool finish(std::string &out);
 
 private:
-    evp_cipher_ctx_st* context_;
+    evp_cipher_ctx_st *context_;
 };
 
 }  // namespace netgrab

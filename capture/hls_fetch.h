@@ -29,9 +29,10 @@ enum class FetchEnd {
     Refused,    // the sink refused the bytes
     Untrusted,  // the server's TLS certificate failed verification
 };
-const char* fetchEndText(FetchEnd end);
+const char *fetchEndText(FetchEnd end);
 
-struct FetchInfo {
+struct FetchInfo
+{
     int status = 0;
     std::string contentType;
     std::string finalAddress;  // after redirects
@@ -39,24 +40,24 @@ struct FetchInfo {
 };
 
 // Receives the body in pieces; false ends the fetch (FetchEnd::Refused).
-using BodySink = std::function<bool(const uint8_t* bytes, size_t length)>;
+using BodySink = std::function<bool(const uint8_t *bytes, size_t length)>;
 
 // GETs address (http:// or https://, absolute) with at most maxBytes of
 // body, until deadlineMs on steadyNowMs()'s clock.
-FetchEnd hlsGet(CaptureState& s, const std::string& address, int64_t deadlineMs, uint64_t maxBytes,
-                const BodySink& sink, FetchInfo& info);
+FetchEnd hlsGet(CaptureState &s, const std::string &address, int64_t deadlineMs, uint64_t maxBytes,
+                const BodySink &sink, FetchInfo &info);
 
 // An address of the HTTP routes (with "http://", "https://" or no scheme;
 // its port in the text or, when the text names none, in port) as an
 // absolute address. Without a scheme in the text, transport names it.
-std::string absoluteHttpAddress(const char* address, uint16_t port, Transport transport);
+std::string absoluteHttpAddress(const char *address, uint16_t port, Transport transport);
 
 // The parts of an absolute http:// or https:// address: host (without
 // brackets or port), port (80 or 443 when none is named), the request
 // target (path and query, "/" when empty; the fragment dropped) and the
 // transport the scheme names. False for another scheme, a missing host or
 // a port text that is no port.
-bool splitAbsoluteAddress(const std::string& address, std::string& host, uint16_t& port, std::string& target,
-                          Transport& transport);
+bool splitAbsoluteAddress(const std::string &address, std::string &host, uint16_t &port, std::string &target,
+                          Transport &transport);
 
 }  // namespace netgrab

@@ -15,15 +15,18 @@ namespace {
 
 constexpr int64_t kNumberLimit = INT64_C(999999999999999999);
 
-bool startsWith(const char* text, size_t length, const char* prefix) {
+bool startsWith(const char *text, size_t length, const char *prefix)
+{
     const size_t n = std::strlen(prefix);
     return length >= n && std::memcmp(text, prefix, n) == 0;
 }
 
 // A decimal-integer (leading blanks skipped); clamped at kNumberLimit.
-bool readInteger(const std::string& text, int64_t& out) {
+bool readInteger(const std::string &text, int64_t &out)
+{
     size_t i = text.find_first_not_of(" \t");
-    if (i == std::string::npos || text[i] < '0' || text[i] > '9') return false;
+    if (i == std::string::npos || text[i] < '0' || text[i] > '9')
+        return false;
     int64_t value = 0;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = value > kNumberLimit / 10 ? kNumberLimit : std::min(kNumberLimit, value * 10 + (text[i] - '0'));
@@ -33,10 +36,13 @@ bool readInteger(const std::string& text, int64_t& out) {
 }
 
 // A decimal-floating-point number of seconds as milliseconds.
-int64_t readDurationMs(const std::string& text) {
+int64_t readDurationMs(const std::string &text)
+{
     int64_t seconds = 0;
-    if (!readInteger(text, seconds)) return 0;
-    if (seconds > kNumberLimit / 1000) return kNumberLimit;
+    if (!readInteger(text, seconds))
+        return 0;
+    if (seconds > kNumberLimit / 1000)
+        return kNumberLimit;
     int64_t ms = seconds * 1000;
     const size_t dot = text.find('.');
     const size_t end = text.find_first_not_of(" \t0123456789");
@@ -50,23 +56,31 @@ int64_t readDurationMs(const std::string& text) {
     return ms;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
 // A hexadecimal-sequence ("0x" + up to 32 digits) as a 16-byte big-endian
 // number. False for anything else.
-bool readIv(const std::string& text, uint8_t iv[16]) {
-    if (text.size() < 3 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return false;
+bool readIv(const std::string &text, uint8_t iv[16])
+{
+    if (text.size() < 3 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
+        return false;
     const std::string digits = text.substr(2);
-    if (digits.size() > 32) return false;
+    if (digits.size() > 32)
+        return false;
     uint8_t out[16] = {};
     for (size_t i = 0; i < digits.size(); ++i) {
         const int d = hexDigit(digits[digits.size() - 1 - i]);
-        if (d < 0) return false;
+        if (d < 0)
+            return false;
         out[15 - i / 2] |= static_cast<uint8_t>(i % 2 ? d << 4 : d);
     }
     std::memcpy(iv, out, 16);
@@ -75,47 +89,62 @@ bool readIv(const std::string& text, uint8_t iv[16]) {
 
 // Codec names (RFC 6381) of audio: AAC and MP3 in MP4 ("mp4a.*"), AC-3,
 // E-AC-3, Opus, FLAC, Vorbis, ALAC.
-bool isAudioCodec(const std::string& codec) {
-    static const char* const kAudio[] = {"mp4a", "ac-3", "ec-3", "opus", "flac", "fLaC", "vorbis", "alac", "mp3"};
+bool isAudioCodec(const std::string &codec)
+{
+    static const char *const kAudio[] = {"mp4a", "ac-3", "ec-3", "opus", "flac", "fLaC", "vorbis", "alac", "mp3"};
     const std::string head = codec.substr(0, codec.find('.'));
-    for (const char* name : kAudio)
-        if (head == name) return true;
+    for (const char *name : kAudio)
+        if (head == name)
+            return true;
     return false;
 }
 
-std::string trimmed(const std::string& text) {
+std::string trimmed(const std::string &text)
+{
     const size_t start = text.find_first_not_of(" \t");
-    if (start == std::string::npos) return std::string();
+    if (start == std::string::npos)
+        return std::string();
     const size_t end = text.find_last_not_of(" \t");
     return text.substr(start, end - start + 1);
 }
 
 }  // namespace
 
-const char* hlsReadErrorText(HlsReadError error) {
+const char *hlsReadErrorText(HlsReadError error)
+{
     switch (error) {
-    case HlsReadError::None: return "no error";
-    case HlsReadError::NotPlaylist: return "not an HLS playlist";
-    case HlsReadError::TooLarge: return "playlist larger than 1 MiB";
-    case HlsReadError::LineTooLong: return "playlist line longer than 4096 bytes";
-    case HlsReadError::TooManySegments: return "playlist lists more than 4096 segments";
-    case HlsReadError::TooManyVariants: return "playlist lists more than 64 variants";
-    case HlsReadError::TooManyTags: return "playlist names more than 256 keys or init segments";
+    case HlsReadError::None:
+        return "no error";
+    case HlsReadError::NotPlaylist:
+        return "not an HLS playlist";
+    case HlsReadError::TooLarge:
+        return "playlist larger than 1 MiB";
+    case HlsReadError::LineTooLong:
+        return "playlist line longer than 4096 bytes";
+    case HlsReadError::TooManySegments:
+        return "playlist lists more than 4096 segments";
+    case HlsReadError::TooManyVariants:
+        return "playlist lists more than 64 variants";
+    case HlsReadError::TooManyTags:
+        return "playlist names more than 256 keys or init segments";
     }
     return "?";
 }
 
-bool hlsAttribute(const std::string& list, const char* name, std::string& value) {
+bool hlsAttribute(const std::string &list, const char *name, std::string &value)
+{
     const size_t nameLength = std::strlen(name);
     size_t at = 0;
     while (at < list.size()) {
         const size_t equals = list.find('=', at);
-        if (equals == std::string::npos) return false;
+        if (equals == std::string::npos)
+            return false;
         const std::string key = trimmed(list.substr(at, equals - at));
         size_t end;
         std::string found;
         size_t valueStart = equals + 1;
-        while (valueStart < list.size() && (list[valueStart] == ' ' || list[valueStart] == '\t')) ++valueStart;
+        while (valueStart < list.size() && (list[valueStart] == ' ' || list[valueStart] == '\t'))
+            ++valueStart;
         if (valueStart < list.size() && list[valueStart] == '"') {
             const size_t close = list.find('"', valueStart + 1);
             if (close == std::string::npos) {
@@ -133,21 +162,25 @@ bool hlsAttribute(const std::string& list, const char* name, std::string& value)
             value = found;
             return true;
         }
-        if (end == std::string::npos) return false;
+        if (end == std::string::npos)
+            return false;
         at = end + 1;
     }
     return false;
 }
 
-bool codecsAudioOnly(const std::string& codecs) {
+bool codecsAudioOnly(const std::string &codecs)
+{
     bool any = false;
     size_t at = 0;
     while (at <= codecs.size()) {
         size_t comma = codecs.find(',', at);
-        if (comma == std::string::npos) comma = codecs.size();
+        if (comma == std::string::npos)
+            comma = codecs.size();
         const std::string codec = trimmed(codecs.substr(at, comma - at));
         if (!codec.empty()) {
-            if (!isAudioCodec(codec)) return false;
+            if (!isAudioCodec(codec))
+                return false;
             any = true;
         }
         at = comma + 1;
@@ -155,14 +188,18 @@ bool codecsAudioOnly(const std::string& codecs) {
     return any;
 }
 
-void HlsPlaylistReader::fail(HlsReadError error) {
-    if (list_.error == HlsReadError::None) list_.error = error;
+void HlsPlaylistReader::fail(HlsReadError error)
+{
+    if (list_.error == HlsReadError::None)
+        list_.error = error;
     pending_.clear();
     pending_.shrink_to_fit();
 }
 
-void HlsPlaylistReader::feed(const char* bytes, size_t length) {
-    if (list_.error != HlsReadError::None) return;
+void HlsPlaylistReader::feed(const char *bytes, size_t length)
+{
+    if (list_.error != HlsReadError::None)
+        return;
     if (length > kHlsPlaylistMaxBytes - total_) {
         fail(HlsReadError::TooLarge);
         return;
@@ -170,39 +207,47 @@ void HlsPlaylistReader::feed(const char* bytes, size_t length) {
     total_ += length;
     size_t at = 0;
     while (at < length && list_.error == HlsReadError::None) {
-        const void* found = std::memchr(bytes + at, '\n', length - at);
-        const size_t end = found ? static_cast<size_t>(static_cast<const char*>(found) - bytes) : length;
+        const void *found = std::memchr(bytes + at, '\n', length - at);
+        const size_t end = found ? static_cast<size_t>(static_cast<const char *>(found) - bytes) : length;
         if (pending_.size() + (end - at) > kHlsMaxLineBytes + 1) {  // + 1: a CR before the LF
             fail(HlsReadError::LineTooLong);
             return;
         }
         pending_.append(bytes + at, end - at);
-        if (!found) return;
-        if (!pending_.empty() && pending_.back() == '\r') pending_.pop_back();
+        if (!found)
+            return;
+        if (!pending_.empty() && pending_.back() == '\r')
+            pending_.pop_back();
         line(pending_.data(), pending_.size());
         pending_.clear();
         at = end + 1;
     }
 }
 
-HlsPlaylist HlsPlaylistReader::finish() {
+HlsPlaylist HlsPlaylistReader::finish()
+{
     if (list_.error == HlsReadError::None) {
-        if (!pending_.empty() && pending_.back() == '\r') pending_.pop_back();
-        if (!pending_.empty() || firstLine_) line(pending_.data(), pending_.size());
+        if (!pending_.empty() && pending_.back() == '\r')
+            pending_.pop_back();
+        if (!pending_.empty() || firstLine_)
+            line(pending_.data(), pending_.size());
         pending_.clear();
     }
-    if (list_.error == HlsReadError::None && !sawHeader_) list_.error = HlsReadError::NotPlaylist;
+    if (list_.error == HlsReadError::None && !sawHeader_)
+        list_.error = HlsReadError::NotPlaylist;
     return std::move(list_);
 }
 
-void HlsPlaylistReader::line(const char* text, size_t length) {
+void HlsPlaylistReader::line(const char *text, size_t length)
+{
     if (firstLine_) {
         firstLine_ = false;
         if (startsWith(text, length, "\xEF\xBB\xBF")) {  // a byte order mark
             text += 3;
             length -= 3;
         }
-        while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t')) --length;
+        while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t'))
+            --length;
         if (length != 7 || std::memcmp(text, "#EXTM3U", 7) != 0) {
             fail(HlsReadError::NotPlaylist);
             return;
@@ -210,8 +255,10 @@ void HlsPlaylistReader::line(const char* text, size_t length) {
         sawHeader_ = true;
         return;
     }
-    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t')) --length;
-    if (length == 0) return;
+    while (length > 0 && (text[length - 1] == ' ' || text[length - 1] == '\t'))
+        --length;
+    if (length == 0)
+        return;
 
     if (text[0] != '#') {  // a URI
         const std::string uri = trimmed(std::string(text, length));
@@ -244,7 +291,8 @@ void HlsPlaylistReader::line(const char* text, size_t length) {
         byteRange_ = false;
         return;
     }
-    if (!startsWith(text, length, "#EXT")) return;  // a comment
+    if (!startsWith(text, length, "#EXT"))
+        return;  // a comment
 
     const std::string tag(text, length);
     const size_t colon = tag.find(':');
@@ -257,7 +305,8 @@ void HlsPlaylistReader::line(const char* text, size_t length) {
         streamInfPending_ = true;
         variant_ = HlsVariant();
         std::string field;
-        if (hlsAttribute(value, "BANDWIDTH", field)) readInteger(field, variant_.bandwidth);
+        if (hlsAttribute(value, "BANDWIDTH", field))
+            readInteger(field, variant_.bandwidth);
         if (hlsAttribute(value, "CODECS", field)) {
             variant_.codecs = field;
             variant_.codecsKnown = true;
@@ -270,7 +319,8 @@ void HlsPlaylistReader::line(const char* text, size_t length) {
         list_.hlsTags = true;
         // Only before the first segment: the numbers of the listed segments
         // follow from it.
-        if (list_.segments.empty()) readInteger(value, list_.mediaSequence);
+        if (list_.segments.empty())
+            readInteger(value, list_.mediaSequence);
     } else if (name == "#EXTINF") {
         durationMs_ = readDurationMs(value);
     } else if (name == "#EXT-X-ENDLIST") {
@@ -309,7 +359,8 @@ void HlsPlaylistReader::line(const char* text, size_t length) {
         key.method = key.methodText == "AES-128" ? HlsKey::Method::Aes128 : HlsKey::Method::Other;
         hlsAttribute(value, "URI", key.uri);
         std::string iv;
-        if (hlsAttribute(value, "IV", iv)) key.hasIv = readIv(iv, key.iv);
+        if (hlsAttribute(value, "IV", iv))
+            key.hasIv = readIv(iv, key.iv);
         list_.keys.push_back(std::move(key));
         keyIndex_ = static_cast<int>(list_.keys.size()) - 1;
     } else if (startsWith(text, length, "#EXT-X-")) {
@@ -317,32 +368,39 @@ void HlsPlaylistReader::line(const char* text, size_t length) {
     }
 }
 
-HlsPlaylist readHlsPlaylist(const char* bytes, size_t length) {
+HlsPlaylist readHlsPlaylist(const char *bytes, size_t length)
+{
     HlsPlaylistReader reader;
     reader.feed(bytes, length);
     return reader.finish();
 }
 
-bool looksLikeHls(const char* bytes, size_t length) {
+bool looksLikeHls(const char *bytes, size_t length)
+{
     HlsPlaylistReader reader;
     reader.feed(bytes, length < kHlsPlaylistMaxBytes ? length : kHlsPlaylistMaxBytes);
     const HlsPlaylist list = reader.finish();
     // A body cut short may end in an over-long or unfinished line; what was
     // read before it still tells.
-    return (list.error == HlsReadError::None || list.error == HlsReadError::LineTooLong ||
-            list.error == HlsReadError::TooManySegments) &&
-           list.hlsTags;
+    return (list.error == HlsReadError::None || list.error == HlsReadError::LineTooLong
+            || list.error == HlsReadError::TooManySegments)
+        && list.hlsTags;
 }
 
-int chooseVariant(const std::vector<HlsVariant>& variants) {
+int chooseVariant(const std::vector<HlsVariant> &variants)
+{
     bool anyAudioOnly = false;
-    for (const HlsVariant& v : variants) anyAudioOnly = anyAudioOnly || v.audioOnly;
+    for (const HlsVariant &v : variants)
+        anyAudioOnly = anyAudioOnly || v.audioOnly;
     int best = -1;
     for (size_t i = 0; i < variants.size(); ++i) {
-        const HlsVariant& v = variants[i];
-        if (anyAudioOnly && !v.audioOnly) continue;
-        if (v.uri.empty()) continue;
-        if (best < 0 || v.bandwidth > variants[static_cast<size_t>(best)].bandwidth) best = static_cast<int>(i);
+        const HlsVariant &v = variants[i];
+        if (anyAudioOnly && !v.audioOnly)
+            continue;
+        if (v.uri.empty())
+            continue;
+        if (best < 0 || v.bandwidth > variants[static_cast<size_t>(best)].bandwidth)
+            best = static_cast<int>(i);
     }
     return best;
 }

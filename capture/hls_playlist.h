@@ -21,16 +21,18 @@ constexpr size_t kHlsMaxKeys = 256;
 constexpr size_t kHlsMaxMaps = 256;
 
 // One EXT-X-STREAM-INF entry of a master playlist.
-struct HlsVariant {
+struct HlsVariant
+{
     std::string uri;
     int64_t bandwidth = 0;
-    std::string codecs;      // as written, without quotes
+    std::string codecs;  // as written, without quotes
     bool codecsKnown = false;
     bool audioOnly = false;  // codecsKnown and every codec an audio codec
 };
 
 // An EXT-X-KEY in force for the segments after it.
-struct HlsKey {
+struct HlsKey
+{
     enum class Method { None, Aes128, Other };
     Method method = Method::None;
     std::string methodText;  // as written ("SAMPLE-AES", ...)
@@ -40,12 +42,14 @@ struct HlsKey {
 };
 
 // An EXT-X-MAP: the init segment of the fragmented MP4 segments after it.
-struct HlsMap {
+struct HlsMap
+{
     std::string uri;
     bool hasByteRange = false;
 };
 
-struct HlsSegment {
+struct HlsSegment
+{
     int64_t sequence = 0;
     int64_t durationMs = 0;
     std::string uri;
@@ -64,13 +68,14 @@ enum class HlsReadError {
     TooManyVariants,  // more than kHlsMaxVariants
     TooManyTags,      // more than kHlsMaxKeys keys or kHlsMaxMaps maps
 };
-const char* hlsReadErrorText(HlsReadError error);
+const char *hlsReadErrorText(HlsReadError error);
 
-struct HlsPlaylist {
+struct HlsPlaylist
+{
     HlsReadError error = HlsReadError::None;
-    bool master = false;         // holds EXT-X-STREAM-INF entries
-    bool hlsTags = false;        // holds a tag only HLS playlists have
-    int64_t targetDurationS = 0; // 0 when not given
+    bool master = false;          // holds EXT-X-STREAM-INF entries
+    bool hlsTags = false;         // holds a tag only HLS playlists have
+    int64_t targetDurationS = 0;  // 0 when not given
     int64_t mediaSequence = 0;
     bool endList = false;
     std::vector<HlsVariant> variants;
@@ -81,14 +86,15 @@ struct HlsPlaylist {
 
 // Reads one playlist from the pieces of its body. After an error the rest
 // is ignored and finish() reports the error.
-class HlsPlaylistReader {
+class HlsPlaylistReader
+{
 public:
-    void feed(const char* bytes, size_t length);
+    void feed(const char *bytes, size_t length);
     HlsPlaylist finish();
     HlsReadError error() const { return list_.error; }
 
 private:
-    void line(const char* text, size_t length);
+    void line(const char *text, size_t length);
     void fail(HlsReadError error);
 
     HlsPlaylist list_;
@@ -107,22 +113,22 @@ private:
 };
 
 // Reads a whole body at once.
-HlsPlaylist readHlsPlaylist(const char* bytes, size_t length);
+HlsPlaylist readHlsPlaylist(const char *bytes, size_t length);
 
 // True when a body starts with "#EXTM3U" and holds an HLS tag (within its
 // first length bytes): an M3U answer that is an HLS playlist.
-bool looksLikeHls(const char* bytes, size_t length);
+bool looksLikeHls(const char *bytes, size_t length);
 
 // Index of the variant a recording follows: the highest BANDWIDTH among the
 // audio-only variants, or among all when none is known to be audio only
 // (the first on a tie); -1 when there is none.
-int chooseVariant(const std::vector<HlsVariant>& variants);
+int chooseVariant(const std::vector<HlsVariant> &variants);
 
 // Whether every codec of a CODECS list (RFC 6381 names) is an audio codec.
-bool codecsAudioOnly(const std::string& codecs);
+bool codecsAudioOnly(const std::string &codecs);
 
 // The value of one attribute of an attribute list (quotes removed). False
 // when it is missing.
-bool hlsAttribute(const std::string& list, const char* name, std::string& value);
+bool hlsAttribute(const std::string &list, const char *name, std::string &value);
 
 }  // namespace netgrab

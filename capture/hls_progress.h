@@ -11,7 +11,8 @@ namespace netgrab {
 // What a capture keeps across its attempts: the segments already taken
 // (none is fetched twice), the file the segments go to and the init
 // segment at its start, and the last key.
-struct HlsProgress {
+struct HlsProgress
+{
     HlsSequencer sequencer;
     std::string extension;  // ".ts", ".aac", ".mp3", ".m4a", ".mp4" once chosen
     int fileVariant = 0;    // 0: NAME.ext; n >= 2: NAME-n.ext

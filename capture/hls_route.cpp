@@ -28,7 +28,8 @@ namespace {
 
 constexpr size_t kAddressMax = 2048;
 
-bool resolve(const std::string& base, const std::string& reference, std::string& out) {
+bool resolve(const std::string &base, const std::string &reference, std::string &out)
+{
     char buffer[kAddressMax];
     if (!resolveAddress(base.c_str(), reference.c_str(), buffer, sizeof buffer)) {
         traceFormat("hls: unusable address %.200s", reference.c_str());
@@ -38,20 +39,27 @@ bool resolve(const std::string& base, const std::string& reference, std::string&
     return true;
 }
 
-int errorOfFetch(FetchEnd end) {
+int errorOfFetch(FetchEnd end)
+{
     switch (end) {
-    case FetchEnd::Stopped: return NG_ERR_STOPPED;
+    case FetchEnd::Stopped:
+        return NG_ERR_STOPPED;
     case FetchEnd::HttpError:
     case FetchEnd::TooLarge:
-    case FetchEnd::Refused: return NG_ERR_REFUSED;
-    case FetchEnd::Untrusted: return NG_ERR_UNTRUSTED;
-    default: return NG_ERR_RECEIVE;
+    case FetchEnd::Refused:
+        return NG_ERR_REFUSED;
+    case FetchEnd::Untrusted:
+        return NG_ERR_UNTRUSTED;
+    default:
+        return NG_ERR_RECEIVE;
     }
 }
 
-void fetchFailed(const char* what, const std::string& address, FetchEnd end, const FetchInfo& info) {
+void fetchFailed(const char *what, const std::string &address, FetchEnd end, const FetchInfo &info)
+{
     shared().lastError = errorOfFetch(end);
-    if (end == FetchEnd::Stopped) return;
+    if (end == FetchEnd::Stopped)
+        return;
     if (end == FetchEnd::HttpError)
         traceFormat("hls: %s %.200s answered %d", what, address.c_str(), info.status);
     else
@@ -60,13 +68,14 @@ void fetchFailed(const char* what, const std::string& address, FetchEnd end, con
 
 // Reads the playlist at address into list; address becomes the address
 // that answered. False (lastError set) when it could not be read.
-bool readPlaylist(CaptureState& s, std::string& address, HlsPlaylist& list) {
+bool readPlaylist(CaptureState &s, std::string &address, HlsPlaylist &list)
+{
     HlsPlaylistReader reader;
     FetchInfo info;
     const FetchEnd end = hlsGet(
         s, address, steadyNowMs() + kHlsPlaylistFetchMs, kHlsPlaylistMaxBytes + 1,
-        [&](const uint8_t* bytes, size_t length) {
-            reader.feed(reinterpret_cast<const char*>(bytes), length);
+        [&](const uint8_t *bytes, size_t length) {
+            reader.feed(reinterpret_cast<const char *>(bytes), length);
             return reader.error() == HlsReadError::None;
         },
         info);
@@ -75,7 +84,8 @@ bool readPlaylist(CaptureState& s, std::string& address, HlsPlaylist& list) {
         return false;
     }
     list = reader.finish();
-    if (list.error == HlsReadError::None && end == FetchEnd::TooLarge) list.error = HlsReadError::TooLarge;
+    if (list.error == HlsReadError::None && end == FetchEnd::TooLarge)
+        list.error = HlsReadError::TooLarge;
     if (list.error != HlsReadError::None) {
         traceFormat("hls: playlist %.200s: %s", address.c_str(), hlsReadErrorText(list.error));
         shared().lastError = NG_ERR_REFUSED;
@@ -87,36 +97,46 @@ bool readPlaylist(CaptureState& s, std::string& address, HlsPlaylist& list) {
 
 // Whether an init segment describes a video track: a handler box ("hdlr",
 // ISO/IEC 14496-12 section 8.4.3) of type "vide".
-bool initHasVideo(const std::string& init) {
+bool initHasVideo(const std::string &init)
+{
     for (size_t at = init.find("hdlr"); at != std::string::npos; at = init.find("hdlr", at + 4))
-        if (at + 16 <= init.size() && init.compare(at + 12, 4, "vide") == 0) return true;
+        if (at + 16 <= init.size() && init.compare(at + 12, 4, "vide") == 0)
+            return true;
     return false;
 }
 
 // One segment's way into the file. The segment is held until it has
 // arrived whole, so that a stop or a failure in the middle of it leaves the
 // file ending with a whole segment.
-class SegmentWriter {
+class SegmentWriter
+{
 public:
-    SegmentWriter(CaptureState& s, HlsProgress& p, bool fragmented) : s_(s), p_(p), fragmented_(fragmented) {
+    SegmentWriter(CaptureState &s, HlsProgress &p, bool fragmented) : s_(s), p_(p), fragmented_(fragmented)
+    {
         stripper_.startSegment();
         // A new file begins with the init segment.
-        if (fragmented_ && !s_.output.file) held_ = p_.initBytes;
+        if (fragmented_ && !s_.output.file)
+            held_ = p_.initBytes;
     }
 
     // Plain bytes of the segment; false when it grows past the cap.
-    bool add(const uint8_t* bytes, size_t length) {
-        if (held_.size() + length > kHlsSegmentMaxBytes) return false;
+    bool add(const uint8_t *bytes, size_t length)
+    {
+        if (held_.size() + length > kHlsSegmentMaxBytes)
+            return false;
         if (fragmented_ || p_.extension == ".ts")
-            held_.append(reinterpret_cast<const char*>(bytes), length);
+            held_.append(reinterpret_cast<const char *>(bytes), length);
         else
             stripper_.feed(bytes, length, held_);  // packed audio, or not known yet
         return true;
     }
     // The segment has arrived whole: into the file with it.
-    bool end() {
-        if (held_.empty()) return true;
-        if (!s_.output.file && !open()) return false;
+    bool end()
+    {
+        if (held_.empty())
+            return true;
+        if (!s_.output.file && !open())
+            return false;
         if (!writeOutput(s_, held_.data(), static_cast<int>(held_.size()))) {
             shared().lastError = NG_ERR_FILE_OPEN;
             return false;
@@ -127,15 +147,24 @@ public:
     }
 
 private:
-    bool open() {
+    bool open()
+    {
         if (p_.extension.empty()) {
-            const auto* b = reinterpret_cast<const uint8_t*>(held_.data());
+            const auto *b = reinterpret_cast<const uint8_t *>(held_.data());
             // Packed audio is here without its tags already.
             switch (fragmented_ ? SegmentFormat::Mp4 : segmentFormat(b, held_.size())) {
-            case SegmentFormat::TransportStream: p_.extension = ".ts"; break;
-            case SegmentFormat::Adts: p_.extension = ".aac"; break;
-            case SegmentFormat::MpegAudio: p_.extension = ".mp3"; break;
-            case SegmentFormat::Mp4: p_.extension = initHasVideo(p_.initBytes) ? ".mp4" : ".m4a"; break;
+            case SegmentFormat::TransportStream:
+                p_.extension = ".ts";
+                break;
+            case SegmentFormat::Adts:
+                p_.extension = ".aac";
+                break;
+            case SegmentFormat::MpegAudio:
+                p_.extension = ".mp3";
+                break;
+            case SegmentFormat::Mp4:
+                p_.extension = initHasVideo(p_.initBytes) ? ".mp4" : ".m4a";
+                break;
             default:
                 traceFormat("hls: segment is neither MPEG-TS, packed audio nor fragmented MP4");
                 shared().lastError = NG_ERR_REFUSED;
@@ -145,8 +174,8 @@ private:
         return openOutputVariant(s_, p_.extension.c_str(), p_.fileVariant) != 0;
     }
 
-    CaptureState& s_;
-    HlsProgress& p_;
+    CaptureState &s_;
+    HlsProgress &p_;
     bool fragmented_;
     Id3Stripper stripper_;
     std::string held_;
@@ -156,26 +185,30 @@ enum class SegmentEnd { Taken, Stopped, Failed, Refused };
 
 // A small resource (a key, an init segment) whole into bytes, within the
 // playlist fetch's time; false (lastError set, the fault traced) otherwise.
-bool fetchWhole(CaptureState& s, const char* what, const std::string& address, uint64_t maxBytes,
-                std::string& bytes) {
+bool fetchWhole(CaptureState &s, const char *what, const std::string &address, uint64_t maxBytes, std::string &bytes)
+{
     FetchInfo info;
     const FetchEnd end = hlsGet(
         s, address, steadyNowMs() + kHlsPlaylistFetchMs, maxBytes,
-        [&](const uint8_t* b, size_t n) {
-            bytes.append(reinterpret_cast<const char*>(b), n);
+        [&](const uint8_t *b, size_t n) {
+            bytes.append(reinterpret_cast<const char *>(b), n);
             return true;
         },
         info);
-    if (end == FetchEnd::Done) return true;
+    if (end == FetchEnd::Done)
+        return true;
     fetchFailed(what, address, end, info);
     return false;
 }
 
 // The key of an AES-128 segment into p.key (fetched once per key address).
-bool loadKey(CaptureState& s, HlsProgress& p, const std::string& address) {
-    if (p.keyAddress == address) return true;
+bool loadKey(CaptureState &s, HlsProgress &p, const std::string &address)
+{
+    if (p.keyAddress == address)
+        return true;
     std::string bytes;
-    if (!fetchWhole(s, "key", address, 16, bytes)) return false;
+    if (!fetchWhole(s, "key", address, 16, bytes))
+        return false;
     if (bytes.size() != 16) {
         traceFormat("hls: key %.200s holds %zu bytes, not 16", address.c_str(), bytes.size());
         shared().lastError = NG_ERR_REFUSED;
@@ -188,12 +221,16 @@ bool loadKey(CaptureState& s, HlsProgress& p, const std::string& address) {
 
 // The init segment of a fragmented segment: fetched when its address
 // changes; one that differs from the current file's starts the next file.
-bool loadInit(CaptureState& s, HlsProgress& p, const std::string& address) {
-    if (p.initAddress == address && !p.initBytes.empty()) return true;
+bool loadInit(CaptureState &s, HlsProgress &p, const std::string &address)
+{
+    if (p.initAddress == address && !p.initBytes.empty())
+        return true;
     std::string bytes;
-    if (!fetchWhole(s, "init segment", address, kHlsInitMaxBytes, bytes)) return false;
+    if (!fetchWhole(s, "init segment", address, kHlsInitMaxBytes, bytes))
+        return false;
     p.initAddress = address;
-    if (bytes == p.initBytes) return true;
+    if (bytes == p.initBytes)
+        return true;
     if (!p.initBytes.empty()) {
         // Another init segment: the fragments after it belong to a file of their own.
         closeOutput(s.output);
@@ -205,10 +242,11 @@ bool loadInit(CaptureState& s, HlsProgress& p, const std::string& address) {
     return true;
 }
 
-SegmentEnd recordSegment(CaptureState& s, HlsProgress& p, const HlsPlaylist& list, const HlsSegment& segment,
-                         const std::string& base) {
+SegmentEnd recordSegment(CaptureState &s, HlsProgress &p, const HlsPlaylist &list, const HlsSegment &segment,
+                         const std::string &base)
+{
     if (segment.keyIndex >= 0) {
-        const HlsKey& key = list.keys[static_cast<size_t>(segment.keyIndex)];
+        const HlsKey &key = list.keys[static_cast<size_t>(segment.keyIndex)];
         if (key.method != HlsKey::Method::Aes128) {
             if (!p.refusalShown) {
                 std::printf("cannot record encrypted stream: %.64s\n", key.methodText.c_str());
@@ -224,9 +262,11 @@ SegmentEnd recordSegment(CaptureState& s, HlsProgress& p, const HlsPlaylist& lis
             shared().lastError = NG_ERR_REFUSED;
             return SegmentEnd::Failed;
         }
-        if (!loadKey(s, p, keyAddress)) return s.stop.pending() ? SegmentEnd::Stopped : SegmentEnd::Failed;
+        if (!loadKey(s, p, keyAddress))
+            return s.stop.pending() ? SegmentEnd::Stopped : SegmentEnd::Failed;
     }
-    if (segment.hasByteRange || (segment.mapIndex >= 0 && list.maps[static_cast<size_t>(segment.mapIndex)].hasByteRange)) {
+    if (segment.hasByteRange
+        || (segment.mapIndex >= 0 && list.maps[static_cast<size_t>(segment.mapIndex)].hasByteRange)) {
         traceFormat("hls: segments given as byte ranges are not recorded");
         shared().lastError = NG_ERR_REFUSED;
         return SegmentEnd::Refused;
@@ -238,7 +278,8 @@ SegmentEnd recordSegment(CaptureState& s, HlsProgress& p, const HlsPlaylist& lis
             shared().lastError = NG_ERR_REFUSED;
             return SegmentEnd::Failed;
         }
-        if (!loadInit(s, p, initAddress)) return s.stop.pending() ? SegmentEnd::Stopped : SegmentEnd::Failed;
+        if (!loadInit(s, p, initAddress))
+            return s.stop.pending() ? SegmentEnd::Stopped : SegmentEnd::Failed;
     }
     std::string address;
     if (!resolve(base, segment.uri, address)) {
@@ -250,7 +291,7 @@ SegmentEnd recordSegment(CaptureState& s, HlsProgress& p, const HlsPlaylist& lis
     SegmentDecryptor decryptor;
     const bool encrypted = segment.keyIndex >= 0;
     if (encrypted) {
-        const HlsKey& key = list.keys[static_cast<size_t>(segment.keyIndex)];
+        const HlsKey &key = list.keys[static_cast<size_t>(segment.keyIndex)];
         uint8_t iv[16];
         if (key.hasIv)
             std::memcpy(iv, key.iv, 16);
@@ -269,7 +310,7 @@ SegmentEnd recordSegment(CaptureState& s, HlsProgress& p, const HlsPlaylist& lis
     FetchInfo info;
     const FetchEnd end = hlsGet(
         s, address, steadyNowMs() + limit, kHlsSegmentMaxBytes,
-        [&](const uint8_t* bytes, size_t length) {
+        [&](const uint8_t *bytes, size_t length) {
             if (!encrypted) {
                 tooLarge = !writer.add(bytes, length);
                 return !tooLarge;
@@ -279,7 +320,7 @@ SegmentEnd recordSegment(CaptureState& s, HlsProgress& p, const HlsPlaylist& lis
                 cipherFault = true;
                 return false;
             }
-            tooLarge = !writer.add(reinterpret_cast<const uint8_t*>(plain.data()), plain.size());
+            tooLarge = !writer.add(reinterpret_cast<const uint8_t *>(plain.data()), plain.size());
             return !tooLarge;
         },
         info);
@@ -288,7 +329,7 @@ SegmentEnd recordSegment(CaptureState& s, HlsProgress& p, const HlsPlaylist& lis
         if (!decryptor.finish(plain)) {
             cipherFault = true;
         } else {
-            tooLarge = !writer.add(reinterpret_cast<const uint8_t*>(plain.data()), plain.size());
+            tooLarge = !writer.add(reinterpret_cast<const uint8_t *>(plain.data()), plain.size());
         }
     }
     if (cipherFault) {
@@ -311,32 +352,39 @@ SegmentEnd recordSegment(CaptureState& s, HlsProgress& p, const HlsPlaylist& lis
 
 }  // namespace
 
-bool isHlsAddress(const char* address) {
-    const char* query = address + std::strcspn(address, "?#");
+bool isHlsAddress(const char *address)
+{
+    const char *query = address + std::strcspn(address, "?#");
     const size_t length = static_cast<size_t>(query - address);
     return length >= 5 && std::memcmp(query - 5, ".m3u8", 5) == 0;
 }
 
-bool isHlsAnswer(const char* answer) {
-    const char* end = std::strstr(answer, "\r\n\r\n");
-    if (!end) return false;
+bool isHlsAnswer(const char *answer)
+{
+    const char *end = std::strstr(answer, "\r\n\r\n");
+    if (!end)
+        return false;
     const std::string header(answer, static_cast<size_t>(end - answer));
-    const char* type = findNoCase(header.c_str(), "\nContent-Type:");
-    if (!type) return false;
+    const char *type = findNoCase(header.c_str(), "\nContent-Type:");
+    if (!type)
+        return false;
     type = skipBlanks(type + std::strlen("\nContent-Type:"));
-    static const char* const kTypes[] = {"application/vnd.apple.mpegurl", "application/x-mpegurl", "audio/mpegurl"};
+    static const char *const kTypes[] = {"application/vnd.apple.mpegurl", "application/x-mpegurl", "audio/mpegurl"};
     bool typed = false;
-    for (const char* name : kTypes) typed = typed || startsWithNoCase(type, name);
-    const char* body = end + 4;
+    for (const char *name : kTypes)
+        typed = typed || startsWithNoCase(type, name);
+    const char *body = end + 4;
     return typed && looksLikeHls(body, std::strlen(body));
 }
 
-RouteResult captureHls(CaptureState& s, const char* address) {
-    HlsProgress& p = s.hls;
+RouteResult captureHls(CaptureState &s, const char *address)
+{
+    HlsProgress &p = s.hls;
     std::string playlistAddress = address;
     HlsPlaylist list;
     int64_t readAt = steadyNowMs();
-    if (!readPlaylist(s, playlistAddress, list)) return RouteResult::Failed;
+    if (!readPlaylist(s, playlistAddress, list))
+        return RouteResult::Failed;
     if (list.master) {
         const int chosen = chooseVariant(list.variants);
         if (chosen < 0) {
@@ -344,16 +392,18 @@ RouteResult captureHls(CaptureState& s, const char* address) {
             shared().lastError = NG_ERR_REFUSED;
             return RouteResult::Failed;
         }
-        const HlsVariant& variant = list.variants[static_cast<size_t>(chosen)];
+        const HlsVariant &variant = list.variants[static_cast<size_t>(chosen)];
         std::string mediaAddress;
         if (!resolve(playlistAddress, variant.uri, mediaAddress)) {
             shared().lastError = NG_ERR_REFUSED;
             return RouteResult::Failed;
         }
-        traceFormat("hls: variant %.200s (%lld bit/s)", mediaAddress.c_str(), static_cast<long long>(variant.bandwidth));
+        traceFormat("hls: variant %.200s (%lld bit/s)", mediaAddress.c_str(),
+                    static_cast<long long>(variant.bandwidth));
         playlistAddress = mediaAddress;
         readAt = steadyNowMs();
-        if (!readPlaylist(s, playlistAddress, list)) return RouteResult::Failed;
+        if (!readPlaylist(s, playlistAddress, list))
+            return RouteResult::Failed;
     }
     int64_t changedAt = readAt;
     for (;;) {
@@ -363,22 +413,26 @@ RouteResult captureHls(CaptureState& s, const char* address) {
             return RouteResult::Failed;
         }
         const HlsPlan plan = p.sequencer.plan(list);
-        if (plan.restarted) traceFormat("hls: the playlist numbers its segments anew");
+        if (plan.restarted)
+            traceFormat("hls: the playlist numbers its segments anew");
         if (plan.gapFirst >= 0)
             traceFormat("hls: segments %lld to %lld left the playlist before they were fetched",
                         static_cast<long long>(plan.gapFirst), static_cast<long long>(plan.gapLast));
-        if (plan.changed) changedAt = readAt;
+        if (plan.changed)
+            changedAt = readAt;
         for (size_t index : plan.take) {
-            const HlsSegment& segment = list.segments[index];
+            const HlsSegment &segment = list.segments[index];
             const SegmentEnd end = recordSegment(s, p, list, segment, playlistAddress);
             if (end == SegmentEnd::Stopped || s.stop.pending()) {
                 shared().lastError = NG_ERR_STOPPED;
                 return RouteResult::Done;
             }
-            if (end == SegmentEnd::Refused) return RouteResult::Failed;
+            if (end == SegmentEnd::Refused)
+                return RouteResult::Failed;
             // A failed segment is passed over too: none is fetched twice.
             p.sequencer.taken(segment.sequence);
-            if (end == SegmentEnd::Failed) return RouteResult::Failed;
+            if (end == SegmentEnd::Failed)
+                return RouteResult::Failed;
         }
         if (list.endList) {
             traceFormat("hls: the playlist has ended");
@@ -397,7 +451,8 @@ RouteResult captureHls(CaptureState& s, const char* address) {
             return RouteResult::Done;
         }
         readAt = steadyNowMs();
-        if (!readPlaylist(s, playlistAddress, list)) return RouteResult::Failed;
+        if (!readPlaylist(s, playlistAddress, list))
+            return RouteResult::Failed;
     }
 }
 

@@ -20,16 +20,16 @@ constexpr int64_t kHlsSegmentFetchMinMs = 20000;
 
 // Whether an address (with or without its "http://") names an HLS playlist:
 // its path ends in ".m3u8" before any query or fragment.
-bool isHlsAddress(const char* address);
+bool isHlsAddress(const char *address);
 // Whether an HTTP answer (header block and the start of the body,
 // NUL-terminated) is an HLS playlist: an HLS content type and a body that
 // starts with "#EXTM3U" and holds HLS tags.
-bool isHlsAnswer(const char* answer);
+bool isHlsAnswer(const char *answer);
 
 // Records the presentation at address (absolute, "http://"). Done after a
 // stop or the end of an ended playlist; Failed (lastError says why) when a
 // playlist or segment could not be fetched, the playlist stalled or was
 // refused.
-RouteResult captureHls(CaptureState& s, const char* address);
+RouteResult captureHls(CaptureState &s, const char *address);
 
 }  // namespace netgrab

@@ -7,9 +7,11 @@
 
 namespace netgrab {
 
-HlsPlan HlsSequencer::plan(const HlsPlaylist& list) {
+HlsPlan HlsSequencer::plan(const HlsPlaylist &list)
+{
     HlsPlan plan;
-    if (list.segments.empty()) return plan;
+    if (list.segments.empty())
+        return plan;
     const int64_t first = list.segments.front().sequence;
     const int64_t last = list.segments.back().sequence;
 
@@ -32,19 +34,25 @@ HlsPlan HlsSequencer::plan(const HlsPlaylist& list) {
     plan.changed = last > newestSeen_;
     newestSeen_ = std::max(newestSeen_, last);
     for (size_t i = 0; i < list.segments.size(); ++i)
-        if (list.segments[i].sequence >= start) plan.take.push_back(i);
-    if (next_ < 0 || plan.restarted || plan.gapFirst >= 0) next_ = start;
+        if (list.segments[i].sequence >= start)
+            plan.take.push_back(i);
+    if (next_ < 0 || plan.restarted || plan.gapFirst >= 0)
+        next_ = start;
     return plan;
 }
 
-int64_t HlsSequencer::reloadDelayMs(const HlsPlaylist& list, bool changed) {
-    const int64_t target = list.targetDurationS > kHlsReloadMaxMs / 1000 ? kHlsReloadMaxMs : list.targetDurationS * 1000;
+int64_t HlsSequencer::reloadDelayMs(const HlsPlaylist &list, bool changed)
+{
+    const int64_t target =
+        list.targetDurationS > kHlsReloadMaxMs / 1000 ? kHlsReloadMaxMs : list.targetDurationS * 1000;
     const int64_t delay = changed ? target : target / 2;
     return std::min(kHlsReloadMaxMs, std::max(kHlsReloadMinMs, delay));
 }
 
-int64_t HlsSequencer::stallLimitMs(const HlsPlaylist& list) {
-    const int64_t target = list.targetDurationS > kHlsReloadMaxMs / 1000 ? kHlsReloadMaxMs : list.targetDurationS * 1000;
+int64_t HlsSequencer::stallLimitMs(const HlsPlaylist &list)
+{
+    const int64_t target =
+        list.targetDurationS > kHlsReloadMaxMs / 1000 ? kHlsReloadMaxMs : list.targetDurationS * 1000;
     return std::max(kHlsStallMinMs, kHlsStallTargetDurations * target);
 }
 

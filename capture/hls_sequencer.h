@@ -21,29 +21,31 @@ constexpr int64_t kHlsStallMinMs = 6000;
 constexpr int64_t kHlsReloadMinMs = 500;
 constexpr int64_t kHlsReloadMaxMs = 30000;
 
-struct HlsPlan {
+struct HlsPlan
+{
     std::vector<size_t> take;  // indices into the playlist's segments, in order
     bool changed = false;      // a segment not seen before is listed
     int64_t gapFirst = -1;     // sequence numbers passed over (gapFirst..gapLast)
     int64_t gapLast = -1;
-    bool restarted = false;    // the numbers went back: the server started over
+    bool restarted = false;  // the numbers went back: the server started over
 };
 
-class HlsSequencer {
+class HlsSequencer
+{
 public:
     // The segments of this reading of the playlist to take now. The first
     // reading of a live playlist starts with its newest segment (a recording
     // covers the time from its start); one that has ended starts with its
     // first.
-    HlsPlan plan(const HlsPlaylist& list);
+    HlsPlan plan(const HlsPlaylist &list);
     // Marks a segment as taken (its bytes are in the file, or it was
     // passed over for good).
     void taken(int64_t sequence) { next_ = sequence + 1; }
     // The wait before the next reading: the target duration after a reading
     // that changed, half of it after one that did not.
-    static int64_t reloadDelayMs(const HlsPlaylist& list, bool changed);
+    static int64_t reloadDelayMs(const HlsPlaylist &list, bool changed);
     // The stall limit of this playlist.
-    static int64_t stallLimitMs(const HlsPlaylist& list);
+    static int64_t stallLimitMs(const HlsPlaylist &list);
     // The first sequence number not yet taken; -1 before the first reading.
     int64_t next() const { return next_; }
 

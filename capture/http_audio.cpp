@@ -44,17 +44,22 @@ constexpr int kMpegReceiveSize = 1600;
 constexpr int kContentTypeSize = 128;
 
 // The Content-Type value of an answer, or an empty text.
-void answerContentType(const char* answer, char* out, size_t cap) {
+void answerContentType(const char *answer, char *out, size_t cap)
+{
     const int headerEnd = headerBlockEnd(answer, static_cast<int>(std::strlen(answer)));
-    if (!headerFieldValue(answer, headerEnd, "Content-Type", out, cap)) out[0] = '\0';
+    if (!headerFieldValue(answer, headerEnd, "Content-Type", out, cap))
+        out[0] = '\0';
 }
 
-void closeKept(CaptureState& s, bool& kept) {
-    if (kept) closeConnection(s.connection);
+void closeKept(CaptureState &s, bool &kept)
+{
+    if (kept)
+        closeConnection(s.connection);
     kept = false;
 }
 
-void fillDescribeSlots(HeaderSlot* slots) {
+void fillDescribeSlots(HeaderSlot *slots)
+{
     copyText(slots[0], kHeaderSlotSize, wire::kAcceptLine);
     copyText(slots[1], kHeaderSlotSize, wire::kUserAgentLine);
     slots[wire::kHostSlot][0] = '\0';
@@ -65,13 +70,13 @@ void fillDescribeSlots(HeaderSlot* slots) {
     copyText(slots[7], kHeaderSlotSize, wire::kPragmaPipelineLine);
     copyText(slots[8], kHeaderSlotSize, wire::kSupportedLine);
     slots[wire::kClientGuidSlot][0] = '\0';
-    std::snprintf(slots[wire::kLastSlot], kHeaderSlotSize, "%s%s", wire::kAcceptLanguageLine,
-                  wire::kEndOfHeaders);
+    std::snprintf(slots[wire::kLastSlot], kHeaderSlotSize, "%s%s", wire::kAcceptLanguageLine, wire::kEndOfHeaders);
 }
 
 // Routes an accepted answer of count bytes in receiveBuffer.
-DescribeEnd acceptAnswer(CaptureState& s, int count, bool& kept, FurtherAddress* further) {
-    const char* answer = s.receiveBuffer;
+DescribeEnd acceptAnswer(CaptureState &s, int count, bool &kept, FurtherAddress *further)
+{
+    const char *answer = s.receiveBuffer;
     if (isHlsAnswer(answer)) {
         closeKept(s, kept);
         return DescribeEnd::Hls;
@@ -83,7 +88,8 @@ DescribeEnd acceptAnswer(CaptureState& s, int count, bool& kept, FurtherAddress*
         closeKept(s, kept);
         FurtherAddress taken;
         copyText(taken.text, sizeof taken.text, target);
-        if (further) *further = taken;
+        if (further)
+            *further = taken;
         traceFormat("describe: further address %s", taken.text);
         return DescribeEnd::FurtherAddress;
     }
@@ -116,44 +122,57 @@ DescribeEnd acceptAnswer(CaptureState& s, int count, bool& kept, FurtherAddress*
     // MMS over HTTP: the kept connection is not read on this route (the
     // play step opens its own), so it is closed here.
     closeKept(s, kept);
-    if (!openOutput(s, ".wma")) return DescribeEnd::Failed;
-    if (extractStreamHeader(s, answer, count) > 0) return DescribeEnd::StreamHeader;
+    if (!openOutput(s, ".wma"))
+        return DescribeEnd::Failed;
+    if (extractStreamHeader(s, answer, count) > 0)
+        return DescribeEnd::StreamHeader;
     closeOutput(s.output);
     return DescribeEnd::Failed;
 }
 
 }  // namespace
 
-bool statusIsOk(const char* status) {
+bool statusIsOk(const char *status)
+{
     return std::strstr(status, wire::kStatusOk) || std::strstr(status, wire::kStatusHttp10Ok);
 }
 
-bool statusIsRedirect(const char* status) {
-    return findNoCase(status, wire::kRedirect10_302) || findNoCase(status, wire::kRedirect11_302) ||
-           findNoCase(status, wire::kRedirect11_301);
+bool statusIsRedirect(const char *status)
+{
+    return findNoCase(status, wire::kRedirect10_302) || findNoCase(status, wire::kRedirect11_302)
+        || findNoCase(status, wire::kRedirect11_301);
 }
 
-AnswerRoute routeOfAnswer(const char* answer, const char* noticeHost, char target[512]) {
-    if (findPlaylistTarget(answer, target)) return AnswerRoute::FurtherAddress;
+AnswerRoute routeOfAnswer(const char *answer, const char *noticeHost, char target[512])
+{
+    if (findPlaylistTarget(answer, target))
+        return AnswerRoute::FurtherAddress;
     char type[kContentTypeSize];
     answerContentType(answer, type, sizeof type);
     const StreamType stream = streamTypeOf(type);
-    if (stream == StreamType::Aac) return AnswerRoute::Aac;
-    if (stream == StreamType::Ogg) return AnswerRoute::Ogg;
+    if (stream == StreamType::Aac)
+        return AnswerRoute::Aac;
+    if (stream == StreamType::Ogg)
+        return AnswerRoute::Ogg;
     const bool namesNoticeHost = noticeHost && *noticeHost && findNoCase(answer, noticeHost);
-    if (stream == StreamType::Unrecordable) return namesNoticeHost ? AnswerRoute::MpegAudio : AnswerRoute::Unrecordable;
-    if (findNoCase(answer, wire::kMpegAudioType) || namesNoticeHost) return AnswerRoute::MpegAudio;
+    if (stream == StreamType::Unrecordable)
+        return namesNoticeHost ? AnswerRoute::MpegAudio : AnswerRoute::Unrecordable;
+    if (findNoCase(answer, wire::kMpegAudioType) || namesNoticeHost)
+        return AnswerRoute::MpegAudio;
     return AnswerRoute::MmsOverHttp;
 }
 
-int findFrameStart(const unsigned char* bytes, int count) {
+int findFrameStart(const unsigned char *bytes, int count)
+{
     for (int i = 0; i + 2 < count; ++i) {
-        if (bytes[i] == 0xFF && (bytes[i + 1] & 0xE0) == 0xE0) return i;
+        if (bytes[i] == 0xFF && (bytes[i + 1] & 0xE0) == 0xE0)
+            return i;
     }
     return -1;
 }
 
-RouteResult captureHttpStream(CaptureState& s, const char* address, FurtherAddress* further) {
+RouteResult captureHttpStream(CaptureState &s, const char *address, FurtherAddress *further)
+{
     s.packets.fill = 0;
     s.packets.packetCount = 0;
     makeClientGuid(s.clientGuid);
@@ -161,11 +180,12 @@ RouteResult captureHttpStream(CaptureState& s, const char* address, FurtherAddre
     // An explicit port belongs to the host part; a ':' further on is part
     // of the path. Port texts that read as 0 or are not numeric leave the
     // port as classification set it.
-    const char* slash = std::strchr(address, '/');
-    const char* colon = std::strchr(address, ':');
+    const char *slash = std::strchr(address, '/');
+    const char *colon = std::strchr(address, ':');
     if (colon && (!slash || colon < slash)) {
         const uint16_t port = portFromText(address);
-        if (port != kNoPort && port != 0) s.serverPort = port;
+        if (port != kNoPort && port != 0)
+            s.serverPort = port;
     }
     s.requestPort = s.serverPort;
     // A playlist entry may name an HLS playlist.
@@ -175,36 +195,38 @@ RouteResult captureHttpStream(CaptureState& s, const char* address, FurtherAddre
     }
 
     char full[kCurrentAddressSize];
-    std::snprintf(full, sizeof full, "%s%s",
-                  s.transport == Transport::Tls ? wire::kHttpsScheme : wire::kHttpScheme, address);
+    std::snprintf(full, sizeof full, "%s%s", s.transport == Transport::Tls ? wire::kHttpsScheme : wire::kHttpScheme,
+                  address);
     char finalAddress[kCurrentAddressSize];
     switch (describeRequest(s, full, finalAddress, sizeof finalAddress, further)) {
-        case DescribeEnd::StreamHeader:
-            // The play step goes where the describe request was finally answered.
-            playRequest(s, finalAddress);
-            closeOutput(s.output);
-            return RouteResult::Done;
-        case DescribeEnd::Recorded:
-            return RouteResult::Done;
-        case DescribeEnd::Hls:
-            captureHls(s, absoluteHttpAddress(finalAddress, s.serverPort, s.transport).c_str());
-            return RouteResult::Done;
-        case DescribeEnd::FurtherAddress:
-            return RouteResult::FurtherAddress;
-        case DescribeEnd::Refused:
-        case DescribeEnd::Failed:
-            break;
+    case DescribeEnd::StreamHeader:
+        // The play step goes where the describe request was finally answered.
+        playRequest(s, finalAddress);
+        closeOutput(s.output);
+        return RouteResult::Done;
+    case DescribeEnd::Recorded:
+        return RouteResult::Done;
+    case DescribeEnd::Hls:
+        captureHls(s, absoluteHttpAddress(finalAddress, s.serverPort, s.transport).c_str());
+        return RouteResult::Done;
+    case DescribeEnd::FurtherAddress:
+        return RouteResult::FurtherAddress;
+    case DescribeEnd::Refused:
+    case DescribeEnd::Failed:
+        break;
     }
     return RouteResult::Failed;
 }
 
-DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, FurtherAddress* further) {
+DescribeEnd describeRequest(CaptureState &s, const char *fullAddress, FurtherAddress *further)
+{
     char finalAddress[kCurrentAddressSize];
     return describeRequest(s, fullAddress, finalAddress, sizeof finalAddress, further);
 }
 
-DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* finalAddress, size_t finalCap,
-                            FurtherAddress* further) {
+DescribeEnd describeRequest(CaptureState &s, const char *fullAddress, char *finalAddress, size_t finalCap,
+                            FurtherAddress *further)
+{
     HeaderSlot slots[wire::kDescribeSlotCount];
     fillDescribeSlots(slots);
     char current[kCurrentAddressSize];
@@ -219,18 +241,16 @@ DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* fina
 
         std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
         std::snprintf(slots[wire::kHostSlot], kHeaderSlotSize, wire::kHostLineFormat, host);
-        std::snprintf(slots[wire::kClientGuidSlot], kHeaderSlotSize, wire::kClientGuidLineFormat,
-                      s.clientGuid);
+        std::snprintf(slots[wire::kClientGuidSlot], kHeaderSlotSize, wire::kClientGuidLineFormat, s.clientGuid);
 
         bool kept = false;
-        const int count =
-            httpRequestKeep(s, s.receiveBuffer, host, path, slots, wire::kDescribeSlotCount, &kept);
+        const int count = httpRequestKeep(s, s.receiveBuffer, host, path, slots, wire::kDescribeSlotCount, &kept);
         if (count <= 0) {
             closeKept(s, kept);
             return DescribeEnd::Failed;
         }
         s.receiveBuffer[count] = '\0';
-        const char* status = statusLine(s.receiveBuffer, count);
+        const char *status = statusLine(s.receiveBuffer, count);
 
         if (statusIsOk(status)) {
             copyText(finalAddress, finalCap, current);
@@ -241,7 +261,7 @@ DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* fina
             shared().lastError = NG_ERR_REFUSED;
             return DescribeEnd::Failed;
         }
-        const char* location = findLocationValue(s.receiveBuffer);
+        const char *location = findLocationValue(s.receiveBuffer);
         if (!location) {  // a redirect without a target is read as it stands
             copyText(finalAddress, finalCap, current);
             return acceptAnswer(s, count, kept, further);
@@ -270,22 +290,26 @@ DescribeEnd describeRequest(CaptureState& s, const char* fullAddress, char* fina
     }
 }
 
-int findPlaylistTarget(const char* answer, char out[512]) {
+int findPlaylistTarget(const char *answer, char out[512])
+{
     if (findNoCase(answer, wire::kMoved302) || findNoCase(answer, wire::kMoved301)) {
-        if (const char* location = findLocationValue(answer)) {
+        if (const char *location = findLocationValue(answer)) {
             copyValue(out, kPlaylistTargetSize, location);
             return 1;
         }
     }
 
-    const char* entry = findNoCase(answer, wire::kAsxEntry);
+    const char *entry = findNoCase(answer, wire::kAsxEntry);
     while (entry) {
-        const char* ref = findNoCase(entry, wire::kAsxRefHref);
-        if (!ref) return 0;
-        const char* open = std::strchr(ref, '"');
-        if (!open) return 0;
-        const char* close = std::strchr(open + 1, '"');
-        if (!close) return 0;
+        const char *ref = findNoCase(entry, wire::kAsxRefHref);
+        if (!ref)
+            return 0;
+        const char *open = std::strchr(ref, '"');
+        if (!open)
+            return 0;
+        const char *close = std::strchr(open + 1, '"');
+        if (!close)
+            return 0;
         // Advertisements and jingles are Windows Media files; the station
         // follows in a later entry. Compared without case, as the ASX
         // resolution of classification does.
@@ -303,19 +327,21 @@ int findPlaylistTarget(const char* answer, char out[512]) {
     return 0;
 }
 
-void captureMpegAudio(CaptureState& s, bool kept, int count) {
+void captureMpegAudio(CaptureState &s, bool kept, int count)
+{
     auto finish = [&](int error) {
         shared().lastError = error;
         closeOutput(s.output);
         closeConnection(s.connection);
     };
 
-    auto* first = reinterpret_cast<unsigned char*>(s.receiveBuffer);
+    auto *first = reinterpret_cast<unsigned char *>(s.receiveBuffer);
     // A server that interleaves metadata unasked: only the audio between
     // the blocks is recorded, counted from the first body byte.
     IcyMetadataFilter icy;
     const int headerEnd = headerBlockEnd(s.receiveBuffer, count);
-    if (headerEnd >= 0) icy.start(icyMetaInterval(s.receiveBuffer, static_cast<size_t>(headerEnd)));
+    if (headerEnd >= 0)
+        icy.start(icyMetaInterval(s.receiveBuffer, static_cast<size_t>(headerEnd)));
     if (icy.active()) {
         const int bodyStart = headerEnd + 4;
         first += bodyStart;
@@ -337,9 +363,10 @@ void captureMpegAudio(CaptureState& s, bool kept, int count) {
         finish(NG_ERR_RECEIVE);
         return;
     }
-    finish(copyRestOfBody(s, kMpegReceiveSize, [&](unsigned char* bytes, int n) {
+    finish(copyRestOfBody(s, kMpegReceiveSize, [&](unsigned char *bytes, int n) {
         n = static_cast<int>(icy.filter(bytes, static_cast<size_t>(n)));
-        if (!writeOutput(s, bytes, n)) return false;
+        if (!writeOutput(s, bytes, n))
+            return false;
         shared().recordedBytes.fetch_add(n, std::memory_order_relaxed);
         return true;
     }));

@@ -25,17 +25,14 @@ constexpr const char kRequestLineEnd[] = " HTTP/1.1\r\n";
 constexpr const char kAcceptLine[] = "Accept: */*\r\n";
 constexpr const char kUserAgentLine[] = "User-Agent: NSPlayer/10.0.0.3802\r\n";
 constexpr const char kHostLineFormat[] = "Host: %s\r\n";  // host without port
-constexpr const char kAcceptAuthenticationLine[] =
-    "X-Accept-Authentication: Negotiate, NTLM, Digest, Basic\r\n";
+constexpr const char kAcceptAuthenticationLine[] = "X-Accept-Authentication: Negotiate, NTLM, Digest, Basic\r\n";
 constexpr const char kPragmaVersion11Line[] = "Pragma: version11-enabled=1\r\n";
-constexpr const char kPragmaStreamStartLine[] =
-    "Pragma: no-cache,rate=1.000,stream-time=0,stream-offset=0:0,"
-    "packet-num=4294967295,max-duration=0\r\n";
+constexpr const char kPragmaStreamStartLine[] = "Pragma: no-cache,rate=1.000,stream-time=0,stream-offset=0:0,"
+                                                "packet-num=4294967295,max-duration=0\r\n";
 constexpr const char kPragmaPacketPairLine[] = "Pragma: packet-pair-experiment=1\r\n";
 constexpr const char kPragmaPipelineLine[] = "Pragma: pipeline-experiment=1\r\n";
-constexpr const char kSupportedLine[] =
-    "Supported: com.microsoft.wm.srvppair, com.microsoft.wm.sswitch, "
-    "com.microsoft.wm.predstrm, com.microsoft.wm.startupprofile\r\n";
+constexpr const char kSupportedLine[] = "Supported: com.microsoft.wm.srvppair, com.microsoft.wm.sswitch, "
+                                        "com.microsoft.wm.predstrm, com.microsoft.wm.startupprofile\r\n";
 constexpr const char kClientGuidLineFormat[] = "Pragma: xClientGUID=%s\r\n";
 constexpr const char kAcceptLanguageLine[] = "Accept-Language: zh-TW, *;q=0.1\r\n";
 constexpr const char kEndOfHeaders[] = "\r\n";  // the empty line closing the block
@@ -46,7 +43,7 @@ constexpr int kClientGuidSlot = 9;
 constexpr int kLastSlot = 10;  // Accept-Language followed by the empty line
 
 // ---- Answer texts that select the route ----
-constexpr const char kStatusOk[] = "200 OK";            // also "ICY 200 OK"
+constexpr const char kStatusOk[] = "200 OK";  // also "ICY 200 OK"
 constexpr const char kStatusHttp10Ok[] = "HTTP/1.0 200";
 // Redirects followed by the describe request (compared upper-cased).
 constexpr const char kRedirect10_302[] = "HTTP/1.0 302";

@@ -8,14 +8,17 @@
 
 namespace netgrab {
 
-void IcyMetadataFilter::start(size_t interval) {
+void IcyMetadataFilter::start(size_t interval)
+{
     interval_ = interval;
     audioLeft_ = interval;
     metaLeft_ = 0;
 }
 
-size_t IcyMetadataFilter::filter(unsigned char* bytes, size_t length) {
-    if (!interval_ || !bytes) return length;
+size_t IcyMetadataFilter::filter(unsigned char *bytes, size_t length)
+{
+    if (!interval_ || !bytes)
+        return length;
     size_t kept = 0;
     for (size_t at = 0; at < length;) {
         if (metaLeft_ > 0) {
@@ -27,7 +30,8 @@ size_t IcyMetadataFilter::filter(unsigned char* bytes, size_t length) {
             audioLeft_ = interval_;
         } else {
             const size_t n = length - at < audioLeft_ ? length - at : audioLeft_;
-            if (kept != at) std::memmove(bytes + kept, bytes + at, n);
+            if (kept != at)
+                std::memmove(bytes + kept, bytes + at, n);
             kept += n;
             at += n;
             audioLeft_ -= n;
@@ -36,15 +40,20 @@ size_t IcyMetadataFilter::filter(unsigned char* bytes, size_t length) {
     return kept;
 }
 
-size_t icyMetaInterval(const char* answer, size_t headerEnd) {
+size_t icyMetaInterval(const char *answer, size_t headerEnd)
+{
     char value[32];
-    if (!headerFieldValue(answer, static_cast<int>(headerEnd), "icy-metaint", value, sizeof value)) return 0;
-    if (value[0] == '\0') return 0;
+    if (!headerFieldValue(answer, static_cast<int>(headerEnd), "icy-metaint", value, sizeof value))
+        return 0;
+    if (value[0] == '\0')
+        return 0;
     size_t interval = 0;
-    for (const char* p = value; *p; ++p) {
-        if (*p < '0' || *p > '9') return 0;
+    for (const char *p = value; *p; ++p) {
+        if (*p < '0' || *p > '9')
+            return 0;
         interval = interval * 10 + static_cast<size_t>(*p - '0');
-        if (interval > kMaxIcyInterval) return 0;
+        if (interval > kMaxIcyInterval)
+            return 0;
     }
     return interval;
 }

@@ -7,14 +7,15 @@
 
 namespace netgrab {
 
-class IcyMetadataFilter {
+class IcyMetadataFilter
+{
 public:
     // interval 0 (no metadata declared) passes every byte.
     void start(size_t interval);
     bool active() const { return interval_ > 0; }
     // Removes the metadata from bytes[0, length) in place; returns the audio
     // bytes left at the start of bytes.
-    size_t filter(unsigned char* bytes, size_t length);
+    size_t filter(unsigned char *bytes, size_t length);
 
 private:
     size_t interval_ = 0;
@@ -25,6 +26,6 @@ private:
 // The "icy-metaint" value of the header block answer[0, headerEnd): a
 // decimal count of 1 to kMaxIcyInterval, else 0 (none, or not usable).
 constexpr size_t kMaxIcyInterval = 1u << 24;
-size_t icyMetaInterval(const char* answer, size_t headerEnd);
+size_t icyMetaInterval(const char *answer, size_t headerEnd);
 
 }  // namespace netgrab

@@ -18,40 +18,46 @@
 
 namespace netgrab {
 
-int findMinPacketSize(const unsigned char* bytes, int length) {
-    if (!bytes || length <= 0) return -1;
+int findMinPacketSize(const unsigned char *bytes, int length)
+{
+    if (!bytes || length <= 0)
+        return -1;
     return asfMinPacketSize(bytes, static_cast<size_t>(length));
 }
 
-int extractStreamHeader(CaptureState& s, const char* answer, int count) {
-    AsfPacketSession& packets = s.packets;
+int extractStreamHeader(CaptureState &s, const char *answer, int count)
+{
+    AsfPacketSession &packets = s.packets;
     packets.fill = 0;
     packets.timeline.reset();
     unsigned char header[kReceiveBufferSize];  // an answer is never longer
-    const AsfHeaderChunks chunks = collectHeaderChunks(reinterpret_cast<const unsigned char*>(answer),
-                                                       count, header, sizeof header);
+    const AsfHeaderChunks chunks =
+        collectHeaderChunks(reinterpret_cast<const unsigned char *>(answer), count, header, sizeof header);
     if (!chunks.found) {
         shared().lastError = NG_ERR_NO_STREAM_HEADER;
         return -2;
     }
-    if (!acceptStreamHeader(s, packets, header, chunks.length)) return -2;
+    if (!acceptStreamHeader(s, packets, header, chunks.length))
+        return -2;
     shared().recordedBytes = 0;
     return 1;
 }
 
-void streamDataChunks(CaptureState& s, int firstCount) {
-    Connection& c = s.connection;
+void streamDataChunks(CaptureState &s, int firstCount)
+{
+    Connection &c = s.connection;
     AsfChunkReader reader;
-    feedDataChunks(s, reader, s.packets, reinterpret_cast<const unsigned char*>(s.receiveBuffer), firstCount);
+    feedDataChunks(s, reader, s.packets, reinterpret_cast<const unsigned char *>(s.receiveBuffer), firstCount);
     for (;;) {
-        if (s.output.writeFailed) break;  // lastError already says so
+        if (s.output.writeFailed)
+            break;  // lastError already says so
         int n = receiveStream(c, s.receiveBuffer, kDataReceiveBlock);
         if (n <= 0) {
             shared().lastError = streamEndError(c);
             break;
         }
         n = dechunkStream(s.chunked, s.receiveBuffer, n);
-        feedDataChunks(s, reader, s.packets, reinterpret_cast<const unsigned char*>(s.receiveBuffer), n);
+        feedDataChunks(s, reader, s.packets, reinterpret_cast<const unsigned char *>(s.receiveBuffer), n);
         if (s.stop.pending()) {
             shared().lastError = NG_ERR_STOPPED;
             break;
@@ -60,7 +66,8 @@ void streamDataChunks(CaptureState& s, int firstCount) {
     closeConnection(c);
 }
 
-void fillPlaySlots(HeaderSlot* slots, const char* host, const char* clientGuid) {
+void fillPlaySlots(HeaderSlot *slots, const char *host, const char *clientGuid)
+{
     copyText(slots[0], kHeaderSlotSize, wire::kAcceptLine);
     copyText(slots[1], kHeaderSlotSize, wire::kUserAgentLine);
     std::snprintf(slots[2], kHeaderSlotSize, wire::kHostLineFormat, host);
@@ -77,7 +84,8 @@ void fillPlaySlots(HeaderSlot* slots, const char* host, const char* clientGuid) 
     std::snprintf(slots[13], kHeaderSlotSize, "%s%s", wire::kAcceptLanguageLine, wire::kEndOfHeaders);
 }
 
-void playRequest(CaptureState& s, const char* fullAddress) {
+void playRequest(CaptureState &s, const char *fullAddress)
+{
     s.requestPort = s.serverPort;
     char host[128];
     char path[512];

@@ -15,7 +15,7 @@ namespace netgrab {
 // could be set up (no connection, no answer to the connect step, no usable
 // header) and the output is writable; Done after the stream ran; Failed
 // when a later step of the exchange failed or the output cannot be written.
-RouteResult captureMmsTcp(CaptureState& s, const char* address);
+RouteResult captureMmsTcp(CaptureState &s, const char *address);
 
 // ---- pieces, reachable for tests -----------------------------------------
 
@@ -30,18 +30,18 @@ enum MmsStep : int {
     MMS_START_PLAYING = 7,   // LinkViewerToMacStartPlaying, 0x0007
 };
 
-struct MmsCommandArgs {
-    const char* clientGuid = "";  // connect
+struct MmsCommandArgs
+{
+    const char *clientGuid = "";  // connect
     uint32_t localAddress = 0;    // connect funnel: network byte order
     uint16_t localPort = 0;       // connect funnel
-    const char* path = "/";       // open file
+    const char *path = "/";       // open file
 };
 
 // Builds the message of one step with the given sequence number into out.
 // Returns its length (176, 48, 120, 304, 88, 64 or 72), or 0 when out is
 // too small or the step unknown.
-int buildMmsCommand(int step, uint32_t sequence, const MmsCommandArgs& args, unsigned char* out,
-                    int capacity);
+int buildMmsCommand(int step, uint32_t sequence, const MmsCommandArgs &args, unsigned char *out, int capacity);
 
 // Data and header packets share an eight-byte packet header [MS-MMSP]
 // 2.2.2 (location id, incarnation, AF flags, packet length); a server
@@ -56,7 +56,8 @@ enum class MmsReadStep : uint8_t {
 
 // Collects header packet payloads into buffer (bytes past its 8924 bytes
 // are dropped) and finds expectedHeaderLength, the Header Object's size.
-struct MmsHeaderReader {
+struct MmsHeaderReader
+{
     MmsReadStep step = MmsReadStep::Prefix;
     unsigned char prefix[wire::kMmsPacketHeaderBytes] = {};
     int prefixFill = 0;
@@ -66,11 +67,12 @@ struct MmsHeaderReader {
     int32_t expectedHeaderLength = 0xFFFF;
     unsigned char buffer[kHeaderBufferSize];
 };
-void feedHeaderPackets(MmsHeaderReader& reader, const unsigned char* bytes, int length);
+void feedHeaderPackets(MmsHeaderReader &reader, const unsigned char *bytes, int length);
 
 // Records data packets, answers server pings on the connection, skips other
 // server commands and packets of another length.
-struct MmsDataReader {
+struct MmsDataReader
+{
     MmsReadStep step = MmsReadStep::Prefix;
     int32_t length = 0;  // payload bytes of the current data packet
     int32_t copied = 0;
@@ -86,7 +88,7 @@ struct MmsDataReader {
     // unanswered instead of each holding the reader up again.
     bool pongFailed = false;
 };
-void feedMmsData(CaptureState& s, MmsDataReader& reader, AsfPacketSession& packets, const unsigned char* bytes,
-                 int length, Connection& connection);
+void feedMmsData(CaptureState &s, MmsDataReader &reader, AsfPacketSession &packets, const unsigned char *bytes,
+                 int length, Connection &connection);
 
 }  // namespace netgrab

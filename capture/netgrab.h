@@ -6,11 +6,11 @@
 // thread. GetRecBytes() and GetRecError() may be called at any time.
 
 #if defined(_WIN32)
-#  define NETGRAB_API __declspec(dllexport)
-#  define NETGRAB_CALL __stdcall
+#define NETGRAB_API __declspec(dllexport)
+#define NETGRAB_CALL __stdcall
 #else
-#  define NETGRAB_API __attribute__((visibility("default")))
-#  define NETGRAB_CALL
+#define NETGRAB_API __attribute__((visibility("default")))
+#define NETGRAB_CALL
 #endif
 
 #ifdef __cplusplus
@@ -20,17 +20,17 @@ extern "C" {
 // Error codes returned by GetRecError() (and by netgrab() for NG_ERR_NET_START).
 // Values are part of the interface: append new ones, never renumber.
 enum NetgrabError {
-    NG_ERR_NONE = 0,             // attempt running, nothing went wrong
-    NG_ERR_FILE_OPEN = -1,       // the output file cannot be opened
-    NG_ERR_NO_MPEG_SYNC = -2,    // HTTP audio answer holds no MPEG frame start
-    NG_ERR_RECEIVE = -3,         // receive failed / server closed / no answer
-    NG_ERR_REFUSED = -4,         // server refused or sent something not recorded
-    NG_ERR_NO_STREAM_HEADER = -5,// MMS-over-HTTP answer without "$H" chunk
-    NG_ERR_NET_START = -100,     // socket layer could not be started
-    NG_ERR_STOPPED = -101,       // a capture loop ended on a stop request
-    NG_ERR_INTERNAL = -102,      // the library failed inside (out of memory, a fault)
-    NG_ERR_UNTRUSTED = -6,       // the server's TLS certificate failed verification
-    NG_ERR_CONTENT_TYPE = -7     // the answer's content type is not one that is recorded
+    NG_ERR_NONE = 0,               // attempt running, nothing went wrong
+    NG_ERR_FILE_OPEN = -1,         // the output file cannot be opened
+    NG_ERR_NO_MPEG_SYNC = -2,      // HTTP audio answer holds no MPEG frame start
+    NG_ERR_RECEIVE = -3,           // receive failed / server closed / no answer
+    NG_ERR_REFUSED = -4,           // server refused or sent something not recorded
+    NG_ERR_NO_STREAM_HEADER = -5,  // MMS-over-HTTP answer without "$H" chunk
+    NG_ERR_NET_START = -100,       // socket layer could not be started
+    NG_ERR_STOPPED = -101,         // a capture loop ended on a stop request
+    NG_ERR_INTERNAL = -102,        // the library failed inside (out of memory, a fault)
+    NG_ERR_UNTRUSTED = -6,         // the server's TLS certificate failed verification
+    NG_ERR_CONTENT_TYPE = -7       // the answer's content type is not one that is recorded
 };
 
 #ifdef __cplusplus
@@ -49,7 +49,7 @@ extern "C" {
 // ".wma" (as the stream's format says) until StopRecord().
 // Returns 0 after the stop, NG_ERR_NET_START, or NG_ERR_INTERNAL when the
 // library failed inside (GetRecError() then says so too).
-NETGRAB_API int NETGRAB_CALL netgrab(const char* source, const char* outputName);
+NETGRAB_API int NETGRAB_CALL netgrab(const char *source, const char *outputName);
 // Asks the running capture to stop; returns at once.
 NETGRAB_API void NETGRAB_CALL StopRecord(void);
 // Bytes recorded, as each capture route counts them.

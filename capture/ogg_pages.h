@@ -10,21 +10,22 @@
 
 namespace netgrab {
 
-class OggPager {
+class OggPager
+{
 public:
     OggPager();
     ~OggPager();
-    OggPager(const OggPager&) = delete;
-    OggPager& operator=(const OggPager&) = delete;
+    OggPager(const OggPager &) = delete;
+    OggPager &operator=(const OggPager &) = delete;
 
     // Copies the bytes in; returns how many were taken (0 only when no
     // memory could be had for them).
-    size_t push(const unsigned char* bytes, size_t length);
+    size_t push(const unsigned char *bytes, size_t length);
     // The next whole page with a valid capture pattern, version 0 and
     // checksum: true with its bytes (header and body, valid until the next
     // call of push or next), false when more bytes are needed. Pages before
     // the first beginning-of-stream page are passed over.
-    bool next(const unsigned char** page, size_t* length);
+    bool next(const unsigned char **page, size_t *length);
     // The first page taken carried an Opus identification header.
     bool opus() const { return opus_; }
     bool started() const { return started_; }

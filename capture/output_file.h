@@ -10,8 +10,9 @@ namespace netgrab {
 constexpr int kOutputBaseSize = 512;
 
 // The output file of the capture and what has been written to it.
-struct OutputState {
-    FILE* file = nullptr;
+struct OutputState
+{
+    FILE *file = nullptr;
     int appendMode = 0;  // 1: the file held a recording when it was opened
     // Bytes written through writeOutput() during the current attempt, and
     // the steady-clock times (ms) of its first and last write; the attempt
@@ -34,17 +35,17 @@ struct CaptureState;
 // writing, positioned at its end; sets appendMode. 1 on success, 0 on
 // failure (lastError = NG_ERR_FILE_OPEN, "cannot write NAME: reason"
 // printed once while the fault lasts).
-int openOutput(CaptureState& s, const char* extension);
+int openOutput(CaptureState &s, const char *extension);
 // As openOutput for the file beside it: variant 0 is outputBase + extension,
 // variant n >= 2 is outputBase + "-n" + extension.
-int openOutputVariant(CaptureState& s, const char* extension, int variant);
+int openOutputVariant(CaptureState &s, const char *extension, int variant);
 // Writes bytes at the current position. On a write error (a full disk, a
 // file too large) the bytes that did reach the file are taken back, so the
 // file ends where it ended before; the fault is printed once,
 // output.writeFailed is set and false returned.
-bool writeOutput(CaptureState& s, const void* bytes, int length);
+bool writeOutput(CaptureState &s, const void *bytes, int length);
 // Closes output.file if it is open (safe to call twice).
-void closeOutput(OutputState& output);
+void closeOutput(OutputState &output);
 // Milliseconds of a steady clock (for the attempt loop's pacing).
 long long steadyNowMs();
 

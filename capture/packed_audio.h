@@ -10,19 +10,20 @@
 
 namespace netgrab {
 
-class Id3Stripper {
+class Id3Stripper
+{
 public:
     // A new segment begins: its leading tags (one or more) are left out.
     void startSegment();
     // Appends to out what of these bytes of the segment is audio.
-    void feed(const uint8_t* bytes, size_t length, std::string& out);
+    void feed(const uint8_t *bytes, size_t length, std::string &out);
 
 private:
     enum class State { Header, Skip, Pass };
     State state_ = State::Header;
     uint8_t header_[10] = {};
-    size_t have_ = 0;       // bytes of header_ held
-    uint64_t skip_ = 0;     // tag bytes still to leave out
+    size_t have_ = 0;    // bytes of header_ held
+    uint64_t skip_ = 0;  // tag bytes still to leave out
 };
 
 // Size of the ID3v2 tag whose 10-byte header this is (header and footer
@@ -35,6 +36,6 @@ uint64_t id3TagSize(const uint8_t header[10]);
 // ISO BMFF (a box type at offset 4), a leading ID3 tag (packed audio whose
 // frames follow the tag). The output file takes the extension.
 enum class SegmentFormat { Unknown, TransportStream, Adts, MpegAudio, Mp4, Id3 };
-SegmentFormat segmentFormat(const uint8_t* bytes, size_t length);
+SegmentFormat segmentFormat(const uint8_t *bytes, size_t length);
 
 }  // namespace netgrab

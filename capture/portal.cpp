@@ -25,66 +25,79 @@ namespace {
 
 // Sends an HTTP request to a host text that may carry ":port"; without a
 // port it goes to the portal's HTTP port. Terminates the answer.
-int requestTo(CaptureState& s, const char* hostText, const char* path, const HeaderSlot* slots, int slotCount) {
+int requestTo(CaptureState &s, const char *hostText, const char *path, const HeaderSlot *slots, int slotCount)
+{
     char host[128];
     copyText(host, sizeof host, hostText);
     s.requestPort = settings().tuning.httpPort;
-    if (char* colon = std::strchr(host, ':')) {
+    if (char *colon = std::strchr(host, ':')) {
         uint16_t port = portFromText(host);
-        if (port != 0 && port != kNoPort) s.requestPort = port;
+        if (port != 0 && port != kNoPort)
+            s.requestPort = port;
         *colon = '\0';
     }
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
     int n = httpRequest(s, s.receiveBuffer, host, path, slots, slotCount);
     s.requestPort = settings().tuning.httpPort;
-    if (n > 0) s.receiveBuffer[n < kAnswerLimit ? n : kAnswerLimit] = '\0';
+    if (n > 0)
+        s.receiveBuffer[n < kAnswerLimit ? n : kAnswerLimit] = '\0';
     return n;
 }
 
 }  // namespace
 
-bool portalAnswerRedirects(const char* answer) {
-    return std::strstr(answer, wire::kPortalRedirect302) || std::strstr(answer, wire::kPortalMoved302) ||
-           std::strstr(answer, wire::kPortalMoved301);
+bool portalAnswerRedirects(const char *answer)
+{
+    return std::strstr(answer, wire::kPortalRedirect302) || std::strstr(answer, wire::kPortalMoved302)
+        || std::strstr(answer, wire::kPortalMoved301);
 }
 
-void streamHostPath(const char* address, char* host, int hostCap, char* path, int pathCap) {
+void streamHostPath(const char *address, char *host, int hostCap, char *path, int pathCap)
+{
     char rest[512];
     splitHostPath(address, host, hostCap, rest, sizeof rest);
-    if (char* colon = std::strchr(host, ':')) *colon = '\0';
+    if (char *colon = std::strchr(host, ':'))
+        *colon = '\0';
     // rest is "" or "/...": the path is "/" followed by the text after the '/'.
-    if (pathCap < 2) return;
+    if (pathCap < 2)
+        return;
     path[0] = '/';
     copyText(path + 1, static_cast<size_t>(pathCap - 1), rest[0] == '/' ? rest + 1 : rest);
 }
 
-void splitHostPath(const char* text, char* host, int hostCap, char* path, int pathCap) {
-    const char* slash = std::strchr(text, '/');
+void splitHostPath(const char *text, char *host, int hostCap, char *path, int pathCap)
+{
+    const char *slash = std::strchr(text, '/');
     size_t hostLen = slash ? static_cast<size_t>(slash - text) : std::strlen(text);
-    if (hostCap <= 0 || pathCap <= 0) return;
-    if (hostLen >= static_cast<size_t>(hostCap)) hostLen = static_cast<size_t>(hostCap) - 1;
+    if (hostCap <= 0 || pathCap <= 0)
+        return;
+    if (hostLen >= static_cast<size_t>(hostCap))
+        hostLen = static_cast<size_t>(hostCap) - 1;
     std::memcpy(host, text, hostLen);
     host[hostLen] = '\0';
     copyText(path, static_cast<size_t>(pathCap), slash ? slash : "");
 }
 
-int findAfterMarker(const char* answer, const char* marker, char* out, int outCap) {
-    const char* found = std::strstr(answer, marker);
-    if (!found || outCap <= 0) return 0;
+int findAfterMarker(const char *answer, const char *marker, char *out, int outCap)
+{
+    const char *found = std::strstr(answer, marker);
+    if (!found || outCap <= 0)
+        return 0;
     copyLineValue(out, static_cast<size_t>(outCap), found + std::strlen(marker), "\"");
     return 1;
 }
 
-int portalLookup(CaptureState& s, char* address, const char* cookie) {
+int portalLookup(CaptureState &s, char *address, const char *cookie)
+{
     s.requestPort = settings().tuning.httpPort;
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
-    const char* portalHost = settings().config.portalHost ? settings().config.portalHost : "";
+    const char *portalHost = settings().config.portalHost ? settings().config.portalHost : "";
 
     // The page path is what follows the portal host in the address; an
     // address elsewhere (a page marker) asks for the portal's root page.
     char pagePath[256] = "";
     if (portalHost[0]) {
-        if (const char* at = std::strstr(address, portalHost))
+        if (const char *at = std::strstr(address, portalHost))
             copyText(pagePath, sizeof pagePath, at + std::strlen(portalHost));
     }
     HeaderSlot page[6];
@@ -94,11 +107,14 @@ int portalLookup(CaptureState& s, char* address, const char* cookie) {
     copyText(page[3], kHeaderSlotSize, wire::kPortalPageAgent);
     std::snprintf(page[4], kHeaderSlotSize, wire::kHostLineFormat, portalHost);
     copyText(page[5], kHeaderSlotSize, wire::kKeepAliveLast);
-    if (requestTo(s, portalHost, pagePath, page, 6) <= 0) return 0;
+    if (requestTo(s, portalHost, pagePath, page, 6) <= 0)
+        return 0;
 
     char reference[512];
-    if (!findAfterMarker(s.receiveBuffer, wire::kPortalRefMarker, reference, sizeof reference)) return 0;
-    if (std::strlen(reference) < 7) return 0;  // no room for "http://"
+    if (!findAfterMarker(s.receiveBuffer, wire::kPortalRefMarker, reference, sizeof reference))
+        return 0;
+    if (std::strlen(reference) < 7)
+        return 0;  // no room for "http://"
 
     HeaderSlot link[6];
     copyText(link[0], kHeaderSlotSize, wire::kAcceptLine);
@@ -112,21 +128,26 @@ int portalLookup(CaptureState& s, char* address, const char* cookie) {
     char host[128];
     char path[256];
     splitHostPath(reference + 7, host, sizeof host, path, sizeof path);
-    if (requestTo(s, host, path, link, 6) <= 0) return 0;
+    if (requestTo(s, host, path, link, 6) <= 0)
+        return 0;
 
     for (int redirects = 0; portalAnswerRedirects(s.receiveBuffer); ++redirects) {
-        if (redirects >= wire::kMaxRedirects) return 0;  // a loop must not hold the attempt
+        if (redirects >= wire::kMaxRedirects)
+            return 0;  // a loop must not hold the attempt
         // The shared reader takes the value after the optional blanks behind
         // the colon: "Location:http://127.0.0.1/" must not lose its first
         // character (and become another host).
-        const char* location = findLocationValue(s.receiveBuffer);
-        if (!location) return 0;
+        const char *location = findLocationValue(s.receiveBuffer);
+        if (!location)
+            return 0;
         copyValue(reference, sizeof reference, location);
-        if (std::strlen(reference) < 7) return 0;
+        if (std::strlen(reference) < 7)
+            return 0;
         splitHostPath(reference + 7, host, sizeof host, path, sizeof path);
         std::snprintf(link[3], kHeaderSlotSize, wire::kHostLineFormat, host);
         copyText(link[4], kHeaderSlotSize, wire::kKeepAliveLast);
-        if (requestTo(s, host, path, link, 5) <= 0) return 0;
+        if (requestTo(s, host, path, link, 5) <= 0)
+            return 0;
     }
     return findAfterMarker(s.receiveBuffer, wire::kPortalStreamMarker, address, kWorkingAddressSize);
 }
@@ -134,8 +155,9 @@ int portalLookup(CaptureState& s, char* address, const char* cookie) {
 // Shared start of the describe and play requests to the stream server:
 // port, host and path of the address, a cleared answer buffer, and the
 // first five header slots (the same in both requests).
-static void prepareStreamRequest(CaptureState& s, const char* address, const char* cookie, char* host, int hostCap,
-                                 char* path, int pathCap, HeaderSlot* slots) {
+static void prepareStreamRequest(CaptureState &s, const char *address, const char *cookie, char *host, int hostCap,
+                                 char *path, int pathCap, HeaderSlot *slots)
+{
     s.requestPort = settings().tuning.httpPort;
     streamHostPath(address, host, hostCap, path, pathCap);
     std::memset(s.receiveBuffer, 0, sizeof s.receiveBuffer);
@@ -146,8 +168,10 @@ static void prepareStreamRequest(CaptureState& s, const char* address, const cha
     copyText(slots[4], kHeaderSlotSize, wire::kAcceptAuthenticationLine);
 }
 
-int portalDescribe(CaptureState& s, const char* address, const char* cookie) {
-    if (!openOutput(s, ".wma")) return -1;
+int portalDescribe(CaptureState &s, const char *address, const char *cookie)
+{
+    if (!openOutput(s, ".wma"))
+        return -1;
     char host[128];
     char path[512];
     HeaderSlot slots[10];
@@ -166,7 +190,8 @@ int portalDescribe(CaptureState& s, const char* address, const char* cookie) {
         closeOutput(s.output);
         return n;
     }
-    if (n > kAnswerLimit) n = kAnswerLimit;
+    if (n > kAnswerLimit)
+        n = kAnswerLimit;
     s.receiveBuffer[n] = '\0';
     if (std::strstr(s.receiveBuffer, wire::kPortalForbidden)) {
         shared().lastError = NG_ERR_REFUSED;
@@ -183,8 +208,9 @@ int portalDescribe(CaptureState& s, const char* address, const char* cookie) {
     s.packets.timeline.reset();
     unsigned char header[kReceiveBufferSize];
     const AsfHeaderChunks chunks =
-        collectHeaderChunks(reinterpret_cast<const unsigned char*>(s.receiveBuffer), n, header, sizeof header);
-    if (chunks.lastPayload > 0) shared().recordedBytes = chunks.lastPayload;
+        collectHeaderChunks(reinterpret_cast<const unsigned char *>(s.receiveBuffer), n, header, sizeof header);
+    if (chunks.lastPayload > 0)
+        shared().recordedBytes = chunks.lastPayload;
     // The header goes into a file once: an attempt that appends to an
     // earlier recording of the same streams does not put a second header
     // among its packets.
@@ -195,7 +221,8 @@ int portalDescribe(CaptureState& s, const char* address, const char* cookie) {
     return n;
 }
 
-void portalPlay(CaptureState& s, const char* address, const char* cookie) {
+void portalPlay(CaptureState &s, const char *address, const char *cookie)
+{
     std::printf("portal play request:\n%s\n", address);
     std::fflush(stdout);
     char host[128];
@@ -221,12 +248,14 @@ void portalPlay(CaptureState& s, const char* address, const char* cookie) {
     closeOutput(s.output);
 }
 
-void capturePortal(CaptureState& s, char* address, const char* cookie) {
+void capturePortal(CaptureState &s, char *address, const char *cookie)
+{
     s.packets.fill = 0;
     s.packets.packetCount = 0;
     makeClientGuid(s.clientGuid);
     s.requestPort = settings().tuning.httpPort;
-    if (!portalLookup(s, address, cookie)) return;
+    if (!portalLookup(s, address, cookie))
+        return;
     if (portalDescribe(s, address, cookie) <= 0) {
         closeOutput(s.output);
         return;

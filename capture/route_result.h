@@ -13,7 +13,8 @@ enum class RouteResult {
 };
 
 // The address a route hands back with RouteResult::FurtherAddress.
-struct FurtherAddress {
+struct FurtherAddress
+{
     char text[kWorkingAddressSize] = "";
 };
 

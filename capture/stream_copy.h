@@ -13,6 +13,6 @@ struct CaptureState;
 // stream ends, a stop is requested or take fails. Returns the error that
 // ended it: streamEndError, NG_ERR_STOPPED, or NG_ERR_FILE_OPEN (take
 // failed). The connection is left to the caller.
-int copyRestOfBody(CaptureState& s, int blockSize, const std::function<bool(unsigned char*, int)>& take);
+int copyRestOfBody(CaptureState &s, int blockSize, const std::function<bool(unsigned char *, int)> &take);
 
 }  // namespace netgrab

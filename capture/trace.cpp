@@ -9,18 +9,22 @@ namespace netgrab {
 
 namespace {
 std::mutex g_sinkMutex;
-std::function<void(const std::string&)>& sink() {
-    static std::function<void(const std::string&)> s;
+std::function<void(const std::string &)> &sink()
+{
+    static std::function<void(const std::string &)> s;
     return s;
 }
 }  // namespace
 
-void traceLine(const char* text) {
+void traceLine(const char *text)
+{
     std::lock_guard<std::mutex> lock(g_sinkMutex);
-    if (sink() && text) sink()(std::string(text));
+    if (sink() && text)
+        sink()(std::string(text));
 }
 
-void traceFormat(const char* format, ...) {
+void traceFormat(const char *format, ...)
+{
     char text[2048];  // longer trace texts are cut
     va_list args;
     va_start(args, format);
@@ -29,7 +33,8 @@ void traceFormat(const char* format, ...) {
     traceLine(text);
 }
 
-void setTraceSink(std::function<void(const std::string&)> s) {
+void setTraceSink(std::function<void(const std::string &)> s)
+{
     std::lock_guard<std::mutex> lock(g_sinkMutex);
     sink() = std::move(s);
 }

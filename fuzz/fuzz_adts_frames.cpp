@@ -15,34 +15,40 @@
 #include "fuzz_support.h"
 #include "icy_metadata.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     using namespace netgrab;
-    if (size < 2) return 0;
+    if (size < 2)
+        return 0;
     const std::unique_ptr<AdtsFramer> framer = std::make_unique<AdtsFramer>();
     IcyMetadataFilter icy;
     icy.start(static_cast<size_t>(data[1]) * 64);
     std::vector<unsigned char> piece;
     size_t audioIn = 0, framedOut = 0;
-    fuzzsupport::feedInPieces(data + 2, size - 2, data[0], [&](const uint8_t* bytes, size_t n) {
+    fuzzsupport::feedInPieces(data + 2, size - 2, data[0], [&](const uint8_t *bytes, size_t n) {
         piece.assign(bytes, bytes + n);
         size_t length = icy.filter(piece.data(), piece.size());
-        if (length > n) std::abort();
+        if (length > n)
+            std::abort();
         audioIn += length;
-        const unsigned char* at = piece.data();
+        const unsigned char *at = piece.data();
         while (length > 0) {
             const size_t taken = framer->push(at, length);
             at += taken;
             length -= taken;
-            const unsigned char* frame = nullptr;
+            const unsigned char *frame = nullptr;
             size_t frameLength = 0;
             while (framer->next(&frame, &frameLength)) {
                 const AdtsHeader h = readAdtsHeader(frame, frameLength);
-                if (!h.valid || h.frameLength != frameLength) std::abort();
+                if (!h.valid || h.frameLength != frameLength)
+                    std::abort();
                 framedOut += frameLength;
             }
-            if (taken == 0) break;
+            if (taken == 0)
+                break;
         }
     });
-    if (framedOut > audioIn) std::abort();  // nothing handed out twice
+    if (framedOut > audioIn)
+        std::abort();  // nothing handed out twice
     return 0;
 }

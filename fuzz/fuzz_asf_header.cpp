@@ -21,18 +21,21 @@ namespace {
 
 constexpr size_t kTrailerSize = 21;
 
-void require(bool condition) {
-    if (!condition) std::abort();
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     AsfFinalCounts counts;
     size_t length = size;
     if (size >= kTrailerSize) {
         length = size - kTrailerSize;
-        const unsigned char* t = data + length;
+        const unsigned char *t = data + length;
         counts.fileSize = readLe64(t);
         counts.packetCount = readLe32(t + 8);
         counts.recordedMs = readLe64(t + 12);
@@ -41,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // A heap copy of exactly the head, so ASan sees any read past it.
     std::vector<unsigned char> head(data, data + length);
-    const unsigned char* bytes = head.empty() ? nullptr : head.data();
+    const unsigned char *bytes = head.empty() ? nullptr : head.data();
 
     findAsfObject(bytes, length, wire::kAsfStreamPropertiesObject);
     findAsfObject(bytes, length, wire::kAsfDataObject, 34, length / 2 + 1);
@@ -57,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (size_t at = check.length; at < length; at += check.packetSize) {
             AsfPacketTiming timing;
             const size_t n = length - at < check.packetSize ? length - at : check.packetSize;
-            if (readAsfPacketTiming(bytes + at, n, &timing)) timeline.add(timing);
+            if (readAsfPacketTiming(bytes + at, n, &timing))
+                timeline.add(timing);
         }
         timeline.totalMs();
     }
@@ -75,9 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const AsfFixUp fix = fixUpAsfHeader(copy.data(), copy.size(), counts);
         require(!fix.written || fix.foundFileProperties);
         if (length > kAsfFixUpWindow)
-            require(std::memcmp(copy.data() + kAsfFixUpWindow, head.data() + kAsfFixUpWindow,
-                                length - kAsfFixUpWindow) == 0);
-        if (!fix.foundFileProperties) require(copy == head);
+            require(std::memcmp(copy.data() + kAsfFixUpWindow, head.data() + kAsfFixUpWindow, length - kAsfFixUpWindow)
+                    == 0);
+        if (!fix.foundFileProperties)
+            require(copy == head);
     }
     return 0;
 }

@@ -17,20 +17,24 @@ using namespace netgrab;
 
 namespace {
 
-void same(bool condition) {
-    if (!condition) std::abort();
+void same(bool condition)
+{
+    if (!condition)
+        std::abort();
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 1) return 0;
-    const char* body = reinterpret_cast<const char*>(data + 1);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    const char *body = reinterpret_cast<const char *>(data + 1);
     const size_t length = size - 1;
 
     HlsPlaylistReader reader;
-    fuzzsupport::feedInPieces(data + 1, length, data[0], [&](const uint8_t* piece, size_t n) {
-        reader.feed(reinterpret_cast<const char*>(piece), n);
+    fuzzsupport::feedInPieces(data + 1, length, data[0], [&](const uint8_t *piece, size_t n) {
+        reader.feed(reinterpret_cast<const char *>(piece), n);
     });
     const HlsPlaylist pieces = reader.finish();
     const HlsPlaylist whole = readHlsPlaylist(body, length);
@@ -40,12 +44,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     same(pieces.variants.size() == whole.variants.size());
     same(pieces.targetDurationS == whole.targetDurationS && pieces.mediaSequence == whole.mediaSequence);
     for (size_t i = 0; i < whole.segments.size(); ++i) {
-        const HlsSegment& a = pieces.segments[i];
-        const HlsSegment& b = whole.segments[i];
+        const HlsSegment &a = pieces.segments[i];
+        const HlsSegment &b = whole.segments[i];
         same(a.uri == b.uri && a.sequence == b.sequence && a.durationMs == b.durationMs);
         same(a.keyIndex < static_cast<int>(whole.keys.size()) && a.mapIndex < static_cast<int>(whole.maps.size()));
     }
-    for (size_t i = 0; i < whole.variants.size(); ++i) same(pieces.variants[i].uri == whole.variants[i].uri);
+    for (size_t i = 0; i < whole.variants.size(); ++i)
+        same(pieces.variants[i].uri == whole.variants[i].uri);
     same(whole.segments.size() <= kHlsMaxSegments && whole.variants.size() <= kHlsMaxVariants);
 
     const int chosen = chooseVariant(whole.variants);

@@ -20,20 +20,23 @@
 #include "http_wire.h"
 #include "text_rules.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     using namespace netgrab;
-    if (size < 1) return 0;
-    const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
-    const char* answer = bytes.c_str();  // NUL-terminated; may hold NULs before its end
+    if (size < 1)
+        return 0;
+    const std::string bytes(reinterpret_cast<const char *>(data + 1), size - 1);
+    const char *answer = bytes.c_str();  // NUL-terminated; may hold NULs before its end
     const int length = static_cast<int>(bytes.size());
-    CaptureState* const ctx = &fuzzsupport::freshContext();
-    ChunkedDecoder& decoder = ctx->chunked;
+    CaptureState *const ctx = &fuzzsupport::freshContext();
+    ChunkedDecoder &decoder = ctx->chunked;
 
-    const char* status = statusLine(answer, length);
+    const char *status = statusLine(answer, length);
     statusIsOk(status);
     statusIsRedirect(status);
     char value[kWorkingAddressSize];
-    if (const char* location = findLocationValue(answer)) copyValue(value, sizeof value, location);
+    if (const char *location = findLocationValue(answer))
+        copyValue(value, sizeof value, location);
     char target[512];
     routeOfAnswer(answer, "www.shoutcast.com", target);
     char host[128];
@@ -53,17 +56,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
     unchunkAnswer(decoder, &head[0], static_cast<int>(head.size()));
     std::string stream = bytes;
-    fuzzsupport::feedInPieces(reinterpret_cast<const uint8_t*>(stream.data()), stream.size(), data[0],
-                              [&decoder](const uint8_t* piece, size_t n) {
-                                  dechunkStream(decoder, reinterpret_cast<char*>(const_cast<uint8_t*>(piece)),
+    fuzzsupport::feedInPieces(reinterpret_cast<const uint8_t *>(stream.data()), stream.size(), data[0],
+                              [&decoder](const uint8_t *piece, size_t n) {
+                                  dechunkStream(decoder, reinterpret_cast<char *>(const_cast<uint8_t *>(piece)),
                                                 static_cast<int>(n));
                               });
     unchunkAnswer(decoder, nullptr, 0);  // the decoder off again
 
     // Directory page markers; an ASX marker alone would fetch its playlist,
     // which is no reader's work, so such pages are left out.
-    if (std::strstr(answer, wire::kMarkerMms) || std::strstr(answer, wire::kMarkerHttp) ||
-        !std::strstr(answer, wire::kMarkerAsx))
+    if (std::strstr(answer, wire::kMarkerMms) || std::strstr(answer, wire::kMarkerHttp)
+        || !std::strstr(answer, wire::kMarkerAsx))
         readPageMarkers(*ctx, answer);
     return 0;
 }

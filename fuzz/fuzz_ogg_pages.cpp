@@ -11,24 +11,30 @@
 #include "fuzz_support.h"
 #include "ogg_pages.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     using namespace netgrab;
-    if (size < 1) return 0;
+    if (size < 1)
+        return 0;
     OggPager pager;
     size_t in = 0, out = 0;
     bool first = true;
-    fuzzsupport::feedInPieces(data + 1, size - 1, data[0], [&](const uint8_t* bytes, size_t n) {
-        if (pager.push(bytes, n) != n) std::abort();
+    fuzzsupport::feedInPieces(data + 1, size - 1, data[0], [&](const uint8_t *bytes, size_t n) {
+        if (pager.push(bytes, n) != n)
+            std::abort();
         in += n;
-        const unsigned char* page = nullptr;
+        const unsigned char *page = nullptr;
         size_t length = 0;
         while (pager.next(&page, &length)) {
-            if (length < 27 || std::memcmp(page, "OggS", 4) != 0 || page[4] != 0) std::abort();
-            if (first && !(page[5] & 0x02)) std::abort();
+            if (length < 27 || std::memcmp(page, "OggS", 4) != 0 || page[4] != 0)
+                std::abort();
+            if (first && !(page[5] & 0x02))
+                std::abort();
             first = false;
             out += length;
         }
     });
-    if (out > in) std::abort();
+    if (out > in)
+        std::abort();
     return 0;
 }

@@ -35,24 +35,31 @@ using namespace netgrab;
 
 namespace {
 
-int noNames(const char*, uint32_t*) { return 0; }
+int noNames(const char *, uint32_t *)
+{
+    return 0;
+}
 
 // True when every interface of this process's network namespace is loopback.
-bool loopbackOnly() {
+bool loopbackOnly()
+{
     std::ifstream dev("/proc/self/net/dev");
     std::string line;
     int interfaces = 0;
     while (std::getline(dev, line)) {
         const size_t colon = line.find(':');
-        if (colon == std::string::npos) continue;  // the two heading lines
+        if (colon == std::string::npos)
+            continue;  // the two heading lines
         const size_t start = line.find_first_not_of(' ');
-        if (line.compare(start, colon - start, "lo") != 0) return false;
+        if (line.compare(start, colon - start, "lo") != 0)
+            return false;
         ++interfaces;
     }
     return interfaces > 0;
 }
 
-void resetState(CaptureState& s) {
+void resetState(CaptureState &s)
+{
     s.workingAddress[0] = '\0';
     s.pageCookie[0] = '\0';
     s.serverPort = kNoPort;
@@ -64,14 +71,16 @@ void resetState(CaptureState& s) {
 
 // Classifies a further address as the attempt loop does: the text is
 // placed in workingAddress first.
-void classifyFurther(CaptureState& s, const char* address) {
+void classifyFurther(CaptureState &s, const char *address)
+{
     copyText(s.workingAddress, sizeof s.workingAddress, address);
     classifySource(s, s.workingAddress);
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
     if (!loopbackOnly()) {
         std::fprintf(stderr,
                      "fuzz_playlist: runs only in a loopback-only network namespace "
@@ -80,21 +89,23 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     }
     // The capture routines print progress lines; the fuzzer's own output
     // goes to stderr.
-    if (!std::freopen("/dev/null", "w", stdout)) std::exit(2);
+    if (!std::freopen("/dev/null", "w", stdout))
+        std::exit(2);
     setNameLookup(noNames);
-    CaptureTuning& t = settings().tuning;
+    CaptureTuning &t = settings().tuning;
     t.receivePollMs = 1;
     t.receivePollCount = 1;
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const char* text = reinterpret_cast<const char*>(data);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const char *text = reinterpret_cast<const char *>(data);
 
     // The address: at most 255 characters, as runAttempt refuses longer ones.
     size_t addressLength = 0;
-    while (addressLength < size && addressLength < kWorkingAddressSize - 1 &&
-           text[addressLength] != '\0' && text[addressLength] != '\r' && text[addressLength] != '\n')
+    while (addressLength < size && addressLength < kWorkingAddressSize - 1 && text[addressLength] != '\0'
+           && text[addressLength] != '\r' && text[addressLength] != '\n')
         ++addressLength;
     std::vector<char> address(text, text + addressLength);
     address.push_back('\0');
@@ -105,8 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<char> answer(text, text + answerLength);
     answer.push_back('\0');
 
-    CaptureState* const ctx = &fuzzsupport::freshContext();
-    CaptureState& s = *ctx;
+    CaptureState *const ctx = &fuzzsupport::freshContext();
+    CaptureState &s = *ctx;
     resetState(s);
     classifySource(s, address.data());
 
@@ -115,11 +126,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     resetState(s);
     char asx[384];
-    if (asxTarget(answer.data(), asx, sizeof asx)) applyAsxTarget(s, asx);
+    if (asxTarget(answer.data(), asx, sizeof asx))
+        applyAsxTarget(s, asx);
 
     resetState(s);
     char further[512];
-    if (findPlaylistTarget(answer.data(), further)) classifyFurther(s, further);
+    if (findPlaylistTarget(answer.data(), further))
+        classifyFurther(s, further);
 
     resetState(s);
     char entry[512];

@@ -16,21 +16,22 @@
 #include "mms_wire.h"
 #include "portal.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     using namespace netgrab;
-    const std::string bytes(reinterpret_cast<const char*>(data), size);
-    const char* answer = bytes.c_str();
+    const std::string bytes(reinterpret_cast<const char *>(data), size);
+    const char *answer = bytes.c_str();
 
     char reference[512];
     char host[128];
     char path[512];
-    if (findAfterMarker(answer, wire::kPortalRefMarker, reference, sizeof reference) &&
-        std::strlen(reference) >= 7)
+    if (findAfterMarker(answer, wire::kPortalRefMarker, reference, sizeof reference) && std::strlen(reference) >= 7)
         splitHostPath(reference + 7, host, sizeof host, path, sizeof path);
     if (portalAnswerRedirects(answer)) {
-        if (const char* location = findLocationValue(answer)) {
+        if (const char *location = findLocationValue(answer)) {
             copyValue(reference, sizeof reference, location);
-            if (std::strlen(reference) >= 7) splitHostPath(reference + 7, host, sizeof host, path, sizeof path);
+            if (std::strlen(reference) >= 7)
+                splitHostPath(reference + 7, host, sizeof host, path, sizeof path);
         }
     }
     char stream[kWorkingAddressSize];

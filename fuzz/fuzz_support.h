@@ -19,7 +19,8 @@ namespace fuzzsupport {
 // follow from seed (1 to 64 bytes, changing from piece to piece; a seed of
 // 0 feeds everything at once).
 template <typename Feed>
-void feedInPieces(const uint8_t* data, size_t size, uint8_t seed, Feed feed) {
+void feedInPieces(const uint8_t *data, size_t size, uint8_t seed, Feed feed)
+{
     if (seed == 0) {
         feed(data, size);
         return;
@@ -28,7 +29,8 @@ void feedInPieces(const uint8_t* data, size_t size, uint8_t seed, Feed feed) {
     for (size_t at = 0; at < size;) {
         state = state * 1103515245u + 12345u;
         size_t n = 1 + (state >> 16) % 64;
-        if (n > size - at) n = size - at;
+        if (n > size - at)
+            n = size - at;
         feed(data + at, n);
         at += n;
     }
@@ -38,8 +40,9 @@ void feedInPieces(const uint8_t* data, size_t size, uint8_t seed, Feed feed) {
 // per process, destroyed and constructed again in place. Allocating the
 // state (about 230 KB of buffers) afresh for each input cost more than the
 // parsing under test (page faults on every input).
-inline netgrab::CaptureState& freshContext() {
-    static netgrab::CaptureState* ctx = new netgrab::CaptureState();
+inline netgrab::CaptureState &freshContext()
+{
+    static netgrab::CaptureState *ctx = new netgrab::CaptureState();
     ctx->~CaptureState();
     return *new (ctx) netgrab::CaptureState();
 }
@@ -47,17 +50,20 @@ inline netgrab::CaptureState& freshContext() {
 // Points the output of s (a capture state made for this input) at an
 // emptied scratch file (made once per process, removed from the directory at
 // once) and clears the process-wide counters.
-inline void freshOutput(netgrab::CaptureState& s) {
-    static FILE* scratch = [] {
+inline void freshOutput(netgrab::CaptureState &s)
+{
+    static FILE *scratch = [] {
         char name[] = "/tmp/netgrab-fuzz-XXXXXX";
         const int fd = mkstemp(name);
-        if (fd < 0) return static_cast<FILE*>(nullptr);
+        if (fd < 0)
+            return static_cast<FILE *>(nullptr);
         unlink(name);
         return fdopen(fd, "w+b");
     }();
     if (scratch) {
         std::fflush(scratch);
-        if (ftruncate(fileno(scratch), 0) != 0) return;
+        if (ftruncate(fileno(scratch), 0) != 0)
+            return;
         std::rewind(scratch);
     }
     s.output.file = scratch;

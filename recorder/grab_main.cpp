@@ -50,13 +50,15 @@ std::condition_variable g_wake;
 bool g_captureReturned = false;
 bool g_terminated = false;
 
-void copyArgument(char* dst, size_t cap, const char* src) {
+void copyArgument(char *dst, size_t cap, const char *src)
+{
     size_t n = strnlen(src, cap - 1);
     std::memcpy(dst, src, n);
     dst[n] = '\0';
 }
 
-void captureThread() {
+void captureThread()
+{
     netgrab(g_source, g_outputName);
     std::lock_guard<std::mutex> lock(g_mutex);
     g_captureReturned = true;
@@ -65,7 +67,8 @@ void captureThread() {
 
 // Receives SIGTERM/SIGINT synchronously (they are blocked in every thread),
 // so nothing runs in signal-handler context.
-void signalThread(sigset_t set) {
+void signalThread(sigset_t set)
+{
     int signal = 0;
     while (sigwait(&set, &signal) != 0) {
     }
@@ -76,17 +79,21 @@ void signalThread(sigset_t set) {
 
 // Duration text as the C library reads it: strtol base 10, clamped to a
 // signed 32-bit value, then taken as an unsigned number of milliseconds.
-uint32_t durationMs(const char* text) {
+uint32_t durationMs(const char *text)
+{
     errno = 0;
     long value = std::strtol(text, nullptr, 10);
-    if (value > INT32_MAX) value = INT32_MAX;
-    if (value < INT32_MIN) value = INT32_MIN;
+    if (value > INT32_MAX)
+        value = INT32_MAX;
+    if (value < INT32_MIN)
+        value = INT32_MIN;
     return static_cast<uint32_t>(static_cast<int32_t>(value));
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv)
+{
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     // A scheduled recorder may outlive the player that reads its output: a
     // closed pipe must not kill it before it has closed its file.
@@ -131,11 +138,14 @@ int main(int argc, char** argv) {
         const auto deadline = std::chrono::steady_clock::now() + settle;
         std::unique_lock<std::mutex> lock(g_mutex);
         for (;;) {
-            if (!g_captureReturned) StopRecord();
+            if (!g_captureReturned)
+                StopRecord();
             const auto now = std::chrono::steady_clock::now();
-            if (now >= deadline) break;
+            if (now >= deadline)
+                break;
             const auto slice = std::min<std::chrono::steady_clock::duration>(deadline - now, kStopRepeat);
-            if (g_wake.wait_for(lock, slice, [] { return g_terminated && g_captureReturned; })) break;
+            if (g_wake.wait_for(lock, slice, [] { return g_terminated && g_captureReturned; }))
+                break;
         }
     }
     std::printf("record : %d bytes\n", GetRecBytes());

@@ -15,12 +15,12 @@ const unsigned char kFilePropertiesGuid[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA
 const unsigned char kDataGuid[16] = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
                                      0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
 
-constexpr std::size_t kObjectHeader = 24;      // GUID + 64-bit size
+constexpr std::size_t kObjectHeader = 24;       // GUID + 64-bit size
 constexpr std::size_t kHeaderObjectFixed = 30;  // + sub-object count, two reserved bytes
 constexpr std::size_t kDataObjectFixed = 50;    // + file id, packet count, reserved
 // File Properties Object fields (ASF section 3.2), offsets from its start.
-constexpr std::size_t kFpFileSize = 40, kFpPackets = 56, kFpPlayDuration = 64, kFpSendDuration = 72,
-                      kFpFlags = 88, kFpMinPacket = 92, kFpSize = 104;
+constexpr std::size_t kFpFileSize = 40, kFpPackets = 56, kFpPlayDuration = 64, kFpSendDuration = 72, kFpFlags = 88,
+                      kFpMinPacket = 92, kFpSize = 104;
 // Data Object: its size and its packet count.
 constexpr std::size_t kDataSize = 16, kDataPackets = 40;
 constexpr std::uint32_t kBroadcastFlag = 1, kSeekableFlag = 2;
@@ -88,9 +88,8 @@ std::shared_ptr<const AsfLoop> parseAsfLoop(const std::string &file, int seconds
     loop->packetSize = packetSize;
     // The packets run to the Data Object's end (an index may follow it).
     const std::uint64_t dataSize = le(file, dataAt + kDataSize, 8);
-    const std::size_t dataEnd = dataSize >= kDataObjectFixed && dataSize <= file.size() - dataAt
-                                    ? dataAt + std::size_t(dataSize)
-                                    : file.size();
+    const std::size_t dataEnd =
+        dataSize >= kDataObjectFixed && dataSize <= file.size() - dataAt ? dataAt + std::size_t(dataSize) : file.size();
     for (std::size_t at = dataAt + kDataObjectFixed; at + packetSize <= dataEnd; at += packetSize)
         loop->packets.push_back(file.substr(at, packetSize));
     if (loop->packets.empty())

@@ -10,13 +10,14 @@
 
 namespace stationdir {
 
-struct AsfLoop {
+struct AsfLoop
+{
     // Header Object (broadcast flag set; sizes, counts and durations zero)
     // followed by the 50-byte Data Object header.
     std::string header;
     std::vector<std::string> packets;  // each packetSize bytes
     std::uint32_t packetSize = 0;
-    std::size_t bytesPerSecond = 0;    // of the packets, at the audio's pace
+    std::size_t bytesPerSecond = 0;  // of the packets, at the audio's pace
 };
 
 // Cuts an ASF file of `seconds` of audio; nullptr when the bytes are not

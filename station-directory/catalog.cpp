@@ -18,7 +18,8 @@ const StationGroup *findGroup(const std::vector<StationGroup> &groups, const std
 }  // namespace
 
 Catalog::Catalog(std::vector<Station> stations, const CatalogOptions &options, std::string status)
-    : options_(options), status_(std::move(status))
+    : options_(options),
+      status_(std::move(status))
 {
     stations_.reserve(stations.size());
     for (auto &s : stations) {

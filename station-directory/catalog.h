@@ -12,7 +12,8 @@
 
 namespace stationdir {
 
-struct CatalogOptions {
+struct CatalogOptions
+{
     // Locations by name instead of in first-seen order.
     bool sortLocations = false;
     // Genres by station count (most first) and only so many; 0 = all, in
@@ -24,13 +25,15 @@ struct CatalogOptions {
     bool searchable = false;
 };
 
-struct StationGroup {
-    std::string key;          // location or genre as the station data names it
-    std::string countryCode;  // of a location, when the data gives one
+struct StationGroup
+{
+    std::string key;                     // location or genre as the station data names it
+    std::string countryCode;             // of a location, when the data gives one
     std::vector<std::uint32_t> members;  // indices into Catalog::stations()
 };
 
-class Catalog {
+class Catalog
+{
 public:
     // Stations without an id, or with the id of one before them, are left out.
     Catalog(std::vector<Station> stations, const CatalogOptions &options, std::string status = {});

@@ -58,7 +58,9 @@ std::size_t pageNumber(const std::string &text)
 }  // namespace
 
 DirectoryServer::DirectoryServer(DirectoryOptions options)
-    : options_(std::move(options)), hitLog_(options_.hitLogPath), tones_(options_.cacheDir, options_.ffmpeg)
+    : options_(std::move(options)),
+      hitLog_(options_.hitLogPath),
+      tones_(options_.cacheDir, options_.ffmpeg)
 {
     if (options_.radioBrowser) {
         RadioBrowserOptions live = *options_.radioBrowser;
@@ -130,10 +132,9 @@ std::string DirectoryServer::selfBase(const httplib::Request &req) const
     // the client asked for, so they work under any loopback name. A Host
     // line with anything but host-name characters is not trusted.
     const std::string host = req.get_header_value("Host");
-    const bool ok = !host.empty() && host.size() <= 255
-        && std::all_of(host.begin(), host.end(), [](unsigned char c) {
-               return std::isalnum(c) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
-           });
+    const bool ok = !host.empty() && host.size() <= 255 && std::all_of(host.begin(), host.end(), [](unsigned char c) {
+        return std::isalnum(c) || c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+    });
     if (!ok)
         return "http://" + options_.host + ":" + std::to_string(port_) + "/";
     // Some clients (the recorders among them) send the host without its
@@ -239,8 +240,10 @@ void DirectoryServer::handle(const httplib::Request &req, httplib::Response &res
         } else if (ext == "asx" && demo == Station::Demo::Asx) {
             // A Windows Media playlist with one entry: the station's stream.
             res.set_header("Cache-Control", "no-cache");
-            res.set_content("<ASX version=\"3.0\">\r\n<TITLE>" + htmlEscape(s->name) + "</TITLE>\r\n<ENTRY>\r\n"
-                                "<REF HREF=\"" + base + "stream/" + s->id + ".asf\"/>\r\n</ENTRY>\r\n</ASX>\r\n",
+            res.set_content("<ASX version=\"3.0\">\r\n<TITLE>" + htmlEscape(s->name)
+                                + "</TITLE>\r\n<ENTRY>\r\n"
+                                  "<REF HREF=\""
+                                + base + "stream/" + s->id + ".asf\"/>\r\n</ENTRY>\r\n</ASX>\r\n",
                             "video/x-ms-asf");
         } else {
             html(notFoundPage(req.path), 404);
@@ -267,14 +270,15 @@ void DirectoryServer::serveStream(const Station &station, httplib::Response &res
         res.set_content("stream not available (ffmpeg failed)\n", "text/plain");
         return;
     }
-    struct Listener {
+    struct Listener
+    {
         std::shared_ptr<const std::string> data;
         Pacer pacer;
         std::size_t sent = 0;
     };
     const auto burst = static_cast<std::size_t>(options_.streamBurstSeconds * kToneBytesPerSecond);
-    auto listener = std::make_shared<Listener>(
-        Listener{bytes, Pacer(kToneBytesPerSecond, burst, Pacer::Clock::now()), 0});
+    auto listener =
+        std::make_shared<Listener>(Listener{bytes, Pacer(kToneBytesPerSecond, burst, Pacer::Clock::now()), 0});
     res.set_header("Cache-Control", "no-cache");
     res.set_header("Connection", "close");
     res.set_header("icy-br", "128");
@@ -328,7 +332,8 @@ void DirectoryServer::serveAsf(const Station &station, const httplib::Request &r
     }
     // The stream: the header first (plain clients only), then the packets
     // in a loop at the audio's pace, a 2-second burst first.
-    struct Listener {
+    struct Listener
+    {
         std::shared_ptr<const AsfLoop> loop;
         Pacer pacer;
         std::size_t sent = 0;  // packets
@@ -353,8 +358,8 @@ void DirectoryServer::serveAsf(const Station &station, const httplib::Request &r
         if (stopping_ || !sink.is_writable())
             return false;
         const std::size_t index = listener->sent % asf.packets.size();
-        const std::string out = mmsClient ? mmsChunk('D', asf.packets[index], std::uint32_t(listener->sent))
-                                          : asf.packets[index];
+        const std::string out =
+            mmsClient ? mmsChunk('D', asf.packets[index], std::uint32_t(listener->sent)) : asf.packets[index];
         if (!sink.write(out.data(), out.size()))
             return false;
         ++listener->sent;

@@ -24,9 +24,10 @@ struct Response;
 
 namespace stationdir {
 
-struct DirectoryOptions {
+struct DirectoryOptions
+{
     std::string host = "127.0.0.1";
-    int port = 0;  // 0 = any free port (see DirectoryServer::port)
+    int port = 0;              // 0 = any free port (see DirectoryServer::port)
     std::string stationsPath;  // a station file (see makeFileSource)
     // When set, the live Radio Browser source instead of the file (its
     // cacheDir defaults to cacheDir).
@@ -40,7 +41,8 @@ struct DirectoryOptions {
     double streamBurstSeconds = 2.0;
 };
 
-class DirectoryServer {
+class DirectoryServer
+{
 public:
     explicit DirectoryServer(DirectoryOptions options);
     ~DirectoryServer();

@@ -24,8 +24,7 @@ std::vector<std::string> split(const std::string &s, char sep)
 
 bool digitsOnly(const std::string &s, std::size_t maxLen)
 {
-    return s.size() <= maxLen
-        && std::all_of(s.begin(), s.end(), [](unsigned char c) { return c >= '0' && c <= '9'; });
+    return s.size() <= maxLen && std::all_of(s.begin(), s.end(), [](unsigned char c) { return c >= '0' && c <= '9'; });
 }
 
 std::optional<std::int64_t> seconds(const std::string &s)
@@ -67,8 +66,8 @@ bool HitLog::append(const HitReport &report)
     std::ofstream out(path_, std::ios::app | std::ios::binary);
     if (!out)
         return false;
-    out << report.received << '\t' << report.stationId << '\t' << report.start << '\t' << report.end
-        << '\t' << (safePeer(report.peer) ? report.peer : std::string("?")) << '\n';
+    out << report.received << '\t' << report.stationId << '\t' << report.start << '\t' << report.end << '\t'
+        << (safePeer(report.peer) ? report.peer : std::string("?")) << '\n';
     out.flush();
     return static_cast<bool>(out);
 }

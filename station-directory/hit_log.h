@@ -13,7 +13,8 @@
 
 namespace stationdir {
 
-struct HitReport {
+struct HitReport
+{
     std::string stationId;  // decimal digits, may be empty
     std::int64_t start = 0;
     std::int64_t end = 0;
@@ -25,7 +26,8 @@ struct HitReport {
 // a well-formed report.
 std::optional<HitReport> parseHitQuery(const std::string &query);
 
-class HitLog {
+class HitLog
+{
 public:
     explicit HitLog(std::string path) : path_(std::move(path)) {}
     const std::string &path() const { return path_; }

@@ -10,7 +10,8 @@
 
 namespace stationdir {
 
-struct FetchLimits {
+struct FetchLimits
+{
     std::chrono::milliseconds connectTimeout{5000};
     std::chrono::milliseconds readTimeout{10000};
     // The whole answer, headers and body.
@@ -18,7 +19,8 @@ struct FetchLimits {
     std::size_t maxBytes = 64u << 20;
 };
 
-struct FetchResult {
+struct FetchResult
+{
     bool ok = false;  // a 200 answer within the limits
     int status = 0;
     std::string body;

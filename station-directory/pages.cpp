@@ -13,7 +13,8 @@ namespace stationdir {
 namespace {
 
 // Interface texts of the directory pages, one set per language.
-struct Texts {
+struct Texts
+{
     const char *htmlLang;
     const char *byLocation;
     const char *byGenre;
@@ -41,51 +42,123 @@ struct Texts {
 };
 
 const Texts kEnglish = {
-    "en", "Stations by location", "Stations by genre", "All locations", "All genres",
-    "stations", "Listen", "Sent to the player", "Pick a station to listen.",
-    "My Vexa", "Your list is empty. Use \"Add to my Vexa\" in the player's menu.",
-    "Added to your list:", "Already in your list:", "No such station.",
-    "Contact us", "Questions, new stations or corrections: write to the directory team at "
-                  "this address or use the station update form from the player's menu.",
-    "Schedule a station", "Choose a list, then pick the station to record or play.",
-    "Station update", "Tell us what to change for this station.",
-    "Station", "Location", "Genre", "Station web site", "Web address",
-    "Send", "Thank you. The directory team will check your update.",
-    "Station name", "Find", "Stations named", "Previous", "Next", "Page %zu of %zu",
+    "en",
+    "Stations by location",
+    "Stations by genre",
+    "All locations",
+    "All genres",
+    "stations",
+    "Listen",
+    "Sent to the player",
+    "Pick a station to listen.",
+    "My Vexa",
+    "Your list is empty. Use \"Add to my Vexa\" in the player's menu.",
+    "Added to your list:",
+    "Already in your list:",
+    "No such station.",
+    "Contact us",
+    "Questions, new stations or corrections: write to the directory team at "
+    "this address or use the station update form from the player's menu.",
+    "Schedule a station",
+    "Choose a list, then pick the station to record or play.",
+    "Station update",
+    "Tell us what to change for this station.",
+    "Station",
+    "Location",
+    "Genre",
+    "Station web site",
+    "Web address",
+    "Send",
+    "Thank you. The directory team will check your update.",
+    "Station name",
+    "Find",
+    "Stations named",
+    "Previous",
+    "Next",
+    "Page %zu of %zu",
 };
 
 const Texts kBig5 = {
-    "zh-Hant", "依地區瀏覽電台", "依類型瀏覽電台", "所有地區", "所有類型",
-    "個電台", "收聽", "已送到播放器", "請選擇要收聽的電台。",
-    "我的Vexa", "您的清單是空的。請使用播放器選單中的「加入到我的Vexa」。",
-    "已加入您的清單：", "已在您的清單中：", "沒有這個電台。",
-    "聯絡我們", "如有問題、新電台或更正，請寫信給目錄小組，或使用播放器選單中的電台更新表單。",
-    "排程電台", "請選擇清單，然後選取要錄音或播放的電台。",
-    "電台更新", "請告訴我們此電台需要更改的內容。",
-    "電台", "地區", "類型", "電台網站", "網址",
-    "送出", "謝謝。目錄小組將會檢查您的更新。",
-    "電台名稱", "搜尋", "名稱含有", "上一頁", "下一頁", "第 %zu 頁，共 %zu 頁",
+    "zh-Hant",
+    "依地區瀏覽電台",
+    "依類型瀏覽電台",
+    "所有地區",
+    "所有類型",
+    "個電台",
+    "收聽",
+    "已送到播放器",
+    "請選擇要收聽的電台。",
+    "我的Vexa",
+    "您的清單是空的。請使用播放器選單中的「加入到我的Vexa」。",
+    "已加入您的清單：",
+    "已在您的清單中：",
+    "沒有這個電台。",
+    "聯絡我們",
+    "如有問題、新電台或更正，請寫信給目錄小組，或使用播放器選單中的電台更新表單。",
+    "排程電台",
+    "請選擇清單，然後選取要錄音或播放的電台。",
+    "電台更新",
+    "請告訴我們此電台需要更改的內容。",
+    "電台",
+    "地區",
+    "類型",
+    "電台網站",
+    "網址",
+    "送出",
+    "謝謝。目錄小組將會檢查您的更新。",
+    "電台名稱",
+    "搜尋",
+    "名稱含有",
+    "上一頁",
+    "下一頁",
+    "第 %zu 頁，共 %zu 頁",
 };
 
 const Texts kGb = {
-    "zh-Hans", "按地区浏览电台", "按类型浏览电台", "所有地区", "所有类型",
-    "个电台", "收听", "已发送到播放器", "请选择要收听的电台。",
-    "我的Vexa", "您的列表是空的。请使用播放器菜单中的“加入到我的Vexa”。",
-    "已加入您的列表：", "已在您的列表中：", "没有这个电台。",
-    "联络我们", "如有问题、新电台或更正，请写信给目录小组，或使用播放器菜单中的电台更新表单。",
-    "排程电台", "请选择列表，然后选取要录音或播放的电台。",
-    "电台更新", "请告诉我们此电台需要更改的内容。",
-    "电台", "地区", "类型", "电台网站", "网址",
-    "提交", "谢谢。目录小组将会检查您的更新。",
-    "电台名称", "搜索", "名称含有", "上一页", "下一页", "第 %zu 页，共 %zu 页",
+    "zh-Hans",
+    "按地区浏览电台",
+    "按类型浏览电台",
+    "所有地区",
+    "所有类型",
+    "个电台",
+    "收听",
+    "已发送到播放器",
+    "请选择要收听的电台。",
+    "我的Vexa",
+    "您的列表是空的。请使用播放器菜单中的“加入到我的Vexa”。",
+    "已加入您的列表：",
+    "已在您的列表中：",
+    "没有这个电台。",
+    "联络我们",
+    "如有问题、新电台或更正，请写信给目录小组，或使用播放器菜单中的电台更新表单。",
+    "排程电台",
+    "请选择列表，然后选取要录音或播放的电台。",
+    "电台更新",
+    "请告诉我们此电台需要更改的内容。",
+    "电台",
+    "地区",
+    "类型",
+    "电台网站",
+    "网址",
+    "提交",
+    "谢谢。目录小组将会检查您的更新。",
+    "电台名称",
+    "搜索",
+    "名称含有",
+    "上一页",
+    "下一页",
+    "第 %zu 页，共 %zu 页",
 };
 
 const Texts &texts(Lang lang)
 {
     switch (lang) {
-    case Lang::Big5: return kBig5;
-    case Lang::Gb: return kGb;
-    case Lang::English: break;
+    case Lang::Big5:
+        return kBig5;
+    case Lang::Gb:
+        return kGb;
+    case Lang::English:
+        break;
     }
     return kEnglish;
 }
@@ -123,8 +196,7 @@ form.search button{margin-top:0}
 .pager{display:flex;justify-content:space-between;margin:6px 0}
 )css";
 
-std::string page(const char *htmlLang, const std::string &title, const std::string &body,
-                 const char *extraStyle = "")
+std::string page(const char *htmlLang, const std::string &title, const std::string &body, const char *extraStyle = "")
 {
     std::ostringstream o;
     o << "<!DOCTYPE html>\n<html lang=\"" << htmlLang << "\"><head><meta charset=\"utf-8\">"
@@ -137,8 +209,7 @@ std::string page(const char *htmlLang, const std::string &title, const std::stri
 
 std::string hidden(const std::string &name, const std::string &value)
 {
-    return "<input type=\"hidden\" name=\"" + name + "\" id=\"" + name + "\" value=\"" + htmlEscape(value)
-        + "\">\n";
+    return "<input type=\"hidden\" name=\"" + name + "\" id=\"" + name + "\" value=\"" + htmlEscape(value) + "\">\n";
 }
 
 // A location's name in the page's language where it is known.
@@ -188,12 +259,23 @@ std::string htmlEscape(const std::string &text)
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -248,10 +330,8 @@ std::string listPage(Lang lang, const Catalog &catalog, const ListView &view, co
         : byLocation                                  ? catalog.location(view.selected)
                                                       : catalog.genre(view.selected);
     std::ostringstream b;
-    b << "<nav><a href=\"location.asp\"" << (byLocation ? " class=\"on\"" : "") << ">"
-      << t.fLocation << "</a>"
-      << "<a href=\"genre.asp\"" << (!byLocation ? " class=\"on\"" : "") << ">"
-      << t.fGenre << "</a></nav>\n<main>\n";
+    b << "<nav><a href=\"location.asp\"" << (byLocation ? " class=\"on\"" : "") << ">" << t.fLocation << "</a>"
+      << "<a href=\"genre.asp\"" << (!byLocation ? " class=\"on\"" : "") << ">" << t.fGenre << "</a></nav>\n<main>\n";
     if (catalog.stations().empty() && !catalog.status().empty())
         b << "<p class=\"note\">" << htmlEscape(catalog.status()) << "</p>\n";
     auto searchBox = [&] {
@@ -273,8 +353,8 @@ std::string listPage(Lang lang, const Catalog &catalog, const ListView &view, co
         for (const auto &g : groups) {
             const std::size_t n = g.members.size();
             b << "<li><a href=\"" << self << "?sel=" << percentEncode(g.key) << "\"><span>"
-              << htmlEscape(byLocation ? locationName(g, lang) : g.key) << "</span><span class=\"count\">" << n
-              << ' ' << (n == 1 && lang == Lang::English ? "station" : t.stations) << "</span></a></li>\n";
+              << htmlEscape(byLocation ? locationName(g, lang) : g.key) << "</span><span class=\"count\">" << n << ' '
+              << (n == 1 && lang == Lang::English ? "station" : t.stations) << "</span></a></li>\n";
         }
         b << "</ul>\n";
     } else {
@@ -305,8 +385,8 @@ std::string listPage(Lang lang, const Catalog &catalog, const ListView &view, co
         const std::string heading = view.selected.empty() ? std::string(t.results) + " \u201c" + view.query + "\u201d"
             : group && byLocation                         ? locationName(*group, lang)
                                                           : view.selected;
-        b << "<a class=\"back\" href=\"" << self << "\">&larr; "
-          << (byLocation ? t.allLocations : t.allGenres) << "</a>\n"
+        b << "<a class=\"back\" href=\"" << self << "\">&larr; " << (byLocation ? t.allLocations : t.allGenres)
+          << "</a>\n"
           << "<h1>" << htmlEscape(heading) << "</h1>\n";
         searchBox();
         b << "<ul class=\"items\">\n";
@@ -314,10 +394,10 @@ std::string listPage(Lang lang, const Catalog &catalog, const ListView &view, co
         for (const std::uint32_t i : shown) {
             const Station &s = catalog.stations()[i];
             const bool isPicked = picked && picked->id == s.id;
-            b << "<li" << (isPicked ? " class=\"picked\"" : "") << "><a href=\"" << here << pageArg
-              << "pick=" << s.id << "\"><span>" << (isPicked ? "&#9654; " : "") << htmlEscape(s.name)
-              << "</span><span class=\"meta\">" << htmlEscape(byLocation ? s.genre : s.location) << " &middot; "
-              << htmlEscape(s.rate) << "</span></a></li>\n";
+            b << "<li" << (isPicked ? " class=\"picked\"" : "") << "><a href=\"" << here << pageArg << "pick=" << s.id
+              << "\"><span>" << (isPicked ? "&#9654; " : "") << htmlEscape(s.name) << "</span><span class=\"meta\">"
+              << htmlEscape(byLocation ? s.genre : s.location) << " &middot; " << htmlEscape(s.rate)
+              << "</span></a></li>\n";
         }
         b << "</ul>\n";
         if (pages > 1) {
@@ -341,10 +421,8 @@ std::string listPage(Lang lang, const Catalog &catalog, const ListView &view, co
     // The list window reads these three: the picked station's id, name and
     // stream. "0" when nothing is picked on this page.
     b << "<form name=\"pick\">\n"
-      << hidden("Edit", picked ? picked->id : "0")
-      << hidden("Edit2", picked ? picked->name : "")
-      << hidden("Edit1", picked ? streamUrl(*picked, selfBase) : "")
-      << "</form>\n</main>";
+      << hidden("Edit", picked ? picked->id : "0") << hidden("Edit2", picked ? picked->name : "")
+      << hidden("Edit1", picked ? streamUrl(*picked, selfBase) : "") << "</form>\n</main>";
     return page(t.htmlLang, title, b.str(), tools ? kListToolsStyle : "");
 }
 
@@ -360,9 +438,9 @@ std::string stationPage(const Station *station, const std::string &selfBase)
       << "<tr><th>Genre</th><td>" << htmlEscape(s.genre) << "</td></tr>\n"
       << "<tr><th>Rate</th><td>" << htmlEscape(s.rate) << "</td></tr>\n</table>\n"
       << "<form name=\"radio\">\n"
-      << hidden("Edit", home) << hidden("rname", s.name) << hidden("location", s.location)
-      << hidden("genre", s.genre) << hidden("website", home) << hidden("rate", s.rate)
-      << hidden("radioid", s.id) << hidden("rurl", streamUrl(s, selfBase)) << "</form>\n</main>";
+      << hidden("Edit", home) << hidden("rname", s.name) << hidden("location", s.location) << hidden("genre", s.genre)
+      << hidden("website", home) << hidden("rate", s.rate) << hidden("radioid", s.id)
+      << hidden("rurl", streamUrl(s, selfBase)) << "</form>\n</main>";
     return page("en", s.name, b.str());
 }
 
@@ -385,8 +463,7 @@ std::string homePage(const Catalog &catalog)
     return page("en", "Vexa Radio station directory", b.str());
 }
 
-std::string myVexaPage(Lang lang, const Catalog &catalog,
-                       const std::vector<std::string> &favouriteIds)
+std::string myVexaPage(Lang lang, const Catalog &catalog, const std::vector<std::string> &favouriteIds)
 {
     const Texts &t = texts(lang);
     std::ostringstream b;
@@ -465,8 +542,7 @@ std::string stationUpdateDonePage(Lang lang, const std::map<std::string, std::st
     std::ostringstream b;
     b << "<main><h1>" << t.update << "</h1>\n<p class=\"note\">" << t.thanks << "</p>\n<table>\n";
     for (int i = 0; i < 5; ++i)
-        b << "<tr><th>" << labels[i] << "</th><td>" << htmlEscape(valueOf(values, kUpdateKeys[i]))
-          << "</td></tr>\n";
+        b << "<tr><th>" << labels[i] << "</th><td>" << htmlEscape(valueOf(values, kUpdateKeys[i])) << "</td></tr>\n";
     b << "</table></main>";
     return page(t.htmlLang, t.update, b.str());
 }
@@ -509,9 +585,9 @@ std::string hitLogPage(const std::vector<HitReport> &reports, const Catalog &cat
       << "<table id=\"reports\">\n<tr><th>Station</th><th>Start</th><th>End</th><th>Minutes</th></tr>\n";
     for (auto it = reports.rbegin(); it != reports.rend(); ++it) {
         const Station *s = catalog.find(it->stationId);
-        b << "<tr><td>" << htmlEscape(it->stationId) << (s ? " " + htmlEscape(s->name) : std::string())
-          << "</td><td>" << utc(it->start) << "</td><td>" << utc(it->end) << "</td><td>"
-          << (it->end - it->start) / 60 << "</td></tr>\n";
+        b << "<tr><td>" << htmlEscape(it->stationId) << (s ? " " + htmlEscape(s->name) : std::string()) << "</td><td>"
+          << utc(it->start) << "</td><td>" << utc(it->end) << "</td><td>" << (it->end - it->start) / 60
+          << "</td></tr>\n";
     }
     b << "</table></main>";
     return page("en", "Listening reports", b.str());

@@ -25,7 +25,8 @@ std::string percentEncode(const std::string &text);  // RFC 3986 unreserved kept
 
 enum class ListKind { Location, Genre };
 
-struct ListView {
+struct ListView
+{
     ListKind kind = ListKind::Location;
     std::string selected;  // location or genre chosen; "" = the index of all
     std::string pickedId;  // station picked on this page; "" = none
@@ -40,8 +41,7 @@ constexpr std::size_t kStationsPerPage = 50;
 // one, "Edit" is "0" so a later pick of the same station counts again.
 // Stations are shown by votes, a page at a time; a searchable catalog adds
 // a search box by station name.
-std::string listPage(Lang lang, const Catalog &catalog, const ListView &view,
-                     const std::string &selfBase);
+std::string listPage(Lang lang, const Catalog &catalog, const ListView &view, const std::string &selfBase);
 
 // The station page read by the player: hidden inputs "Edit", "rname",
 // "location", "genre", "website", "rate", "radioid", "rurl". nullptr
@@ -55,8 +55,7 @@ std::string streamUrl(const Station &station, const std::string &selfBase);
 std::string homepageUrl(const Station &station, const std::string &selfBase);
 
 std::string homePage(const Catalog &catalog);
-std::string myVexaPage(Lang lang, const Catalog &catalog,
-                       const std::vector<std::string> &favouriteIds);
+std::string myVexaPage(Lang lang, const Catalog &catalog, const std::vector<std::string> &favouriteIds);
 std::string addFavouritePage(Lang lang, const Station *station, bool added);
 std::string contactPage(Lang lang);
 std::string indexPage(Lang lang);

@@ -43,11 +43,14 @@ std::string utcText(std::time_t t)
     return buf;
 }
 
-class RadioBrowserSource : public StationSource {
+class RadioBrowserSource : public StationSource
+{
 public:
     explicit RadioBrowserSource(RadioBrowserOptions options)
-        : o_(std::move(options)), dir_(o_.cacheDir + "/radio-browser"),
-          ids_(o_.cacheDir + "/station-ids.tsv"), server_(o_.baseUrl)
+        : o_(std::move(options)),
+          dir_(o_.cacheDir + "/radio-browser"),
+          ids_(o_.cacheDir + "/station-ids.tsv"),
+          server_(o_.baseUrl)
     {
     }
 
@@ -60,7 +63,8 @@ public:
             return false;
         }
         loadClicks();
-        struct stat st {};
+        struct stat st
+        {};
         bool fresh = false;
         if (stat(stationsPath().c_str(), &st) == 0) {
             std::string status;
@@ -173,8 +177,8 @@ private:
         for (std::string line; std::getline(saved, line);)
             if (!line.empty())
                 candidates.push_back(line);
-        const std::string path =
-            o_.includeBroken ? "/json/stations?order=votes&reverse=true" : "/json/stations?hidebroken=true&order=votes&reverse=true";
+        const std::string path = o_.includeBroken ? "/json/stations?order=votes&reverse=true"
+                                                  : "/json/stations?hidebroken=true&order=votes&reverse=true";
         const std::string ua = directoryUserAgent();
         std::string errors;
         bool askedForMirrors = false;
@@ -262,7 +266,7 @@ private:
     std::condition_variable cv_;
     std::atomic<bool> stopping_{false};
     std::shared_ptr<const Catalog> catalog_;
-    std::string server_;  // the server the list came from; clicks go there
+    std::string server_;                                     // the server the list came from; clicks go there
     std::unordered_map<std::string, std::int64_t> clicked_;  // uuid -> day
     std::deque<std::string> clicks_;
     std::thread fetcher_, clicker_;

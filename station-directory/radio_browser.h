@@ -14,7 +14,8 @@
 
 namespace stationdir {
 
-struct RadioBrowserOptions {
+struct RadioBrowserOptions
+{
     std::string baseUrl = "https://all.api.radio-browser.info";
     std::string cacheDir;
     std::chrono::seconds maxAge{std::chrono::hours(24)};

@@ -14,7 +14,8 @@
 
 namespace stationdir {
 
-class StationIds {
+class StationIds
+{
 public:
     // The first id handed out; below it are the ids of hand-written lists.
     static constexpr std::int64_t kFirstId = 100001;

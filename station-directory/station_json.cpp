@@ -39,13 +39,15 @@ std::vector<std::string> splitTags(const std::string &text)
 
 // The fields of one station object as they arrive; typed checks happen
 // when the object ends.
-struct RawStation {
+struct RawStation
+{
     std::string uuid, name, url, urlResolved, homepage, tags, country, countryCode;
     long long bitrate = 0, votes = 0;
     bool checkedOk = true;
 };
 
-class StationSax {
+class StationSax
+{
 public:
     StationSax(StationJsonResult &result, const StationJsonLimits &limits) : r_(result), limits_(limits) {}
 
@@ -65,11 +67,12 @@ public:
     bool string(std::string &v)
     {
         if (atField()) {
-            static const struct {
+            static const struct
+            {
                 const char *key;
                 std::string RawStation::*field;
-            } fields[] = {{"stationuuid", &RawStation::uuid}, {"name", &RawStation::name},
-                          {"url", &RawStation::url},          {"url_resolved", &RawStation::urlResolved},
+            } fields[] = {{"stationuuid", &RawStation::uuid},  {"name", &RawStation::name},
+                          {"url", &RawStation::url},           {"url_resolved", &RawStation::urlResolved},
                           {"homepage", &RawStation::homepage}, {"tags", &RawStation::tags},
                           {"country", &RawStation::country},   {"countrycode", &RawStation::countryCode}};
             for (const auto &f : fields)
@@ -246,9 +249,8 @@ std::vector<std::string> parseServerList(const std::string &text)
             continue;
         const std::string name = entry["name"].get<std::string>();
         const bool hostLike = !name.empty() && name.size() <= 255
-            && std::all_of(name.begin(), name.end(), [](unsigned char c) {
-                   return std::isalnum(c) || c == '.' || c == '-' || c == ':';
-               });
+            && std::all_of(name.begin(), name.end(),
+                           [](unsigned char c) { return std::isalnum(c) || c == '.' || c == '-' || c == ':'; });
         if (hostLike && std::find(names.begin(), names.end(), name) == names.end() && names.size() < 32)
             names.push_back(name);
     }

@@ -13,16 +13,18 @@
 
 namespace stationdir {
 
-struct StationJsonLimits {
+struct StationJsonLimits
+{
     std::size_t maxStations = 200000;
     std::size_t maxDepth = 32;
 };
 
-struct StationJsonResult {
-    bool ok = false;               // false: the text as a whole was refused
-    std::string error;             // why, when !ok
-    std::vector<Station> stations; // ids left empty (see StationIds)
-    std::size_t skipped = 0;       // entries without a usable uuid, name or address
+struct StationJsonResult
+{
+    bool ok = false;                // false: the text as a whole was refused
+    std::string error;              // why, when !ok
+    std::vector<Station> stations;  // ids left empty (see StationIds)
+    std::size_t skipped = 0;        // entries without a usable uuid, name or address
 };
 
 StationJsonResult parseStationJson(const std::string &text, const StationJsonLimits &limits = {});

@@ -46,7 +46,8 @@ bool hasControlChars(const std::string &s)
 
 Station::Demo Station::demo() const
 {
-    static const struct {
+    static const struct
+    {
         const char *prefix;
         Demo kind;
     } kinds[] = {{"tone:", Demo::Mp3}, {"wma:", Demo::Wma}, {"asx:", Demo::Asx}};

@@ -8,8 +8,9 @@
 
 namespace stationdir {
 
-struct Station {
-    std::string id;        // decimal digits
+struct Station
+{
+    std::string id;  // decimal digits
     std::string name;
     std::string location;
     std::string genre;
@@ -32,7 +33,8 @@ struct Station {
     int toneHz() const;
 };
 
-struct StationListResult {
+struct StationListResult
+{
     std::vector<Station> stations;
     std::vector<std::string> errors;  // "line N: why", one per skipped line
 };

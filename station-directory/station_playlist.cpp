@@ -76,8 +76,7 @@ std::vector<Station> parsePlaylist(const std::string &text, PlaylistFormat forma
             if (!isFile && !isTitle)
                 continue;
             const std::string digits = line.substr(isFile ? 4 : 5, eq - (isFile ? 4 : 5));
-            if (digits.empty() || digits.size() > 6
-                || digits.find_first_not_of("0123456789") != std::string::npos)
+            if (digits.empty() || digits.size() > 6 || digits.find_first_not_of("0123456789") != std::string::npos)
                 continue;
             auto &e = entries[std::stol(digits)];
             (isFile ? e.first : e.second) = line.substr(eq + 1);

@@ -23,7 +23,8 @@ constexpr std::size_t kMaxFileBytes = 256u << 20;
 
 std::time_t modificationTime(const std::string &path)
 {
-    struct stat st {};
+    struct stat st
+    {};
     return stat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
 }
 
@@ -57,10 +58,13 @@ Format formatOf(const std::string &path)
     return Format::Tsv;
 }
 
-class FileSource : public StationSource {
+class FileSource : public StationSource
+{
 public:
     FileSource(std::string path, const std::string &cacheDir, bool includeBroken)
-        : path_(std::move(path)), format_(formatOf(path_)), includeBroken_(includeBroken),
+        : path_(std::move(path)),
+          format_(formatOf(path_)),
+          includeBroken_(includeBroken),
           ids_(format_ == Format::Tsv || !makeDirs(cacheDir) ? std::string() : cacheDir + "/station-ids.tsv")
     {
     }
@@ -103,7 +107,8 @@ private:
             reason_ = "cannot open it";
             return false;
         }
-        struct stat st {};
+        struct stat st
+        {};
         if (stat(path_.c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes) {
             reason_ = "larger than " + std::to_string(kMaxFileBytes >> 20) + " MB";
             return false;
@@ -176,8 +181,7 @@ CatalogOptions radioBrowserCatalogOptions(bool includeBroken)
     return options;
 }
 
-std::unique_ptr<StationSource> makeFileSource(const std::string &path, const std::string &cacheDir,
-                                              bool includeBroken)
+std::unique_ptr<StationSource> makeFileSource(const std::string &path, const std::string &cacheDir, bool includeBroken)
 {
     return std::make_unique<FileSource>(path, cacheDir, includeBroken);
 }

@@ -13,7 +13,8 @@
 
 namespace stationdir {
 
-class StationSource {
+class StationSource
+{
 public:
     virtual ~StationSource() = default;
     // False (with *error) when there is nothing to serve at all.
@@ -33,8 +34,7 @@ public:
 // ".json" a saved Radio Browser export, ".m3u"/".m3u8" and ".pls"
 // playlists, anything else the TSV station list. Stations of the JSON and
 // playlist files get their ids from the id map in cacheDir.
-std::unique_ptr<StationSource> makeFileSource(const std::string &path, const std::string &cacheDir,
-                                              bool includeBroken);
+std::unique_ptr<StationSource> makeFileSource(const std::string &path, const std::string &cacheDir, bool includeBroken);
 
 // The options the pages of Radio Browser data share (sorted countries,
 // the most common tags as genres, a search box).

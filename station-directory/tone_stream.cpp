@@ -35,7 +35,8 @@ std::shared_ptr<const std::string> readFile(const std::string &path)
 }  // namespace
 
 ToneLibrary::ToneLibrary(std::string cacheDir, std::string ffmpeg)
-    : cacheDir_(std::move(cacheDir)), ffmpeg_(std::move(ffmpeg))
+    : cacheDir_(std::move(cacheDir)),
+      ffmpeg_(std::move(ffmpeg))
 {
 }
 
@@ -79,18 +80,21 @@ bool ToneLibrary::make(int hz, const std::string &path, bool wma)
     // component completes whole periods in 8 s, so the file loops cleanly.
     const std::string f = std::to_string(hz);
     const std::string expr = "0.22*sin(2*PI*" + f + "*t)*(0.6+0.4*sin(PI*t/2))+0.14*sin(2*PI*" + f
-        + "*1.5*t)*(0.6-0.4*sin(PI*t/2))|0.14*sin(2*PI*" + f + "*t)*(0.6+0.4*sin(PI*t/2))+0.22*sin(2*PI*"
-        + f + "*1.5*t)*(0.6-0.4*sin(PI*t/2))";
+        + "*1.5*t)*(0.6-0.4*sin(PI*t/2))|0.14*sin(2*PI*" + f + "*t)*(0.6+0.4*sin(PI*t/2))+0.22*sin(2*PI*" + f
+        + "*1.5*t)*(0.6-0.4*sin(PI*t/2))";
     const std::string tmp = path + ".part" + std::to_string(getpid());
     // No ID3 tag and no Xing frame: the file is bare MPEG frames and can be
     // sent in a loop without a seam in the framing.
-    std::vector<std::string> args = {ffmpeg_, "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
-                                     "-f", "lavfi", "-i",
-                                     "aevalsrc=" + expr + ":s=44100:d=" + (wma ? std::to_string(kWmaSeconds) : "8")};
-    const std::vector<std::string> codec =
-        wma ? std::vector<std::string>{"-c:a", "wmav2", "-b:a", "64k", "-f", "asf", tmp}
-            : std::vector<std::string>{"-c:a", "libmp3lame", "-b:a", "128k", "-write_xing", "0",
-                                       "-id3v2_version", "0", "-f", "mp3", tmp};
+    std::vector<std::string> args = {
+        ffmpeg_,        "-nostdin",
+        "-hide_banner", "-loglevel",
+        "error",        "-y",
+        "-f",           "lavfi",
+        "-i",           "aevalsrc=" + expr + ":s=44100:d=" + (wma ? std::to_string(kWmaSeconds) : "8")};
+    const std::vector<std::string> codec = wma
+        ? std::vector<std::string>{"-c:a", "wmav2", "-b:a", "64k", "-f", "asf", tmp}
+        : std::vector<std::string>{"-c:a", "libmp3lame", "-b:a", "128k", "-write_xing", "0", "-id3v2_version",
+                                   "0",    "-f",         "mp3",  tmp};
     args.insert(args.end(), codec.begin(), codec.end());
     std::vector<char *> argv;
     for (auto &a : args)

@@ -13,12 +13,13 @@
 
 namespace stationdir {
 
-constexpr int kToneBitrate = 128000;                  // bits per second
+constexpr int kToneBitrate = 128000;  // bits per second
 constexpr std::size_t kToneBytesPerSecond = kToneBitrate / 8;
 // The Windows Media demo: WMA v2 at 64 kbit/s, a loop of this many seconds.
 constexpr int kWmaSeconds = 64;
 
-class ToneLibrary {
+class ToneLibrary
+{
 public:
     // cacheDir is created when missing; ffmpeg is the program to run
     // (looked up in PATH when it has no "/").
@@ -45,11 +46,16 @@ private:
 
 // Paces a looping byte source: a listener gets an initial burst (so the
 // player starts quickly), then bytes at the stream's rate.
-class Pacer {
+class Pacer
+{
 public:
     using Clock = std::chrono::steady_clock;
     Pacer(std::size_t bytesPerSecond, std::size_t burst, Clock::time_point start)
-        : rate_(bytesPerSecond), burst_(burst), start_(start) {}
+        : rate_(bytesPerSecond),
+          burst_(burst),
+          start_(start)
+    {
+    }
 
     // Bytes that may be sent by time now, given sent so far.
     std::size_t allowance(std::size_t sent, Clock::time_point now) const;

@@ -17,19 +17,26 @@
 
 namespace netgrab::net {
 
-bool startup() { return true; }
+bool startup()
+{
+    return true;
+}
 void cleanup() {}
 
-void ensureStandardDescriptors() {
+void ensureStandardDescriptors()
+{
     for (int fd = 0; fd <= 2; ++fd) {
-        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
         // open() returns the lowest free descriptor, which is this one.
         int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-        if (opened > 2) close(opened);
+        if (opened > 2)
+            close(opened);
     }
 }
 
-int createStreamSocket(int* error) {
+int createStreamSocket(int *error)
+{
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         *error = errno;
@@ -49,7 +56,8 @@ int createStreamSocket(int* error) {
     return fd;
 }
 
-int connectTo(int fd, uint32_t addressNet, uint16_t port, int timeoutMs, int* error) {
+int connectTo(int fd, uint32_t addressNet, uint16_t port, int timeoutMs, int *error)
+{
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
     peer.sin_port = htons(port);
@@ -58,7 +66,8 @@ int connectTo(int fd, uint32_t addressNet, uint16_t port, int timeoutMs, int* er
         *error = errno;
         return -1;
     }
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof peer) == 0) return 0;
+    if (connect(fd, reinterpret_cast<const sockaddr *>(&peer), sizeof peer) == 0)
+        return 0;
     if (errno != EINPROGRESS && errno != EINTR) {
         *error = errno;
         return -1;
@@ -66,8 +75,8 @@ int connectTo(int fd, uint32_t addressNet, uint16_t port, int timeoutMs, int* er
     // The handshake runs on; wait for it to end, for at most timeoutMs.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              deadline - std::chrono::steady_clock::now()).count();
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
         if (left <= 0) {
             *error = ETIMEDOUT;
             return -1;
@@ -76,15 +85,18 @@ int connectTo(int fd, uint32_t addressNet, uint16_t port, int timeoutMs, int* er
         p.fd = fd;
         p.events = POLLOUT;
         const int ready = poll(&p, 1, static_cast<int>(left));
-        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0 && errno == EINTR)
+            continue;
         if (ready < 0) {
             *error = errno;
             return -1;
         }
-        if (ready == 0) continue;  // the deadline is checked above
+        if (ready == 0)
+            continue;  // the deadline is checked above
         int result = 0;
         socklen_t len = sizeof result;
-        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &result, &len) != 0) result = errno;
+        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &result, &len) != 0)
+            result = errno;
         if (result != 0) {
             *error = result;
             return -1;
@@ -93,13 +105,16 @@ int connectTo(int fd, uint32_t addressNet, uint16_t port, int timeoutMs, int* er
     }
 }
 
-int setNonBlocking(int fd) {
+int setNonBlocking(int fd)
+{
     int flags = fcntl(fd, F_GETFL);
-    if (flags < 0) return -1;
+    if (flags < 0)
+        return -1;
     return fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0 ? -1 : 0;
 }
 
-int sendSome(int fd, const void* bytes, int length, int* error) {
+int sendSome(int fd, const void *bytes, int length, int *error)
+{
     ssize_t n = send(fd, bytes, static_cast<size_t>(length), MSG_NOSIGNAL);
     if (n < 0) {
         *error = errno;
@@ -108,7 +123,8 @@ int sendSome(int fd, const void* bytes, int length, int* error) {
     return static_cast<int>(n);
 }
 
-int receiveOnce(int fd, void* buffer, int capacity, int* error) {
+int receiveOnce(int fd, void *buffer, int capacity, int *error)
+{
     ssize_t n = recv(fd, buffer, static_cast<size_t>(capacity), 0);
     if (n < 0) {
         *error = errno;
@@ -117,48 +133,64 @@ int receiveOnce(int fd, void* buffer, int capacity, int* error) {
     return static_cast<int>(n);
 }
 
-static void waitFor(int fd, short events, int timeoutMs) {
+static void waitFor(int fd, short events, int timeoutMs)
+{
     pollfd p{};
     p.fd = fd;
     p.events = events;
     (void)poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
 }
 
-void waitReadable(int fd, int timeoutMs) { waitFor(fd, POLLIN, timeoutMs); }
-void waitWritable(int fd, int timeoutMs) { waitFor(fd, POLLOUT, timeoutMs); }
+void waitReadable(int fd, int timeoutMs)
+{
+    waitFor(fd, POLLIN, timeoutMs);
+}
+void waitWritable(int fd, int timeoutMs)
+{
+    waitFor(fd, POLLOUT, timeoutMs);
+}
 
-bool isRetryable(int error) {
+bool isRetryable(int error)
+{
     return error == EAGAIN || error == EWOULDBLOCK || error == EINTR;
 }
 
-uint32_t localAddressOf(int fd) {
+uint32_t localAddressOf(int fd)
+{
     sockaddr_in local{};
     socklen_t len = sizeof local;
-    if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len) != 0) return 0;
+    if (getsockname(fd, reinterpret_cast<sockaddr *>(&local), &len) != 0)
+        return 0;
     return local.sin_addr.s_addr;
 }
 
-uint16_t localPortOf(int fd) {
+uint16_t localPortOf(int fd)
+{
     sockaddr_in local{};
     socklen_t len = sizeof local;
-    if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &len) != 0) return 0;
+    if (getsockname(fd, reinterpret_cast<sockaddr *>(&local), &len) != 0)
+        return 0;
     return ntohs(local.sin_port);
 }
 
-void closeSocket(int fd) {
-    if (fd > 0) close(fd);
+void closeSocket(int fd)
+{
+    if (fd > 0)
+        close(fd);
 }
 
-int lookupName(const char* name, uint32_t* address) {
+int lookupName(const char *name, uint32_t *address)
+{
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(name, nullptr, &hints, &found) != 0 || !found) return 0;
+    addrinfo *found = nullptr;
+    if (getaddrinfo(name, nullptr, &hints, &found) != 0 || !found)
+        return 0;
     int ok = 0;
-    for (addrinfo* a = found; a; a = a->ai_next) {
+    for (addrinfo *a = found; a; a = a->ai_next) {
         if (a->ai_family == AF_INET && a->ai_addrlen >= sizeof(sockaddr_in)) {
-            *address = reinterpret_cast<const sockaddr_in*>(a->ai_addr)->sin_addr.s_addr;
+            *address = reinterpret_cast<const sockaddr_in *>(a->ai_addr)->sin_addr.s_addr;
             ok = 1;
             break;
         }
@@ -167,17 +199,32 @@ int lookupName(const char* name, uint32_t* address) {
     return ok;
 }
 
-bool truncateFile(std::FILE* file, long size) {
-    if (!file || size < 0) return false;
-    if (ftruncate(fileno(file), static_cast<off_t>(size)) != 0) return false;
+bool truncateFile(std::FILE *file, long size)
+{
+    if (!file || size < 0)
+        return false;
+    if (ftruncate(fileno(file), static_cast<off_t>(size)) != 0)
+        return false;
     return std::fseek(file, size, SEEK_SET) == 0;
 }
 
-const char* errorText(int error) { return std::strerror(error); }
+const char *errorText(int error)
+{
+    return std::strerror(error);
+}
 
-int lastError() { return errno; }
+int lastError()
+{
+    return errno;
+}
 
-int hostUnreachableError() { return EHOSTUNREACH; }
-int badDescriptorError() { return EBADF; }
+int hostUnreachableError()
+{
+    return EHOSTUNREACH;
+}
+int badDescriptorError()
+{
+    return EBADF;
+}
 
 }  // namespace netgrab::net

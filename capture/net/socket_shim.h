@@ -22,19 +22,19 @@ void cleanup();
 void ensureStandardDescriptors();
 
 // New IPv4 stream socket (close-on-exec, descriptor > 0), or -1 with *error set.
-int createStreamSocket(int* error);
+int createStreamSocket(int *error);
 // Connect to an IPv4 address (network byte order) and port (host byte
 // order), waiting at most timeoutMs for the peer to answer (an unreachable
 // host would otherwise hold the caller for minutes of SYN retries). The
 // socket is left in non-blocking mode. 0 on success, -1 with *error set
 // (the "timed out" error after timeoutMs).
-int connectTo(int fd, uint32_t addressNet, uint16_t port, int timeoutMs, int* error);
+int connectTo(int fd, uint32_t addressNet, uint16_t port, int timeoutMs, int *error);
 // Switches the socket to non-blocking mode. 0 on success, -1.
 int setNonBlocking(int fd);
 // One send without SIGPIPE. Bytes sent (>= 0), or -1 with *error set.
-int sendSome(int fd, const void* bytes, int length, int* error);
+int sendSome(int fd, const void *bytes, int length, int *error);
 // One receive. Bytes received (0 = orderly close), or -1 with *error set.
-int receiveOnce(int fd, void* buffer, int capacity, int* error);
+int receiveOnce(int fd, void *buffer, int capacity, int *error);
 // Waits up to timeoutMs for the socket to become readable (or writable).
 // Returns when it is ready, on a time-out or on an interruption alike.
 void waitReadable(int fd, int timeoutMs);
@@ -48,15 +48,15 @@ void closeSocket(int fd);
 
 // Cuts an open file back to `size` bytes and positions it there (used to
 // take back a packet that was only partly written). True on success.
-bool truncateFile(std::FILE* file, long size);
+bool truncateFile(std::FILE *file, long size);
 // Text of a platform error number, for messages.
-const char* errorText(int error);
+const char *errorText(int error);
 // The error number of the last failed C library call.
 int lastError();
 
 // Looks a host name up with the platform resolver: 1 with the first IPv4
 // address (network byte order) in *address, or 0 when the lookup fails.
-int lookupName(const char* name, uint32_t* address);
+int lookupName(const char *name, uint32_t *address);
 
 // Error code used when a connection is refused before it reaches the
 // network (a failed name lookup): "host unreachable".

@@ -25,21 +25,21 @@ enum class TlsStep {
 };
 
 // The environment variable that names one extra CA file (PEM) to trust.
-constexpr const char* kExtraCaVariable = "NETGRAB_CA_FILE";
+constexpr const char *kExtraCaVariable = "NETGRAB_CA_FILE";
 
 // A new client session on the connected socket fd for host; nullptr when
 // none could be made (reason says why). The socket stays the caller's.
-TlsSession* tlsStart(int fd, const char* host, char* reason, size_t reasonCap);
+TlsSession *tlsStart(int fd, const char *host, char *reason, size_t reasonCap);
 // One handshake step. On Failed, reason holds why and *untrusted says
 // whether the peer's certificate was the cause.
-TlsStep tlsHandshake(TlsSession* session, bool* untrusted, char* reason, size_t reasonCap);
+TlsStep tlsHandshake(TlsSession *session, bool *untrusted, char *reason, size_t reasonCap);
 // One read or write of at most length bytes: on Done *moved holds the
 // bytes read or written (> 0); *error is the platform error of a Failed
 // step that the socket caused, else 0.
-TlsStep tlsRead(TlsSession* session, void* buffer, int length, int* moved, int* error);
-TlsStep tlsWrite(TlsSession* session, const void* bytes, int length, int* moved, int* error);
+TlsStep tlsRead(TlsSession *session, void *buffer, int length, int *moved, int *error);
+TlsStep tlsWrite(TlsSession *session, const void *bytes, int length, int *moved, int *error);
 // Sends the closing alert when the socket takes it at once (never waits)
 // and frees the session. nullptr is ignored.
-void tlsEnd(TlsSession* session);
+void tlsEnd(TlsSession *session);
 
 }  // namespace netgrab::net

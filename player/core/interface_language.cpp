@@ -51,8 +51,8 @@ bool translateTexts(DataSet &phraseQuery, QStringList &texts, const QString &lan
 {
     QVector<TextSlot> textSlots;
     for (qsizetype i = 0; i < texts.size(); ++i) {
-        textSlots.push_back({kEnglishKey, [&texts, i] { return texts.at(i); },
-                         [&texts, i](const QString &t) { texts[i] = t; }});
+        textSlots.push_back(
+            {kEnglishKey, [&texts, i] { return texts.at(i); }, [&texts, i](const QString &t) { texts[i] = t; }});
     }
     return translate(phraseQuery, textSlots, column(languageCode));
 }
@@ -64,8 +64,8 @@ QString lookup(DataSet &phraseQuery, const QString &english, const QString &lang
     return texts.first();
 }
 
-bool translateScheduleWords(DataSet &phraseQuery, ScheduleTable &schedule,
-                            const QString &previousLanguageCode, const QString &languageCode)
+bool translateScheduleWords(DataSet &phraseQuery, ScheduleTable &schedule, const QString &previousLanguageCode,
+                            const QString &languageCode)
 {
     const std::optional<QString> from = sourceColumn(previousLanguageCode);
     const QString to = column(languageCode);
@@ -127,4 +127,4 @@ void saveChoice(DataSet &settingQuery, int entryIndex, const QString &languageCo
     }
 }
 
-} // namespace InterfaceLanguage
+}  // namespace InterfaceLanguage

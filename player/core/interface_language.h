@@ -58,8 +58,8 @@ QString lookup(DataSet &phraseQuery, const QString &english, const QString &lang
 // changed row at once. Nothing happens when the previous number has no
 // column or both numbers select the same column. Stops at the first
 // failure; rows saved before stay changed.
-bool translateScheduleWords(DataSet &phraseQuery, ScheduleTable &schedule,
-                            const QString &previousLanguageCode, const QString &languageCode);
+bool translateScheduleWords(DataSet &phraseQuery, ScheduleTable &schedule, const QString &previousLanguageCode,
+                            const QString &languageCode);
 
 // Reads the language setting into `state` (both fields are emptied first).
 // Returns whether the first-run mark is set; the query stays open on the
@@ -72,4 +72,4 @@ bool readSetting(DataSet &settingQuery, MainState &state);
 // StoreError when nothing can be saved (no row, a non-numeric code).
 void saveChoice(DataSet &settingQuery, int entryIndex, const QString &languageCode);
 
-} // namespace InterfaceLanguage
+}  // namespace InterfaceLanguage

@@ -5,8 +5,8 @@
 #include "core/skin_files.h"
 #include "store/store.h"
 
-MainShell::MainShell(MainState &state, Store &store, const PlatformParts &platform,
-                     const QString &programDir, QObject *parent)
+MainShell::MainShell(MainState &state, Store &store, const PlatformParts &platform, const QString &programDir,
+                     QObject *parent)
     : QObject(parent),
       schedule(store),
       ADOTb2(store),
@@ -29,8 +29,7 @@ void MainShell::showSteps()
     if (InterfaceLanguage::readSetting(ADOQuery2, m_state))
         Q_EMIT firstRunLanguageChoice();
     // The schedule was read when the store was opened.
-    InterfaceLanguage::translateScheduleWords(ADOQuery1, schedule, m_state.previousLanguageCode,
-                                              m_state.languageCode);
+    InterfaceLanguage::translateScheduleWords(ADOQuery1, schedule, m_state.previousLanguageCode, m_state.languageCode);
 }
 
 QStringList MainShell::languagePictureNames() const

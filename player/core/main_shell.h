@@ -21,8 +21,8 @@ class MainShell : public QObject
 {
     Q_OBJECT
 public:
-    MainShell(MainState &state, Store &store, const PlatformParts &platform,
-              const QString &programDir, QObject *parent = nullptr);
+    MainShell(MainState &state, Store &store, const PlatformParts &platform, const QString &programDir,
+              QObject *parent = nullptr);
 
     MainState &state() { return m_state; }
     Store &store() { return m_store; }

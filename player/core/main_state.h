@@ -21,14 +21,14 @@ public:
     QString previousLanguageCode;
     // Directory server base address, ending with "/" (surweb).
     QString directoryBaseUrl = QStringLiteral(VEXA_DIRECTORY_BASE_URL);
-    QString stationWebsite;    // radioweb
-    QString stationPageUrl;    // Edit13
-    QString listenSeconds;     // Edit23: "0".."301", or "400" for a local file
-    QString listenStartTime;   // Edit24: local date-time text
+    QString stationWebsite;                            // radioweb
+    QString stationPageUrl;                            // Edit13
+    QString listenSeconds;                             // Edit23: "0".."301", or "400" for a local file
+    QString listenStartTime;                           // Edit24: local date-time text
     QString currentMemorySlot = QStringLiteral("1");   // Edit11
     QString memorySetMode = QStringLiteral("cancel");  // Edit19: "mem" or "cancel"
-    QString memberLogon;       // memLogon
-    QString timeZoneBias;      // caption of Button4, minutes
+    QString memberLogon;                               // memLogon
+    QString timeZoneBias;                              // caption of Button4, minutes
 
     // Current station (LabRname1, LabLocation, LabGenre, labWebsite,
     // LabType, LabRadioid).

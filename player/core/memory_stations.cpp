@@ -24,10 +24,12 @@ QString highlightPicture(int slot)
     return QStringLiteral("pic/picfav%1a.bmp").arg(slot);
 }
 
-} // namespace
+}  // namespace
 
 MemoryStations::MemoryStations(MainShell &shell, Playback &playback, QObject *parent)
-    : QObject(parent), m_shell(shell), m_playback(playback)
+    : QObject(parent),
+      m_shell(shell),
+      m_playback(playback)
 {
     for (int slot = 1; slot <= kSlots; ++slot)
         m_slotPictures << normalPicture(slot);

@@ -28,12 +28,12 @@ public:
     void setLiveRecordingProbe(std::function<bool()> probe) { m_liveRecording = std::move(probe); }
 
     // Events of the main window.
-    void slotClicked(int slot);   // 1..10
+    void slotClicked(int slot);  // 1..10
     void hover(int slot);
-    void toggleSetMode();         // picMem
-    void previous();              // picFavPrev, btnFavPrev, btnPrev
-    void next();                  // picFavNext
-    void favouriteRadioNext();    // btnFavNext, btnNext
+    void toggleSetMode();       // picMem
+    void previous();            // picFavPrev, btnFavPrev, btnPrev
+    void next();                // picFavNext
+    void favouriteRadioNext();  // btnFavNext, btnNext
     // Button3: the ten normal pictures, no highlight.
     void clearHighlight();
 

@@ -43,7 +43,8 @@ QString Playback::localisedStatus(const QString &status, const QString &language
     // The media player reports in English; the leading words are replaced
     // by those of the interface language ("2" Traditional, "3" Simplified
     // Chinese), the rest (names, percentages) is kept.
-    struct Words {
+    struct Words
+    {
         const char *english, *big5, *gb;
     };
     static const Words table[] = {
@@ -62,8 +63,7 @@ QString Playback::localisedStatus(const QString &status, const QString &language
     for (const auto &w : table) {
         const QString english = QString::fromUtf8(w.english);
         if (status.startsWith(english))
-            return QString::fromUtf8(languageCode == QLatin1String("2") ? w.big5 : w.gb)
-                + status.mid(english.size());
+            return QString::fromUtf8(languageCode == QLatin1String("2") ? w.big5 : w.gb) + status.mid(english.size());
     }
     return status;
 }

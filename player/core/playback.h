@@ -24,8 +24,8 @@ public:
     // listenSeconds value that marks a local recording: never reported.
     static inline const QString kLocalFileMark = QStringLiteral("400");
 
-    Playback(MainState &state, MediaPlayer &player, Clock &clock, const RegionalFormat &regional,
-             ReportSender &reports, QObject *parent = nullptr);
+    Playback(MainState &state, MediaPlayer &player, Clock &clock, const RegionalFormat &regional, ReportSender &reports,
+             QObject *parent = nullptr);
 
     // Status text rule: a status with an apostrophe loses the quoted part
     // (text before the first apostrophe, trimmed, then the text after the

@@ -16,10 +16,11 @@ const QCommandLineOption kTray(QStringLiteral("tray"), QStringLiteral("start in 
 const QCommandLineOption kHelp(QStringLiteral("help"), QStringLiteral("show this text"));
 const QCommandLineOption kVersion(QStringLiteral("version"), QStringLiteral("show the version"));
 
-} // namespace
+}  // namespace
 
 ProgramOptions::ProgramOptions()
-    : directoryBaseUrl(QStringLiteral(VEXA_DIRECTORY_BASE_URL)), hitLogBaseUrl(QStringLiteral(VEXA_HITLOG_BASE_URL))
+    : directoryBaseUrl(QStringLiteral(VEXA_DIRECTORY_BASE_URL)),
+      hitLogBaseUrl(QStringLiteral(VEXA_HITLOG_BASE_URL))
 {
 }
 

@@ -4,8 +4,8 @@ namespace RecordingFormats {
 
 QStringList recorderExtensions()
 {
-    return {QStringLiteral(".wma"), QStringLiteral(".mp3"), QStringLiteral(".aac"), QStringLiteral(".ogg"),
-            QStringLiteral(".opus"), QStringLiteral(".ts"), QStringLiteral(".m4a"), QStringLiteral(".mp4")};
+    return {QStringLiteral(".wma"),  QStringLiteral(".mp3"), QStringLiteral(".aac"), QStringLiteral(".ogg"),
+            QStringLiteral(".opus"), QStringLiteral(".ts"),  QStringLiteral(".m4a"), QStringLiteral(".mp4")};
 }
 
 QStringList listNameFilters()

@@ -138,7 +138,8 @@ QImage mainPicture()
     p.drawText(QRectF(34, 3, 200, 20), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Vexa Radio Player"));
 
     // Directory link plate behind Label1, light so the blue address reads.
-    chip(p, QRectF(88.5, 27.5, 262, 20), 9, QColor(0xf3, 0xf6, 0xfb), QColor(0xdc, 0xe3, 0xee), QColor(0x8e, 0x9c, 0xb4));
+    chip(p, QRectF(88.5, 27.5, 262, 20), 9, QColor(0xf3, 0xf6, 0xfb), QColor(0xdc, 0xe3, 0xee),
+         QColor(0x8e, 0x9c, 0xb4));
     p.setPen(QPen(kAccent, 1.4));
     p.setBrush(Qt::NoBrush);
     const QPointF globe(72, 37);
@@ -217,7 +218,7 @@ int tabWidth(const QString &what)
         return 44;
     if (what == QLatin1String("picmenu"))
         return 40;
-    return 46;   // picmem, piccancel
+    return 46;  // picmem, piccancel
 }
 
 QImage tabPicture(const QString &what, int language)
@@ -304,7 +305,7 @@ QImage recordIndicator()
     return image;
 }
 
-} // namespace
+}  // namespace
 
 QStringList fileNames()
 {
@@ -425,4 +426,4 @@ QImage programIcon(int size)
     return image;
 }
 
-} // namespace SkinArt
+}  // namespace SkinArt

@@ -28,4 +28,4 @@ QImage picture(const QString &name);
 // The program's icon (notification area, window icon).
 QImage programIcon(int size = 64);
 
-} // namespace SkinArt
+}  // namespace SkinArt

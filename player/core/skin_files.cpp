@@ -44,4 +44,4 @@ QImage load(const QString &programDir, const QString &relativeName)
     return reader.read();
 }
 
-} // namespace SkinFiles
+}  // namespace SkinFiles

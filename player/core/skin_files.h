@@ -14,4 +14,4 @@ QString find(const QString &programDir, const QString &relativeName);
 // The picture, or a null image when the file is missing or unreadable.
 QImage load(const QString &programDir, const QString &relativeName);
 
-} // namespace SkinFiles
+}  // namespace SkinFiles

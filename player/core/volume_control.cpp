@@ -6,7 +6,10 @@
 
 VolumeSlider::VolumeSlider(VolumeControl &control, std::function<QImage(const QString &)> loadPicture,
                            MessageBoxes *messages, QObject *parent)
-    : QObject(parent), m_control(control), m_loadPicture(std::move(loadPicture)), m_messages(messages)
+    : QObject(parent),
+      m_control(control),
+      m_loadPicture(std::move(loadPicture)),
+      m_messages(messages)
 {
 }
 

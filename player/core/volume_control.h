@@ -74,8 +74,8 @@ public:
         int thumbWidth = 10;
     };
 
-    VolumeSlider(VolumeControl &control, std::function<QImage(const QString &)> loadPicture,
-                 MessageBoxes *messages, QObject *parent = nullptr);
+    VolumeSlider(VolumeControl &control, std::function<QImage(const QString &)> loadPicture, MessageBoxes *messages,
+                 QObject *parent = nullptr);
 
     void setGeometry(const Geometry &geometry) { m_geometry = geometry; }
     // Text lookup for the message of SpeedButton2 (identity by default).
@@ -98,10 +98,10 @@ public:
     void thumbPressed(int x);
     void thumbMoved(int x);
     void thumbReleased();
-    void muteClicked();          // picVol
-    void speakerPlusClicked();   // volPlus
-    void speakerOffClicked();    // SpeedButton2
-    void waveStepDown();         // volM
+    void muteClicked();         // picVol
+    void speakerPlusClicked();  // volPlus
+    void speakerOffClicked();   // SpeedButton2
+    void waveStepDown();        // volM
 
     // Left edge of the thumb for a TBar1 position, inside the track.
     int thumbLeftFor(int position) const;

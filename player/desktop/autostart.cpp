@@ -91,4 +91,4 @@ bool setEnabled(bool on, const QString &program, QString *error)
     return true;
 }
 
-} // namespace Autostart
+}  // namespace Autostart

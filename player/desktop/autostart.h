@@ -19,4 +19,4 @@ bool setEnabled(bool on, const QString &program, QString *error);
 // `argument` quoted for an Exec key, with the desktop entry's own escapes.
 QString execArgument(const QString &argument);
 
-} // namespace Autostart
+}  // namespace Autostart

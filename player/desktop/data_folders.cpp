@@ -32,7 +32,7 @@ bool linkTo(const QString &link, const QString &target)
     return QFile::link(target, link);
 }
 
-} // namespace
+}  // namespace
 
 DataFolders DataFolders::locate(const QString &programDir)
 {
@@ -78,8 +78,7 @@ bool DataFolders::prepare(QString *error) const
             QFile::setPermissions(mine, QFile::permissions(mine) | QFile::WriteOwner);
     }
 
-    if (!QDir().mkpath(recordingsDir) ||
-        !linkTo(data.filePath(QStringLiteral("radiorecord")), recordingsDir))
+    if (!QDir().mkpath(recordingsDir) || !linkTo(data.filePath(QStringLiteral("radiorecord")), recordingsDir))
         problems << QStringLiteral("cannot make the recordings folder ") + recordingsDir;
     for (const char *recorder : kRecorders) {
         const QString name = QLatin1String(recorder);

@@ -92,10 +92,12 @@ private:
     MediaControls *m_controls;
 };
 
-} // namespace
+}  // namespace
 
 MediaControls::MediaControls(MediaPlayer &player, Actions actions, QObject *parent)
-    : QObject(parent), m_player(player), m_actions(std::move(actions))
+    : QObject(parent),
+      m_player(player),
+      m_actions(std::move(actions))
 {
     new RootAdaptor(this);
     new PlayerAdaptor(this);
@@ -200,9 +202,9 @@ void MediaControls::announce(const QVariantMap &changed)
 {
     if (!m_offered)
         return;
-    QDBusMessage signal = QDBusMessage::createSignal(QLatin1String(kObjectPath),
-                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                     QStringLiteral("PropertiesChanged"));
+    QDBusMessage signal =
+        QDBusMessage::createSignal(QLatin1String(kObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+                                   QStringLiteral("PropertiesChanged"));
     signal << kPlayerInterface << changed << QStringList();
     m_bus.send(signal);
 }

@@ -104,8 +104,8 @@ QString stationUpdate(const QString &base, const QString &code, const QString &s
 const QStringList &DirectoryIntegration::stationElementNames()
 {
     static const QStringList names = {
-        QStringLiteral(":body"),    QStringLiteral("Edit"), QStringLiteral("rname"),
-        QStringLiteral("location"), QStringLiteral("genre"), QStringLiteral("website"),
+        QStringLiteral(":body"),    QStringLiteral("Edit"),    QStringLiteral("rname"),
+        QStringLiteral("location"), QStringLiteral("genre"),   QStringLiteral("website"),
         QStringLiteral("rate"),     QStringLiteral("radioid"), QStringLiteral("rurl"),
     };
     return names;
@@ -133,8 +133,7 @@ WebBrowser &DirectoryIntegration::stationBrowser()
         m_web1 = m_browsers.create(nullptr);
         // Every navigation first ends the station that plays (with its
         // listening report when due).
-        connect(m_web1.get(), &WebBrowser::beforeNavigate, this,
-                [this] { m_playback.beforeDirectoryNavigation(); });
+        connect(m_web1.get(), &WebBrowser::beforeNavigate, this, [this] { m_playback.beforeDirectoryNavigation(); });
         connect(m_web1.get(), &WebBrowser::documentComplete, this, &DirectoryIntegration::onStationPageComplete);
     }
     return *m_web1;
@@ -191,7 +190,8 @@ void DirectoryIntegration::applyStationPage(const WebBrowser::ElementValues &val
     if (values.contains(QStringLiteral("rname")))
         m_state.setStationName(values.value(QStringLiteral("rname")));
     // 5. Each field on its own; a missing element keeps the previous value.
-    const struct {
+    const struct
+    {
         const char *name;
         QString MainState::*field;
     } fields[] = {

@@ -32,9 +32,8 @@ QString memberLogon(const QString &base);
 QString scheduleIndex(const QString &base, const QString &languageCode);
 // Station update form with its query ("?station=…&location=…&genre=…
 // &radiourl=…&website=…"), each value percent-encoded.
-QString stationUpdate(const QString &base, const QString &languageCode, const QString &station,
-                      const QString &location, const QString &genre, const QString &radioUrl,
-                      const QString &website);
+QString stationUpdate(const QString &base, const QString &languageCode, const QString &station, const QString &location,
+                      const QString &genre, const QString &radioUrl, const QString &website);
 }  // namespace DirectoryAddress
 
 // The main window's side of the directory: the hidden station browser

@@ -11,8 +11,7 @@
 #include "core/interface_language.h"
 #include "core/main_shell.h"
 
-TformLngsel::TformLngsel(MainShell &shell, QWidget *parent)
-    : QDialog(parent), m_shell(shell)
+TformLngsel::TformLngsel(MainShell &shell, QWidget *parent) : QDialog(parent), m_shell(shell)
 {
     setObjectName(QStringLiteral("formLngsel"));
     setWindowTitle(QStringLiteral("Vexa Radio Player"));
@@ -89,7 +88,7 @@ void TformLngsel::FormActivate()
     QVector<TextSlot> textSlots;
     for (QPushButton *button : {TntButton1, TntButton2}) {
         textSlots.push_back({InterfaceLanguage::kEnglishKey, [button] { return button->text(); },
-                         [button](const QString &text) { button->setText(text); }});
+                             [button](const QString &text) { button->setText(text); }});
     }
     m_shell.translateWindowTexts(textSlots);
 }

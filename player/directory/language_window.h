@@ -23,8 +23,8 @@ public:
     void selectEntry(int entry);
 
     QGroupBox *TntRadioGroup1;
-    QPushButton *TntButton1;   // SAVE
-    QPushButton *TntButton2;   // CLOSE
+    QPushButton *TntButton1;  // SAVE
+    QPushButton *TntButton2;  // CLOSE
 
 Q_SIGNALS:
     // SAVE asks for the confirmation to be shown modally (message window).

@@ -21,7 +21,9 @@ const QRect kWebRect(10, 40, 390, 417);
 
 TForm_location::TForm_location(StationList &list, WebBrowserFactory &browsers, const QString &programDir,
                                QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_list(list), m_browsers(browsers)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_list(list),
+      m_browsers(browsers)
 {
     setObjectName(QStringLiteral("TForm_location"));
     setWindowTitle(QStringLiteral("Vexa Radio - PLAYLIST"));
@@ -69,9 +71,9 @@ TForm_location::TForm_location(StationList &list, WebBrowserFactory &browsers, c
     Gauge1->setGeometry(8, 464, 393, 17);
     Gauge1->setRange(0, StationList::kGaugeMax);
     Gauge1->setTextVisible(false);
-    Gauge1->setStyleSheet(QStringLiteral(
-        "QProgressBar { background: rgb(174, 164, 127); border: 1px solid rgb(14, 18, 26); }"
-        "QProgressBar::chunk { background: rgb(255, 214, 0); }"));
+    Gauge1->setStyleSheet(
+        QStringLiteral("QProgressBar { background: rgb(174, 164, 127); border: 1px solid rgb(14, 18, 26); }"
+                       "QProgressBar::chunk { background: rgb(255, 214, 0); }"));
     Gauge1->hide();
 
     m_list.setBrowserMaker([this] { ensureBrowser(); });

@@ -16,12 +16,12 @@ const QRect kWebRect(11, 40, 578, 417);
 }
 
 TForm_radioUpdate::TForm_radioUpdate(WebBrowserFactory &browsers, const QString &programDir, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_browsers(browsers)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_browsers(browsers)
 {
     setObjectName(QStringLiteral("TForm_radioUpdate"));
     setWindowTitle(QStringLiteral("Vexa Radio - Station update"));
-    const QImage skin =
-        WindowSkin::load(programDir, QStringLiteral("pic/radioupdate.bmp"), QSize(kWidth, kHeight));
+    const QImage skin = WindowSkin::load(programDir, QStringLiteral("pic/radioupdate.bmp"), QSize(kWidth, kHeight));
     Image1 = new QLabel(this);
     Image1->setTextFormat(Qt::PlainText);
     Image1->setObjectName(QStringLiteral("Image1"));

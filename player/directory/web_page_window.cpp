@@ -8,7 +8,8 @@
 #include "platform/web_browser.h"
 
 TForm_myvexa::TForm_myvexa(WebBrowserFactory &browsers, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_browsers(browsers)
+    : QWidget(parent, Qt::Window),
+      m_browsers(browsers)
 {
     setObjectName(QStringLiteral("TForm_myvexa"));
     setWindowTitle(QStringLiteral("Form_myvexa"));

@@ -6,9 +6,7 @@
 
 namespace {
 
-void quiet(const char *, int, const char *, int, const char *, ...)
-{
-}
+void quiet(const char *, int, const char *, int, const char *, ...) {}
 
 QString hintValue(void *hint, const char *id)
 {
@@ -46,7 +44,8 @@ QVector<CaptureFormat> formatsOf(snd_pcm_t *pcm)
     snd_pcm_hw_params_alloca(&trial);
     if (snd_pcm_hw_params_any(pcm, any) < 0)
         return formats;
-    const struct {
+    const struct
+    {
         int bits;
         snd_pcm_format_t format;
     } sampleFormats[] = {{16, SND_PCM_FORMAT_S16_LE}, {8, SND_PCM_FORMAT_U8}};
@@ -73,8 +72,7 @@ QVector<CaptureInputLine> inputLinesOf(const QString &control)
         return lines;
     if (snd_mixer_attach(mixer, control.toLocal8Bit().constData()) == 0
         && snd_mixer_selem_register(mixer, nullptr, nullptr) == 0 && snd_mixer_load(mixer) == 0) {
-        for (snd_mixer_elem_t *element = snd_mixer_first_elem(mixer); element;
-             element = snd_mixer_elem_next(element)) {
+        for (snd_mixer_elem_t *element = snd_mixer_first_elem(mixer); element; element = snd_mixer_elem_next(element)) {
             const bool hasSwitch = snd_mixer_selem_has_capture_switch(element);
             if (!hasSwitch && !snd_mixer_selem_has_capture_volume(element))
                 continue;
@@ -89,7 +87,7 @@ QVector<CaptureInputLine> inputLinesOf(const QString &control)
     return lines;
 }
 
-} // namespace
+}  // namespace
 
 AlsaCaptureDevices::AlsaCaptureDevices()
 {

@@ -6,9 +6,7 @@ namespace {
 
 // ALSA reports a missing card on standard error; with no sound card that
 // is the normal case here, and every result is checked anyway.
-void quiet(const char *, int, const char *, int, const char *, ...)
-{
-}
+void quiet(const char *, int, const char *, int, const char *, ...) {}
 
 // An open simple mixer on one control device; closed when it goes.
 class OpenMixer
@@ -55,7 +53,7 @@ private:
     snd_mixer_t *m_mixer = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 AlsaMixer::AlsaMixer(const QString &device) : m_device(device)
 {

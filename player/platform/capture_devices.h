@@ -24,8 +24,8 @@ struct CaptureFormat
 struct CaptureDevice
 {
     QString name;
-    QVector<CaptureInputLine> inputLines;   // in the device's order
-    QVector<CaptureFormat> formats;         // in the device's order
+    QVector<CaptureInputLine> inputLines;  // in the device's order
+    QVector<CaptureFormat> formats;        // in the device's order
 };
 
 // The computer's audio capture devices.

@@ -3,10 +3,7 @@
 #include "platform/master_mixer.h"
 #include "platform/media_player.h"
 
-PlayerVolumeBackend::PlayerVolumeBackend(MediaPlayer &player, MasterMixer *mixer)
-    : m_player(player), m_mixer(mixer)
-{
-}
+PlayerVolumeBackend::PlayerVolumeBackend(MediaPlayer &player, MasterMixer *mixer) : m_player(player), m_mixer(mixer) {}
 
 bool PlayerVolumeBackend::hasDevice(Device device) const
 {

@@ -37,7 +37,7 @@ extern "C" void onCloseSignal(int signal)
 PosixCloseSignals::PosixCloseSignals(QObject *window, QObject *parent) : QObject(parent), m_window(window)
 {
     if (g_readEnd >= 0)
-        return;   // one per process
+        return;  // one per process
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
         return;

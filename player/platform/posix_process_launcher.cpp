@@ -94,7 +94,9 @@ void appendStartLine(const QString &logPath, const QString &program, const QStri
         return;
     QStringList shown{program};
     for (const QString &argument : arguments)
-        shown << (argument.contains(QLatin1Char(' ')) || argument.isEmpty() ? QLatin1Char('"') + argument + QLatin1Char('"') : argument);
+        shown << (argument.contains(QLatin1Char(' ')) || argument.isEmpty()
+                      ? QLatin1Char('"') + argument + QLatin1Char('"')
+                      : argument);
     log.write(QStringLiteral("---- %1 start: %2\n")
                   .arg(QDateTime::currentDateTime().toString(Qt::ISODate), shown.join(QLatin1Char(' ')))
                   .toUtf8());
@@ -222,7 +224,7 @@ void PosixProcessLauncher::reap(qint64 pid)
     int status = 0;
     const pid_t done = waitpid(pid_t(pid), &status, WNOHANG);
     if (done == 0)
-        return;   // still running
+        return;  // still running
     const auto it = m_children.find(pid);
     if (it == m_children.end())
         return;
@@ -303,7 +305,7 @@ bool PosixProcessLauncher::isRunning(qint64 pid) const
 bool PosixProcessLauncher::terminate(qint64 pid)
 {
     if (m_kills.contains(pid))
-        return true;   // already asked; its SIGKILL is pending
+        return true;  // already asked; its SIGKILL is pending
     const int pidfd = openPidfd(pid);
     // Checked after the pidfd is held: the id cannot pass to another
     // process between the check and the signals.

@@ -17,10 +17,7 @@ public:
     // or 0 when it could not start.
     virtual qint64 startProcess(const QString &program, const QStringList &arguments) = 0;
     // Starts like startProcess(); false when it could not start.
-    bool start(const QString &program, const QStringList &arguments)
-    {
-        return startProcess(program, arguments) > 0;
-    }
+    bool start(const QString &program, const QStringList &arguments) { return startProcess(program, arguments) > 0; }
     // Ids of the player's own user's running processes whose executable's
     // file name equals `fileName` (ASCII letters compared without regard
     // to case), in the order the system lists them.

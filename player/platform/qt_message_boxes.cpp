@@ -14,7 +14,7 @@ QMessageBox::StandardButton ask(QMessageBox::Icon icon, const QString &title, co
     return QMessageBox::StandardButton(box.exec());
 }
 
-} // namespace
+}  // namespace
 
 void QtMessageBoxes::information(const QString &title, const QString &text)
 {

@@ -4,8 +4,7 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
-QtNotificationIcon::QtNotificationIcon(QObject *parent)
-    : NotificationIcon(parent), m_tray(new QSystemTrayIcon(this))
+QtNotificationIcon::QtNotificationIcon(QObject *parent) : NotificationIcon(parent), m_tray(new QSystemTrayIcon(this))
 {
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::DoubleClick)

@@ -30,7 +30,8 @@ private:
 };
 
 QtWebBrowser::QtWebBrowser(QWidget *parentWidget)
-    : m_view(new QWebEngineView(parentWidget)), m_shown(parentWidget != nullptr)
+    : m_view(new QWebEngineView(parentWidget)),
+      m_shown(parentWidget != nullptr)
 {
     m_page = new QtWebBrowserPage(this, m_view);
     m_view->setPage(m_page);
@@ -100,7 +101,8 @@ void QtWebBrowser::readElements(const QStringList &names, ElementsRead done)
   return JSON.stringify(out);
 })(%1)
 )js");
-    const QString namesJson = QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(names)).toJson(QJsonDocument::Compact));
+    const QString namesJson =
+        QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(names)).toJson(QJsonDocument::Compact));
     QPointer<QtWebBrowser> self(this);
     m_page->runJavaScript(script.arg(namesJson), QWebEngineScript::ApplicationWorld,
                           [self, done](const QVariant &result) {

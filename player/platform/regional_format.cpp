@@ -31,7 +31,7 @@ QDate inCurrentCentury(QDate date, const QString &format)
     return date;
 }
 
-} // namespace
+}  // namespace
 
 RegionalFormat::RegionalFormat(const QLocale &locale)
     : m_locale(locale),

@@ -19,15 +19,25 @@ namespace {
 // Network caching: 500 ms keeps a live stream's first audio well inside a
 // second on a good link (the default is 1000 ms).
 const char *const kBaseArguments[] = {
-    "--intf=dummy",      "--no-video",         "--no-xlib",           "--no-osd",
-    "--no-spu",          "--no-dbus",          "--no-lua",            "--ignore-config",
-    "--no-media-library", "--quiet",           "--network-caching=500", "--no-sub-autodetect-file",
-    "--no-metadata-network-access", "--no-one-instance",
+    "--intf=dummy",
+    "--no-video",
+    "--no-xlib",
+    "--no-osd",
+    "--no-spu",
+    "--no-dbus",
+    "--no-lua",
+    "--ignore-config",
+    "--no-media-library",
+    "--quiet",
+    "--network-caching=500",
+    "--no-sub-autodetect-file",
+    "--no-metadata-network-access",
+    "--no-one-instance",
 };
 
 const libvlc_event_type_t kPlayerEvents[] = {
-    libvlc_MediaPlayerOpening,     libvlc_MediaPlayerBuffering, libvlc_MediaPlayerPlaying,
-    libvlc_MediaPlayerPaused,      libvlc_MediaPlayerStopped,   libvlc_MediaPlayerEndReached,
+    libvlc_MediaPlayerOpening,          libvlc_MediaPlayerBuffering,   libvlc_MediaPlayerPlaying,
+    libvlc_MediaPlayerPaused,           libvlc_MediaPlayerStopped,     libvlc_MediaPlayerEndReached,
     libvlc_MediaPlayerEncounteredError, libvlc_MediaPlayerTimeChanged, libvlc_MediaPlayerMediaChanged,
 };
 
@@ -278,7 +288,8 @@ int VlcMediaPlayer::bitRate() const
 QString VlcMediaPlayer::failureReason(const QStringList &errors)
 {
     // What the user can act on, in the order a failed open usually logs it.
-    static const struct {
+    static const struct
+    {
         const char *logged;
         const char *reason;
     } known[] = {

@@ -69,7 +69,19 @@ public:
     static QString failureReason(const QStringList &errors);
 
 private:
-    enum class Report { Opening, Buffering, Playing, Paused, Stopped, Ended, Error, Time, MediaChanged, ItemSet, Title };
+    enum class Report {
+        Opening,
+        Buffering,
+        Playing,
+        Paused,
+        Stopped,
+        Ended,
+        Error,
+        Time,
+        MediaChanged,
+        ItemSet,
+        Title
+    };
 
     static void onVlcEvent(const libvlc_event_t *event, void *self);
     static void onVlcLog(void *self, int level, const struct vlc_log_t *context, const char *format, va_list args);
@@ -93,12 +105,12 @@ private:
     // Interface-thread state.
     QString m_url;
     PlayState m_state = Undefined;
-    QString m_error;            // reason of the last failure, English
+    QString m_error;                           // reason of the last failure, English
     libvlc_media_t *m_currentMedia = nullptr;  // entry now playing (retained)
     qint64 m_positionMs = 0;
     int m_bufferPercent = 0;
-    int m_volume = 32768;       // 0..65535, as last set
-    quint64 m_generation = 0;   // of the last setUrl/stop
+    int m_volume = 32768;      // 0..65535, as last set
+    quint64 m_generation = 0;  // of the last setUrl/stop
 
     // Command thread.
     std::thread m_thread;

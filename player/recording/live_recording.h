@@ -61,9 +61,9 @@ public:
     bool blinking() const { return m_blinkTimer.isActive(); }
 
     // Window state of the live recording.
-    QString liveEntryId = QStringLiteral("0");   // Edit17
-    QString liveFileName;                        // caption of TntLabel4
-    QString captureFileName;                     // Edit1 of the record setup window
+    QString liveEntryId = QStringLiteral("0");  // Edit17
+    QString liveFileName;                       // caption of TntLabel4
+    QString captureFileName;                    // Edit1 of the record setup window
 
 Q_SIGNALS:
     // Controls: recording -> btnRec disabled, btnRec2 enabled, picRec
@@ -95,7 +95,7 @@ private:
     ScheduleTable *m_schedule = nullptr;
     MessageBoxes *m_messages = nullptr;
     std::function<QString(const QString &)> m_translate;
-    QTimer m_blinkTimer;   // Timer3
+    QTimer m_blinkTimer;  // Timer3
     bool m_recording = false;
     bool m_indicatorVisible = false;
     // File names handed to recorders in this run: a recorder that has not

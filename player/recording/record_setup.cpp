@@ -4,10 +4,12 @@ namespace {
 
 const QString kSetupQuery = QStringLiteral("select * from recSetup");
 
-} // namespace
+}  // namespace
 
 RecordSetup::RecordSetup(CaptureDevices &devices, Store &store, QObject *parent)
-    : QObject(parent), m_devices(devices), m_query(store)
+    : QObject(parent),
+      m_devices(devices),
+      m_query(store)
 {
 }
 

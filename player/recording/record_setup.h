@@ -45,7 +45,7 @@ private:
     void restore();
 
     CaptureDevices &m_devices;
-    DataSet m_query;   // "select * from recSetup"
+    DataSet m_query;  // "select * from recSetup"
     QString m_deviceName;
     QStringList m_lines;
     QStringList m_formats;

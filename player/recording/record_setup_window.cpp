@@ -24,8 +24,8 @@ QFont windowFont(int pixelSize)
     return font;
 }
 
-QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry,
-                  const QString &colour, int pixelSize)
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const QRect &geometry, const QString &colour,
+                  int pixelSize)
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
@@ -36,10 +36,12 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const 
     return label;
 }
 
-} // namespace
+}  // namespace
 
 TrecMainForm::TrecMainForm(RecordSetup &setup, MainShell &shell, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_setup(setup), m_shell(shell)
+    : QWidget(parent, Qt::Window),
+      m_setup(setup),
+      m_shell(shell)
 {
     setObjectName(QStringLiteral("recMainForm"));
     setWindowTitle(QStringLiteral("Audio Cap"));

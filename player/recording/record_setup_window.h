@@ -31,8 +31,8 @@ public:
     QComboBox *InputLines;
     QLabel *TntLabel3;
     QListWidget *AudioFormats;
-    QPushButton *TntButton1;   // SAVE
-    QPushButton *TntButton2;   // CLOSE
+    QPushButton *TntButton1;  // SAVE
+    QPushButton *TntButton2;  // CLOSE
     QStatusBar *StatusBar;
     // captureFileName: the full path of the newest live recording; placed
     // outside the client area.

@@ -25,7 +25,9 @@ bool samePath(const QString &a, const QString &b)
 }  // namespace
 
 RecorderControl::RecorderControl(ProcessLauncher &launcher, const QString &programDir, QObject *parent)
-    : QObject(parent), m_launcher(launcher), m_programDir(programDir)
+    : QObject(parent),
+      m_launcher(launcher),
+      m_programDir(programDir)
 {
 }
 
@@ -55,8 +57,7 @@ bool RecorderControl::startScheduledRecorder(const QString &address, const QStri
 {
     if (!AddressRules::recordable(address) || outputPath.isEmpty())
         return false;
-    return m_launcher.startProcess(recorderPath(kScheduledRecorder),
-                                   recorderArguments(address, outputPath, durationMs))
+    return m_launcher.startProcess(recorderPath(kScheduledRecorder), recorderArguments(address, outputPath, durationMs))
         > 0;
 }
 
@@ -121,7 +122,8 @@ bool RecorderControl::ownLiveRecorder(qint64 pid) const
     const QStringList arguments = m_launcher.argumentVector(pid);
     if (arguments.size() != 4 || !QFileInfo(arguments.at(2)).isAbsolute())
         return false;
-    return samePath(QFileInfo(arguments.at(2)).absolutePath(), QDir(m_programDir).filePath(QStringLiteral("radiorecord")));
+    return samePath(QFileInfo(arguments.at(2)).absolutePath(),
+                    QDir(m_programDir).filePath(QStringLiteral("radiorecord")));
 }
 
 void RecorderControl::stopLiveRecorder()

@@ -14,7 +14,10 @@
 
 TFormR::TFormR(RecorderControl &recorders, MainState &state, const QString &programDir, MessageBoxes *messages,
                QWidget *parent)
-    : QWidget(parent, Qt::Dialog), m_recorders(recorders), m_state(state), m_programDir(programDir),
+    : QWidget(parent, Qt::Dialog),
+      m_recorders(recorders),
+      m_state(state),
+      m_programDir(programDir),
       m_messages(messages)
 {
     setObjectName(QStringLiteral("FormR"));
@@ -74,8 +77,8 @@ void TFormR::Button1Click()
 
 void TFormR::Button2Click()
 {
-    RunWithCapturedOutput(QStringLiteral("ping"), {QStringLiteral("-c"), QStringLiteral("4"), QStringLiteral("127.0.0.1")},
-                          Memo1);
+    RunWithCapturedOutput(QStringLiteral("ping"),
+                          {QStringLiteral("-c"), QStringLiteral("4"), QStringLiteral("127.0.0.1")}, Memo1);
 }
 
 void TFormR::RunWithCapturedOutput(const QString &program, const QStringList &arguments, QPlainTextEdit *output)

@@ -33,7 +33,7 @@ public:
     void Button1Click();
     void Button2Click();
 
-    QLineEdit *Edit1;   // liveCommand
+    QLineEdit *Edit1;  // liveCommand
     QPushButton *Button1;
     QPushButton *Button2;
     QPushButton *Button3;

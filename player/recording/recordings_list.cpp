@@ -11,7 +11,11 @@
 
 RecordingsList::RecordingsList(MainState &state, MediaPlayer &player, Playback &playback, const QString &programDir,
                                QObject *parent)
-    : QObject(parent), m_state(state), m_player(player), m_playback(playback), m_programDir(programDir)
+    : QObject(parent),
+      m_state(state),
+      m_player(player),
+      m_playback(playback),
+      m_programDir(programDir)
 {
 }
 

@@ -10,7 +10,8 @@
 #include "recording/recordings_list.h"
 
 TForm_recordlist::TForm_recordlist(RecordingsList &list, QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint), m_list(list)
+    : QDialog(parent, Qt::Dialog | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      m_list(list)
 {
     setObjectName(QStringLiteral("Form_recordlist"));
     setWindowTitle(QStringLiteral("Record list"));

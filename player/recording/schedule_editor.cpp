@@ -58,9 +58,10 @@ bool ScheduleEditor::create(const QString &storeFile)
     }
     // A store that was refused says why (newer, not ours, not upgradable).
     if (!ok && m_platform.messages)
-        m_platform.messages->error(QStringLiteral("Error"), m_store.refusal().isEmpty()
-                                                                ? QStringLiteral("Database connect error!")
-                                                                : QStringLiteral("Database connect error!\n\n") + m_store.refusal());
+        m_platform.messages->error(QStringLiteral("Error"),
+                                   m_store.refusal().isEmpty()
+                                       ? QStringLiteral("Database connect error!")
+                                       : QStringLiteral("Database connect error!\n\n") + m_store.refusal());
     // Open, but read-only or in place of a damaged one: the user is told.
     if (ok && !m_store.notice().isEmpty() && m_platform.messages)
         m_platform.messages->information(QStringLiteral("Vexa Radio Player"), m_store.notice());
@@ -187,8 +188,7 @@ bool ScheduleEditor::requireCurrent()
     if (currentRow() >= 0)
         return true;
     // Never applied to another entry than the one the user picked.
-    showMessage(m_currentId == 0 ? "Select an entry in the list."
-                                 : "The entry you selected is no longer in the list.");
+    showMessage(m_currentId == 0 ? "Select an entry in the list." : "The entry you selected is no longer in the list.");
     return false;
 }
 
@@ -326,9 +326,9 @@ void ScheduleEditor::playRecording(int row)
         return;
     const ScheduleEntry entry = m_schedule.entries().at(row);
     // The weekday of this test comes from the weekday's English name.
-    const auto times = ScheduleWindow::read(*m_platform.regional, entry.frequencyCode, entry.firstDay, entry.lastDay,
-                                            ScheduleWindow::weekdayFromName(entry.firstDay), entry.startTime,
-                                            entry.endTime);
+    const auto times =
+        ScheduleWindow::read(*m_platform.regional, entry.frequencyCode, entry.firstDay, entry.lastDay,
+                             ScheduleWindow::weekdayFromName(entry.firstDay), entry.startTime, entry.endTime);
     if (times && ScheduleWindow::test(*times, m_platform.clock->now()).position == WindowPosition::Inside)
         return;
     if (entry.name.isEmpty() || entry.fileName.isEmpty())
@@ -355,9 +355,9 @@ ScheduleEditor::RowState ScheduleEditor::rowState(int row) const
 
 ScheduleEditor::RowState ScheduleEditor::rowState(const ScheduleEntry &entry) const
 {
-    const auto times = ScheduleWindow::read(*m_platform.regional, entry.frequencyCode, entry.firstDay, entry.lastDay,
-                                            ScheduleWindow::weekdayFromDigit(entry.weekdayCode), entry.startTime,
-                                            entry.endTime);
+    const auto times =
+        ScheduleWindow::read(*m_platform.regional, entry.frequencyCode, entry.firstDay, entry.lastDay,
+                             ScheduleWindow::weekdayFromDigit(entry.weekdayCode), entry.startTime, entry.endTime);
     if (!times)
         return RowState::Plain;
     switch (ScheduleWindow::test(*times, m_platform.clock->now()).position) {

@@ -20,17 +20,17 @@ class Store;
 // from 0; -1 is "no selection".
 struct ScheduleForm
 {
-    int mode = 0;             // ComboBox1: 0 Record, 1 Play
-    QString name;             // Edit1
-    QString stationAddress;   // Edit2 (hidden)
-    int frequency = 0;        // ComboBox2: 0 Once, 1 Every Day, 2 Every Week
-    QDate firstDay;           // Date1
-    QDate lastDay;            // Date2
-    QTime startTime;          // time1
-    QTime endTime;            // Time2
-    int weekday = 0;          // ComboBox3: 0 Sun .. 6 Sat
-    QString weekday2;         // ComboBox4 (loaded from the last day, never shown)
-    bool enabled = true;      // CheckBox1
+    int mode = 0;            // ComboBox1: 0 Record, 1 Play
+    QString name;            // Edit1
+    QString stationAddress;  // Edit2 (hidden)
+    int frequency = 0;       // ComboBox2: 0 Once, 1 Every Day, 2 Every Week
+    QDate firstDay;          // Date1
+    QDate lastDay;           // Date2
+    QTime startTime;         // time1
+    QTime endTime;           // Time2
+    int weekday = 0;         // ComboBox3: 0 Sun .. 6 Sat
+    QString weekday2;        // ComboBox4 (loaded from the last day, never shown)
+    bool enabled = true;     // CheckBox1
 };
 
 // The schedule editor's logic (TForm_record): Add/Modify/Delete over the

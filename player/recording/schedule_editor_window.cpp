@@ -27,7 +27,7 @@ struct Column
 {
     QString ScheduleEntry::*field;
     const char *title;
-    int width;   // 0: default
+    int width;  // 0: default
     bool centred;
     bool titleCentred;
 };
@@ -58,8 +58,7 @@ const QColor kInsideColour(212, 208, 200);
 class ScheduleListModel : public QAbstractTableModel
 {
 public:
-    explicit ScheduleListModel(ScheduleEditor &editor, QObject *parent)
-        : QAbstractTableModel(parent), m_editor(editor)
+    explicit ScheduleListModel(ScheduleEditor &editor, QObject *parent) : QAbstractTableModel(parent), m_editor(editor)
     {
         for (const Column &c : kColumns)
             titles << QString::fromLatin1(c.title);
@@ -162,7 +161,10 @@ private:
 
 TForm_record::TForm_record(ScheduleEditor &editor, MainShell &shell, WebBrowserFactory &browsers,
                            const QString &storeFile, QWidget *parent)
-    : QWidget(parent, Qt::Dialog), m_editor(editor), m_shell(shell), m_browsers(browsers)
+    : QWidget(parent, Qt::Dialog),
+      m_editor(editor),
+      m_shell(shell),
+      m_browsers(browsers)
 {
     setObjectName(QStringLiteral("Form_record"));
     setWindowTitle(QStringLiteral("Schedule"));
@@ -194,12 +196,10 @@ TForm_record::TForm_record(ScheduleEditor &editor, MainShell &shell, WebBrowserF
     connect(TntSpeedButton3, &QPushButton::clicked, &m_editor, &ScheduleEditor::deleteCurrent);
     connect(TntSpeedButton4, &QPushButton::clicked, &m_editor, &ScheduleEditor::recordListRequested);
     // A click on the current row loads it again.
-    connect(TntDBGrid1, &QTableView::clicked, this, [this](const QModelIndex &index) {
-        m_editor.loadEntry(index.row());
-    });
-    connect(TntDBGrid1, &QTableView::doubleClicked, this, [this](const QModelIndex &index) {
-        m_editor.playRecording(index.row());
-    });
+    connect(TntDBGrid1, &QTableView::clicked, this,
+            [this](const QModelIndex &index) { m_editor.loadEntry(index.row()); });
+    connect(TntDBGrid1, &QTableView::doubleClicked, this,
+            [this](const QModelIndex &index) { m_editor.playRecording(index.row()); });
     connect(ComboBox2, qOverload<int>(&QComboBox::activated), this, [this](int index) {
         m_editor.form.frequency = index;
         applyDateControls(m_editor.dateControls());
@@ -217,8 +217,7 @@ TForm_record::TForm_record(ScheduleEditor &editor, MainShell &shell, WebBrowserF
         connect(time, &QTimeEdit::timeChanged, this, &TForm_record::collectForm);
     connect(CheckBox1, &QCheckBox::toggled, this, &TForm_record::collectForm);
     connect(Edit1, &QLineEdit::textEdited, &m_editor, &ScheduleEditor::nameEdited);
-    connect(SpeedButton4, &QPushButton::clicked, this,
-            [this] { PopupMenu1->popup(QPoint(x() + 500, y() + 70)); });
+    connect(SpeedButton4, &QPushButton::clicked, this, [this] { PopupMenu1->popup(QPoint(x() + 500, y() + 70)); });
     connect(Location1, &QAction::triggered, this, [this] { m_editor.chooseStation(StationList::LocationTitle); });
     connect(Genre1, &QAction::triggered, this, [this] { m_editor.chooseStation(StationList::GenreTitle); });
 
@@ -410,21 +409,21 @@ void TForm_record::translateTexts()
         textSlots.push_back({english, [l] { return l->text(); }, [l](const QString &t) { l->setText(t); }});
     for (QPushButton *b : {TntSpeedButton1, TntSpeedButton2, TntSpeedButton3, TntSpeedButton4})
         textSlots.push_back({english, [b] { return b->text(); }, [b](const QString &t) { b->setText(t); }});
-    textSlots.push_back({english, [this] { return CheckBox1->text(); },
-                         [this](const QString &t) { CheckBox1->setText(t); }});
+    textSlots.push_back(
+        {english, [this] { return CheckBox1->text(); }, [this](const QString &t) { CheckBox1->setText(t); }});
     for (int i = 1; i < kColumnCount; ++i) {
         textSlots.push_back({english, [this, i] { return m_model->titles.at(i); },
                              [this, i](const QString &t) { m_model->titles[i] = t; }});
     }
     for (QStringList *items : {&m_editor.modeItems, &m_editor.frequencyItems, &m_editor.weekdayItems}) {
         for (int i = 0; i < items->size(); ++i) {
-            textSlots.push_back({english, [items, i] { return items->at(i); },
-                                 [items, i](const QString &t) { (*items)[i] = t; }});
+            textSlots.push_back(
+                {english, [items, i] { return items->at(i); }, [items, i](const QString &t) { (*items)[i] = t; }});
         }
     }
     for (QAction *a : {Location1, Genre1}) {
-        textSlots.push_back({InterfaceLanguage::kMenuKey, [a] { return a->text(); },
-                             [a](const QString &t) { a->setText(t); }});
+        textSlots.push_back(
+            {InterfaceLanguage::kMenuKey, [a] { return a->text(); }, [a](const QString &t) { a->setText(t); }});
     }
     m_shell.translateWindowTexts(textSlots);
     Q_EMIT m_model->headerDataChanged(Qt::Horizontal, 0, kColumnCount - 1);

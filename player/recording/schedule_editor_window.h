@@ -36,28 +36,28 @@ public:
     void showWindow();
     ScheduleEditor &editor() { return m_editor; }
 
-    QLabel *TntLabel1;        // "Mode"
+    QLabel *TntLabel1;  // "Mode"
     QComboBox *ComboBox1;
-    QLabel *TntLabel2;        // "Name"
+    QLabel *TntLabel2;  // "Name"
     QLineEdit *Edit1;
-    QPushButton *SpeedButton4;   // "..."
-    QLabel *TntLabel3;        // "Frequency"
+    QPushButton *SpeedButton4;  // "..."
+    QLabel *TntLabel3;          // "Frequency"
     QComboBox *ComboBox2;
     QDateEdit *Date1;
     QDateEdit *Date2;
     QTimeEdit *time1;
     QTimeEdit *Time2;
-    QLabel *Label8;           // " >>"
-    QComboBox *ComboBox3;     // weekday, where Date1 is
-    QComboBox *ComboBox4;     // second weekday list, never shown
-    QCheckBox *CheckBox1;     // "Enable"
-    QPushButton *TntSpeedButton1;   // Add
-    QPushButton *TntSpeedButton2;   // Modify
-    QPushButton *TntSpeedButton3;   // Delete
-    QPushButton *TntSpeedButton4;   // Record list
+    QLabel *Label8;                // " >>"
+    QComboBox *ComboBox3;          // weekday, where Date1 is
+    QComboBox *ComboBox4;          // second weekday list, never shown
+    QCheckBox *CheckBox1;          // "Enable"
+    QPushButton *TntSpeedButton1;  // Add
+    QPushButton *TntSpeedButton2;  // Modify
+    QPushButton *TntSpeedButton3;  // Delete
+    QPushButton *TntSpeedButton4;  // Record list
     QTableView *TntDBGrid1;
-    QLineEdit *Edit2;         // stationAddress (hidden)
-    QMenu *PopupMenu1;        // the station source menu
+    QLineEdit *Edit2;   // stationAddress (hidden)
+    QMenu *PopupMenu1;  // the station source menu
     QAction *Location1;
     QAction *Genre1;
 

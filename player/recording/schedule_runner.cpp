@@ -193,7 +193,8 @@ void ScheduleRunner::stopPlayer()
     m_state.setStationName(QString());
 }
 
-template <class Change> void ScheduleRunner::write(int row, Change change)
+template <class Change>
+void ScheduleRunner::write(int row, Change change)
 {
     const bool inStep = m_timesGeneration == m_schedule.generation();
     ScheduleEntry entry = m_schedule.entries().at(row);
@@ -318,8 +319,8 @@ const std::optional<EntryTimes> &ScheduleRunner::timesOf(int row)
         EntryTimes times;
         const ScheduleEntry::Frequency f = e.frequency();
         times.frequency = f == ScheduleEntry::Once ? EntryTimes::Once
-            : f == ScheduleEntry::EveryDay        ? EntryTimes::Daily
-                                                  : EntryTimes::Weekly;
+            : f == ScheduleEntry::EveryDay         ? EntryTimes::Daily
+                                                   : EntryTimes::Weekly;
         times.start = cachedTime(e.startTime);
         times.end = cachedTime(e.endTime);
         times.weekday = ScheduleWindow::weekdayFromDigit(e.weekdayCode);

@@ -25,7 +25,7 @@ struct EntryTimes
 {
     enum Frequency { Once = 0, Daily = 1, Weekly = 2 };
     Frequency frequency = Once;
-    QDate firstDay;   // Once: first and last day of the range
+    QDate firstDay;  // Once: first and last day of the range
     QDate lastDay;
     int weekday = 2;  // Weekly: 1 Sunday .. 7 Saturday
     QTime start;      // times of day, whole seconds
@@ -116,10 +116,10 @@ public:
     QString recordingsFolder() const;
 
     // Window state of the main window.
-    QString clockText;                              // Edit14
-    QString playEndText;                            // Edit15
-    QString recorderCommand;                        // Edit16
-    QString playingEntryId = QStringLiteral("0");   // Edit18
+    QString clockText;                             // Edit14
+    QString playEndText;                           // Edit15
+    QString recorderCommand;                       // Edit16
+    QString playingEntryId = QStringLiteral("0");  // Edit18
     // The end of the scheduled play on air (playEndText as a date-time);
     // invalid when none is watched.
     QDateTime playEnd;
@@ -149,7 +149,8 @@ private:
     QDate cachedDate(const QString &text);
     // Writes entry `row` with `change` applied; the runner's own write
     // keeps the cached times.
-    template <class Change> void write(int row, Change change);
+    template <class Change>
+    void write(int row, Change change);
 
     void processRow(int row, const QDateTime &now, const QDate &today, const QTime &time);
     void completeRecording(int row);

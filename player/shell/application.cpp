@@ -70,8 +70,8 @@ Application::Application(const PlatformParts &platform, const QString &programDi
                  reportSender(platform, m_noReports)),
       m_memory(m_shell, m_playback),
       m_volumeControl(*platform.volume),
-      m_volume(m_volumeControl, [this](const QString &name) { return m_shell.loadPicture(name); },
-               platform.messages),
+      m_volume(
+          m_volumeControl, [this](const QString &name) { return m_shell.loadPicture(name); }, platform.messages),
       m_recordSetup(*platform.captureDevices, m_store),
       m_directory(m_state, m_playback, *platform.browsers, externalBrowser(platform, m_noExternalBrowser),
                   *platform.messages, *platform.clock, *platform.regional),
@@ -111,8 +111,8 @@ void Application::createWindows()
     // Order matters: the main window's creation runs before the store is
     // open; the schedule window's creation opens it.
     m_main = std::make_unique<TForm_main>(m_shell);
-    m_record = std::make_unique<TForm_record>(m_scheduleEditor, m_shell, *m_platform.browsers,
-                                              Store::fileIn(m_programDir));
+    m_record =
+        std::make_unique<TForm_record>(m_scheduleEditor, m_shell, *m_platform.browsers, Store::fileIn(m_programDir));
     m_lngsel = std::make_unique<TformLngsel>(m_shell);
     m_location = std::make_unique<TForm_location>(m_stationList, *m_platform.browsers, m_programDir);
     m_radioUpdate = std::make_unique<TForm_radioUpdate>(*m_platform.browsers, m_programDir);
@@ -183,16 +183,14 @@ void Application::connectListening()
     connect(main, &TForm_main::showGenreClicked, &m_directory, &DirectoryIntegration::openGenre);
     connect(main->MyVexa2, &QAction::triggered, &m_directory, &DirectoryIntegration::myVexa);
     connect(main->AddtomyVexa2, &QAction::triggered, &m_directory, &DirectoryIntegration::addToMyVexa);
-    connect(main->Visitstationwebsite2, &QAction::triggered, &m_directory,
-            &DirectoryIntegration::visitStationWebsite);
+    connect(main->Visitstationwebsite2, &QAction::triggered, &m_directory, &DirectoryIntegration::visitStationWebsite);
     connect(&m_directory, &DirectoryIntegration::visitWebsiteEnabledChanged, main->Visitstationwebsite2,
             &QAction::setEnabled);
     connect(main->Stationupdate1, &QAction::triggered, &m_directory, &DirectoryIntegration::stationUpdate);
     connect(main->Contactus2, &QAction::triggered, &m_directory, &DirectoryIntegration::contactUs);
     connect(main->LinktoVexa1, &QAction::triggered, &m_directory, &DirectoryIntegration::linkToVexa);
     connect(main, &TForm_main::directoryLinkClicked, &m_directory, &DirectoryIntegration::linkToVexa);
-    connect(&m_directory, &DirectoryIntegration::memoryPicturesResetRequested, main,
-            &TForm_main::resetMemoryPictures);
+    connect(&m_directory, &DirectoryIntegration::memoryPicturesResetRequested, main, &TForm_main::resetMemoryPictures);
     connect(&m_directory, &DirectoryIntegration::stationUpdateRequested, m_radioUpdate.get(),
             &TForm_radioUpdate::openPage);
     connect(&m_directory, &DirectoryIntegration::webPageRequested, m_myvexa.get(), &TForm_myvexa::openPage);
@@ -269,17 +267,14 @@ void Application::connectSchedule()
     m_scheduleEditor.setTranslator([this](const QString &text) { return m_shell.lookup(text); });
     m_scheduleEditor.setStationList(&m_stationList);
     connect(&m_stationList, &StationList::scheduleNameRead, &m_scheduleEditor, &ScheduleEditor::setStationName);
-    connect(&m_stationList, &StationList::scheduleAddressRead, &m_scheduleEditor,
-            &ScheduleEditor::setStationAddress);
+    connect(&m_stationList, &StationList::scheduleAddressRead, &m_scheduleEditor, &ScheduleEditor::setStationAddress);
     connect(&m_scheduleEditor, &ScheduleEditor::stationListCloseRequested, m_location.get(), &QWidget::close);
-    connect(&m_scheduleEditor, &ScheduleEditor::memoryPicturesResetRequested, main,
-            &TForm_main::resetMemoryPictures);
+    connect(&m_scheduleEditor, &ScheduleEditor::memoryPicturesResetRequested, main, &TForm_main::resetMemoryPictures);
     connect(&m_scheduleEditor, &ScheduleEditor::recordListRequested, this, &Application::openRecordingsList);
 
     // The runner: the clock label.
     connect(&m_scheduleRunner, &ScheduleRunner::clockShown, main->time1, &QLabel::setText);
-    connect(&m_scheduleRunner, &ScheduleRunner::memoryPicturesResetRequested, main,
-            &TForm_main::resetMemoryPictures);
+    connect(&m_scheduleRunner, &ScheduleRunner::memoryPicturesResetRequested, main, &TForm_main::resetMemoryPictures);
     m_scheduleRunner.start();
 }
 
@@ -293,9 +288,8 @@ void Application::connectMemoryStations()
     connect(main, &TForm_main::memoryNextClicked, &m_memory, &MemoryStations::next);
     connect(main, &TForm_main::favouriteNextClicked, &m_memory, &MemoryStations::favouriteRadioNext);
     connect(main, &TForm_main::memoryHighlightClearClicked, &m_memory, &MemoryStations::clearHighlight);
-    connect(&m_memory, &MemoryStations::slotPictureChanged, main, [main](int slot, const QImage &picture) {
-        main->picFav[slot - 1]->setPicture(picture);
-    });
+    connect(&m_memory, &MemoryStations::slotPictureChanged, main,
+            [main](int slot, const QImage &picture) { main->picFav[slot - 1]->setPicture(picture); });
     connect(&m_memory, &MemoryStations::memPictureChanged, main->picMem, &SkinPicture::setPicture);
     connect(&m_memory, &MemoryStations::setModeHintVisibleChanged, main->TntLabel3, &QWidget::setVisible);
     connect(&m_memory, &MemoryStations::nameStripShown, main, &TForm_main::showNameStrip);
@@ -318,9 +312,12 @@ void Application::connectVolume()
     connect(&m_volume, &VolumeSlider::thumbLeftChanged, main->picVolSub,
             [main](int left) { main->picVolSub->move(left, main->picVolSub->y()); });
     connect(&m_volume, &VolumeSlider::volPictureChanged, main->picVol, &SkinPicture::setPicture);
-    connect(main, &TForm_main::volumeTrackPressed, &m_volume, [this](const QPoint &pos) { m_volume.trackPressed(pos.x()); });
-    connect(main, &TForm_main::volumeThumbPressed, &m_volume, [this](const QPoint &pos) { m_volume.thumbPressed(pos.x()); });
-    connect(main, &TForm_main::volumeThumbMoved, &m_volume, [this](const QPoint &pos) { m_volume.thumbMoved(pos.x()); });
+    connect(main, &TForm_main::volumeTrackPressed, &m_volume,
+            [this](const QPoint &pos) { m_volume.trackPressed(pos.x()); });
+    connect(main, &TForm_main::volumeThumbPressed, &m_volume,
+            [this](const QPoint &pos) { m_volume.thumbPressed(pos.x()); });
+    connect(main, &TForm_main::volumeThumbMoved, &m_volume,
+            [this](const QPoint &pos) { m_volume.thumbMoved(pos.x()); });
     connect(main, &TForm_main::volumeThumbReleased, &m_volume, &VolumeSlider::thumbReleased);
     connect(main, &TForm_main::muteClicked, &m_volume, &VolumeSlider::muteClicked);
     connect(main, &TForm_main::volumePlusClicked, &m_volume, &VolumeSlider::speakerPlusClicked);

@@ -125,7 +125,7 @@ private:
     std::unique_ptr<ExternalBrowser> m_noExternalBrowser;
     Playback m_playback;
     MemoryStations m_memory;
-    VolumeControl m_volumeControl;   // VControl1
+    VolumeControl m_volumeControl;  // VControl1
     VolumeSlider m_volume;
     RecordSetup m_recordSetup;
     StationList m_stationList;

@@ -33,8 +33,8 @@ QFont labelFont(int pixelSize, bool bold = false, bool mono = false)
     return font;
 }
 
-QLabel *makeLabel(QWidget *parent, const QString &name, const QRect &geometry, const QString &colour,
-                  const QFont &font, Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter)
+QLabel *makeLabel(QWidget *parent, const QString &name, const QRect &geometry, const QString &colour, const QFont &font,
+                  Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter)
 {
     auto *label = new QLabel(parent);
     label->setObjectName(name);
@@ -49,10 +49,11 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QRect &geometry, c
     return label;
 }
 
-} // namespace
+}  // namespace
 
 TForm_main::TForm_main(MainShell &shell, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_shell(shell)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_shell(shell)
 {
     setObjectName(QStringLiteral("Form_main"));
     setWindowTitle(QStringLiteral("Vexa Radio Player"));
@@ -79,9 +80,7 @@ void TForm_main::buildControls()
             windowHandle()->startSystemMove();
     });
     connect(Image1, &SkinPicture::moved, this, [this](const QPoint &) { hideNameStrip(); });
-    connect(Image1, &SkinPicture::released, this, [this](Qt::MouseButton, const QPoint &) {
-        RnameLabel->hide();
-    });
+    connect(Image1, &SkinPicture::released, this, [this](Qt::MouseButton, const QPoint &) { RnameLabel->hide(); });
 
     Image2 = new SkinPicture(QStringLiteral("Image2"), SkinArt::picture(QStringLiteral("mini")), this);
     Image2->move(315, 6);
@@ -96,26 +95,31 @@ void TForm_main::buildControls()
                       labelFont(11, false, true), Qt::AlignRight | Qt::AlignVCenter);
     time1->setText(QStringLiteral("00:00:00"));
 
-    Label1 = makeLabel(this, QStringLiteral("Label1"), QRect(96, 30, 250, 16), QStringLiteral("#1a5fb4"),
-                       labelFont(11));
+    Label1 =
+        makeLabel(this, QStringLiteral("Label1"), QRect(96, 30, 250, 16), QStringLiteral("#1a5fb4"), labelFont(11));
     Label1->setCursor(Qt::PointingHandCursor);
     Label1->installEventFilter(this);
 
     const QFont timeFont = labelFont(12, true, true);
     const QString timeColour = QStringLiteral("#7fdcff");
-    lisTime1 = makeLabel(this, QStringLiteral("lisTime1"), QRect(32, 64, 14, 15), timeColour, timeFont, Qt::AlignCenter);
-    lisTime4 = makeLabel(this, QStringLiteral("lisTime4"), QRect(46, 64, 10, 15), timeColour, timeFont, Qt::AlignCenter);
-    lisTime2 = makeLabel(this, QStringLiteral("lisTime2"), QRect(56, 64, 14, 15), timeColour, timeFont, Qt::AlignCenter);
-    lisTime5 = makeLabel(this, QStringLiteral("lisTime5"), QRect(70, 64, 10, 15), timeColour, timeFont, Qt::AlignCenter);
-    lisTime3 = makeLabel(this, QStringLiteral("lisTime3"), QRect(80, 64, 14, 15), timeColour, timeFont, Qt::AlignCenter);
+    lisTime1 =
+        makeLabel(this, QStringLiteral("lisTime1"), QRect(32, 64, 14, 15), timeColour, timeFont, Qt::AlignCenter);
+    lisTime4 =
+        makeLabel(this, QStringLiteral("lisTime4"), QRect(46, 64, 10, 15), timeColour, timeFont, Qt::AlignCenter);
+    lisTime2 =
+        makeLabel(this, QStringLiteral("lisTime2"), QRect(56, 64, 14, 15), timeColour, timeFont, Qt::AlignCenter);
+    lisTime5 =
+        makeLabel(this, QStringLiteral("lisTime5"), QRect(70, 64, 10, 15), timeColour, timeFont, Qt::AlignCenter);
+    lisTime3 =
+        makeLabel(this, QStringLiteral("lisTime3"), QRect(80, 64, 14, 15), timeColour, timeFont, Qt::AlignCenter);
     lisTime1->setText(QStringLiteral("00"));
     lisTime4->setText(QStringLiteral(":"));
     lisTime2->setText(QStringLiteral("00"));
     lisTime5->setText(QStringLiteral(":"));
     lisTime3->setText(QStringLiteral("00"));
 
-    LabStatus = makeLabel(this, QStringLiteral("LabStatus"), QRect(104, 64, 233, 15), QStringLiteral("#ffd84a"),
-                          labelFont(11));
+    LabStatus =
+        makeLabel(this, QStringLiteral("LabStatus"), QRect(104, 64, 233, 15), QStringLiteral("#ffd84a"), labelFont(11));
     LabRname = makeLabel(this, QStringLiteral("LabRname"), QRect(32, 83, 305, 19), QStringLiteral("#f4f7fb"),
                          labelFont(13, true));
     // Station names come from remote pages and the store: never markup.
@@ -124,8 +128,8 @@ void TForm_main::buildControls()
     // hint covers it while shown).
     LabNowPlaying = makeLabel(this, QStringLiteral("LabNowPlaying"), QRect(32, 101, 289, 16), QStringLiteral("#c9d3e3"),
                               labelFont(11));
-    TntLabel3 = makeLabel(this, QStringLiteral("TntLabel3"), QRect(32, 100, 289, 16), QStringLiteral("#ff7373"),
-                          labelFont(11));
+    TntLabel3 =
+        makeLabel(this, QStringLiteral("TntLabel3"), QRect(32, 100, 289, 16), QStringLiteral("#ff7373"), labelFont(11));
     TntLabel3->setText(QStringLiteral("Memory station . Press button 1 to 10  to set."));
 
     image31 = new SkinPicture(QStringLiteral("image31"), SkinArt::picture(QStringLiteral("recindicator")), this);
@@ -174,9 +178,8 @@ void TForm_main::buildControls()
     connect(picPulse, &SkinPicture::clicked, this, &TForm_main::pauseClicked);
     // Releasing the pause picture moves the name strip out of the shown
     // area; the next hover over a memory button brings it back.
-    connect(picPulse, &SkinPicture::released, this, [this](Qt::MouseButton, const QPoint &) {
-        RnameLabel->move(500, RnameLabel->y());
-    });
+    connect(picPulse, &SkinPicture::released, this,
+            [this](Qt::MouseButton, const QPoint &) { RnameLabel->move(500, RnameLabel->y()); });
     connect(picRec, &SkinPicture::clicked, this, &TForm_main::recordClicked);
     connect(picRec2, &SkinPicture::clicked, this, &TForm_main::recordStopClicked);
 
@@ -196,9 +199,8 @@ void TForm_main::buildControls()
             Q_EMIT volumeThumbPressed(pos);
     });
     connect(picVolSub, &SkinPicture::moved, this, &TForm_main::volumeThumbMoved);
-    connect(picVolSub, &SkinPicture::released, this, [this](Qt::MouseButton, const QPoint &pos) {
-        Q_EMIT volumeThumbReleased(pos);
-    });
+    connect(picVolSub, &SkinPicture::released, this,
+            [this](Qt::MouseButton, const QPoint &pos) { Q_EMIT volumeThumbReleased(pos); });
 
     RnameLabel = makeLabel(this, QStringLiteral("RnameLabel"), QRect(8, 190, 345, 16), QStringLiteral("#800000"),
                            labelFont(12, true), Qt::AlignCenter);
@@ -318,8 +320,21 @@ void TForm_main::buildMenus()
 
 QVector<QAction *> TForm_main::menuItems() const
 {
-    return {AddtomyVexa2, Recordschedule1, Realtimerecordsetup1, Visitstationwebsite2, Stationupdate1, Contactus2, LinktoVexa1,
-            Startwiththedesktop1, Language1, AboutVexaRadioPlayer2, Exit3, Location2, Genre2, MyVexa2, Exitlist1};
+    return {AddtomyVexa2,
+            Recordschedule1,
+            Realtimerecordsetup1,
+            Visitstationwebsite2,
+            Stationupdate1,
+            Contactus2,
+            LinktoVexa1,
+            Startwiththedesktop1,
+            Language1,
+            AboutVexaRadioPlayer2,
+            Exit3,
+            Location2,
+            Genre2,
+            MyVexa2,
+            Exitlist1};
 }
 
 void TForm_main::FormCreate()
@@ -394,8 +409,8 @@ void TForm_main::applyShape()
         return;
     // createMaskFromColor's MaskInColor leaves the key colour's pixels out
     // of the region built from the bitmap: purple becomes see-through.
-    const QImage mask = skin.convertToFormat(QImage::Format_RGB32)
-                            .createMaskFromColor(SkinArt::kKeyColour, Qt::MaskInColor);
+    const QImage mask =
+        skin.convertToFormat(QImage::Format_RGB32).createMaskFromColor(SkinArt::kKeyColour, Qt::MaskInColor);
     setMask(QRegion(QBitmap::fromImage(mask)));
 }
 
@@ -413,13 +428,13 @@ void TForm_main::FormActivate()
     QVector<TextSlot> textSlots;
     for (QAction *action : menuItems()) {
         textSlots.push_back({InterfaceLanguage::kMenuKey, [action] { return action->text(); },
-                         [action](const QString &text) { action->setText(text); }});
+                             [action](const QString &text) { action->setText(text); }});
     }
     textSlots.push_back({InterfaceLanguage::kEnglishKey, [this] { return TntLabel3->text(); },
-                     [this](const QString &text) { TntLabel3->setText(text); }});
+                         [this](const QString &text) { TntLabel3->setText(text); }});
     for (SkinPicture *picture : {picPlay, picStop, picPulse, picRec, picRec2}) {
         textSlots.push_back({InterfaceLanguage::kEnglishKey, [picture] { return picture->toolTip(); },
-                         [picture](const QString &text) { picture->setToolTip(text); }});
+                             [picture](const QString &text) { picture->setToolTip(text); }});
     }
     m_shell.translateWindowTexts(textSlots);
 }

@@ -66,11 +66,11 @@ public:
     QLabel *lisTime3;
     QLabel *LabStatus;
     QLabel *LabRname;
-    QLabel *LabNowPlaying;   // the stream's current title, under the station name
+    QLabel *LabNowPlaying;  // the stream's current title, under the station name
     QLabel *TntLabel3;
     SkinPicture *image31;
     SkinPicture *picFavPrev;
-    std::array<SkinPicture *, 10> picFav;   // picFav1 .. picFav10
+    std::array<SkinPicture *, 10> picFav;  // picFav1 .. picFav10
     SkinPicture *picFavNext;
     SkinPicture *picMem;
     SkinPicture *picList;
@@ -100,17 +100,17 @@ public:
     QToolButton *btnNext;
     QToolButton *btnFavPrev;
     QToolButton *btnFavNext;
-    std::array<QToolButton *, 10> btnFav;   // btnFav1 .. btnFav10
+    std::array<QToolButton *, 10> btnFav;  // btnFav1 .. btnFav10
     QToolButton *volMute;
     QToolButton *volPlus;
     QToolButton *volM;
     QToolButton *SpeedButton2;
-    QToolButton *Button3;   // hidden: clears the memory-slot highlight
+    QToolButton *Button3;  // hidden: clears the memory-slot highlight
     QToolButton *showLocation;
     QToolButton *showGenre;
     QToolButton *showList3;
     QProgressBar *Gauge1;
-    QSlider *TBar1;   // the wanted volume, 0..255
+    QSlider *TBar1;  // the wanted volume, 0..255
 
     // Pop-up menus and their items.
     QMenu *PopMenu1;
@@ -121,7 +121,7 @@ public:
     QAction *Stationupdate1;
     QAction *Contactus2;
     QAction *LinktoVexa1;
-    QAction *Startwiththedesktop1;   // checked: the autostart entry exists
+    QAction *Startwiththedesktop1;  // checked: the autostart entry exists
     QAction *Language1;
     QAction *AboutVexaRadioPlayer2;
     QAction *Exit3;
@@ -133,30 +133,30 @@ public:
 
 Q_SIGNALS:
     void playClicked();
-    void stopClicked();          // the stop routine
+    void stopClicked();  // the stop routine
     void pauseClicked();
     void recordClicked();
     void recordStopClicked();
-    void memoryClicked(int slot);          // 1..10
-    void memoryHovered(int slot);          // 1..10, every pointer move
+    void memoryClicked(int slot);  // 1..10
+    void memoryHovered(int slot);  // 1..10, every pointer move
     void memoryPrevClicked();
     void memoryNextClicked();
-    void favouriteNextClicked();           // btnFavNext, btnNext
-    void memoryHighlightClearClicked();    // Button3
-    void setModeClicked();                 // picMem
-    void muteClicked();                    // picVol
+    void favouriteNextClicked();         // btnFavNext, btnNext
+    void memoryHighlightClearClicked();  // Button3
+    void setModeClicked();               // picMem
+    void muteClicked();                  // picVol
     void volumePlusClicked();
     void volumeMinusClicked();
     void volumeThumbPressed(const QPoint &pos);
     void volumeThumbMoved(const QPoint &pos);
     void volumeThumbReleased(const QPoint &pos);
     void volumeTrackPressed(const QPoint &pos);
-    void speakerOffClicked();              // SpeedButton2
-    void directoryLinkClicked();           // Label1
+    void speakerOffClicked();     // SpeedButton2
+    void directoryLinkClicked();  // Label1
     void showLocationClicked();
     void showGenreClicked();
-    void minimised();                      // now hidden in the notification area
-    void closing();                        // FormClose: data sets closed, stop routine run
+    void minimised();  // now hidden in the notification area
+    void closing();    // FormClose: data sets closed, stop routine run
 
 protected:
     bool event(QEvent *event) override;

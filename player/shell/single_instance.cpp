@@ -23,7 +23,9 @@ QString canonicalPath(const QString &file)
 }  // namespace
 
 SingleInstance::SingleInstance(const QString &storeFile, QObject *parent)
-    : QObject(parent), m_storeFile(storeFile), m_lock(lockFileOf(storeFile))
+    : QObject(parent),
+      m_storeFile(storeFile),
+      m_lock(lockFileOf(storeFile))
 {
     // Only a dead holder makes a lock stale, never its age: a player runs
     // for weeks.

@@ -27,9 +27,9 @@ public:
     static constexpr int kAnswerWaitMs = 5000;
 
     enum class Claim {
-        Own,           // this is the store's player
-        OtherRaised,   // another player runs on the store and came to the front
-        OtherSilent,   // the store's lock is held, and its holder does not answer
+        Own,          // this is the store's player
+        OtherRaised,  // another player runs on the store and came to the front
+        OtherSilent,  // the store's lock is held, and its holder does not answer
     };
 
     explicit SingleInstance(const QString &storeFile, QObject *parent = nullptr);

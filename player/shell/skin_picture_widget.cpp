@@ -24,10 +24,11 @@ QPixmap withKeyTransparent(const QImage &picture)
     return QPixmap::fromImage(image);
 }
 
-} // namespace
+}  // namespace
 
 SkinPicture::SkinPicture(const QString &name, const QImage &designPicture, QWidget *parent)
-    : QLabel(parent), m_design(designPicture)
+    : QLabel(parent),
+      m_design(designPicture)
 {
     setObjectName(name);
     setTextFormat(Qt::PlainText);

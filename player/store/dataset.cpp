@@ -22,7 +22,7 @@ QString tableOfSelectAll(const QString &sql)
     return m.hasMatch() ? m.captured(1) : QString();
 }
 
-} // namespace
+}  // namespace
 
 DataSet::DataSet(Store &store) : m_store(store) {}
 
@@ -64,9 +64,8 @@ void DataSet::load()
     QSqlQuery query(m_store.database());
     query.setForwardOnly(true);
     const bool keyed = !m_table.isEmpty();
-    const QString sql = keyed
-        ? QStringLiteral("SELECT rowid, * FROM %1 ORDER BY rowid").arg(Store::quotedName(m_table))
-        : m_sql;
+    const QString sql =
+        keyed ? QStringLiteral("SELECT rowid, * FROM %1 ORDER BY rowid").arg(Store::quotedName(m_table)) : m_sql;
     if (!query.exec(sql))
         throw StoreError(query.lastError().text().toStdString());
 

@@ -63,7 +63,7 @@ public:
     bool eof() const { return m_eof; }
     bool bof() const { return m_bof; }
     int recordCount() const;
-    int recNo() const { return m_row; }   // 0-based; -1 when empty
+    int recNo() const { return m_row; }  // 0-based; -1 when empty
 
     QStringList columnNames() const;
     // Field of the current row. Null when the data set is empty.
@@ -102,10 +102,10 @@ private:
     QString m_table;
     State m_state = State::Inactive;
     QStringList m_columns;
-    QHash<QString, int> m_columnByName;   // lower-case name -> index
+    QHash<QString, int> m_columnByName;  // lower-case name -> index
     QVector<qint64> m_keys;
     QVector<QVector<QVariant>> m_rows;
-    QHash<int, QVariant> m_pending;       // column index -> new value
+    QHash<int, QVariant> m_pending;  // column index -> new value
     int m_row = -1;
     bool m_eof = true;
     bool m_bof = true;

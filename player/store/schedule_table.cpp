@@ -21,13 +21,13 @@ struct Column
 };
 
 const Column kColumns[] = {
-    {"onf", &ScheduleEntry::enabled},          {"mode1", &ScheduleEntry::modeText},
-    {"mode2", &ScheduleEntry::modeCode},       {"name1", &ScheduleEntry::name},
-    {"radiourl", &ScheduleEntry::address},     {"freq1", &ScheduleEntry::frequencyText},
-    {"freq2", &ScheduleEntry::frequencyCode},  {"date1", &ScheduleEntry::firstDay},
-    {"date2", &ScheduleEntry::lastDay},        {"date3", &ScheduleEntry::weekdayCode},
-    {"time1", &ScheduleEntry::startTime},      {"time2", &ScheduleEntry::endTime},
-    {"status1", &ScheduleEntry::runState},     {"filename1", &ScheduleEntry::fileName},
+    {"onf", &ScheduleEntry::enabled},           {"mode1", &ScheduleEntry::modeText},
+    {"mode2", &ScheduleEntry::modeCode},        {"name1", &ScheduleEntry::name},
+    {"radiourl", &ScheduleEntry::address},      {"freq1", &ScheduleEntry::frequencyText},
+    {"freq2", &ScheduleEntry::frequencyCode},   {"date1", &ScheduleEntry::firstDay},
+    {"date2", &ScheduleEntry::lastDay},         {"date3", &ScheduleEntry::weekdayCode},
+    {"time1", &ScheduleEntry::startTime},       {"time2", &ScheduleEntry::endTime},
+    {"status1", &ScheduleEntry::runState},      {"filename1", &ScheduleEntry::fileName},
     {"filename2", &ScheduleEntry::awaitedFile},
 };
 
@@ -179,8 +179,9 @@ void ScheduleTable::update(const ScheduleEntry &entry)
     }
     values << entry.id;
     int affected = 1;
-    const bool written = m_store.write(
-        QStringLiteral("UPDATE %1 SET %2 WHERE idno = ?").arg(kTable, sets.join(QStringLiteral(", "))), values, &affected);
+    const bool written =
+        m_store.write(QStringLiteral("UPDATE %1 SET %2 WHERE idno = ?").arg(kTable, sets.join(QStringLiteral(", "))),
+                      values, &affected);
     const int index = indexOf(entry.id);
     if (written && affected < 1) {
         // Deleted behind the table's back: it is gone here as well.

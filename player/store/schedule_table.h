@@ -20,27 +20,27 @@ struct ScheduleEntry
     // The stored words of the enable flag and of the run state.
     static inline const QString kOn = QStringLiteral("Y");
     static inline const QString kOff = QStringLiteral("N");
-    static inline const QString kIdle;   // empty: may be started when due
+    static inline const QString kIdle;  // empty: may be started when due
     static inline const QString kRecording = QStringLiteral("Recording");
     static inline const QString kPlaying = QStringLiteral("Playing");
     static inline const QString kStopped = QStringLiteral("N");
 
-    qint64 id = 0;            // given by the store on insert
-    QString enabled;          // kOn: run when due; kOff or empty: held
-    QString modeText;         // the mode choice as shown when saved
-    QString modeCode;         // Mode as decimal text
+    qint64 id = 0;     // given by the store on insert
+    QString enabled;   // kOn: run when due; kOff or empty: held
+    QString modeText;  // the mode choice as shown when saved
+    QString modeCode;  // Mode as decimal text
     QString name;
-    QString address;          // the stream address
-    QString frequencyText;    // the frequency choice as shown when saved
-    QString frequencyCode;    // Frequency as decimal text
-    QString firstDay;         // once: short date; every week: weekday as shown
-    QString lastDay;          // once: short date
-    QString weekdayCode;      // every week: "0" Sunday .. "6" Saturday
-    QString startTime;        // long time of day
+    QString address;        // the stream address
+    QString frequencyText;  // the frequency choice as shown when saved
+    QString frequencyCode;  // Frequency as decimal text
+    QString firstDay;       // once: short date; every week: weekday as shown
+    QString lastDay;        // once: short date
+    QString weekdayCode;    // every week: "0" Sunday .. "6" Saturday
+    QString startTime;      // long time of day
     QString endTime;
-    QString runState;         // kIdle, kRecording, kPlaying or kStopped
-    QString fileName;         // the finished recording, with its extension
-    QString awaitedFile;      // a recording's name until its file is found
+    QString runState;     // kIdle, kRecording, kPlaying or kStopped
+    QString fileName;     // the finished recording, with its extension
+    QString awaitedFile;  // a recording's name until its file is found
 
     bool isEnabled() const { return enabled == kOn; }
     // The stored code read back; anything else is NoMode / NoFrequency.

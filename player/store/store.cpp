@@ -156,7 +156,7 @@ QString readOnlyNotice(const QString &file, const QString &reason)
         .arg(file, reason);
 }
 
-} // namespace
+}  // namespace
 
 Store::Store() : m_connectionName(nextConnectionName()), m_queue(std::make_unique<WriteQueue>())
 {
@@ -197,13 +197,14 @@ bool Store::open(const QString &filePath)
         } else if (openFile(standIn) == Outcome::Opened) {
             m_refusal.clear();
             m_notice = damage
-                + (existed ? QStringLiteral(" The player goes on with the store started beside it, %1.").arg(standInName)
-                           : QStringLiteral(" A fresh store was started beside it as %1.").arg(standInName));
+                + (existed
+                       ? QStringLiteral(" The player goes on with the store started beside it, %1.").arg(standInName)
+                       : QStringLiteral(" A fresh store was started beside it as %1.").arg(standInName));
             if (m_readOnly)
                 m_notice += QStringLiteral("\n\n") + readOnlyNotice(standInName, m_readOnlyReason);
         } else {
-            m_refusal = damage + QStringLiteral(" The store beside it, %1, cannot be used either: %2")
-                                     .arg(standInName, m_refusal);
+            m_refusal = damage
+                + QStringLiteral(" The store beside it, %1, cannot be used either: %2").arg(standInName, m_refusal);
         }
     } else if (outcome == Outcome::Opened && m_readOnly) {
         m_notice = readOnlyNotice(QFileInfo(filePath).fileName(), m_readOnlyReason);
@@ -301,8 +302,9 @@ Store::Outcome Store::check(QSqlDatabase &db, const QString &file, bool readOnly
         if (isBusy(error)) {
             m_refusal = inUseRefusal(file);
         } else if (isDamage(error)) {
-            m_refusal = QStringLiteral("%1 is damaged, or is not a database of Vexa Radio Player. It was left unchanged.")
-                            .arg(file);
+            m_refusal =
+                QStringLiteral("%1 is damaged, or is not a database of Vexa Radio Player. It was left unchanged.")
+                    .arg(file);
             return Outcome::Damaged;
         } else if (!readOnly || lastAttempt) {
             m_refusal = QStringLiteral("%1 cannot be read (%2). It was left unchanged.").arg(file, error.text());
@@ -380,15 +382,15 @@ bool Store::upgradeAndCheck(QSqlDatabase &db, int version)
     if (version == kVersion) {
         if (hasCurrentLayout(db, &problem))
             return true;
-        m_refusal = QStringLiteral("%1 is not a store of Vexa Radio Player (%2). It was left unchanged.")
-                        .arg(file, problem);
+        m_refusal =
+            QStringLiteral("%1 is not a store of Vexa Radio Player (%2). It was left unchanged.").arg(file, problem);
         return false;
     }
     // Every step and the check run in one transaction: a store that cannot
     // be brought up to date is rolled back and stays as it was.
     if (!db.transaction()) {
-        m_refusal = QStringLiteral("%1 could not be upgraded (%2). It was left unchanged.")
-                        .arg(file, db.lastError().text());
+        m_refusal =
+            QStringLiteral("%1 could not be upgraded (%2). It was left unchanged.").arg(file, db.lastError().text());
         return false;
     }
     bool ok = true;
@@ -405,8 +407,8 @@ bool Store::upgradeAndCheck(QSqlDatabase &db, int version)
     }
     QString mismatch;
     if (ok && !hasCurrentLayout(db, &mismatch)) {
-        m_refusal = QStringLiteral("%1 is not a store of Vexa Radio Player (%2). It was left unchanged.")
-                        .arg(file, mismatch);
+        m_refusal =
+            QStringLiteral("%1 is not a store of Vexa Radio Player (%2). It was left unchanged.").arg(file, mismatch);
         db.rollback();
         return false;
     }
@@ -523,7 +525,7 @@ qint64 Store::nextQueuedKey(const QString &table, qint64 largestKnownKey)
         largest = qMax(largest, query.value(0).toLongLong());
     query.prepare(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"));
     query.addBindValue(table);
-    if (query.exec() && query.next())   // no such table: no AUTOINCREMENT here
+    if (query.exec() && query.next())  // no such table: no AUTOINCREMENT here
         largest = qMax(largest, query.value(0).toLongLong());
     return largest + 1;
 }
@@ -576,7 +578,7 @@ QStringList Store::splitStatements(const QString &script)
             continue;
         }
         if (c == QLatin1Char('\''))
-            inQuote = !inQuote;   // '' inside a text toggles twice: still inside
+            inQuote = !inQuote;  // '' inside a text toggles twice: still inside
         if (!inQuote && c == QLatin1Char(';')) {
             if (!current.trimmed().isEmpty())
                 statements << current.trimmed();

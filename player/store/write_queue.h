@@ -29,7 +29,7 @@ public:
     {
         QString sql;
         QVariantList values;
-        QString table;   // with `key`: a queued insert's row id
+        QString table;  // with `key`: a queued insert's row id
         qint64 key = 0;
     };
 

@@ -22,7 +22,8 @@ int main(int argc, char *argv[])
     }
     for (int i = 2; i < argc; ++i) {
         const int size = std::atoi(argv[i]);
-        if (size < 16 || size > 1024 || !SkinArt::programIcon(size).save(dir.filePath(QStringLiteral("%1.png").arg(size)), "PNG")) {
+        if (size < 16 || size > 1024
+            || !SkinArt::programIcon(size).save(dir.filePath(QStringLiteral("%1.png").arg(size)), "PNG")) {
             std::fprintf(stderr, "vexa_make_icons: cannot write the %s pixel icon\n", argv[i]);
             return 1;
         }

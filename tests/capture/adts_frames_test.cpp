@@ -16,7 +16,8 @@ using namespace testsupport;
 namespace {
 
 // Feeds bytes in pieces of piece bytes (0: all at once) and joins the frames.
-std::string framed(const std::string& bytes, size_t piece, size_t* frameCount = nullptr) {
+std::string framed(const std::string &bytes, size_t piece, size_t *frameCount = nullptr)
+{
     AdtsFramer framer;
     std::string out;
     size_t count = 0;
@@ -25,30 +26,37 @@ std::string framed(const std::string& bytes, size_t piece, size_t* frameCount = 
         const std::string block = bytes.substr(at, step);
         size_t done = 0;
         while (done < block.size()) {
-            done += framer.push(reinterpret_cast<const unsigned char*>(block.data()) + done, block.size() - done);
-            const unsigned char* f = nullptr;
+            done += framer.push(reinterpret_cast<const unsigned char *>(block.data()) + done, block.size() - done);
+            const unsigned char *f = nullptr;
             size_t n = 0;
             while (framer.next(&f, &n)) {
-                out.append(reinterpret_cast<const char*>(f), n);
+                out.append(reinterpret_cast<const char *>(f), n);
                 ++count;
             }
         }
     }
-    if (frameCount) *frameCount = count;
+    if (frameCount)
+        *frameCount = count;
     return out;
 }
 
-struct AdtsCase {
-    const char* name;
+struct AdtsCase
+{
+    const char *name;
     std::string bytes;
     std::string expected;
 };
-void PrintTo(const AdtsCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AdtsCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class AdtsFraming : public ::testing::TestWithParam<AdtsCase> {};
+class AdtsFraming : public ::testing::TestWithParam<AdtsCase>
+{};
 
-TEST_P(AdtsFraming, HandsOutWholeFramesFromTheFirstRealStart) {
-    const AdtsCase& c = GetParam();
+TEST_P(AdtsFraming, HandsOutWholeFramesFromTheFirstRealStart)
+{
+    const AdtsCase &c = GetParam();
     for (size_t piece : {0, 1, 5, 7, 300, 4096}) {
         EXPECT_EQ(framed(c.bytes, piece), c.expected) << "pieces of " << piece;
     }
@@ -76,34 +84,42 @@ const AdtsCase kCases[] = {
     {"garbage_between_frames_resynchronises", adtsFrames(3) + "lost bytes" + adtsFrames(3, 371, 9),
      adtsFrames(3) + adtsFrames(3, 371, 9)},
     {"frames_with_crc", kCrcFrame + kCrcFrame + kCrcFrame, kCrcFrame + kCrcFrame + kCrcFrame},
-    {"longest_frame", adtsFrame(8191) + adtsFrame(8191) + adtsFrame(100), adtsFrame(8191) + adtsFrame(8191) + adtsFrame(100)},
+    {"longest_frame", adtsFrame(8191) + adtsFrame(8191) + adtsFrame(100),
+     adtsFrame(8191) + adtsFrame(8191) + adtsFrame(100)},
     {"nothing", "", ""},
     {"no_audio_at_all", std::string(20000, '\xFF'), ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(Streams, AdtsFraming, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto &info) { return std::string(info.param.name); });
 
-TEST(AdtsFraming, CountsFramesAndStaysInStep) {
+TEST(AdtsFraming, CountsFramesAndStaysInStep)
+{
     size_t count = 0;
     const std::string stream = adtsFrames(40);
     EXPECT_EQ(framed(stream, 1000, &count), stream);
     EXPECT_EQ(count, 40u);
 }
 
-struct HeaderCase {
-    const char* name;
+struct HeaderCase
+{
+    const char *name;
     std::string bytes;
     bool valid;
     size_t length;
 };
-void PrintTo(const HeaderCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HeaderCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class AdtsHeaderRead : public ::testing::TestWithParam<HeaderCase> {};
+class AdtsHeaderRead : public ::testing::TestWithParam<HeaderCase>
+{};
 
-TEST_P(AdtsHeaderRead, ReadsFields) {
-    const HeaderCase& c = GetParam();
-    const AdtsHeader h = readAdtsHeader(reinterpret_cast<const unsigned char*>(c.bytes.data()), c.bytes.size());
+TEST_P(AdtsHeaderRead, ReadsFields)
+{
+    const HeaderCase &c = GetParam();
+    const AdtsHeader h = readAdtsHeader(reinterpret_cast<const unsigned char *>(c.bytes.data()), c.bytes.size());
     EXPECT_EQ(h.valid, c.valid);
     if (c.valid) {
         EXPECT_EQ(h.frameLength, c.length);
@@ -112,14 +128,32 @@ TEST_P(AdtsHeaderRead, ReadsFields) {
 
 const HeaderCase kHeaders[] = {
     {"plain", adtsFrame(371).substr(0, 7), true, 371},
-    {"mpeg2_id", [] { std::string f = adtsFrame(371).substr(0, 7); f[1] = '\xF9'; return f; }(), true, 371},
-    {"layer_not_zero", [] { std::string f = adtsFrame(371).substr(0, 7); f[1] = '\xF3'; return f; }(), false, 0},
+    {"mpeg2_id",
+     [] {
+         std::string f = adtsFrame(371).substr(0, 7);
+         f[1] = '\xF9';
+         return f;
+     }(),
+     true, 371},
+    {"layer_not_zero",
+     [] {
+         std::string f = adtsFrame(371).substr(0, 7);
+         f[1] = '\xF3';
+         return f;
+     }(),
+     false, 0},
     {"short", adtsFrame(371).substr(0, 6), false, 0},
     {"no_sync", "\xFF\xE1\x50\x80\x2E\x7F\xFC", false, 0},
-    {"crc_header_needs_nine", [] { std::string f = adtsFrame(9).substr(0, 7); f[1] = '\xF0'; return f; }(), false, 0},
+    {"crc_header_needs_nine",
+     [] {
+         std::string f = adtsFrame(9).substr(0, 7);
+         f[1] = '\xF0';
+         return f;
+     }(),
+     false, 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Headers, AdtsHeaderRead, ::testing::ValuesIn(kHeaders),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto &info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -21,9 +21,10 @@ using namespace testsupport;
 
 namespace {
 
-uint32_t ip(int a, int b, int c, int d) {
+uint32_t ip(int a, int b, int c, int d)
+{
     uint32_t v;
-    unsigned char* p = reinterpret_cast<unsigned char*>(&v);
+    unsigned char *p = reinterpret_cast<unsigned char *>(&v);
     p[0] = static_cast<unsigned char>(a);
     p[1] = static_cast<unsigned char>(b);
     p[2] = static_cast<unsigned char>(c);
@@ -33,7 +34,8 @@ uint32_t ip(int a, int b, int c, int d) {
 
 // Stands in for the platform resolver, so no test asks a name server.
 std::string g_lastLookup;
-int fakeLookup(const char* name, uint32_t* address) {
+int fakeLookup(const char *name, uint32_t *address)
+{
     g_lastLookup = name;
     if (std::strcmp(name, "streamhost") == 0 || std::strcmp(name, "123-abc") == 0) {
         *address = ip(127, 0, 0, 9);
@@ -42,50 +44,60 @@ int fakeLookup(const char* name, uint32_t* address) {
     return 0;
 }
 
-struct ResolveCase {
-    const char* name;
-    const char* host;
+struct ResolveCase
+{
+    const char *name;
+    const char *host;
     uint32_t expected;
     bool looksUp;
 };
-void PrintTo(const ResolveCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ResolveCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class ResolveHost : public ::testing::TestWithParam<ResolveCase> {
+class ResolveHost : public ::testing::TestWithParam<ResolveCase>
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         setNameLookup(fakeLookup);
         g_lastLookup.clear();
     }
     void TearDown() override { setNameLookup(nullptr); }
 };
 
-TEST_P(ResolveHost, FollowsTheTwoRules) {
-    const ResolveCase& c = GetParam();
+TEST_P(ResolveHost, FollowsTheTwoRules)
+{
+    const ResolveCase &c = GetParam();
     EXPECT_EQ(resolveHost(c.host), c.expected);
     EXPECT_EQ(!g_lastLookup.empty(), c.looksUp);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ResolveHost,
-    ::testing::Values(
-        ResolveCase{"dotted", "192.168.10.20", ip(192, 168, 10, 20), false},
-        ResolveCase{"dotted_with_port", "127.0.0.1:8000", ip(127, 0, 0, 1), false},
-        ResolveCase{"dotted_low_eight_bits", "256.257.1.2", ip(0, 1, 1, 2), false},
-        ResolveCase{"name", "streamhost", ip(127, 0, 0, 9), true},
-        ResolveCase{"name_with_digits_and_dash", "123-abc", ip(127, 0, 0, 9), true},
-        ResolveCase{"unknown_name_is_all_ones", "nowhere.invalid", 0xFFFFFFFFu, true},
-        ResolveCase{"name_with_port_fails_lookup", "streamhost:80", 0xFFFFFFFFu, true},
-        ResolveCase{"three_numbers_no_address", "10.1.2", 0u, false},
-        ResolveCase{"no_dots_no_address", "12345", 0u, false},
-        ResolveCase{"short_text_no_address", "1.2", 0u, false},
-        ResolveCase{"empty_no_address", "", 0u, false},
-        ResolveCase{"odd_first_characters_no_address", "a b.example", 0u, false},
-        ResolveCase{"slash_in_first_four_no_address", "ab/cd", 0u, false}),
-    [](const ::testing::TestParamInfo<ResolveCase>& info) { return std::string(info.param.name); });
+    ::testing::Values(ResolveCase{"dotted", "192.168.10.20", ip(192, 168, 10, 20), false},
+                      ResolveCase{"dotted_with_port", "127.0.0.1:8000", ip(127, 0, 0, 1), false},
+                      ResolveCase{"dotted_low_eight_bits", "256.257.1.2", ip(0, 1, 1, 2), false},
+                      ResolveCase{"name", "streamhost", ip(127, 0, 0, 9), true},
+                      ResolveCase{"name_with_digits_and_dash", "123-abc", ip(127, 0, 0, 9), true},
+                      ResolveCase{"unknown_name_is_all_ones", "nowhere.invalid", 0xFFFFFFFFu, true},
+                      ResolveCase{"name_with_port_fails_lookup", "streamhost:80", 0xFFFFFFFFu, true},
+                      ResolveCase{"three_numbers_no_address", "10.1.2", 0u, false},
+                      ResolveCase{"no_dots_no_address", "12345", 0u, false},
+                      ResolveCase{"short_text_no_address", "1.2", 0u, false},
+                      ResolveCase{"empty_no_address", "", 0u, false},
+                      ResolveCase{"odd_first_characters_no_address", "a b.example", 0u, false},
+                      ResolveCase{"slash_in_first_four_no_address", "ab/cd", 0u, false}),
+    [](const ::testing::TestParamInfo<ResolveCase> &info) { return std::string(info.param.name); });
 
-TEST(ResolveHostNull, MissingTextIsNoAddress) { EXPECT_EQ(resolveHost(nullptr), 0u); }
+TEST(ResolveHostNull, MissingTextIsNoAddress)
+{
+    EXPECT_EQ(resolveHost(nullptr), 0u);
+}
 
-class ConnectionTest : public ::testing::Test {
+class ConnectionTest : public ::testing::Test
+{
 protected:
     void SetUp() override { testutil::useFastTuning(); }
     void TearDown() override { setNameLookup(nullptr); }
@@ -93,7 +105,8 @@ protected:
     Connection c{stop_};
 };
 
-TEST_F(ConnectionTest, FailedLookupReportsAllOnesWithoutConnecting) {
+TEST_F(ConnectionTest, FailedLookupReportsAllOnesWithoutConnecting)
+{
     setNameLookup(fakeLookup);
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(openConnection(c, "nowhere.invalid", 8000));
@@ -101,7 +114,8 @@ TEST_F(ConnectionTest, FailedLookupReportsAllOnesWithoutConnecting) {
     EXPECT_FALSE(c.isOpen());
 }
 
-TEST_F(ConnectionTest, UnusableHostIsSilentAndConnectsNowhere) {
+TEST_F(ConnectionTest, UnusableHostIsSilentAndConnectsNowhere)
+{
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(openConnection(c, "1.2", 80));
     EXPECT_FALSE(openConnection(c, "", 80));
@@ -109,7 +123,8 @@ TEST_F(ConnectionTest, UnusableHostIsSilentAndConnectsNowhere) {
     EXPECT_FALSE(c.isOpen());
 }
 
-TEST_F(ConnectionTest, OpensNonBlockingAndKnowsItsLocalName) {
+TEST_F(ConnectionTest, OpensNonBlockingAndKnowsItsLocalName)
+{
     ScriptedServer server({{readUntil("ping"), send("pong"), stall()}});
     ASSERT_TRUE(openConnection(c, "127.0.0.1", server.port()));
     EXPECT_GT(c.descriptor(), 0);
@@ -123,7 +138,8 @@ TEST_F(ConnectionTest, OpensNonBlockingAndKnowsItsLocalName) {
     EXPECT_EQ(receiveSome(c, buf, 0), IO_FAILED);  // no room: nothing to read into
 }
 
-TEST_F(ConnectionTest, ReceiveGivesUpAfterThePollCount) {
+TEST_F(ConnectionTest, ReceiveGivesUpAfterThePollCount)
+{
     ScriptedServer server({{stall()}});
     netgrab::settings().tuning.receivePollMs = 10;
     netgrab::settings().tuning.receivePollCount = 15;
@@ -136,7 +152,8 @@ TEST_F(ConnectionTest, ReceiveGivesUpAfterThePollCount) {
     EXPECT_LT(ms, 1000);
 }
 
-TEST_F(ConnectionTest, ReceiveReportsAPeerThatClosed) {
+TEST_F(ConnectionTest, ReceiveReportsAPeerThatClosed)
+{
     ScriptedServer server({{send("last"), closeNow()}});
     ASSERT_TRUE(openConnection(c, "127.0.0.1", server.port()));
     char buf[16];
@@ -144,16 +161,18 @@ TEST_F(ConnectionTest, ReceiveReportsAPeerThatClosed) {
     EXPECT_EQ(receiveSome(c, buf, sizeof buf), IO_FAILED);
 }
 
-TEST_F(ConnectionTest, SendWaitsForASlowReaderAndSendsEverything) {
+TEST_F(ConnectionTest, SendWaitsForASlowReaderAndSendsEverything)
+{
     const std::string big(4 * 1024 * 1024, 's');
-    ScriptedServer server({{delay(100), call([&](ConnectionIo& io) { return io.readAtLeast(big.size(), 5000); })}});
+    ScriptedServer server({{delay(100), call([&](ConnectionIo &io) { return io.readAtLeast(big.size(), 5000); })}});
     ASSERT_TRUE(openConnection(c, "127.0.0.1", server.port()));
     EXPECT_EQ(sendAll(c, big.data(), static_cast<int>(big.size())), static_cast<int>(big.size()));
     EXPECT_TRUE(server.waitForClosed(0, 5000));
     EXPECT_EQ(server.received(0).size(), big.size());
 }
 
-TEST_F(ConnectionTest, AClosedConnectionNeitherSendsNorReceives) {
+TEST_F(ConnectionTest, AClosedConnectionNeitherSendsNorReceives)
+{
     ScriptedServer server({{stall()}});
     ASSERT_TRUE(openConnection(c, "127.0.0.1", server.port()));
     closeConnection(c);
@@ -168,7 +187,8 @@ TEST_F(ConnectionTest, AClosedConnectionNeitherSendsNorReceives) {
 
 // Opening a connection again first closes what it held: the old peer sees
 // the close, and nothing sent afterwards reaches it.
-TEST_F(ConnectionTest, OpeningAgainClosesThePreviousConnection) {
+TEST_F(ConnectionTest, OpeningAgainClosesThePreviousConnection)
+{
     ScriptedServer first({{stall()}});
     ScriptedServer second({{readUntil("two"), stall()}});
     ASSERT_TRUE(openConnection(c, "127.0.0.1", first.port()));
@@ -181,7 +201,8 @@ TEST_F(ConnectionTest, OpeningAgainClosesThePreviousConnection) {
 
 // Two captures' connections are their own: each sends to its own peer, and
 // a stop of one capture ends that capture's streaming wait only.
-TEST_F(ConnectionTest, EachCaptureKeepsItsOwnConnectionAndStop) {
+TEST_F(ConnectionTest, EachCaptureKeepsItsOwnConnectionAndStop)
+{
     netgrab::settings().tuning.receivePollCount = 400;  // a two-second receive time-out
     ScriptedServer a({{readUntil("for a"), stall()}});
     ScriptedServer b({{readUntil("for b"), delay(400), send("b data"), stall()}});
@@ -207,7 +228,8 @@ TEST_F(ConnectionTest, EachCaptureKeepsItsOwnConnectionAndStop) {
     EXPECT_EQ(streamEndError(other), NG_ERR_RECEIVE);
 }
 
-TEST_F(ConnectionTest, NeverHandsOutDescriptorZero) {
+TEST_F(ConnectionTest, NeverHandsOutDescriptorZero)
+{
     ScriptedServer server({{stall()}});
     int savedStdin = dup(0);
     ASSERT_GE(savedStdin, 0);

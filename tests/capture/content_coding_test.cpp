@@ -26,17 +26,23 @@ using testutil::compressed;
 const std::string kPlaylist = "#EXTM3U\r\n#EXTINF:-1,Radio\r\nhttp://radio.example:8000/live\r\n";
 const std::string kHead = "HTTP/1.1 200 OK\r\nContent-Type: audio/x-mpegurl\r\n";
 
-struct CodingCase {
-    const char* name;
+struct CodingCase
+{
+    const char *name;
     std::string answer;
     std::string expected;  // empty: refused (-1)
 };
-void PrintTo(const CodingCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const CodingCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class ContentCoding : public ::testing::TestWithParam<CodingCase> {};
+class ContentCoding : public ::testing::TestWithParam<CodingCase>
+{};
 
-TEST_P(ContentCoding, DecodesWithinTheBuffer) {
-    const CodingCase& c = GetParam();
+TEST_P(ContentCoding, DecodesWithinTheBuffer)
+{
+    const CodingCase &c = GetParam();
     std::string buffer(kReceiveBufferSize + 1, 'x');
     std::memcpy(&buffer[0], c.answer.data(), c.answer.size());
     const int n = decodeContentCoding(&buffer[0], static_cast<int>(c.answer.size()), kReceiveBufferSize + 1);
@@ -68,16 +74,18 @@ const CodingCase kCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Answers, ContentCoding, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // The playlist fetch decodes what the server compressed; the request stays
 // as it was ("Accept-Encoding: gzip, deflate").
-TEST(CompressedPlaylist, FetchHandsBackTheDecodedEntry) {
+TEST(CompressedPlaylist, FetchHandsBackTheDecodedEntry)
+{
     testutil::OwnCapture own;
     testutil::useFastTuning();
     const std::string body = compressed(kPlaylist, 31);
-    ScriptedServer server({{readRequest(), send(kHead + "Content-Encoding: gzip\r\nContent-Length: " +
-                                                std::to_string(body.size()) + "\r\n\r\n" + body)}});
+    ScriptedServer server({{readRequest(),
+                            send(kHead + "Content-Encoding: gzip\r\nContent-Length: " + std::to_string(body.size())
+                                 + "\r\n\r\n" + body)}});
     own.ctx.requestPort = server.port();
     const int n = httpFetch(own.ctx, own.ctx.receiveBuffer, "127.0.0.1/radio.m3u");
     ASSERT_GT(n, 0);

@@ -22,9 +22,11 @@ using testutil::PathServer;
 using testutil::Recording;
 using testutil::TraceLog;
 
-TEST(HlsRoute, AddressesThatNameHls) {
-    const struct {
-        const char* address;
+TEST(HlsRoute, AddressesThatNameHls)
+{
+    const struct
+    {
+        const char *address;
         bool hls;
     } cases[] = {
         {"http://radio.example/live/index.m3u8", true},
@@ -37,12 +39,14 @@ TEST(HlsRoute, AddressesThatNameHls) {
         {".m3u8", true},
         {"", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(isHlsAddress(c.address), c.hls) << c.address;
+    for (const auto &c : cases)
+        EXPECT_EQ(isHlsAddress(c.address), c.hls) << c.address;
 }
 
-TEST(HlsRoute, ClassifiedWithSchemeAndPortKept) {
+TEST(HlsRoute, ClassifiedWithSchemeAndPortKept)
+{
     testutil::OwnCapture own;
-    CaptureState& s = own.ctx;
+    CaptureState &s = own.ctx;
     ASSERT_EQ(classifySource(s, "http://radio.example:8443/hls/live.m3u8?sig=1"), 1);
     EXPECT_EQ(s.sourceKind, SOURCE_HLS);
     EXPECT_STREQ(s.workingAddress, "http://radio.example:8443/hls/live.m3u8?sig=1");
@@ -57,31 +61,38 @@ TEST(HlsRoute, ClassifiedWithSchemeAndPortKept) {
     EXPECT_EQ(s.sourceKind, SOURCE_M3U);
 }
 
-TEST(HlsRoute, AnswersThatAreHls) {
+TEST(HlsRoute, AnswersThatAreHls)
+{
     const std::string media = "#EXTM3U\r\n#EXT-X-TARGETDURATION:6\r\n#EXTINF:6,\r\na.ts\r\n";
-    const struct {
-        const char* name;
+    const struct
+    {
+        const char *name;
         std::string answer;
         bool hls;
     } cases[] = {
         {"apple type", "HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n\r\n" + media, true},
-        {"x type, no blank", "HTTP/1.0 200 OK\r\ncontent-type:Application/X-MpegURL; charset=utf-8\r\n\r\n" + media, true},
+        {"x type, no blank", "HTTP/1.0 200 OK\r\ncontent-type:Application/X-MpegURL; charset=utf-8\r\n\r\n" + media,
+         true},
         {"audio type", "HTTP/1.1 200 OK\r\nServer: x\r\nContent-Type: audio/mpegurl\r\n\r\n" + media, true},
-        {"plain m3u body", "HTTP/1.1 200 OK\r\nContent-Type: audio/mpegurl\r\n\r\n#EXTM3U\r\nhttp://radio/live\r\n", false},
+        {"plain m3u body", "HTTP/1.1 200 OK\r\nContent-Type: audio/mpegurl\r\n\r\n#EXTM3U\r\nhttp://radio/live\r\n",
+         false},
         {"audio stream", "HTTP/1.1 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + media, false},
         {"type in the body only", "HTTP/1.1 200 OK\r\n\r\nContent-Type: audio/mpegurl\r\n\r\n" + media, false},
         {"no body", "HTTP/1.1 200 OK\r\nContent-Type: audio/mpegurl\r\n\r\n", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(isHlsAnswer(c.answer.c_str()), c.hls) << c.name;
+    for (const auto &c : cases)
+        EXPECT_EQ(isHlsAnswer(c.answer.c_str()), c.hls) << c.name;
 }
 
-TEST(HlsRoute, RequestAddresses) {
-    const struct {
-        const char* address;
+TEST(HlsRoute, RequestAddresses)
+{
+    const struct
+    {
+        const char *address;
         bool ok;
-        const char* host;
+        const char *host;
         uint16_t port;
-        const char* target;
+        const char *target;
         Transport transport;
     } cases[] = {
         {"http://radio.example/a/b.m3u8?x=1#frag", true, "radio.example", 80, "/a/b.m3u8?x=1", Transport::Tcp},
@@ -100,22 +111,24 @@ TEST(HlsRoute, RequestAddresses) {
         {"httpx://radio.example/", false, "", 0, "", Transport::Tcp},
         {"http://radio.example/a b", false, "", 0, "", Transport::Tcp},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         std::string host, target;
         uint16_t port = 0;
         Transport transport = Transport::Tcp;
         ASSERT_EQ(splitAbsoluteAddress(c.address, host, port, target, transport), c.ok) << c.address;
-        if (!c.ok) continue;
+        if (!c.ok)
+            continue;
         EXPECT_EQ(host, c.host) << c.address;
         EXPECT_EQ(port, c.port) << c.address;
         EXPECT_EQ(target, c.target) << c.address;
         EXPECT_EQ(transport, c.transport) << c.address;
     }
-    const struct {
-        const char* address;
+    const struct
+    {
+        const char *address;
         uint16_t port;
         Transport transport;
-        const char* absolute;
+        const char *absolute;
     } absolutes[] = {
         {"radio.example/live.m3u8", 8000, Transport::Tcp, "http://radio.example:8000/live.m3u8"},
         {"http://radio.example:81/live.m3u8", 8000, Transport::Tcp, "http://radio.example:81/live.m3u8"},
@@ -128,32 +141,36 @@ TEST(HlsRoute, RequestAddresses) {
         {"https://radio.example/live.m3u8", 8443, Transport::Tcp, "https://radio.example:8443/live.m3u8"},
         {"http://radio.example/live.m3u8", 80, Transport::Tls, "http://radio.example/live.m3u8"},
     };
-    for (const auto& c : absolutes)
+    for (const auto &c : absolutes)
         EXPECT_EQ(absoluteHttpAddress(c.address, c.port, c.transport), c.absolute) << c.address;
 }
 
 namespace {
 
-std::string answer(const std::string& body, const char* type) {
-    return std::string("HTTP/1.1 200 OK\r\nContent-Type: ") + type + "\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
+std::string answer(const std::string &body, const char *type)
+{
+    return std::string("HTTP/1.1 200 OK\r\nContent-Type: ") + type
+        + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-std::string tsSegment() {
+std::string tsSegment()
+{
     std::string b(188 * 4, '\x11');
-    for (size_t i = 0; i < b.size(); i += 188) b[i] = 0x47;
+    for (size_t i = 0; i < b.size(); i += 188)
+        b[i] = 0x47;
     return b;
 }
 
 }  // namespace
 
-TEST(HlsRoute, PlaylistEntriesAndHlsAnswersLeadToTheRoute) {
+TEST(HlsRoute, PlaylistEntriesAndHlsAnswersLeadToTheRoute)
+{
     testutil::useFastTuning();
     const std::string segment = tsSegment();
     const std::string media = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\nseg.ts\n#EXT-X-ENDLIST\n";
     std::mutex selfMutex;  // the server's threads start before its address is known
     std::string self;
-    PathServer server([&](testsupport::ConnectionIo& io, const std::string& path) {
+    PathServer server([&](testsupport::ConnectionIo &io, const std::string &path) {
         std::unique_lock<std::mutex> lock(selfMutex);
         if (path == "/list.m3u")
             io.send(answer("#EXTM3U\n#EXTINF:-1,Radio\n" + self + "/hls/live.m3u8\n", "audio/x-mpegurl"));
@@ -171,15 +188,16 @@ TEST(HlsRoute, PlaylistEntriesAndHlsAnswersLeadToTheRoute) {
         self = server.url("");
     }
     const std::string dir = testsupport::makeScratchDir("hls-route");
-    const struct {
-        const char* path;
-        const char* segmentPath;
+    const struct
+    {
+        const char *path;
+        const char *segmentPath;
     } cases[] = {
         {"/list.m3u", "/hls/seg.ts"},
         {"/list.pls", "/hls/seg.ts"},
         {"/stream", "/seg.ts"},  // an address that does not say HLS, an answer that does
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.path);
         const std::string base = dir + "/rec" + std::to_string(&c - cases);
         const size_t fetchedBefore = server.count(c.segmentPath);
@@ -195,12 +213,14 @@ TEST(HlsRoute, PlaylistEntriesAndHlsAnswersLeadToTheRoute) {
     testsupport::removeScratchDir(dir);
 }
 
-TEST(HlsRoute, DiscontinuitiesJoinTsAndANewInitSegmentStartsTheNextFile) {
+TEST(HlsRoute, DiscontinuitiesJoinTsAndANewInitSegmentStartsTheNextFile)
+{
     testutil::useFastTuning();
-    auto box = [](const char* type, const std::string& body) {
+    auto box = [](const char *type, const std::string &body) {
         const uint32_t size = static_cast<uint32_t>(8 + body.size());
         std::string b;
-        for (int shift : {24, 16, 8, 0}) b += static_cast<char>((size >> shift) & 0xFF);
+        for (int shift : {24, 16, 8, 0})
+            b += static_cast<char>((size >> shift) & 0xFF);
         return b + type + body;
     };
     const std::string initA = box("ftyp", "iso6") + box("moov", "audio track A");
@@ -215,14 +235,15 @@ TEST(HlsRoute, DiscontinuitiesJoinTsAndANewInitSegmentStartsTheNextFile) {
     const std::string mp4List =
         "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXT-X-MAP:URI=\"a.mp4\"\n#EXTINF:1,\nf1.m4s\n#EXTINF:1,\nf2.m4s\n"
         "#EXT-X-DISCONTINUITY\n#EXT-X-MAP:URI=\"b.mp4\"\n#EXTINF:1,\nf3.m4s\n#EXT-X-ENDLIST\n";
-    PathServer server([&](testsupport::ConnectionIo& io, const std::string& path) {
-        const struct {
-            const char* path;
-            const std::string& body;
-        } files[] = {{"/ts.m3u8", tsList}, {"/mp4.m3u8", mp4List}, {"/ts1.ts", ts1}, {"/ts2.ts", ts2},
-                     {"/a.mp4", initA},    {"/b.mp4", initB},     {"/f1.m4s", fragment1},
-                     {"/f2.m4s", fragment2}, {"/f3.m4s", fragment3}};
-        for (const auto& f : files) {
+    PathServer server([&](testsupport::ConnectionIo &io, const std::string &path) {
+        const struct
+        {
+            const char *path;
+            const std::string &body;
+        } files[] = {{"/ts.m3u8", tsList},   {"/mp4.m3u8", mp4List}, {"/ts1.ts", ts1},
+                     {"/ts2.ts", ts2},       {"/a.mp4", initA},      {"/b.mp4", initB},
+                     {"/f1.m4s", fragment1}, {"/f2.m4s", fragment2}, {"/f3.m4s", fragment3}};
+        for (const auto &f : files) {
             if (path == f.path) {
                 io.send(answer(f.body, "application/octet-stream"));
                 return;
@@ -231,14 +252,15 @@ TEST(HlsRoute, DiscontinuitiesJoinTsAndANewInitSegmentStartsTheNextFile) {
         io.send("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
     });
     const std::string dir = testsupport::makeScratchDir("hls-files");
-    const struct {
-        const char* playlist;
+    const struct
+    {
+        const char *playlist;
         std::vector<std::pair<std::string, std::string>> files;  // name beside the base, bytes
     } cases[] = {
         {"/ts.m3u8", {{".ts", ts1 + ts2}}},
         {"/mp4.m3u8", {{".m4a", initA + fragment1 + fragment2}, {"-2.m4a", initB + fragment3}}},
     };
-    for (const auto& c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.playlist);
         const std::string base = dir + "/rec" + std::to_string(&c - cases);
         TraceLog trace;
@@ -246,7 +268,8 @@ TEST(HlsRoute, DiscontinuitiesJoinTsAndANewInitSegmentStartsTheNextFile) {
             Recording recording(server.url(c.playlist), base);
             ASSERT_TRUE(trace.waitFor("the playlist has ended", 10000)) << trace.all();
         }
-        for (const auto& [suffix, bytes] : c.files) EXPECT_EQ(testsupport::fileBytes(base + suffix), bytes) << suffix;
+        for (const auto &[suffix, bytes] : c.files)
+            EXPECT_EQ(testsupport::fileBytes(base + suffix), bytes) << suffix;
         EXPECT_FALSE(std::filesystem::exists(base + "-3.m4a"));
     }
     testsupport::removeScratchDir(dir);

@@ -33,50 +33,61 @@ using testutil::TraceLog;
 
 namespace {
 
-std::string answer(const std::string& body, const char* type = "application/vnd.apple.mpegurl") {
-    return std::string("HTTP/1.1 200 OK\r\nContent-Type: ") + type + "\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
+std::string answer(const std::string &body, const char *type = "application/vnd.apple.mpegurl")
+{
+    return std::string("HTTP/1.1 200 OK\r\nContent-Type: ") + type
+        + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 const std::string kNotFound = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
 
 // MPEG-TS packets (sync byte, then bytes of the segment's own).
-std::string tsSegment(int seed, int packets = 8) {
+std::string tsSegment(int seed, int packets = 8)
+{
     std::string b(188 * static_cast<size_t>(packets), '\0');
-    for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<char>(i % 188 == 0 ? 0x47 : (i * 31 + seed) % 256);
+    for (size_t i = 0; i < b.size(); ++i)
+        b[i] = static_cast<char>(i % 188 == 0 ? 0x47 : (i * 31 + seed) % 256);
     return b;
 }
 
 // A live window of `count` one-second segments from `first`.
-std::string liveWindow(int first, int count, const std::string& prefix = "s") {
+std::string liveWindow(int first, int count, const std::string &prefix = "s")
+{
     std::string list = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXT-X-MEDIA-SEQUENCE:" + std::to_string(first) + "\n";
-    for (int i = first; i < first + count; ++i) list += "#EXTINF:1.0,\n" + prefix + std::to_string(i) + ".ts\n";
+    for (int i = first; i < first + count; ++i)
+        list += "#EXTINF:1.0,\n" + prefix + std::to_string(i) + ".ts\n";
     return list;
 }
 
-void holdOpen(ConnectionIo& io) {
+void holdOpen(ConnectionIo &io)
+{
     while (io.pause(20)) {
     }
 }
 
-bool anyRecording(const std::string& base) {
-    for (const char* ext : {".ts", ".aac", ".mp3", ".m4a", ".mp4", ".wma"})
-        if (std::filesystem::exists(base + ext)) return true;
+bool anyRecording(const std::string &base)
+{
+    for (const char *ext : {".ts", ".aac", ".mp3", ".m4a", ".mp4", ".wma"})
+        if (std::filesystem::exists(base + ext))
+            return true;
     return false;
 }
 
-class HostileHls : public ::testing::Test {
+class HostileHls : public ::testing::Test
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         testutil::useFastTuning();
-        netgrab::CaptureTuning& t = netgrab::settings().tuning;
+        netgrab::CaptureTuning &t = netgrab::settings().tuning;
         t.retryPauseMinMs = 100;
         t.retryPauseMaxMs = 400;
         dir_ = std::filesystem::temp_directory_path() / ("vexa-hostile-hls-" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir_);
         base_ = dir_ + "/record";
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         netgrab::settings().tuning = netgrab::CaptureTuning();
         testutil::useFastTuning();
         std::filesystem::remove_all(dir_);
@@ -87,11 +98,12 @@ protected:
 
 }  // namespace
 
-TEST_F(HostileHls, MissingSegmentsArePacedAndNeverAskedTwice) {
+TEST_F(HostileHls, MissingSegmentsArePacedAndNeverAskedTwice)
+{
     // Each reading lists one newer segment; every segment answers 404.
     std::mutex mutex;
     int readings = 0;
-    PathServer server([&](ConnectionIo& io, const std::string& path) {
+    PathServer server([&](ConnectionIo &io, const std::string &path) {
         if (path == "/live.m3u8") {
             std::lock_guard<std::mutex> lock(mutex);
             io.send(answer(liveWindow(readings++, 3)));
@@ -110,7 +122,7 @@ TEST_F(HostileHls, MissingSegmentsArePacedAndNeverAskedTwice) {
     // Paused between attempts (100 ms doubling to 400 ms): a handful, not hundreds.
     EXPECT_GE(playlistReadings, 3u);
     EXPECT_LE(playlistReadings, 15u);
-    for (const std::string& path : server.paths()) {
+    for (const std::string &path : server.paths()) {
         if (path != "/live.m3u8") {
             EXPECT_EQ(server.count(path), 1u) << path;
         }
@@ -118,9 +130,10 @@ TEST_F(HostileHls, MissingSegmentsArePacedAndNeverAskedTwice) {
     EXPECT_FALSE(anyRecording(base_));
 }
 
-TEST_F(HostileHls, StalledPlaylistEndsWithItsLineAfterReloadsAtHalfTheTarget) {
+TEST_F(HostileHls, StalledPlaylistEndsWithItsLineAfterReloadsAtHalfTheTarget)
+{
     const std::string segment = tsSegment(1);
-    PathServer server([&](ConnectionIo& io, const std::string& path) {
+    PathServer server([&](ConnectionIo &io, const std::string &path) {
         if (path == "/live.m3u8")
             io.send(answer(liveWindow(0, 1)));
         else
@@ -139,10 +152,12 @@ TEST_F(HostileHls, StalledPlaylistEndsWithItsLineAfterReloadsAtHalfTheTarget) {
     EXPECT_EQ(fileBytes(base_ + ".ts"), segment);
 }
 
-TEST_F(HostileHls, HugePlaylistIsRefusedBeforeAnySegment) {
+TEST_F(HostileHls, HugePlaylistIsRefusedBeforeAnySegment)
+{
     std::string huge = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n";
-    for (int i = 0; i < 50000; ++i) huge += "#EXTINF:1,\ns" + std::to_string(i) + ".ts\n";  // 100,000 lines
-    PathServer server([&](ConnectionIo& io, const std::string& path) {
+    for (int i = 0; i < 50000; ++i)
+        huge += "#EXTINF:1,\ns" + std::to_string(i) + ".ts\n";  // 100,000 lines
+    PathServer server([&](ConnectionIo &io, const std::string &path) {
         io.send(path == "/live.m3u8" ? answer(huge) : answer(tsSegment(2), "video/mp2t"));
     });
     TraceLog trace;
@@ -152,19 +167,20 @@ TEST_F(HostileHls, HugePlaylistIsRefusedBeforeAnySegment) {
         EXPECT_EQ(GetRecError(), NG_ERR_REFUSED);
         EXPECT_LT(recording.stop(), 2.0);
     }
-    for (const std::string& path : server.paths()) EXPECT_EQ(path, "/live.m3u8");
+    for (const std::string &path : server.paths())
+        EXPECT_EQ(path, "/live.m3u8");
     EXPECT_FALSE(anyRecording(base_));
 }
 
-TEST_F(HostileHls, StopEndsASegmentThatNeverEnds) {
-    PathServer server([&](ConnectionIo& io, const std::string& path) {
+TEST_F(HostileHls, StopEndsASegmentThatNeverEnds)
+{
+    PathServer server([&](ConnectionIo &io, const std::string &path) {
         if (path == "/live.m3u8") {
             io.send(answer(liveWindow(0, 2)));
             return;
         }
         // Ten megabytes announced, twenty kilobytes sent, then silence.
-        io.send("HTTP/1.1 200 OK\r\nContent-Type: video/mp2t\r\nContent-Length: 10000000\r\n\r\n" +
-                tsSegment(3, 100));
+        io.send("HTTP/1.1 200 OK\r\nContent-Type: video/mp2t\r\nContent-Length: 10000000\r\n\r\n" + tsSegment(3, 100));
         holdOpen(io);
     });
     TraceLog trace;
@@ -179,13 +195,14 @@ TEST_F(HostileHls, StopEndsASegmentThatNeverEnds) {
     EXPECT_FALSE(anyRecording(base_));
 }
 
-TEST_F(HostileHls, RelativeAddressesStayBelowTheRoot) {
+TEST_F(HostileHls, RelativeAddressesStayBelowTheRoot)
+{
     const std::string segment = tsSegment(4);
     const std::string master =
         "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=128000,CODECS=\"mp4a.40.2\"\n../../../../v/./live.m3u8\n";
     const std::string media =
         "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXT-X-MEDIA-SEQUENCE:7\n#EXTINF:1,\n../../../s7.ts\n#EXT-X-ENDLIST\n";
-    PathServer server([&](ConnectionIo& io, const std::string& path) {
+    PathServer server([&](ConnectionIo &io, const std::string &path) {
         if (path == "/start.m3u8")
             io.send("HTTP/1.1 302 Found\r\nLocation: m/n/master.m3u8\r\nContent-Length: 0\r\n\r\n");
         else if (path == "/m/n/master.m3u8")
@@ -210,8 +227,9 @@ TEST_F(HostileHls, RelativeAddressesStayBelowTheRoot) {
     EXPECT_EQ(fileBytes(base_ + ".ts"), segment);
 }
 
-TEST_F(HostileHls, MasterNamingItselfIsRefusedAndPaced) {
-    PathServer server([&](ConnectionIo& io, const std::string&) {
+TEST_F(HostileHls, MasterNamingItselfIsRefusedAndPaced)
+{
+    PathServer server([&](ConnectionIo &io, const std::string &) {
         io.send(answer("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nmaster.m3u8\n"));
     });
     TraceLog trace;

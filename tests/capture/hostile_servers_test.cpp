@@ -51,7 +51,8 @@ namespace {
 using testutil::kMpegHead;
 using testutil::mpegBytes;
 
-std::string chunked(const std::string& body, size_t piece, const char* sizeFormat = "%zx\r\n") {
+std::string chunked(const std::string &body, size_t piece, const char *sizeFormat = "%zx\r\n")
+{
     std::string out;
     for (size_t at = 0; at < body.size(); at += piece) {
         const std::string part = body.substr(at, piece);
@@ -63,7 +64,8 @@ std::string chunked(const std::string& body, size_t piece, const char* sizeForma
 }
 
 // A media of another packet size than the default one (3200 bytes).
-const AsfMedia* otherMedia() {
+const AsfMedia *otherMedia()
+{
     static AsfMedia made;
     static bool ok = [] {
         std::string error;
@@ -72,7 +74,8 @@ const AsfMedia* otherMedia() {
     return ok ? &made : nullptr;
 }
 
-std::string withPacketSize(const AsfMedia& m, uint32_t minSize, uint32_t maxSize) {
+std::string withPacketSize(const AsfMedia &m, uint32_t minSize, uint32_t maxSize)
+{
     std::string h = broadcastHeader(m);
     const size_t props = findGuid(h, kFilePropertiesGuid);
     putLe(h, props + 92, minSize, 4);
@@ -81,12 +84,13 @@ std::string withPacketSize(const AsfMedia& m, uint32_t minSize, uint32_t maxSize
 }
 
 // The header grown past `bytes` by an ASF Padding Object [ASF] 3.18.
-std::string grownHeader(const AsfMedia& m, size_t bytes) {
+std::string grownHeader(const AsfMedia &m, size_t bytes)
+{
     std::string header = broadcastHeader(m);
     const size_t headerObject = readLe(header, 16, 8);
     const unsigned char paddingGuid[16] = {0x74, 0xD4, 0x06, 0x18, 0xDF, 0xCA, 0x09, 0x45,
                                            0xA4, 0xBA, 0x9A, 0xAB, 0xCB, 0x96, 0xAA, 0xE8};
-    std::string padding(reinterpret_cast<const char*>(paddingGuid), 16);
+    std::string padding(reinterpret_cast<const char *>(paddingGuid), 16);
     padding += std::string(8, '\0') + std::string(bytes, '\0');
     putLe(padding, 16, padding.size(), 8);
     header.insert(headerObject, padding);
@@ -97,7 +101,8 @@ std::string grownHeader(const AsfMedia& m, size_t bytes) {
 
 // The ".wma" opens in ffprobe as ASF, and its header states what the file
 // holds: size, packet count, Data Object size and count, a finished file.
-void expectReadableWma(const std::string& path) {
+void expectReadableWma(const std::string &path)
+{
     SCOPED_TRACE(path);
     const std::string file = fileBytes(path);
     ASSERT_GE(file.size(), 30u);
@@ -121,18 +126,21 @@ void expectReadableWma(const std::string& path) {
     EXPECT_EQ(format, "asf");
 }
 
-std::string packetsAfterHeader(const std::string& path, const AsfMedia& m) {
+std::string packetsAfterHeader(const std::string &path, const AsfMedia &m)
+{
     const std::string file = fileBytes(path);
     return file.size() > m.header.size() ? file.substr(m.header.size()) : std::string();
 }
 
 enum class Route { Mmsh, Mmst, Portal };
 
-class Hostile : public wmtest::TempDirTest {
+class Hostile : public wmtest::TempDirTest
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         TempDirTest::SetUp();
-        netgrab::CaptureState& s = ctx;
+        netgrab::CaptureState &s = ctx;
         netgrab::settings().tuning.healthyStreamMs = 1000;
         netgrab::settings().tuning.pongTimeoutMs = 1000;
         s.output.writeFailed = false;
@@ -141,93 +149,105 @@ protected:
         savedPortalHost_ = netgrab::settings().config.portalHost;
         savedStreamHost_ = netgrab::settings().config.portalStreamHost;
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         netgrab::settings().config.portalHost = savedPortalHost_;
         netgrab::settings().config.portalStreamHost = savedStreamHost_;
         ctx.stop.clear();
         TempDirTest::TearDown();
     }
     std::string mp3() const { return base_ + ".mp3"; }
-    static std::string at(const ScriptedServer& server, const std::string& path = "/live") {
+    static std::string at(const ScriptedServer &server, const std::string &path = "/live")
+    {
         return "127.0.0.1:" + std::to_string(server.port()) + path;
     }
     // One attempt of a Windows Media route, called directly.
-    void captureOnce(Route route, const ScriptedServer& server, const std::string& cookie = "abc") {
+    void captureOnce(Route route, const ScriptedServer &server, const std::string &cookie = "abc")
+    {
         switch (route) {
-            case Route::Mmsh:
-                netgrab::captureHttpStream(ctx, at(server).c_str());
-                break;
-            case Route::Mmst:
-                ctx.serverPort = 1755;
-                netgrab::captureMmsTcp(ctx, at(server).c_str());
-                break;
-            case Route::Portal:
-                netgrab::settings().config.portalHost = "127.0.0.1";
-                netgrab::settings().config.portalStreamHost = "stream.portal.test";
-                netgrab::settings().tuning.httpPort = server.port();
-                netgrab::copyText(ctx.workingAddress, sizeof ctx.workingAddress, "127.0.0.1/player.asp");
-                netgrab::copyText(ctx.pageCookie, sizeof ctx.pageCookie, cookie.c_str());
-                netgrab::capturePortal(ctx, ctx.workingAddress, ctx.pageCookie);
-                break;
+        case Route::Mmsh:
+            netgrab::captureHttpStream(ctx, at(server).c_str());
+            break;
+        case Route::Mmst:
+            ctx.serverPort = 1755;
+            netgrab::captureMmsTcp(ctx, at(server).c_str());
+            break;
+        case Route::Portal:
+            netgrab::settings().config.portalHost = "127.0.0.1";
+            netgrab::settings().config.portalStreamHost = "stream.portal.test";
+            netgrab::settings().tuning.httpPort = server.port();
+            netgrab::copyText(ctx.workingAddress, sizeof ctx.workingAddress, "127.0.0.1/player.asp");
+            netgrab::copyText(ctx.pageCookie, sizeof ctx.pageCookie, cookie.c_str());
+            netgrab::capturePortal(ctx, ctx.workingAddress, ctx.pageCookie);
+            break;
         }
     }
     // The page, the reference and the stream address of the portal route.
-    static std::vector<Script> portalLookup(const std::string& location = "Location: http://127.0.0.1/moved.asx") {
-        auto ok = [](const std::string& body) {
+    static std::vector<Script> portalLookup(const std::string &location = "Location: http://127.0.0.1/moved.asx")
+    {
+        auto ok = [](const std::string &body) {
             return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
         };
-        return {{readRequest(), send(ok("<ASX><ENTRY><REF HREF=\"http://127.0.0.1/ref.asx\"/></ENTRY></ASX>")),
-                 closeNow()},
-                {readRequest(), send("HTTP/1.1 302 Moved\r\n" + location + "\r\nContent-Length: 0\r\n\r\n"),
-                 closeNow()},
-                {readRequest(), send(ok("<ASX><Entry><Ref href=\"mms://127.0.0.1/live\"/></Entry></ASX>")),
-                 closeNow()}};
+        return {
+            {readRequest(), send(ok("<ASX><ENTRY><REF HREF=\"http://127.0.0.1/ref.asx\"/></ENTRY></ASX>")), closeNow()},
+            {readRequest(), send("HTTP/1.1 302 Moved\r\n" + location + "\r\nContent-Length: 0\r\n\r\n"), closeNow()},
+            {readRequest(), send(ok("<ASX><Entry><Ref href=\"mms://127.0.0.1/live\"/></Entry></ASX>")), closeNow()}};
     }
     // Scripts of one whole session of a route: header, then `play`'s bytes.
-    static std::vector<Script> session(Route route, const std::string& describeBody, const std::string& playBody) {
+    static std::vector<Script> session(Route route, const std::string &describeBody, const std::string &playBody)
+    {
         Script describe{readRequest(),
-                        send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(describeBody.size()) +
-                             "\r\n\r\n" + describeBody),
+                        send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(describeBody.size()) + "\r\n\r\n"
+                             + describeBody),
                         closeNow()};
         Script play{readRequest(), send(mmshPlayAnswerHead() + playBody), closeNow()};
         std::vector<Script> scripts;
-        if (route == Route::Portal) scripts = portalLookup();
+        if (route == Route::Portal)
+            scripts = portalLookup();
         scripts.push_back(describe);
         scripts.push_back(play);
         return scripts;
     }
     // Runs netgrab on source for ms, then stops it; returns its stdout.
-    std::string runFor(const std::string& source, int ms, const std::function<void()>& during = {}) {
+    std::string runFor(const std::string &source, int ms, const std::function<void()> &during = {})
+    {
         ::testing::internal::CaptureStdout();
         std::thread t([&] { netgrab_api::netgrab(source.c_str(), base_.c_str()); });
         std::this_thread::sleep_for(milliseconds(ms));
-        if (during) during();
+        if (during)
+            during();
         netgrab_api::StopRecord();
         t.join();
         return ::testing::internal::GetCapturedStdout();
     }
-    const char* savedPortalHost_ = nullptr;
-    const char* savedStreamHost_ = nullptr;
+    const char *savedPortalHost_ = nullptr;
+    const char *savedStreamHost_ = nullptr;
 };
 
 // ---- reconnect pacing --------------------------------------------------------
 
-struct PacingCase {
-    const char* name;
+struct PacingCase
+{
+    const char *name;
     bool mms;
     size_t answerBytes;  // MPEG bytes of each answer (0: one MMS packet)
     bool reset;          // end the connection with a reset
 };
-void PrintTo(const PacingCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PacingCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class Pacing : public Hostile, public ::testing::WithParamInterface<PacingCase> {};
+class Pacing : public Hostile, public ::testing::WithParamInterface<PacingCase>
+{};
 
 // Servers that give a little and close: the recorder reconnects, but paced
 // like failed attempts, so the connection rate stays bounded and the file
 // grows by one answer per connection, not by thousands a second.
-TEST_P(Pacing, ShortAttemptsAreRetriedWithGrowingPauses) {
+TEST_P(Pacing, ShortAttemptsAreRetriedWithGrowingPauses)
+{
     WM_MEDIA(m, 10);
-    const PacingCase& c = GetParam();
+    const PacingCase &c = GetParam();
     netgrab::settings().tuning.retryPauseMinMs = 40;
     netgrab::settings().tuning.retryPauseMaxMs = 320;
     std::vector<Script> scripts;
@@ -242,7 +262,8 @@ TEST_P(Pacing, ShortAttemptsAreRetriedWithGrowingPauses) {
         std::string answer = kMpegHead;
         answer += mpegBytes(c.answerBytes - answer.size());
         Script s{readRequest(), send(answer)};
-        if (c.reset) s.push_back(delay(30));
+        if (c.reset)
+            s.push_back(delay(30));
         s.push_back(c.reset ? resetNow() : closeNow());
         scripts.push_back(s);
         perConnection = c.answerBytes;
@@ -265,7 +286,8 @@ TEST_P(Pacing, ShortAttemptsAreRetriedWithGrowingPauses) {
     EXPECT_LE(connections2 - connections1, 5u) << "at most a few connections a second";
     EXPECT_LE(size2 - size1, static_cast<long>((connections2 - connections1 + 1) * perConnection));
     EXPECT_EQ(wmtest::fileSize(path), stopped) << "nothing is written after the stop";
-    if (c.mms) expectReadableWma(path);
+    if (c.mms)
+        expectReadableWma(path);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, Pacing,
@@ -273,26 +295,32 @@ INSTANTIATE_TEST_SUITE_P(Servers, Pacing,
                                            PacingCase{"full_first_answer_then_close", false, 10240, false},
                                            PacingCase{"answer_then_reset", false, 4000, true},
                                            PacingCase{"one_mms_packet_then_close", true, 0, false}),
-                         [](const ::testing::TestParamInfo<PacingCase>& i) { return std::string(i.param.name); });
+                         [](const ::testing::TestParamInfo<PacingCase> &i) { return std::string(i.param.name); });
 
 // ---- framed formats, refused types and compressed playlists ----------------
 
-struct FramedCase {
-    const char* name;
-    const char* path;       // of the source on the server
-    std::string answer;     // sent to every connection, then the connection stalls
-    const char* printed;    // a line the attempts print, or nullptr
+struct FramedCase
+{
+    const char *name;
+    const char *path;     // of the source on the server
+    std::string answer;   // sent to every connection, then the connection stalls
+    const char *printed;  // a line the attempts print, or nullptr
 };
-void PrintTo(const FramedCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FramedCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class FramedHostile : public Hostile, public ::testing::WithParamInterface<FramedCase> {};
+class FramedHostile : public Hostile, public ::testing::WithParamInterface<FramedCase>
+{};
 
 // Answers that hold no frame or page to record, or a type that nothing
 // records, or a playlist that decodes to more than the buffer: no file of
 // any kind, attempts paced like failures, a stop still ends the recorder
 // at once.
-TEST_P(FramedHostile, WritesNothingAndStopsPromptly) {
-    const FramedCase& c = GetParam();
+TEST_P(FramedHostile, WritesNothingAndStopsPromptly)
+{
+    const FramedCase &c = GetParam();
     netgrab::settings().tuning.retryPauseMinMs = 40;
     netgrab::settings().tuning.retryPauseMaxMs = 320;
     ScriptedServer server({{readRequest(), send(c.answer), stall()}});
@@ -307,7 +335,7 @@ TEST_P(FramedHostile, WritesNothingAndStopsPromptly) {
     EXPECT_LT(steady_clock::now() - stopAt, milliseconds(1500)) << "the stop ends the recorder";
     EXPECT_GE(connections1, 1u);
     EXPECT_LE(connections2 - connections1, 5u) << "at most a few connections a second";
-    for (const char* ext : {".mp3", ".wma", ".aac", ".ogg", ".opus"}) {
+    for (const char *ext : {".mp3", ".wma", ".aac", ".ogg", ".opus"}) {
         EXPECT_LT(wmtest::fileSize(base_ + ext), 0) << ext << " written";
     }
     if (c.printed) {
@@ -316,62 +344,68 @@ TEST_P(FramedHostile, WritesNothingAndStopsPromptly) {
 }
 
 // Endless sync patterns whose frame lengths lead nowhere.
-std::string straySyncs(size_t n) {
+std::string straySyncs(size_t n)
+{
     std::string b;
-    while (b.size() < n) b += std::string("\xFF\xF1\x50\x80\x10\x1F\xFC", 7) + std::string(10, '\x11');
+    while (b.size() < n)
+        b += std::string("\xFF\xF1\x50\x80\x10\x1F\xFC", 7) + std::string(10, '\x11');
     return b;
 }
 // Capture patterns whose checksums are wrong, one announcing the largest page.
-std::string brokenPages(size_t n) {
-    std::string page = std::string("OggS\0\x02", 6) + std::string(20, '\x01') + std::string(1, '\xFF') +
-                       std::string(255, '\xFF');
+std::string brokenPages(size_t n)
+{
+    std::string page =
+        std::string("OggS\0\x02", 6) + std::string(20, '\x01') + std::string(1, '\xFF') + std::string(255, '\xFF');
     std::string b;
-    while (b.size() < n) b += page;
+    while (b.size() < n)
+        b += page;
     return b;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Servers, FramedHostile,
-    ::testing::Values(
-        FramedCase{"aac_without_frame_start", "/live",
-                   "ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + straySyncs(30000), nullptr},
-        FramedCase{"ogg_without_valid_page", "/live",
-                   "HTTP/1.0 200 OK\r\nContent-Type: application/ogg\r\n\r\n" + brokenPages(30000), nullptr},
-        FramedCase{"metadata_blocks_only", "/live",
-                   "ICY 200 OK\r\nContent-Type: audio/aac\r\nicy-metaint: 1\r\n\r\n" +
-                       [] {
-                           std::string b;
-                           while (b.size() < 30000) b += std::string(1, '\xFF') + '\xFF' + std::string(255 * 16, 'm');
-                           return b;
-                       }(),
-                   nullptr},
-        FramedCase{"transport_stream_refused", "/live",
-                   "HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n" + std::string(30000, '\x47'),
-                   "cannot record content type video/mp2t\n"},
-        // An HLS type whose body is no playlist (an HLS playlist goes to its own route).
-        FramedCase{"hls_type_without_playlist_refused", "/live/index",
-                   "HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n\r\n<html>"
-                   + std::string(30000, 'x') + "</html>",
-                   "cannot record content type application/vnd.apple.mpegurl\n"},
-        FramedCase{"gzip_playlist_too_large_when_decoded", "/radio.m3u",
-                   [] {
-                       const std::string body = testutil::compressed(std::string(4 << 20, '#'), 31);
-                       return "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " +
-                              std::to_string(body.size()) + "\r\n\r\n" + body;
-                   }(),
-                   nullptr}),
-    [](const ::testing::TestParamInfo<FramedCase>& i) { return std::string(i.param.name); });
+    ::testing::Values(FramedCase{"aac_without_frame_start", "/live",
+                                 "ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + straySyncs(30000), nullptr},
+                      FramedCase{"ogg_without_valid_page", "/live",
+                                 "HTTP/1.0 200 OK\r\nContent-Type: application/ogg\r\n\r\n" + brokenPages(30000),
+                                 nullptr},
+                      FramedCase{"metadata_blocks_only", "/live",
+                                 "ICY 200 OK\r\nContent-Type: audio/aac\r\nicy-metaint: 1\r\n\r\n" +
+                                     [] {
+                                         std::string b;
+                                         while (b.size() < 30000)
+                                             b += std::string(1, '\xFF') + '\xFF' + std::string(255 * 16, 'm');
+                                         return b;
+                                     }(),
+                                 nullptr},
+                      FramedCase{"transport_stream_refused", "/live",
+                                 "HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n" + std::string(30000, '\x47'),
+                                 "cannot record content type video/mp2t\n"},
+                      // An HLS type whose body is no playlist (an HLS playlist goes to its own route).
+                      FramedCase{"hls_type_without_playlist_refused", "/live/index",
+                                 "HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n\r\n<html>"
+                                     + std::string(30000, 'x') + "</html>",
+                                 "cannot record content type application/vnd.apple.mpegurl\n"},
+                      FramedCase{"gzip_playlist_too_large_when_decoded", "/radio.m3u",
+                                 [] {
+                                     const std::string body = testutil::compressed(std::string(4 << 20, '#'), 31);
+                                     return "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: "
+                                         + std::to_string(body.size()) + "\r\n\r\n" + body;
+                                 }(),
+                                 nullptr}),
+    [](const ::testing::TestParamInfo<FramedCase> &i) { return std::string(i.param.name); });
 
 // A stream that kept coming for longer than a healthy stream's span and
 // then dropped is asked again at once, not after a pause.
-TEST_F(Hostile, HealthyStreamThatDropsIsReconnectedAtOnce) {
+TEST_F(Hostile, HealthyStreamThatDropsIsReconnectedAtOnce)
+{
     netgrab::settings().tuning.healthyStreamMs = 500;
     netgrab::settings().tuning.retryPauseMinMs = 60000;  // a paced retry would come far later
     netgrab::settings().tuning.retryPauseMaxMs = 60000;
     const std::string audio = mpegBytes(10240);
-    ScriptedServer server({{readRequest(), send(kMpegHead + audio.substr(0, 10240 - kMpegHead.size())),
-                            stream([audio](size_t i) { return i < 40 ? audio.substr(0, 1000) : std::string(); }, 20),
-                            closeNow()}});
+    ScriptedServer server(
+        {{readRequest(), send(kMpegHead + audio.substr(0, 10240 - kMpegHead.size())),
+          stream([audio](size_t i) { return i < 40 ? audio.substr(0, 1000) : std::string(); }, 20), closeNow()}});
     size_t soonAfter = 0;
     runFor("http://" + at(server), 200, [&] {
         EXPECT_TRUE(server.waitForClosed(0, testwait::kLoadMarginMs)) << "the first stream's end";
@@ -383,40 +417,72 @@ TEST_F(Hostile, HealthyStreamThatDropsIsReconnectedAtOnce) {
 
 // ---- stream headers that must not open a recording -------------------------
 
-struct HeaderCase {
-    const char* name;
+struct HeaderCase
+{
+    const char *name;
     Route route;
-    std::string (*header)(const AsfMedia&);     // the ASF header the server has
-    std::string (*describe)(const std::string&);  // its "$H" chunks (Mmsh, Portal)
+    std::string (*header)(const AsfMedia &);       // the ASF header the server has
+    std::string (*describe)(const std::string &);  // its "$H" chunks (Mmsh, Portal)
 };
-void PrintTo(const HeaderCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HeaderCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-std::string plainHeader(const AsfMedia& m) { return broadcastHeader(m); }
-std::string hugePackets(const AsfMedia& m) { return withPacketSize(m, 0x7FFFFFFF, 0x7FFFFFFF); }
-std::string zeroPackets(const AsfMedia& m) { return withPacketSize(m, 0, 0); }
-std::string onePackets(const AsfMedia& m) { return withPacketSize(m, 1, 1); }
-std::string uneqPackets(const AsfMedia& m) { return withPacketSize(m, m.packetSize, m.packetSize + 100); }
-std::string bigHeader(const AsfMedia& m) { return grownHeader(m, 12000); }
-std::string oneChunk(const std::string& h) { return mmshChunk('H', h); }
-std::string lengthZero(const std::string& h) {
+std::string plainHeader(const AsfMedia &m)
+{
+    return broadcastHeader(m);
+}
+std::string hugePackets(const AsfMedia &m)
+{
+    return withPacketSize(m, 0x7FFFFFFF, 0x7FFFFFFF);
+}
+std::string zeroPackets(const AsfMedia &m)
+{
+    return withPacketSize(m, 0, 0);
+}
+std::string onePackets(const AsfMedia &m)
+{
+    return withPacketSize(m, 1, 1);
+}
+std::string uneqPackets(const AsfMedia &m)
+{
+    return withPacketSize(m, m.packetSize, m.packetSize + 100);
+}
+std::string bigHeader(const AsfMedia &m)
+{
+    return grownHeader(m, 12000);
+}
+std::string oneChunk(const std::string &h)
+{
+    return mmshChunk('H', h);
+}
+std::string lengthZero(const std::string &h)
+{
     std::string c = mmshChunk('H', h);
     putLe(c, 2, 0, 2);
     return c;
 }
-std::string lengthFive(const std::string& h) {
+std::string lengthFive(const std::string &h)
+{
     std::string c = mmshChunk('H', h);
     putLe(c, 2, 5, 2);
     return c;
 }
-std::string cutAfterLength(const std::string& h) { return mmshChunk('H', h).substr(0, 4); }
+std::string cutAfterLength(const std::string &h)
+{
+    return mmshChunk('H', h).substr(0, 4);
+}
 
-class UnusableHeader : public Hostile, public ::testing::WithParamInterface<HeaderCase> {};
+class UnusableHeader : public Hostile, public ::testing::WithParamInterface<HeaderCase>
+{};
 
 // No data packet is written behind a header that is missing, cut, too
 // large for the answer, or names a packet size outside what ASF allows.
-TEST_P(UnusableHeader, OpensNoRecording) {
+TEST_P(UnusableHeader, OpensNoRecording)
+{
     WM_MEDIA(m, 10);
-    const HeaderCase& c = GetParam();
+    const HeaderCase &c = GetParam();
     const std::string header = c.header(*m);
     std::vector<Script> scripts;
     if (c.route == Route::Mmst) {
@@ -450,37 +516,45 @@ INSTANTIATE_TEST_SUITE_P(
                       HeaderCase{"mmst_packet_size_0", Route::Mmst, zeroPackets, nullptr},
                       HeaderCase{"portal_chunk_length_zero", Route::Portal, plainHeader, lengthZero},
                       HeaderCase{"portal_packet_size_2147483647", Route::Portal, hugePackets, oneChunk}),
-    [](const ::testing::TestParamInfo<HeaderCase>& i) { return std::string(i.param.name); });
+    [](const ::testing::TestParamInfo<HeaderCase> &i) { return std::string(i.param.name); });
 
 // ---- data packets of other lengths ------------------------------------------
 
-struct PacketCase {
-    const char* name;
+struct PacketCase
+{
+    const char *name;
     Route route;
     // Packets the server sends on each connection, as (media index, how):
     // 'f' full, 's' padding stripped, 'l' 100 bytes too long.
     std::vector<std::string> connections;
     std::vector<size_t> recorded;  // media packets the file must hold, in order
 };
-void PrintTo(const PacketCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PacketCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class PacketLengths : public Hostile, public ::testing::WithParamInterface<PacketCase> {};
+class PacketLengths : public Hostile, public ::testing::WithParamInterface<PacketCase>
+{};
 
 // Packets are measured against the header's packet size on every
 // connection: shorter ones are padded, longer ones left out.
-TEST_P(PacketLengths, AreMeasuredAgainstThePacketSize) {
+TEST_P(PacketLengths, AreMeasuredAgainstThePacketSize)
+{
     WM_MEDIA(m, 10);
-    const PacketCase& c = GetParam();
+    const PacketCase &c = GetParam();
     std::vector<Script> scripts;
     size_t index = 0;
-    for (const std::string& kinds : c.connections) {
+    for (const std::string &kinds : c.connections) {
         AsfMedia sent = *m;
         sent.packets.clear();
         std::string chunks;
         for (char kind : kinds) {
             std::string p = m->packets[index++];
-            if (kind == 's') p = withoutPadding(p);
-            if (kind == 'l') p += std::string(100, '\0');
+            if (kind == 's')
+                p = withoutPadding(p);
+            if (kind == 'l')
+                p += std::string(100, '\0');
             sent.packets.push_back(p);
             chunks += mmshChunk('D', p);
         }
@@ -489,13 +563,16 @@ TEST_P(PacketLengths, AreMeasuredAgainstThePacketSize) {
             plan.count = sent.packets.size();
             scripts.push_back(mmstScript(sent, broadcastHeader(*m), plan));
         } else {
-            for (Script& s : session(c.route, mmshChunk('H', broadcastHeader(*m)), chunks)) scripts.push_back(s);
+            for (Script &s : session(c.route, mmshChunk('H', broadcastHeader(*m)), chunks))
+                scripts.push_back(s);
         }
     }
     ScriptedServer server(scripts);
-    for (size_t k = 0; k < c.connections.size(); ++k) captureOnce(c.route, server);
+    for (size_t k = 0; k < c.connections.size(); ++k)
+        captureOnce(c.route, server);
     std::string expected;
-    for (size_t i : c.recorded) expected += wmtest::paddedPackets(*m, i, 1);
+    for (size_t i : c.recorded)
+        expected += wmtest::paddedPackets(*m, i, 1);
     EXPECT_TRUE(packetsAfterHeader(wma(), *m) == expected);
     expectReadableWma(wma());
 }
@@ -503,17 +580,18 @@ TEST_P(PacketLengths, AreMeasuredAgainstThePacketSize) {
 INSTANTIATE_TEST_SUITE_P(
     Servers, PacketLengths,
     ::testing::Values(PacketCase{"mmst_first_packet_stripped", Route::Mmst, {"sffff"}, {0, 1, 2, 3, 4}},
-                      PacketCase{"mmst_reconnect_with_stripped_packets", Route::Mmst, {"fff", "sss"},
-                                 {0, 1, 2, 3, 4, 5}},
+                      PacketCase{
+                          "mmst_reconnect_with_stripped_packets", Route::Mmst, {"fff", "sss"}, {0, 1, 2, 3, 4, 5}},
                       PacketCase{"mmst_too_long_packet_left_out", Route::Mmst, {"fflff"}, {0, 1, 3, 4}},
                       PacketCase{"mmsh_too_long_packet_left_out", Route::Mmsh, {"sslss"}, {0, 1, 3, 4}}),
-    [](const ::testing::TestParamInfo<PacketCase>& i) { return std::string(i.param.name); });
+    [](const ::testing::TestParamInfo<PacketCase> &i) { return std::string(i.param.name); });
 
 // ---- MMS over TCP: lying commands and ping storms ---------------------------
 
 // A server command that announces 0xFFFFFFF0 bytes would swallow the rest
 // of the stream while the connection stays up; the attempt ends instead.
-TEST_F(Hostile, MmsCommandLongerThanItsBufferEndsTheAttempt) {
+TEST_F(Hostile, MmsCommandLongerThanItsBufferEndsTheAttempt)
+{
     WM_MEDIA(m, 10);
     std::string lie = mmsServerMessage(0x00040099, 64);
     putLe(lie, 8, 0xFFFFFFF0, 4);
@@ -524,7 +602,8 @@ TEST_F(Hostile, MmsCommandLongerThanItsBufferEndsTheAttempt) {
     ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
     auto capture = std::async(std::launch::async, [&] { return captureOnce(Route::Mmst, server); });
     const bool ended = capture.wait_for(milliseconds(testwait::kLoadMarginMs)) == std::future_status::ready;
-    if (!ended) ctx.stop.set();
+    if (!ended)
+        ctx.stop.set();
     capture.wait();
     EXPECT_TRUE(ended) << "the attempt ends by itself";
     EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
@@ -535,7 +614,8 @@ TEST_F(Hostile, MmsCommandLongerThanItsBufferEndsTheAttempt) {
 // Pings from a server that does not read the answers: each pong may wait a
 // short time at most, and a stop ends the wait at once, so the recorder
 // still has its settle time to finish the header.
-TEST_F(Hostile, PingStormDoesNotHoldTheStop) {
+TEST_F(Hostile, PingStormDoesNotHoldTheStop)
+{
     netgrab::settings().tuning.receivePollCount = 400;  // a 2 s send wait, as a long time-out
     netgrab::settings().tuning.pongTimeoutMs = 60000;   // only the stop can end the pong's wait in time
     int listener = socket(AF_INET, SOCK_STREAM, 0);
@@ -544,22 +624,23 @@ TEST_F(Hostile, PingStormDoesNotHoldTheStop) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
     socklen_t len = sizeof a;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len);
     ASSERT_EQ(listen(listener, 1), 0);
-    netgrab::Connection& c = ctx.connection;
+    netgrab::Connection &c = ctx.connection;
     ASSERT_TRUE(netgrab::openConnection(c, "127.0.0.1", ntohs(a.sin_port)));
     setsockopt(c.descriptor(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
     const int peer = accept(listener, nullptr, nullptr);  // never reads
     ASSERT_GE(peer, 0);
     std::string storm;
-    for (uint32_t i = 0; i < 20000; ++i) storm += mmsPing(i);
+    for (uint32_t i = 0; i < 20000; ++i)
+        storm += mmsPing(i);
     std::atomic<bool> done{false};
     std::thread reader([&] {
         auto packets = std::make_unique<netgrab::AsfPacketSession>();
         auto data = std::make_unique<netgrab::MmsDataReader>();
-        netgrab::feedMmsData(ctx, *data, *packets, reinterpret_cast<const unsigned char*>(storm.data()),
+        netgrab::feedMmsData(ctx, *data, *packets, reinterpret_cast<const unsigned char *>(storm.data()),
                              static_cast<int>(storm.size()), c);
         done = true;
     });
@@ -580,28 +661,33 @@ TEST_F(Hostile, PingStormDoesNotHoldTheStop) {
 
 // ---- chunked answers ---------------------------------------------------------
 
-struct ChunkedCase {
-    const char* name;
+struct ChunkedCase
+{
+    const char *name;
     bool mms;  // MMS over HTTP; otherwise MPEG audio
-    const char* encodingLine;
-    const char* sizeFormat;
+    const char *encodingLine;
+    const char *sizeFormat;
 };
-void PrintTo(const ChunkedCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ChunkedCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class ChunkedAnswer : public Hostile, public ::testing::WithParamInterface<ChunkedCase> {};
+class ChunkedAnswer : public Hostile, public ::testing::WithParamInterface<ChunkedCase>
+{};
 
 // "Transfer-Encoding: chunked" framing never reaches the recording.
-TEST_P(ChunkedAnswer, IsRecordedWithoutItsFraming) {
+TEST_P(ChunkedAnswer, IsRecordedWithoutItsFraming)
+{
     WM_MEDIA(m, 10);
-    const ChunkedCase& c = GetParam();
+    const ChunkedCase &c = GetParam();
     const std::string head = std::string("HTTP/1.1 200 OK\r\n") + c.encodingLine + "\r\n";
     if (!c.mms) {
         const std::string audio = mpegBytes(40000);
-        ScriptedServer server({{readRequest(),
-                                sendPieces(head + "Content-Type: audio/mpeg\r\n\r\n" +
-                                               chunked(audio, 1000, c.sizeFormat),
-                                           {777}, 1),
-                                closeNow()}});
+        ScriptedServer server(
+            {{readRequest(),
+              sendPieces(head + "Content-Type: audio/mpeg\r\n\r\n" + chunked(audio, 1000, c.sizeFormat), {777}, 1),
+              closeNow()}});
         EXPECT_EQ(netgrab::captureHttpStream(ctx, at(server).c_str()), netgrab::RouteResult::Done);
         EXPECT_TRUE(fileBytes(mp3()) == audio);
         return;
@@ -612,8 +698,8 @@ TEST_P(ChunkedAnswer, IsRecordedWithoutItsFraming) {
           send(head + "Content-Type: application/vnd.ms.wms-hdr.asfv1\r\n\r\n" + chunked(describe, 700, c.sizeFormat)),
           closeNow()},
          {readRequest(),
-          sendPieces(head + "Content-Type: application/x-mms-framed\r\n\r\n" +
-                         chunked(mmshDataChunks(*m, 0, 12), 999, c.sizeFormat),
+          sendPieces(head + "Content-Type: application/x-mms-framed\r\n\r\n"
+                         + chunked(mmshDataChunks(*m, 0, 12), 999, c.sizeFormat),
                      {1300}, 1),
           closeNow()}});
     EXPECT_EQ(netgrab::captureHttpStream(ctx, at(server).c_str()), netgrab::RouteResult::Done);
@@ -621,28 +707,30 @@ TEST_P(ChunkedAnswer, IsRecordedWithoutItsFraming) {
     expectReadableWma(wma());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Servers, ChunkedAnswer,
-    ::testing::Values(ChunkedCase{"mpeg", false, "Transfer-Encoding: chunked", "%zx\r\n"},
-                      ChunkedCase{"mpeg_upper_case_with_extensions", false, "TRANSFER-ENCODING: CHUNKED",
-                                  "%zX;name=value\r\n"},
-                      ChunkedCase{"mms_over_http", true, "transfer-encoding: chunked", "%zx\r\n"}),
-    [](const ::testing::TestParamInfo<ChunkedCase>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Servers, ChunkedAnswer,
+                         ::testing::Values(ChunkedCase{"mpeg", false, "Transfer-Encoding: chunked", "%zx\r\n"},
+                                           ChunkedCase{"mpeg_upper_case_with_extensions", false,
+                                                       "TRANSFER-ENCODING: CHUNKED", "%zX;name=value\r\n"},
+                                           ChunkedCase{"mms_over_http", true, "transfer-encoding: chunked", "%zx\r\n"}),
+                         [](const ::testing::TestParamInfo<ChunkedCase> &i) { return std::string(i.param.name); });
 
 // ---- a stream header that changes under a recording -------------------------
 
-class HeaderChange : public Hostile, public ::testing::WithParamInterface<Route> {};
+class HeaderChange : public Hostile, public ::testing::WithParamInterface<Route>
+{};
 
 // A reconnect whose header has another packet size goes into a new file
 // beside the recording; the next reconnect with the first header appends
 // to the first file again.
-TEST_P(HeaderChange, StartsAFileBeside) {
+TEST_P(HeaderChange, StartsAFileBeside)
+{
     WM_MEDIA(m, 10);
-    const AsfMedia* other = otherMedia();
-    if (!other) GTEST_SKIP() << "ffmpeg could not make the second media";
+    const AsfMedia *other = otherMedia();
+    if (!other)
+        GTEST_SKIP() << "ffmpeg could not make the second media";
     ASSERT_NE(other->packetSize, m->packetSize);
     std::vector<Script> scripts;
-    auto add = [&](const AsfMedia& media, size_t first, size_t count) {
+    auto add = [&](const AsfMedia &media, size_t first, size_t count) {
         if (GetParam() == Route::Mmst) {
             MmstPlan plan;
             plan.first = first;
@@ -657,7 +745,8 @@ TEST_P(HeaderChange, StartsAFileBeside) {
     add(*other, 0, 6);
     add(*m, 4, 3);
     ScriptedServer server(scripts);
-    for (int k = 0; k < 3; ++k) captureOnce(GetParam(), server);
+    for (int k = 0; k < 3; ++k)
+        captureOnce(GetParam(), server);
     EXPECT_TRUE(packetsAfterHeader(wma(), *m) == wmtest::paddedPackets(*m, 0, 7));
     EXPECT_TRUE(packetsAfterHeader(base_ + "-2.wma", *other) == wmtest::paddedPackets(*other, 0, 6));
     expectReadableWma(wma());
@@ -665,26 +754,33 @@ TEST_P(HeaderChange, StartsAFileBeside) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, HeaderChange, ::testing::Values(Route::Mmsh, Route::Mmst),
-                         [](const ::testing::TestParamInfo<Route>& i) {
+                         [](const ::testing::TestParamInfo<Route> &i) {
                              return std::string(i.param == Route::Mmsh ? "mms_over_http" : "mms_over_tcp");
                          });
 
 // ---- the portal: Location without a blank, long cookies ---------------------
 
-struct PortalCase {
-    const char* name;
-    const char* location;
+struct PortalCase
+{
+    const char *name;
+    const char *location;
     size_t cookieLength;
 };
-void PrintTo(const PortalCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PortalCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class PortalRequests : public Hostile, public ::testing::WithParamInterface<PortalCase> {};
+class PortalRequests : public Hostile, public ::testing::WithParamInterface<PortalCase>
+{};
 
-TEST_P(PortalRequests, ReachTheStreamWithWholeRequests) {
+TEST_P(PortalRequests, ReachTheStreamWithWholeRequests)
+{
     WM_MEDIA(m, 10);
-    const PortalCase& c = GetParam();
+    const PortalCase &c = GetParam();
     std::string cookie;
-    for (size_t i = 0; i < c.cookieLength; ++i) cookie += static_cast<char>('a' + i % 26);
+    for (size_t i = 0; i < c.cookieLength; ++i)
+        cookie += static_cast<char>('a' + i % 26);
     std::vector<Script> scripts = portalLookup(c.location);
     scripts.push_back(mmshDescribeScript(broadcastHeader(*m)));
     scripts.push_back(mmshPlayScript(*m, 0, 5, StreamEnd::Close));
@@ -698,7 +794,7 @@ TEST_P(PortalRequests, ReachTheStreamWithWholeRequests) {
         }
     }
     ASSERT_EQ(got.size(), 5u) << "page, reference, redirect, describe, play";
-    for (const std::string& request : got) {
+    for (const std::string &request : got) {
         EXPECT_EQ(request.size() - request.find("\r\n\r\n"), 4u) << "one header block, ended once: " << request;
     }
     EXPECT_NE(got[1].find("\r\nCookie:" + cookie + "\r\n\r\n"), std::string::npos);
@@ -708,26 +804,26 @@ TEST_P(PortalRequests, ReachTheStreamWithWholeRequests) {
     expectReadableWma(wma());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Servers, PortalRequests,
-    ::testing::Values(PortalCase{"location_without_blank", "Location:http://127.0.0.1/ref2", 3},
-                      PortalCase{"cookie_of_300", "Location: http://127.0.0.1/ref2", 300},
-                      PortalCase{"cookie_of_511", "Location: http://127.0.0.1/ref2", 511}),
-    [](const ::testing::TestParamInfo<PortalCase>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Servers, PortalRequests,
+                         ::testing::Values(PortalCase{"location_without_blank", "Location:http://127.0.0.1/ref2", 3},
+                                           PortalCase{"cookie_of_300", "Location: http://127.0.0.1/ref2", 300},
+                                           PortalCase{"cookie_of_511", "Location: http://127.0.0.1/ref2", 511}),
+                         [](const ::testing::TestParamInfo<PortalCase> &i) { return std::string(i.param.name); });
 
 // A host that never answers the handshake (its accept queue is full, so
 // its SYNs are dropped) holds a connect for the receive time-out only.
-TEST_F(Hostile, ConnectToAHostThatDoesNotAnswerTimesOut) {
+TEST_F(Hostile, ConnectToAHostThatDoesNotAnswerTimesOut)
+{
     int listener = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
     socklen_t len = sizeof a;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len);
     ASSERT_EQ(listen(listener, 0), 0);
     int filler = socket(AF_INET, SOCK_STREAM, 0);
-    ASSERT_EQ(connect(filler, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(connect(filler, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
     const auto start = steady_clock::now();
     ::testing::internal::CaptureStdout();
     const bool opened = netgrab::openConnection(ctx.connection, "127.0.0.1", ntohs(a.sin_port));
@@ -743,12 +839,14 @@ TEST_F(Hostile, ConnectToAHostThatDoesNotAnswerTimesOut) {
 
 // ---- outputs that cannot be written -----------------------------------------
 
-class FullDisk : public Hostile, public ::testing::WithParamInterface<Route> {};
+class FullDisk : public Hostile, public ::testing::WithParamInterface<Route>
+{};
 
 // A file size limit stands for a full disk: the capture ends with an error,
 // the packet that did not fit is taken back and the header states the
 // packets that are in the file.
-TEST_P(FullDisk, EndsTheCaptureAndTheHeaderStatesWhatIsInTheFile) {
+TEST_P(FullDisk, EndsTheCaptureAndTheHeaderStatesWhatIsInTheFile)
+{
     WM_MEDIA(m, 10);
     std::vector<Script> scripts;
     if (GetParam() == Route::Mmst) {
@@ -776,27 +874,33 @@ TEST_P(FullDisk, EndsTheCaptureAndTheHeaderStatesWhatIsInTheFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, FullDisk, ::testing::Values(Route::Mmsh, Route::Mmst, Route::Portal),
-                         [](const ::testing::TestParamInfo<Route>& i) {
-                             return std::string(i.param == Route::Mmsh   ? "mms_over_http"
-                                                : i.param == Route::Mmst ? "mms_over_tcp"
-                                                                         : "portal");
+                         [](const ::testing::TestParamInfo<Route> &i) {
+                             return std::string(i.param == Route::Mmsh       ? "mms_over_http"
+                                                    : i.param == Route::Mmst ? "mms_over_tcp"
+                                                                             : "portal");
                          });
 
-struct OutputCase {
-    const char* name;
+struct OutputCase
+{
+    const char *name;
     bool mms;
-    const char* base;  // below the test folder; "file" is a regular file there
-    const char* reason;
+    const char *base;  // below the test folder; "file" is a regular file there
+    const char *reason;
 };
-void PrintTo(const OutputCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const OutputCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class UnwritableOutput : public Hostile, public ::testing::WithParamInterface<OutputCase> {};
+class UnwritableOutput : public Hostile, public ::testing::WithParamInterface<OutputCase>
+{};
 
 // One clear line, then paced retries (the folder may still appear); an MMS
 // source does not go on to its HTTP route for a fault of the file.
-TEST_P(UnwritableOutput, IsReportedOnceAndRetriedWithPauses) {
+TEST_P(UnwritableOutput, IsReportedOnceAndRetriedWithPauses)
+{
     WM_MEDIA(m, 10);
-    const OutputCase& c = GetParam();
+    const OutputCase &c = GetParam();
     std::fclose(std::fopen((dir_ + "/file").c_str(), "wb"));
     base_ = dir_ + c.base;
     MmstPlan plan;
@@ -822,28 +926,35 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(OutputCase{"mpeg_missing_folder", false, "/missing/rec", "No such file or directory"},
                       OutputCase{"mms_missing_folder", true, "/missing/rec", "No such file or directory"},
                       OutputCase{"mpeg_below_a_file", false, "/file/rec", "Not a directory"}),
-    [](const ::testing::TestParamInfo<OutputCase>& i) { return std::string(i.param.name); });
+    [](const ::testing::TestParamInfo<OutputCase> &i) { return std::string(i.param.name); });
 
 // ---- grablive and long output names -----------------------------------------
 
-struct NameCase {
-    const char* name;
+struct NameCase
+{
+    const char *name;
     size_t length;  // of the output name
     bool accepted;
 };
-void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const NameCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class RecorderName : public Hostile, public ::testing::WithParamInterface<NameCase> {};
+class RecorderName : public Hostile, public ::testing::WithParamInterface<NameCase>
+{};
 
 // Runs grablive (no shell) and returns its exit status and its output.
-int runGrablive(const std::vector<std::string>& args, std::string* out) {
+int runGrablive(const std::vector<std::string> &args, std::string *out)
+{
     return testutil::runCaptured(VEXA_GRABLIVE, args, out);
 }
 
 // The recorder takes output names as long as the library does (511
 // characters) and refuses longer ones instead of cutting them.
-TEST_P(RecorderName, IsTakenWholeOrRefused) {
-    const NameCase& c = GetParam();
+TEST_P(RecorderName, IsTakenWholeOrRefused)
+{
+    const NameCase &c = GetParam();
     // Two folders of 200 characters: no name component is over 255.
     std::string folder = dir_ + "/" + std::string(200, 'a');
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
@@ -853,9 +964,9 @@ TEST_P(RecorderName, IsTakenWholeOrRefused) {
     std::string name = folder + "/";
     name += std::string(c.length - name.size(), 'b');
     const std::string audio = mpegBytes(20000);
-    ScriptedServer server({{readRequest(), send(kMpegHead + audio.substr(0, 10240 - kMpegHead.size())),
-                            stream([audio](size_t i) { return i < 40 ? audio.substr(0, 1000) : std::string(); }, 20),
-                            stall()}});
+    ScriptedServer server(
+        {{readRequest(), send(kMpegHead + audio.substr(0, 10240 - kMpegHead.size())),
+          stream([audio](size_t i) { return i < 40 ? audio.substr(0, 1000) : std::string(); }, 20), stall()}});
     std::string out;
     const int status = runGrablive({"http://" + at(server), name, "300"}, &out);
     if (c.accepted) {
@@ -873,6 +984,6 @@ INSTANTIATE_TEST_SUITE_P(Names, RecorderName,
                          ::testing::Values(NameCase{"of_450_characters", 450, true},
                                            NameCase{"of_511_characters", 511, true},
                                            NameCase{"of_512_characters", 512, false}),
-                         [](const ::testing::TestParamInfo<NameCase>& i) { return std::string(i.param.name); });
+                         [](const ::testing::TestParamInfo<NameCase> &i) { return std::string(i.param.name); });
 
 }  // namespace

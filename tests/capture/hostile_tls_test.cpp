@@ -41,24 +41,28 @@ using testutil::kMpegHead;
 using testutil::mpegBytes;
 
 // One certificate folder for the whole suite; the library trusts its CA.
-class TlsPeers : public ::testing::Test {
+class TlsPeers : public ::testing::Test
+{
 protected:
-    static void SetUpTestSuite() {
+    static void SetUpTestSuite()
+    {
         certDir_ = new std::string(makeScratchDir("tls-ca"));
         certs_ = new TestCertificates;
         certsMade_ = makeTestCertificates(*certDir_, certs_);
         setenv(netgrab::net::kExtraCaVariable, certs_->ca.c_str(), 1);
     }
-    static void TearDownTestSuite() {
+    static void TearDownTestSuite()
+    {
         unsetenv(netgrab::net::kExtraCaVariable);
         removeScratchDir(*certDir_);
         delete certs_;
         delete certDir_;
     }
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(certsMade_) << fileBytes(*certDir_ + "/openssl.log");
         testutil::useFastTuning();
-        netgrab::CaptureTuning& t = netgrab::settings().tuning;
+        netgrab::CaptureTuning &t = netgrab::settings().tuning;
         t.retryPauseMinMs = 100;
         t.retryPauseMaxMs = 400;
         dir_ = makeScratchDir("tls");
@@ -69,39 +73,44 @@ protected:
     // Runs netgrab on source until until() holds (at most 10 s), then
     // stops it; its standard output. stopTookMs_: from the stop to the
     // return of netgrab().
-    std::string capture(const std::string& source, const std::function<bool()>& until) {
+    std::string capture(const std::string &source, const std::function<bool()> &until)
+    {
         ::testing::internal::CaptureStdout();
         auto run = std::async(std::launch::async, [&] { return netgrab_api::netgrab(source.c_str(), base_.c_str()); });
         const auto deadline = steady_clock::now() + seconds(10);
-        while (!until() && steady_clock::now() < deadline) std::this_thread::sleep_for(milliseconds(10));
+        while (!until() && steady_clock::now() < deadline)
+            std::this_thread::sleep_for(milliseconds(10));
         const auto stopAt = steady_clock::now();
         // A stop before netgrab() has registered its capture is dropped:
         // repeated until it returns.
-        do netgrab_api::StopRecord();
+        do
+            netgrab_api::StopRecord();
         while (run.wait_for(milliseconds(10)) != std::future_status::ready);
         stopTookMs_ = duration_cast<milliseconds>(steady_clock::now() - stopAt).count();
         return ::testing::internal::GetCapturedStdout();
     }
     std::string mp3() const { return fileBytes(base_ + ".mp3"); }
-    static std::string https(uint16_t port, const std::string& path = "/live") {
+    static std::string https(uint16_t port, const std::string &path = "/live")
+    {
         return "https://localhost:" + std::to_string(port) + path;
     }
 
-    static std::string* certDir_;
-    static TestCertificates* certs_;
+    static std::string *certDir_;
+    static TestCertificates *certs_;
     static bool certsMade_;
     std::string dir_, base_;
     long stopTookMs_ = 0;
 };
-std::string* TlsPeers::certDir_ = nullptr;
-TestCertificates* TlsPeers::certs_ = nullptr;
+std::string *TlsPeers::certDir_ = nullptr;
+TestCertificates *TlsPeers::certs_ = nullptr;
 bool TlsPeers::certsMade_ = false;
 
 // ---- streams and redirects over TLS -------------------------------------------
 
 // The whole answer after the header block is recorded over TLS as over
 // plain TCP: the first 10240 bytes in one request buffer, the rest streamed.
-TEST_F(TlsPeers, RecordsAStreamOverTls) {
+TEST_F(TlsPeers, RecordsAStreamOverTls)
+{
     const std::string audio = mpegBytes(60000);
     ScriptedServer server({{readRequest(), send(kMpegHead + audio), stall()}});
     TlsFront front(dir_, certs_->good, server.port());
@@ -113,19 +122,25 @@ TEST_F(TlsPeers, RecordsAStreamOverTls) {
     EXPECT_NE(server.received(0).find("Host: localhost\r\n"), std::string::npos);
 }
 
-struct RedirectCase {
-    const char* name;
-    const char* status;  // "301 Moved Permanently" or "302 Found"
+struct RedirectCase
+{
+    const char *name;
+    const char *status;  // "301 Moved Permanently" or "302 Found"
     bool fromTls;        // the redirecting server speaks TLS
     bool toTls;          // the stream server speaks TLS
 };
-void PrintTo(const RedirectCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RedirectCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class TlsRedirect : public TlsPeers, public ::testing::WithParamInterface<RedirectCase> {};
+class TlsRedirect : public TlsPeers, public ::testing::WithParamInterface<RedirectCase>
+{};
 
 // A redirect moves between http and https in either direction.
-TEST_P(TlsRedirect, IsFollowedToTheStream) {
-    const RedirectCase& c = GetParam();
+TEST_P(TlsRedirect, IsFollowedToTheStream)
+{
+    const RedirectCase &c = GetParam();
     const std::string audio = mpegBytes(30000);
     ScriptedServer stream({{readRequest(), send(kMpegHead + audio), stall()}});
     std::unique_ptr<TlsFront> streamFront;
@@ -135,8 +150,9 @@ TEST_P(TlsRedirect, IsFollowedToTheStream) {
         ASSERT_TRUE(streamFront->start());
         target = https(streamFront->port());
     }
-    ScriptedServer mover({{readRequest(), send(std::string("HTTP/1.1 ") + c.status + "\r\nLocation: " + target +
-                                                "\r\nContent-Length: 0\r\n\r\n")}});
+    ScriptedServer mover(
+        {{readRequest(),
+          send(std::string("HTTP/1.1 ") + c.status + "\r\nLocation: " + target + "\r\nContent-Length: 0\r\n\r\n")}});
     std::unique_ptr<TlsFront> moverFront;
     std::string source = "http://127.0.0.1:" + std::to_string(mover.port()) + "/radio";
     if (c.fromTls) {
@@ -149,31 +165,32 @@ TEST_P(TlsRedirect, IsFollowedToTheStream) {
     EXPECT_EQ(mover.received(0).rfind("GET /radio HTTP/1.1\r\n", 0), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Directions, TlsRedirect,
-    ::testing::Values(RedirectCase{"http_to_https_301", "301 Moved Permanently", false, true},
-                      RedirectCase{"http_to_https_302", "302 Found", false, true},
-                      RedirectCase{"https_to_http_301", "301 Moved Permanently", true, false},
-                      RedirectCase{"https_to_http_302", "302 Found", true, false},
-                      RedirectCase{"https_to_https_302", "302 Found", true, true}),
-    [](const ::testing::TestParamInfo<RedirectCase>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Directions, TlsRedirect,
+                         ::testing::Values(RedirectCase{"http_to_https_301", "301 Moved Permanently", false, true},
+                                           RedirectCase{"http_to_https_302", "302 Found", false, true},
+                                           RedirectCase{"https_to_http_301", "301 Moved Permanently", true, false},
+                                           RedirectCase{"https_to_http_302", "302 Found", true, false},
+                                           RedirectCase{"https_to_https_302", "302 Found", true, true}),
+                         [](const ::testing::TestParamInfo<RedirectCase> &i) { return std::string(i.param.name); });
 
 // M3U, PLS and ASX playlists may name https entries.
-TEST_F(TlsPeers, PlaylistsNameHttpsEntries) {
+TEST_F(TlsPeers, PlaylistsNameHttpsEntries)
+{
     const std::string audio = mpegBytes(30000);
     ScriptedServer stream({{readRequest(), send(kMpegHead + audio), stall()}});
     TlsFront front(dir_, certs_->good, stream.port());
     ASSERT_TRUE(front.start());
     const std::string entry = https(front.port());
-    const struct {
-        const char* path;
+    const struct
+    {
+        const char *path;
         std::string body;
     } lists[] = {
         {"/radio.m3u", "#EXTM3U\r\n#EXTINF:-1,Tone\r\n" + entry + "\r\n"},
         {"/radio.pls", "[playlist]\r\nNumberOfEntries=1\r\nFile1=" + entry + "\r\n"},
         {"/radio.asx", "<asx version=\"3.0\"><entry><ref href=\"" + entry + "\"/></entry></asx>\r\n"},
     };
-    for (const auto& list : lists) {
+    for (const auto &list : lists) {
         SCOPED_TRACE(list.path);
         std::remove((base_ + ".mp3").c_str());
         ScriptedServer web({{readRequest(), send("HTTP/1.0 200 OK\r\n\r\n" + list.body)}});
@@ -187,7 +204,8 @@ TEST_F(TlsPeers, PlaylistsNameHttpsEntries) {
 
 // An output that cannot be written is reported once and retried with
 // pauses over TLS as over plain TCP.
-TEST_F(TlsPeers, UnwritableOutputIsReportedOnceAndPaced) {
+TEST_F(TlsPeers, UnwritableOutputIsReportedOnceAndPaced)
+{
     ScriptedServer server({{readRequest(), send(kMpegHead + mpegBytes(3000)), closeNow()}});
     TlsFront front(dir_, certs_->good, server.port());
     ASSERT_TRUE(front.start());
@@ -206,31 +224,37 @@ TEST_F(TlsPeers, UnwritableOutputIsReportedOnceAndPaced) {
 
 enum class Peer { Untrusted, WrongHost, Expired, StallsHandshake, ClosesMidHandshake };
 
-struct FailureCase {
-    const char* name;
+struct FailureCase
+{
+    const char *name;
     Peer peer;
-    const char* line;  // the start of the line each attempt ends with
-    int error;         // GetRecError() after an attempt
-    const char* path = "/live";  // "/live.m3u8": the HLS route's own fetch
+    const char *line;            // the start of the line each attempt ends with
+    int error;                   // GetRecError() after an attempt
+    const char *path = "/live";  // "/live.m3u8": the HLS route's own fetch
 };
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class TlsFailure : public TlsPeers, public ::testing::WithParamInterface<FailureCase> {
+class TlsFailure : public TlsPeers, public ::testing::WithParamInterface<FailureCase>
+{
 protected:
     // The peer of the case on loopback; its port.
-    uint16_t startPeer() {
+    uint16_t startPeer()
+    {
         const Peer p = GetParam().peer;
         if (p == Peer::StallsHandshake || p == Peer::ClosesMidHandshake) {
             // A plain TCP server: it never answers the client's hello, or
             // reads the first bytes of it and closes.
-            server_ = std::make_unique<ScriptedServer>(std::vector<Script>{
-                p == Peer::StallsHandshake ? Script{stall()} : Script{readBytes(10), closeNow()}});
+            server_ = std::make_unique<ScriptedServer>(
+                std::vector<Script>{p == Peer::StallsHandshake ? Script{stall()} : Script{readBytes(10), closeNow()}});
             return server_->port();
         }
         server_ = std::make_unique<ScriptedServer>(std::vector<Script>{{readRequest(), send(kMpegHead), stall()}});
-        const std::string& pem = p == Peer::Untrusted   ? certs_->untrusted
-                                 : p == Peer::WrongHost ? certs_->wrongHost
-                                                        : certs_->expired;
+        const std::string &pem = p == Peer::Untrusted ? certs_->untrusted
+            : p == Peer::WrongHost                    ? certs_->wrongHost
+                                                      : certs_->expired;
         front_ = std::make_unique<TlsFront>(dir_, pem, server_->port());
         return front_->start() ? front_->port() : 0;
     }
@@ -238,8 +262,9 @@ protected:
     std::unique_ptr<TlsFront> front_;
 };
 
-TEST_P(TlsFailure, EndsEachAttemptWithItsLinePaced) {
-    const FailureCase& c = GetParam();
+TEST_P(TlsFailure, EndsEachAttemptWithItsLinePaced)
+{
+    const FailureCase &c = GetParam();
     const uint16_t port = startPeer();
     ASSERT_NE(port, 0);
     const auto start = steady_clock::now();
@@ -256,7 +281,7 @@ TEST_P(TlsFailure, EndsEachAttemptWithItsLinePaced) {
     EXPECT_LE(lines, 8u) << out;
     EXPECT_EQ(testutil::countOf(out, "connect to server fail"), 0u) << out;
     EXPECT_LT(stopTookMs_, 1000) << "the stop took " << stopTookMs_ << " ms";
-    for (const char* extension : {".mp3", ".ts"})
+    for (const char *extension : {".mp3", ".ts"})
         EXPECT_NE(access((base_ + extension).c_str(), F_OK), 0) << "no file for a failed handshake";
     if (server_) {
         EXPECT_EQ(server_->received(0).find("GET "), std::string::npos) << "no request in the clear";
@@ -265,34 +290,36 @@ TEST_P(TlsFailure, EndsEachAttemptWithItsLinePaced) {
 
 INSTANTIATE_TEST_SUITE_P(
     Peers, TlsFailure,
-    ::testing::Values(
-        FailureCase{"untrusted", Peer::Untrusted,
-                    "certificate of localhost not trusted: self-signed certificate\n", NG_ERR_UNTRUSTED},
-        FailureCase{"wrong_host", Peer::WrongHost, "certificate of localhost not trusted: hostname mismatch\n",
-                    NG_ERR_UNTRUSTED},
-        FailureCase{"expired", Peer::Expired, "certificate of localhost not trusted: certificate has expired\n",
-                    NG_ERR_UNTRUSTED},
-        FailureCase{"stalls_handshake", Peer::StallsHandshake, "TLS handshake with localhost failed: timed out\n",
-                    NG_ERR_RECEIVE},
-        FailureCase{"closes_mid_handshake", Peer::ClosesMidHandshake, "TLS handshake with localhost failed: ",
-                    NG_ERR_RECEIVE},
-        FailureCase{"hls_untrusted", Peer::Untrusted, "certificate of localhost not trusted: self-signed certificate\n",
-                    NG_ERR_UNTRUSTED, "/live.m3u8"},
-        FailureCase{"hls_closes_mid_handshake", Peer::ClosesMidHandshake, "TLS handshake with localhost failed: ",
-                    NG_ERR_RECEIVE, "/live.m3u8"}),
-    [](const ::testing::TestParamInfo<FailureCase>& i) { return std::string(i.param.name); });
+    ::testing::Values(FailureCase{"untrusted", Peer::Untrusted,
+                                  "certificate of localhost not trusted: self-signed certificate\n", NG_ERR_UNTRUSTED},
+                      FailureCase{"wrong_host", Peer::WrongHost,
+                                  "certificate of localhost not trusted: hostname mismatch\n", NG_ERR_UNTRUSTED},
+                      FailureCase{"expired", Peer::Expired,
+                                  "certificate of localhost not trusted: certificate has expired\n", NG_ERR_UNTRUSTED},
+                      FailureCase{"stalls_handshake", Peer::StallsHandshake,
+                                  "TLS handshake with localhost failed: timed out\n", NG_ERR_RECEIVE},
+                      FailureCase{"closes_mid_handshake", Peer::ClosesMidHandshake,
+                                  "TLS handshake with localhost failed: ", NG_ERR_RECEIVE},
+                      FailureCase{"hls_untrusted", Peer::Untrusted,
+                                  "certificate of localhost not trusted: self-signed certificate\n", NG_ERR_UNTRUSTED,
+                                  "/live.m3u8"},
+                      FailureCase{"hls_closes_mid_handshake", Peer::ClosesMidHandshake,
+                                  "TLS handshake with localhost failed: ", NG_ERR_RECEIVE, "/live.m3u8"}),
+    [](const ::testing::TestParamInfo<FailureCase> &i) { return std::string(i.param.name); });
 
 // ---- the recorder ------------------------------------------------------------
 
 // Runs grablive (no shell); its exit status and output.
-int runGrablive(const std::vector<std::string>& args, std::string* out) {
+int runGrablive(const std::vector<std::string> &args, std::string *out)
+{
     return testutil::runCaptured(VEXA_GRABLIVE, args, out);
 }
 
 // A server that holds the handshake (for longer than the recording) does
 // not hold the recorder: it ends within its settle time (1 s) plus 1 s.
 // Without --ca-file the test CA is not trusted.
-TEST_F(TlsPeers, RecorderStopsWithinItsSettleTime) {
+TEST_F(TlsPeers, RecorderStopsWithinItsSettleTime)
+{
     unsetenv(netgrab::net::kExtraCaVariable);
     ScriptedServer staller({{stall()}});
     std::string out;

@@ -30,18 +30,22 @@ using namespace testsupport;
 
 namespace {
 
-constexpr const char* kGuid = "{0123ABCD-4567-89AB-CDE0-123456789ABC}";
+constexpr const char *kGuid = "{0123ABCD-4567-89AB-CDE0-123456789ABC}";
 
 // Bytes that look like MPEG audio: a frame header, then bytes that never
 // hold 0xFF, so the only frame starts are the ones put there.
-std::string mpegBytes(size_t n, size_t seed = 0) {
+std::string mpegBytes(size_t n, size_t seed = 0)
+{
     std::string b(n, '\0');
-    for (size_t i = 0; i < n; ++i) b[i] = static_cast<char>((i * 7 + seed) % 251);
-    if (n >= 4) b.replace(0, 4, "\xFF\xFB\x90\x64");
+    for (size_t i = 0; i < n; ++i)
+        b[i] = static_cast<char>((i * 7 + seed) % 251);
+    if (n >= 4)
+        b.replace(0, 4, "\xFF\xFB\x90\x64");
     return b;
 }
 
-std::string dataFile(const char* name) {
+std::string dataFile(const char *name)
+{
     std::ifstream in(std::string(VEXA_TEST_DATA_DIR) + "/" + name, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
@@ -49,20 +53,24 @@ std::string dataFile(const char* name) {
 }
 
 // Data files hold one header line per text line; the wire ends each in CR LF.
-std::string withCrLf(const std::string& text) {
+std::string withCrLf(const std::string &text)
+{
     std::string out;
     for (char c : text) {
-        if (c == '\n') out += '\r';
+        if (c == '\n')
+            out += '\r';
         out += c;
     }
     return out;
 }
 
-class HttpAudioTest : public ::testing::Test, protected testutil::OwnCapture {
+class HttpAudioTest : public ::testing::Test, protected testutil::OwnCapture
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         testutil::useFastTuning();
-        CaptureState& s = ctx;
+        CaptureState &s = ctx;
         netgrab::settings().config.shoutcastNoticeHost = "notice.radio.test";
         s.stop.clear();
         netgrab::shared().lastError = 0;
@@ -74,18 +82,21 @@ protected:
         ASSERT_FALSE(dir_.empty());
         std::snprintf(s.outputBase, sizeof s.outputBase, "%s/rec", dir_.c_str());
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         closeOutput(ctx.output);
         removeTree(dir_);
     }
     std::string mp3() const { return readFile(dir_ + "/rec.mp3"); }
-    bool exists(const char* ext) const {
+    bool exists(const char *ext) const
+    {
         std::ifstream in(dir_ + "/rec" + ext);
         return in.good();
     }
     // describeRequest on http://127.0.0.1<path> at the server's port.
     // A further address is handed back in further_.
-    DescribeEnd describe(const ScriptedServer& server, const std::string& path = "/live") {
+    DescribeEnd describe(const ScriptedServer &server, const std::string &path = "/live")
+    {
         ctx.serverPort = server.port();
         further_ = FurtherAddress();
         return describeRequest(ctx, ("http://127.0.0.1" + path).c_str(), &further_);
@@ -94,7 +105,8 @@ protected:
     std::string dir_;
 };
 
-TEST_F(HttpAudioTest, DescribeRequestBytesMatchDataFile) {
+TEST_F(HttpAudioTest, DescribeRequestBytesMatchDataFile)
+{
     ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
     EXPECT_EQ(describe(server, ":" + std::to_string(server.port()) + "/live/stream?id=7"), DescribeEnd::Failed);
     const std::string expected = withCrLf(dataFile("describe_request.http"));
@@ -102,7 +114,8 @@ TEST_F(HttpAudioTest, DescribeRequestBytesMatchDataFile) {
     EXPECT_EQ(server.received(0), expected);
 }
 
-TEST_F(HttpAudioTest, AddressWithoutPathAsksForRoot) {
+TEST_F(HttpAudioTest, AddressWithoutPathAsksForRoot)
+{
     ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
     describe(server, "");
     EXPECT_EQ(server.received(0).rfind("GET / HTTP/1.1\r\n", 0), 0u);
@@ -110,21 +123,27 @@ TEST_F(HttpAudioTest, AddressWithoutPathAsksForRoot) {
 
 // ---- what the answer selects ----
 
-struct AnswerCase {
-    const char* name;
+struct AnswerCase
+{
+    const char *name;
     std::string answer;
     DescribeEnd result;
     int lastError;
-    const char* file;        // extension of the file left behind, or nullptr
-    const char* furtherAddress;  // the address handed back with FurtherAddress
+    const char *file;            // extension of the file left behind, or nullptr
+    const char *furtherAddress;  // the address handed back with FurtherAddress
     std::string recorded = {};   // when given: the file's whole content
 };
-void PrintTo(const AnswerCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const AnswerCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class DescribeAnswer : public HttpAudioTest, public ::testing::WithParamInterface<AnswerCase> {};
+class DescribeAnswer : public HttpAudioTest, public ::testing::WithParamInterface<AnswerCase>
+{};
 
-TEST_P(DescribeAnswer, SelectsItsRoute) {
-    const AnswerCase& c = GetParam();
+TEST_P(DescribeAnswer, SelectsItsRoute)
+{
+    const AnswerCase &c = GetParam();
     const int socketsBefore = testutil::openSockets();
     {
         ScriptedServer server({{readRequest(), send(c.answer)}});
@@ -135,7 +154,7 @@ TEST_P(DescribeAnswer, SelectsItsRoute) {
     EXPECT_EQ(testutil::openSockets(), socketsBefore) << "connection left open";
     EXPECT_EQ(shared().lastError, c.lastError);
     EXPECT_EQ(ctx.output.file, nullptr);  // every end closes the file
-    for (const char* ext : {".mp3", ".wma", ".aac", ".ogg", ".opus"}) {
+    for (const char *ext : {".mp3", ".wma", ".aac", ".ogg", ".opus"}) {
         EXPECT_EQ(exists(ext), c.file && std::strcmp(c.file, ext) == 0) << ext;
     }
     if (c.file && std::strcmp(c.file, ".mp3") == 0 && c.lastError == NG_ERR_RECEIVE) {
@@ -156,31 +175,33 @@ const std::vector<std::string> kVorbisPages = oggPages(3, oggPackets(vorbisHead(
 const std::vector<std::string> kOpusPages = oggPages(4, oggPackets(opusHead(), 12));
 
 // The answer grown to more than the 10,240 bytes of the request buffer.
-std::string filling(std::string answer) { return answer + std::string(11000, ' '); }
+std::string filling(std::string answer)
+{
+    return answer + std::string(11000, ' ');
+}
 
 const AnswerCase kAnswers[] = {
     {"IcyMpeg", "ICY 200 OK\r\nicy-name: Test\r\nContent-Type: audio/mpeg\r\n\r\n" + kFrames, DescribeEnd::Recorded,
      NG_ERR_RECEIVE, ".mp3", nullptr},
     {"Http10Mpeg", "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\nxy" + kFrames, DescribeEnd::Recorded,
      NG_ERR_RECEIVE, ".mp3", nullptr},
-    {"Http11MpegTypeInCapitals", "HTTP/1.1 200 OK\r\nContent-Type: Audio/MPEG\r\n\r\n" + kFrames,
-     DescribeEnd::Recorded, NG_ERR_RECEIVE, ".mp3", nullptr},
+    {"Http11MpegTypeInCapitals", "HTTP/1.1 200 OK\r\nContent-Type: Audio/MPEG\r\n\r\n" + kFrames, DescribeEnd::Recorded,
+     NG_ERR_RECEIVE, ".mp3", nullptr},
     {"ShoutcastNoticeWithoutType",
      "ICY 200 OK\r\nicy-notice1: <BR>This stream requires <a "
-     "href=\"http://notice.radio.test/\">a player</a><BR>\r\n\r\n" +
-         kFrames,
+     "href=\"http://notice.radio.test/\">a player</a><BR>\r\n\r\n"
+         + kFrames,
      DescribeEnd::Recorded, NG_ERR_RECEIVE, ".mp3", nullptr},
-    {"RedirectWithoutLocationIsAccepted",
-     "HTTP/1.1 302 Found\r\nContent-Type: audio/mpeg\r\n\r\n" + kFrames, DescribeEnd::Recorded, NG_ERR_RECEIVE,
-     ".mp3", nullptr},
-    {"MpegWithoutFrameStart", "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\nno audio here",
-     DescribeEnd::Recorded, NG_ERR_NO_MPEG_SYNC, ".mp3", nullptr},
+    {"RedirectWithoutLocationIsAccepted", "HTTP/1.1 302 Found\r\nContent-Type: audio/mpeg\r\n\r\n" + kFrames,
+     DescribeEnd::Recorded, NG_ERR_RECEIVE, ".mp3", nullptr},
+    {"MpegWithoutFrameStart", "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\nno audio here", DescribeEnd::Recorded,
+     NG_ERR_NO_MPEG_SYNC, ".mp3", nullptr},
     // Framed formats: whole frames or pages from the first real start; no
     // file without one.
-    {"AacFromFirstFrame", "HTTP/1.0 200 OK\r\nContent-Type: audio/aac\r\n\r\nxy\xFF\xF1" + kAdts,
-     DescribeEnd::Recorded, NG_ERR_RECEIVE, ".aac", nullptr, kAdts},
-    {"AacPlusRecorded", "ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + kAdts, DescribeEnd::Recorded,
+    {"AacFromFirstFrame", "HTTP/1.0 200 OK\r\nContent-Type: audio/aac\r\n\r\nxy\xFF\xF1" + kAdts, DescribeEnd::Recorded,
      NG_ERR_RECEIVE, ".aac", nullptr, kAdts},
+    {"AacPlusRecorded", "ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + kAdts, DescribeEnd::Recorded, NG_ERR_RECEIVE,
+     ".aac", nullptr, kAdts},
     {"XAacWithParameters", "HTTP/1.1 200 OK\r\ncontent-type: Audio/X-AAC; rate=44100\r\n\r\n" + kAdts,
      DescribeEnd::Recorded, NG_ERR_RECEIVE, ".aac", nullptr, kAdts},
     {"AacLastFrameCutShortLeftOut", "ICY 200 OK\r\nContent-Type: audio/aacp\r\n\r\n" + kAdts + kAdts.substr(0, 100),
@@ -192,14 +213,14 @@ const AnswerCase kAnswers[] = {
     {"OggOpusNamedOpus", "HTTP/1.0 200 OK\r\nContent-Type: audio/ogg\r\n\r\n" + joinPages(kOpusPages),
      DescribeEnd::Recorded, NG_ERR_RECEIVE, ".opus", nullptr, joinPages(kOpusPages)},
     {"OggJoinedMidStreamWaitsForBeginning",
-     "HTTP/1.0 200 OK\r\nContent-Type: audio/opus\r\n\r\n" + kVorbisPages.at(2).substr(9) + kVorbisPages.at(3) +
-         joinPages(kOpusPages),
+     "HTTP/1.0 200 OK\r\nContent-Type: audio/opus\r\n\r\n" + kVorbisPages.at(2).substr(9) + kVorbisPages.at(3)
+         + joinPages(kOpusPages),
      DescribeEnd::Recorded, NG_ERR_RECEIVE, ".opus", nullptr, joinPages(kOpusPages)},
     {"OggTypeWithoutPagesWritesNothing", "HTTP/1.0 200 OK\r\nContent-Type: audio/vorbis\r\n\r\n" + kFrames,
      DescribeEnd::Recorded, NG_ERR_RECEIVE, nullptr, nullptr},
     // Types that no route records: refused, no file.
-    {"TransportStreamRefused", "HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n" + kFrames,
-     DescribeEnd::Refused, NG_ERR_CONTENT_TYPE, nullptr, nullptr},
+    {"TransportStreamRefused", "HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n" + kFrames, DescribeEnd::Refused,
+     NG_ERR_CONTENT_TYPE, nullptr, nullptr},
     // An HLS playlist goes to the HLS route; the same type on another body is refused.
     {"HlsPlaylistGoesToItsRoute",
      "HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n\r\n#EXTM3U\r\n#EXT-X-VERSION:3\r\n",
@@ -207,8 +228,8 @@ const AnswerCase kAnswers[] = {
     {"HlsTypeWithoutPlaylistRefused",
      "HTTP/1.1 200 OK\r\nContent-Type: application/vnd.apple.mpegurl\r\n\r\n<html>no playlist</html>",
      DescribeEnd::Refused, NG_ERR_CONTENT_TYPE, nullptr, nullptr},
-    {"MpegurlIsNoMpegAudio", "HTTP/1.1 200 OK\r\nContent-Type: audio/mpegurl\r\n\r\n#EXTM3U\r\n",
-     DescribeEnd::Refused, NG_ERR_CONTENT_TYPE, nullptr, nullptr},
+    {"MpegurlIsNoMpegAudio", "HTTP/1.1 200 OK\r\nContent-Type: audio/mpegurl\r\n\r\n#EXTM3U\r\n", DescribeEnd::Refused,
+     NG_ERR_CONTENT_TYPE, nullptr, nullptr},
     {"HtmlPageRefused", "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<html>no stream</html>",
      DescribeEnd::Refused, NG_ERR_CONTENT_TYPE, nullptr, nullptr},
     {"NotFound", "HTTP/1.0 404 Not Found\r\n\r\n", DescribeEnd::Failed, NG_ERR_REFUSED, nullptr, nullptr},
@@ -228,11 +249,10 @@ const AnswerCase kAnswers[] = {
      "HTTP/1.0 200 OK\r\nContent-Type: application/vnd.ms.wms-hdr.asfv1\r\nContent-Length: 4\r\n\r\nabcd",
      DescribeEnd::Failed, NG_ERR_NO_STREAM_HEADER, ".wma", nullptr},
     // Answers that fill the request buffer, one per route that does not copy audio.
-    {"FullAsx",
-     filling("HTTP/1.0 200 OK\r\n\r\n<ASX><ENTRY><REF HREF=\"mms://radiohost/live\"/></ENTRY></ASX>\r\n"), DescribeEnd::FurtherAddress, 0,
-     nullptr, "mms://radiohost/live"},
-    {"FullMovedNotice", filling("HTTP/1.0 200 OK\r\n\r\n302 Moved\r\nLocation:http://radiohost/new\r\n"), DescribeEnd::FurtherAddress, 0,
-     nullptr, "http://radiohost/new"},
+    {"FullAsx", filling("HTTP/1.0 200 OK\r\n\r\n<ASX><ENTRY><REF HREF=\"mms://radiohost/live\"/></ENTRY></ASX>\r\n"),
+     DescribeEnd::FurtherAddress, 0, nullptr, "mms://radiohost/live"},
+    {"FullMovedNotice", filling("HTTP/1.0 200 OK\r\n\r\n302 Moved\r\nLocation:http://radiohost/new\r\n"),
+     DescribeEnd::FurtherAddress, 0, nullptr, "http://radiohost/new"},
     {"FullTransportStream", filling("ICY 200 OK\r\nContent-Type: video/mp2t\r\n\r\n" + kFrames), DescribeEnd::Refused,
      NG_ERR_CONTENT_TYPE, nullptr, nullptr},
     {"FullNotFound", filling("HTTP/1.0 404 Not Found\r\n\r\n"), DescribeEnd::Failed, NG_ERR_REFUSED, nullptr, nullptr},
@@ -242,11 +262,12 @@ const AnswerCase kAnswers[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Answers, DescribeAnswer, ::testing::ValuesIn(kAnswers),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // A refusal names the type as plain text: no control characters reach the terminal.
-TEST_F(HttpAudioTest, RefusalNamesTheType) {
-    for (const auto& row : {std::make_pair(std::string("video/MP2T; program=1"), std::string("video/MP2T")),
+TEST_F(HttpAudioTest, RefusalNamesTheType)
+{
+    for (const auto &row : {std::make_pair(std::string("video/MP2T; program=1"), std::string("video/MP2T")),
                             std::make_pair(std::string("x/\x1b[2Jy"), std::string("x/?[2Jy"))}) {
         ScriptedServer server({{readRequest(), send("HTTP/1.0 200 OK\r\nContent-Type: " + row.first + "\r\n\r\n")}});
         ::testing::internal::CaptureStdout();
@@ -258,7 +279,8 @@ TEST_F(HttpAudioTest, RefusalNamesTheType) {
 
 // A server that interleaves metadata although the request asked for none:
 // the file holds the audio only.
-TEST_F(HttpAudioTest, IcyMetadataLeftOutOfMp3) {
+TEST_F(HttpAudioTest, IcyMetadataLeftOutOfMp3)
+{
     const size_t interval = 1000;
     const std::string audio = mpegBytes(30000);
     std::string body;
@@ -276,43 +298,49 @@ TEST_F(HttpAudioTest, IcyMetadataLeftOutOfMp3) {
 }
 
 // The framed formats take metadata out before they look for frames.
-TEST_F(HttpAudioTest, IcyMetadataLeftOutOfAac) {
+TEST_F(HttpAudioTest, IcyMetadataLeftOutOfAac)
+{
     const std::string audio = adtsFrames(60);
     std::string body;
-    for (size_t at = 0; at < audio.size(); at += 4096) body += audio.substr(at, 4096) + std::string(1, '\x01') + std::string("StreamTitle='';\0", 16);
+    for (size_t at = 0; at < audio.size(); at += 4096)
+        body += audio.substr(at, 4096) + std::string(1, '\x01') + std::string("StreamTitle='';\0", 16);
     const std::string head = "ICY 200 OK\r\nContent-Type: audio/aacp\r\nicy-metaint:4096\r\n\r\n";
     ScriptedServer server({{readRequest(), sendPieces(head + body, {12000, 999}, 3)}});
     EXPECT_EQ(describe(server), DescribeEnd::Recorded);
     EXPECT_EQ(readFile(dir_ + "/rec.aac"), audio);
 }
 
-TEST_F(HttpAudioTest, EmptyAnswerFails) {
+TEST_F(HttpAudioTest, EmptyAnswerFails)
+{
     ScriptedServer server({{readRequest(), closeNow()}});
     EXPECT_EQ(describe(server), DescribeEnd::Failed);
     EXPECT_EQ(shared().lastError, 0);
 }
 
-TEST_F(HttpAudioTest, UnreachableServerFails) {
+TEST_F(HttpAudioTest, UnreachableServerFails)
+{
     ctx.serverPort = testutil::closedPort();
     EXPECT_EQ(describeRequest(ctx, "http://127.0.0.1/live"), DescribeEnd::Failed);
 }
 
-TEST_F(HttpAudioTest, AddressWithoutHttpSchemeFails) {
+TEST_F(HttpAudioTest, AddressWithoutHttpSchemeFails)
+{
     EXPECT_EQ(describeRequest(ctx, "mms://127.0.0.1/live"), DescribeEnd::Failed);
     EXPECT_EQ(describeRequest(ctx, "http:"), DescribeEnd::Failed);
 }
 
 // ---- redirects ----
 
-TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
+TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly)
+{
     testutil::OwnCapture own;
-    CaptureState& ctx = own.ctx;
+    CaptureState &ctx = own.ctx;
     testutil::useFastTuning();
     netgrab::settings().tuning.receivePollCount = 200;  // a second of quiet before a receive gives up
     ctx.stop.clear();
     std::string self;
     // Each answer takes 100 ms: twenty hops would take two seconds.
-    ScriptedServer loop({{readRequest(), delay(100), call([&](ConnectionIo& io) {
+    ScriptedServer loop({{readRequest(), delay(100), call([&](ConnectionIo &io) {
                               return io.send("HTTP/1.1 302 Found\r\nLocation: " + self + "\r\n\r\n");
                           })}});
     self = "http://" + loop.hostPort() + "/live";
@@ -332,10 +360,12 @@ TEST(RedirectStop, StopFromAnotherThreadEndsSlowChainPromptly) {
 
 // The MMS-over-HTTP play step goes where the describe request was finally
 // answered: the redirected address (its port now in serverPort).
-TEST_F(HttpAudioTest, FinalAddressIsWhereTheAnswerCameFrom) {
+TEST_F(HttpAudioTest, FinalAddressIsWhereTheAnswerCameFrom)
+{
     ScriptedServer target({{readRequest(), send("HTTP/1.0 200 OK\r\nContent-Type: video/mp2t\r\n\r\n")}});
-    ScriptedServer first({{readRequest(), send("HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" +
-                                               std::to_string(target.port()) + "/next\r\n\r\n")}});
+    ScriptedServer first({{readRequest(),
+                           send("HTTP/1.1 302 Found\r\nLocation: http://127.0.0.1:" + std::to_string(target.port())
+                                + "/next\r\n\r\n")}});
     ctx.serverPort = first.port();
     char finalAddress[512] = "";
     EXPECT_EQ(describeRequest(ctx, "http://127.0.0.1/first", finalAddress, sizeof finalAddress), DescribeEnd::Refused);
@@ -343,13 +373,15 @@ TEST_F(HttpAudioTest, FinalAddressIsWhereTheAnswerCameFrom) {
     EXPECT_EQ(ctx.serverPort, target.port());
 }
 
-TEST_F(HttpAudioTest, RelativeLocationFails) {
+TEST_F(HttpAudioTest, RelativeLocationFails)
+{
     ScriptedServer server({{readRequest(), send("HTTP/1.1 302 Found\r\nLocation: /elsewhere\r\n\r\n")}});
     EXPECT_EQ(describe(server), DescribeEnd::Failed);
     EXPECT_EQ(server.connectionCount(), 1u);
 }
 
-TEST_F(HttpAudioTest, LongLocationCutAtWorkingAddress) {
+TEST_F(HttpAudioTest, LongLocationCutAtWorkingAddress)
+{
     const std::string location = "http://127.0.0.1:1/" + std::string(400, 'p');
     ScriptedServer server({{readRequest(), send("HTTP/1.1 302 Found\r\nLocation: " + location + "\r\n\r\n")}});
     describe(server);
@@ -361,7 +393,8 @@ TEST_F(HttpAudioTest, LongLocationCutAtWorkingAddress) {
 
 // A first answer that fills the request buffer keeps its connection: the
 // rest of the stream follows on it, every byte after the first frame start.
-TEST_F(HttpAudioTest, FullFirstAnswerKeepsConnection) {
+TEST_F(HttpAudioTest, FullFirstAnswerKeepsConnection)
+{
     const std::string head = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
     const std::string body = "ab" + mpegBytes(40000);
     ScriptedServer server({{readRequest(), sendPieces(head + body, {12000, 4000}, 5)}});
@@ -373,7 +406,8 @@ TEST_F(HttpAudioTest, FullFirstAnswerKeepsConnection) {
 }
 
 // A short first answer keeps nothing: the capture ends after writing it.
-TEST_F(HttpAudioTest, ShortFirstAnswerKeepsNoConnection) {
+TEST_F(HttpAudioTest, ShortFirstAnswerKeepsNoConnection)
+{
     const std::string head = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
     const std::string body = mpegBytes(5000);
     ScriptedServer server({{readRequest(), send(head + body), stall()}});
@@ -383,10 +417,11 @@ TEST_F(HttpAudioTest, ShortFirstAnswerKeepsNoConnection) {
     EXPECT_EQ(shared().recordedBytes, 0);
 }
 
-TEST_F(HttpAudioTest, StopEndsMpegCapture) {
+TEST_F(HttpAudioTest, StopEndsMpegCapture)
+{
     const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
-    ScriptedServer server({{readRequest(), send(head + mpegBytes(12000)),
-                            stream([](size_t i) { return mpegBytes(800, i); }, 5)}});
+    ScriptedServer server(
+        {{readRequest(), send(head + mpegBytes(12000)), stream([](size_t i) { return mpegBytes(800, i); }, 5)}});
     ctx.serverPort = server.port();
     RouteResult result = RouteResult::Failed;
     std::thread capture([&] { result = captureHttpStream(ctx, "127.0.0.1/live"); });
@@ -404,7 +439,8 @@ TEST_F(HttpAudioTest, StopEndsMpegCapture) {
 }
 
 // Bytes that do not reach the disk end the capture and are not counted.
-TEST_F(HttpAudioTest, WriteFailureEndsCapture) {
+TEST_F(HttpAudioTest, WriteFailureEndsCapture)
+{
     ASSERT_EQ(::symlink("/dev/full", (dir_ + "/rec.mp3").c_str()), 0);
     const std::string head = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
     ScriptedServer server({{readRequest(), send(head + mpegBytes(12000)), stall()}});
@@ -415,10 +451,11 @@ TEST_F(HttpAudioTest, WriteFailureEndsCapture) {
 }
 
 // A second attempt appends to the file of the first.
-TEST_F(HttpAudioTest, NextAttemptAppends) {
+TEST_F(HttpAudioTest, NextAttemptAppends)
+{
     const std::string head = "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n";
-    ScriptedServer server({{readRequest(), send(head + mpegBytes(3000, 1))},
-                           {readRequest(), send(head + mpegBytes(2000, 2))}});
+    ScriptedServer server(
+        {{readRequest(), send(head + mpegBytes(3000, 1))}, {readRequest(), send(head + mpegBytes(2000, 2))}});
     ctx.serverPort = server.port();
     EXPECT_EQ(captureHttpStream(ctx, "127.0.0.1/live"), RouteResult::Done);
     EXPECT_EQ(captureHttpStream(ctx, "127.0.0.1/live"), RouteResult::Done);
@@ -427,7 +464,8 @@ TEST_F(HttpAudioTest, NextAttemptAppends) {
 
 // ---- captureHttpStream's address ----
 
-TEST_F(HttpAudioTest, PortInAddressSelectsServer) {
+TEST_F(HttpAudioTest, PortInAddressSelectsServer)
+{
     ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
     ctx.serverPort = 80;
     EXPECT_EQ(captureHttpStream(ctx, ("127.0.0.1:" + std::to_string(server.port()) + "/a:b").c_str()),
@@ -436,14 +474,16 @@ TEST_F(HttpAudioTest, PortInAddressSelectsServer) {
     EXPECT_EQ(ctx.serverPort, server.port());
 }
 
-TEST_F(HttpAudioTest, ColonInPathIsNoPort) {
+TEST_F(HttpAudioTest, ColonInPathIsNoPort)
+{
     ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
     ctx.serverPort = server.port();
     EXPECT_EQ(captureHttpStream(ctx, "127.0.0.1/time:12"), RouteResult::Failed);
     EXPECT_EQ(server.received(0).rfind("GET /time:12 HTTP/1.1\r\n", 0), 0u);
 }
 
-TEST_F(HttpAudioTest, FreshClientGuidPerCapture) {
+TEST_F(HttpAudioTest, FreshClientGuidPerCapture)
+{
     ScriptedServer server({{readRequest(), send("HTTP/1.0 404 Not Found\r\n\r\n")}});
     ctx.serverPort = server.port();
     captureHttpStream(ctx, "127.0.0.1/live");
@@ -454,19 +494,24 @@ TEST_F(HttpAudioTest, FreshClientGuidPerCapture) {
 
 // ---- pure rules ----
 
-struct FrameCase {
-    const char* name;
+struct FrameCase
+{
+    const char *name;
     std::string bytes;
     int start;
 };
-void PrintTo(const FrameCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FrameCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class FrameStart : public ::testing::TestWithParam<FrameCase> {};
+class FrameStart : public ::testing::TestWithParam<FrameCase>
+{};
 
-TEST_P(FrameStart, FindsFirstSync) {
-    const FrameCase& c = GetParam();
-    EXPECT_EQ(findFrameStart(reinterpret_cast<const unsigned char*>(c.bytes.data()),
-                             static_cast<int>(c.bytes.size())),
+TEST_P(FrameStart, FindsFirstSync)
+{
+    const FrameCase &c = GetParam();
+    EXPECT_EQ(findFrameStart(reinterpret_cast<const unsigned char *>(c.bytes.data()), static_cast<int>(c.bytes.size())),
               c.start);
 }
 
@@ -479,20 +524,26 @@ const FrameCase kFrameCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Bytes, FrameStart, ::testing::ValuesIn(kFrameCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto &info) { return std::string(info.param.name); });
 
-struct TargetCase {
-    const char* name;
-    const char* answer;
+struct TargetCase
+{
+    const char *name;
+    const char *answer;
     int result;
-    const char* target;
+    const char *target;
 };
-void PrintTo(const TargetCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TargetCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class PlaylistTarget : public ::testing::TestWithParam<TargetCase> {};
+class PlaylistTarget : public ::testing::TestWithParam<TargetCase>
+{};
 
-TEST_P(PlaylistTarget, FindsFurtherAddress) {
-    const TargetCase& c = GetParam();
+TEST_P(PlaylistTarget, FindsFurtherAddress)
+{
+    const TargetCase &c = GetParam();
     char out[512] = "";
     ASSERT_EQ(findPlaylistTarget(c.answer, out), c.result);
     if (c.result) {
@@ -503,26 +554,24 @@ TEST_P(PlaylistTarget, FindsFurtherAddress) {
 const TargetCase kTargets[] = {
     {"MovedNotice", "ICY 200 OK\r\n\r\n301 Moved\r\nLocation: http://new/x\r\n", 1, "http://new/x"},
     {"MovedWithoutLocationIsNone", "HTTP/1.0 200 OK\r\n\r\n302 Moved\r\n", 0, nullptr},
-    {"FirstEntry", "<asx><entry><ref href=\"http://radiohost/live\"/></entry></asx>", 1,
-     "http://radiohost/live"},
+    {"FirstEntry", "<asx><entry><ref href=\"http://radiohost/live\"/></entry></asx>", 1, "http://radiohost/live"},
     {"WmaSkippedInEitherCase",
      "<asx><entry><ref href=\"http://ads/AD.WMA\"/></entry><entry><ref href=\"http://ads/b.wma\"/>"
      "</entry><entry><ref href=\"mms://radiohost/live\"/></entry></asx>",
      1, "mms://radiohost/live"},
     // Only Windows Media files are advertisements here.
-    {"GifNotSkipped", "<asx><entry><ref href=\"http://ads/a.gif\"/></entry></asx>", 1,
-     "http://ads/a.gif"},
+    {"GifNotSkipped", "<asx><entry><ref href=\"http://ads/a.gif\"/></entry></asx>", 1, "http://ads/a.gif"},
     {"EntryWithoutRef", "<asx><entry></entry></asx>", 0, nullptr},
     {"RefWithoutQuotes", "<asx><entry><ref href=mms://x/></entry></asx>", 0, nullptr},
-    {"OnlyAdvertisement", "<asx><entry><ref href=\"http://ads/AD.WMA\"/></entry></asx>", 0,
-     nullptr},
+    {"OnlyAdvertisement", "<asx><entry><ref href=\"http://ads/AD.WMA\"/></entry></asx>", 0, nullptr},
     {"PlainAudio", "ICY 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n", 0, nullptr},
 };
 
 INSTANTIATE_TEST_SUITE_P(Answers, PlaylistTarget, ::testing::ValuesIn(kTargets),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto &info) { return std::string(info.param.name); });
 
-TEST(PlaylistTargetLimits, LongReferenceCutAtBuffer) {
+TEST(PlaylistTargetLimits, LongReferenceCutAtBuffer)
+{
     const std::string ref = "http://radiohost/" + std::string(700, 'r');
     const std::string doc = "<asx><entry><ref href=\"" + ref + "\"/></entry></asx>";
     char out[600];

@@ -34,39 +34,68 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Format {
-    const char* name;
+struct Format
+{
+    const char *name;
     std::vector<std::string> codecArgs;  // ffmpeg encoder and muxer
-    const char* contentType;
-    const char* muxer;                   // for the Icecast source
-    const char* extension;
-    const char* formatName;              // ffprobe's
-    const char* codecName;
+    const char *contentType;
+    const char *muxer;  // for the Icecast source
+    const char *extension;
+    const char *formatName;  // ffprobe's
+    const char *codecName;
     bool ogg;
-    long threeSeconds;                   // about three seconds of the tone in this format
+    long threeSeconds;  // about three seconds of the tone in this format
 };
-void PrintTo(const Format& f, std::ostream* os) { *os << f.name; }
+void PrintTo(const Format &f, std::ostream *os)
+{
+    *os << f.name;
+}
 
 const Format kFormats[] = {
     {"Aac", {"-c:a", "aac", "-b:a", "128k", "-f", "adts"}, "audio/aac", "adts", ".aac", "aac", "aac", false, 40000},
-    {"AacPlusLabel", {"-c:a", "aac", "-b:a", "64k", "-f", "adts"}, "audio/aacp", "adts", ".aac", "aac", "aac", false,
+    {"AacPlusLabel",
+     {"-c:a", "aac", "-b:a", "64k", "-f", "adts"},
+     "audio/aacp",
+     "adts",
+     ".aac",
+     "aac",
+     "aac",
+     false,
      20000},
-    {"OggVorbis", {"-c:a", "libvorbis", "-q:a", "4", "-f", "ogg"}, "audio/ogg", "ogg", ".ogg", "ogg", "vorbis", true,
+    {"OggVorbis",
+     {"-c:a", "libvorbis", "-q:a", "4", "-f", "ogg"},
+     "audio/ogg",
+     "ogg",
+     ".ogg",
+     "ogg",
+     "vorbis",
+     true,
      7000},
-    {"OggOpus", {"-c:a", "libopus", "-b:a", "96k", "-f", "ogg"}, "audio/ogg", "ogg", ".opus", "ogg", "opus", true,
+    {"OggOpus",
+     {"-c:a", "libopus", "-b:a", "96k", "-f", "ogg"},
+     "audio/ogg",
+     "ogg",
+     ".opus",
+     "ogg",
+     "opus",
+     true,
      25000},
 };
 
 // Whole Ogg pages of bytes (the last one cut short is left out).
-std::vector<std::string> splitPages(const std::string& b) {
+std::vector<std::string> splitPages(const std::string &b)
+{
     std::vector<std::string> pages;
     size_t at = 0;
     while (at + 27 <= b.size() && b.compare(at, 4, "OggS") == 0) {
         const size_t segments = static_cast<unsigned char>(b[at + 26]);
-        if (at + 27 + segments > b.size()) break;
+        if (at + 27 + segments > b.size())
+            break;
         size_t length = 27 + segments;
-        for (size_t i = 0; i < segments; ++i) length += static_cast<unsigned char>(b[at + 27 + i]);
-        if (at + length > b.size()) break;
+        for (size_t i = 0; i < segments; ++i)
+            length += static_cast<unsigned char>(b[at + 27 + i]);
+        if (at + length > b.size())
+            break;
         pages.push_back(b.substr(at, length));
         at += length;
     }
@@ -74,12 +103,14 @@ std::vector<std::string> splitPages(const std::string& b) {
 }
 
 // Offsets at which the ADTS frames of a clean file begin, and its end.
-std::vector<size_t> frameStarts(const std::string& b) {
+std::vector<size_t> frameStarts(const std::string &b)
+{
     std::vector<size_t> starts;
     size_t at = 0;
     while (at < b.size()) {
-        const AdtsHeader h = readAdtsHeader(reinterpret_cast<const unsigned char*>(b.data()) + at, b.size() - at);
-        if (!h.valid) break;
+        const AdtsHeader h = readAdtsHeader(reinterpret_cast<const unsigned char *>(b.data()) + at, b.size() - at);
+        if (!h.valid)
+            break;
         starts.push_back(at);
         at += h.frameLength;
     }
@@ -87,21 +118,26 @@ std::vector<size_t> frameStarts(const std::string& b) {
     return starts;
 }
 
-std::string joinPagesOf(const std::vector<std::string>& pages) {
+std::string joinPagesOf(const std::vector<std::string> &pages)
+{
     std::string all;
-    for (const std::string& p : pages) all += p;
+    for (const std::string &p : pages)
+        all += p;
     return all;
 }
 
 // ffmpeg's messages without the addresses of its contexts ("[ogg @ 0x55...]").
-std::string withoutAddresses(const std::string& text) {
+std::string withoutAddresses(const std::string &text)
+{
     return std::regex_replace(text, std::regex(" @ 0x[0-9a-f]+"), "");
 }
 
-class FormatPeer : public ::testing::TestWithParam<Format> {
+class FormatPeer : public ::testing::TestWithParam<Format>
+{
 protected:
-    void SetUp() override {
-        CaptureTuning& t = netgrab::settings().tuning;
+    void SetUp() override
+    {
+        CaptureTuning &t = netgrab::settings().tuning;
         t.receivePollMs = 20;
         // Three quiet seconds end a receive: a low-rate Vorbis tone comes in
         // pages more than a second apart.
@@ -112,12 +148,15 @@ protected:
         ASSERT_FALSE(dir_.empty());
         base_ = dir_ + "/record";
     }
-    void TearDown() override {
-        if (!HasFailure()) removeTree(dir_);
+    void TearDown() override
+    {
+        if (!HasFailure())
+            removeTree(dir_);
     }
     // The recording is one valid stream of the format.
-    void expectCleanStream(const std::string& path) {
-        const Format& f = GetParam();
+    void expectCleanStream(const std::string &path)
+    {
+        const Format &f = GetParam();
         const MediaProbe probe = probeMedia(path, dir_ + "/ffprobe.log");
         EXPECT_TRUE(probe.ok) << probe.errors;
         EXPECT_EQ(probe.formatName, f.formatName);
@@ -129,10 +168,12 @@ protected:
 
 // ---- a real Icecast mount ----
 
-class IcecastFormat : public FormatPeer {};
+class IcecastFormat : public FormatPeer
+{};
 
-TEST_P(IcecastFormat, RecordsAContiguousRunOfTheMount) {
-    const Format& f = GetParam();
+TEST_P(IcecastFormat, RecordsAContiguousRunOfTheMount)
+{
+    const Format &f = GetParam();
     const std::string media = dir_ + "/tone" + f.extension;
     ASSERT_TRUE(makeToneMedia(media, 20, f.codecArgs)) << readFile(media + ".log");
     IcecastServer server(dir_);
@@ -166,7 +207,8 @@ TEST_P(IcecastFormat, RecordsAContiguousRunOfTheMount) {
         EXPECT_EQ(static_cast<unsigned char>(pages[0][5]) & 0x02, 0x02) << "the first page begins the stream";
         EXPECT_EQ(copy.compare(0, pages[0].size(), pages[0]), 0);
         size_t same = 0;
-        while (same < file.size() && same < copy.size() && file[same] == copy[same]) ++same;
+        while (same < file.size() && same < copy.size() && file[same] == copy[same])
+            ++same;
         EXPECT_NE(copy.find(file.substr(same)), std::string::npos) << "recorded " << file.size() << " bytes";
         EXPECT_EQ(joinPagesOf(pages), file) << "whole pages only";
     } else {
@@ -177,19 +219,22 @@ TEST_P(IcecastFormat, RecordsAContiguousRunOfTheMount) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RealPeer, IcecastFormat, ::testing::ValuesIn(kFormats),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // ---- a server that drops the connection mid-frame / mid-page ----
 
-class ReconnectFormat : public FormatPeer, protected testutil::OwnCapture {};
+class ReconnectFormat : public FormatPeer, protected testutil::OwnCapture
+{};
 
-TEST_P(ReconnectFormat, NextAttemptAppendsOneValidStream) {
-    const Format& f = GetParam();
+TEST_P(ReconnectFormat, NextAttemptAppendsOneValidStream)
+{
+    const Format &f = GetParam();
     const std::string first = dir_ + "/first" + f.extension;
     const std::string second = dir_ + "/second" + f.extension;
     std::vector<std::string> secondArgs = f.codecArgs;
     // The server's next logical stream has a serial of its own.
-    if (f.ogg) secondArgs.insert(secondArgs.end() - 2, {"-serial_offset", "77"});
+    if (f.ogg)
+        secondArgs.insert(secondArgs.end() - 2, {"-serial_offset", "77"});
     ASSERT_TRUE(makeToneMedia(first, 6, f.codecArgs)) << readFile(first + ".log");
     ASSERT_TRUE(makeToneMedia(second, 6, secondArgs)) << readFile(second + ".log");
     const std::string a = readFile(first), b = readFile(second);
@@ -199,7 +244,8 @@ TEST_P(ReconnectFormat, NextAttemptAppendsOneValidStream) {
         const std::vector<std::string> pages = splitPages(a);
         ASSERT_GE(pages.size(), 6u);
         const size_t whole = pages.size() / 2;
-        for (size_t i = 0; i < whole; ++i) part1 += pages[i];
+        for (size_t i = 0; i < whole; ++i)
+            part1 += pages[i];
         expected = part1;
         part1 += pages[whole].substr(0, pages[whole].size() / 2);  // dropped mid-page
         part2 = b;                                                 // a new stream, headers first
@@ -208,15 +254,15 @@ TEST_P(ReconnectFormat, NextAttemptAppendsOneValidStream) {
         const std::vector<size_t> starts = frameStarts(a);
         ASSERT_GE(starts.size(), 100u);
         ASSERT_EQ(starts.back(), a.size());
-        const size_t cut = starts[starts.size() / 2] + 37;  // dropped mid-frame
+        const size_t cut = starts[starts.size() / 2] + 37;     // dropped mid-frame
         const size_t rejoin = starts[starts.size() / 3] + 11;  // the next answer starts mid-frame
         part1 = a.substr(0, cut);
         part2 = a.substr(rejoin);
         expected = a.substr(0, starts[starts.size() / 2]) + a.substr(starts[starts.size() / 3 + 1]);
     }
     const std::string head = std::string("ICY 200 OK\r\nContent-Type: ") + f.contentType + "\r\n\r\n";
-    ScriptedServer server({{readRequest(), sendPieces(head + part1, {4000}, 1)},
-                           {readRequest(), sendPieces(head + part2, {4000}, 1)}});
+    ScriptedServer server(
+        {{readRequest(), sendPieces(head + part1, {4000}, 1)}, {readRequest(), sendPieces(head + part2, {4000}, 1)}});
     ctx.serverPort = server.port();
     std::snprintf(ctx.outputBase, sizeof ctx.outputBase, "%s", base_.c_str());
     netgrab::shared().lastError = 0;
@@ -246,11 +292,12 @@ TEST_P(ReconnectFormat, NextAttemptAppendsOneValidStream) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RealPeer, ReconnectFormat, ::testing::ValuesIn(kFormats),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // ---- an ICY server that interleaves metadata unasked ----
 
-TEST(IcyServer, Mp3WithMetadataBlocksIsRecordedAudioOnly) {
+TEST(IcyServer, Mp3WithMetadataBlocksIsRecordedAudioOnly)
+{
     testutil::OwnCapture own;
     testutil::useFastTuning();
     const std::string dir = makeTempDir("vexa-icy");
@@ -261,15 +308,18 @@ TEST(IcyServer, Mp3WithMetadataBlocksIsRecordedAudioOnly) {
     std::string body;
     for (size_t at = 0, n = 0; at < audio.size(); at += interval, ++n) {
         body += audio.substr(at, interval);
-        if (at + interval > audio.size()) break;  // a block follows whole intervals only
+        if (at + interval > audio.size())
+            break;  // a block follows whole intervals only
         const std::string title = "StreamTitle='Loopback tone " + std::to_string(n) + "';";
         const size_t units = (title.size() + 15) / 16;
         body += static_cast<char>(units);
         body += title + std::string(units * 16 - title.size(), '\0');
     }
-    ScriptedServer server({{readRequest(), sendPieces("ICY 200 OK\r\nicy-name: Loopback\r\nContent-Type: audio/mpeg\r\n"
-                                                      "icy-metaint: 8192\r\n\r\n" + body,
-                                                      {12000, 1500}, 1)}});
+    ScriptedServer server({{readRequest(),
+                            sendPieces("ICY 200 OK\r\nicy-name: Loopback\r\nContent-Type: audio/mpeg\r\n"
+                                       "icy-metaint: 8192\r\n\r\n"
+                                           + body,
+                                       {12000, 1500}, 1)}});
     own.ctx.serverPort = server.port();
     std::snprintf(own.ctx.outputBase, sizeof own.ctx.outputBase, "%s/record", dir.c_str());
     EXPECT_EQ(captureHttpStream(own.ctx, "127.0.0.1/live"), RouteResult::Done);
@@ -277,7 +327,8 @@ TEST(IcyServer, Mp3WithMetadataBlocksIsRecordedAudioOnly) {
     const std::string file = readFile(dir + "/record.mp3");
     EXPECT_TRUE(file == audio) << "recorded " << file.size() << " bytes of " << audio.size();
     EXPECT_EQ(decodeErrors(dir + "/record.mp3", dir + "/decode.log"), "");
-    if (!::testing::Test::HasFailure()) removeTree(dir);
+    if (!::testing::Test::HasFailure())
+        removeTree(dir);
 }
 
 }  // namespace

@@ -39,11 +39,12 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kKbps = 128;
 constexpr long kBytesPerSecond = kKbps * 1000 / 8;
-constexpr const char* kMount = "/live";
+constexpr const char *kMount = "/live";
 
-bool isFrameStart(const std::string& bytes, size_t at) {
-    return at + 1 < bytes.size() && static_cast<unsigned char>(bytes[at]) == 0xFF &&
-           (static_cast<unsigned char>(bytes[at + 1]) & 0xE0) == 0xE0;
+bool isFrameStart(const std::string &bytes, size_t at)
+{
+    return at + 1 < bytes.size() && static_cast<unsigned char>(bytes[at]) == 0xFF
+        && (static_cast<unsigned char>(bytes[at + 1]) & 0xE0) == 0xE0;
 }
 
 // The first header of the tone's own frames (MPEG-1 Layer III, 128 kbit/s,
@@ -51,42 +52,50 @@ bool isFrameStart(const std::string& bytes, size_t at) {
 // another at the frame's length. The frame start rule of the recorder also
 // accepts a sync pattern inside the audio data of a frame that the
 // recording joined half-way; ffprobe would report that partial frame.
-size_t firstToneFrame(const std::string& b) {
+size_t firstToneFrame(const std::string &b)
+{
     auto u = [&](size_t i) { return static_cast<unsigned char>(b[i]); };
     for (size_t i = 0; i + 3 < b.size(); ++i) {
-        if (u(i) != 0xFF || u(i + 1) != 0xFB || (u(i + 2) & 0xF0) != 0x90) continue;
+        if (u(i) != 0xFF || u(i + 1) != 0xFB || (u(i + 2) & 0xF0) != 0x90)
+            continue;
         const size_t next = i + 417 + ((u(i + 2) >> 1) & 1);
-        if (next + 1 < b.size() && u(next) == 0xFF && u(next + 1) == 0xFB) return i;
+        if (next + 1 < b.size() && u(next) == 0xFF && u(next + 1) == 0xFB)
+            return i;
     }
     return std::string::npos;
 }
 
-size_t toneFrameLength(const std::string& b, size_t at) {
+size_t toneFrameLength(const std::string &b, size_t at)
+{
     return 417 + ((static_cast<unsigned char>(b[at + 2]) >> 1) & 1);
 }
 
 // End of the run of whole tone frames that begins at first: each frame's
 // header stands where the previous frame's length says.
-size_t toneFramesEnd(const std::string& b, size_t first) {
+size_t toneFramesEnd(const std::string &b, size_t first)
+{
     size_t at = first;
-    while (at + 3 < b.size() && static_cast<unsigned char>(b[at]) == 0xFF &&
-           static_cast<unsigned char>(b[at + 1]) == 0xFB && at + toneFrameLength(b, at) <= b.size())
+    while (at + 3 < b.size() && static_cast<unsigned char>(b[at]) == 0xFF
+           && static_cast<unsigned char>(b[at + 1]) == 0xFB && at + toneFrameLength(b, at) <= b.size())
         at += toneFrameLength(b, at);
     return at;
 }
 
 // netgrab() on a thread of its own, as the recorder program runs it.
-class Recording {
+class Recording
+{
 public:
-    Recording(std::string source, std::string base)
-        : source_(std::move(source)), base_(std::move(base)) {
+    Recording(std::string source, std::string base) : source_(std::move(source)), base_(std::move(base))
+    {
         started_ = Clock::now();
         thread_ = std::thread([this] { result_ = netgrab_api::netgrab(source_.c_str(), base_.c_str()); });
     }
     ~Recording() { stop(); }
     // Stops and joins; seconds between start and stop.
-    double stop() {
-        if (!thread_.joinable()) return seconds_;
+    double stop()
+    {
+        if (!thread_.joinable())
+            return seconds_;
         StopRecord();
         seconds_ = std::chrono::duration<double>(Clock::now() - started_).count();
         thread_.join();
@@ -102,10 +111,12 @@ private:
     std::thread thread_;
 };
 
-class RealIcecast : public ::testing::Test {
+class RealIcecast : public ::testing::Test
+{
 protected:
-    void SetUp() override {
-        CaptureTuning& t = netgrab::settings().tuning;
+    void SetUp() override
+    {
+        CaptureTuning &t = netgrab::settings().tuning;
         t.receivePollMs = 20;
         t.receivePollCount = 50;  // a quiet second ends a receive
         t.retryPauseMinMs = 50;
@@ -125,15 +136,19 @@ protected:
         base_ = dir_ + "/record";
         output_ = base_ + ".mp3";
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         setTraceSink({});
-        if (tls_) unsetenv(netgrab::net::kExtraCaVariable);
+        if (tls_)
+            unsetenv(netgrab::net::kExtraCaVariable);
         server_.reset();
-        if (!HasFailure()) removeTree(dir_);
+        if (!HasFailure())
+            removeTree(dir_);
     }
 
     // The recorded file decodes as MP3 and lasts about as long as it was recorded.
-    void expectPlayableMp3(const std::string& file, double seconds) {
+    void expectPlayableMp3(const std::string &file, double seconds)
+    {
         const MediaProbe probe = probeMedia(output_, dir_ + "/ffprobe.log");
         EXPECT_TRUE(probe.ok) << probe.errors;
         EXPECT_EQ(probe.formatName, "mp3");
@@ -157,7 +172,8 @@ protected:
     // Records source until the file holds two seconds, then stops; the
     // recording must be one run of a plain copy of the mount that joined
     // first and left last, from a frame start on, and play cleanly.
-    void expectRecordedFromTheMount(const std::string& source) {
+    void expectRecordedFromTheMount(const std::string &source)
+    {
         PlainHttpCopy plain;
         ASSERT_TRUE(plain.start(server_->port(), kMount));
         ASSERT_TRUE(plain.waitForBody(2000, 5000));
@@ -190,85 +206,96 @@ protected:
 
 // ---- the five routes to one mount ----
 
-struct Route {
-    const char* name;
-    const char* path;  // on the scripted server; nullptr: record the mount directly
-    std::string (*answer)(const std::string& mountUrl);
+struct Route
+{
+    const char *name;
+    const char *path;  // on the scripted server; nullptr: record the mount directly
+    std::string (*answer)(const std::string &mountUrl);
 };
-void PrintTo(const Route& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Route &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class RealIcecastRoute : public RealIcecast, public ::testing::WithParamInterface<Route> {};
+class RealIcecastRoute : public RealIcecast, public ::testing::WithParamInterface<Route>
+{};
 
-TEST_P(RealIcecastRoute, RecordsEveryByteFromFirstFrameStart) {
-    const Route& route = GetParam();
+TEST_P(RealIcecastRoute, RecordsEveryByteFromFirstFrameStart)
+{
+    const Route &route = GetParam();
     const std::string mountUrl = server_->url(kMount);
     // Answers every request (each attempt fetches the playlist again).
     ScriptedServer web({{readRequest(), send(route.answer ? route.answer(mountUrl) : "")}});
-    const std::string source =
-        route.path ? "http://" + web.hostPort() + route.path : mountUrl;
+    const std::string source = route.path ? "http://" + web.hostPort() + route.path : mountUrl;
     expectRecordedFromTheMount(source);
 }
 
 const Route kRoutes[] = {
     {"Direct", nullptr, nullptr},
     {"M3u", "/radio.m3u",
-     [](const std::string& url) {
+     [](const std::string &url) {
          return "HTTP/1.0 200 OK\r\nContent-Type: audio/x-mpegurl\r\n\r\n#EXTM3U\r\n"
-                "#EXTINF:-1,Loopback tone\r\n" + url + "\r\n";
+                "#EXTINF:-1,Loopback tone\r\n"
+             + url + "\r\n";
      }},
     // A web server that compresses its playlists.
     {"GzipM3u", "/radio.m3u",
-     [](const std::string& url) {
+     [](const std::string &url) {
          const std::string body = testutil::compressed("#EXTM3U\r\n#EXTINF:-1,Loopback tone\r\n" + url + "\r\n", 31);
-         return "HTTP/1.1 200 OK\r\nContent-Type: audio/x-mpegurl\r\nContent-Encoding: gzip\r\nContent-Length: " +
-                std::to_string(body.size()) + "\r\n\r\n" + body;
+         return "HTTP/1.1 200 OK\r\nContent-Type: audio/x-mpegurl\r\nContent-Encoding: gzip\r\nContent-Length: "
+             + std::to_string(body.size()) + "\r\n\r\n" + body;
      }},
     // An entry relative to the playlist's address (a network-path reference).
     {"RelativeM3u", "/lists/radio.m3u",
-     [](const std::string& url) {
-         return "HTTP/1.0 200 OK\r\nContent-Type: audio/x-mpegurl\r\n\r\n#EXTM3U\r\n#EXTINF:-1,Loopback tone\r\n" +
-                url.substr(std::string("http:").size()) + "\r\n";
+     [](const std::string &url) {
+         return "HTTP/1.0 200 OK\r\nContent-Type: audio/x-mpegurl\r\n\r\n#EXTM3U\r\n#EXTINF:-1,Loopback tone\r\n"
+             + url.substr(std::string("http:").size()) + "\r\n";
      }},
     {"Pls", "/radio.pls",
-     [](const std::string& url) {
+     [](const std::string &url) {
          return "HTTP/1.0 200 OK\r\nContent-Type: audio/x-scpls\r\n\r\n[playlist]\r\n"
-                "NumberOfEntries=1\r\nFile1=" + url + "\r\nTitle1=Loopback tone\r\nVersion=2\r\n";
+                "NumberOfEntries=1\r\nFile1="
+             + url + "\r\nTitle1=Loopback tone\r\nVersion=2\r\n";
      }},
     {"Asx", "/radio.asx",
-     [](const std::string& url) {
+     [](const std::string &url) {
          return "HTTP/1.0 200 OK\r\nContent-Type: video/x-ms-asf\r\n\r\n<asx version=\"3.0\">\r\n"
                 "<entry><ref href=\"http://127.0.0.1/jingle.wav\"/></entry>\r\n"
-                "<entry><ref href=\"" + url + "\"/></entry>\r\n</asx>\r\n";
+                "<entry><ref href=\""
+             + url + "\"/></entry>\r\n</asx>\r\n";
      }},
     {"Redirect302", "/radio",
-     [](const std::string& url) {
-         return "HTTP/1.1 302 Found\r\nLocation: " + url + "\r\nContent-Length: 0\r\n\r\n";
-     }},
+     [](const std::string &url) { return "HTTP/1.1 302 Found\r\nLocation: " + url + "\r\nContent-Length: 0\r\n\r\n"; }},
 };
 
 INSTANTIATE_TEST_SUITE_P(RealPeer, RealIcecastRoute, ::testing::ValuesIn(kRoutes),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // ---- the same mount over https ----
 
-struct TlsRoute {
-    const char* name;
-    const char* path;    // on the scripted server; nullptr: record the https mount directly
-    bool webOverTls;     // the scripted server is reached over https (a TLS front)
-    std::string (*answer)(const std::string& httpsMountUrl, const std::string& httpMountUrl);
+struct TlsRoute
+{
+    const char *name;
+    const char *path;  // on the scripted server; nullptr: record the https mount directly
+    bool webOverTls;   // the scripted server is reached over https (a TLS front)
+    std::string (*answer)(const std::string &httpsMountUrl, const std::string &httpMountUrl);
 };
-void PrintTo(const TlsRoute& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TlsRoute &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class RealIcecastTls : public RealIcecast, public ::testing::WithParamInterface<TlsRoute> {
+class RealIcecastTls : public RealIcecast, public ::testing::WithParamInterface<TlsRoute>
+{
 protected:
     RealIcecastTls() { tls_ = true; }
 };
 
-TEST_P(RealIcecastTls, RecordsEveryByteOverHttps) {
-    const TlsRoute& route = GetParam();
+TEST_P(RealIcecastTls, RecordsEveryByteOverHttps)
+{
+    const TlsRoute &route = GetParam();
     const std::string httpsMount = server_->httpsUrl(kMount);
-    ScriptedServer web(
-        {{readRequest(), send(route.answer ? route.answer(httpsMount, server_->url(kMount)) : "")}});
+    ScriptedServer web({{readRequest(), send(route.answer ? route.answer(httpsMount, server_->url(kMount)) : "")}});
     std::unique_ptr<TlsFront> front;
     std::string source = httpsMount;
     if (route.path && route.webOverTls) {
@@ -282,49 +309,51 @@ TEST_P(RealIcecastTls, RecordsEveryByteOverHttps) {
     // A full decode of its whole frames (the stop cuts the last one short)
     // reports nothing.
     const std::string log = dir_ + "/ffmpeg-decode.log";
-    EXPECT_EQ(runProgram({"ffmpeg", "-nostdin", "-v", "error", "-i", dir_ + "/frames.mp3", "-f", "null", "-"}, log,
-                         30000),
-              0);
+    EXPECT_EQ(
+        runProgram({"ffmpeg", "-nostdin", "-v", "error", "-i", dir_ + "/frames.mp3", "-f", "null", "-"}, log, 30000),
+        0);
     EXPECT_EQ(readFile(log), "");
 }
 
-std::string movedTo(const char* status, const std::string& url) {
+std::string movedTo(const char *status, const std::string &url)
+{
     return std::string("HTTP/1.1 ") + status + "\r\nLocation: " + url + "\r\nContent-Length: 0\r\n\r\n";
 }
 
 const TlsRoute kTlsRoutes[] = {
     {"HttpsDirect", nullptr, false, nullptr},
     {"M3uHttpsEntry", "/radio.m3u", false,
-     [](const std::string& https, const std::string&) {
+     [](const std::string &https, const std::string &) {
          return "HTTP/1.0 200 OK\r\nContent-Type: audio/x-mpegurl\r\n\r\n#EXTM3U\r\n" + https + "\r\n";
      }},
     {"PlsHttpsEntry", "/radio.pls", false,
-     [](const std::string& https, const std::string&) {
+     [](const std::string &https, const std::string &) {
          return "HTTP/1.0 200 OK\r\n\r\n[playlist]\r\nNumberOfEntries=1\r\nFile1=" + https + "\r\n";
      }},
     {"AsxHttpsEntry", "/radio.asx", false,
-     [](const std::string& https, const std::string&) {
+     [](const std::string &https, const std::string &) {
          return "HTTP/1.0 200 OK\r\n\r\n<asx version=\"3.0\"><entry><ref href=\"" + https + "\"/></entry></asx>\r\n";
      }},
     {"HttpTo301Https", "/radio", false,
-     [](const std::string& https, const std::string&) { return movedTo("301 Moved Permanently", https); }},
+     [](const std::string &https, const std::string &) { return movedTo("301 Moved Permanently", https); }},
     {"HttpTo302Https", "/radio", false,
-     [](const std::string& https, const std::string&) { return movedTo("302 Found", https); }},
+     [](const std::string &https, const std::string &) { return movedTo("302 Found", https); }},
     {"HttpsTo301Http", "/radio", true,
-     [](const std::string&, const std::string& http) { return movedTo("301 Moved Permanently", http); }},
+     [](const std::string &, const std::string &http) { return movedTo("301 Moved Permanently", http); }},
     {"HttpsTo302Http", "/radio", true,
-     [](const std::string&, const std::string& http) { return movedTo("302 Found", http); }},
+     [](const std::string &, const std::string &http) { return movedTo("302 Found", http); }},
 };
 
 INSTANTIATE_TEST_SUITE_P(RealPeer, RealIcecastTls, ::testing::ValuesIn(kTlsRoutes),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // ---- the server goes away and comes back ----
 
-TEST_F(RealIcecast, NextAttemptAfterServerRestartAppendsToSameFile) {
+TEST_F(RealIcecast, NextAttemptAfterServerRestartAppendsToSameFile)
+{
     std::mutex traceMutex;
     std::vector<std::string> traces;
-    setTraceSink([&](const std::string& line) {
+    setTraceSink([&](const std::string &line) {
         std::lock_guard<std::mutex> lock(traceMutex);
         traces.push_back(line);
     });
@@ -332,9 +361,10 @@ TEST_F(RealIcecast, NextAttemptAfterServerRestartAppendsToSameFile) {
         // "…append file!! [name]   <position>  seek = 0" per reopened file.
         std::vector<long> positions;
         std::lock_guard<std::mutex> lock(traceMutex);
-        for (const std::string& t : traces) {
+        for (const std::string &t : traces) {
             const size_t at = t.find("append file!! [" + output_ + "]");
-            if (at == std::string::npos || t.find("new file") != std::string::npos) continue;
+            if (at == std::string::npos || t.find("new file") != std::string::npos)
+                continue;
             positions.push_back(std::atol(t.c_str() + at + 17 + output_.size()));
         }
         return positions;
@@ -368,8 +398,8 @@ TEST_F(RealIcecast, NextAttemptAfterServerRestartAppendsToSameFile) {
     EXPECT_FALSE(std::ifstream(base_ + ".wma").good());
     // Each part is one unbroken run of frames; only the frame that the kill
     // cut short (and the stop's last one) is incomplete.
-    for (const std::string& part : {file.substr(0, static_cast<size_t>(boundary)),
-                                    file.substr(static_cast<size_t>(boundary))}) {
+    for (const std::string &part :
+         {file.substr(0, static_cast<size_t>(boundary)), file.substr(static_cast<size_t>(boundary))}) {
         const size_t first = firstToneFrame(part);
         ASSERT_LT(first, 418u);
         EXPECT_LT(part.size() - toneFramesEnd(part, first), 418u);

@@ -19,25 +19,27 @@ using namespace testsupport;
 
 namespace {
 
-class HttpRequestTest : public ::testing::Test, protected testutil::OwnCapture {
+class HttpRequestTest : public ::testing::Test, protected testutil::OwnCapture
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         testutil::useFastTuning();
         std::memset(ctx.receiveBuffer, 'x', sizeof ctx.receiveBuffer);
     }
-    char* answer() { return ctx.receiveBuffer; }
+    char *answer() { return ctx.receiveBuffer; }
     // The last slot carries the empty line that ends the request.
     HeaderSlot endSlot_ = "Host: 127.0.0.1\r\n\r\n";
-    const HeaderSlot* slots() { return &endSlot_; }
-    void usePort(const ScriptedServer& server) { ctx.requestPort = server.port(); }
+    const HeaderSlot *slots() { return &endSlot_; }
+    void usePort(const ScriptedServer &server) { ctx.requestPort = server.port(); }
 };
 
-std::string okAnswer(const std::string& body, const std::string& extraHeaders = "") {
-    return "HTTP/1.0 200 OK\r\n" + extraHeaders + "Content-Length: " + std::to_string(body.size()) +
-           "\r\n\r\n" + body;
+std::string okAnswer(const std::string &body, const std::string &extraHeaders = "")
+{
+    return "HTTP/1.0 200 OK\r\n" + extraHeaders + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
-const char* kFetchRequestTail =
+const char *kFetchRequestTail =
     "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
     "application/vnd.ms-powerpoint, application/vnd.ms-excel, application/msword, */*\r\n"
     "Accept-Language: zh-tw\r\n"
@@ -46,7 +48,8 @@ const char* kFetchRequestTail =
     "Host: 127.0.0.1\r\n"
     "Connection: close\r\n\r\n";
 
-TEST_F(HttpRequestTest, FetchWithoutPathAsksForRootAndReadsUntilClose) {
+TEST_F(HttpRequestTest, FetchWithoutPathAsksForRootAndReadsUntilClose)
+{
     ScriptedServer server({{readRequest(), sendPieces("HTTP/1.0 200 OK\r\n\r\n#EXTM3U\n", {5}, 2)}});
     usePort(server);
     int n = httpFetch(ctx, answer(), "127.0.0.1");
@@ -56,14 +59,16 @@ TEST_F(HttpRequestTest, FetchWithoutPathAsksForRootAndReadsUntilClose) {
     EXPECT_EQ(server.received(0), std::string("GET / HTTP/1.1\r\n") + kFetchRequestTail);
 }
 
-TEST_F(HttpRequestTest, FetchSendsPathFromFirstSlash) {
+TEST_F(HttpRequestTest, FetchSendsPathFromFirstSlash)
+{
     ScriptedServer server({{readRequest(), send("HTTP/1.0 200 OK\r\n\r\n")}});
     usePort(server);
     ASSERT_GT(httpFetch(ctx, answer(), "127.0.0.1/list/a.pls?x=1"), 0);
     EXPECT_EQ(server.received(0), std::string("GET /list/a.pls?x=1 HTTP/1.1\r\n") + kFetchRequestTail);
 }
 
-TEST_F(HttpRequestTest, RequestSendsSlotsAsTheyAre) {
+TEST_F(HttpRequestTest, RequestSendsSlotsAsTheyAre)
+{
     ScriptedServer server({{readRequest(), send(okAnswer("ok"))}});
     usePort(server);
     HeaderSlot slots[3];
@@ -78,15 +83,21 @@ TEST_F(HttpRequestTest, RequestSendsSlotsAsTheyAre) {
 // Stops as soon as the body has arrived, though the server keeps the
 // connection open; also when the header terminator or the length header is
 // split across two received blocks.
-struct LengthCase {
-    const char* name;
+struct LengthCase
+{
+    const char *name;
     std::vector<size_t> pieces;
 };
-void PrintTo(const LengthCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LengthCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class ContentLengthStop : public HttpRequestTest, public ::testing::WithParamInterface<LengthCase> {};
+class ContentLengthStop : public HttpRequestTest, public ::testing::WithParamInterface<LengthCase>
+{};
 
-TEST_P(ContentLengthStop, StopsWithoutWaitingForClose) {
+TEST_P(ContentLengthStop, StopsWithoutWaitingForClose)
+{
     const std::string reply = okAnswer("0123456789", "Server: test\r\n");
     ScriptedServer server({{readRequest(), sendPieces(reply, GetParam().pieces, 15), stall()}});
     usePort(server);
@@ -101,25 +112,27 @@ TEST_P(ContentLengthStop, StopsWithoutWaitingForClose) {
 
 const size_t kHeaderLength = std::string("HTTP/1.0 200 OK\r\nServer: test\r\nContent-Length: 10\r\n").size();
 
-INSTANTIATE_TEST_SUITE_P(
-    Pieces, ContentLengthStop,
-    ::testing::Values(LengthCase{"whole", {}},
-                      LengthCase{"terminator_split", {kHeaderLength + 2, 100}},
-                      LengthCase{"length_header_split", {40, 100}},
-                      LengthCase{"body_trickles", {kHeaderLength + 2, 3}}),
-    [](const ::testing::TestParamInfo<LengthCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Pieces, ContentLengthStop,
+                         ::testing::Values(LengthCase{"whole", {}},
+                                           LengthCase{"terminator_split", {kHeaderLength + 2, 100}},
+                                           LengthCase{"length_header_split", {40, 100}},
+                                           LengthCase{"body_trickles", {kHeaderLength + 2, 3}}),
+                         [](const ::testing::TestParamInfo<LengthCase> &info) { return std::string(info.param.name); });
 
-TEST_F(HttpRequestTest, ZeroContentLengthReadsUntilClose) {
-    ScriptedServer server({{readRequest(), send("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"), delay(30),
-                            send("late")}});
+TEST_F(HttpRequestTest, ZeroContentLengthReadsUntilClose)
+{
+    ScriptedServer server(
+        {{readRequest(), send("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"), delay(30), send("late")}});
     usePort(server);
     int n = httpRequest(ctx, answer(), "127.0.0.1", "/", slots(), 1);
     EXPECT_EQ(std::string(answer(), n), "HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\nlate");
 }
 
-TEST_F(HttpRequestTest, LongAnswerIsCutAtTheCapAndKeptOpen) {
+TEST_F(HttpRequestTest, LongAnswerIsCutAtTheCapAndKeptOpen)
+{
     std::string body(15000, 'a');
-    for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
+    for (size_t i = 0; i < body.size(); ++i)
+        body[i] = static_cast<char>('a' + i % 26);
     const std::string reply = "HTTP/1.0 200 OK\r\n\r\n" + body;
     ScriptedServer server({{readRequest(), send(reply), stall()}});
     usePort(server);
@@ -139,7 +152,8 @@ TEST_F(HttpRequestTest, LongAnswerIsCutAtTheCapAndKeptOpen) {
     closeConnection(ctx.connection);
 }
 
-TEST_F(HttpRequestTest, PlainRequestClosesAtTheCap) {
+TEST_F(HttpRequestTest, PlainRequestClosesAtTheCap)
+{
     ScriptedServer server({{readRequest(), send("HTTP/1.0 200 OK\r\n\r\n" + std::string(12000, 'b')), stall()}});
     usePort(server);
     EXPECT_EQ(httpRequest(ctx, answer(), "127.0.0.1", "/", slots(), 1), kAnswerLimit);
@@ -147,7 +161,8 @@ TEST_F(HttpRequestTest, PlainRequestClosesAtTheCap) {
     EXPECT_TRUE(server.waitForClosed(0, testwait::kLoadMarginMs));  // our side closed, so the stall ended
 }
 
-TEST_F(HttpRequestTest, KeepClosesAShortAnswerAndSaysSo) {
+TEST_F(HttpRequestTest, KeepClosesAShortAnswerAndSaysSo)
+{
     ScriptedServer server({{readRequest(), send(okAnswer("short"))}});
     usePort(server);
     bool kept = true;
@@ -156,12 +171,13 @@ TEST_F(HttpRequestTest, KeepClosesAShortAnswerAndSaysSo) {
     EXPECT_FALSE(ctx.connection.isOpen());
 }
 
-TEST_F(HttpRequestTest, FirstReturnsTheOpenConnectionAfterOneReceive) {
+TEST_F(HttpRequestTest, FirstReturnsTheOpenConnectionAfterOneReceive)
+{
     ScriptedServer server({{readRequest(), send("HTTP/1.0 200 OK\r\n\r\nABC"), delay(50), send("DEF"), stall()}});
     usePort(server);
     int count = 0;
     ASSERT_TRUE(httpRequestFirst(ctx, answer(), "127.0.0.1", "/live", slots(), 1, &count));
-    Connection& c = ctx.connection;
+    Connection &c = ctx.connection;
     EXPECT_EQ(std::string(answer(), count), "HTTP/1.0 200 OK\r\n\r\nABC");
     char more[16];
     int n = receiveSome(c, more, sizeof more);
@@ -171,7 +187,8 @@ TEST_F(HttpRequestTest, FirstReturnsTheOpenConnectionAfterOneReceive) {
     EXPECT_EQ(server.received(0), "GET /live HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
 }
 
-TEST_F(HttpRequestTest, FirstGivesMinusOneWhenTheServerSaysNothing) {
+TEST_F(HttpRequestTest, FirstGivesMinusOneWhenTheServerSaysNothing)
+{
     ScriptedServer server({{readRequest(), closeNow()}});
     usePort(server);
     int count = -7;
@@ -180,15 +197,18 @@ TEST_F(HttpRequestTest, FirstGivesMinusOneWhenTheServerSaysNothing) {
     EXPECT_FALSE(ctx.connection.isOpen());
 }
 
-TEST_F(HttpRequestTest, EveryOperationReportsAFailedConnect) {
+TEST_F(HttpRequestTest, EveryOperationReportsAFailedConnect)
+{
     const uint16_t port = testutil::closedPort();
     ctx.requestPort = port;
     HeaderSlot slot = "\r\n";
     int count = 0;
     bool kept = false;
-    const std::string expected = "connect to  127.0.0.1:" + std::to_string(port) + "  fail -- 0000006f\nconnect to server fail\n";
-    struct Op {
-        const char* name;
+    const std::string expected =
+        "connect to  127.0.0.1:" + std::to_string(port) + "  fail -- 0000006f\nconnect to server fail\n";
+    struct Op
+    {
+        const char *name;
         std::function<int()> run;
     } ops[] = {
         {"fetch", [&] { return httpFetch(ctx, answer(), "127.0.0.1/x"); }},
@@ -196,7 +216,7 @@ TEST_F(HttpRequestTest, EveryOperationReportsAFailedConnect) {
         {"keep", [&] { return httpRequestKeep(ctx, answer(), "127.0.0.1", "/", &slot, 1, &kept); }},
         {"first", [&] { return httpRequestFirst(ctx, answer(), "127.0.0.1", "/", &slot, 1, &count) ? 0 : -1; }},
     };
-    for (auto& op : ops) {
+    for (auto &op : ops) {
         SCOPED_TRACE(op.name);
         ::testing::internal::CaptureStdout();
         int r = op.run();
@@ -206,11 +226,12 @@ TEST_F(HttpRequestTest, EveryOperationReportsAFailedConnect) {
     }
 }
 
-TEST_F(HttpRequestTest, RequestThatDoesNotFitIsNotSent) {
+TEST_F(HttpRequestTest, RequestThatDoesNotFitIsNotSent)
+{
     ScriptedServer server({{readRequest(500), send(okAnswer("x"))}});
     usePort(server);
     static HeaderSlot slots[40];
-    for (auto& s : slots) {
+    for (auto &s : slots) {
         std::memset(s, 'h', kHeaderSlotSize - 1);
         s[kHeaderSlotSize - 1] = '\0';
     }

@@ -21,12 +21,14 @@ using netgrab::shared;
 
 namespace {
 
-class MmsHttp : public wmtest::TempDirTest {
+class MmsHttp : public wmtest::TempDirTest
+{
 protected:
     // One attempt as the HTTP route runs it: the describe answer's header,
     // then the play request to the server.
-    void recordOnce(const ScriptedServer& server, const std::string& header) {
-        netgrab::CaptureState& s = ctx;
+    void recordOnce(const ScriptedServer &server, const std::string &header)
+    {
+        netgrab::CaptureState &s = ctx;
         s.packets.fill = 0;
         s.packets.packetCount = 0;
         ASSERT_EQ(netgrab::openOutput(ctx, ".wma"), 1);
@@ -37,7 +39,8 @@ protected:
     }
 
     // The file holds the header (finished) and exactly these padded packets.
-    void expectFinishedFile(const AsfMedia& m, const std::string& packets, size_t packetCount) {
+    void expectFinishedFile(const AsfMedia &m, const std::string &packets, size_t packetCount)
+    {
         std::string file = fileBytes(wma());
         ASSERT_GT(file.size(), m.header.size());
         size_t props = findGuid(file, kFilePropertiesGuid);
@@ -54,27 +57,31 @@ protected:
     }
 
     // Durations of a file recorded from one connection delivering packets [first, first + count).
-    void expectDurationOf(const AsfMedia& m, size_t first, size_t count) {
+    void expectDurationOf(const AsfMedia &m, size_t first, size_t count)
+    {
         wmtest::expectDurations(wma(), wmtest::coveredMs(wmtest::mediaPackets(m, first, count)));
     }
 };
 
 // ---- stream header ----------------------------------------------------------
 
-struct HeaderCase {
-    const char* name;
-    int parts;         // "$H" chunks the header is cut into
-    size_t cutTail;    // bytes missing at the end of the answer
-    bool appendMode;   // the file already holds a recording
+struct HeaderCase
+{
+    const char *name;
+    int parts;        // "$H" chunks the header is cut into
+    size_t cutTail;   // bytes missing at the end of the answer
+    bool appendMode;  // the file already holds a recording
 };
 
-class StreamHeader : public MmsHttp, public ::testing::WithParamInterface<HeaderCase> {};
+class StreamHeader : public MmsHttp, public ::testing::WithParamInterface<HeaderCase>
+{};
 
-TEST_P(StreamHeader, WritesTheHeaderChunksOncePerFile) {
+TEST_P(StreamHeader, WritesTheHeaderChunksOncePerFile)
+{
     WM_MEDIA(m, 10);
-    const HeaderCase& c = GetParam();
+    const HeaderCase &c = GetParam();
     if (c.appendMode) {
-        FILE* f = std::fopen(wma().c_str(), "wb");
+        FILE *f = std::fopen(wma().c_str(), "wb");
         std::fputs("earlier", f);
         std::fclose(f);
     }
@@ -99,9 +106,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, StreamHeader,
                                            HeaderCase{"three_chunks", 3, 0, false},
                                            HeaderCase{"last_chunk_cut_short", 2, 100, false},
                                            HeaderCase{"file_already_recorded", 1, 0, true}),
-                         [](const ::testing::TestParamInfo<HeaderCase>& i) { return std::string(i.param.name); });
+                         [](const ::testing::TestParamInfo<HeaderCase> &i) { return std::string(i.param.name); });
 
-TEST_F(MmsHttp, AnswerWithoutHeaderChunkIsRefused) {
+TEST_F(MmsHttp, AnswerWithoutHeaderChunkIsRefused)
+{
     ASSERT_EQ(netgrab::openOutput(ctx, ".wma"), 1);
     std::string answer = "HTTP/1.0 200 OK\r\n\r\n" + mmshChunk('D', std::string("\x82\x00\x00 data", 8));
     EXPECT_EQ(netgrab::extractStreamHeader(ctx, answer.data(), static_cast<int>(answer.size())), -2);
@@ -112,17 +120,19 @@ TEST_F(MmsHttp, AnswerWithoutHeaderChunkIsRefused) {
 
 // ---- data chunks --------------------------------------------------------------
 
-class DataChunks : public MmsHttp, public ::testing::WithParamInterface<size_t> {};
+class DataChunks : public MmsHttp, public ::testing::WithParamInterface<size_t>
+{};
 
 // Chunks of other kinds, packets without 0x82 0x00 0x00 and packets longer
 // than the packet size are skipped; short packets are padded; whatever the
 // block sizes.
-TEST_P(DataChunks, SameFileWhateverTheBlockSizes) {
+TEST_P(DataChunks, SameFileWhateverTheBlockSizes)
+{
     WM_MEDIA(m, 10);
     std::string longPacket = std::string("\x82\x00\x00", 3) + std::string(m->packetSize + 97, '\x5A');
-    std::string stream = mmshChunk('E', "end of something") + mmshChunk('C', "change") +
-                         mmshDataChunks(*m, 0, 3) + mmshChunk('D', std::string("\x82\x01\x00 not ours", 12)) +
-                         mmshChunk('D', longPacket) + mmshDataChunks(*m, 3, 2);
+    std::string stream = mmshChunk('E', "end of something") + mmshChunk('C', "change") + mmshDataChunks(*m, 0, 3)
+        + mmshChunk('D', std::string("\x82\x01\x00 not ours", 12)) + mmshChunk('D', longPacket)
+        + mmshDataChunks(*m, 3, 2);
     std::string want = wmtest::paddedPackets(*m, 0, 3) + wmtest::paddedPackets(*m, 3, 2);
 
     ASSERT_EQ(netgrab::openOutput(ctx, ".wma"), 1);
@@ -130,7 +140,7 @@ TEST_P(DataChunks, SameFileWhateverTheBlockSizes) {
     packets->packetSize = static_cast<int32_t>(m->packetSize);
     netgrab::AsfChunkReader reader;
     const size_t block = GetParam();
-    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(stream.data());
+    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(stream.data());
     for (size_t at = 0; at < stream.size(); at += block) {
         size_t n = std::min(block, stream.size() - at);
         netgrab::feedDataChunks(ctx, reader, *packets, bytes + at, static_cast<int>(n));
@@ -146,17 +156,19 @@ INSTANTIATE_TEST_SUITE_P(BlockSizes, DataChunks, ::testing::Values(1, 2, 3, 5, 7
 
 // ---- play request against the server ----------------------------------------------
 
-TEST_F(MmsHttp, PlayRequestSendsTheFourteenHeaderLines) {
+TEST_F(MmsHttp, PlayRequestSendsTheFourteenHeaderLines)
+{
     WM_MEDIA(m, 10);
     ScriptedServer server({mmshPlayScript(*m, 0, 2, StreamEnd::Close)});
     recordOnce(server, broadcastHeader(*m));
     server.waitForClosed(0, 5000);
-    EXPECT_EQ(server.received(0), wmtest::expectedRequest("mmsh_play_request.txt", {{"PATH", "/live"},
-                                                                                     {"HOST", "127.0.0.1"},
-                                                                                     {"GUID", ctx.clientGuid}}));
+    EXPECT_EQ(server.received(0),
+              wmtest::expectedRequest("mmsh_play_request.txt",
+                                      {{"PATH", "/live"}, {"HOST", "127.0.0.1"}, {"GUID", ctx.clientGuid}}));
 }
 
-TEST_F(MmsHttp, RecordsAFileThatStatesItsLengthSizeAndPackets) {
+TEST_F(MmsHttp, RecordsAFileThatStatesItsLengthSizeAndPackets)
+{
     WM_MEDIA(m, 10);
     const int socketsBefore = wmtest::openSockets();
     {
@@ -172,7 +184,8 @@ TEST_F(MmsHttp, RecordsAFileThatStatesItsLengthSizeAndPackets) {
 }
 
 // 500 s of audio, sent faster than real time: past the 429-s mark.
-TEST_F(MmsHttp, LongRecordingStatesItsExactDuration) {
+TEST_F(MmsHttp, LongRecordingStatesItsExactDuration)
+{
     WM_MEDIA(m, 500);
     ScriptedServer server({mmshPlayScript(*m, 0, m->packets.size(), StreamEnd::Close)});
     recordOnce(server, broadcastHeader(*m));
@@ -180,7 +193,8 @@ TEST_F(MmsHttp, LongRecordingStatesItsExactDuration) {
     expectDurationOf(*m, 0, m->packets.size());
 }
 
-TEST_F(MmsHttp, PlayRequestWithoutAnswerClosesTheFile) {
+TEST_F(MmsHttp, PlayRequestWithoutAnswerClosesTheFile)
+{
     ScriptedServer server({{readRequest(), closeNow()}});
     ASSERT_EQ(netgrab::openOutput(ctx, ".wma"), 1);
     ctx.serverPort = server.port();
@@ -189,7 +203,8 @@ TEST_F(MmsHttp, PlayRequestWithoutAnswerClosesTheFile) {
     EXPECT_EQ(ctx.output.file, nullptr);
 }
 
-TEST_F(MmsHttp, PlayAddressWithoutHttpIsRefused) {
+TEST_F(MmsHttp, PlayAddressWithoutHttpIsRefused)
+{
     ASSERT_EQ(netgrab::openOutput(ctx, ".wma"), 1);
     netgrab::playRequest(ctx, "ftp://127.0.0.1/live");
     EXPECT_EQ(shared().lastError, NG_ERR_REFUSED);

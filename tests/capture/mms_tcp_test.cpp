@@ -26,26 +26,29 @@ namespace {
 
 // ---- the seven commands against the published layout ---------------------------
 
-struct Field {
+struct Field
+{
     size_t offset;
     uint64_t value;
     int width;
 };
 
-struct CommandRow {
-    const char* name;
+struct CommandRow
+{
+    const char *name;
     int step;
     size_t length;
     uint16_t code;
     std::vector<Field> fields;
-    size_t textAt;      // 0: no text
-    std::string text;   // widened to UTF-16LE
+    size_t textAt;     // 0: no text
+    std::string text;  // widened to UTF-16LE
 };
 
-const char* kGuid = "{0123ABCD-0123-4567-89AB-0123456789AB}";
+const char *kGuid = "{0123ABCD-0123-4567-89AB-0123456789AB}";
 constexpr uint64_t kDouble3600 = 0x40AC200000000000ull;
 
-std::string expectedCommand(const CommandRow& r, uint32_t sequence) {
+std::string expectedCommand(const CommandRow &r, uint32_t sequence)
+{
     std::string m(r.length, '\0');
     putLe(m, 0, 1, 4);
     putLe(m, 4, 0xB00BFACE, 4);
@@ -56,16 +59,19 @@ std::string expectedCommand(const CommandRow& r, uint32_t sequence) {
     putLe(m, 32, (r.length - 32) / 8, 4);
     putLe(m, 36, r.code, 2);
     putLe(m, 38, 0x0003, 2);
-    for (const Field& f : r.fields) putLe(m, f.offset, f.value, f.width);
+    for (const Field &f : r.fields)
+        putLe(m, f.offset, f.value, f.width);
     for (size_t i = 0; i < r.text.size() && r.textAt + 2 * i + 1 < r.length; ++i)
         m[r.textAt + 2 * i] = r.text[i];
     return m;
 }
 
-class Commands : public ::testing::TestWithParam<CommandRow> {};
+class Commands : public ::testing::TestWithParam<CommandRow>
+{};
 
-TEST_P(Commands, MatchTheTableByteForByte) {
-    const CommandRow& r = GetParam();
+TEST_P(Commands, MatchTheTableByteForByte)
+{
+    const CommandRow &r = GetParam();
     netgrab::MmsCommandArgs args;
     args.clientGuid = kGuid;
     const unsigned char local[4] = {127, 0, 0, 1};
@@ -75,32 +81,49 @@ TEST_P(Commands, MatchTheTableByteForByte) {
     unsigned char out[400];
     int n = netgrab::buildMmsCommand(r.step, 5, args, out, sizeof out);
     ASSERT_EQ(n, static_cast<int>(r.length));
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), r.length), expectedCommand(r, 5));
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(out), r.length), expectedCommand(r, 5));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, Commands,
     ::testing::Values(
-        CommandRow{"connect", 1, 176, 0x0001, {{40, 0xF0F0F0F0, 4}, {44, 0x0004000B, 4}, {48, 0x0003001C, 4}},
-                   52, std::string("NSPlayer/10.0.0.3802; ") + kGuid},
+        CommandRow{"connect",
+                   1,
+                   176,
+                   0x0001,
+                   {{40, 0xF0F0F0F0, 4}, {44, 0x0004000B, 4}, {48, 0x0003001C, 4}},
+                   52,
+                   std::string("NSPlayer/10.0.0.3802; ") + kGuid},
         CommandRow{"funnel_information", 2, 48, 0x0018, {{40, 0xF0F0F0F1, 4}, {44, 0x0004000B, 4}}, 0, ""},
-        CommandRow{"connect_funnel", 3, 120, 0x0002,
-                   {{40, 0xF0F0F0F1, 4}, {44, 0xFFFFFFFF, 4}, {48, 0, 4}, {52, 0x00A00000, 4}, {56, 2, 4}}, 60,
+        CommandRow{"connect_funnel",
+                   3,
+                   120,
+                   0x0002,
+                   {{40, 0xF0F0F0F1, 4}, {44, 0xFFFFFFFF, 4}, {48, 0, 4}, {52, 0x00A00000, 4}, {56, 2, 4}},
+                   60,
                    "\\\\127.0.0.1\\TCP\\4321"},
         CommandRow{"open_file", 4, 304, 0x0005, {{40, 0x20, 4}, {44, 0xFFFFFFFF, 4}}, 56, "live"},
-        CommandRow{"read_block", 5, 88, 0x0015,
-                   {{40, 1, 4}, {52, 0x8000, 4}, {56, 0xFFFFFFFF, 4}, {60, 0x002E0030, 4}, {72, kDouble3600, 8},
-                    {80, 2, 4}},
-                   0, ""},
-        CommandRow{"stream_switch", 6, 64, 0x0033,
-                   {{40, 1, 4}, {44, 0x0001FFFF, 4}, {48, kDouble3600, 8}, {56, 2, 4}}, 0, ""},
-        CommandRow{"start_playing", 7, 72, 0x0007,
-                   {{40, 1, 4}, {44, 0x0001FFFF, 4}, {48, 0, 8}, {56, 0xFFFFFFFF, 4}, {60, 0xFFFFFFFF, 4},
-                    {68, 4, 4}},
-                   0, ""}),
-    [](const ::testing::TestParamInfo<CommandRow>& i) { return std::string(i.param.name); });
+        CommandRow{
+            "read_block",
+            5,
+            88,
+            0x0015,
+            {{40, 1, 4}, {52, 0x8000, 4}, {56, 0xFFFFFFFF, 4}, {60, 0x002E0030, 4}, {72, kDouble3600, 8}, {80, 2, 4}},
+            0,
+            ""},
+        CommandRow{
+            "stream_switch", 6, 64, 0x0033, {{40, 1, 4}, {44, 0x0001FFFF, 4}, {48, kDouble3600, 8}, {56, 2, 4}}, 0, ""},
+        CommandRow{"start_playing",
+                   7,
+                   72,
+                   0x0007,
+                   {{40, 1, 4}, {44, 0x0001FFFF, 4}, {48, 0, 8}, {56, 0xFFFFFFFF, 4}, {60, 0xFFFFFFFF, 4}, {68, 4, 4}},
+                   0,
+                   ""}),
+    [](const ::testing::TestParamInfo<CommandRow> &i) { return std::string(i.param.name); });
 
-TEST(CommandLimits, LongPathIsCutByTheMessageLength) {
+TEST(CommandLimits, LongPathIsCutByTheMessageLength)
+{
     std::string path(600, 'p');
     netgrab::MmsCommandArgs args;
     args.path = path.c_str();
@@ -114,37 +137,42 @@ TEST(CommandLimits, LongPathIsCutByTheMessageLength) {
 
 // ---- readers --------------------------------------------------------------------
 
-class Readers : public wmtest::TempDirTest {};
+class Readers : public wmtest::TempDirTest
+{};
 
-TEST_F(Readers, HeaderLongerThanItsBufferIsDroppedNotOverrun) {
+TEST_F(Readers, HeaderLongerThanItsBufferIsDroppedNotOverrun)
+{
     auto reader = std::make_unique<netgrab::MmsHeaderReader>();
     std::string payload(4000, 'h');
     for (uint32_t i = 0; i < 4; ++i) {
         std::string p = mmsPacket(payload, i, 0x04);
-        netgrab::feedHeaderPackets(*reader, reinterpret_cast<const unsigned char*>(p.data()), static_cast<int>(p.size()));
+        netgrab::feedHeaderPackets(*reader, reinterpret_cast<const unsigned char *>(p.data()),
+                                   static_cast<int>(p.size()));
     }
     EXPECT_EQ(reader->fill, netgrab::kHeaderBufferSize);
     EXPECT_EQ(reader->step, netgrab::MmsReadStep::Prefix) << "reader still in step with the packets";
 }
 
-struct DataCase {
-    const char* name;
-    std::string stream;  // what the server sends after starting to play
+struct DataCase
+{
+    const char *name;
+    std::string stream;            // what the server sends after starting to play
     std::vector<size_t> recorded;  // media packets the file must hold, in order
 };
 
-class DataReader : public Readers, public ::testing::WithParamInterface<size_t> {};
+class DataReader : public Readers, public ::testing::WithParamInterface<size_t>
+{};
 
 // A server command longer than the 256-byte buffer, a packet of another
 // length whose payload looks like packets, and pings: only the real
 // packets reach the file, whatever the block sizes.
-TEST_P(DataReader, RecordsOnlyPacketsOfTheFirstLength) {
+TEST_P(DataReader, RecordsOnlyPacketsOfTheFirstLength)
+{
     WM_MEDIA(m, 10);
     std::string fake = mmsPacket(m->packets[9], 9, 0);  // inside an odd packet: must not be recorded
-    std::string stream = mmsServerMessage(0x00040005, 72) + mmsPacket(m->packets[0], 0, 0) +
-                         mmsServerMessage(0x00040099, 1000) + mmsPacket(m->packets[1], 1, 0) +
-                         mmsPacket(std::string(40, '\x01') + fake, 0xFFFF, 0) + mmsPing(1) +
-                         mmsPacket(m->packets[2], 2, 0);
+    std::string stream = mmsServerMessage(0x00040005, 72) + mmsPacket(m->packets[0], 0, 0)
+        + mmsServerMessage(0x00040099, 1000) + mmsPacket(m->packets[1], 1, 0)
+        + mmsPacket(std::string(40, '\x01') + fake, 0xFFFF, 0) + mmsPing(1) + mmsPacket(m->packets[2], 2, 0);
     ASSERT_EQ(netgrab::openOutput(ctx, ".wma"), 1);
     auto packets = std::make_unique<netgrab::AsfPacketSession>();
     packets->packetSize = static_cast<int32_t>(m->packetSize);
@@ -152,7 +180,7 @@ TEST_P(DataReader, RecordsOnlyPacketsOfTheFirstLength) {
     const size_t block = GetParam();
     for (size_t at = 0; at < stream.size(); at += block) {
         size_t n = std::min(block, stream.size() - at);
-        netgrab::feedMmsData(ctx, *reader, *packets, reinterpret_cast<const unsigned char*>(stream.data()) + at,
+        netgrab::feedMmsData(ctx, *reader, *packets, reinterpret_cast<const unsigned char *>(stream.data()) + at,
                              static_cast<int>(n), ctx.connection);
     }
     netgrab::closeOutput(ctx.output);
@@ -164,14 +192,17 @@ INSTANTIATE_TEST_SUITE_P(BlockSizes, DataReader, ::testing::Values(1, 7, 8, 1600
 
 // ---- sessions against the server --------------------------------------------------
 
-class MmsTcp : public wmtest::TempDirTest {
+class MmsTcp : public wmtest::TempDirTest
+{
 protected:
-    netgrab::RouteResult capture(const ScriptedServer& server, const char* path = "live") {
+    netgrab::RouteResult capture(const ScriptedServer &server, const char *path = "live")
+    {
         ctx.serverPort = 1755;
         std::string address = "127.0.0.1:" + std::to_string(server.port()) + "/" + path;
         return netgrab::captureMmsTcp(ctx, address.c_str());
     }
-    void expectFinished(const AsfMedia& m, size_t packets) {
+    void expectFinished(const AsfMedia &m, size_t packets)
+    {
         std::string file = fileBytes(wma());
         size_t props = findGuid(file, kFilePropertiesGuid);
         ASSERT_NE(props, std::string::npos);
@@ -181,12 +212,14 @@ protected:
         EXPECT_EQ(file.size(), m.header.size() + packets * m.packetSize);
     }
     // Durations of a file recorded from one connection delivering packets [first, first + count).
-    void expectDurationOf(const AsfMedia& m, size_t first, size_t count) {
+    void expectDurationOf(const AsfMedia &m, size_t first, size_t count)
+    {
         wmtest::expectDurations(wma(), wmtest::coveredMs(wmtest::mediaPackets(m, first, count)));
     }
 };
 
-TEST_F(MmsTcp, SessionRecordsTheStreamAndAnswersPings) {
+TEST_F(MmsTcp, SessionRecordsTheStreamAndAnswersPings)
+{
     WM_MEDIA(m, 10);
     MmstPlan plan;
     plan.count = m->packets.size();
@@ -214,13 +247,15 @@ TEST_F(MmsTcp, SessionRecordsTheStreamAndAnswersPings) {
     }
     // The funnel text names the client's local address and port.
     std::string funnel;
-    for (size_t at = 60; at + 1 < messages[2].size() && messages[2][at]; at += 2) funnel += messages[2][at];
+    for (size_t at = 60; at + 1 < messages[2].size() && messages[2][at]; at += 2)
+        funnel += messages[2][at];
     EXPECT_EQ(funnel.rfind("\\\\127.0.0.1\\TCP\\", 0), 0u) << funnel;
     EXPECT_EQ(messages[3].substr(56, 8), std::string("l\0i\0v\0e\0", 8));
     // Every ping answered, in order, with the pong.
     size_t pings = plan.count / plan.pingEvery;
     ASSERT_EQ(messages.size(), 7 + pings);
-    for (uint32_t k = 1; k <= pings; ++k) EXPECT_EQ(messages[6 + k], mmsExpectedPong(k)) << "pong " << k;
+    for (uint32_t k = 1; k <= pings; ++k)
+        EXPECT_EQ(messages[6 + k], mmsExpectedPong(k)) << "pong " << k;
 
     // The odd packet is not in the file; every real packet is.
     std::string file = fileBytes(wma());
@@ -229,7 +264,8 @@ TEST_F(MmsTcp, SessionRecordsTheStreamAndAnswersPings) {
     expectDurationOf(*m, 0, plan.count);
 }
 
-TEST_F(MmsTcp, ReadBlockAnswerInPiecesStillGivesTheHeader) {
+TEST_F(MmsTcp, ReadBlockAnswerInPiecesStillGivesTheHeader)
+{
     WM_MEDIA(m, 10);
     MmstPlan plan;
     plan.count = 4;
@@ -243,7 +279,8 @@ TEST_F(MmsTcp, ReadBlockAnswerInPiecesStillGivesTheHeader) {
 // A header that stops coming halfway: a new file must not receive data
 // packets without their header (unreadable), so the MMS route gives up
 // and the HTTP route is tried, as for any other header failure.
-TEST_F(MmsTcp, IncompleteHeaderInANewFileWritesNoPackets) {
+TEST_F(MmsTcp, IncompleteHeaderInANewFileWritesNoPackets)
+{
     WM_MEDIA(m, 10);
     // Grow the header with an ASF Padding Object (ASF spec 3.18) so that its
     // first half passes the 1024-byte rule of the header reader.
@@ -251,7 +288,7 @@ TEST_F(MmsTcp, IncompleteHeaderInANewFileWritesNoPackets) {
     const size_t headerObject = readLe(header, 16, 8);
     const unsigned char paddingGuid[16] = {0x74, 0xD4, 0x06, 0x18, 0xDF, 0xCA, 0x09, 0x45,
                                            0xA4, 0xBA, 0x9A, 0xAB, 0xCB, 0x96, 0xAA, 0xE8};
-    std::string padding(reinterpret_cast<const char*>(paddingGuid), 16);
+    std::string padding(reinterpret_cast<const char *>(paddingGuid), 16);
     padding += std::string(8, '\0') + std::string(3000, '\0');
     putLe(padding, 16, padding.size(), 8);
     header.insert(headerObject, padding);
@@ -273,7 +310,8 @@ TEST_F(MmsTcp, IncompleteHeaderInANewFileWritesNoPackets) {
     EXPECT_EQ(ctx.output.file, nullptr);
 }
 
-TEST_F(MmsTcp, LongRecordingStatesItsExactDuration) {
+TEST_F(MmsTcp, LongRecordingStatesItsExactDuration)
+{
     WM_MEDIA(m, 500);
     // The server makes its whole 4 MB answer to StartPlaying before the
     // first byte: 0.6 to 1.1 s in the ThreadSanitizer build on a busy
@@ -287,7 +325,8 @@ TEST_F(MmsTcp, LongRecordingStatesItsExactDuration) {
     expectDurationOf(*m, 0, plan.count);
 }
 
-TEST_F(MmsTcp, ShortFunnelAnswerEndsTheAttemptWithoutFallBack) {
+TEST_F(MmsTcp, ShortFunnelAnswerEndsTheAttemptWithoutFallBack)
+{
     WM_MEDIA(m, 10);
     MmstPlan plan;
     plan.funnelAnswer = {512};
@@ -297,7 +336,8 @@ TEST_F(MmsTcp, ShortFunnelAnswerEndsTheAttemptWithoutFallBack) {
     EXPECT_EQ(ctx.output.file, nullptr);
 }
 
-TEST_F(MmsTcp, RefusedConnectionAsksForTheHttpRoute) {
+TEST_F(MmsTcp, RefusedConnectionAsksForTheHttpRoute)
+{
     const int socketsBefore = wmtest::openSockets();
     std::string address = "127.0.0.1:" + std::to_string(testutil::closedPort()) + "/live";
     EXPECT_EQ(netgrab::captureMmsTcp(ctx, address.c_str()), netgrab::RouteResult::TryHttp);
@@ -305,7 +345,8 @@ TEST_F(MmsTcp, RefusedConnectionAsksForTheHttpRoute) {
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
 }
 
-TEST_F(MmsTcp, EmptyPathOpensSlash) {
+TEST_F(MmsTcp, EmptyPathOpensSlash)
+{
     WM_MEDIA(m, 10);
     MmstPlan plan;
     plan.count = 1;

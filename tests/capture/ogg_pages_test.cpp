@@ -21,38 +21,47 @@ namespace {
 const std::vector<std::string> kVorbis = oggPages(7, oggPackets(vorbisHead(), 30));
 const std::vector<std::string> kOpus = oggPages(9, oggPackets(opusHead(), 30));
 
-struct Pages {
+struct Pages
+{
     std::string bytes;
     bool opus = false;
 };
 
-Pages paged(const std::string& bytes, size_t piece) {
+Pages paged(const std::string &bytes, size_t piece)
+{
     OggPager pager;
     Pages out;
     const size_t step = piece ? piece : bytes.size() + 1;
     for (size_t at = 0; at < bytes.size(); at += step) {
         const std::string block = bytes.substr(at, step);
-        EXPECT_EQ(pager.push(reinterpret_cast<const unsigned char*>(block.data()), block.size()), block.size());
-        const unsigned char* page = nullptr;
+        EXPECT_EQ(pager.push(reinterpret_cast<const unsigned char *>(block.data()), block.size()), block.size());
+        const unsigned char *page = nullptr;
         size_t n = 0;
-        while (pager.next(&page, &n)) out.bytes.append(reinterpret_cast<const char*>(page), n);
+        while (pager.next(&page, &n))
+            out.bytes.append(reinterpret_cast<const char *>(page), n);
     }
     out.opus = pager.opus();
     return out;
 }
 
-struct OggCase {
-    const char* name;
+struct OggCase
+{
+    const char *name;
     std::string bytes;
     std::string expected;
     bool opus;
 };
-void PrintTo(const OggCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const OggCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
-class OggPaging : public ::testing::TestWithParam<OggCase> {};
+class OggPaging : public ::testing::TestWithParam<OggCase>
+{};
 
-TEST_P(OggPaging, HandsOutWholePagesFromTheFirstBeginning) {
-    const OggCase& c = GetParam();
+TEST_P(OggPaging, HandsOutWholePagesFromTheFirstBeginning)
+{
+    const OggCase &c = GetParam();
     for (size_t piece : {0, 1, 27, 300, 4096}) {
         const Pages got = paged(c.bytes, piece);
         EXPECT_EQ(got.bytes, c.expected) << "pieces of " << piece;
@@ -60,11 +69,13 @@ TEST_P(OggPaging, HandsOutWholePagesFromTheFirstBeginning) {
     }
 }
 
-std::string withBrokenChecksum(std::string page) {
+std::string withBrokenChecksum(std::string page)
+{
     page[page.size() - 1] ^= 0x55;
     return page;
 }
-std::string withVersion(std::string page, char version) {
+std::string withVersion(std::string page, char version)
+{
     page[4] = version;
     return page;
 }
@@ -76,14 +87,16 @@ const OggCase kCases[] = {
     {"joined_half_way_waits_for_a_beginning",
      kVorbis.at(3).substr(100) + kVorbis.at(4) + kVorbis.at(5) + joinPages(kOpus), joinPages(kOpus), true},
     {"chained_streams_kept_whole", joinPages(kVorbis) + joinPages(kOpus), joinPages(kVorbis) + joinPages(kOpus), false},
-    {"last_page_cut_short_held_back", joinPages(kVorbis) + kOpus.at(0).substr(0, kOpus.at(0).size() - 1), joinPages(kVorbis), false},
+    {"last_page_cut_short_held_back", joinPages(kVorbis) + kOpus.at(0).substr(0, kOpus.at(0).size() - 1),
+     joinPages(kVorbis), false},
     {"broken_checksum_passed_over", kVorbis.at(0) + kVorbis.at(1) + withBrokenChecksum(kVorbis.at(2)) + kVorbis.at(3),
      kVorbis.at(0) + kVorbis.at(1) + kVorbis.at(3), false},
-    {"version_one_first_page_is_no_beginning", withVersion(kOpus.at(0), 1) + joinPages(kVorbis), joinPages(kVorbis), false},
+    {"version_one_first_page_is_no_beginning", withVersion(kOpus.at(0), 1) + joinPages(kVorbis), joinPages(kVorbis),
+     false},
     {"nothing", "", "", false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Streams, OggPaging, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto &info) { return std::string(info.param.name); });
 
 }  // namespace

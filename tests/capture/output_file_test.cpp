@@ -22,9 +22,11 @@ using namespace netgrab;
 
 namespace {
 
-class OutputFileTest : public ::testing::Test, protected testutil::OwnCapture {
+class OutputFileTest : public ::testing::Test, protected testutil::OwnCapture
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         char pattern[] = "/tmp/netgrab-output-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir_ = pattern;
@@ -32,19 +34,22 @@ protected:
         copyText(ctx.outputBase, sizeof ctx.outputBase, base_.c_str());
         copyText(ctx.requestedAddress, sizeof ctx.requestedAddress, "http://127.0.0.1/live");
         shared().lastError = 0;
-        setTraceSink([this](const std::string& t) { traces_.push_back(t); });
+        setTraceSink([this](const std::string &t) { traces_.push_back(t); });
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         closeOutput(ctx.output);
         setTraceSink({});
         std::remove((base_ + ".wma").c_str());
         std::remove((base_ + ".mp3").c_str());
         rmdir(dir_.c_str());
     }
-    void writeFile(const std::string& name, const std::string& bytes) {
+    void writeFile(const std::string &name, const std::string &bytes)
+    {
         std::ofstream(name, std::ios::binary) << bytes;
     }
-    std::string readFile(const std::string& name) {
+    std::string readFile(const std::string &name)
+    {
         std::ifstream in(name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
@@ -52,7 +57,8 @@ protected:
     std::vector<std::string> traces_;
 };
 
-TEST_F(OutputFileTest, MissingFileIsCreated) {
+TEST_F(OutputFileTest, MissingFileIsCreated)
+{
     ctx.output.appendMode = 1;
     ASSERT_EQ(openOutput(ctx, ".wma"), 1);
     EXPECT_EQ(ctx.output.appendMode, 0);
@@ -63,14 +69,16 @@ TEST_F(OutputFileTest, MissingFileIsCreated) {
     EXPECT_EQ(traces_[0], "http://127.0.0.1/live append file!! [" + base_ + ".wma] new file\n");
 }
 
-TEST_F(OutputFileTest, EmptyFileIsNotAnAppend) {
+TEST_F(OutputFileTest, EmptyFileIsNotAnAppend)
+{
     writeFile(base_ + ".mp3", "");
     ctx.output.appendMode = 1;
     ASSERT_EQ(openOutput(ctx, ".mp3"), 1);
     EXPECT_EQ(ctx.output.appendMode, 0);
 }
 
-TEST_F(OutputFileTest, FileWithDataIsAppendedTo) {
+TEST_F(OutputFileTest, FileWithDataIsAppendedTo)
+{
     writeFile(base_ + ".mp3", "0123456789");
     ASSERT_EQ(openOutput(ctx, ".mp3"), 1);
     EXPECT_EQ(ctx.output.appendMode, 1);
@@ -85,7 +93,8 @@ TEST_F(OutputFileTest, FileWithDataIsAppendedTo) {
     EXPECT_EQ(traces_[1], "http://127.0.0.1/live append file!! [" + base_ + ".mp3]   13  seek = 0");
 }
 
-TEST_F(OutputFileTest, UnopenableFileSetsTheErrorCode) {
+TEST_F(OutputFileTest, UnopenableFileSetsTheErrorCode)
+{
     copyText(ctx.outputBase, sizeof ctx.outputBase, (dir_ + "/missing-dir/rec").c_str());
     EXPECT_EQ(openOutput(ctx, ".wma"), 0);
     EXPECT_EQ(shared().lastError, NG_ERR_FILE_OPEN);
@@ -93,7 +102,8 @@ TEST_F(OutputFileTest, UnopenableFileSetsTheErrorCode) {
     EXPECT_FALSE(writeOutput(ctx, "x", 1));
 }
 
-TEST_F(OutputFileTest, CloseTwiceIsHarmless) {
+TEST_F(OutputFileTest, CloseTwiceIsHarmless)
+{
     ASSERT_EQ(openOutput(ctx, ".wma"), 1);
     closeOutput(ctx.output);
     closeOutput(ctx.output);

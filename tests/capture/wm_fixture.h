@@ -29,47 +29,60 @@ namespace wmtest {
 // Media of `seconds`, made once in the build tree's media folder and read
 // once per process; nullptr with the reason in *error when ffmpeg (a
 // required package) cannot make it.
-inline const testsupport::AsfMedia* media(int seconds, std::string* error) {
+inline const testsupport::AsfMedia *media(int seconds, std::string *error)
+{
     static std::map<int, testsupport::AsfMedia> made;
     static const std::string dir = [] {
         mkdir(VEXA_TEST_MEDIA_DIR, 0755);
         return std::string(VEXA_TEST_MEDIA_DIR);
     }();
     auto it = made.find(seconds);
-    if (it != made.end()) return &it->second;
+    if (it != made.end())
+        return &it->second;
     testsupport::AsfMedia m;
-    if (!testsupport::makeAsfMedia(dir, seconds, &m, error)) return nullptr;
+    if (!testsupport::makeAsfMedia(dir, seconds, &m, error))
+        return nullptr;
     return &made.emplace(seconds, std::move(m)).first->second;
 }
 
 // A test without its media fails: a skip would count as passed.
-#define WM_MEDIA(var, seconds)                                            \
-    std::string var##Error;                                               \
-    const testsupport::AsfMedia* var = wmtest::media(seconds, &var##Error); \
-    if (!var) FAIL() << var##Error;
+#define WM_MEDIA(var, seconds)                                                                                         \
+    std::string var##Error;                                                                                            \
+    const testsupport::AsfMedia *var = wmtest::media(seconds, &var##Error);                                            \
+    if (!var)                                                                                                          \
+        FAIL() << var##Error;
 
 // Open descriptors of this process that refer to path.
-inline int openDescriptorsOf(const std::string& path) {
+inline int openDescriptorsOf(const std::string &path)
+{
     int n = 0;
-    DIR* d = opendir("/proc/self/fd");
-    if (!d) return -1;
-    while (dirent* e = readdir(d)) {
-        if (e->d_name[0] == '.') continue;
+    DIR *d = opendir("/proc/self/fd");
+    if (!d)
+        return -1;
+    while (dirent *e = readdir(d)) {
+        if (e->d_name[0] == '.')
+            continue;
         char link[PATH_MAX];
         std::string fd = std::string("/proc/self/fd/") + e->d_name;
         ssize_t len = readlink(fd.c_str(), link, sizeof link - 1);
-        if (len <= 0) continue;
+        if (len <= 0)
+            continue;
         link[len] = '\0';
-        if (path == link) ++n;
+        if (path == link)
+            ++n;
     }
     closedir(d);
     return n;
 }
 
 // Open socket descriptors of this process.
-inline int openSockets() { return testutil::openSockets(); }
+inline int openSockets()
+{
+    return testutil::openSockets();
+}
 
-inline long fileSize(const std::string& path) {
+inline long fileSize(const std::string &path)
+{
     struct stat st;
     return stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
@@ -77,7 +90,8 @@ inline long fileSize(const std::string& path) {
 // Puts the capture state s and the process-wide counters and settings back
 // to what a fresh process has, with short receive time-outs, and the output
 // base in dir.
-inline void resetCaptureState(netgrab::CaptureState& s, const std::string& outputBase) {
+inline void resetCaptureState(netgrab::CaptureState &s, const std::string &outputBase)
+{
     netgrab::closeOutput(s.output);
     s.output.appendMode = 0;
     s.packets.packetSize = -1;
@@ -100,7 +114,8 @@ inline void resetCaptureState(netgrab::CaptureState& s, const std::string& outpu
 
 // The packets a recorder should have written after the header: each of the
 // server's packets padded with zeros to the packet size.
-inline std::string paddedPackets(const testsupport::AsfMedia& m, size_t first, size_t count) {
+inline std::string paddedPackets(const testsupport::AsfMedia &m, size_t first, size_t count)
+{
     std::string out;
     for (size_t i = first; i < first + count; ++i) {
         std::string p = testsupport::withoutPadding(m.packets[i]);
@@ -111,14 +126,16 @@ inline std::string paddedPackets(const testsupport::AsfMedia& m, size_t first, s
 }
 
 // The data packets of a recorded file, after its header.
-inline std::vector<std::string> filePackets(const std::string& file, const testsupport::AsfMedia& m) {
+inline std::vector<std::string> filePackets(const std::string &file, const testsupport::AsfMedia &m)
+{
     std::vector<std::string> out;
     for (size_t at = m.header.size(); at + m.packetSize <= file.size(); at += m.packetSize)
         out.push_back(file.substr(at, m.packetSize));
     return out;
 }
 
-inline std::vector<std::string> mediaPackets(const testsupport::AsfMedia& m, size_t first, size_t count) {
+inline std::vector<std::string> mediaPackets(const testsupport::AsfMedia &m, size_t first, size_t count)
+{
     return std::vector<std::string>(m.packets.begin() + static_cast<long>(first),
                                     m.packets.begin() + static_cast<long>(first + count));
 }
@@ -128,10 +145,11 @@ inline std::vector<std::string> mediaPackets(const testsupport::AsfMedia& m, siz
 // (send time + duration) of its last packet; the runs add up. (A packet's
 // duration field is shorter than the step to the next send time, so a
 // plain sum of durations would fall short of the audio.)
-inline uint64_t coveredMs(const std::vector<std::string>& packets) {
+inline uint64_t coveredMs(const std::vector<std::string> &packets)
+{
     uint64_t total = 0, runStart = 0, runEnd = 0, lastSend = 0;
     bool inRun = false;
-    for (const std::string& p : packets) {
+    for (const std::string &p : packets) {
         const uint64_t send = testsupport::packetSendTimeMs(p);
         const uint64_t end = send + testsupport::packetDurationMs(p);
         if (!inRun || send < lastSend) {
@@ -149,7 +167,8 @@ inline uint64_t coveredMs(const std::vector<std::string>& packets) {
 
 // The finished header states exactly audioMs as its send duration and
 // audioMs plus the preroll as its play duration; ffprobe reads the length.
-inline void expectDurations(const std::string& path, uint64_t audioMs) {
+inline void expectDurations(const std::string &path, uint64_t audioMs)
+{
     const std::string file = testsupport::fileBytes(path);
     const size_t props = testsupport::findGuid(file, testsupport::kFilePropertiesGuid);
     ASSERT_NE(props, std::string::npos);
@@ -164,14 +183,17 @@ inline void expectDurations(const std::string& path, uint64_t audioMs) {
     EXPECT_NEAR(probed, static_cast<double>(audioMs) / 1000.0, 0.2) << "ffprobe duration";
 }
 
-class TempDirTest : public ::testing::Test, protected testutil::OwnCapture {
+class TempDirTest : public ::testing::Test, protected testutil::OwnCapture
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         dir_ = testsupport::makeScratchDir("wm");
         base_ = dir_ + "/rec";
         resetCaptureState(ctx, base_);
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         netgrab::closeOutput(ctx.output);
         testsupport::removeScratchDir(dir_);
     }

@@ -20,15 +20,18 @@ using netgrab::shared;
 
 namespace {
 
-class Routes : public wmtest::TempDirTest {
+class Routes : public wmtest::TempDirTest
+{
 protected:
-    void TearDown() override {
+    void TearDown() override
+    {
         netgrab::settings().config.portalHost = saved_;
         TempDirTest::TearDown();
     }
     // Runs netgrab until the file holds the header and some packets, then
     // stops it. Returns netgrab's result.
-    int recordThenStop(const std::string& source, size_t headerBytes, size_t packetSize) {
+    int recordThenStop(const std::string &source, size_t headerBytes, size_t packetSize)
+    {
         int result = -999;
         std::thread t([&] { result = netgrab_api::netgrab(source.c_str(), base_.c_str()); });
         const long enough = static_cast<long>(headerBytes + 8 * packetSize);
@@ -37,7 +40,8 @@ protected:
         t.join();
         return result;
     }
-    void expectClosedAndFinished(const AsfMedia& m, bool finished) {
+    void expectClosedAndFinished(const AsfMedia &m, bool finished)
+    {
         EXPECT_EQ(netgrab_api::GetRecError(), NG_ERR_STOPPED);
         EXPECT_EQ(wmtest::openDescriptorsOf(wma()), 0);
         std::string file = fileBytes(wma());
@@ -54,17 +58,17 @@ protected:
             EXPECT_EQ(readLe(file, props + 88, 4), 1u) << "the portal route leaves the header as sent";
         }
     }
-    const char* saved_ = netgrab::settings().config.portalHost;
+    const char *saved_ = netgrab::settings().config.portalHost;
 };
 
 // A server that goes quiet mid-stream: a stop must not wait out the
 // receive time-out (longer than a live recorder's 1 s settle), so the
 // header is still finished before the recorder exits.
-TEST_F(Routes, StopDuringASilentStreamEndsPromptly) {
+TEST_F(Routes, StopDuringASilentStreamEndsPromptly)
+{
     WM_MEDIA(m, 10);
     netgrab::settings().tuning.receivePollCount = 1000;  // 5 s receive time-out
-    ScriptedServer server({mmshDescribeScript(broadcastHeader(*m), 1),
-                           mmshPlayScript(*m, 0, 10, StreamEnd::GoQuiet)});
+    ScriptedServer server({mmshDescribeScript(broadcastHeader(*m), 1), mmshPlayScript(*m, 0, 10, StreamEnd::GoQuiet)});
     std::string source = "http://127.0.0.1:" + std::to_string(server.port()) + "/live";
     int result = -999;
     std::thread t([&] { result = netgrab_api::netgrab(source.c_str(), base_.c_str()); });
@@ -81,11 +85,11 @@ TEST_F(Routes, StopDuringASilentStreamEndsPromptly) {
 
 // The MMS server goes away before answering the connect command: the
 // attempt goes on over HTTP (MMS over HTTP on the same host and port).
-TEST_F(Routes, EarlyMmsFailureFallsBackToTheHttpRoute) {
+TEST_F(Routes, EarlyMmsFailureFallsBackToTheHttpRoute)
+{
     WM_MEDIA(m, 10);
-    ScriptedServer server({{closeNow()},
-                           mmshDescribeScript(broadcastHeader(*m), 1),
-                           mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming)});
+    ScriptedServer server(
+        {{closeNow()}, mmshDescribeScript(broadcastHeader(*m), 1), mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming)});
     std::string source = "mms://127.0.0.1:" + std::to_string(server.port()) + "/live";
     EXPECT_EQ(recordThenStop(source, m->header.size(), m->packetSize), 0);
     EXPECT_NE(server.received(1).find("GET /live HTTP/1.1\r\n"), std::string::npos);
@@ -95,10 +99,11 @@ TEST_F(Routes, EarlyMmsFailureFallsBackToTheHttpRoute) {
 
 // Nothing listens on the MMS port: the attempt goes on over HTTP on the
 // HTTP port (both ports moved to loopback test ports through the tuning).
-TEST_F(Routes, RefusedMmsPortFallsBackToHttpOnItsPort) {
+TEST_F(Routes, RefusedMmsPortFallsBackToHttpOnItsPort)
+{
     WM_MEDIA(m, 10);
-    ScriptedServer server({mmshDescribeScript(broadcastHeader(*m), 1),
-                           mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming)});
+    ScriptedServer server(
+        {mmshDescribeScript(broadcastHeader(*m), 1), mmshPlayScript(*m, 0, 3, StreamEnd::KeepStreaming)});
     netgrab::settings().tuning.mmsPort = testutil::closedPort();
     netgrab::settings().tuning.httpPort = server.port();
     EXPECT_EQ(recordThenStop("mms://127.0.0.1/live", m->header.size(), m->packetSize), 0);
@@ -110,18 +115,24 @@ TEST_F(Routes, RefusedMmsPortFallsBackToHttpOnItsPort) {
 
 // How a route's server answers one attempt that sends packets
 // [first, first + count), and the address netgrab() is given.
-struct WmRoute {
-    const char* name;
+struct WmRoute
+{
+    const char *name;
     bool finishesHeader;  // the header is fixed up when the capture ends
-    std::vector<Script> (*attempt)(const AsfMedia& m, size_t first, size_t count, StreamEnd end);
-    std::string (*source)(const ScriptedServer& server);
+    std::vector<Script> (*attempt)(const AsfMedia &m, size_t first, size_t count, StreamEnd end);
+    std::string (*source)(const ScriptedServer &server);
 };
-void PrintTo(const WmRoute& r, std::ostream* os) { *os << r.name; }
+void PrintTo(const WmRoute &r, std::ostream *os)
+{
+    *os << r.name;
+}
 
-std::vector<Script> mmshAttempt(const AsfMedia& m, size_t first, size_t count, StreamEnd end) {
+std::vector<Script> mmshAttempt(const AsfMedia &m, size_t first, size_t count, StreamEnd end)
+{
     return {mmshDescribeScript(broadcastHeader(m), 2), mmshPlayScript(m, first, count, end)};
 }
-std::vector<Script> mmstAttempt(const AsfMedia& m, size_t first, size_t count, StreamEnd end) {
+std::vector<Script> mmstAttempt(const AsfMedia &m, size_t first, size_t count, StreamEnd end)
+{
     MmstPlan plan;
     plan.first = first;
     plan.count = count;
@@ -129,10 +140,12 @@ std::vector<Script> mmstAttempt(const AsfMedia& m, size_t first, size_t count, S
     plan.keepStreaming = end == StreamEnd::KeepStreaming;
     return {mmstScript(m, broadcastHeader(m), plan)};
 }
-std::string httpOk(const std::string& body) {
+std::string httpOk(const std::string &body)
+{
     return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
-std::vector<Script> portalAttempt(const AsfMedia& m, size_t first, size_t count, StreamEnd end) {
+std::vector<Script> portalAttempt(const AsfMedia &m, size_t first, size_t count, StreamEnd end)
+{
     const std::string page = "<html><ASX><ENTRY><REF HREF=\"http://127.0.0.1/ref.asx\"/></ENTRY></ASX></html>";
     const std::string playlist = "<ASX><Entry><Ref href=\"mms://127.0.0.1/live\"/></Entry></ASX>";
     return {{readRequest(), send(httpOk(page)), closeNow()},
@@ -143,22 +156,25 @@ std::vector<Script> portalAttempt(const AsfMedia& m, size_t first, size_t count,
 
 const WmRoute kWmRoutes[] = {
     {"MmsOverHttp", true, mmshAttempt,
-     [](const ScriptedServer& server) { return "http://" + server.hostPort() + "/live"; }},
+     [](const ScriptedServer &server) { return "http://" + server.hostPort() + "/live"; }},
     {"MmsOverTcp", true, mmstAttempt,
-     [](const ScriptedServer& server) { return "mms://" + server.hostPort() + "/live"; }},
+     [](const ScriptedServer &server) { return "mms://" + server.hostPort() + "/live"; }},
     // The portal's pages and stream are asked for on the HTTP port.
-    {"Portal", true, portalAttempt, [](const ScriptedServer& server) {
+    {"Portal", true, portalAttempt,
+     [](const ScriptedServer &server) {
          netgrab::settings().config.portalHost = "127.0.0.1";
          netgrab::settings().tuning.httpPort = server.port();
          return std::string("http://127.0.0.1/player.asp?ch=1");
      }},
 };
 
-class EachRoute : public Routes, public ::testing::WithParamInterface<WmRoute> {
+class EachRoute : public Routes, public ::testing::WithParamInterface<WmRoute>
+{
 protected:
     // The file holds the header as its length says and the server's
     // packets, padded, after it.
-    void expectPackets(const AsfMedia& m, const std::string& packets) {
+    void expectPackets(const AsfMedia &m, const std::string &packets)
+    {
         const std::string file = fileBytes(wma());
         ASSERT_GE(file.size(), m.header.size());
         EXPECT_EQ(file.size(), m.header.size() + packets.size());
@@ -166,7 +182,8 @@ protected:
     }
 };
 
-TEST_P(EachRoute, StoppingFinishesTheFile) {
+TEST_P(EachRoute, StoppingFinishesTheFile)
+{
     WM_MEDIA(m, 10);
     const int socketsBefore = wmtest::openSockets();
     {
@@ -179,11 +196,13 @@ TEST_P(EachRoute, StoppingFinishesTheFile) {
 
 // A stream that ends is asked for again; the next attempt appends its
 // packets without a second header, and the finished header counts both.
-TEST_P(EachRoute, AppendingAddsNoSecondHeader) {
+TEST_P(EachRoute, AppendingAddsNoSecondHeader)
+{
     WM_MEDIA(m, 10);
     const size_t first = 10, total = m->packets.size();
     std::vector<Script> scripts = GetParam().attempt(*m, 0, first, StreamEnd::Close);
-    for (Script& s : GetParam().attempt(*m, first, total - first, StreamEnd::Close)) scripts.push_back(s);
+    for (Script &s : GetParam().attempt(*m, first, total - first, StreamEnd::Close))
+        scripts.push_back(s);
     scripts.push_back({closeNow()});  // later attempts find no stream
     ScriptedServer server(scripts);
     const std::string source = GetParam().source(server);
@@ -196,25 +215,27 @@ TEST_P(EachRoute, AppendingAddsNoSecondHeader) {
         [&] {
             const std::string file = fileBytes(wma());
             const size_t props = findGuid(file, kFilePropertiesGuid);
-            return static_cast<long>(file.size()) == all &&
-                   (!GetParam().finishesHeader || readLe(file, props + 56, 8) == total);
+            return static_cast<long>(file.size()) == all
+                && (!GetParam().finishesHeader || readLe(file, props + 56, 8) == total);
         },
         20000));
     netgrab_api::StopRecord();
     t.join();
     EXPECT_EQ(result, 0);
     expectPackets(*m, wmtest::paddedPackets(*m, 0, total));
-    if (!GetParam().finishesHeader) return;
+    if (!GetParam().finishesHeader)
+        return;
     const std::string file = fileBytes(wma());
     const size_t props = findGuid(file, kFilePropertiesGuid);
     EXPECT_EQ(readLe(file, props + 40, 8), file.size());
     EXPECT_EQ(readLe(file, props + 88, 4), 2u);
     // Each attempt adds the time its own packets cover.
-    wmtest::expectDurations(wma(), wmtest::coveredMs(wmtest::mediaPackets(*m, 0, first)) +
-                                       wmtest::coveredMs(wmtest::mediaPackets(*m, first, total - first)));
+    wmtest::expectDurations(wma(),
+                            wmtest::coveredMs(wmtest::mediaPackets(*m, 0, first))
+                                + wmtest::coveredMs(wmtest::mediaPackets(*m, first, total - first)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, EachRoute, ::testing::ValuesIn(kWmRoutes),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto &info) { return std::string(info.param.name); });
 
 }  // namespace

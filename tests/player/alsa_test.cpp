@@ -32,7 +32,8 @@ public:
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly))
             qFatal("cannot write %s", qPrintable(path));
-        file.write(QString(text).replace(QStringLiteral("@STATE@"), m_dir.filePath(QStringLiteral("mixer.state")))
+        file.write(QString(text)
+                       .replace(QStringLiteral("@STATE@"), m_dir.filePath(QStringLiteral("mixer.state")))
                        .replace(QStringLiteral("@PLUGIN@"), QStringLiteral(VEXA_TEST_MIXER_CTL))
                        .toUtf8());
         file.close();
@@ -87,7 +88,7 @@ struct Player
     std::unique_ptr<Application> app;
 };
 
-} // namespace
+}  // namespace
 
 class AlsaTest : public QObject
 {
@@ -169,10 +170,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("pcm");
         QTest::addColumn<QString>("control");
-        QTest::newRow("card device") << "hw:CARD=PCH,DEV=0" << "hw:CARD=PCH";
-        QTest::newRow("sysdefault") << "sysdefault:CARD=PCH" << "hw:CARD=PCH";
-        QTest::newRow("plain name") << "default" << "default";
-        QTest::newRow("name with arguments") << "vexacap:1" << "vexacap";
+        QTest::newRow("card device") << "hw:CARD=PCH,DEV=0"
+                                     << "hw:CARD=PCH";
+        QTest::newRow("sysdefault") << "sysdefault:CARD=PCH"
+                                    << "hw:CARD=PCH";
+        QTest::newRow("plain name") << "default"
+                                    << "default";
+        QTest::newRow("name with arguments") << "vexacap:1"
+                                             << "vexacap";
     }
 
     void controlName()

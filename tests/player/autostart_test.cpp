@@ -30,11 +30,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("argument");
         QTest::addColumn<QString>("written");
-        QTest::newRow("plain") << "/usr/bin/radioplayer" << "/usr/bin/radioplayer";
-        QTest::newRow("blank") << "/opt/my radio/radioplayer" << "\"/opt/my radio/radioplayer\"";
-        QTest::newRow("dollar and quote") << "/home/a$b/\"x\"/rp" << "\"/home/a\\\\$b/\\\\\"x\\\\\"/rp\"";
-        QTest::newRow("backslash") << "/a\\b/rp" << "\"/a\\\\\\\\b/rp\"";
-        QTest::newRow("percent") << "/a%b/rp" << "/a%%b/rp";
+        QTest::newRow("plain") << "/usr/bin/radioplayer"
+                               << "/usr/bin/radioplayer";
+        QTest::newRow("blank") << "/opt/my radio/radioplayer"
+                               << "\"/opt/my radio/radioplayer\"";
+        QTest::newRow("dollar and quote") << "/home/a$b/\"x\"/rp"
+                                          << "\"/home/a\\\\$b/\\\\\"x\\\\\"/rp\"";
+        QTest::newRow("backslash") << "/a\\b/rp"
+                                   << "\"/a\\\\\\\\b/rp\"";
+        QTest::newRow("percent") << "/a%b/rp"
+                                 << "/a%%b/rp";
     }
 
     void execArgument()
@@ -67,8 +72,9 @@ private Q_SLOTS:
         const QString text = QString::fromUtf8(file.readAll());
         file.close();
         QVERIFY2(text.startsWith(QStringLiteral("[Desktop Entry]\nType=Application\n")), qPrintable(text));
-        QVERIFY2(text.contains(QStringLiteral("\nExec=") + Autostart::execArgument(QCoreApplication::applicationFilePath()) +
-                               QStringLiteral(" --tray\n")),
+        QVERIFY2(text.contains(QStringLiteral("\nExec=")
+                               + Autostart::execArgument(QCoreApplication::applicationFilePath())
+                               + QStringLiteral(" --tray\n")),
                  qPrintable(text));
 
         FakePlatform platform;
@@ -96,7 +102,7 @@ private Q_SLOTS:
         ProgramFolder folder;
         folder.sql({QStringLiteral("UPDATE apsel SET lang1 = 1, lang2 = 1, firstexe = 'N'")});
         QFile blocker(m_config->path() + QStringLiteral("/autostart"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));   // a file where the folder should be
+        QVERIFY(blocker.open(QIODevice::WriteOnly));  // a file where the folder should be
         blocker.close();
         FakePlatform platform;
         Application app(platform.parts, folder.path());

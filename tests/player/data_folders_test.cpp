@@ -51,7 +51,7 @@ struct Installed
     QTemporaryDir root;
 };
 
-} // namespace
+}  // namespace
 
 class DataFoldersTest : public QObject
 {
@@ -89,7 +89,8 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(mine + QStringLiteral("/rd.d")).isWritable());
         QCOMPARE(read(mine + QStringLiteral("/pic/main.bmp")), QByteArray("shipped main"));
         QCOMPARE(read(mine + QStringLiteral("/grabclock")), QByteArray("clock"));
-        QCOMPARE(QFileInfo(mine + QStringLiteral("/grablive")).symLinkTarget(), pkg.bin() + QStringLiteral("/grablive"));
+        QCOMPARE(QFileInfo(mine + QStringLiteral("/grablive")).symLinkTarget(),
+                 pkg.bin() + QStringLiteral("/grablive"));
         write(mine + QStringLiteral("/radiorecord/a.mp3"), "recorded");
         QCOMPARE(read(folders.recordingsDir + QStringLiteral("/a.mp3")), QByteArray("recorded"));
 
@@ -117,7 +118,8 @@ private Q_SLOTS:
         QCOMPARE(folders.recordingsDir, bob + QStringLiteral("/Musik/Vexa Radio Player"));
         QVERIFY(folders.prepare(nullptr));
         QVERIFY(QFileInfo(folders.recordingsDir).isDir());
-        QVERIFY(!QFileInfo::exists(pkg.home(QStringLiteral("alice")) + QStringLiteral("/.local/share/vexa-radio-player")));
+        QVERIFY(
+            !QFileInfo::exists(pkg.home(QStringLiteral("alice")) + QStringLiteral("/.local/share/vexa-radio-player")));
     }
 
     // A user's real radiorecord folder (made by hand) is never replaced.

@@ -21,14 +21,15 @@ class DirectoryIntegrationTest : public QObject
     Q_OBJECT
 
 private:
-    struct Rig {
+    struct Rig
+    {
         FakePlatform platform;
         MainState state;
         FakeReportSender reports;
         FakeExternalBrowser external;
         Playback playback{state, platform.mediaPlayer, platform.clock, platform.regional, reports};
-        DirectoryIntegration directory{state,           playback,           platform.browsers, external,
-                                       platform.messages, platform.clock, platform.regional};
+        DirectoryIntegration directory{state,          playback,         platform.browsers, external, platform.messages,
+                                       platform.clock, platform.regional};
         StationList list;
         FakeWebBrowser listBrowser;
 
@@ -227,11 +228,10 @@ private Q_SLOTS:
         QTest::newRow("no station: five empty keys")
             << false << QStringLiteral("2")
             << kBase + QStringLiteral("/apbig5/radioupdate.asp?station=&location=&genre=&radiourl=&website=");
-        QTest::newRow("station with & and # in its name")
-            << true << QStringLiteral("1")
-            << kBase
-                   + QStringLiteral("/ap/radioupdate.asp?station=Tom%20%26%20Jerry%20%231&location=Taipei&genre=Talk"
-                                    "&radiourl=http%3A%2F%2F127.0.0.1%3A8765%2Fs%2F&website=http%3A%2F%2F127.0.0.1%2Fw");
+        QTest::newRow("station with & and # in its name") << true << QStringLiteral("1")
+                                                          << kBase
+                + QStringLiteral("/ap/radioupdate.asp?station=Tom%20%26%20Jerry%20%231&location=Taipei&genre=Talk"
+                                 "&radiourl=http%3A%2F%2F127.0.0.1%3A8765%2Fs%2F&website=http%3A%2F%2F127.0.0.1%2Fw");
     }
     void stationUpdate()
     {
@@ -323,10 +323,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("genre");
         QTest::addColumn<QString>("myVexa");
         QTest::addColumn<QString>("contact");
-        QTest::newRow("1") << "1" << "ap/location.asp" << "ap/genre.asp" << "english/main1.asp" << "english/contact1.asp";
-        QTest::newRow("2") << "2" << "apbig5/location.asp" << "apbig5/genre.asp" << "big5/main1.asp" << "big5/contact1.asp";
-        QTest::newRow("3") << "3" << "apgb/location.asp" << "apgb/genre.asp" << "gb/main1.asp" << "gb/contact1.asp";
-        QTest::newRow("other") << "9" << "" << "" << "" << "";
+        QTest::newRow("1") << "1"
+                           << "ap/location.asp"
+                           << "ap/genre.asp"
+                           << "english/main1.asp"
+                           << "english/contact1.asp";
+        QTest::newRow("2") << "2"
+                           << "apbig5/location.asp"
+                           << "apbig5/genre.asp"
+                           << "big5/main1.asp"
+                           << "big5/contact1.asp";
+        QTest::newRow("3") << "3"
+                           << "apgb/location.asp"
+                           << "apgb/genre.asp"
+                           << "gb/main1.asp"
+                           << "gb/contact1.asp";
+        QTest::newRow("other") << "9"
+                               << ""
+                               << ""
+                               << ""
+                               << "";
     }
     void menuAddressesFollowTheLanguage()
     {
@@ -359,7 +375,8 @@ private Q_SLOTS:
         QCOMPARE(rig.platform.mediaPlayer.playState(), MediaPlayer::Stopped);
         QVERIFY(rig.reports.sent.isEmpty());
         QCOMPARE(pictures.size(), 1);
-        QCOMPARE(DirectoryAddress::stationPage(kBase, QStringLiteral("4")), kBase + QStringLiteral("ap/lisradio.asp?radioid=4"));
+        QCOMPARE(DirectoryAddress::stationPage(kBase, QStringLiteral("4")),
+                 kBase + QStringLiteral("ap/lisradio.asp?radioid=4"));
     }
 
     void listenPickLoadsTheStationPage()

@@ -120,9 +120,9 @@ struct Fixture
 
     QTemporaryDir work;
     stationdir::DirectoryServer directory{directoryOptions(work.path())};
-    QString base;        // the directory's address, ends in '/'
+    QString base;  // the directory's address, ends in '/'
     QDir program;
-    std::string error;   // why start() failed
+    std::string error;  // why start() failed
 
     FakePlatform fakes;
     VlcMediaPlayer mediaPlayer{QStringList{QStringLiteral("--aout=dummy")}};
@@ -176,11 +176,16 @@ inline bool pickFirstStation(QWebEngineView *view)
 {
     runScript(view, QStringLiteral("document.querySelector('ul.items a').click(); true"));
     return QTest::qWaitFor([&] { return view->url().toString().contains(QStringLiteral("sel=")); }, 10000)
-           && QTest::qWaitFor([&] {
-                  return runScript(view, QStringLiteral("document.readyState === 'complete' && !!document.querySelector('a[href*=pick]')"))
-                      .toBool();
-              }, 10000)
-           && runScript(view, QStringLiteral("document.querySelector('a[href*=pick]').click(); true")).toBool();
+        && QTest::qWaitFor(
+               [&] {
+                   return runScript(
+                              view,
+                              QStringLiteral(
+                                  "document.readyState === 'complete' && !!document.querySelector('a[href*=pick]')"))
+                       .toBool();
+               },
+               10000)
+        && runScript(view, QStringLiteral("document.querySelector('a[href*=pick]').click(); true")).toBool();
 }
 
 }  // namespace e2e

@@ -19,15 +19,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("column");
         QTest::addColumn<bool>("hasSource");
-        QTest::newRow("English") << "1" << "lang3" << true;
-        QTest::newRow("Traditional Chinese") << "2" << "lang2" << true;
-        QTest::newRow("Simplified Chinese") << "3" << "lang1" << true;
-        QTest::newRow("further 4") << "4" << "lang4" << true;
-        QTest::newRow("further 6") << "6" << "lang6" << true;
-        QTest::newRow("empty") << "" << "lang1" << false;
-        QTest::newRow("zero") << "0" << "lang1" << false;
-        QTest::newRow("seven") << "7" << "lang1" << false;
-        QTest::newRow("padded") << " 1" << "lang1" << false;
+        QTest::newRow("English") << "1"
+                                 << "lang3" << true;
+        QTest::newRow("Traditional Chinese") << "2"
+                                             << "lang2" << true;
+        QTest::newRow("Simplified Chinese") << "3"
+                                            << "lang1" << true;
+        QTest::newRow("further 4") << "4"
+                                   << "lang4" << true;
+        QTest::newRow("further 6") << "6"
+                                   << "lang6" << true;
+        QTest::newRow("empty") << ""
+                               << "lang1" << false;
+        QTest::newRow("zero") << "0"
+                              << "lang1" << false;
+        QTest::newRow("seven") << "7"
+                               << "lang1" << false;
+        QTest::newRow("padded") << " 1"
+                                << "lang1" << false;
     }
 
     void columnOfLanguage()
@@ -44,11 +53,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("english");
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("to Traditional") << "Configuration will be done after restart ." << "2" << "設定將在重新啟動後生效。";
-        QTest::newRow("to Simplified") << "OK" << "3" << "确定";
-        QTest::newRow("English stays") << "Once" << "1" << "Once";
-        QTest::newRow("no row keeps the text") << "No such phrase" << "2" << "No such phrase";
-        QTest::newRow("empty code reads lang1") << "Stop" << "" << "停止";
+        QTest::newRow("to Traditional") << "Configuration will be done after restart ."
+                                        << "2"
+                                        << "設定將在重新啟動後生效。";
+        QTest::newRow("to Simplified") << "OK"
+                                       << "3"
+                                       << "确定";
+        QTest::newRow("English stays") << "Once"
+                                       << "1"
+                                       << "Once";
+        QTest::newRow("no row keeps the text") << "No such phrase"
+                                               << "2"
+                                               << "No such phrase";
+        QTest::newRow("empty code reads lang1") << "Stop"
+                                                << ""
+                                                << "停止";
     }
 
     void lookup()
@@ -82,7 +101,7 @@ private Q_SLOTS:
 
     void lookupWithoutStoreLeavesTexts()
     {
-        Store store;   // never opened
+        Store store;  // never opened
         DataSet query(store);
         QStringList texts{QStringLiteral("OK")};
         QVERIFY(!translateTexts(query, texts, QStringLiteral("2")));
@@ -93,21 +112,27 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("previous");
         QTest::addColumn<QString>("current");
-        QTest::addColumn<QStringList>("before");   // freq1, mode1, date1, date2
+        QTest::addColumn<QStringList>("before");  // freq1, mode1, date1, date2
         QTest::addColumn<QStringList>("after");
         QTest::newRow("Traditional to English")
-            << "2" << "1" << QStringList{"每天", "錄音", "", ""} << QStringList{"Every Day", "Record", "", ""};
+            << "2"
+            << "1" << QStringList{"每天", "錄音", "", ""} << QStringList{"Every Day", "Record", "", ""};
         QTest::newRow("English to Traditional")
-            << "1" << "2" << QStringList{"Every Week", "Play", "Mon", ""} << QStringList{"每週", "播放", "週一", ""};
+            << "1"
+            << "2" << QStringList{"Every Week", "Play", "Mon", ""} << QStringList{"每週", "播放", "週一", ""};
         QTest::newRow("English row already English")
-            << "2" << "1" << QStringList{"Once", "Real time record", "3/14/26", "3/14/26"}
+            << "2"
+            << "1" << QStringList{"Once", "Real time record", "3/14/26", "3/14/26"}
             << QStringList{"Once", "Real time record", "3/14/26", "3/14/26"};
         QTest::newRow("same language changes nothing")
-            << "2" << "2" << QStringList{"每天", "錄音", "", ""} << QStringList{"每天", "錄音", "", ""};
+            << "2"
+            << "2" << QStringList{"每天", "錄音", "", ""} << QStringList{"每天", "錄音", "", ""};
         QTest::newRow("no previous language")
-            << "" << "3" << QStringList{"Once", "Play", "", ""} << QStringList{"Once", "Play", "", ""};
+            << ""
+            << "3" << QStringList{"Once", "Play", "", ""} << QStringList{"Once", "Play", "", ""};
         QTest::newRow("to an unknown language reads lang1")
-            << "1" << "9" << QStringList{"Once", "Play", "", ""} << QStringList{"一次", "播放", "", ""};
+            << "1"
+            << "9" << QStringList{"Once", "Play", "", ""} << QStringList{"一次", "播放", "", ""};
     }
 
     void scheduleWords()
@@ -119,8 +144,9 @@ private Q_SLOTS:
         ProgramFolder folder;
         // A phrase with no word in a further language must not fill the
         // empty date fields when translating from that language.
-        folder.sql({QStringLiteral("INSERT INTO recSchedul (freq1, mode1, date1, date2) VALUES ('%1', '%2', '%3', '%4')")
-                        .arg(before.at(0), before.at(1), before.at(2), before.at(3))});
+        folder.sql(
+            {QStringLiteral("INSERT INTO recSchedul (freq1, mode1, date1, date2) VALUES ('%1', '%2', '%3', '%4')")
+                 .arg(before.at(0), before.at(1), before.at(2), before.at(3))});
         Store store;
         QVERIFY(store.open(folder.storeFile()));
         DataSet phrases(store);
@@ -138,8 +164,9 @@ private Q_SLOTS:
     void emptySourceWordsMatchNothing()
     {
         ProgramFolder folder;
-        folder.sql({QStringLiteral("INSERT INTO recSchedul (freq1, mode1, date1, date2) VALUES ('Every Day', 'Play', '', '')"),
-                    QStringLiteral("UPDATE apsel SET lang1 = 1, lang2 = 4")});
+        folder.sql(
+            {QStringLiteral("INSERT INTO recSchedul (freq1, mode1, date1, date2) VALUES ('Every Day', 'Play', '', '')"),
+             QStringLiteral("UPDATE apsel SET lang1 = 1, lang2 = 4")});
         Store store;
         QVERIFY(store.open(folder.storeFile()));
         DataSet phrases(store);

@@ -62,7 +62,8 @@ private Q_SLOTS:
         // the main window and shows the location list.
         QWebEngineView *view = e2e::showStationList(*app);
         QVERIFY(view);
-        QCOMPARE(app->stationListWindow()->pos(), QPoint(main->frameGeometry().right() + 1, main->frameGeometry().top()));
+        QCOMPARE(app->stationListWindow()->pos(),
+                 QPoint(main->frameGeometry().right() + 1, main->frameGeometry().top()));
         QTRY_VERIFY_WITH_TIMEOUT(!app->stationList().panelVisible(), 30000);
         QCOMPARE(runScript(view, QStringLiteral("document.querySelectorAll('ul.items a').length")).toInt(), 4);
 

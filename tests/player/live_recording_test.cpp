@@ -203,14 +203,14 @@ private Q_SLOTS:
         const QString dir = QStringLiteral("/opt/my radio");
         const QString address = QStringLiteral("http://radio.example/my station.asx");
         const QString out = dir + QStringLiteral("/radiorecord/200759853");
-        QTest::newRow("live") << true << qint64(0)
-                              << QStringList{dir + "/grablive", address, out, "86400000"};
+        QTest::newRow("live") << true << qint64(0) << QStringList{dir + "/grablive", address, out, "86400000"};
         QTest::newRow("scheduled") << false << qint64(1800000)
                                    << QStringList{dir + "/grabclock", address, out, "1800000"};
         QTest::newRow("scheduled, zero") << false << qint64(0) << QStringList{dir + "/grabclock", address, out, "1"};
-        QTest::newRow("scheduled, negative") << false << qint64(-5) << QStringList{dir + "/grabclock", address, out, "1"};
-        QTest::newRow("scheduled, past 32 bits") << false << qint64(5000000000LL)
-                                                 << QStringList{dir + "/grabclock", address, out, "2147483647"};
+        QTest::newRow("scheduled, negative")
+            << false << qint64(-5) << QStringList{dir + "/grabclock", address, out, "1"};
+        QTest::newRow("scheduled, past 32 bits")
+            << false << qint64(5000000000LL) << QStringList{dir + "/grabclock", address, out, "2147483647"};
     }
     void recorderArguments()
     {
@@ -235,8 +235,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("once");
-        QTest::newRow("English") << "1" << "Real time record" << "Once";
-        QTest::newRow("Traditional Chinese") << "2" << "即時錄音" << "一次";
+        QTest::newRow("English") << "1"
+                                 << "Real time record"
+                                 << "Once";
+        QTest::newRow("Traditional Chinese") << "2"
+                                             << "即時錄音"
+                                             << "一次";
     }
     void liveEntryAndStop()
     {
@@ -256,18 +260,18 @@ private Q_SLOTS:
         QCOMPARE(rig.live().liveFileName, QStringLiteral("200759853"));
         QCOMPARE(rig.app->recordSetupWindow()->Edit1->text(), rig.live().captureFileName);
         QCOMPARE(rig.platform.processes.started,
-                 (QList<QStringList>{{rig.folder.path() + "/grablive", kStream, rig.recordings() + "200759853",
-                                      "86400000"}}));
+                 (QList<QStringList>{
+                     {rig.folder.path() + "/grablive", kStream, rig.recordings() + "200759853", "86400000"}}));
         QVERIFY(rig.live().liveEntryId.toInt() > 0);
-        const QStringList columns{"onf", "mode1", "mode2", "name1", "radiourl", "freq1", "freq2", "date1", "date2",
-                                  "time1", "time2", "date3", "status1", "filename1", "filename2"};
+        const QStringList columns{"onf",   "mode1", "mode2", "name1", "radiourl", "freq1",     "freq2",    "date1",
+                                  "date2", "time1", "time2", "date3", "status1",  "filename1", "filename2"};
         QStringList values;
         for (const QString &column : columns)
             values << rig.entry(column);
-        QCOMPARE(values, (QStringList{"N", mode, "1", "Harbour FM 海港", kStream, once, "0",
-                                      regional.dateText(start.date()), regional.dateText(start.date()),
-                                      regional.timeText(start.time()), regional.timeText(start.time()), "", "", "",
-                                      ""}));
+        QCOMPARE(values,
+                 (QStringList{"N", mode, "1", "Harbour FM 海港", kStream, once, "0", regional.dateText(start.date()),
+                              regional.dateText(start.date()), regional.timeText(start.time()),
+                              regional.timeText(start.time()), "", "", "", ""}));
         // Written once, into the table the runner and the list read.
         QCOMPARE(changed.size(), 1);
         QCOMPARE(rig.app->shell().schedule.entries().size(), rig.entries());
@@ -289,15 +293,14 @@ private Q_SLOTS:
     void stopCallers_data()
     {
         QTest::addColumn<RigAction>("stopBy");
-        QTest::newRow("Stop-recording picture") << RigAction(
-            [](Rig &rig) { QTest::mouseClick(rig.main()->picRec2, Qt::LeftButton); });
+        QTest::newRow("Stop-recording picture")
+            << RigAction([](Rig &rig) { QTest::mouseClick(rig.main()->picRec2, Qt::LeftButton); });
         QTest::newRow("btnRec2") << RigAction([](Rig &rig) { rig.main()->btnRec2->click(); });
         QTest::newRow("playback Stop") << RigAction(
             [](Rig &rig) { QTest::mouseClick(rig.main()->picStop, Qt::LeftButton); });
-        QTest::newRow("directory navigation") << RigAction(
-            [](Rig &rig) { rig.app->playback().beforeDirectoryNavigation(); });
-        QTest::newRow("memory button") << RigAction(
-            [](Rig &rig) { Q_EMIT rig.main()->recordStopClicked(); });
+        QTest::newRow("directory navigation")
+            << RigAction([](Rig &rig) { rig.app->playback().beforeDirectoryNavigation(); });
+        QTest::newRow("memory button") << RigAction([](Rig &rig) { Q_EMIT rig.main()->recordStopClicked(); });
         QTest::newRow("window close") << RigAction([](Rig &rig) { rig.main()->close(); });
     }
     void stopCallers()
@@ -322,7 +325,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("newEntries");
         QTest::addColumn<int>("starts");
         QTest::addColumn<QString>("message");
-                QTest::newRow("no station name") << RigAction([](Rig &rig) { rig.tune(QString()); }) << 0 << 0 << "";
+        QTest::newRow("no station name") << RigAction([](Rig &rig) { rig.tune(QString()); }) << 0 << 0 << "";
         // A station that plays but cannot be recorded is named to the user.
         const QString refused = QStringLiteral("This station cannot be recorded:");
         QTest::newRow("local file plays") << RigAction([](Rig &rig) {
@@ -366,8 +369,8 @@ private Q_SLOTS:
             QVERIFY(rig.platform.messages.shown.empty());
         } else {
             // The detail: the folder that cannot be written, or the address.
-            const QString detail = message.startsWith(QLatin1String("Cannot write")) ? rig.recordings()
-                                                                                    : rig.platform.mediaPlayer.url();
+            const QString detail =
+                message.startsWith(QLatin1String("Cannot write")) ? rig.recordings() : rig.platform.mediaPlayer.url();
             QCOMPARE(int(rig.platform.messages.shown.size()), 1);
             QCOMPARE(rig.platform.messages.shown.front().text, message + " " + detail);
         }
@@ -424,7 +427,8 @@ private Q_SLOTS:
                                       elsewhere + QStringLiteral("/radiorecord/200759"), QStringLiteral("86400000")};
         processes.commandLines[75] = {grablive, kStream, elsewhere + QStringLiteral("/radiorecord/200759"),
                                       QStringLiteral("86400000")};
-        processes.commandLines[76] = {grablive, kStream, QStringLiteral("radiorecord/200759"), QStringLiteral("86400000")};
+        processes.commandLines[76] = {grablive, kStream, QStringLiteral("radiorecord/200759"),
+                                      QStringLiteral("86400000")};
         // 77: nothing can be read about it (it ended, or is not the user's).
         processes.commandLines[78] = {grablive, kStream, rig.recordings() + QStringLiteral("200759"),
                                       QStringLiteral("86400000")};
@@ -447,9 +451,7 @@ private Q_SLOTS:
         Rig rig;
         rig.tune();
         const QString store = rig.folder.storeFile();
-        auto entriesOnDisk = [&] {
-            return rawCount(store, QStringLiteral("SELECT count(*) FROM recSchedul"));
-        };
+        auto entriesOnDisk = [&] { return rawCount(store, QStringLiteral("SELECT count(*) FROM recSchedul")); };
         const int before = entriesOnDisk();
         StoreLockHolder holder(store);
         QVERIFY2(holder.held(), holder.output().constData());
@@ -481,7 +483,8 @@ private Q_SLOTS:
         QVERIFY(holder.release());
         QTRY_COMPARE_WITH_TIMEOUT(entriesOnDisk(), before + 1, 5000);
         const QString where = QStringLiteral(" FROM recSchedul WHERE idno = ") + rig.live().liveEntryId;
-        QTRY_COMPARE_WITH_TIMEOUT(rawText(store, QStringLiteral("SELECT filename2") + where), rig.live().liveFileName, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(rawText(store, QStringLiteral("SELECT filename2") + where), rig.live().liveFileName,
+                                  5000);
         const RegionalFormat &regional = rig.platform.regional;
         QCOMPARE(rawText(store, QStringLiteral("SELECT time1") + where), regional.timeText(QTime(8, 5, 3)));
         QCOMPARE(rawText(store, QStringLiteral("SELECT time2") + where), regional.timeText(QTime(8, 6, 3)));
@@ -542,7 +545,8 @@ private Q_SLOTS:
         // The ping diagnostic, read into Memo1.
         if (!QStandardPaths::findExecutable(QStringLiteral("ping")).isEmpty()) {
             host->Button2->click();
-            QTRY_VERIFY_WITH_TIMEOUT(host->Memo1->toPlainText().contains(QStringLiteral("4 packets transmitted")), 15000);
+            QTRY_VERIFY_WITH_TIMEOUT(host->Memo1->toPlainText().contains(QStringLiteral("4 packets transmitted")),
+                                     15000);
         }
 
         // More than a pipe holds before the child ends.

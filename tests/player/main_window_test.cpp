@@ -29,23 +29,24 @@ namespace {
 QStringList menuTexts(const TForm_main *main)
 {
     QStringList texts;
-    for (const QAction *action : {main->AddtomyVexa2, main->Recordschedule1, main->Visitstationwebsite2,
-                                  main->Stationupdate1, main->Contactus2, main->LinktoVexa1, main->Startwiththedesktop1, main->Language1,
-                                  main->AboutVexaRadioPlayer2, main->Exit3, main->Location2, main->Genre2,
-                                  main->MyVexa2, main->Exitlist1})
+    for (const QAction *action :
+         {main->AddtomyVexa2, main->Recordschedule1, main->Visitstationwebsite2, main->Stationupdate1, main->Contactus2,
+          main->LinktoVexa1, main->Startwiththedesktop1, main->Language1, main->AboutVexaRadioPlayer2, main->Exit3,
+          main->Location2, main->Genre2, main->MyVexa2, main->Exitlist1})
         texts << action->text();
     return texts;
 }
 
 QStringList hints(const TForm_main *main)
 {
-    return {main->picPlay->toolTip(), main->picStop->toolTip(), main->picPulse->toolTip(),
-            main->picRec->toolTip(), main->picRec2->toolTip()};
+    return {main->picPlay->toolTip(), main->picStop->toolTip(), main->picPulse->toolTip(), main->picRec->toolTip(),
+            main->picRec2->toolTip()};
 }
 
-const QStringList kDesignMenus{"加入到我的Vexa", "录音排程", "浏览电台网站", "电台更新", "联络我们", "连结到Vexa",
-                               "随桌面启动", "语系设定", "关于 Vexa Radio Player", "离开菜单", "地区", "类型", "我的Vexa",
-                               "离开清单"};
+const QStringList kDesignMenus{
+    "加入到我的Vexa", "录音排程", "浏览电台网站",           "电台更新", "联络我们", "连结到Vexa",
+    "随桌面启动",     "语系设定", "关于 Vexa Radio Player", "离开菜单", "地区",     "类型",
+    "我的Vexa",       "离开清单"};
 
 // A program folder whose language is already chosen.
 void chooseLanguage(const ProgramFolder &folder, int current, int previous)
@@ -53,7 +54,7 @@ void chooseLanguage(const ProgramFolder &folder, int current, int previous)
     folder.sql({QStringLiteral("UPDATE apsel SET lang1 = %1, lang2 = %2, firstexe = 'N'").arg(current).arg(previous)});
 }
 
-} // namespace
+}  // namespace
 
 class MainWindowTest : public QObject
 {
@@ -66,9 +67,9 @@ private Q_SLOTS:
         FakePlatform platform;
         Application app(platform.parts, folder.path());
         const QList<QWidget *> windows{
-            app.mainWindow(), app.scheduleWindow(), app.languageWindow(), app.stationListWindow(),
-            app.stationUpdateWindow(), app.webPageWindow(), app.recordingsListWindow(), app.recordSetupWindow(),
-            app.messageWindow(), app.aboutBox(), app.recorderHostWindow()};
+            app.mainWindow(),          app.scheduleWindow(), app.languageWindow(),       app.stationListWindow(),
+            app.stationUpdateWindow(), app.webPageWindow(),  app.recordingsListWindow(), app.recordSetupWindow(),
+            app.messageWindow(),       app.aboutBox(),       app.recorderHostWindow()};
         for (QWidget *window : windows) {
             QVERIFY(window);
             QVERIFY(!window->isVisible());
@@ -92,7 +93,7 @@ private Q_SLOTS:
             auto *lngsel = qobject_cast<TformLngsel *>(modal);
             QVERIFY(lngsel);
             mainVisibleDuringChoice = app.mainWindow()->isVisible();
-            QCOMPARE(lngsel->selectedEntry(), 0);   // English is in force
+            QCOMPARE(lngsel->selectedEntry(), 0);  // English is in force
             lngsel->selectEntry(2);
             whenModal([&](QWidget *next) {
                 auto *message = qobject_cast<Tform_message *>(next);
@@ -155,7 +156,7 @@ private Q_SLOTS:
         whenModal(closeIt);
         app.start();
         QCOMPARE(offers, 1);
-        app.mainWindow()->btnMiniClick();   // the tray icon is up
+        app.mainWindow()->btnMiniClick();  // the tray icon is up
         whenModal(closeIt);
         platform.trayIcon.doubleClick();
         QCOMPARE(offers, 2);
@@ -176,19 +177,30 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("hints");
         QTest::addColumn<QString>("setHint");
         QTest::newRow("English") << 1
-            << QStringList{"Add to my Vexa", "Record schedule", "Visit station website ", "Station update",
-                           "Contact us", "Link to Vexa", "Start with the desktop", "Language", "About Vexa Radio Player", "Exit",
-                           "Location", "Genre", "My Vexa", "Exit"}
-            << QStringList{"Play", "Stop", "Pulse", "Record", "Record"}
-            << "Memory station . Press button 1 to 10  to set.";
-        QTest::newRow("Traditional Chinese") << 2
-            << QStringList{"加入到我的Vexa", "錄音排程", "瀏覽電台網站", "電台更新", "聯絡我們", "連結到Vexa",
-                           "隨桌面啟動", "語系設定", "關於 Vexa Radio Player", "離開選單", "地區", "類型", "我的Vexa", "離開清單"}
-            << QStringList{"播放", "停止", "暫停", "錄音", "錄音"}
-            << "記憶電台：按 1 至 10 號按鈕設定。";
-        QTest::newRow("Simplified Chinese") << 3 << kDesignMenus
-            << QStringList{"播放", "停止", "暂停", "录音", "录音"}
-            << "记忆电台：按 1 至 10 号按钮设定。";
+                                 << QStringList{"Add to my Vexa",
+                                                "Record schedule",
+                                                "Visit station website ",
+                                                "Station update",
+                                                "Contact us",
+                                                "Link to Vexa",
+                                                "Start with the desktop",
+                                                "Language",
+                                                "About Vexa Radio Player",
+                                                "Exit",
+                                                "Location",
+                                                "Genre",
+                                                "My Vexa",
+                                                "Exit"}
+                                 << QStringList{"Play", "Stop", "Pulse", "Record", "Record"}
+                                 << "Memory station . Press button 1 to 10  to set.";
+        QTest::newRow("Traditional Chinese")
+            << 2
+            << QStringList{"加入到我的Vexa", "錄音排程", "瀏覽電台網站",           "電台更新", "聯絡我們", "連結到Vexa",
+                           "隨桌面啟動",     "語系設定", "關於 Vexa Radio Player", "離開選單", "地區",     "類型",
+                           "我的Vexa",       "離開清單"}
+            << QStringList{"播放", "停止", "暫停", "錄音", "錄音"} << "記憶電台：按 1 至 10 號按鈕設定。";
+        QTest::newRow("Simplified Chinese") << 3 << kDesignMenus << QStringList{"播放", "停止", "暂停", "录音", "录音"}
+                                            << "记忆电台：按 1 至 10 号按钮设定。";
     }
 
     void activationTranslates()
@@ -284,7 +296,7 @@ private Q_SLOTS:
         QCOMPARE(main->height(), TForm_main::kCompactHeight);
         QCOMPARE(main->width(), SkinArt::kSkinWidth);
         QCOMPARE(app.state().languageCode, QStringLiteral("3"));
-        QCOMPARE(platform.trayIcon.icons, 1);   // the icon stays
+        QCOMPARE(platform.trayIcon.icons, 1);  // the icon stays
     }
 
     // Without a notification area the window is minimised, not hidden, so
@@ -313,7 +325,7 @@ private Q_SLOTS:
         QImage user(30, 20, QImage::Format_RGB32);
         user.fill(Qt::darkGreen);
         QVERIFY(user.save(folder.picFile(QStringLiteral("picfav1.bmp")), "BMP"));
-        QVERIFY(user.save(folder.picFile(QStringLiteral("PICFAV2.BMP")), "BMP"));   // case does not matter
+        QVERIFY(user.save(folder.picFile(QStringLiteral("PICFAV2.BMP")), "BMP"));  // case does not matter
         QFile::remove(folder.picFile(QStringLiteral("picfav2.bmp")));
         QVERIFY(QFile::remove(folder.picFile(QStringLiteral("picfav3.bmp"))));
         QVERIFY(QFile::remove(folder.picFile(QStringLiteral("picmenu.bmp"))));

@@ -59,7 +59,7 @@ struct Player
     std::unique_ptr<Application> app;
 };
 
-} // namespace
+}  // namespace
 
 class MediaControlsDbusTest : public QObject
 {
@@ -88,7 +88,8 @@ private Q_SLOTS:
         media.setUrl(QStringLiteral("http://127.0.0.1:9/jazz"));
         media.announceTitle(QStringLiteral("Miles Davis - So What"));
         QCOMPARE(playerctl({QStringLiteral("status")}), QStringLiteral("Playing"));
-        QCOMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("title")}), QStringLiteral("Miles Davis - So What"));
+        QCOMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("title")}),
+                 QStringLiteral("Miles Davis - So What"));
         QCOMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("album")}), QStringLiteral("Jazz \"FM\""));
         QCOMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("artist")}), QStringLiteral("Jazz \"FM\""));
         const QString track = playerctl({QStringLiteral("metadata"), QStringLiteral("mpris:trackid")});
@@ -96,17 +97,19 @@ private Q_SLOTS:
         QVERIFY2(track.startsWith(QStringLiteral("'/org/vexa/radioplayer/track/")), qPrintable(track));
 
         QProcess follower;
-        follower.start(QStringLiteral("playerctl"), {QStringLiteral("--player=vexa_radio_player"),
-                                                     QStringLiteral("--follow"), QStringLiteral("metadata"),
-                                                     QStringLiteral("title")});
+        follower.start(QStringLiteral("playerctl"),
+                       {QStringLiteral("--player=vexa_radio_player"), QStringLiteral("--follow"),
+                        QStringLiteral("metadata"), QStringLiteral("title")});
         QVERIFY(follower.waitForStarted(10000));
         QVERIFY(QTest::qWaitFor([&] { return follower.readAllStandardOutput().contains("So What"); }, 20000));
         media.announceTitle(QStringLiteral("Bill Evans - Peace Piece"));
         QByteArray followed;
-        QVERIFY(QTest::qWaitFor([&] {
-            followed += follower.readAllStandardOutput();
-            return followed.contains("Peace Piece");
-        }, 20000));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                followed += follower.readAllStandardOutput();
+                return followed.contains("Peace Piece");
+            },
+            20000));
         follower.kill();
         follower.waitForFinished(10000);
 
@@ -175,8 +178,8 @@ private Q_SLOTS:
         QVERIFY(first.app->offerMediaControls(QDBusConnection::sessionBus()));
         QVERIFY(second.app->offerMediaControls(
             QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("second"))));
-        QVERIFY(second.app->mediaControls()->serviceName().startsWith(
-            QLatin1String(MediaControls::kServicePrefix) + QStringLiteral(".instance")));
+        QVERIFY(second.app->mediaControls()->serviceName().startsWith(QLatin1String(MediaControls::kServicePrefix)
+                                                                      + QStringLiteral(".instance")));
 
         Player alone;
         QVERIFY(!alone.app->offerMediaControls(

@@ -69,7 +69,7 @@ QStringList normalPictures()
     return names;
 }
 
-} // namespace
+}  // namespace
 
 class MemoryStationsTest : public QObject
 {
@@ -89,8 +89,7 @@ private Q_SLOTS:
 
         p.main->picFav[3]->clicked();
 
-        QCOMPARE(p.platform.mediaPlayer.calls,
-                 (QStringList{"stop", "url=http://127.0.0.1:9/four", "play"}));
+        QCOMPARE(p.platform.mediaPlayer.calls, (QStringList{"stop", "url=http://127.0.0.1:9/four", "play"}));
         const MainState &state = p.app->state();
         QCOMPARE(p.main->LabRname->text(), QStringLiteral("Radio Four"));
         QCOMPARE(state.stationStreamUrl, QStringLiteral("http://127.0.0.1:9/four"));
@@ -175,25 +174,45 @@ private Q_SLOTS:
 
     void store_data()
     {
-        QTest::addColumn<QString>("status");        // LabStatus before the click
-        QTest::addColumn<QString>("slot5Name");     // name already in slot 5
-        QTest::addColumn<QString>("slot3Name");     // name in slot 3
+        QTest::addColumn<QString>("status");     // LabStatus before the click
+        QTest::addColumn<QString>("slot5Name");  // name already in slot 5
+        QTest::addColumn<QString>("slot3Name");  // name in slot 3
         QTest::addColumn<QString>("stationId");
-        QTest::addColumn<bool>("answer");           // OK or Cancel
-        QTest::addColumn<QString>("question");      // asked, or empty
+        QTest::addColumn<bool>("answer");       // OK or Cancel
+        QTest::addColumn<QString>("question");  // asked, or empty
         QTest::addColumn<bool>("stored");
         QTest::addColumn<QString>("currentSlot");
 
         const QString exists = QStringLiteral("Radio station already exist. Are you sure save this station?");
         const QString overwrite = QStringLiteral("Overwrite this station?");
-        QTest::newRow("empty slot: no question") << "Playing" << "" << "" << "12" << false << "" << true << "5";
-        QTest::newRow("overwrite: OK") << "Playing" << "Old" << "" << "12" << true << overwrite << true << "5";
-        QTest::newRow("overwrite: Cancel") << "Playing" << "Old" << "" << "12" << false << overwrite << false << "5";
-        QTest::newRow("already in slot 3: OK") << "Playing" << "" << "New One" << "12" << true << exists << true << "5";
-        QTest::newRow("already in slot 3: Cancel")
-            << "Playing" << "Old" << "New One" << "12" << false << exists << false << "5";
-        QTest::newRow("nothing played since start") << "" << "Old" << "" << "12" << true << "" << false << "5";
-        QTest::newRow("id not a number") << "Playing" << "" << "" << "x12" << true << "" << false << "1";
+        QTest::newRow("empty slot: no question") << "Playing"
+                                                 << ""
+                                                 << ""
+                                                 << "12" << false << "" << true << "5";
+        QTest::newRow("overwrite: OK") << "Playing"
+                                       << "Old"
+                                       << ""
+                                       << "12" << true << overwrite << true << "5";
+        QTest::newRow("overwrite: Cancel") << "Playing"
+                                           << "Old"
+                                           << ""
+                                           << "12" << false << overwrite << false << "5";
+        QTest::newRow("already in slot 3: OK") << "Playing"
+                                               << ""
+                                               << "New One"
+                                               << "12" << true << exists << true << "5";
+        QTest::newRow("already in slot 3: Cancel") << "Playing"
+                                                   << "Old"
+                                                   << "New One"
+                                                   << "12" << false << exists << false << "5";
+        QTest::newRow("nothing played since start") << ""
+                                                    << "Old"
+                                                    << ""
+                                                    << "12" << true << "" << false << "5";
+        QTest::newRow("id not a number") << "Playing"
+                                         << ""
+                                         << ""
+                                         << "x12" << true << "" << false << "1";
     }
 
     // Set mode, then a slot click stores the current station (or not) and
@@ -255,10 +274,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("language");
         QTest::addColumn<QString>("onPicture");
         QTest::addColumn<QString>("offPicture");
-        QTest::newRow("English") << 1 << "pic/picCancel.bmp" << "pic/picmem.bmp";
-        QTest::newRow("Traditional Chinese") << 2 << "pic/picCancel2.bmp" << "pic/picmem2.bmp";
-        QTest::newRow("Simplified Chinese") << 3 << "pic/picCancel3.bmp" << "pic/picmem3.bmp";
-        QTest::newRow("other number: unchanged") << 4 << "" << "";
+        QTest::newRow("English") << 1 << "pic/picCancel.bmp"
+                                 << "pic/picmem.bmp";
+        QTest::newRow("Traditional Chinese") << 2 << "pic/picCancel2.bmp"
+                                             << "pic/picmem2.bmp";
+        QTest::newRow("Simplified Chinese") << 3 << "pic/picCancel3.bmp"
+                                            << "pic/picmem3.bmp";
+        QTest::newRow("other number: unchanged") << 4 << ""
+                                                 << "";
     }
 
     void setModePictures()
@@ -372,8 +395,7 @@ private Q_SLOTS:
         p.main->btnFavNext->click();
         QCOMPARE(int(p.platform.messages.shown.size()), 1);
         QCOMPARE(p.platform.messages.shown[0].title, QStringLiteral("Error"));
-        QCOMPARE(p.platform.messages.shown[0].text,
-                 QStringLiteral("You have to logon before use the favorite radio."));
+        QCOMPARE(p.platform.messages.shown[0].text, QStringLiteral("You have to logon before use the favorite radio."));
         QCOMPARE(pages.size(), 1);
         QCOMPARE(pages[0][0].toString(), p.app->state().directoryBaseUrl + QStringLiteral("/AP/memberlogon.asp"));
         QCOMPARE(p.app->state().currentMemorySlot, QStringLiteral("1"));

@@ -29,11 +29,10 @@ bool shownVerbatim(const QLabel *label, const QString &text)
 {
     if (label->text() != text)
         return false;
-    return label->textFormat() == Qt::PlainText
-        || (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(text));
+    return label->textFormat() == Qt::PlainText || (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(text));
 }
 
-} // namespace
+}  // namespace
 
 class PlainTextTest : public QObject
 {
@@ -93,9 +92,9 @@ private Q_SLOTS:
         FakePlatform platform;
         Application app(platform.parts, folder.path());
         const QList<QWidget *> windows{
-            app.mainWindow(), app.scheduleWindow(), app.languageWindow(), app.stationListWindow(),
-            app.stationUpdateWindow(), app.webPageWindow(), app.recordingsListWindow(), app.recordSetupWindow(),
-            app.messageWindow(), app.aboutBox(), app.recorderHostWindow()};
+            app.mainWindow(),          app.scheduleWindow(), app.languageWindow(),       app.stationListWindow(),
+            app.stationUpdateWindow(), app.webPageWindow(),  app.recordingsListWindow(), app.recordSetupWindow(),
+            app.messageWindow(),       app.aboutBox(),       app.recorderHostWindow()};
         for (QWidget *window : windows) {
             for (const QLabel *label : window->findChildren<QLabel *>())
                 QVERIFY2(label->textFormat() == Qt::PlainText,

@@ -18,7 +18,8 @@ class PlaybackTest : public QObject
     Q_OBJECT
 
 private:
-    struct Rig {
+    struct Rig
+    {
         FakePlatform platform;
         MainState state;
         FakeReportSender reports;
@@ -89,9 +90,8 @@ private Q_SLOTS:
         // Both times are UTC seconds; they differ by the time listened.
         QCOMPARE(rig.state.timeZoneBias, QStringLiteral("-480"));
         const qint64 start = 1773451800;  // 2026-03-14 09:30:00 in UTC+8
-        const QString expected = QStringLiteral("http://127.0.0.1:8765/cgi-bin/hlog?PCAP1000&57&0&%1&%2")
-                                     .arg(start)
-                                     .arg(start + seconds);
+        const QString expected =
+            QStringLiteral("http://127.0.0.1:8765/cgi-bin/hlog?PCAP1000&57&0&%1&%2").arg(start).arg(start + seconds);
         QCOMPARE(rig.reports.sent.first().toString(), expected);
     }
 
@@ -204,7 +204,8 @@ private Q_SLOTS:
         rig.listen(300);
         rig.playback.stopRoutine();
         QCOMPARE(rig.reports.sent.size(), 1);
-        QVERIFY(rig.reports.sent.first().toString(QUrl::FullyEncoded).contains(QStringLiteral("PCAP1000&5%269%23x&0&")));
+        QVERIFY(
+            rig.reports.sent.first().toString(QUrl::FullyEncoded).contains(QStringLiteral("PCAP1000&5%269%23x&0&")));
     }
 
     void pauseFreezesTheCount()
@@ -266,7 +267,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("quoted name dropped") << QStringLiteral("Playing 'Some Station' 128K") << QStringLiteral("Playing 128K");
+        QTest::newRow("quoted name dropped")
+            << QStringLiteral("Playing 'Some Station' 128K") << QStringLiteral("Playing 128K");
         QTest::newRow("no apostrophe") << QStringLiteral("Connecting...") << QStringLiteral("Connecting...");
         QTest::newRow("single apostrophe") << QStringLiteral("  Opening ' x.mp3") << QStringLiteral("Opening x.mp3");
         QTest::newRow("several quotes") << QStringLiteral("A 'b' c 'd' e") << QStringLiteral("A e");

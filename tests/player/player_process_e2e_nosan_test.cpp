@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr int kStartMs = 90000;   // the web engine starts slowly on a loaded machine
+constexpr int kStartMs = 90000;  // the web engine starts slowly on a loaded machine
 
 // A program folder with the program in it.
 struct ProgramFolder
@@ -34,8 +34,9 @@ struct ProgramFolder
     {
         ok = dir.isValid() && e2e::makeProgramFolder(QDir(dir.path()), true);
         const QByteArray from = QFile::encodeName(QStringLiteral(VEXA_RADIOPLAYER));
-        ok = ok && (::link(from.constData(), QFile::encodeName(program()).constData()) == 0
-                    || QFile::copy(QStringLiteral(VEXA_RADIOPLAYER), program()));
+        ok = ok
+            && (::link(from.constData(), QFile::encodeName(program()).constData()) == 0
+                || QFile::copy(QStringLiteral(VEXA_RADIOPLAYER), program()));
     }
     QString program() const { return dir.filePath(QStringLiteral("radioplayer")); }
     QString store() const { return Store::fileIn(dir.path()); }
@@ -53,8 +54,9 @@ std::unique_ptr<QProcess> startPlayer(const ProgramFolder &folder)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     process->setProcessEnvironment(env);
-    process->start(folder.program(), {QStringLiteral("--directory"), QStringLiteral("http://127.0.0.1:9/"),
-                                      QStringLiteral("--hitlog"), QStringLiteral("http://127.0.0.1:9")});
+    process->start(folder.program(),
+                   {QStringLiteral("--directory"), QStringLiteral("http://127.0.0.1:9/"), QStringLiteral("--hitlog"),
+                    QStringLiteral("http://127.0.0.1:9")});
     return process;
 }
 
@@ -178,7 +180,7 @@ private Q_SLOTS:
                                      kStartMs);
             said += player->readAllStandardError();
             QVERIFY2(said.contains("does not answer"), said.constData());
-            ::kill(pid_t(player->processId()), SIGKILL);   // its message box waits for OK
+            ::kill(pid_t(player->processId()), SIGKILL);  // its message box waits for OK
             player->waitForFinished(10000);
             QFile store(folder.store());
             QVERIFY(store.open(QIODevice::ReadOnly));

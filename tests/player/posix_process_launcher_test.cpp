@@ -78,9 +78,27 @@ QByteArray makeToneMp3(const QString &dir)
     const QString path = dir + QStringLiteral("/tone.mp3");
     QProcess ffmpeg;
     ffmpeg.start(QStringLiteral("ffmpeg"),
-                 {"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=440:duration=20",
-                  "-ac", "2", "-ar", "44100", "-c:a", "libmp3lame", "-b:a", "128k", "-write_xing", "0",
-                  "-id3v2_version", "0", path});
+                 {"-nostdin",
+                  "-loglevel",
+                  "error",
+                  "-y",
+                  "-f",
+                  "lavfi",
+                  "-i",
+                  "sine=frequency=440:duration=20",
+                  "-ac",
+                  "2",
+                  "-ar",
+                  "44100",
+                  "-c:a",
+                  "libmp3lame",
+                  "-b:a",
+                  "128k",
+                  "-write_xing",
+                  "0",
+                  "-id3v2_version",
+                  "0",
+                  path});
     if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0)
         return {};
     QFile f(path);
@@ -124,12 +142,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<bool>("same");
-        QTest::newRow("equal") << "grablive" << "grablive" << true;
-        QTest::newRow("ASCII case") << "grablive" << "GrabLIVE" << true;
+        QTest::newRow("equal") << "grablive"
+                               << "grablive" << true;
+        QTest::newRow("ASCII case") << "grablive"
+                                    << "GrabLIVE" << true;
         QTest::newRow("non-ASCII case") << QString::fromUtf8("grablivé") << QString::fromUtf8("GRABLIVÉ") << false;
         QTest::newRow("non-ASCII kept") << QString::fromUtf8("grablivé") << QString::fromUtf8("GRABLIVé") << true;
-        QTest::newRow("longer") << "grablive" << "grablive.exe" << false;
-        QTest::newRow("other") << "grablive" << "grabclock" << false;
+        QTest::newRow("longer") << "grablive"
+                                << "grablive.exe" << false;
+        QTest::newRow("other") << "grablive"
+                               << "grabclock" << false;
     }
     void fileNameComparison()
     {
@@ -178,7 +200,7 @@ private Q_SLOTS:
             QVERIFY(!launcher.isRunning(other));
             QVERIFY(!launcher.terminate(other));
             QTest::qWait(100);
-            QCOMPARE(waitpid(other, nullptr, WNOHANG), 0);   // still running
+            QCOMPARE(waitpid(other, nullptr, WNOHANG), 0);  // still running
             kill(other, SIGKILL);
             waitpid(other, nullptr, 0);
         } else {
@@ -204,11 +226,14 @@ private Q_SLOTS:
             QVERIFY(QDir(folder->path).mkpath(QStringLiteral("radiorecord")));
         const QString address = QStringLiteral("http://127.0.0.1:9/live");
         const QString live = QString::number(RecorderControl::kLiveDurationMs);
-        PosixProcessLauncher earlier(200);   // an earlier run, and another player
+        PosixProcessLauncher earlier(200);  // an earlier run, and another player
         QSignalSpy ended(&earlier, &PosixProcessLauncher::childEnded);
-        const qint64 left = earlier.startProcess(ours.program, {address, ours.path + QStringLiteral("/radiorecord/2026121013"), live});
-        const qint64 foreign = earlier.startProcess(other.program, {address, other.path + QStringLiteral("/radiorecord/2026121013"), live});
-        const qint64 astray = earlier.startProcess(ours.program, {address, elsewhere.filePath(QStringLiteral("2026121013")), live});
+        const qint64 left =
+            earlier.startProcess(ours.program, {address, ours.path + QStringLiteral("/radiorecord/2026121013"), live});
+        const qint64 foreign = earlier.startProcess(
+            other.program, {address, other.path + QStringLiteral("/radiorecord/2026121013"), live});
+        const qint64 astray =
+            earlier.startProcess(ours.program, {address, elsewhere.filePath(QStringLiteral("2026121013")), live});
         for (qint64 pid : {left, foreign, astray})
             QVERIFY(pid > 0);
         QTRY_COMPARE(ours.log().count(QStringLiteral("pid:")), 2);
@@ -287,8 +312,7 @@ private Q_SLOTS:
             // 128 kbit/s, paced in eighths of a second.
             auto data = std::make_shared<std::string>(tone.toStdString());
             server = std::make_unique<testsupport::ScriptedServer>(std::vector<testsupport::Script>{
-                {testsupport::readRequest(),
-                 testsupport::send("HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n"),
+                {testsupport::readRequest(), testsupport::send("HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n"),
                  testsupport::stream(
                      [data](size_t i) {
                          std::string chunk;
@@ -336,10 +360,10 @@ private Q_SLOTS:
         // after its grace, which the signal would show.
         QTRY_VERIFY2_WITH_TIMEOUT(!ended.isEmpty(), "grablive's end after the stop",
                                   testwait::recorderEndMs(1000, PosixProcessLauncher::kDefaultGraceMs));
-        QVERIFY2(stopping.elapsed() < PosixProcessLauncher::kDefaultGraceMs,
-                 qPrintable(QStringLiteral("ended %1 ms after the stop, before the grace ran out")
-                                .arg(stopping.elapsed())));
-        QCOMPARE(ended.first().at(2).toBool(), false);   // ended by itself, not killed
+        QVERIFY2(
+            stopping.elapsed() < PosixProcessLauncher::kDefaultGraceMs,
+            qPrintable(QStringLiteral("ended %1 ms after the stop, before the grace ran out").arg(stopping.elapsed())));
+        QCOMPARE(ended.first().at(2).toBool(), false);  // ended by itself, not killed
         QCOMPARE(ended.first().at(1).toInt(), 0);
 
         std::string format;

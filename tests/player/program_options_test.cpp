@@ -23,12 +23,13 @@ private Q_SLOTS:
         QTest::newRow("none: build values") << QStringList{} << true << directory << hitLog;
         QTest::newRow("directory") << QStringList{"--directory", "http://10.1.2.3:8080/vexa/"} << true
                                    << "http://10.1.2.3:8080/vexa/" << hitLog;
-        QTest::newRow("directory gains its slash") << QStringList{"--directory=https://radio.example"} << true
-                                                   << "https://radio.example/" << hitLog;
-        QTest::newRow("hit log loses its slash") << QStringList{"--hitlog", "http://127.0.0.1:9000/"} << true
-                                                 << directory << "http://127.0.0.1:9000";
+        QTest::newRow("directory gains its slash")
+            << QStringList{"--directory=https://radio.example"} << true << "https://radio.example/" << hitLog;
+        QTest::newRow("hit log loses its slash")
+            << QStringList{"--hitlog", "http://127.0.0.1:9000/"} << true << directory << "http://127.0.0.1:9000";
         QTest::newRow("both") << QStringList{"--hitlog", "http://h:2", "--directory", "http://d:1/"} << true
-                              << "http://d:1/" << "http://h:2";
+                              << "http://d:1/"
+                              << "http://h:2";
         QTest::newRow("missing value") << QStringList{"--directory"} << false << directory << hitLog;
         QTest::newRow("unknown option") << QStringList{"--portal", "x"} << false << directory << hitLog;
         QTest::newRow("stray argument") << QStringList{"http://d:1/"} << false << directory << hitLog;
@@ -61,8 +62,8 @@ private Q_SLOTS:
         QTest::newRow("none") << QStringList{} << false << false << false;
         QTest::newRow("help") << QStringList{"--help"} << true << false << false;
         QTest::newRow("version") << QStringList{"--version"} << false << true << false;
-        QTest::newRow("tray with an address") << QStringList{"--tray", "--directory", "http://d:1/"} << false
-                                              << false << true;
+        QTest::newRow("tray with an address")
+            << QStringList{"--tray", "--directory", "http://d:1/"} << false << false << true;
     }
 
     void flags()
@@ -84,8 +85,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("start");
-        QTest::newRow("help") << "--help" << "usage: radioplayer";
-        QTest::newRow("version") << "--version" << "radioplayer " VEXA_VERSION;
+        QTest::newRow("help") << "--help"
+                              << "usage: radioplayer";
+        QTest::newRow("version") << "--version"
+                                 << "radioplayer " VEXA_VERSION;
     }
 
     void withoutDisplay()

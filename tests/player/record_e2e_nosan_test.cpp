@@ -66,7 +66,8 @@ class RecordEndToEndTest : public QObject
         QVERIFY(view);
         QTRY_VERIFY_WITH_TIMEOUT(!app.stationList().panelVisible(), 30000);
         QSignalSpy picked(&app.stationList(), &StationList::stationPicked);
-        QTRY_COMPARE_WITH_TIMEOUT(e2e::runScript(view, QStringLiteral("!!document.querySelector('ul.items a')")).toBool(), true, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            e2e::runScript(view, QStringLiteral("!!document.querySelector('ul.items a')")).toBool(), true, 10000);
         QVERIFY(e2e::pickFirstStation(view));
         QTRY_COMPARE_WITH_TIMEOUT(picked.size(), 1, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!main->LabRname->text().isEmpty(), 15000);
@@ -109,8 +110,7 @@ private Q_SLOTS:
         QVERIFY(file.startsWith(program.filePath(QStringLiteral("radiorecord/"))));
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 0, 15000);
         // The shot shows the indicator: it is taken on a tick that shows it.
-        QTRY_VERIFY_WITH_TIMEOUT(!main->image31->isHidden(),
-                                 LiveRecording::kBlinkIntervalMs + testwait::kLoadMarginMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!main->image31->isHidden(), LiveRecording::kBlinkIntervalMs + testwait::kLoadMarginMs);
         QVERIFY(saveScreen(QStringLiteral("record_e2e_recording.png")));
         QTest::qWait(10000);
         QCOMPARE(f.mediaPlayer.playState(), MediaPlayer::Playing);
@@ -124,7 +124,7 @@ private Q_SLOTS:
                                   qPrintable(QStringLiteral("grablive's end after the stop; grablive processes: %1")
                                                  .arg(processes.findByFileName(QStringLiteral("grablive")).size())),
                                   testwait::recorderEndMs(1000, PosixProcessLauncher::kDefaultGraceMs));
-        QCOMPARE(ended.first().at(2).toBool(), false);   // it finished its file
+        QCOMPARE(ended.first().at(2).toBool(), false);  // it finished its file
 
         // The file: MP3 frames from the first byte, about 10 s at 16000 B/s.
         QFile recorded(file);
@@ -137,11 +137,12 @@ private Q_SLOTS:
         // The live entry: its end and the file name without extension.
         const QString stamp = QFileInfo(live.captureFileName).fileName();
         QSqlRecord entry;
-        QVERIFY(e2e::runOnStore(program.filePath(QStringLiteral("rd.d")),
-                                QStringLiteral("SELECT onf, mode1, name1, time1, time2, filename2, radiourl, filename1 FROM recSchedul "
-                                               "WHERE idno = ")
-                                    + live.liveEntryId,
-                                &entry));
+        QVERIFY(e2e::runOnStore(
+            program.filePath(QStringLiteral("rd.d")),
+            QStringLiteral("SELECT onf, mode1, name1, time1, time2, filename2, radiourl, filename1 FROM recSchedul "
+                           "WHERE idno = ")
+                + live.liveEntryId,
+            &entry));
         QCOMPARE(entry.value(0).toString(), QStringLiteral("N"));
         QCOMPARE(entry.value(1).toString(), QStringLiteral("Real time record"));
         QCOMPARE(entry.value(2).toString(), main->LabRname->text());
@@ -159,25 +160,27 @@ private Q_SLOTS:
         // The recordings list shows the file; a double click plays it.
         bool listed = false;
         bool shot = false;
-        whenModal([&](QWidget *modal) {
-            auto *recordings = qobject_cast<TForm_recordlist *>(modal);
-            if (!recordings)
-                return;
-            // Checked inside; the window is closed whatever they find.
-            [&] {
-                QAbstractItemModel *model = recordings->FileListBox1->model();
-                const QModelIndex root = recordings->FileListBox1->rootIndex();
-                QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(root), 1, testwait::kLoadMarginMs);
-                const QModelIndex item = model->index(0, 0, root);
-                listed = item.data().toString() == QFileInfo(file).fileName();
-                recordings->FileListBox1->setCurrentIndex(item);
-                QTest::qWait(300);
-                shot = saveScreen(QStringLiteral("record_e2e_list.png"));
-                Q_EMIT recordings->FileListBox1->doubleClicked(item);
-                QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, testwait::kEngineMs);
-            }();
-            recordings->close();
-        }, 10000);
+        whenModal(
+            [&](QWidget *modal) {
+                auto *recordings = qobject_cast<TForm_recordlist *>(modal);
+                if (!recordings)
+                    return;
+                // Checked inside; the window is closed whatever they find.
+                [&] {
+                    QAbstractItemModel *model = recordings->FileListBox1->model();
+                    const QModelIndex root = recordings->FileListBox1->rootIndex();
+                    QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(root), 1, testwait::kLoadMarginMs);
+                    const QModelIndex item = model->index(0, 0, root);
+                    listed = item.data().toString() == QFileInfo(file).fileName();
+                    recordings->FileListBox1->setCurrentIndex(item);
+                    QTest::qWait(300);
+                    shot = saveScreen(QStringLiteral("record_e2e_list.png"));
+                    Q_EMIT recordings->FileListBox1->doubleClicked(item);
+                    QTRY_COMPARE_WITH_TIMEOUT(f.mediaPlayer.playState(), MediaPlayer::Playing, testwait::kEngineMs);
+                }();
+                recordings->close();
+            },
+            10000);
         app->openRecordingsList();
         QVERIFY(listed);
         QVERIFY(shot);
@@ -198,7 +201,8 @@ private Q_SLOTS:
     {
         e2e::Fixture f;
         QVERIFY2(f.start(QStringLiteral("program"), true), f.error.c_str());
-        QVERIFY(QFile::link(QStringLiteral(VEXA_RECORDER_DIR "/grablive"), f.program.filePath(QStringLiteral("grablive"))));
+        QVERIFY(
+            QFile::link(QStringLiteral(VEXA_RECORDER_DIR "/grablive"), f.program.filePath(QStringLiteral("grablive"))));
         PosixProcessLauncher processes;
         f.parts.processes = &processes;
         auto app = f.startPlayer();
@@ -223,12 +227,13 @@ private Q_SLOTS:
         QVERIFY(!live.isRecording());
         QVERIFY(ended.wait(5000));
         QVERIFY2(closing.elapsed() < 5000, qPrintable(QString::number(closing.elapsed())));
-        QCOMPARE(ended.first().at(2).toBool(), false);   // it finished its file
+        QCOMPARE(ended.first().at(2).toBool(), false);  // it finished its file
         QSqlRecord entry;
-        QVERIFY(e2e::runOnStore(f.program.filePath(QStringLiteral("rd.d")),
-                                QStringLiteral("SELECT time1, time2, filename2, filename1 FROM recSchedul WHERE idno = ")
-                                    + live.liveEntryId,
-                                &entry));
+        QVERIFY(
+            e2e::runOnStore(f.program.filePath(QStringLiteral("rd.d")),
+                            QStringLiteral("SELECT time1, time2, filename2, filename1 FROM recSchedul WHERE idno = ")
+                                + live.liveEntryId,
+                            &entry));
         const QString stamp = QFileInfo(live.captureFileName).fileName();
         QVERIFY2(entry.value(2).toString() == stamp || entry.value(3).toString() == stamp + QStringLiteral(".mp3"),
                  qPrintable(entry.value(2).toString()));

@@ -46,7 +46,7 @@ struct Player
     TrecMainForm *window = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 class RecordSetupTest : public QObject
 {
@@ -65,7 +65,7 @@ private Q_SLOTS:
     void creation_data()
     {
         QTest::addColumn<bool>("device");
-        QTest::addColumn<QString>("storedRow");   // "fld2,fld3", "none" for no row
+        QTest::addColumn<QString>("storedRow");  // "fld2,fld3", "none" for no row
         QTest::addColumn<int>("line");
         QTest::addColumn<int>("format");
 
@@ -96,8 +96,7 @@ private Q_SLOTS:
         QCOMPARE(p.window->AudioFormats->count(), device ? 5 : 0);
         if (device) {
             QCOMPARE(p.window->InputLines->itemText(2), QStringLiteral("CD"));
-            QCOMPARE(p.window->AudioFormats->item(3)->text(),
-                     RecordSetup::formatText({22050, 8, 1}));
+            QCOMPARE(p.window->AudioFormats->item(3)->text(), RecordSetup::formatText({22050, 8, 1}));
         }
         QCOMPARE(p.app->recordSetup().selectedLine(), line);
         QCOMPARE(p.app->recordSetup().selectedFormat(), format);

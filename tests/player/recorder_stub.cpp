@@ -10,18 +10,24 @@
 #include <cstdio>
 #include <cstring>
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv)
+{
     bool ignoreTerm = false;
     bool exitNow = false;
     for (int i = 1; i < argc; ++i) {
         std::printf("arg:%s\n", argv[i]);
-        if (std::strcmp(argv[i], "--ignore-term") == 0) ignoreTerm = true;
-        if (std::strcmp(argv[i], "--exit") == 0) exitNow = true;
+        if (std::strcmp(argv[i], "--ignore-term") == 0)
+            ignoreTerm = true;
+        if (std::strcmp(argv[i], "--exit") == 0)
+            exitNow = true;
     }
     std::printf("sid:%d\npid:%d\n", static_cast<int>(getsid(0)), static_cast<int>(getpid()));
     std::fflush(stdout);
-    if (exitNow) return 0;
-    if (ignoreTerm) signal(SIGTERM, SIG_IGN);
-    for (int i = 0; i < 600; ++i) usleep(100000);
+    if (exitNow)
+        return 0;
+    if (ignoreTerm)
+        signal(SIGTERM, SIG_IGN);
+    for (int i = 0; i < 600; ++i)
+        usleep(100000);
     return 0;
 }

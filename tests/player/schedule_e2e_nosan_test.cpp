@@ -53,7 +53,7 @@ public:
 
     QList<QStringList> started;
     QList<qint64> pids;
-    QElapsedTimer sinceStart;   // of the last process started
+    QElapsedTimer sinceStart;  // of the last process started
 
 private:
     PosixProcessLauncher m_real;

@@ -36,7 +36,10 @@ struct EditorRig : ScheduleRig
         query.exec(QStringLiteral("SELECT count(*) FROM recSchedul"));
         return query.next() ? query.value(0).toInt() : -1;
     }
-    QString lastMessage() const { return platform.messages.shown.empty() ? QString() : platform.messages.shown.back().text; }
+    QString lastMessage() const
+    {
+        return platform.messages.shown.empty() ? QString() : platform.messages.shown.back().text;
+    }
 };
 
 }  // namespace
@@ -49,12 +52,12 @@ private Q_SLOTS:
     void validation_data()
     {
         QTest::addColumn<int>("frequency");
-        QTest::addColumn<int>("firstDay");   // days from today
+        QTest::addColumn<int>("firstDay");  // days from today
         QTest::addColumn<int>("lastDay");
         QTest::addColumn<QTime>("start");
         QTest::addColumn<QTime>("end");
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("message");   // empty: saved
+        QTest::addColumn<QString>("message");  // empty: saved
         QTest::addColumn<int>("focus");
         QTest::addColumn<int>("firstDayAfter");
         QTest::addColumn<int>("lastDayAfter");
@@ -63,20 +66,28 @@ private Q_SLOTS:
                   last = int(ScheduleEditor::Field::LastDay), start = int(ScheduleEditor::Field::StartTime),
                   end = int(ScheduleEditor::Field::EndTime);
         const QTime ten(10, 0), eleven(11, 0);
-        QTest::newRow("first day yesterday") << 0 << -1 << 0 << ten << eleven << "Demo" << "Date Error!" << first << 0 << 0;
-        QTest::newRow("last day yesterday") << 0 << 0 << -1 << ten << eleven << "Demo" << "Date Error!" << last << 0 << 0;
-        QTest::newRow("start a second ago") << 0 << 1 << 1 << QTime(9, 29, 59) << eleven << "Demo" << "" << -1 << 1 << 1;
-        QTest::newRow("start a second ago, today") << 0 << 0 << 0 << QTime(9, 29, 59) << eleven << "Demo" << "Time Error!"
-                                                   << start << 0 << 0;
-        QTest::newRow("start this second") << 0 << 0 << 0 << QTime(9, 30) << eleven << "Demo" << "" << -1 << 0 << 0;
-        QTest::newRow("end before now") << 0 << 1 << 0 << QTime(9, 0) << QTime(9, 10) << "Demo" << "Time Error!" << end
-                                        << 0 << 0;
-        QTest::newRow("end before start") << 0 << 2 << 1 << ten << eleven << "Demo" << "Date or Time Error!" << end << 0 << 1;
-        QTest::newRow("across midnight") << 0 << 0 << 0 << QTime(23, 0) << QTime(1, 0) << "Demo" << "" << -1 << 0 << 0;
-        QTest::newRow("no name") << 0 << 0 << 0 << ten << eleven << "" << "Please input name." << name << 0 << 0;
-        QTest::newRow("daily: days and times not checked") << 1 << -5 << -6 << QTime(8, 0) << QTime(7, 0) << "Demo" << ""
-                                                           << -1 << -5 << -6;
-        QTest::newRow("daily: no name") << 1 << 0 << 0 << ten << eleven << "" << "Please input name." << name << 0 << 0;
+        QTest::newRow("first day yesterday") << 0 << -1 << 0 << ten << eleven << "Demo"
+                                             << "Date Error!" << first << 0 << 0;
+        QTest::newRow("last day yesterday") << 0 << 0 << -1 << ten << eleven << "Demo"
+                                            << "Date Error!" << last << 0 << 0;
+        QTest::newRow("start a second ago") << 0 << 1 << 1 << QTime(9, 29, 59) << eleven << "Demo"
+                                            << "" << -1 << 1 << 1;
+        QTest::newRow("start a second ago, today") << 0 << 0 << 0 << QTime(9, 29, 59) << eleven << "Demo"
+                                                   << "Time Error!" << start << 0 << 0;
+        QTest::newRow("start this second") << 0 << 0 << 0 << QTime(9, 30) << eleven << "Demo"
+                                           << "" << -1 << 0 << 0;
+        QTest::newRow("end before now") << 0 << 1 << 0 << QTime(9, 0) << QTime(9, 10) << "Demo"
+                                        << "Time Error!" << end << 0 << 0;
+        QTest::newRow("end before start") << 0 << 2 << 1 << ten << eleven << "Demo"
+                                          << "Date or Time Error!" << end << 0 << 1;
+        QTest::newRow("across midnight") << 0 << 0 << 0 << QTime(23, 0) << QTime(1, 0) << "Demo"
+                                         << "" << -1 << 0 << 0;
+        QTest::newRow("no name") << 0 << 0 << 0 << ten << eleven << ""
+                                 << "Please input name." << name << 0 << 0;
+        QTest::newRow("daily: days and times not checked") << 1 << -5 << -6 << QTime(8, 0) << QTime(7, 0) << "Demo"
+                                                           << "" << -1 << -5 << -6;
+        QTest::newRow("daily: no name") << 1 << 0 << 0 << ten << eleven << ""
+                                        << "Please input name." << name << 0 << 0;
     }
     void validation()
     {
@@ -123,16 +134,16 @@ private Q_SLOTS:
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<Fields>("stored");
         QTest::newRow("record once") << 0 << 0 << true
-                                     << Fields{{"mode1", "Record"}, {"mode2", "0"}, {"freq1", "Once"}, {"freq2", "0"},
-                                               {"date1", "3/15/26"}, {"date2", "3/16/26"}, {"date3", ""},
-                                               {"time1", "10:00:00 AM"}, {"time2", "11:00:00 AM"}, {"onf", "Y"}};
+                                     << Fields{{"mode1", "Record"}, {"mode2", "0"},           {"freq1", "Once"},
+                                               {"freq2", "0"},      {"date1", "3/15/26"},     {"date2", "3/16/26"},
+                                               {"date3", ""},       {"time1", "10:00:00 AM"}, {"time2", "11:00:00 AM"},
+                                               {"onf", "Y"}};
         QTest::newRow("play daily, disabled")
-            << 1 << 1 << false
-            << Fields{{"mode1", "Play"}, {"mode2", "1"}, {"freq1", "Every Day"}, {"freq2", "1"}, {"date1", ""},
-                      {"date2", ""}, {"date3", ""}, {"onf", ""}};
+            << 1 << 1 << false << Fields{{"mode1", "Play"}, {"mode2", "1"}, {"freq1", "Every Day"}, {"freq2", "1"},
+                                         {"date1", ""},     {"date2", ""},  {"date3", ""},          {"onf", ""}};
         QTest::newRow("record weekly") << 0 << 2 << true
                                        << Fields{{"freq1", "Every Week"}, {"freq2", "2"}, {"date1", "Wed"},
-                                                 {"date2", ""}, {"date3", "3"}, {"onf", "Y"}};
+                                                 {"date2", ""},           {"date3", "3"}, {"onf", "Y"}};
         QTest::newRow("no mode, no frequency")
             << -1 << -1 << true
             << Fields{{"mode1", ""}, {"mode2", "-1"}, {"freq1", ""}, {"freq2", "-1"}, {"date1", ""}, {"date3", ""}};
@@ -166,7 +177,7 @@ private Q_SLOTS:
     // one clicked) and makes it idle again.
     void modifyReArmsTheCurrentEntry_data()
     {
-        QTest::addColumn<int>("clicked");   // -1: none
+        QTest::addColumn<int>("clicked");  // -1: none
         QTest::addColumn<qint64>("changed");
         QTest::newRow("after showing: the first") << -1 << qint64(1);
         QTest::newRow("the entry clicked") << 1 << qint64(2);
@@ -177,8 +188,14 @@ private Q_SLOTS:
         QFETCH(qint64, changed);
         EditorRig rig;
         for (const char *name : {"First", "Second"})
-            rig.add({{"name1", name}, {"freq1", "Every Day"}, {"freq2", "1"}, {"time1", "10:00:00 AM"},
-                     {"time2", "11:00:00 AM"}, {"status1", "N"}, {"onf", "N"}, {"mode1", "Play"}});
+            rig.add({{"name1", name},
+                     {"freq1", "Every Day"},
+                     {"freq2", "1"},
+                     {"time1", "10:00:00 AM"},
+                     {"time2", "11:00:00 AM"},
+                     {"status1", "N"},
+                     {"onf", "N"},
+                     {"mode1", "Play"}});
         rig.editor.showSteps();
         if (clicked >= 0)
             rig.editor.loadEntry(clicked);
@@ -195,7 +212,7 @@ private Q_SLOTS:
     void modifyOfAnEntryGoneOrNoneDoesNotSucceed()
     {
         EditorRig rig;
-        QVERIFY(!rig.editor.modify());   // empty list: nothing at all
+        QVERIFY(!rig.editor.modify());  // empty list: nothing at all
         QVERIFY(rig.platform.messages.shown.empty());
         rig.add({{"name1", "Old"}, {"freq2", "1"}, {"freq1", "Every Day"}});
         rig.editor.showSteps();
@@ -256,26 +273,27 @@ private Q_SLOTS:
         QTest::addColumn<int>("weekday");
         QTest::addColumn<QTime>("start");
         QTest::addColumn<int>("controls");
-        const Fields once{{"name1", "Demo"}, {"radiourl", "http://x/"}, {"onf", "Y"}, {"mode1", "Play"},
-                          {"freq1", "Once"}, {"date1", "3/20/26"}, {"date2", "3/21/26"}, {"time1", "8:15:00 PM"},
-                          {"time2", "9:00:00 PM"}};
+        const Fields once{{"name1", "Demo"},    {"radiourl", "http://x/"}, {"onf", "Y"},
+                          {"mode1", "Play"},    {"freq1", "Once"},         {"date1", "3/20/26"},
+                          {"date2", "3/21/26"}, {"time1", "8:15:00 PM"},   {"time2", "9:00:00 PM"}};
         auto with = [](Fields f, const Fields &changes) {
             for (auto it = changes.constBegin(); it != changes.constEnd(); ++it)
                 f.insert(it.key(), it.value());
             return f;
         };
-        const QDate kept(2026, 3, 14);   // the pickers' value before loading
-        const int dates = int(ScheduleEditor::DateControls::Dates), weekday = int(ScheduleEditor::DateControls::Weekday),
-                  none = int(ScheduleEditor::DateControls::None), unchanged = -1;
+        const QDate kept(2026, 3, 14);  // the pickers' value before loading
+        const int dates = int(ScheduleEditor::DateControls::Dates),
+                  weekday = int(ScheduleEditor::DateControls::Weekday), none = int(ScheduleEditor::DateControls::None),
+                  unchanged = -1;
         QTest::newRow("once") << once << 1 << 0 << QDate(2026, 3, 20) << 0 << QTime(20, 15) << dates;
-        QTest::newRow("weekly") << with(once, {{"freq1", "Every Week"}, {"date1", "Fri"}, {"date2", ""}}) << 1 << 2 << kept
-                                << 5 << QTime(20, 15) << weekday;
+        QTest::newRow("weekly") << with(once, {{"freq1", "Every Week"}, {"date1", "Fri"}, {"date2", ""}}) << 1 << 2
+                                << kept << 5 << QTime(20, 15) << weekday;
         QTest::newRow("daily") << with(once, {{"freq1", "Every Day"}, {"mode1", "Record"}}) << 0 << 1 << kept << 0
                                << QTime(20, 15) << none;
         QTest::newRow("live entry: no mode") << with(once, {{"mode1", "Real time record"}}) << -1 << 0
                                              << QDate(2026, 3, 20) << 0 << QTime(20, 15) << dates;
-        QTest::newRow("time that does not read: loading stops") << with(once, {{"time1", "late"}}) << 1 << 0 << kept << 0
-                                                                << QTime(9, 30) << unchanged;
+        QTest::newRow("time that does not read: loading stops")
+            << with(once, {{"time1", "late"}}) << 1 << 0 << kept << 0 << QTime(9, 30) << unchanged;
     }
     void loadEntry()
     {
@@ -311,8 +329,13 @@ private Q_SLOTS:
         QTest::addColumn<bool>("fileThere");
         QTest::addColumn<bool>("played");
         QTest::addColumn<QString>("message");
-        const Fields done{{"name1", "Demo"}, {"freq2", "0"}, {"date1", "3/13/26"}, {"date2", "3/13/26"},
-                          {"time1", "9:00:00 AM"}, {"time2", "10:00:00 AM"}, {"filename1", "20263139011.mp3"}};
+        const Fields done{{"name1", "Demo"},
+                          {"freq2", "0"},
+                          {"date1", "3/13/26"},
+                          {"date2", "3/13/26"},
+                          {"time1", "9:00:00 AM"},
+                          {"time2", "10:00:00 AM"},
+                          {"filename1", "20263139011.mp3"}};
         Fields running = done;
         running.insert(QStringLiteral("date1"), QStringLiteral("3/14/26"));
         running.insert(QStringLiteral("date2"), QStringLiteral("3/14/26"));

@@ -51,7 +51,8 @@ struct Shown
     void click(int row)
     {
         QTableView *grid = w->TntDBGrid1;
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(row, 2)).center());
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(row, 2)).center());
     }
     // The name of the highlighted row; empty when none is.
     QString highlighted() const
@@ -109,7 +110,7 @@ private Q_SLOTS:
         TForm_record *w = app.scheduleWindow();
         QVERIFY(w->isVisible());
         QCOMPARE(w->size(), QSize(634, 600));
-        QVERIFY(!w->TntSpeedButton3->isEnabled());   // nothing to delete
+        QVERIFY(!w->TntSpeedButton3->isEnabled());  // nothing to delete
         QCOMPARE(w->ComboBox2->currentText(), QStringLiteral("Once"));
 
         // Every Week shows the weekday list where the first day was.
@@ -187,10 +188,7 @@ private Q_SLOTS:
 
     // Modify and Delete act on the row the user highlighted, whatever the
     // live recording inserted meanwhile; Stop still finds the live entry.
-    void liveRecordingLeavesTheSelectedEntry_data()
-    {
-        modifyOrDelete();
-    }
+    void liveRecordingLeavesTheSelectedEntry_data() { modifyOrDelete(); }
     void liveRecordingLeavesTheSelectedEntry()
     {
         QFETCH(bool, modify);
@@ -237,10 +235,7 @@ private Q_SLOTS:
 
     // A row reached with the keyboard is the one loaded, Modified and
     // Deleted.
-    void keyboardPickedRowIsActedOn_data()
-    {
-        modifyOrDelete();
-    }
+    void keyboardPickedRowIsActedOn_data() { modifyOrDelete(); }
     void keyboardPickedRowIsActedOn()
     {
         QFETCH(bool, modify);
@@ -268,10 +263,7 @@ private Q_SLOTS:
     // The selected entry removed elsewhere: no row is highlighted, and
     // Modify and Delete are refused with a message instead of acting on
     // another entry.
-    void editOfAnEntryRemovedElsewhereIsRefused_data()
-    {
-        modifyOrDelete();
-    }
+    void editOfAnEntryRemovedElsewhereIsRefused_data() { modifyOrDelete(); }
     void editOfAnEntryRemovedElsewhereIsRefused()
     {
         QFETCH(bool, modify);
@@ -281,7 +273,8 @@ private Q_SLOTS:
         QCOMPARE(s.rows(), 2);
         QCOMPARE(s.highlighted(), QString());
         QTest::mouseClick(modify ? s.w->TntSpeedButton2 : s.w->TntSpeedButton3, Qt::LeftButton);
-        QCOMPARE(s.platform.messages.shown.back().text, QStringLiteral("The entry you selected is no longer in the list."));
+        QCOMPARE(s.platform.messages.shown.back().text,
+                 QStringLiteral("The entry you selected is no longer in the list."));
         QCOMPARE(s.count(), 2);
         QCOMPARE(s.stored(QStringLiteral("name1"), 1), QStringLiteral("First"));
         QCOMPARE(s.stored(QStringLiteral("name1"), 3), QStringLiteral("Third"));

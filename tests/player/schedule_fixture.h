@@ -29,7 +29,7 @@ struct ScheduleRig
     Store store;
     ScheduleTable schedule{store};
     RecorderControl recorder{platform.processes, folder.path()};
-    ScheduleRunner runner{store, schedule, state, playback, platform.mediaPlayer, recorder,
+    ScheduleRunner runner{store,          schedule,          state,        playback, platform.mediaPlayer, recorder,
                           platform.clock, platform.regional, folder.path()};
 
     ScheduleRig()

@@ -45,10 +45,10 @@ private Q_SLOTS:
         const QString d14 = QStringLiteral("3/14/26"), d16 = QStringLiteral("3/16/26");
         QTest::newRow("once: inside") << "0" << d14 << d14 << "" << ten << eleven << dt("2026-03-14 10:30:00") << in
                                       << dt("2026-03-14 11:00:00");
-        QTest::newRow("once: before start") << "0" << d14 << d14 << "" << ten << eleven << dt("2026-03-14 09:59:59", 999)
-                                            << out << QDateTime();
-        QTest::newRow("once: start second") << "0" << d14 << d14 << "" << ten << eleven << dt("2026-03-14 10:00:00") << in
-                                            << dt("2026-03-14 11:00:00");
+        QTest::newRow("once: before start")
+            << "0" << d14 << d14 << "" << ten << eleven << dt("2026-03-14 09:59:59", 999) << out << QDateTime();
+        QTest::newRow("once: start second")
+            << "0" << d14 << d14 << "" << ten << eleven << dt("2026-03-14 10:00:00") << in << dt("2026-03-14 11:00:00");
         QTest::newRow("once: first instant of the end second")
             << "0" << d14 << d14 << "" << ten << eleven << dt("2026-03-14 11:00:00") << in << dt("2026-03-14 11:00:00");
         QTest::newRow("once: rest of the end second")
@@ -60,28 +60,60 @@ private Q_SLOTS:
         QTest::newRow("once across days: the day after")
             << "0" << d14 << d16 << "" << ten << eleven << dt("2026-03-17 10:15:00") << out << QDateTime();
         QTest::newRow("daily: inside, dates not read")
-            << "1" << "junk" << "" << "" << ten << eleven << dt("2026-03-20 10:59:59") << in << dt("2026-03-20 11:00:00");
-        QTest::newRow("daily: outside") << "1" << "" << "" << "" << ten << eleven << dt("2026-03-20 11:00:01") << out
-                                        << QDateTime();
-        QTest::newRow("weekly: on its weekday") << "2" << "Sat" << "" << "6" << ten << eleven
-                                                << dt("2026-03-14 10:30:00") << in << dt("2026-03-14 11:00:00");
+            << "1"
+            << "junk"
+            << ""
+            << "" << ten << eleven << dt("2026-03-20 10:59:59") << in << dt("2026-03-20 11:00:00");
+        QTest::newRow("daily: outside") << "1"
+                                        << ""
+                                        << ""
+                                        << "" << ten << eleven << dt("2026-03-20 11:00:01") << out << QDateTime();
+        QTest::newRow("weekly: on its weekday")
+            << "2"
+            << "Sat"
+            << ""
+            << "6" << ten << eleven << dt("2026-03-14 10:30:00") << in << dt("2026-03-14 11:00:00");
         QTest::newRow("weekly: its weekday, outside the times")
-            << "2" << "Sat" << "" << "6" << ten << eleven << dt("2026-03-14 12:00:00") << out << QDateTime();
+            << "2"
+            << "Sat"
+            << ""
+            << "6" << ten << eleven << dt("2026-03-14 12:00:00") << out << QDateTime();
         QTest::newRow("weekly: another weekday")
-            << "2" << "Sat" << "" << "6" << ten << eleven << dt("2026-03-15 10:30:00") << other << QDateTime();
+            << "2"
+            << "Sat"
+            << ""
+            << "6" << ten << eleven << dt("2026-03-15 10:30:00") << other << QDateTime();
         QTest::newRow("weekly: a bad digit is Monday")
-            << "2" << "" << "" << "x" << ten << eleven << dt("2026-03-16 10:30:00") << in << dt("2026-03-16 11:00:00");
+            << "2"
+            << ""
+            << ""
+            << "x" << ten << eleven << dt("2026-03-16 10:30:00") << in << dt("2026-03-16 11:00:00");
         const QString late = QStringLiteral("11:00:00 PM"), early = QStringLiteral("1:00:00 AM");
         QTest::newRow("across midnight, daily: evening")
-            << "1" << "" << "" << "" << late << early << dt("2026-03-14 23:30:00") << in << dt("2026-03-15 01:00:00");
+            << "1"
+            << ""
+            << ""
+            << "" << late << early << dt("2026-03-14 23:30:00") << in << dt("2026-03-15 01:00:00");
         QTest::newRow("across midnight, daily: morning")
-            << "1" << "" << "" << "" << late << early << dt("2026-03-15 00:30:00") << in << dt("2026-03-15 01:00:00");
+            << "1"
+            << ""
+            << ""
+            << "" << late << early << dt("2026-03-15 00:30:00") << in << dt("2026-03-15 01:00:00");
         QTest::newRow("across midnight, daily: afternoon")
-            << "1" << "" << "" << "" << late << early << dt("2026-03-15 14:00:00") << out << QDateTime();
+            << "1"
+            << ""
+            << ""
+            << "" << late << early << dt("2026-03-15 14:00:00") << out << QDateTime();
         QTest::newRow("across midnight, weekly: morning after its weekday")
-            << "2" << "" << "" << "6" << late << early << dt("2026-03-15 00:30:00") << in << dt("2026-03-15 01:00:00");
+            << "2"
+            << ""
+            << ""
+            << "6" << late << early << dt("2026-03-15 00:30:00") << in << dt("2026-03-15 01:00:00");
         QTest::newRow("across midnight, weekly: morning of its weekday")
-            << "2" << "" << "" << "6" << late << early << dt("2026-03-14 00:30:00") << out << QDateTime();
+            << "2"
+            << ""
+            << ""
+            << "6" << late << early << dt("2026-03-14 00:30:00") << out << QDateTime();
         QTest::newRow("across midnight, once: morning after the last day")
             << "0" << d14 << QStringLiteral("3/15/26") << "" << late << early << dt("2026-03-16 00:30:00") << in
             << dt("2026-03-16 01:00:00");
@@ -113,9 +145,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("freq");
         QTest::addColumn<QString>("date1");
         QTest::addColumn<QString>("time1");
-        QTest::newRow("once, bad first day") << "0" << "14.03.2026" << "10:00:00 AM";
-        QTest::newRow("daily, empty start") << "1" << "" << "";
-        QTest::newRow("no frequency") << "-1" << "3/14/26" << "10:00:00 AM";
+        QTest::newRow("once, bad first day") << "0"
+                                             << "14.03.2026"
+                                             << "10:00:00 AM";
+        QTest::newRow("daily, empty start") << "1"
+                                            << ""
+                                            << "";
+        QTest::newRow("no frequency") << "-1"
+                                      << "3/14/26"
+                                      << "10:00:00 AM";
     }
     void unreadableEntriesDoNotRead()
     {
@@ -133,13 +171,13 @@ private Q_SLOTS:
         QTest::addColumn<QDateTime>("end");
         QTest::addColumn<QDateTime>("now");
         QTest::addColumn<qint64>("ms");
-        QTest::newRow("on time") << dt("2026-03-14 10:00:00") << dt("2026-03-14 11:00:00") << dt("2026-03-14 10:00:00", 400)
-                                 << qint64(3600000);
+        QTest::newRow("on time") << dt("2026-03-14 10:00:00") << dt("2026-03-14 11:00:00")
+                                 << dt("2026-03-14 10:00:00", 400) << qint64(3600000);
         // A late start records to the scheduled end, not for the whole length.
-        QTest::newRow("late start") << dt("2026-03-14 10:00:00") << dt("2026-03-14 11:00:00") << dt("2026-03-14 10:30:00")
-                                    << qint64(1800000);
-        QTest::newRow("Monday to Wednesday") << dt("2026-03-16 10:00:00") << dt("2026-03-18 11:00:00")
-                                             << dt("2026-03-16 10:00:00") << qint64(176400000);
+        QTest::newRow("late start") << dt("2026-03-14 10:00:00") << dt("2026-03-14 11:00:00")
+                                    << dt("2026-03-14 10:30:00") << qint64(1800000);
+        QTest::newRow("Monday to Wednesday")
+            << dt("2026-03-16 10:00:00") << dt("2026-03-18 11:00:00") << dt("2026-03-16 10:00:00") << qint64(176400000);
         // 30 days do not fit 32 bits: the recorder's largest duration.
         QTest::newRow("30 days") << dt("2026-03-01 10:00:00") << dt("2026-03-31 10:00:00") << dt("2026-03-01 10:00:00")
                                  << qint64(2147483647);
@@ -163,47 +201,61 @@ private Q_SLOTS:
     {
         QTest::addColumn<Fields>("entry");
         QTest::addColumn<QString>("now");
-        QTest::addColumn<QString>("status");     // status1 after the tick
-        QTest::addColumn<QString>("onf");        // onf after the tick
-        QTest::addColumn<int>("recorders");      // recorders started
-        QTest::addColumn<bool>("played");        // the stream was handed to the player
+        QTest::addColumn<QString>("status");  // status1 after the tick
+        QTest::addColumn<QString>("onf");     // onf after the tick
+        QTest::addColumn<int>("recorders");   // recorders started
+        QTest::addColumn<bool>("played");     // the stream was handed to the player
 
-        const Fields once{{"mode2", "0"}, {"freq1", "Once"}, {"freq2", "0"}, {"onf", "Y"}, {"date1", "3/14/26"},
-                          {"date2", "3/14/26"}, {"time1", "10:00:00 AM"}, {"time2", "11:00:00 AM"}};
+        const Fields once{
+            {"mode2", "0"},       {"freq1", "Once"},    {"freq2", "0"},           {"onf", "Y"},
+            {"date1", "3/14/26"}, {"date2", "3/14/26"}, {"time1", "10:00:00 AM"}, {"time2", "11:00:00 AM"}};
         auto with = [](Fields f, const Fields &changes) {
             for (auto it = changes.constBegin(); it != changes.constEnd(); ++it)
                 f.insert(it.key(), it.value());
             return f;
         };
         const QString in = QStringLiteral("3/14/26 10:30:00 AM"), after = QStringLiteral("3/14/26 11:30:00 AM");
-        QTest::newRow("once record: started, switched off") << once << in << "" << "N" << 1 << false;
-        QTest::newRow("once record, disabled: nothing") << with(once, {{"onf", "N"}}) << in << "" << "N" << 0 << false;
-        QTest::newRow("once record, window passed: nothing") << once << after << "" << "Y" << 0 << false;
-        QTest::newRow("once play: playing") << with(once, {{"mode2", "1"}}) << in << "Playing" << "Y" << 0 << true;
+        QTest::newRow("once record: started, switched off") << once << in << ""
+                                                            << "N" << 1 << false;
+        QTest::newRow("once record, disabled: nothing") << with(once, {{"onf", "N"}}) << in << ""
+                                                        << "N" << 0 << false;
+        QTest::newRow("once record, window passed: nothing") << once << after << ""
+                                                             << "Y" << 0 << false;
+        QTest::newRow("once play: playing") << with(once, {{"mode2", "1"}}) << in << "Playing"
+                                            << "Y" << 0 << true;
         const Fields daily = with(once, {{"freq2", "1"}, {"freq1", "Every Day"}, {"date1", ""}, {"date2", ""}});
-        QTest::newRow("daily record: recording") << daily << in << "Recording" << "Y" << 1 << false;
+        QTest::newRow("daily record: recording") << daily << in << "Recording"
+                                                 << "Y" << 1 << false;
         QTest::newRow("daily record, already recording: nothing")
-            << with(daily, {{"status1", "Recording"}}) << in << "Recording" << "Y" << 0 << false;
+            << with(daily, {{"status1", "Recording"}}) << in << "Recording"
+            << "Y" << 0 << false;
         QTest::newRow("daily record outside: idle again") << with(daily, {{"status1", "Recording"}}) << after << ""
                                                           << "Y" << 0 << false;
-        QTest::newRow("daily record, Enable cleared: nothing") << with(daily, {{"onf", ""}}) << in << "" << "" << 0 << false;
+        QTest::newRow("daily record, Enable cleared: nothing") << with(daily, {{"onf", ""}}) << in << ""
+                                                               << "" << 0 << false;
         QTest::newRow("daily play, stopped: not idle") << with(daily, {{"mode2", "1"}, {"status1", "N"}}) << in << "N"
                                                        << "Y" << 0 << false;
-        QTest::newRow("daily play outside: idle again") << with(daily, {{"mode2", "1"}, {"status1", "N"}}) << after << ""
-                                                        << "Y" << 0 << false;
+        QTest::newRow("daily play outside: idle again")
+            << with(daily, {{"mode2", "1"}, {"status1", "N"}}) << after << ""
+            << "Y" << 0 << false;
         const Fields weekly = with(daily, {{"freq2", "2"}, {"date3", "6"}, {"status1", "Recording"}});
-        QTest::newRow("weekly, its weekday outside: idle again") << weekly << after << "" << "Y" << 0 << false;
-        QTest::newRow("weekly, another weekday: kept") << with(weekly, {{"date3", "0"}}) << after << "Recording" << "Y" << 0
-                                                       << false;
-        QTest::newRow("weekly play on its weekday: playing") << with(weekly, {{"mode2", "1"}, {"status1", ""}}) << in
-                                                             << "Playing" << "Y" << 0 << true;
-        QTest::newRow("no frequency: nothing") << with(once, {{"freq2", "-1"}}) << in << "" << "Y" << 0 << false;
+        QTest::newRow("weekly, its weekday outside: idle again") << weekly << after << ""
+                                                                 << "Y" << 0 << false;
+        QTest::newRow("weekly, another weekday: kept") << with(weekly, {{"date3", "0"}}) << after << "Recording"
+                                                       << "Y" << 0 << false;
+        QTest::newRow("weekly play on its weekday: playing")
+            << with(weekly, {{"mode2", "1"}, {"status1", ""}}) << in << "Playing"
+            << "Y" << 0 << true;
+        QTest::newRow("no frequency: nothing") << with(once, {{"freq2", "-1"}}) << in << ""
+                                               << "Y" << 0 << false;
         // An address no recorder takes: the one-time entry is spent (as any
         // started one is), no recorder runs.
         QTest::newRow("not a network address: switched off, no recorder")
-            << with(once, {{"radiourl", "file:///etc/passwd"}}) << in << "" << "N" << 0 << false;
+            << with(once, {{"radiourl", "file:///etc/passwd"}}) << in << ""
+            << "N" << 0 << false;
         QTest::newRow("play of a local path: nothing")
-            << with(once, {{"mode2", "1"}, {"radiourl", "/etc/hostname"}}) << in << "" << "Y" << 0 << false;
+            << with(once, {{"mode2", "1"}, {"radiourl", "/etc/hostname"}}) << in << ""
+            << "Y" << 0 << false;
     }
     void runStates()
     {
@@ -239,13 +291,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("freq2");
         QTest::addColumn<QString>("address");
         QTest::addColumn<bool>("launches");
-        QTest::addColumn<int>("attempts");   // programs the launcher was asked to start
+        QTest::addColumn<int>("attempts");  // programs the launcher was asked to start
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("onf");
-        QTest::newRow("daily, mmsh") << "1" << "mmsh://radio.example/live" << true << 0 << "N" << "Y";
-        QTest::newRow("daily, rtsp") << "1" << "rtsp://radio.example/live" << true << 0 << "N" << "Y";
-        QTest::newRow("daily, launcher fails") << "1" << kStream << false << 1 << "N" << "Y";
-        QTest::newRow("once, mmsh") << "0" << "mmsh://radio.example/live" << true << 0 << "" << "N";
+        QTest::newRow("daily, mmsh") << "1"
+                                     << "mmsh://radio.example/live" << true << 0 << "N"
+                                     << "Y";
+        QTest::newRow("daily, rtsp") << "1"
+                                     << "rtsp://radio.example/live" << true << 0 << "N"
+                                     << "Y";
+        QTest::newRow("daily, launcher fails") << "1" << kStream << false << 1 << "N"
+                                               << "Y";
+        QTest::newRow("once, mmsh") << "0"
+                                    << "mmsh://radio.example/live" << true << 0 << ""
+                                    << "N";
     }
     void refusedRecorderIsAFailedEntry()
     {
@@ -257,12 +316,18 @@ private Q_SLOTS:
         QFETCH(QString, onf);
         ScheduleRig rig;
         rig.platform.processes.startSucceeds = launches;
-        const qint64 id = rig.add({{"mode2", "0"}, {"freq2", freq2}, {"onf", "Y"}, {"name1", "Demo"},
-                                   {"radiourl", address}, {"date1", "3/14/26"}, {"date2", "3/14/26"},
-                                   {"time1", "10:00:00 AM"}, {"time2", "11:00:00 AM"}});
+        const qint64 id = rig.add({{"mode2", "0"},
+                                   {"freq2", freq2},
+                                   {"onf", "Y"},
+                                   {"name1", "Demo"},
+                                   {"radiourl", address},
+                                   {"date1", "3/14/26"},
+                                   {"date2", "3/14/26"},
+                                   {"time1", "10:00:00 AM"},
+                                   {"time2", "11:00:00 AM"}});
         rig.at(QStringLiteral("3/14/26 10:30:00 AM"));
-        QTest::ignoreMessage(QtWarningMsg,
-                             QRegularExpression(QStringLiteral("schedule entry %1: the recorder did not start").arg(id)));
+        QTest::ignoreMessage(
+            QtWarningMsg, QRegularExpression(QStringLiteral("schedule entry %1: the recorder did not start").arg(id)));
         rig.tick();
         QCOMPARE(rig.value(id, QStringLiteral("status1")), status);
         QCOMPARE(rig.value(id, QStringLiteral("onf")), onf);
@@ -283,8 +348,14 @@ private Q_SLOTS:
     void scheduledRecordingCommand()
     {
         ScheduleRig rig;
-        const qint64 id = rig.add({{"mode2", "0"}, {"freq2", "0"}, {"onf", "Y"}, {"name1", "Demo"}, {"radiourl", kStream},
-                                   {"date1", "3/14/26"}, {"date2", "3/14/26"}, {"time1", "10:00:00 AM"},
+        const qint64 id = rig.add({{"mode2", "0"},
+                                   {"freq2", "0"},
+                                   {"onf", "Y"},
+                                   {"name1", "Demo"},
+                                   {"radiourl", kStream},
+                                   {"date1", "3/14/26"},
+                                   {"date2", "3/14/26"},
+                                   {"time1", "10:00:00 AM"},
                                    {"time2", "11:00:00 AM"}});
         // One write marks the entry; the list follows the table's signal.
         QSignalSpy changed(&rig.schedule, &ScheduleTable::changed);
@@ -293,7 +364,8 @@ private Q_SLOTS:
         const QString name = QStringLiteral("202631410305") + QString::number(id);
         const QString output = rig.folder.path() + QStringLiteral("/radiorecord/") + name;
         QCOMPARE(rig.platform.processes.started.value(0),
-                 (QStringList{rig.folder.path() + QStringLiteral("/grabclock"), kStream, output, QStringLiteral("1795000")}));
+                 (QStringList{rig.folder.path() + QStringLiteral("/grabclock"), kStream, output,
+                              QStringLiteral("1795000")}));
         QCOMPARE(rig.value(id, QStringLiteral("filename2")), name);
         QCOMPARE(changed.size(), 1);
         QVERIFY(rig.runner.recorderCommand.endsWith(output + QStringLiteral(" 1795000")));
@@ -308,16 +380,21 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("files");
         QTest::addColumn<QString>("filename1");
         QTest::addColumn<QString>("filename2");
-        QTest::newRow("wma") << QStringList{"rec7.wma"} << "rec7.wma" << "";
-        QTest::newRow("mp3") << QStringList{"rec7.mp3"} << "rec7.mp3" << "";
-        QTest::newRow("both: wma first") << QStringList{"rec7.mp3", "rec7.wma"} << "rec7.wma" << "";
+        QTest::newRow("wma") << QStringList{"rec7.wma"} << "rec7.wma"
+                             << "";
+        QTest::newRow("mp3") << QStringList{"rec7.mp3"} << "rec7.mp3"
+                             << "";
+        QTest::newRow("both: wma first") << QStringList{"rec7.mp3", "rec7.wma"} << "rec7.wma"
+                                         << "";
         // Stations serving AAC, Ogg or HLS are recorded under their own endings.
         for (const char *ending : {".aac", ".ogg", ".opus", ".ts", ".m4a", ".mp4"}) {
             const QString file = QStringLiteral("rec7") + QLatin1String(ending);
             QTest::newRow(ending) << QStringList{file} << file << "";
         }
-        QTest::newRow("another entry's ending") << QStringList{"rec7.txt", "rec70.aac"} << "" << "rec7";
-        QTest::newRow("none yet") << QStringList{} << "" << "rec7";
+        QTest::newRow("another entry's ending") << QStringList{"rec7.txt", "rec70.aac"} << ""
+                                                << "rec7";
+        QTest::newRow("none yet") << QStringList{} << ""
+                                  << "rec7";
     }
     void completionStep()
     {
@@ -326,8 +403,8 @@ private Q_SLOTS:
         QFETCH(QString, filename2);
         ScheduleRig rig;
         // A live entry: never started by the runner, completed all the same.
-        const qint64 id = rig.add({{"mode1", "Real time record"}, {"mode2", "1"}, {"freq2", "0"}, {"onf", "N"},
-                                   {"filename2", "rec7"}});
+        const qint64 id = rig.add(
+            {{"mode1", "Real time record"}, {"mode2", "1"}, {"freq2", "0"}, {"onf", "N"}, {"filename2", "rec7"}});
         for (const QString &f : files)
             rig.touch(f);
         rig.tick();
@@ -341,8 +418,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<Fields>("bad");
         QTest::addColumn<bool>("deleteBad");
-        const Fields daily{{"mode2", "0"}, {"freq2", "1"}, {"onf", "Y"}, {"radiourl", kStream}, {"name1", "Bad"},
-                           {"time1", "10:00:00 AM"}, {"time2", "11:00:00 AM"}};
+        const Fields daily{{"mode2", "0"},          {"freq2", "1"},   {"onf", "Y"},
+                           {"radiourl", kStream},   {"name1", "Bad"}, {"time1", "10:00:00 AM"},
+                           {"time2", "11:00:00 AM"}};
         Fields badTime = daily;
         badTime.insert(QStringLiteral("time1"), QStringLiteral("ten o'clock"));
         Fields badDate = daily;
@@ -359,9 +437,14 @@ private Q_SLOTS:
         QFETCH(bool, deleteBad);
         ScheduleRig rig;
         const qint64 badId = rig.add(bad);
-        const qint64 goodId = rig.add({{"mode2", "0"}, {"freq2", "1"}, {"onf", "Y"}, {"radiourl", kStream},
-                                       {"name1", "Good"}, {"time1", "10:00:00 AM"}, {"time2", "11:00:00 AM"}});
-        if (deleteBad)   // the runner's copy still holds it
+        const qint64 goodId = rig.add({{"mode2", "0"},
+                                       {"freq2", "1"},
+                                       {"onf", "Y"},
+                                       {"radiourl", kStream},
+                                       {"name1", "Good"},
+                                       {"time1", "10:00:00 AM"},
+                                       {"time2", "11:00:00 AM"}});
+        if (deleteBad)  // the runner's copy still holds it
             rig.sql(QStringLiteral("DELETE FROM recSchedul WHERE idno = %1").arg(badId));
         rig.at(QStringLiteral("3/14/26 10:30:00 AM"));
         rig.tick();
@@ -374,7 +457,7 @@ private Q_SLOTS:
     // once, at or after its end.
     void playStopsAfterSkippedEndSecond_data()
     {
-        QTest::addColumn<int>("lastTickSecond");   // seconds after 10:00:00 the clock tick runs at
+        QTest::addColumn<int>("lastTickSecond");  // seconds after 10:00:00 the clock tick runs at
         QTest::newRow("end second") << 5;
         QTest::newRow("end second skipped") << 6;
     }
@@ -382,9 +465,16 @@ private Q_SLOTS:
     {
         QFETCH(int, lastTickSecond);
         ScheduleRig rig;
-        const qint64 id = rig.add({{"mode2", "1"}, {"freq1", "Once"}, {"freq2", "0"}, {"onf", "Y"}, {"radiourl", kStream},
-                                   {"name1", "Demo"}, {"date1", "3/14/26"}, {"date2", "3/14/26"},
-                                   {"time1", "10:00:00 AM"}, {"time2", "10:00:05 AM"}});
+        const qint64 id = rig.add({{"mode2", "1"},
+                                   {"freq1", "Once"},
+                                   {"freq2", "0"},
+                                   {"onf", "Y"},
+                                   {"radiourl", kStream},
+                                   {"name1", "Demo"},
+                                   {"date1", "3/14/26"},
+                                   {"date2", "3/14/26"},
+                                   {"time1", "10:00:00 AM"},
+                                   {"time2", "10:00:05 AM"}});
         for (int s : {0, 1, 2, 3, lastTickSecond, lastTickSecond + 1}) {
             rig.at(QStringLiteral("3/14/26 10:00:0%1 AM").arg(s), 300);
             rig.tick();
@@ -402,11 +492,21 @@ private Q_SLOTS:
     void wholeDay()
     {
         ScheduleRig rig;
-        const qint64 play = rig.add({{"mode2", "1"}, {"freq1", "Every Day"}, {"freq2", "1"}, {"onf", "Y"},
-                                     {"radiourl", kStream}, {"name1", "Night"}, {"time1", "11:59:50 PM"},
+        const qint64 play = rig.add({{"mode2", "1"},
+                                     {"freq1", "Every Day"},
+                                     {"freq2", "1"},
+                                     {"onf", "Y"},
+                                     {"radiourl", kStream},
+                                     {"name1", "Night"},
+                                     {"time1", "11:59:50 PM"},
                                      {"time2", "12:00:10 AM"}});
-        const qint64 record = rig.add({{"mode2", "0"}, {"freq2", "1"}, {"onf", "Y"}, {"radiourl", kStream},
-                                       {"name1", "Noon"}, {"time1", "12:00:00 PM"}, {"time2", "12:30:00 PM"}});
+        const qint64 record = rig.add({{"mode2", "0"},
+                                       {"freq2", "1"},
+                                       {"onf", "Y"},
+                                       {"radiourl", kStream},
+                                       {"name1", "Noon"},
+                                       {"time1", "12:00:00 PM"},
+                                       {"time2", "12:30:00 PM"}});
         QDateTime t = rig.platform.regional.parseDateTime(QStringLiteral("3/14/26 12:00:20 AM"));
         QStringList playStates;
         QDateTime stoppedAt;

@@ -203,8 +203,7 @@ private Q_SLOTS:
         const QStringList after = quotedRows(folder);
         QCOMPARE(after.size(), 2 * rows.size());
         for (int i = 0; i < rows.size(); ++i) {
-            QCOMPARE(after.at(rows.size() + i).section(QLatin1Char('|'), 1),
-                     rows.at(i).section(QLatin1Char('|'), 1));
+            QCOMPARE(after.at(rows.size() + i).section(QLatin1Char('|'), 1), rows.at(i).section(QLatin1Char('|'), 1));
         }
         // Read again, the table holds the same entries.
         const QVector<ScheduleEntry> copies = table.entries().mid(rows.size());

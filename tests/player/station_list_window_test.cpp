@@ -42,15 +42,14 @@ private Q_SLOTS:
         QTest::newRow("fits on the right") << QRect(100, 80, 363, 187) << screen << QPoint(463, 80);
         QTest::newRow("right edge exactly") << QRect(250, 80, 363, 187) << screen << QPoint(613, 80);
         QTest::newRow("near the right edge: left") << QRect(600, 80, 363, 187) << screen << QPoint(189, 80);
-        QTest::newRow("fits on neither side: as close as fits") << QRect(330, 80, 363, 187) << screen
-                                                                 << QPoint(613, 80);
+        QTest::newRow("fits on neither side: as close as fits")
+            << QRect(330, 80, 363, 187) << screen << QPoint(613, 80);
         QTest::newRow("low on the screen: moved up") << QRect(100, 500, 363, 187) << screen << QPoint(463, 279);
-        QTest::newRow("above the work area: moved down") << QRect(100, 0, 363, 187) << QRect(0, 24, 1024, 744)
-                                                         << QPoint(463, 24);
-        QTest::newRow("second screen, left") << QRect(2000, 100, 363, 187) << QRect(1024, 0, 1280, 1024)
-                                       << QPoint(1589, 100);
-        QTest::newRow("screen smaller than the list") << QRect(0, 0, 363, 187) << QRect(0, 0, 400, 300)
-                                                      << QPoint(0, 0);
+        QTest::newRow("above the work area: moved down")
+            << QRect(100, 0, 363, 187) << QRect(0, 24, 1024, 744) << QPoint(463, 24);
+        QTest::newRow("second screen, left")
+            << QRect(2000, 100, 363, 187) << QRect(1024, 0, 1280, 1024) << QPoint(1589, 100);
+        QTest::newRow("screen smaller than the list") << QRect(0, 0, 363, 187) << QRect(0, 0, 400, 300) << QPoint(0, 0);
     }
     void dockStaysOnTheScreen()
     {
@@ -67,7 +66,7 @@ private Q_SLOTS:
         StationList list;
         QWidget main;
         main.setWindowFlags(Qt::FramelessWindowHint);
-        main.setGeometry(20, 80, 363, 187);   // the list fits to its right on the 800-wide screen
+        main.setGeometry(20, 80, 363, 187);  // the list fits to its right on the 800-wide screen
         main.show();
         TForm_location window(list, browsers, QStringLiteral("/nonexistent"));
         window.setAnchor(&main);

@@ -100,7 +100,7 @@ QString userRows(const QString &path)
 
 const QString kAddedPhrase = QStringLiteral("No web browser could be started for %1");
 
-} // namespace
+}  // namespace
 
 class StoreTest : public QObject
 {
@@ -252,7 +252,8 @@ private Q_SLOTS:
             QStringList out;
             const int name = set.columnNames().indexOf(QStringLiteral("name1"));
             for (int r = 0; r < set.recordCount(); ++r)
-                out << QString::number(set.valueAt(r, 0).toLongLong()) + QLatin1Char('=') + set.valueAt(r, name).toString();
+                out << QString::number(set.valueAt(r, 0).toLongLong()) + QLatin1Char('=')
+                        + set.valueAt(r, name).toString();
             return out;
         };
         auto check = [&](qint64 key) {
@@ -263,16 +264,16 @@ private Q_SLOTS:
             QCOMPARE(copy.recNo(), 0);
         };
         const qint64 c = add(QStringLiteral("C"));
-        check(c);                                   // added
+        check(c);  // added
         writer.first();
         writer.edit();
         writer.setField(QStringLiteral("name1"), QStringLiteral("A2"));
         writer.post();
-        check(a);                                   // changed
+        check(a);  // changed
         writer.next();
         writer.remove();
-        check(b);                                   // deleted
-        check(b);                                   // deleted and already gone
+        check(b);  // deleted
+        check(b);  // deleted and already gone
         QCOMPARE(rows(copy).size(), 2);
     }
 
@@ -316,7 +317,7 @@ private Q_SLOTS:
         Store store;
         QVERIFY(store.open(folder.storeFile()));
         DataSet data(store);
-        QVERIFY_THROWS_EXCEPTION(StoreError, data.text(QStringLiteral("lang1")));   // closed
+        QVERIFY_THROWS_EXCEPTION(StoreError, data.text(QStringLiteral("lang1")));  // closed
         data.openQuery(QStringLiteral("select * from aplng "));
         QVERIFY_THROWS_EXCEPTION(StoreError, data.text(QStringLiteral("nosuchcolumn")));
         QVERIFY_THROWS_EXCEPTION(StoreError, data.openTable(QStringLiteral("apsel; DROP TABLE aplng")));
@@ -356,16 +357,17 @@ private Q_SLOTS:
     {
         ProgramFolder folder;
         const QString path = folder.storeFile();
-        raw(path, {QStringLiteral("DELETE FROM aplng WHERE lang3 IN ('Error', '%1')").arg(kAddedPhrase),
-                   QStringLiteral("PRAGMA user_version = 0"),
-                   QStringLiteral("INSERT INTO recSchedul (onf, name1, radiourl, freq1, date1, time1, status1) "
-                                  "VALUES ('Y', 'Morning show', 'mms://radio.example/live', 'Every Day', "
-                                  "'3/14/26', '9:30:00 AM', '0')"),
-                   QStringLiteral("UPDATE myRadio SET id = 4711, name = 'Radio Eins', url = 'http://r1/' "
-                                  "WHERE slot = 2"),
-                   QStringLiteral("UPDATE apsel SET lang1 = 3, lang2 = 1, firstexe = 'N'"),
-                   QStringLiteral("UPDATE recSetup SET fld2 = 1, fld3 = 4"),
-                   QStringLiteral("INSERT INTO aplng (lang1, lang2, lang3) VALUES ('我的', '我的', 'My own phrase')")});
+        raw(path,
+            {QStringLiteral("DELETE FROM aplng WHERE lang3 IN ('Error', '%1')").arg(kAddedPhrase),
+             QStringLiteral("PRAGMA user_version = 0"),
+             QStringLiteral("INSERT INTO recSchedul (onf, name1, radiourl, freq1, date1, time1, status1) "
+                            "VALUES ('Y', 'Morning show', 'mms://radio.example/live', 'Every Day', "
+                            "'3/14/26', '9:30:00 AM', '0')"),
+             QStringLiteral("UPDATE myRadio SET id = 4711, name = 'Radio Eins', url = 'http://r1/' "
+                            "WHERE slot = 2"),
+             QStringLiteral("UPDATE apsel SET lang1 = 3, lang2 = 1, firstexe = 'N'"),
+             QStringLiteral("UPDATE recSetup SET fld2 = 1, fld3 = 4"),
+             QStringLiteral("INSERT INTO aplng (lang1, lang2, lang3) VALUES ('我的', '我的', 'My own phrase')")});
         const QString before = userRows(path);
         const int phrases = rawValue(path, QStringLiteral("SELECT count(*) FROM aplng")).toInt();
 
@@ -462,7 +464,8 @@ private Q_SLOTS:
         {
             Store store;
             QVERIFY(!store.open(path));
-            QVERIFY2(store.refusal().contains(QStringLiteral("in use by another program")), qPrintable(store.refusal()));
+            QVERIFY2(store.refusal().contains(QStringLiteral("in use by another program")),
+                     qPrintable(store.refusal()));
             QVERIFY(!QFile::exists(Store::standInFileOf(path)));
         }
         QVERIFY(holder.release());
@@ -492,7 +495,7 @@ private Q_SLOTS:
         const QString path = folder.storeFile();
         if (writeAheadLog) {
             Store store;
-            QVERIFY(store.open(path));   // leaves the store in write-ahead-log mode
+            QVERIFY(store.open(path));  // leaves the store in write-ahead-log mode
         }
         const QByteArray before = fileHash(path);
         const QString expected = QStringLiteral("cannot write to ")
@@ -500,9 +503,9 @@ private Q_SLOTS:
         QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
         const QFileDevice::Permissions open = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup
             | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
-        QFile::setPermissions(folder.path(), folderWritable ? open | QFileDevice::WriteOwner | QFileDevice::WriteGroup
-                                                                  | QFileDevice::WriteOther
-                                                            : open);
+        QFile::setPermissions(
+            folder.path(),
+            folderWritable ? open | QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther : open);
         const bool ok = asPlainUser([&] {
             Store store;
             if (!store.open(path)) {
@@ -542,14 +545,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("change");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("newer version") << QStringList{QStringLiteral("PRAGMA user_version = %1").arg(Store::kVersion + 1)}
-                                       << QStringLiteral("newer");
+        QTest::newRow("newer version")
+            << QStringList{QStringLiteral("PRAGMA user_version = %1").arg(Store::kVersion + 1)}
+            << QStringLiteral("newer");
         QTest::newRow("other columns, no version")
             << QStringList{QStringLiteral("ALTER TABLE myRadio RENAME COLUMN name TO title"),
                            QStringLiteral("PRAGMA user_version = 0")}
             << QStringLiteral("not a store");
         QTest::newRow("other columns, current version")
-            << QStringList{QStringLiteral("ALTER TABLE recSetup ADD COLUMN fld4 TEXT")} << QStringLiteral("not a store");
+            << QStringList{QStringLiteral("ALTER TABLE recSetup ADD COLUMN fld4 TEXT")}
+            << QStringLiteral("not a store");
         QTest::newRow("someone else's database")
             << QStringList{QStringLiteral("DROP TABLE aplng"), QStringLiteral("DROP TABLE apsel"),
                            QStringLiteral("PRAGMA user_version = 0")}
@@ -573,10 +578,9 @@ private Q_SLOTS:
 
     void splitStatements()
     {
-        const QStringList statements = Store::splitStatements(QStringLiteral(
-            "-- a comment; with a semicolon\n"
-            "INSERT INTO t VALUES ('a;b', 'it''s');\n"
-            "CREATE TABLE u (x TEXT);"));
+        const QStringList statements = Store::splitStatements(QStringLiteral("-- a comment; with a semicolon\n"
+                                                                             "INSERT INTO t VALUES ('a;b', 'it''s');\n"
+                                                                             "CREATE TABLE u (x TEXT);"));
         QCOMPARE(statements.size(), 2);
         QCOMPARE(statements.at(0), QStringLiteral("INSERT INTO t VALUES ('a;b', 'it''s')"));
         QCOMPARE(statements.at(1), QStringLiteral("CREATE TABLE u (x TEXT)"));

@@ -70,15 +70,18 @@ private:
     std::string m_dir;
     AsfMedia m_media;
     std::string m_mp3;
-    std::unique_ptr<ScriptedServer> m_web;   // MP3 stream, playlists, a page
-    std::unique_ptr<ScriptedServer> m_mmsh;  // MMS over HTTP
-    std::unique_ptr<ScriptedServer> m_mmst;  // MMS over TCP
+    std::unique_ptr<ScriptedServer> m_web;                     // MP3 stream, playlists, a page
+    std::unique_ptr<ScriptedServer> m_mmsh;                    // MMS over HTTP
+    std::unique_ptr<ScriptedServer> m_mmst;                    // MMS over TCP
     std::unique_ptr<stationdir::DirectoryServer> m_directory;  // its Windows Media demos
     QString m_recordedWma;
     QString m_recordedMp3;
     uint16_t m_closedPort = 0;
 
-    QString web(const char *path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(m_web->port()).arg(QLatin1String(path)); }
+    QString web(const char *path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_web->port()).arg(QLatin1String(path));
+    }
     QString mmsTcp() const { return QStringLiteral("mms://127.0.0.1:%1/live").arg(m_mmst->port()); }
     QString mmsHttp() const { return QStringLiteral("mmsh://127.0.0.1:%1/live").arg(m_mmsh->port()); }
 
@@ -105,11 +108,12 @@ private:
                 body = "#EXTM3U\r\n#EXTINF:-1,Test\r\n" + mp3 + "\r\n";
             } else if (asks("/list.pls")) {
                 type = "audio/x-scpls";
-                body = "[playlist]\r\nNumberOfEntries=1\r\nFile1=" + mmsh + "\r\nTitle1=Test\r\nLength1=-1\r\nVersion=2\r\n";
+                body = "[playlist]\r\nNumberOfEntries=1\r\nFile1=" + mmsh
+                    + "\r\nTitle1=Test\r\nLength1=-1\r\nVersion=2\r\n";
             } else if (asks("/page.html")) {
                 type = "text/html; charset=utf-8";
-                body = "<!DOCTYPE html><html><head><title>Station</title></head><body><p>"
-                       + std::string(2000, 'x') + "</p></body></html>\n";
+                body = "<!DOCTYPE html><html><head><title>Station</title></head><body><p>" + std::string(2000, 'x')
+                    + "</p></body></html>\n";
             } else {
                 return io.send("HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n");
             }
@@ -129,7 +133,8 @@ private:
             if (!io.send(mmshPlayAnswerHead()))
                 return false;
             std::string chunks = mmshDataChunks(m_media, 0, m_media.packets.size());
-            return sendPaced(io, chunks, chunks.size() / size_t(m_media.seconds), chunks.size() / size_t(m_media.seconds));
+            return sendPaced(io, chunks, chunks.size() / size_t(m_media.seconds),
+                             chunks.size() / size_t(m_media.seconds));
         })};
     }
 
@@ -137,7 +142,8 @@ private:
     QString record(const QString &source, const char *stem)
     {
         const std::string out = m_dir + "/" + stem;
-        const int rc = runProgram({VEXA_GRABLIVE, source.toStdString(), out, "2500"}, m_dir + "/" + stem + ".log", 20000);
+        const int rc =
+            runProgram({VEXA_GRABLIVE, source.toStdString(), out, "2500"}, m_dir + "/" + stem + ".log", 20000);
         if (rc != 0) {
             qWarning("grablive: %s", readFile(m_dir + "/" + stem + ".log").c_str());
             return {};
@@ -179,7 +185,8 @@ private Q_SLOTS:
         plan.keepStreaming = true;
         plan.openFileDetails = true;
         plan.dataIncarnation = 0x04;
-        m_mmst = std::make_unique<ScriptedServer>(std::vector<Script>{mmstScript(m_media, broadcastHeader(m_media), plan)});
+        m_mmst =
+            std::make_unique<ScriptedServer>(std::vector<Script>{mmstScript(m_media, broadcastHeader(m_media), plan)});
         m_closedPort = freeLoopbackPort();
         stationdir::DirectoryOptions options;
         options.stationsPath = VEXA_STATION_DIRECTORY_DATA_DIR "/stations.tsv";
@@ -218,7 +225,8 @@ private Q_SLOTS:
         const QString directory = QStringLiteral("http://127.0.0.1:%1/stream/").arg(m_directory->port());
         QTest::newRow("directory-asx") << directory + QStringLiteral("7.asx") << QString();
         QTest::newRow("directory-wma") << directory + QStringLiteral("8.asf") << QString();
-        QTest::newRow("directory-wma-as-mms-http") << QStringLiteral("mmsh") + directory.mid(4) + QStringLiteral("8.asf") << QString();
+        QTest::newRow("directory-wma-as-mms-http")
+            << QStringLiteral("mmsh") + directory.mid(4) + QStringLiteral("8.asf") << QString();
         QTest::newRow("recorded-wma") << m_recordedWma << QString();
         QTest::newRow("recorded-mp3") << m_recordedMp3 << QStringLiteral(" 128K");
     }
@@ -230,8 +238,9 @@ private Q_SLOTS:
         VlcMediaPlayer player({QStringLiteral("--aout=dummy")});
         QVERIFY(player.isAvailable());
         bool offThread = false;
-        connect(&player, &MediaPlayer::playerEvent, this,
-                [&] { offThread |= QThread::currentThread() != thread(); }, Qt::DirectConnection);
+        connect(
+            &player, &MediaPlayer::playerEvent, this, [&] { offThread |= QThread::currentThread() != thread(); },
+            Qt::DirectConnection);
         QElapsedTimer timer;
         timer.start();
         player.setUrl(url);

@@ -21,10 +21,7 @@ constexpr quint32 word(quint32 left, quint32 right)
 // A started player with fakes; the volume backend may be swapped first.
 struct Player
 {
-    Player()
-    {
-        folder.sql({QStringLiteral("UPDATE apsel SET firstexe = 'N'")});
-    }
+    Player() { folder.sql({QStringLiteral("UPDATE apsel SET firstexe = 'N'")}); }
     void start()
     {
         app = std::make_unique<Application>(platform.parts, folder.path());
@@ -51,7 +48,7 @@ public:
     QList<long> values;
 };
 
-} // namespace
+}  // namespace
 
 class VolumeTest : public QObject
 {
@@ -148,7 +145,7 @@ private Q_SLOTS:
         QFETCH(int, position);
         Player p;
         p.start();
-        p.main->picVol->clicked();   // muted: the jump shows sound on again
+        p.main->picVol->clicked();  // muted: the jump shows sound on again
         p.main->picVolMain->pressed(Qt::LeftButton, QPoint(x, 3));
         QCOMPARE(p.main->TBar1->value(), position);
         QCOMPARE(p.wave(), position);
@@ -202,7 +199,7 @@ private Q_SLOTS:
         QCOMPARE(p.wave(), 0);
         p.main->picVolSub->released(Qt::LeftButton, QPoint(5, 9));
 
-        p.main->picVol->clicked();   // WaveVolume is 0: unmute to TBar1
+        p.main->picVol->clicked();  // WaveVolume is 0: unmute to TBar1
         QCOMPARE(p.wave(), 200);
         QCOMPARE(p.volume().volPicture(), QStringLiteral("pic/picVol1.bmp"));
     }

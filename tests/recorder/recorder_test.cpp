@@ -23,48 +23,57 @@
 #include "mmsh_server.h"
 #include "scripted_server.h"
 
-extern char** environ;
+extern char **environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Outcome {
+struct Outcome
+{
     std::string out;
     int status = -1;
     long ms = 0;  // from start to exit
 };
 
-class Program {
+class Program
+{
 public:
-    Program(const char* path, std::vector<std::string> args) {
+    Program(const char *path, std::vector<std::string> args)
+    {
         int fds[2];
-        if (pipe(fds) != 0) return;
+        if (pipe(fds) != 0)
+            return;
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
-        std::vector<char*> argv{const_cast<char*>(path)};
-        for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        std::vector<char *> argv{const_cast<char *>(path)};
+        for (auto &a : args)
+            argv.push_back(const_cast<char *>(a.c_str()));
         argv.push_back(nullptr);
         start_ = Clock::now();
-        if (posix_spawn(&pid_, path, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        if (posix_spawn(&pid_, path, &actions, nullptr, argv.data(), environ) != 0)
+            pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
         close(fds[1]);
         out_ = fds[0];
     }
-    ~Program() {
+    ~Program()
+    {
         if (pid_ > 0) {
             kill(pid_, SIGKILL);
             waitpid(pid_, nullptr, 0);
         }
-        if (out_ >= 0) close(out_);
+        if (out_ >= 0)
+            close(out_);
     }
     pid_t pid() const { return pid_; }
 
     // True once the program's main thread blocks SIGTERM, i.e. it is past
     // its start-up and a SIGTERM will be handled rather than kill it.
-    bool waitUntilSignalsBlocked(int timeoutMs) {
+    bool waitUntilSignalsBlocked(int timeoutMs)
+    {
         auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         while (Clock::now() < deadline) {
             std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
@@ -72,7 +81,8 @@ public:
             while (std::getline(status, line)) {
                 if (line.rfind("SigBlk:", 0) == 0) {
                     unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
-                    if (mask & (1ull << (SIGTERM - 1))) return true;
+                    if (mask & (1ull << (SIGTERM - 1)))
+                        return true;
                 }
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -81,22 +91,26 @@ public:
     }
 
     // Reads the output until the program exits, at most timeoutMs.
-    Outcome finish(int timeoutMs) {
+    Outcome finish(int timeoutMs)
+    {
         Outcome r;
         auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         char buf[4096];
         for (;;) {
-            int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
-            if (left <= 0) break;
+            int left = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+            if (left <= 0)
+                break;
             pollfd p{out_, POLLIN, 0};
-            if (poll(&p, 1, left) <= 0) break;
+            if (poll(&p, 1, left) <= 0)
+                break;
             ssize_t n = read(out_, buf, sizeof buf);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             r.out.append(buf, static_cast<size_t>(n));
         }
         int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_ ||
-            (Clock::now() < deadline && waitpid(pid_, &status, 0) == pid_)) {
+        if (waitpid(pid_, &status, WNOHANG) == pid_ || (Clock::now() < deadline && waitpid(pid_, &status, 0) == pid_)) {
             r.status = status;
             pid_ = -1;
         }
@@ -110,22 +124,28 @@ private:
     Clock::time_point start_;
 };
 
-struct Recorder {
-    const char* name;
-    const char* path;
+struct Recorder
+{
+    const char *name;
+    const char *path;
     long settleMs;
 };
 
-void PrintTo(const Recorder& r, std::ostream* os) { *os << r.name; }
+void PrintTo(const Recorder &r, std::ostream *os)
+{
+    *os << r.name;
+}
 
 const Recorder kRecorders[] = {{"grabclock", GRABCLOCK_PATH, 4000}, {"grablive", GRABLIVE_PATH, 1000}};
 
-class RecorderTest : public ::testing::TestWithParam<Recorder> {
+class RecorderTest : public ::testing::TestWithParam<Recorder>
+{
 protected:
     std::string outputName() { return "/tmp/recorder-test-" + std::to_string(getpid()); }
 };
 
-TEST_P(RecorderTest, FewerThanThreeArgumentsPrintOnlyTheUsage) {
+TEST_P(RecorderTest, FewerThanThreeArgumentsPrintOnlyTheUsage)
+{
     for (std::vector<std::string> args : {std::vector<std::string>{}, {"http://127.0.0.1/"}, {"a", "b"}}) {
         Program p(GetParam().path, args);
         Outcome r = p.finish(testwait::kLoadMarginMs);
@@ -138,20 +158,22 @@ TEST_P(RecorderTest, FewerThanThreeArgumentsPrintOnlyTheUsage) {
 
 // The report comes after the duration and the settle wait; a duration that
 // is not a number counts as 0.
-struct DurationCase {
-    const char* text;
+struct DurationCase
+{
+    const char *text;
     long ms;
 };
 
-TEST_P(RecorderTest, ReportsAfterTheDurationAndTheSettleWait) {
+TEST_P(RecorderTest, ReportsAfterTheDurationAndTheSettleWait)
+{
     const DurationCase cases[] = {{"0", 0}, {"soon", 0}, {"700", 700}};
     // The three run side by side, each from its own start.
     std::vector<std::unique_ptr<Program>> programs;
-    for (const DurationCase& d : cases)
+    for (const DurationCase &d : cases)
         programs.push_back(std::make_unique<Program>(
             GetParam().path, std::vector<std::string>{"file:///nothing", outputName() + d.text, d.text}));
     for (size_t i = 0; i < programs.size(); ++i) {
-        const DurationCase& d = cases[i];
+        const DurationCase &d = cases[i];
         SCOPED_TRACE(d.text);
         Outcome r = programs[i]->finish(static_cast<int>(d.ms + GetParam().settleMs) + testwait::kLoadMarginMs);
         EXPECT_EQ(r.out, "record : 0 bytes\n");
@@ -164,7 +186,8 @@ TEST_P(RecorderTest, ReportsAfterTheDurationAndTheSettleWait) {
     }
 }
 
-TEST_P(RecorderTest, TerminationReportsAndExitsZeroPromptly) {
+TEST_P(RecorderTest, TerminationReportsAndExitsZeroPromptly)
+{
     for (int sig : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(sig);
         Program p(GetParam().path, {"file:///nothing", outputName(), "86400000"});
@@ -172,7 +195,8 @@ TEST_P(RecorderTest, TerminationReportsAndExitsZeroPromptly) {
         auto sent = Clock::now();
         kill(p.pid(), sig);
         Outcome r = p.finish(static_cast<int>(GetParam().settleMs) + testwait::kLoadMarginMs);
-        long afterSignal = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count());
+        long afterSignal =
+            static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - sent).count());
         EXPECT_EQ(r.out, "record : 0 bytes\n");
         ASSERT_TRUE(WIFEXITED(r.status)) << "status " << r.status;
         EXPECT_EQ(WEXITSTATUS(r.status), 0);
@@ -184,7 +208,8 @@ TEST_P(RecorderTest, TerminationReportsAndExitsZeroPromptly) {
 // A live recording ends by SIGTERM while the stream is coming in: the
 // program still finishes the file's header, reports and exits with 0
 // within about its settle time.
-TEST(LiveRecording, TerminationMidStreamFinishesTheFile) {
+TEST(LiveRecording, TerminationMidStreamFinishesTheFile)
+{
     using namespace testsupport;
     mkdir(VEXA_TEST_MEDIA_DIR, 0755);
     AsfMedia m;
@@ -195,13 +220,14 @@ TEST(LiveRecording, TerminationMidStreamFinishesTheFile) {
     const std::string wma = dir + "/live.wma";
     std::string report;
     {
-        ScriptedServer server({mmshDescribeScript(broadcastHeader(m), 2),
-                               mmshPlayScript(m, 0, 3, StreamEnd::KeepStreaming)});
+        ScriptedServer server(
+            {mmshDescribeScript(broadcastHeader(m), 2), mmshPlayScript(m, 0, 3, StreamEnd::KeepStreaming)});
         Program p(GRABLIVE_PATH, {"http://" + server.hostPort() + "/live", dir + "/live", "86400000"});
         ASSERT_TRUE(p.waitUntilSignalsBlocked(testwait::kLoadMarginMs)) << "grablive blocking SIGTERM";
         const auto enough = static_cast<off_t>(m.header.size() + 8 * m.packetSize);
         const auto deadline = Clock::now() + std::chrono::seconds(15);
-        struct stat st {};
+        struct stat st
+        {};
         while ((stat(wma.c_str(), &st) != 0 || st.st_size < enough) && Clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         ASSERT_GE(st.st_size, enough) << "no stream recorded: the file holds " << st.st_size << " bytes";
@@ -229,6 +255,6 @@ TEST(LiveRecording, TerminationMidStreamFinishesTheFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, RecorderTest, ::testing::ValuesIn(kRecorders),
-                         [](const ::testing::TestParamInfo<Recorder>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<Recorder> &info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -35,16 +35,17 @@ std::string stationsJson(const std::vector<FakeStation> &stations)
 
 std::vector<FakeStation> fixtureStations(const std::string &streamBase)
 {
-    struct Country {
+    struct Country
+    {
         const char *name, *code;
         int count;
     };
     const Country countries[] = {{"Germany", "DE", 12}, {"China", "CN", 10}, {"Egypt", "EG", 8}};
     const char *tags[] = {"rock", "news", "jazz", "pop"};
     const char *chinese[] = {"北京音樂台", "上海新闻广播", "廣州爵士", "深圳流行", "天津摇滚",
-                             "重慶新聞", "成都爵士", "杭州流行", "南京摇滚", "武漢新聞"};
+                             "重慶新聞",   "成都爵士",     "杭州流行", "南京摇滚", "武漢新聞"};
     const char *arabic[] = {"إذاعة القاهرة", "راديو النيل", "صوت الإسكندرية", "راديو مصر",
-                            "إذاعة الأخبار", "نغم إف إم", "راديو هيتس", "إذاعة الجاز"};
+                            "إذاعة الأخبار", "نغم إف إم",   "راديو هيتس",     "إذاعة الجاز"};
     std::vector<FakeStation> out;
     int n = 0;
     for (const auto &c : countries) {

@@ -17,7 +17,8 @@ class Server;
 
 namespace fakerb {
 
-struct FakeStation {
+struct FakeStation
+{
     std::string uuid, name, url, urlResolved, homepage, tags, country, countryCode;
     int bitrate = 128;
     int hls = 0;
@@ -36,7 +37,8 @@ std::string stationsJson(const std::vector<FakeStation> &stations);
 // on port 1 of loopback).
 std::vector<FakeStation> fixtureStations(const std::string &streamBase);
 
-class FakeRadioBrowser {
+class FakeRadioBrowser
+{
 public:
     enum class Answer { Stations, Status500, BadJson, Huge, WrongTypes, NotAnArray, Deep, Drip };
 

@@ -15,20 +15,28 @@ using fakerb::FakeRadioBrowser;
 
 namespace {
 
-struct HostileRow {
+struct HostileRow
+{
     const char *name;
     FakeRadioBrowser::Answer answer;
 };
-void PrintTo(const HostileRow &row, std::ostream *os) { *os << row.name; }
+void PrintTo(const HostileRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
 const HostileRow kHostileRows[] = {
-    {"status_500", FakeRadioBrowser::Answer::Status500},   {"bad_json", FakeRadioBrowser::Answer::BadJson},
-    {"huge", FakeRadioBrowser::Answer::Huge},              {"wrong_types", FakeRadioBrowser::Answer::WrongTypes},
-    {"not_an_array", FakeRadioBrowser::Answer::NotAnArray}, {"deep", FakeRadioBrowser::Answer::Deep},
+    {"status_500", FakeRadioBrowser::Answer::Status500},
+    {"bad_json", FakeRadioBrowser::Answer::BadJson},
+    {"huge", FakeRadioBrowser::Answer::Huge},
+    {"wrong_types", FakeRadioBrowser::Answer::WrongTypes},
+    {"not_an_array", FakeRadioBrowser::Answer::NotAnArray},
+    {"deep", FakeRadioBrowser::Answer::Deep},
     {"slow_drip", FakeRadioBrowser::Answer::Drip},
 };
 
-class HostileAnswer : public ::testing::TestWithParam<HostileRow> {
+class HostileAnswer : public ::testing::TestWithParam<HostileRow>
+{
 protected:
     void SetUp() override
     {

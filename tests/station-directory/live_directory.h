@@ -36,7 +36,8 @@ inline std::size_t count(const std::string &text, const std::string &needle)
     return n;
 }
 
-class WorkFolder {
+class WorkFolder
+{
 public:
     WorkFolder()
     {
@@ -57,7 +58,8 @@ private:
     std::string path_;
 };
 
-class Directory {
+class Directory
+{
 public:
     // The live source on api (the fake's base address); `adjust` may
     // change the options before the start.

@@ -22,11 +22,13 @@ const char kStreams[] = "http://127.0.0.1:9/streams";
 std::string idOf(const std::string &html, const std::string &name)
 {
     std::smatch m;
-    const std::regex re("pick=([0-9]+)\"><span>(?:&#9654; )?" + std::regex_replace(name, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") + "</span>");
+    const std::regex re("pick=([0-9]+)\"><span>(?:&#9654; )?"
+                        + std::regex_replace(name, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") + "</span>");
     return std::regex_search(html, m, re) ? m[1].str() : std::string();
 }
 
-class RadioBrowserTest : public ::testing::Test {
+class RadioBrowserTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -77,7 +79,8 @@ TEST_F(RadioBrowserTest, CountriesAndStationsFromTheLiveList)
     EXPECT_NE(d.get("/ap/location.asp?sel=Egypt").find("إذاعة القاهرة"), std::string::npos);
 
     // The station pages the player reads.
-    struct Row {
+    struct Row
+    {
         const char *name;
         std::string rurl;
         const char *rate, *website, *genre;
@@ -102,7 +105,8 @@ TEST_F(RadioBrowserTest, CountriesAndStationsFromTheLiveList)
         EXPECT_EQ(element(page, "radioid"), id);
         EXPECT_EQ(element(page, "rurl"), row.rurl) << row.name;
     }
-    const std::string markup = d.get("/ap/lisradio.asp?radioid=" + idOf(de, "&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; Co"));
+    const std::string markup =
+        d.get("/ap/lisradio.asp?radioid=" + idOf(de, "&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; Co"));
     EXPECT_EQ(element(markup, "rname"), "&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt; &amp; Co");
     EXPECT_EQ(markup.find("<script>"), std::string::npos);
 
@@ -147,7 +151,8 @@ TEST_F(RadioBrowserTest, ListPagesAreAPageAtATimeAndSearchable)
     Directory d;
     startDirectory(d);
 
-    const struct {
+    const struct
+    {
         const char *path;
         std::size_t picks;
         const char *first;  // the first station shown
@@ -261,9 +266,9 @@ TEST_F(RadioBrowserTest, PlaysAreClickedOncePerStationADay)
     for (const std::string &id : {first, third})
         again.get("/cgi-bin/hlog?PCAP1000&" + id + "&0&1700000400&1700000701");
     ASSERT_TRUE(api_.waitForClicks(3, 30));
-    EXPECT_EQ(api_.clicks(), (std::vector<std::string>{"9617a958-0601-11e8-ae97-52543be04c0c",
-                                                        "9617a958-0601-11e8-ae97-52543be04c0d",
-                                                        "9617a958-0601-11e8-ae97-52543be04c0e"}));
+    EXPECT_EQ(api_.clicks(),
+              (std::vector<std::string>{"9617a958-0601-11e8-ae97-52543be04c0c", "9617a958-0601-11e8-ae97-52543be04c0d",
+                                        "9617a958-0601-11e8-ae97-52543be04c0e"}));
     // Our own hit log has every report.
     std::ifstream log(work_.path() + "/hitlog.tsv");
     std::size_t lines = 0;
@@ -274,7 +279,8 @@ TEST_F(RadioBrowserTest, PlaysAreClickedOncePerStationADay)
 
 TEST_F(RadioBrowserTest, SavedExportAndPlaylistsAreStationFiles)
 {
-    const struct {
+    const struct
+    {
         const char *file;
         std::string text;
         const char *listPath;
@@ -285,8 +291,8 @@ TEST_F(RadioBrowserTest, SavedExportAndPlaylistsAreStationFiles)
          "راديو مصر", "http://127.0.0.1:9/streams/9617a958-0601-11e8-ae97-52543be04c19.mp3"},
         {"mine.m3u", "#EXTM3U\n#EXTINF:-1,Jazz &amp; Blues\nhttp://127.0.0.1:9/jazz\n", "/ap/location.asp?sel=mine",
          "Jazz &amp;amp; Blues", "http://127.0.0.1:9/jazz"},
-        {"mine.pls", "[playlist]\nFile1=http://127.0.0.1:9/one\nTitle1=One 一\n", "/ap/location.asp?sel=mine",
-         "One 一", "http://127.0.0.1:9/one"},
+        {"mine.pls", "[playlist]\nFile1=http://127.0.0.1:9/one\nTitle1=One 一\n", "/ap/location.asp?sel=mine", "One 一",
+         "http://127.0.0.1:9/one"},
     };
     for (const auto &row : rows) {
         const std::string path = work_.path() + "/" + row.file;

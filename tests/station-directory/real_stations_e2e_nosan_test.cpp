@@ -74,10 +74,11 @@ private Q_SLOTS:
         QWebEngineView *view = e2e::showStationList(*app);
         QVERIFY(view);
         QTRY_VERIFY_WITH_TIMEOUT(!app->stationList().panelVisible(), 30000);
-        QTRY_COMPARE_WITH_TIMEOUT(runScript(view, QStringLiteral("document.querySelectorAll('ul.items a').length")).toInt(),
-                                  3, 10000);
-        QCOMPARE(runScript(view, QStringLiteral("document.querySelector('ul.items a').innerText")).toString().simplified(),
-                 QStringLiteral("China 10 stations"));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            runScript(view, QStringLiteral("document.querySelectorAll('ul.items a').length")).toInt(), 3, 10000);
+        QCOMPARE(
+            runScript(view, QStringLiteral("document.querySelector('ul.items a').innerText")).toString().simplified(),
+            QStringLiteral("China 10 stations"));
         QVERIFY(xvfb::saveScreen(QStringLiteral("real_stations_e2e_countries.png")));
 
         // China, then its station with the most votes.

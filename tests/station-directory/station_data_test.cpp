@@ -26,21 +26,26 @@ using livedir::element;
 
 // ------------------------------------------------------- JSON to the page
 
-struct MappingRow {
+struct MappingRow
+{
     const char *name;
     const char *fields;  // the station object without its braces and uuid
     // The station page's elements; rname "<absent>" = not listed.
     const char *rname, *rurl, *rate, *website, *location, *genre;
 };
-void PrintTo(const MappingRow &row, std::ostream *os) { *os << row.name; }
+void PrintTo(const MappingRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
-class JsonToPage : public ::testing::TestWithParam<MappingRow> {};
+class JsonToPage : public ::testing::TestWithParam<MappingRow>
+{};
 
 TEST_P(JsonToPage, StationPageElements)
 {
     const auto &row = GetParam();
-    const std::string text = std::string(R"([{"stationuuid":"96062a7b-0601-11e8-ae97-52543be04c81",)") + row.fields
-        + "}]";
+    const std::string text =
+        std::string(R"([{"stationuuid":"96062a7b-0601-11e8-ae97-52543be04c81",)") + row.fields + "}]";
     const auto parsed = parseStationJson(text);
     ASSERT_TRUE(parsed.ok) << parsed.error;
     if (std::string(row.rname) == "<absent>") {
@@ -69,8 +74,8 @@ const MappingRow kMappingRows[] = {
      "Jazz FM", "http://b.example/live", "128K", "https://jazz.example/", "Germany", "jazz, smooth jazz"},
     {"address_when_nothing_resolved", R"("name":"A","url":"https://a.example/s","url_resolved":"")", "A",
      "https://a.example/s", "", "", "", ""},
-    {"resolved_without_scheme_falls_back", R"("name":"A","url":"http://a.example/s","url_resolved":"ftp://x/")",
-     "A", "http://a.example/s", "", "", "", ""},
+    {"resolved_without_scheme_falls_back", R"("name":"A","url":"http://a.example/s","url_resolved":"ftp://x/")", "A",
+     "http://a.example/s", "", "", "", ""},
     {"markup_escaped_in_attributes",
      R"("name":"<b>\"Loud\"</b> & 'Co'","url":"http://a.example/?a=1&b=2","country":"<i>X</i>")",
      "&lt;b&gt;&quot;Loud&quot;&lt;/b&gt; &amp; &#39;Co&#39;", "http://a.example/?a=1&amp;b=2", "", "",
@@ -81,12 +86,12 @@ const MappingRow kMappingRows[] = {
      "http://a.example/", "", "", "EG", ""},
     {"script_homepage_dropped", R"x("name":"A","url":"http://a.example/","homepage":"javascript:alert(1)")x", "A",
      "http://a.example/", "", "", "", ""},
-    {"zero_bitrate_no_rate", R"("name":"A","url":"http://a.example/","bitrate":0)", "A", "http://a.example/", "",
-     "", "", ""},
+    {"zero_bitrate_no_rate", R"("name":"A","url":"http://a.example/","bitrate":0)", "A", "http://a.example/", "", "",
+     "", ""},
     {"hls_station", R"("name":"H","url":"http://a.example/live.m3u8","hls":1,"bitrate":96)", "H",
      "http://a.example/live.m3u8", "96K", "", "", ""},
-    {"control_characters_blanked", R"("name":"A\u0000B\nC","url":"http://a.example/")", "A B C",
-     "http://a.example/", "", "", "", ""},
+    {"control_characters_blanked", R"("name":"A\u0000B\nC","url":"http://a.example/")", "A B C", "http://a.example/",
+     "", "", "", ""},
     {"no_network_scheme_not_listed", R"x("name":"A","url":"javascript:alert(1)")x", "<absent>", "", "", "", "", ""},
     {"relative_address_not_listed", R"("name":"A","url":"/stream.mp3")", "<absent>", "", "", "", "", ""},
     {"empty_name_not_listed", R"("name":"  ","url":"http://a.example/")", "<absent>", "", "", "", "", ""},
@@ -99,8 +104,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, JsonToPage, ::testing::ValuesIn(kMappingRows),
 TEST(JsonToPage, AddressWithQuoteBlankOrNoHostIsNotListed)
 {
     for (const char *url : {R"(http://a.example/\"x)", "http://a.example/a b", "http://", "http://\\u0000x"}) {
-        const auto parsed =
-            parseStationJson(std::string(R"([{"stationuuid":"ab","name":"A","url":")") + url + "\"}]");
+        const auto parsed = parseStationJson(std::string(R"([{"stationuuid":"ab","name":"A","url":")") + url + "\"}]");
         ASSERT_TRUE(parsed.ok) << url;
         EXPECT_TRUE(parsed.stations.empty()) << url;
     }
@@ -108,15 +112,20 @@ TEST(JsonToPage, AddressWithQuoteBlankOrNoHostIsNotListed)
 
 // ---------------------------------------------------------- reader limits
 
-struct LimitRow {
+struct LimitRow
+{
     const char *name;
     std::string text;
     bool ok;
     std::size_t stations;
 };
-void PrintTo(const LimitRow &row, std::ostream *os) { *os << row.name; }
+void PrintTo(const LimitRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
-class JsonLimits : public ::testing::TestWithParam<LimitRow> {};
+class JsonLimits : public ::testing::TestWithParam<LimitRow>
+{};
 
 TEST_P(JsonLimits, RefusesOrKeepsWhatIsUsable)
 {
@@ -150,16 +159,16 @@ const LimitRow kLimitRows[] = {
     {"invalid_utf8", "[{\"stationuuid\":\"ab\",\"name\":\"\xff\xfe\",\"url\":\"http://a/\"}]", false, 0},
     {"deep_nesting", std::string(100000, '[') + std::string(100000, ']'), false, 0},
     {"deep_inside_a_station",
-     R"([{"stationuuid":"ab","name":"S","url":"http://a.example/","x":)" + std::string(40, '[')
-         + std::string(40, ']') + "}]",
+     R"([{"stationuuid":"ab","name":"S","url":"http://a.example/","x":)" + std::string(40, '[') + std::string(40, ']')
+         + "}]",
      false, 0},
     {"non_objects_skipped", R"([1,"two",null,true,[],)" + stations(1).substr(1), true, 1},
     {"nested_values_ignored",
-     R"([{"stationuuid":"ab","name":"S","url":"http://a.example/","extra":{"name":"other","votes":[1,2]}}])", true,
-     1},
+     R"([{"stationuuid":"ab","name":"S","url":"http://a.example/","extra":{"name":"other","votes":[1,2]}}])", true, 1},
     {"station_count_capped", stations(5), true, 3},
-    {"huge_numbers", R"([{"stationuuid":"ab","name":"S","url":"http://a.example/","votes":1e308,"bitrate":)"
-                     R"(18446744073709551615}])",
+    {"huge_numbers",
+     R"([{"stationuuid":"ab","name":"S","url":"http://a.example/","votes":1e308,"bitrate":)"
+     R"(18446744073709551615}])",
      true, 1},
     {"bad_uuid", R"([{"stationuuid":"../../etc","name":"S","url":"http://a.example/"}])", true, 0},
 };
@@ -171,8 +180,10 @@ TEST(JsonLimits, LongTextsAreCutOnCharacterBoundaries)
     std::string name;
     for (int i = 0; i < 200; ++i)
         name += "台";  // 3 bytes each
-    const auto r = parseStationJson(R"([{"stationuuid":"ab","name":")" + name + R"(","url":"http://a.example/",)"
-                                    R"("tags":")" + std::string(5000, 'x') + R"(,jazz"}])");
+    const auto r = parseStationJson(R"([{"stationuuid":"ab","name":")" + name
+                                    + R"(","url":"http://a.example/",)"
+                                      R"("tags":")"
+                                    + std::string(5000, 'x') + R"(,jazz"}])");
     ASSERT_EQ(r.stations.size(), 1u);
     EXPECT_EQ(r.stations[0].name.size(), 198u);  // 66 whole characters within 200 bytes
     EXPECT_EQ(r.stations[0].name, name.substr(0, 198));
@@ -182,9 +193,9 @@ TEST(JsonLimits, LongTextsAreCutOnCharacterBoundaries)
 
 TEST(JsonLimits, ServerListKeepsHostNamesOnly)
 {
-    const auto names = parseServerList(
-        R"([{"ip":"1.2.3.4","name":"de1.api.radio-browser.info"},{"name":"127.0.0.1:8080"},)"
-        R"({"name":"evil/path"},{"name":5},{"name":"de1.api.radio-browser.info"},"x"])");
+    const auto names =
+        parseServerList(R"([{"ip":"1.2.3.4","name":"de1.api.radio-browser.info"},{"name":"127.0.0.1:8080"},)"
+                        R"({"name":"evil/path"},{"name":5},{"name":"de1.api.radio-browser.info"},"x"])");
     EXPECT_EQ(names, (std::vector<std::string>{"de1.api.radio-browser.info", "127.0.0.1:8080"}));
     EXPECT_TRUE(parseServerList("not json").empty());
     EXPECT_TRUE(parseServerList(R"({"name":"a"})").empty());
@@ -192,7 +203,8 @@ TEST(JsonLimits, ServerListKeepsHostNamesOnly)
 
 // ----------------------------------------------------------------- id map
 
-class StationIdsTest : public ::testing::Test {
+class StationIdsTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -228,7 +240,8 @@ protected:
 
 TEST_F(StationIdsTest, KeysKeepTheirNumbersAcrossRuns)
 {
-    const struct {
+    const struct
+    {
         std::initializer_list<const char *> uuids;
         std::vector<std::string> expected;
     } runs[] = {
@@ -276,16 +289,21 @@ TEST_F(StationIdsTest, PlaylistEntriesAreKnownByTheirAddress)
 
 // -------------------------------------------------------------- playlists
 
-struct PlaylistRow {
+struct PlaylistRow
+{
     const char *name;
     PlaylistFormat format;
     const char *text;
     std::vector<std::pair<std::string, std::string>> stations;  // name, address
     std::size_t skipped;
 };
-void PrintTo(const PlaylistRow &row, std::ostream *os) { *os << row.name; }
+void PrintTo(const PlaylistRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
-class PlaylistFile : public ::testing::TestWithParam<PlaylistRow> {};
+class PlaylistFile : public ::testing::TestWithParam<PlaylistRow>
+{};
 
 TEST_P(PlaylistFile, EachEntryIsAStation)
 {
@@ -302,13 +320,17 @@ TEST_P(PlaylistFile, EachEntryIsAStation)
 }
 
 const PlaylistRow kPlaylistRows[] = {
-    {"m3u_titles", PlaylistFormat::M3u,
+    {"m3u_titles",
+     PlaylistFormat::M3u,
      "\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:-1,Jazz 爵士\r\nhttp://a.example/jazz\r\nhttps://a.example/plain\r\n",
-     {{"Jazz 爵士", "http://a.example/jazz"}, {"https://a.example/plain", "https://a.example/plain"}}, 0},
+     {{"Jazz 爵士", "http://a.example/jazz"}, {"https://a.example/plain", "https://a.example/plain"}},
+     0},
     {"m3u_local_files_skipped", PlaylistFormat::M3u, "#EXTINF:-1,Local\n/music/a.mp3\nfile:///b.mp3\n", {}, 2},
-    {"pls_numbered", PlaylistFormat::Pls,
+    {"pls_numbered",
+     PlaylistFormat::Pls,
      "[playlist]\nFile2=http://a.example/2\nTitle1=One\nFile1=mms://a.example/1\nTitle2=Two\nNumberOfEntries=2\n",
-     {{"One", "mms://a.example/1"}, {"Two", "http://a.example/2"}}, 0},
+     {{"One", "mms://a.example/1"}, {"Two", "http://a.example/2"}},
+     0},
     {"pls_bad_entries", PlaylistFormat::Pls, "[playlist]\nFilex=http://a.example/\nFile1=javascript:x\n", {}, 1},
 };
 INSTANTIATE_TEST_SUITE_P(Rows, PlaylistFile, ::testing::ValuesIn(kPlaylistRows),
@@ -318,15 +340,21 @@ INSTANTIATE_TEST_SUITE_P(Rows, PlaylistFile, ::testing::ValuesIn(kPlaylistRows),
 
 TEST(StationText, AddressesNeedANetworkScheme)
 {
-    const struct {
+    const struct
+    {
         const char *address;
         bool network, web;
     } rows[] = {
-        {"http://a.example/x", true, true},   {"HTTPS://a.example/", true, true},
-        {"mms://a.example/x", true, false},   {"rtsp://a.example/x", true, false},
-        {"javascript:alert(1)", false, false}, {"file:///etc/passwd", false, false},
-        {"tone:440", false, false},           {"/stations/1/", false, false},
-        {"http:///x", false, false},          {"http://a.example/<x>", false, false},
+        {"http://a.example/x", true, true},
+        {"HTTPS://a.example/", true, true},
+        {"mms://a.example/x", true, false},
+        {"rtsp://a.example/x", true, false},
+        {"javascript:alert(1)", false, false},
+        {"file:///etc/passwd", false, false},
+        {"tone:440", false, false},
+        {"/stations/1/", false, false},
+        {"http:///x", false, false},
+        {"http://a.example/<x>", false, false},
         {"", false, false},
     };
     for (const auto &row : rows) {

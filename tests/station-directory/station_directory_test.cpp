@@ -27,16 +27,20 @@ namespace {
 
 // ---------------------------------------------------------------- list file
 
-struct ListRow {
+struct ListRow
+{
     const char *name;
     const char *text;
     std::size_t stations;
     std::size_t errors;
 };
-void PrintTo(const ListRow &row, std::ostream *os) { *os << row.name; }
+void PrintTo(const ListRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
-
-class StationListParse : public ::testing::TestWithParam<ListRow> {};
+class StationListParse : public ::testing::TestWithParam<ListRow>
+{};
 
 TEST_P(StationListParse, KeepsGoodLinesAndNamesBadOnes)
 {
@@ -72,15 +76,19 @@ TEST(StationList, BundledListIsClean)
 
 // ---------------------------------------------------------------- hit query
 
-struct HitRow {
+struct HitRow
+{
     const char *name;
     const char *query;
     bool ok;
 };
-void PrintTo(const HitRow &row, std::ostream *os) { *os << row.name; }
+void PrintTo(const HitRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
-
-class HitQueryParse : public ::testing::TestWithParam<HitRow> {};
+class HitQueryParse : public ::testing::TestWithParam<HitRow>
+{};
 
 TEST_P(HitQueryParse, AcceptsOnlyWellFormedReports)
 {
@@ -110,7 +118,8 @@ std::string element(const std::string &html, const std::string &name)
     return std::regex_search(html, m, re) ? m[1].str() : std::string("<absent>");
 }
 
-class DirectoryServerTest : public ::testing::Test {
+class DirectoryServerTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -197,16 +206,20 @@ TEST_F(DirectoryServerTest, UnknownStationHasNoElements)
     EXPECT_EQ(element(html, "radioid"), "<absent>");
 }
 
-struct ListPageRow {
+struct ListPageRow
+{
     const char *name;
     const char *path;
     const char *htmlLang;
     const char *mustContain;
 };
-void PrintTo(const ListPageRow &row, std::ostream *os) { *os << row.name; }
+void PrintTo(const ListPageRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
-
-class DirectoryListPages : public DirectoryServerTest, public ::testing::WithParamInterface<ListPageRow> {};
+class DirectoryListPages : public DirectoryServerTest, public ::testing::WithParamInterface<ListPageRow>
+{};
 
 TEST_P(DirectoryListPages, IndexCarriesNoPickAndLinksOn)
 {
@@ -241,15 +254,19 @@ TEST_F(DirectoryServerTest, PickPageCarriesIdNameAndStream)
     EXPECT_NE(html.find("pick=7"), std::string::npos);
 }
 
-struct MenuPageRow {
+struct MenuPageRow
+{
     const char *name;
     const char *path;
     const char *mustContain;
 };
-void PrintTo(const MenuPageRow &row, std::ostream *os) { *os << row.name; }
+void PrintTo(const MenuPageRow &row, std::ostream *os)
+{
+    *os << row.name;
+}
 
-
-class DirectoryMenuPages : public DirectoryServerTest, public ::testing::WithParamInterface<MenuPageRow> {};
+class DirectoryMenuPages : public DirectoryServerTest, public ::testing::WithParamInterface<MenuPageRow>
+{};
 
 TEST_P(DirectoryMenuPages, Answer)
 {
@@ -279,7 +296,8 @@ INSTANTIATE_TEST_SUITE_P(Rows, DirectoryMenuPages, ::testing::ValuesIn(kMenuPage
 TEST_F(DirectoryServerTest, PlaylistNamesThePortWhenTheHostLineLacksIt)
 {
     const std::string port = std::to_string(server_->port());
-    const struct {
+    const struct
+    {
         const char *host;
         std::string expected;
     } rows[] = {

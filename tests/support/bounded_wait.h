@@ -26,15 +26,20 @@ constexpr int kEngineMs = 50000 + kLoadMarginMs;
 // A recorder asked to stop closes its file within its settle wait; the
 // player forces it after its grace period. A test waiting for the end of a
 // stopped recorder allows both and the margin.
-constexpr int recorderEndMs(int settleMs, int graceMs) { return settleMs + graceMs + kLoadMarginMs; }
+constexpr int recorderEndMs(int settleMs, int graceMs)
+{
+    return settleMs + graceMs + kLoadMarginMs;
+}
 
 // Polls cond() every few milliseconds until it holds (true) or timeoutMs
 // have passed (false).
 template <typename Condition>
-bool waitUntil(Condition cond, int timeoutMs) {
+bool waitUntil(Condition cond, int timeoutMs)
+{
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!cond()) {
-        if (std::chrono::steady_clock::now() > end) return false;
+        if (std::chrono::steady_clock::now() > end)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;

@@ -18,12 +18,12 @@ std::string adtsFrames(int count, size_t length = 371, unsigned seed = 0);
 // The pages of one logical stream with the given serial: the first packet
 // alone on the beginning-of-stream page, then the others as an encoder
 // pages them.
-std::vector<std::string> oggPages(int serial, const std::vector<std::string>& packets);
+std::vector<std::string> oggPages(int serial, const std::vector<std::string> &packets);
 // A head packet followed by count audio packets of 1.5 KB and more.
-std::vector<std::string> oggPackets(const std::string& head, int count);
+std::vector<std::string> oggPackets(const std::string &head, int count);
 // Identification headers that begin an Ogg Vorbis and an Ogg Opus stream.
 std::string vorbisHead();
 std::string opusHead();
-std::string joinPages(const std::vector<std::string>& pages, size_t from = 0);
+std::string joinPages(const std::vector<std::string> &pages, size_t from = 0);
 
 }  // namespace testsupport

@@ -12,7 +12,8 @@
 
 namespace testsupport {
 
-class FolderServer {
+class FolderServer
+{
 public:
     // Serves workDir/www; configuration and logs stay in workDir.
     explicit FolderServer(std::string workDir);
@@ -22,7 +23,7 @@ public:
     uint16_t port() const { return port_; }
     std::string root() const { return workDir_ + "/www"; }
     // "http://127.0.0.1:<port>/<path>"
-    std::string url(const std::string& path) const;
+    std::string url(const std::string &path) const;
 
 private:
     std::string workDir_;
@@ -34,10 +35,11 @@ enum class HlsSegmentKind { TransportStream, FragmentedMp4 };
 
 // ffmpeg -re: a 440 Hz tone as AAC at 128 kbit/s, cut into segments of
 // segmentSeconds, a live window of five, old segment files kept.
-class LiveHlsWriter {
+class LiveHlsWriter
+{
 public:
     ~LiveHlsWriter();
-    bool start(const std::string& dir, const std::string& playlistName, HlsSegmentKind kind, int segmentSeconds);
+    bool start(const std::string &dir, const std::string &playlistName, HlsSegmentKind kind, int segmentSeconds);
     // Waits until the playlist lists at least n segments.
     bool waitForSegments(size_t n, int timeoutMs);
     void stop();
@@ -48,11 +50,11 @@ private:
 };
 
 // The segment addresses a playlist file lists (its URI lines), in order.
-std::vector<std::string> playlistEntries(const std::string& playlistPath);
+std::vector<std::string> playlistEntries(const std::string &playlistPath);
 
 // Whether `file` is the concatenation of whole files of `parts`, taken in
 // their order from some part on (prefix, when not empty, first).
-bool isConcatenationOf(const std::string& file, const std::vector<std::string>& parts, const std::string& prefix,
-                       size_t* taken = nullptr);
+bool isConcatenationOf(const std::string &file, const std::vector<std::string> &parts, const std::string &prefix,
+                       size_t *taken = nullptr);
 
 }  // namespace testsupport

@@ -4,7 +4,8 @@
 
 namespace testsupport {
 
-std::string mmshChunk(char type, const std::string& payload, uint32_t location) {
+std::string mmshChunk(char type, const std::string &payload, uint32_t location)
+{
     std::string c;
     c += '$';
     c += type;
@@ -18,7 +19,8 @@ std::string mmshChunk(char type, const std::string& payload, uint32_t location) 
     return c;
 }
 
-std::string mmshDescribeAnswer(const std::string& header, int parts) {
+std::string mmshDescribeAnswer(const std::string &header, int parts)
+{
     std::string body;
     size_t piece = (header.size() + static_cast<size_t>(parts) - 1) / static_cast<size_t>(parts);
     for (size_t at = 0, i = 0; at < header.size(); at += piece, ++i)
@@ -26,12 +28,16 @@ std::string mmshDescribeAnswer(const std::string& header, int parts) {
     return "HTTP/1.0 200 OK\r\n"
            "Content-Type: application/vnd.ms.wms-hdr.asfv1\r\n"
            "Server: Cougar/9.01.01.3814\r\n"
-           "Content-Length: " + std::to_string(body.size()) + "\r\n"
-           "Pragma: no-cache, client-id=3320437311, features=\"broadcast\"\r\n"
-           "\r\n" + body;
+           "Content-Length: "
+        + std::to_string(body.size())
+        + "\r\n"
+          "Pragma: no-cache, client-id=3320437311, features=\"broadcast\"\r\n"
+          "\r\n"
+        + body;
 }
 
-std::string mmshPlayAnswerHead() {
+std::string mmshPlayAnswerHead()
+{
     return "HTTP/1.0 200 OK\r\n"
            "Content-Type: application/x-mms-framed\r\n"
            "Server: Cougar/9.01.01.3814\r\n"
@@ -39,26 +45,28 @@ std::string mmshPlayAnswerHead() {
            "\r\n";
 }
 
-std::string mmshDataChunks(const AsfMedia& media, size_t first, size_t count) {
+std::string mmshDataChunks(const AsfMedia &media, size_t first, size_t count)
+{
     std::string out;
     for (size_t i = first; i < first + count && i < media.packets.size(); ++i)
         out += mmshChunk('D', withoutPadding(media.packets[i]), static_cast<uint32_t>(i));
     return out;
 }
 
-Script mmshDescribeScript(const std::string& header, int parts) {
+Script mmshDescribeScript(const std::string &header, int parts)
+{
     return {readRequest(), send(mmshDescribeAnswer(header, parts)), closeNow()};
 }
 
-Script mmshPlayScript(const AsfMedia& media, size_t first, size_t count, StreamEnd end,
-                      const std::string& prefix) {
+Script mmshPlayScript(const AsfMedia &media, size_t first, size_t count, StreamEnd end, const std::string &prefix)
+{
     Script s{readRequest(), send(mmshPlayAnswerHead() + prefix + mmshDataChunks(media, first, count))};
     if (end == StreamEnd::KeepStreaming) {
         auto m = std::make_shared<AsfMedia>(media);
-        s.push_back(stream(
-            [m](size_t i) { return mmshDataChunks(*m, i % m->packets.size(), 1); }, 2));
+        s.push_back(stream([m](size_t i) { return mmshDataChunks(*m, i % m->packets.size(), 1); }, 2));
     }
-    if (end == StreamEnd::GoQuiet) s.push_back(stall());
+    if (end == StreamEnd::GoQuiet)
+        s.push_back(stall());
     s.push_back(closeNow());
     return s;
 }

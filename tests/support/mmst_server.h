@@ -14,23 +14,24 @@
 
 namespace testsupport {
 
-struct MmstPlan {
-    size_t first = 0;              // first data packet of the media to send
-    size_t count = 0;              // data packets to send
-    size_t pingEvery = 0;          // a ping before every n-th packet (0: none)
-    size_t oddPacketBefore = SIZE_MAX;  // a packet of another length before this one
-    bool keepStreaming = false;    // then go on sending packets until the peer closes
+struct MmstPlan
+{
+    size_t first = 0;                                  // first data packet of the media to send
+    size_t count = 0;                                  // data packets to send
+    size_t pingEvery = 0;                              // a ping before every n-th packet (0: none)
+    size_t oddPacketBefore = SIZE_MAX;                 // a packet of another length before this one
+    bool keepStreaming = false;                        // then go on sending packets until the peer closes
     std::vector<size_t> funnelAnswer{512, 512, 1056};  // ReportFunnelInfo sizes
-    bool trickleReadBlockAnswer = false;  // send the 56-byte answer in pieces, apart
+    bool trickleReadBlockAnswer = false;               // send the 56-byte answer in pieces, apart
     // Raw bytes sent just before data packet i (server commands and the like).
     std::vector<std::pair<size_t, std::string>> rawBefore;
-    bool openFileDetails = false;  // ReportOpenFile carries the file's properties (112 bytes:
-                                   // accepted, packet size, bit rate, header size), which
-                                   // clients such as libVLC need before they ask for the header
+    bool openFileDetails = false;          // ReportOpenFile carries the file's properties (112 bytes:
+                                           // accepted, packet size, bit rate, header size), which
+                                           // clients such as libVLC need before they ask for the header
     unsigned char dataIncarnation = 0x02;  // incarnation byte of data packets: the value
                                            // the client chose in StartPlaying (libVLC: 4)
-    int stallAfterHalfHeaderMs = 0;  // >0: send only the first header packet, stall this
-                                     // long, then go on with the session without the rest
+    int stallAfterHalfHeaderMs = 0;        // >0: send only the first header packet, stall this
+                                           // long, then go on with the session without the rest
 };
 
 // A server message of `length` bytes with the given MID (0x0004xxxx).
@@ -39,11 +40,11 @@ std::string mmsServerMessage(uint32_t mid, size_t length);
 std::string mmsPing(uint32_t sequence);
 std::string mmsExpectedPong(uint32_t sequence);
 // A data or header packet: 8-byte packet header then the payload.
-std::string mmsPacket(const std::string& payload, uint32_t location, unsigned char flags);
+std::string mmsPacket(const std::string &payload, uint32_t location, unsigned char flags);
 
-Script mmstScript(const AsfMedia& media, const std::string& header, MmstPlan plan);
+Script mmstScript(const AsfMedia &media, const std::string &header, MmstPlan plan);
 
 // Splits the client's bytes into messages by their length fields.
-std::vector<std::string> splitMmsMessages(const std::string& bytes);
+std::vector<std::string> splitMmsMessages(const std::string &bytes);
 
 }  // namespace testsupport

@@ -57,12 +57,13 @@ namespace testsupport {
 class ScriptedServer;
 
 // What a call() step sees of its connection.
-class ConnectionIo {
+class ConnectionIo
+{
 public:
     // Sends all bytes (bounded by timeoutMs while the peer does not read).
-    bool send(const std::string& bytes, int timeoutMs = 5000);
+    bool send(const std::string &bytes, int timeoutMs = 5000);
     // Waits until received() contains marker (searching from byte `from`).
-    bool readUntil(const std::string& marker, int timeoutMs = 5000, size_t from = 0);
+    bool readUntil(const std::string &marker, int timeoutMs = 5000, size_t from = 0);
     // Waits until received() holds at least n bytes.
     bool readAtLeast(size_t n, int timeoutMs = 5000);
     // Waits ms, recording what arrives. False when the server is stopping or
@@ -77,17 +78,17 @@ public:
 
 private:
     friend class ScriptedServer;
-    ConnectionIo(ScriptedServer* server, size_t index, int fd) : server_(server), index_(index), fd_(fd) {}
+    ConnectionIo(ScriptedServer *server, size_t index, int fd) : server_(server), index_(index), fd_(fd) {}
     // Reads what is pending, waiting at most waitMs for something to arrive.
     void pump(int waitMs);
-    ScriptedServer* server_;
+    ScriptedServer *server_;
     size_t index_;
     int fd_;
     bool peerClosed_ = false;
     bool reset_ = false;
 };
 
-using Step = std::function<bool(ConnectionIo&)>;  // false ends the script
+using Step = std::function<bool(ConnectionIo &)>;  // false ends the script
 using Script = std::vector<Step>;
 
 Step send(std::string bytes);
@@ -100,14 +101,15 @@ Step closeNow();
 Step resetNow();
 Step stall();
 Step stream(std::function<std::string(size_t index)> generator, int intervalMs);
-Step call(std::function<bool(ConnectionIo&)> fn);
+Step call(std::function<bool(ConnectionIo &)> fn);
 
-class ScriptedServer {
+class ScriptedServer
+{
 public:
     explicit ScriptedServer(std::vector<Script> scripts);
     ~ScriptedServer();
-    ScriptedServer(const ScriptedServer&) = delete;
-    ScriptedServer& operator=(const ScriptedServer&) = delete;
+    ScriptedServer(const ScriptedServer &) = delete;
+    ScriptedServer &operator=(const ScriptedServer &) = delete;
 
     uint16_t port() const { return port_; }
     // "127.0.0.1:<port>"
@@ -121,7 +123,7 @@ public:
     // Waits until connection k's script has ended and its socket is closed.
     bool waitForClosed(size_t k, int timeoutMs);
     // Waits until connection k has received bytes containing marker.
-    bool waitForReceived(size_t k, const std::string& marker, int timeoutMs);
+    bool waitForReceived(size_t k, const std::string &marker, int timeoutMs);
 
     // Ends every step, closes every socket and joins every thread.
     void stop();
@@ -129,13 +131,14 @@ public:
 
 private:
     friend class ConnectionIo;
-    struct Conn {
+    struct Conn
+    {
         std::string received;
         bool closed = false;
     };
     void acceptLoop();
     void runConnection(size_t index, int fd);
-    void appendReceived(size_t index, const char* bytes, size_t n);
+    void appendReceived(size_t index, const char *bytes, size_t n);
 
     std::vector<Script> scripts_;
     int listenFd_ = -1;

@@ -11,7 +11,8 @@
 namespace testsupport {
 
 // PEM files (certificate and key in one file for the servers) in a folder.
-struct TestCertificates {
+struct TestCertificates
+{
     std::string ca;         // the test CA's certificate: the file to trust
     std::string good;       // localhost and 127.0.0.1, signed by the CA
     std::string wrongHost;  // signed by the CA for another name only
@@ -19,11 +20,12 @@ struct TestCertificates {
     std::string untrusted;  // localhost, self-signed (no CA the client knows)
 };
 // Makes them in dir with EC keys; false (and the log in dir) on failure.
-bool makeTestCertificates(const std::string& dir, TestCertificates* out);
+bool makeTestCertificates(const std::string &dir, TestCertificates *out);
 
 // stunnel4 on 127.0.0.1:port() presenting pem, forwarding each connection
 // to 127.0.0.1:backendPort.
-class TlsFront {
+class TlsFront
+{
 public:
     TlsFront(std::string dir, std::string pem, uint16_t backendPort);
     ~TlsFront();

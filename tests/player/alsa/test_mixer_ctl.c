@@ -17,7 +17,8 @@
 #define MAX_LINES 8
 #define MASTER_MAX 87
 
-struct test_ctl {
+struct test_ctl
+{
     snd_ctl_ext_t ext;
     char state[512];
     int has_master;
@@ -94,8 +95,7 @@ static snd_ctl_ext_key_t find_elem(snd_ctl_ext_t *ext, const snd_ctl_elem_id_t *
     return SND_CTL_EXT_KEY_NOT_FOUND;
 }
 
-static int get_attribute(snd_ctl_ext_t *ext, snd_ctl_ext_key_t key, int *type, unsigned int *acc,
-                         unsigned int *count)
+static int get_attribute(snd_ctl_ext_t *ext, snd_ctl_ext_key_t key, int *type, unsigned int *acc, unsigned int *count)
 {
     (void)ext;
     *type = key == 0 ? SND_CTL_ELEM_TYPE_INTEGER : SND_CTL_ELEM_TYPE_BOOLEAN;
@@ -184,7 +184,8 @@ SND_CTL_PLUGIN_DEFINE_FUNC(vexatest)
     ctl->has_master = 1;
     ctl->master = 40;
     snd_config_iterator_t i, next;
-    snd_config_for_each(i, next, conf) {
+    snd_config_for_each(i, next, conf)
+    {
         snd_config_t *node = snd_config_iterator_entry(i);
         const char *id = NULL;
         const char *text = NULL;

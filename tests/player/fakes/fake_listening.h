@@ -18,5 +18,5 @@ public:
         return starts;
     }
     QStringList opened;
-    bool starts = true;   // false: no browser can be started
+    bool starts = true;  // false: no browser can be started
 };

@@ -33,9 +33,21 @@ public:
         calls << QStringLiteral("url=") + url;
         setState(url.isEmpty() ? Stopped : Playing);
     }
-    void play() override { calls << QStringLiteral("play"); setState(Playing); }
-    void stop() override { calls << QStringLiteral("stop"); setState(Stopped); }
-    void pause() override { calls << QStringLiteral("pause"); setState(Paused); }
+    void play() override
+    {
+        calls << QStringLiteral("play");
+        setState(Playing);
+    }
+    void stop() override
+    {
+        calls << QStringLiteral("stop");
+        setState(Stopped);
+    }
+    void pause() override
+    {
+        calls << QStringLiteral("pause");
+        setState(Paused);
+    }
     PlayState playState() const override { return m_state; }
     QString statusText() const override { return status; }
     int outputVolume() const override { return volume; }
@@ -132,10 +144,7 @@ public:
     }
     QString executablePath(qint64 pid) const override { return commandLines.value(pid).value(0); }
     QStringList argumentVector(qint64 pid) const override { return commandLines.value(pid); }
-    QList<qint64> findByFileName(const QString &fileName) const override
-    {
-        return running.value(fileName);
-    }
+    QList<qint64> findByFileName(const QString &fileName) const override { return running.value(fileName); }
     bool terminate(qint64 pid) override
     {
         terminated << pid;
@@ -213,8 +222,14 @@ public:
         QString title;
         QString text;
     };
-    void information(const QString &title, const QString &text) override { shown.push_back({QStringLiteral("information"), title, text}); }
-    void error(const QString &title, const QString &text) override { shown.push_back({QStringLiteral("error"), title, text}); }
+    void information(const QString &title, const QString &text) override
+    {
+        shown.push_back({QStringLiteral("information"), title, text});
+    }
+    void error(const QString &title, const QString &text) override
+    {
+        shown.push_back({QStringLiteral("error"), title, text});
+    }
     bool confirm(const QString &title, const QString &text) override
     {
         shown.push_back({QStringLiteral("confirm"), title, text});
@@ -248,7 +263,7 @@ public:
     bool isShown() const override { return icons > 0; }
     void doubleClick() { Q_EMIT doubleClicked(); }
 
-    bool available = true;   // false: the desktop has no notification area
+    bool available = true;  // false: the desktop has no notification area
     int icons = 0;
     int adds = 0;
     QImage lastIcon;
@@ -274,8 +289,7 @@ public:
 // One set of fakes, wired into PlatformParts.
 struct FakePlatform
 {
-    FakePlatform()
-        : regional(QLocale(QLocale::English, QLocale::UnitedStates))
+    FakePlatform() : regional(QLocale(QLocale::English, QLocale::UnitedStates))
     {
         parts.mediaPlayer = &mediaPlayer;
         parts.browsers = &browsers;
