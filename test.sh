@@ -9,6 +9,11 @@ cd "$(dirname "$0")"
 scripts/install-deps.sh
 . scripts/env.sh
 jobs=$(nproc)
+
+status=0
+echo "== formatting (.clang-format) of the changed C++ files"
+scripts/check-format.sh || status=1
+
 # A compiler cache, where one is installed, makes rebuilds of clean clones cheap.
 cache=()
 if command -v ccache >/dev/null 2>&1; then
@@ -24,7 +29,6 @@ cmake --build build-asan -j"$jobs"
 
 . scripts/sanitizer-env.sh
 
-status=0
 echo "== tests (normal build)"
 (cd build && ctest --output-on-failure -j"$jobs" --timeout 600) || status=1
 echo "== tests (ASan + UBSan build)"
