@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "address_resolve.h"
+#include "asx_entries.h"
 #include "capture_state.h"
 #include "hls_fetch.h"
 #include "hls_route.h"
@@ -29,6 +30,7 @@ namespace {
 
 constexpr int kAddressCopySize = 512;
 constexpr int kQuotedValueSize = 384;
+constexpr int kPageShownBytes = 1024;
 constexpr int kM3uEntrySize = 512;
 
 bool startsWith(const char *text, const char *prefix)
@@ -68,14 +70,10 @@ int classifyPage(CaptureState &s, const char *copy)
     if (count < 1)
         return 0;
     s.receiveBuffer[count] = '\0';
-    std::printf("DecodeServerURL : %s\n", s.receiveBuffer);
+    // The page is shown for diagnosis, cut to its first kPageShownBytes:
+    // a directory page may be as long as the whole receive buffer.
+    std::printf("DecodeServerURL : %.*s\n", kPageShownBytes, s.receiveBuffer);
     return readPageMarkers(s, s.receiveBuffer);
-}
-
-bool isRedirect(const char *status)
-{
-    return findNoCase(status, wire::kRedirect10_302) || findNoCase(status, wire::kRedirect11_302)
-        || findNoCase(status, wire::kRedirect11_301) || findNoCase(status, wire::kRedirect10_301);
 }
 
 bool isAdvertisement(const char *reference)
@@ -197,7 +195,7 @@ int resolveAsx(CaptureState &s)
         char status[512];
         upperCopy(status, sizeof status, statusLine(s.receiveBuffer, count));
         std::printf("CheckASX return : %s\n", status);
-        const char *location = isRedirect(status) ? findLocationValue(s.receiveBuffer) : nullptr;
+        const char *location = isRedirectStatus(status, true) ? findLocationValue(s.receiveBuffer) : nullptr;
         if (!location) {  // not a redirect, or one without a target: a playlist
             char target[kQuotedValueSize];
             if (!asxTarget(s.receiveBuffer, target, sizeof target))
@@ -224,22 +222,18 @@ int resolveAsx(CaptureState &s)
 
 int asxTarget(const char *answer, char *target, size_t cap)
 {
-    const char *scan = answer;
-    while (const char *entry = findNoCase(scan, wire::kAsxEntry)) {
-        const char *ref = findNoCase(entry, wire::kAsxRefHref);
-        if (!ref)
-            return 0;
-        char value[kQuotedValueSize];
-        if (!quotedValue(ref, value))
-            return 0;
-        if (isAdvertisement(value)) {
-            scan = entry + 6;
-            continue;
-        }
+    char value[kQuotedValueSize];
+    const char *rest = answer;
+    switch (firstAsxReference(answer, isAdvertisement, value, sizeof value, &rest)) {
+    case AsxScan::Found:
         copyText(target, cap, value);
         return 1;
+    case AsxScan::Malformed:
+        return 0;
+    case AsxScan::NoEntry:
+        break;
     }
-    const char *mms = findNoCase(scan, "MMS://");
+    const char *mms = findNoCase(rest, "MMS://");
     if (!mms)
         return 0;
     copyValue(target, cap, mms, "\"");
@@ -391,18 +385,7 @@ int plsTarget(const char *answer, char *out, size_t cap, Transport *transport)
 
 int quotedValue(const char *text, char out[384])
 {
-    const char *open = std::strchr(text, '"');
-    if (!open)
-        return 0;
-    const char *close = std::strchr(open + 1, '"');
-    if (!close)
-        return 0;
-    size_t n = static_cast<size_t>(close - open - 1);
-    if (n > kQuotedValueSize - 1)
-        n = kQuotedValueSize - 1;
-    std::memcpy(out, open + 1, n);
-    out[n] = '\0';
-    return 1;
+    return readQuotedValue(text, out, kQuotedValueSize) ? 1 : 0;
 }
 
 }  // namespace netgrab

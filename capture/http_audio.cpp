@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "asx_entries.h"
 #include "capture_state.h"
 #include "content_type.h"
 #include "framed_audio.h"
@@ -42,6 +43,11 @@ constexpr int kPlaylistTargetSize = 512;
 // Receive size of the MPEG copier: about a tenth of a second of 128 kbit/s.
 constexpr int kMpegReceiveSize = 1600;
 constexpr int kContentTypeSize = 128;
+
+bool isWindowsMediaFile(const char *reference)
+{
+    return findNoCase(reference, ".WMA") != nullptr;
+}
 
 // The Content-Type value of an answer, or an empty text.
 void answerContentType(const char *answer, char *out, size_t cap)
@@ -139,8 +145,7 @@ bool statusIsOk(const char *status)
 
 bool statusIsRedirect(const char *status)
 {
-    return findNoCase(status, wire::kRedirect10_302) || findNoCase(status, wire::kRedirect11_302)
-        || findNoCase(status, wire::kRedirect11_301);
+    return isRedirectStatus(status, false);
 }
 
 AnswerRoute routeOfAnswer(const char *answer, const char *noticeHost, char target[512])
@@ -299,32 +304,13 @@ int findPlaylistTarget(const char *answer, char out[512])
         }
     }
 
-    const char *entry = findNoCase(answer, wire::kAsxEntry);
-    while (entry) {
-        const char *ref = findNoCase(entry, wire::kAsxRefHref);
-        if (!ref)
-            return 0;
-        const char *open = std::strchr(ref, '"');
-        if (!open)
-            return 0;
-        const char *close = std::strchr(open + 1, '"');
-        if (!close)
-            return 0;
-        // Advertisements and jingles are Windows Media files; the station
-        // follows in a later entry. Compared without case, as the ASX
-        // resolution of classification does.
-        const size_t length = static_cast<size_t>(close - open - 1);
-        char taken[kPlaylistTargetSize];
-        const size_t kept = length < sizeof taken ? length : sizeof taken - 1;
-        std::memcpy(taken, open + 1, kept);
-        taken[kept] = '\0';
-        if (!findNoCase(taken, ".WMA")) {
-            copyText(out, kPlaylistTargetSize, taken);
-            return 1;
-        }
-        entry = findNoCase(entry + 6, wire::kAsxEntry);
-    }
-    return 0;
+    // Advertisements and jingles are Windows Media files; the station
+    // follows in a later entry.
+    char taken[kPlaylistTargetSize];
+    if (firstAsxReference(answer, isWindowsMediaFile, taken, sizeof taken) != AsxScan::Found)
+        return 0;
+    copyText(out, kPlaylistTargetSize, taken);
+    return 1;
 }
 
 void captureMpegAudio(CaptureState &s, bool kept, int count)

@@ -46,6 +46,12 @@ const char *findNoCase(const char *text, const char *needle)
     return findNoCase(text, std::strlen(text), needle);
 }
 
+bool isRedirectStatus(const char *status, bool http10Moved)
+{
+    return findNoCase(status, wire::kRedirect10_302) || findNoCase(status, wire::kRedirect11_302)
+        || findNoCase(status, wire::kRedirect11_301) || (http10Moved && findNoCase(status, wire::kRedirect10_301));
+}
+
 const char *findLocationValue(const char *answer)
 {
     const size_t nameLength = std::strlen(wire::kLocationName);

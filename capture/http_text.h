@@ -37,6 +37,11 @@ bool splitHttpAddress(const char *address, char *host, size_t hostCap, char *pat
 // "Location:" anywhere in the text counts, as a moved notice in a body may
 // carry it. nullptr when there is none.
 const char *findLocationValue(const char *answer);
+// Whether a status line (upper-cased) sends the client elsewhere: a 302 of
+// HTTP/1.0 or 1.1, a 301 of HTTP/1.1, and with http10Moved a 301 of
+// HTTP/1.0 too (playlist documents follow it; the describe request of the
+// audio route reads it as an answer).
+bool isRedirectStatus(const char *status, bool http10Moved);
 // Copies the value at src up to the first NUL, CR or LF (or a character of
 // extraStops) into dst, cut to cap, and drops trailing blanks and tabs.
 void copyValue(char *dst, size_t cap, const char *src, const char *extraStops = "");

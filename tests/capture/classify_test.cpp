@@ -458,6 +458,23 @@ TEST_F(ClassifyServed, PageWithoutMarkerFails)
     EXPECT_EQ(classifySource(ctx, local(page, "/a.html").c_str()), 0);
 }
 
+TEST_F(ClassifyServed, LongPageIsShownCutAndStillRead)
+{
+    // A long directory page is read whole for its marker, but only its
+    // start is printed.
+    const std::string page = "[MPLAYER TYPE=HTTP]127.0.0.1:8000/live\r\n" + std::string(15000, 'x');
+    ScriptedServer server({{readRequest(), send(okPage(page))}});
+    testing::internal::CaptureStdout();
+    const int result = classifySource(ctx, local(server, "/long.html").c_str());
+    const std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(result, 1);
+    EXPECT_STREQ(ctx.workingAddress, "127.0.0.1:8000/live");
+    const size_t shown = out.find("DecodeServerURL : ");
+    ASSERT_NE(shown, std::string::npos);
+    const std::string line = out.substr(shown, out.find('\n', shown) - shown);
+    EXPECT_LE(line.size(), std::string("DecodeServerURL : ").size() + 1024);
+}
+
 TEST_F(ClassifyServed, PageThatCannotBeFetchedFails)
 {
     const std::string address = "http://127.0.0.1:" + std::to_string(testutil::closedPort()) + "/a.html";
