@@ -268,20 +268,23 @@ void reportSendFailure(const IoStep &step)
     std::fflush(stdout);
 }
 
-// Sends all bytes, waiting while the peer does not read for at most waitMs
-// in all; with endOnStop a stop request ends the wait too. Bytes sent, or
-// IO_FAILED.
-int sendUntil(Connection &c, const void *bytes, int length, int waitMs, bool endOnStop)
+// Sends all bytes. While the peer takes nothing, the send waits for at
+// most stallMs: counted again from each byte taken with perStall, else for
+// the whole send; with endOnStop a stop request ends the wait too. Bytes
+// sent, or IO_FAILED.
+int sendUntil(Connection &c, const void *bytes, int length, int stallMs, bool perStall, bool endOnStop)
 {
     const char *p = static_cast<const char *>(bytes);
     const CaptureTuning &t = settings().tuning;
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    auto deadline = Clock::now() + std::chrono::milliseconds(stallMs);
     int sent = 0;
     while (sent < length) {
         const IoStep step = sendStep(c, p + sent, length - sent);
         if (step.n >= 0) {
             sent += step.n;
+            if (perStall)
+                deadline = Clock::now() + std::chrono::milliseconds(stallMs);
             continue;
         }
         if (step.retry && !(endOnStop && c.stop().pending())) {
@@ -302,32 +305,15 @@ int sendUntil(Connection &c, const void *bytes, int length, int waitMs, bool end
 
 int sendWithin(Connection &c, const void *bytes, int length, int timeoutMs)
 {
-    return sendUntil(c, bytes, length, timeoutMs, true);
+    return sendUntil(c, bytes, length, timeoutMs, false, true);
 }
 
 int sendAll(Connection &c, const void *bytes, int length)
 {
-    const char *p = static_cast<const char *>(bytes);
+    // A peer that stops reading is given the receive time-out, counted
+    // again whenever it takes bytes.
     const CaptureTuning &t = settings().tuning;
-    int sent = 0;
-    int idleWaits = 0;
-    while (sent < length) {
-        const IoStep step = sendStep(c, p + sent, length - sent);
-        if (step.n >= 0) {
-            sent += step.n;
-            idleWaits = 0;
-            continue;
-        }
-        // The peer is not reading: wait until the socket takes bytes
-        // again, for at most the receive time-out, instead of spinning.
-        if (step.retry && ++idleWaits <= t.receivePollCount) {
-            waitReady(c, step, t.receivePollMs);
-            continue;
-        }
-        reportSendFailure(step);
-        return IO_FAILED;
-    }
-    return sent;
+    return sendUntil(c, bytes, length, t.receivePollMs * t.receivePollCount, true, false);
 }
 
 namespace {

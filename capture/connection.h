@@ -59,7 +59,9 @@ uint32_t resolveHost(const char *host);
 // certificate that fails verification ("certificate of HOST not trusted:
 // reason"), NG_ERR_STOPPED after a stop, else NG_ERR_RECEIVE.
 bool openConnection(Connection &c, const char *host, uint16_t port, Transport transport = Transport::Tcp);
-// Sends all bytes. Bytes sent, or IO_FAILED.
+// Sends all bytes; a peer that stops reading is waited for at most the
+// receive time-out, counted again whenever it takes bytes. Bytes sent, or
+// IO_FAILED.
 int sendAll(Connection &c, const void *bytes, int length);
 // sendAll for answers sent while streaming (an MMS pong): waits for a peer
 // that does not read for at most timeoutMs, and not at all once a stop is
