@@ -426,7 +426,8 @@ int receiveAnswer(CaptureState &s, MmsTcpSession &m, int step, uint32_t expected
         std::memmove(message, message + length, static_cast<size_t>(m.pending));
         if (id == expectedId)
             return length;
-        if (id != wire::kMmsPing)
+        // A server that only pings cannot hold a stop.
+        if (id != wire::kMmsPing || s.stop.pending())
             return 0;
     }
 }
