@@ -667,6 +667,8 @@ struct WrongAnswerCase
     const char *name;
     int step;  // the command whose answer carries another id
     netgrab::RouteResult result;
+    uint32_t lengthLie = 0;  // the answer's length field instead
+    const char *line = "server message 0x00040099 where";
 };
 void PrintTo(const WrongAnswerCase &c, std::ostream *os)
 {
@@ -676,9 +678,10 @@ void PrintTo(const WrongAnswerCase &c, std::ostream *os)
 class MmsWrongAnswer : public Hostile, public ::testing::WithParamInterface<WrongAnswerCase>
 {};
 
-// The attempt ends at once with a line that names the step and the id that
-// came: no data packet reaches the file, the connection and the file are
-// closed, and the HTTP route is asked for only when no stream was set up.
+// The attempt ends at once with a line that names the step and what came
+// (another id, a length that cannot be): no data packet reaches the file,
+// the connection and the file are closed, and the HTTP route is asked for
+// only when no stream was set up.
 TEST_P(MmsWrongAnswer, EndsTheAttemptWithALine)
 {
     const WrongAnswerCase &c = GetParam();
@@ -686,6 +689,7 @@ TEST_P(MmsWrongAnswer, EndsTheAttemptWithALine)
     MmstPlan plan;
     plan.count = m->packets.size();
     plan.unexpectedAnswerAt = c.step;
+    plan.answerLengthLie = c.lengthLie;
     plan.keepStreaming = true;
     testutil::TraceLog trace;
     const int socketsBefore = wmtest::openSockets();
@@ -706,7 +710,7 @@ TEST_P(MmsWrongAnswer, EndsTheAttemptWithALine)
     std::snprintf(line, sizeof line, "MMS step %d (", c.step);
     const std::string traced = trace.all();
     EXPECT_NE(traced.find(line), std::string::npos) << traced;
-    EXPECT_NE(traced.find("server message 0x00040099 where"), std::string::npos) << traced;
+    EXPECT_NE(traced.find(c.line), std::string::npos) << traced;
     EXPECT_EQ(ctx.output.file, nullptr);
     EXPECT_EQ(wmtest::openSockets(), socketsBefore);
     // Before the read block nothing is written; after it the stream header
@@ -718,15 +722,21 @@ TEST_P(MmsWrongAnswer, EndsTheAttemptWithALine)
         EXPECT_EQ(size, static_cast<long>(broadcastHeader(*m).size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Steps, MmsWrongAnswer,
-                         ::testing::Values(WrongAnswerCase{"connect", 1, netgrab::RouteResult::TryHttp},
-                                           WrongAnswerCase{"funnel_information", 2, netgrab::RouteResult::Failed},
-                                           WrongAnswerCase{"connect_funnel", 3, netgrab::RouteResult::Failed},
-                                           WrongAnswerCase{"open_file", 4, netgrab::RouteResult::Failed},
-                                           WrongAnswerCase{"read_block", 5, netgrab::RouteResult::TryHttp},
-                                           WrongAnswerCase{"stream_switch", 6, netgrab::RouteResult::Failed},
-                                           WrongAnswerCase{"start_playing", 7, netgrab::RouteResult::Failed}),
-                         [](const ::testing::TestParamInfo<WrongAnswerCase> &i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Steps, MmsWrongAnswer,
+    ::testing::Values(WrongAnswerCase{"connect", 1, netgrab::RouteResult::TryHttp},
+                      WrongAnswerCase{"funnel_information", 2, netgrab::RouteResult::Failed},
+                      WrongAnswerCase{"connect_funnel", 3, netgrab::RouteResult::Failed},
+                      WrongAnswerCase{"open_file", 4, netgrab::RouteResult::Failed},
+                      WrongAnswerCase{"read_block", 5, netgrab::RouteResult::TryHttp},
+                      WrongAnswerCase{"stream_switch", 6, netgrab::RouteResult::Failed},
+                      WrongAnswerCase{"start_playing", 7, netgrab::RouteResult::Failed},
+                      // A length past the receive buffer, and one too short to hold an id.
+                      WrongAnswerCase{"open_file_length_past_the_buffer", 4, netgrab::RouteResult::Failed, 0xFFFFFFF0,
+                                      "server message of 4294967280 bytes"},
+                      WrongAnswerCase{"connect_length_without_id", 1, netgrab::RouteResult::TryHttp, 8,
+                                      "server message of 8 bytes"}),
+    [](const ::testing::TestParamInfo<WrongAnswerCase> &i) { return std::string(i.param.name); });
 
 // ---- chunked answers ---------------------------------------------------------
 

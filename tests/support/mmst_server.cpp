@@ -95,7 +95,9 @@ public:
     // a ping, perhaps with another id.
     bool answer(int step, std::string message, const std::string &behind = std::string(), int timeoutMs = 5000)
     {
-        if (step == plan_.unexpectedAnswerAt)
+        if (step == plan_.unexpectedAnswerAt && plan_.answerLengthLie)
+            putLe(message, 8, plan_.answerLengthLie, 4);
+        else if (step == plan_.unexpectedAnswerAt)
             putLe(message, 36, kMmsUnexpectedId, 4);
         if (plan_.pingBeforeAnswers)
             message = mmsPing(static_cast<uint32_t>(100 + step)) + message;

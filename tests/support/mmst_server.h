@@ -36,7 +36,8 @@ struct MmstPlan
     // a point drawn from this seed, a short pause apart (0: whole).
     uint32_t splitSeed = 0;
     bool pingBeforeAnswers = false;  // a ping ahead of the answer to each of the seven commands
-    int unexpectedAnswerAt = 0;      // 1..7: that command's answer carries the id 0x00040099
+    int unexpectedAnswerAt = 0;      // 1..7: that command's answer carries the id 0x00040099,
+    uint32_t answerLengthLie = 0;    // or, when set, this value as its length field
 };
 
 // A server message of `length` bytes with the given MID (0x0004xxxx).
