@@ -42,6 +42,25 @@ int putUtf16(unsigned char *out, int room, const char *text, bool terminate)
     return n;
 }
 
+// Answers the ping in message[0, length) in place: LinkViewerToMacPong is
+// the ping sent back with its direction turned and its two parameters set
+// [MS-MMSP] 2.2.4.25. A message too short to be a ping gets no answer.
+void answerPing(unsigned char *message, int length, Connection &connection, bool &pongFailed)
+{
+    if (length < wire::kMmsPingBytes)
+        return;
+    std::memcpy(message + wire::kMmsPrefixBytes, wire::kMmsPongParams, sizeof wire::kMmsPongParams);
+    message[wire::kMmsDirectionOffset] = static_cast<unsigned char>(wire::kMmsToServer);
+    // A server that sends pings but does not read the answers must not hold
+    // the reader (and a stop) for a send time-out per ping: the pong waits a
+    // short time at most, a stop ends the wait, and after one pong that could
+    // not go out the connection gets no more.
+    if (pongFailed)
+        return;
+    if (sendWithin(connection, message, length, settings().tuning.pongTimeoutMs) < length)
+        pongFailed = true;
+}
+
 // A complete server command sits in reader.command[0, commandLength).
 void handleServerCommand(MmsDataReader &r, Connection &connection)
 {
@@ -49,18 +68,7 @@ void handleServerCommand(MmsDataReader &r, Connection &connection)
         return;
     if (readLe32(r.command + wire::kMmsMessageIdOffset) != wire::kMmsPing)
         return;
-    // LinkViewerToMacPong: the ping sent back with its direction turned and
-    // its two parameters set [MS-MMSP] 2.2.4.25.
-    std::memcpy(r.command + wire::kMmsPrefixBytes, wire::kMmsPongParams, sizeof wire::kMmsPongParams);
-    r.command[wire::kMmsDirectionOffset] = static_cast<unsigned char>(wire::kMmsToServer);
-    // A server that sends pings but does not read the answers must not hold
-    // the reader (and a stop) for a send time-out per ping: the pong waits a
-    // short time at most, a stop ends the wait, and after one pong that could
-    // not go out the connection gets no more.
-    if (r.pongFailed)
-        return;
-    if (sendWithin(connection, r.command, r.commandLength, settings().tuning.pongTimeoutMs) < r.commandLength)
-        r.pongFailed = true;
+    answerPing(r.command, r.commandLength, connection, r.pongFailed);
 }
 
 // True when a complete data packet in the assembly buffer starts as the ASF
@@ -330,9 +338,33 @@ struct MmsTcpSession
     Connection &connection;  // the capture's
     uint32_t sequence = 0;
     char path[kMmsPathSize] = "";
+    // Bytes received but not yet taken, at the start of the receive buffer:
+    // what came behind the last server message.
+    int pending = 0;
     MmsHeaderReader header;
     MmsDataReader data;
 };
+
+const char *stepName(int step)
+{
+    switch (step) {
+    case MMS_CONNECT:
+        return "connect";
+    case MMS_FUNNEL_INFO:
+        return "funnel information";
+    case MMS_CONNECT_FUNNEL:
+        return "connect funnel";
+    case MMS_OPEN_FILE:
+        return "open file";
+    case MMS_READ_BLOCK:
+        return "read block";
+    case MMS_STREAM_SWITCH:
+        return "stream switch";
+    case MMS_START_PLAYING:
+        return "start playing";
+    }
+    return "?";
+}
 
 // Sends the message of one step. False when it could not be sent.
 bool sendStep(CaptureState &s, MmsTcpSession &m, int step)
@@ -348,9 +380,62 @@ bool sendStep(CaptureState &s, MmsTcpSession &m, int step)
     return sendAll(m.connection, message, length) >= length;
 }
 
-bool receiveOnce(CaptureState &s, MmsTcpSession &m)
+// Receives until the receive buffer holds at least want bytes.
+bool receiveUntil(CaptureState &s, MmsTcpSession &m, int want)
 {
-    return receiveSome(m.connection, s.receiveBuffer, kReceiveBufferSize) > 0;
+    while (m.pending < want) {
+        const int n = receiveSome(m.connection, s.receiveBuffer + m.pending, kReceiveBufferSize - m.pending);
+        if (n <= 0)
+            return false;
+        m.pending += n;
+    }
+    return true;
+}
+
+// Reads the next server message whole and takes it out of the buffer: its
+// length first, checked against the buffer, then the rest, however the
+// bytes arrive. A ping on the way is answered and skipped. Returns the
+// message's length when its id is expectedId, otherwise 0: the answer
+// did not come, or the server sent something else and the attempt ends.
+int receiveAnswer(CaptureState &s, MmsTcpSession &m, int step, uint32_t expectedId)
+{
+    for (;;) {
+        if (!receiveUntil(s, m, wire::kMmsCommandStartBytes))
+            return 0;
+        unsigned char *message = reinterpret_cast<unsigned char *>(s.receiveBuffer);
+        if (!isCommandPrefix(message)) {
+            traceFormat("MMS step %d (%s): the server's answer is no MMS message: attempt ended", step, stepName(step));
+            return 0;
+        }
+        const uint32_t body = readLe32(message + wire::kMmsMessageLengthOffset);
+        if (body < static_cast<uint32_t>(wire::kMmsPrefixBytes - wire::kMmsMessageLengthBase)
+            || body > static_cast<uint32_t>(kReceiveBufferSize - wire::kMmsMessageLengthBase)) {
+            traceFormat("MMS step %d (%s): server message of %u bytes: attempt ended", step, stepName(step), body);
+            return 0;
+        }
+        const int length = static_cast<int>(body) + wire::kMmsMessageLengthBase;
+        if (!receiveUntil(s, m, length))
+            return 0;
+        const uint32_t id = readLe32(message + wire::kMmsMessageIdOffset);
+        if (id == wire::kMmsPing)
+            answerPing(message, length, m.connection, m.data.pongFailed);
+        else if (id != expectedId)
+            traceFormat("MMS step %d (%s): server message 0x%08X where 0x%08X belongs: attempt ended", step,
+                        stepName(step), id, expectedId);
+        m.pending -= length;
+        std::memmove(message, message + length, static_cast<size_t>(m.pending));
+        if (id == expectedId)
+            return length;
+        // A server that only pings cannot hold a stop.
+        if (id != wire::kMmsPing || s.stop.pending())
+            return 0;
+    }
+}
+
+// Sends a step's message and reads the server's answer to it.
+bool runStep(CaptureState &s, MmsTcpSession &m, int step, uint32_t answerId)
+{
+    return sendStep(s, m, step) && receiveAnswer(s, m, step, answerId) > 0;
 }
 
 // Step 5: the read-block answer, then the header packets. True when the
@@ -358,23 +443,14 @@ bool receiveOnce(CaptureState &s, MmsTcpSession &m)
 // packets never follow half a header, in a new file or behind a recording.
 bool readStreamHeader(CaptureState &s, MmsTcpSession &m)
 {
+    if (!runStep(s, m, MMS_READ_BLOCK, wire::kMmsReportReadBlock))
+        return false;
+    // The header packets start with what came behind the answer.
     char *buf = s.receiveBuffer;
-    int have = 0;
-    // Collect the whole 56-byte answer, however the bytes arrive.
-    while (have < wire::kMmsReadBlockAnswerBytes) {
-        int n = receiveSome(m.connection, buf + have, kReceiveBufferSize - have);
-        if (n <= 0)
-            return false;
-        have += n;
-    }
-    int left = have - wire::kMmsReadBlockAnswerBytes;
-    std::memmove(buf, buf + wire::kMmsReadBlockAnswerBytes, static_cast<size_t>(left));
-    while (left == 0) {
-        int n = receiveSome(m.connection, buf, kReceiveBufferSize);
-        if (n <= 0)
-            return false;
-        left = n;
-    }
+    if (!receiveUntil(s, m, 1))
+        return false;
+    int left = m.pending;
+    m.pending = 0;
     s.packets.packetSize = -1;  // until the header has passed the gate
     m.header = MmsHeaderReader();
     for (;;) {
@@ -441,8 +517,9 @@ RouteResult captureMmsTcp(CaptureState &s, const char *address)
         return result == RouteResult::TryHttp && shared().lastError == NG_ERR_FILE_OPEN ? RouteResult::Failed : result;
     };
 
-    // 1. Connect; the answer is not examined.
-    if (!sendStep(s, m, MMS_CONNECT) || !receiveOnce(s, m))
+    // Every step reads the server's answer whole and checks its id.
+    // 1. Connect.
+    if (!runStep(s, m, MMS_CONNECT, wire::kMmsReportConnectedEx))
         return fail(RouteResult::TryHttp);
     // 2. Funnel information: asked for TCP packet pairs, the server answers
     //    with three ReportFunnelInfo messages, 2080 bytes in all
@@ -450,37 +527,41 @@ RouteResult captureMmsTcp(CaptureState &s, const char *address)
     if (!sendStep(s, m, MMS_FUNNEL_INFO))
         return fail(RouteResult::Failed);
     for (int total = 0; total < wire::kMmsFunnelAnswerBytes;) {
-        int n = receiveSome(m.connection, s.receiveBuffer, kReceiveBufferSize);
+        const int n = receiveAnswer(s, m, MMS_FUNNEL_INFO, wire::kMmsReportFunnelInfo);
         if (n <= 0)
             return fail(RouteResult::Failed);
         total += n;
     }
     // 3. Connect funnel, 4. open file.
-    if (!sendStep(s, m, MMS_CONNECT_FUNNEL) || !receiveOnce(s, m))
-        return fail(RouteResult::Failed);
-    if (!sendStep(s, m, MMS_OPEN_FILE) || !receiveOnce(s, m))
+    if (!runStep(s, m, MMS_CONNECT_FUNNEL, wire::kMmsReportConnectedFunnel)
+        || !runStep(s, m, MMS_OPEN_FILE, wire::kMmsReportOpenFile))
         return fail(RouteResult::Failed);
     // 5. Read block: the stream header arrives in header packets.
-    if (!sendStep(s, m, MMS_READ_BLOCK) || !readStreamHeader(s, m))
+    if (!readStreamHeader(s, m))
         return fail(RouteResult::TryHttp);
     // 6. Stream switch.
-    if (!sendStep(s, m, MMS_STREAM_SWITCH) || !receiveOnce(s, m))
+    if (!runStep(s, m, MMS_STREAM_SWITCH, wire::kMmsReportStreamSwitch))
         return fail(RouteResult::Failed);
-    // 7. Start playing. The server's answer (ReportStartedPlaying) is a
-    //    server command like any other, so the data stream reader takes it
-    //    with whatever packets follow it in the same receive.
-    if (!sendStep(s, m, MMS_START_PLAYING))
+    // 7. Start playing: ReportStartedPlaying, then the data stream, which
+    //    starts with whatever came behind that answer.
+    if (!runStep(s, m, MMS_START_PLAYING, wire::kMmsReportStartedPlaying))
         return fail(RouteResult::Failed);
     AsfPacketSession &packets = s.packets;
     packets.packetCount = 0;
     packets.fill = 0;
     packets.timeline.reset();
     unsigned char block[kDataReceiveBytes];
-    int n = receiveSome(m.connection, block, sizeof block);
-    if (n <= 0)
-        return fail(RouteResult::Failed);
+    const unsigned char *bytes = reinterpret_cast<const unsigned char *>(s.receiveBuffer);
+    int n = m.pending;
+    m.pending = 0;
+    if (n == 0) {
+        bytes = block;
+        n = receiveSome(m.connection, block, sizeof block);
+        if (n <= 0)
+            return fail(RouteResult::Failed);
+    }
     for (;;) {
-        feedMmsData(s, m.data, packets, block, n, m.connection);
+        feedMmsData(s, m.data, packets, bytes, n, m.connection);
         if (s.stop.pending()) {
             shared().lastError = NG_ERR_STOPPED;
             break;
@@ -491,6 +572,7 @@ RouteResult captureMmsTcp(CaptureState &s, const char *address)
             shared().lastError = NG_ERR_RECEIVE;
             break;
         }
+        bytes = block;
         n = receiveStream(m.connection, block, sizeof block);
         if (n <= 0) {
             traceLine("MMS7 tcp recv error!");

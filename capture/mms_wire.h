@@ -76,11 +76,18 @@ constexpr int kMmsDirectionOffset = 38;             // high word of the MID
 constexpr int kMmsPrefixBytes = 40;                 // common prefix of every message; parameters follow
 constexpr int kMmsPingBytes = kMmsPrefixBytes + 8;  // a ping carries two DWORD parameters
 constexpr uint16_t kMmsToServer = 0x0003;
-constexpr uint32_t kMmsPing = 0x0004001B;             // LinkMacToViewerPing
+constexpr uint32_t kMmsPing = 0x0004001B;  // LinkMacToViewerPing
+// The server's answers to the client's commands, MID with direction 0x0004.
+constexpr uint32_t kMmsReportConnectedEx = 0x00040001;
+constexpr uint32_t kMmsReportConnectedFunnel = 0x00040002;
+constexpr uint32_t kMmsReportStartedPlaying = 0x00040005;
+constexpr uint32_t kMmsReportOpenFile = 0x00040006;
+constexpr uint32_t kMmsReportReadBlock = 0x00040011;
+constexpr uint32_t kMmsReportFunnelInfo = 0x00040015;
+constexpr uint32_t kMmsReportStreamSwitch = 0x00040021;
 constexpr uint32_t kMmsPlayIncarnation = 0xF0F0F0F0;  // MMS_USE_PACKET_PAIR
 constexpr uint32_t kMmsPacketPairTcp = 0xF0F0F0F1;    // MMS_PACKET_PAIR_TCP_HIGH_ENTROPY
 constexpr int kMmsFunnelAnswerBytes = 2080;           // three ReportFunnelInfo: 512 + 512 + 1056
-constexpr int kMmsReadBlockAnswerBytes = 56;          // LinkMacToViewerReportReadBlock
 constexpr int kMmsPacketHeaderBytes = 8;              // data packet: location id, incarnation, flags, size
 constexpr int kMmsPacketLengthOffset = 6;             // WORD packet length, header included
 // A message, not a packet, starts with rep 1, version 0, version minor 0,

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "asf_media.h"
+#include "capture_run.h"
 #include "capture_loop.h"
 #include "capture_state.h"
 #include "connection.h"
@@ -658,6 +659,84 @@ TEST_F(Hostile, PingStormDoesNotHoldTheStop)
     close(listener);
     EXPECT_TRUE(prompt) << "the reader ended " << took << " ms after the stop";
 }
+
+// ---- MMS over TCP: an answer that is not the one the step waits for ---------
+
+struct WrongAnswerCase
+{
+    const char *name;
+    int step;  // the command whose answer carries another id
+    netgrab::RouteResult result;
+    uint32_t lengthLie = 0;  // the answer's length field instead
+    const char *line = "server message 0x00040099 where";
+};
+void PrintTo(const WrongAnswerCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class MmsWrongAnswer : public Hostile, public ::testing::WithParamInterface<WrongAnswerCase>
+{};
+
+// The attempt ends at once with a line that names the step and what came
+// (another id, a length that cannot be): no data packet reaches the file,
+// the connection and the file are closed, and the HTTP route is asked for
+// only when no stream was set up.
+TEST_P(MmsWrongAnswer, EndsTheAttemptWithALine)
+{
+    const WrongAnswerCase &c = GetParam();
+    WM_MEDIA(m, 10);
+    MmstPlan plan;
+    plan.count = m->packets.size();
+    plan.unexpectedAnswerAt = c.step;
+    plan.answerLengthLie = c.lengthLie;
+    plan.keepStreaming = true;
+    testutil::TraceLog trace;
+    const int socketsBefore = wmtest::openSockets();
+    netgrab::RouteResult result = netgrab::RouteResult::Done;
+    {
+        ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
+        ctx.serverPort = 1755;
+        auto capture = std::async(std::launch::async, [&] { return netgrab::captureMmsTcp(ctx, at(server).c_str()); });
+        const bool ended = capture.wait_for(milliseconds(testwait::kLoadMarginMs)) == std::future_status::ready;
+        if (!ended)
+            ctx.stop.set();
+        result = capture.get();
+        EXPECT_TRUE(ended) << "the attempt ends by itself";
+    }
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(shared().lastError, NG_ERR_RECEIVE);
+    char line[80];
+    std::snprintf(line, sizeof line, "MMS step %d (", c.step);
+    const std::string traced = trace.all();
+    EXPECT_NE(traced.find(line), std::string::npos) << traced;
+    EXPECT_NE(traced.find(c.line), std::string::npos) << traced;
+    EXPECT_EQ(ctx.output.file, nullptr);
+    EXPECT_EQ(wmtest::openSockets(), socketsBefore);
+    // Before the read block nothing is written; after it the stream header
+    // alone, as the gate wrote it.
+    const long size = wmtest::fileSize(wma());
+    if (c.step <= 5)
+        EXPECT_LE(size, 0);
+    else
+        EXPECT_EQ(size, static_cast<long>(broadcastHeader(*m).size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, MmsWrongAnswer,
+    ::testing::Values(WrongAnswerCase{"connect", 1, netgrab::RouteResult::TryHttp},
+                      WrongAnswerCase{"funnel_information", 2, netgrab::RouteResult::Failed},
+                      WrongAnswerCase{"connect_funnel", 3, netgrab::RouteResult::Failed},
+                      WrongAnswerCase{"open_file", 4, netgrab::RouteResult::Failed},
+                      WrongAnswerCase{"read_block", 5, netgrab::RouteResult::TryHttp},
+                      WrongAnswerCase{"stream_switch", 6, netgrab::RouteResult::Failed},
+                      WrongAnswerCase{"start_playing", 7, netgrab::RouteResult::Failed},
+                      // A length past the receive buffer, and one too short to hold an id.
+                      WrongAnswerCase{"open_file_length_past_the_buffer", 4, netgrab::RouteResult::Failed, 0xFFFFFFF0,
+                                      "server message of 4294967280 bytes"},
+                      WrongAnswerCase{"connect_length_without_id", 1, netgrab::RouteResult::TryHttp, 8,
+                                      "server message of 8 bytes"}),
+    [](const ::testing::TestParamInfo<WrongAnswerCase> &i) { return std::string(i.param.name); });
 
 // ---- chunked answers ---------------------------------------------------------
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -38,7 +39,7 @@ struct CommandRow
     const char *name;
     int step;
     size_t length;
-    uint16_t code;
+    const char *prefix;  // the first 40 bytes in hex, for sequence number 5
     std::vector<Field> fields;
     size_t textAt;     // 0: no text
     std::string text;  // widened to UTF-16LE
@@ -47,18 +48,25 @@ struct CommandRow
 const char *kGuid = "{0123ABCD-0123-4567-89AB-0123456789AB}";
 constexpr uint64_t kDouble3600 = 0x40AC200000000000ull;
 
-std::string expectedCommand(const CommandRow &r, uint32_t sequence)
+std::string fromHex(const char *hex)
 {
-    std::string m(r.length, '\0');
-    putLe(m, 0, 1, 4);
-    putLe(m, 4, 0xB00BFACE, 4);
-    putLe(m, 8, r.length - 16, 4);
-    putLe(m, 12, 0x20534D4D, 4);
-    putLe(m, 16, (r.length - 16) / 8, 4);
-    putLe(m, 20, sequence, 4);
-    putLe(m, 32, (r.length - 32) / 8, 4);
-    putLe(m, 36, r.code, 2);
-    putLe(m, 38, 0x0003, 2);
+    std::string out;
+    for (const char *p = hex; p[0] && p[1];) {
+        if (*p == ' ') {
+            ++p;
+            continue;
+        }
+        out += static_cast<char>(std::stoi(std::string(p, 2), nullptr, 16));
+        p += 2;
+    }
+    return out;
+}
+
+// The common prefix as literal bytes; the body from the table's fields.
+std::string expectedCommand(const CommandRow &r)
+{
+    std::string m = fromHex(r.prefix);
+    m.resize(r.length, '\0');
     for (const Field &f : r.fields)
         putLe(m, f.offset, f.value, f.width);
     for (size_t i = 0; i < r.text.size() && r.textAt + 2 * i + 1 < r.length; ++i)
@@ -81,7 +89,7 @@ TEST_P(Commands, MatchTheTableByteForByte)
     unsigned char out[400];
     int n = netgrab::buildMmsCommand(r.step, 5, args, out, sizeof out);
     ASSERT_EQ(n, static_cast<int>(r.length));
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(out), r.length), expectedCommand(r, 5));
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(out), r.length), expectedCommand(r));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -90,33 +98,50 @@ INSTANTIATE_TEST_SUITE_P(
         CommandRow{"connect",
                    1,
                    176,
-                   0x0001,
+                   "01000000 cefa0bb0 a0000000 4d4d5320 14000000 05000000 00000000 00000000 12000000 01000300",
                    {{40, 0xF0F0F0F0, 4}, {44, 0x0004000B, 4}, {48, 0x0003001C, 4}},
                    52,
                    std::string("NSPlayer/10.0.0.3802; ") + kGuid},
-        CommandRow{"funnel_information", 2, 48, 0x0018, {{40, 0xF0F0F0F1, 4}, {44, 0x0004000B, 4}}, 0, ""},
+        CommandRow{"funnel_information",
+                   2,
+                   48,
+                   "01000000 cefa0bb0 20000000 4d4d5320 04000000 05000000 00000000 00000000 02000000 18000300",
+                   {{40, 0xF0F0F0F1, 4}, {44, 0x0004000B, 4}},
+                   0,
+                   ""},
         CommandRow{"connect_funnel",
                    3,
                    120,
-                   0x0002,
+                   "01000000 cefa0bb0 68000000 4d4d5320 0d000000 05000000 00000000 00000000 0b000000 02000300",
                    {{40, 0xF0F0F0F1, 4}, {44, 0xFFFFFFFF, 4}, {48, 0, 4}, {52, 0x00A00000, 4}, {56, 2, 4}},
                    60,
                    "\\\\127.0.0.1\\TCP\\4321"},
-        CommandRow{"open_file", 4, 304, 0x0005, {{40, 0x20, 4}, {44, 0xFFFFFFFF, 4}}, 56, "live"},
+        CommandRow{"open_file",
+                   4,
+                   304,
+                   "01000000 cefa0bb0 20010000 4d4d5320 24000000 05000000 00000000 00000000 22000000 05000300",
+                   {{40, 0x20, 4}, {44, 0xFFFFFFFF, 4}},
+                   56,
+                   "live"},
         CommandRow{
             "read_block",
             5,
             88,
-            0x0015,
+            "01000000 cefa0bb0 48000000 4d4d5320 09000000 05000000 00000000 00000000 07000000 15000300",
             {{40, 1, 4}, {52, 0x8000, 4}, {56, 0xFFFFFFFF, 4}, {60, 0x002E0030, 4}, {72, kDouble3600, 8}, {80, 2, 4}},
             0,
             ""},
-        CommandRow{
-            "stream_switch", 6, 64, 0x0033, {{40, 1, 4}, {44, 0x0001FFFF, 4}, {48, kDouble3600, 8}, {56, 2, 4}}, 0, ""},
+        CommandRow{"stream_switch",
+                   6,
+                   64,
+                   "01000000 cefa0bb0 30000000 4d4d5320 06000000 05000000 00000000 00000000 04000000 33000300",
+                   {{40, 1, 4}, {44, 0x0001FFFF, 4}, {48, kDouble3600, 8}, {56, 2, 4}},
+                   0,
+                   ""},
         CommandRow{"start_playing",
                    7,
                    72,
-                   0x0007,
+                   "01000000 cefa0bb0 38000000 4d4d5320 07000000 05000000 00000000 00000000 05000000 07000300",
                    {{40, 1, 4}, {44, 0x0001FFFF, 4}, {48, 0, 8}, {56, 0xFFFFFFFF, 4}, {60, 0xFFFFFFFF, 4}, {68, 4, 4}},
                    0,
                    ""}),
@@ -263,6 +288,78 @@ TEST_F(MmsTcp, SessionRecordsTheStreamAndAnswersPings)
     expectFinished(*m, plan.count);
     expectDurationOf(*m, 0, plan.count);
 }
+
+// ---- answers as they come off the wire --------------------------------------------
+
+struct DeliveryCase
+{
+    const char *name;
+    uint32_t splitSeed;  // every answer cut in two at a point from this seed (0: whole)
+    bool pings;          // a ping ahead of each command's answer
+};
+void PrintTo(const DeliveryCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class AnswerDelivery : public MmsTcp, public ::testing::WithParamInterface<DeliveryCase>
+{};
+
+// However the answers are cut into receives, and with pings between them,
+// each step reads its own answer: the commands go out in order, every ping
+// is answered, and the file is byte for byte the one whole answers give.
+TEST_P(AnswerDelivery, RecordsTheFileWholeAnswersGive)
+{
+    const DeliveryCase &c = GetParam();
+    WM_MEDIA(m, 10);
+    MmstPlan plan;
+    plan.count = m->packets.size();
+    plan.pingEvery = 4;
+    std::string whole;
+    {
+        ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
+        ASSERT_EQ(capture(server), netgrab::RouteResult::Done);
+        whole = fileBytes(wma());
+    }
+    ASSERT_EQ(std::remove(wma().c_str()), 0);
+
+    plan.splitSeed = c.splitSeed;
+    plan.pingBeforeAnswers = c.pings;
+    std::string received;
+    {
+        ScriptedServer server({mmstScript(*m, broadcastHeader(*m), plan)});
+        EXPECT_EQ(capture(server), netgrab::RouteResult::Done);
+        server.waitForClosed(0, 5000);
+        received = server.received(0);
+    }
+    EXPECT_TRUE(fileBytes(wma()) == whole);
+    expectFinished(*m, plan.count);
+
+    std::vector<uint64_t> codes, pongs;
+    for (const std::string &message : splitMmsMessages(received)) {
+        if (readLe(message, 36, 4) == 0x0003001B)
+            pongs.push_back(readLe(message, 20, 4));
+        else
+            codes.push_back(readLe(message, 36, 2));
+    }
+    EXPECT_EQ(codes, (std::vector<uint64_t>{0x0001, 0x0018, 0x0002, 0x0005, 0x0015, 0x0033, 0x0007}));
+    // The server numbers the pings ahead of answers 101 to 107, those in
+    // the data stream from 1.
+    std::vector<uint64_t> expected;
+    if (c.pings)
+        expected = {101, 102, 103, 104, 105, 106, 107};
+    for (uint64_t k = 1; k <= plan.count / plan.pingEvery; ++k)
+        expected.push_back(k);
+    EXPECT_EQ(pongs, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, AnswerDelivery,
+                         ::testing::Values(DeliveryCase{"split_seed_1", 1, false},
+                                           DeliveryCase{"split_seed_2", 2, false},
+                                           DeliveryCase{"split_seed_3", 3, false},
+                                           DeliveryCase{"pings_between_answers", 0, true},
+                                           DeliveryCase{"split_with_pings", 4, true}),
+                         [](const ::testing::TestParamInfo<DeliveryCase> &i) { return std::string(i.param.name); });
 
 TEST_F(MmsTcp, ReadBlockAnswerInPiecesStillGivesTheHeader)
 {

@@ -32,6 +32,12 @@ struct MmstPlan
                                            // the client chose in StartPlaying (libVLC: 4)
     int stallAfterHalfHeaderMs = 0;        // >0: send only the first header packet, stall this
                                            // long, then go on with the session without the rest
+    // Every answer (each send of the session) goes out in two pieces cut at
+    // a point drawn from this seed, a short pause apart (0: whole).
+    uint32_t splitSeed = 0;
+    bool pingBeforeAnswers = false;  // a ping ahead of the answer to each of the seven commands
+    int unexpectedAnswerAt = 0;      // 1..7: that command's answer carries the id 0x00040099,
+    uint32_t answerLengthLie = 0;    // or, when set, this value as its length field
 };
 
 // A server message of `length` bytes with the given MID (0x0004xxxx).
@@ -43,6 +49,9 @@ std::string mmsExpectedPong(uint32_t sequence);
 std::string mmsPacket(const std::string &payload, uint32_t location, unsigned char flags);
 
 Script mmstScript(const AsfMedia &media, const std::string &header, MmstPlan plan);
+
+// The id a server message of an unexpectedAnswerAt plan carries.
+constexpr uint32_t kMmsUnexpectedId = 0x00040099;
 
 // Splits the client's bytes into messages by their length fields.
 std::vector<std::string> splitMmsMessages(const std::string &bytes);
