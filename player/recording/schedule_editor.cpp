@@ -371,6 +371,17 @@ ScheduleEditor::RowState ScheduleEditor::rowState(const ScheduleEntry &entry) co
     return RowState::Plain;
 }
 
+QString ScheduleEditor::neverRunsReason(const ScheduleEntry &entry) const
+{
+    if (entry.frequency() == ScheduleEntry::NoFrequency)
+        return QString();
+    const auto times =
+        ScheduleWindow::read(*m_platform.regional, entry.frequencyCode, entry.firstDay, entry.lastDay,
+                             ScheduleWindow::weekdayFromDigit(entry.weekdayCode), entry.startTime, entry.endTime);
+    const QString reason = ScheduleWindow::neverRunsReason(times, entry.address);
+    return reason.isEmpty() ? reason : QStringLiteral("Never runs: ") + reason + QLatin1Char('.');
+}
+
 void ScheduleEditor::chooseStation(StationList::Title title)
 {
     if (!m_stationList)

@@ -101,6 +101,9 @@ public:
     void playRecording(int row);
     RowState rowState(int row) const;
     RowState rowState(const ScheduleEntry &entry) const;
+    // Why the runner can never run an entry (shown with its list row);
+    // empty when it can.
+    QString neverRunsReason(const ScheduleEntry &entry) const;
 
     // The "..." menu.
     void chooseStation(StationList::Title title);

@@ -400,6 +400,40 @@ private Q_SLOTS:
         QCOMPARE(int(rig.editor.rowState(0)), state);
     }
 
+    // The list says why a stored entry can never run; a sound one says
+    // nothing.
+    void neverRunsReason_data()
+    {
+        QTest::addColumn<Fields>("entry");
+        QTest::addColumn<QString>("reason");
+        const Fields once{{"freq2", "0"},          {"date1", "3/14/26"},     {"date2", "3/14/26"},
+                          {"time1", "9:00:00 AM"}, {"time2", "10:00:00 AM"}, {"radiourl", "http://x/"}};
+        auto with = [](Fields f, const Fields &changes) {
+            for (auto it = changes.constBegin(); it != changes.constEnd(); ++it)
+                f.insert(it.key(), it.value());
+            return f;
+        };
+        QTest::newRow("sound") << once << "";
+        QTest::newRow("daily, end before start: across midnight")
+            << with(once, {{"freq2", "1"}, {"time1", "11:00:00 PM"}}) << "";
+        QTest::newRow("once, end before start")
+            << with(once, {{"time1", "11:00:00 AM"}}) << "Never runs: it ends before it starts.";
+        QTest::newRow("no network scheme")
+            << with(once, {{"radiourl", "/home/user/a.mp3"}}) << "Never runs: its address is not a network address.";
+        QTest::newRow("date of another regional format")
+            << with(once, {{"date2", "14.03.2026"}})
+            << "Never runs: its dates or times do not read in the current regional format.";
+    }
+    void neverRunsReason()
+    {
+        QFETCH(Fields, entry);
+        QFETCH(QString, reason);
+        EditorRig rig;
+        rig.add(entry);
+        rig.editor.showSteps();
+        QCOMPARE(rig.editor.neverRunsReason(rig.editor.schedule().entries().at(0)), reason);
+    }
+
     void stationSourceMenu()
     {
         EditorRig rig;
