@@ -133,6 +133,9 @@ private:
     // Refuses Modify or Delete when no entry is current: false after the
     // message.
     bool requireCurrent();
+    // Refuses an edit of a store open for reading only: false after the
+    // message.
+    bool requireWritable();
     void writeFields(ScheduleEntry &entry) const;
     void showMessage(const char *english);
     QString translate(const QString &text) const { return m_translate ? m_translate(text) : text; }

@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <QTest>
 
+#include "plain_user.h"
 #include "recording/schedule_editor.h"
 #include "schedule_fixture.h"
 
@@ -432,6 +433,37 @@ private Q_SLOTS:
         rig.add(entry);
         rig.editor.showSteps();
         QCOMPARE(rig.editor.neverRunsReason(rig.editor.schedule().entries().at(0)), reason);
+    }
+
+    // On a store open for reading only, Add, Modify and Delete say that
+    // they need a writable store instead of failing without a word.
+    void readOnlyStoreRefusesEdits()
+    {
+        QVERIFY(asPlainUser([] {
+            EditorRig rig;
+            rig.add({{"name1", "Demo"},
+                     {"radiourl", kStream},
+                     {"freq2", "1"},
+                     {"mode2", "0"},
+                     {"time1", "9:00:00 AM"},
+                     {"time2", "10:00:00 AM"}});
+            QFile::setPermissions(rig.folder.storeFile(), QFileDevice::ReadOwner);
+            rig.editor.create(rig.folder.storeFile());
+            if (!rig.store.isReadOnly()) {
+                qWarning("store not read-only");
+                return false;
+            }
+            rig.editor.loadEntry(0);
+            rig.editor.form.name = QStringLiteral("Other");
+            for (const auto &edit : {&ScheduleEditor::add, &ScheduleEditor::modify, &ScheduleEditor::deleteCurrent}) {
+                rig.platform.messages.shown.clear();
+                if ((rig.editor.*edit)() || !rig.lastMessage().contains(QStringLiteral("open for reading only"))) {
+                    qWarning("edit not refused: '%s'", qPrintable(rig.lastMessage()));
+                    return false;
+                }
+            }
+            return rig.count() == 1;
+        }));
     }
 
     void stationSourceMenu()
