@@ -147,6 +147,11 @@ void LiveRecording::record()
         report("This station cannot be recorded:", address);
         return;
     }
+    // The live entry cannot be written to a store open for reading only.
+    if (m_schedule && !m_schedule->readOnlyReason().isEmpty()) {
+        report("Recording needs a writable store:", m_schedule->readOnlyReason());
+        return;
+    }
     // A missing folder is made; one that cannot be written is reported,
     // and the player stays idle rather than show a recording of nothing.
     if (!prepareFolder())

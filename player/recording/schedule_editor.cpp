@@ -183,6 +183,21 @@ bool ScheduleEditor::validate()
     return true;
 }
 
+bool ScheduleEditor::requireWritable()
+{
+    const QString reason = m_schedule.readOnlyReason();
+    if (reason.isEmpty())
+        return true;
+    if (m_platform.messages) {
+        const QString key = QStringLiteral("The schedule cannot be changed: the store is open for reading only");
+        const QString text = translate(key);
+        m_platform.messages->information(QStringLiteral("Schedule"),
+                                         (text.isEmpty() ? key : text) + QStringLiteral(" (") + reason
+                                             + QLatin1Char(')'));
+    }
+    return false;
+}
+
 bool ScheduleEditor::requireCurrent()
 {
     if (currentRow() >= 0)
@@ -229,7 +244,7 @@ void ScheduleEditor::writeFields(ScheduleEntry &entry) const
 
 bool ScheduleEditor::add()
 {
-    if (!validate())
+    if (!requireWritable() || !validate())
         return false;
     qint64 id = 0;
     try {
@@ -249,7 +264,7 @@ bool ScheduleEditor::modify()
 {
     if (listEmpty())
         return false;
-    if (!requireCurrent() || !validate())
+    if (!requireWritable() || !requireCurrent() || !validate())
         return false;
     ScheduleEntry entry = m_schedule.entries().at(currentRow());
     writeFields(entry);
@@ -264,7 +279,7 @@ bool ScheduleEditor::modify()
 
 bool ScheduleEditor::deleteCurrent()
 {
-    if (listEmpty() || !requireCurrent())
+    if (listEmpty() || !requireWritable() || !requireCurrent())
         return false;
     const int row = currentRow();
     try {
@@ -369,6 +384,17 @@ ScheduleEditor::RowState ScheduleEditor::rowState(const ScheduleEntry &entry) co
         return RowState::Plain;
     }
     return RowState::Plain;
+}
+
+QString ScheduleEditor::neverRunsReason(const ScheduleEntry &entry) const
+{
+    if (entry.frequency() == ScheduleEntry::NoFrequency)
+        return QString();
+    const auto times =
+        ScheduleWindow::read(*m_platform.regional, entry.frequencyCode, entry.firstDay, entry.lastDay,
+                             ScheduleWindow::weekdayFromDigit(entry.weekdayCode), entry.startTime, entry.endTime);
+    const QString reason = ScheduleWindow::neverRunsReason(times, entry.address);
+    return reason.isEmpty() ? reason : QStringLiteral("Never runs: ") + reason + QLatin1Char('.');
 }
 
 void ScheduleEditor::chooseStation(StationList::Title title)

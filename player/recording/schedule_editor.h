@@ -101,6 +101,9 @@ public:
     void playRecording(int row);
     RowState rowState(int row) const;
     RowState rowState(const ScheduleEntry &entry) const;
+    // Why the runner can never run an entry (shown with its list row);
+    // empty when it can.
+    QString neverRunsReason(const ScheduleEntry &entry) const;
 
     // The "..." menu.
     void chooseStation(StationList::Title title);
@@ -130,6 +133,9 @@ private:
     // Refuses Modify or Delete when no entry is current: false after the
     // message.
     bool requireCurrent();
+    // Refuses an edit of a store open for reading only: false after the
+    // message.
+    bool requireWritable();
     void writeFields(ScheduleEntry &entry) const;
     void showMessage(const char *english);
     QString translate(const QString &text) const { return m_translate ? m_translate(text) : text; }

@@ -1,6 +1,7 @@
 #include "recording/schedule_editor_window.h"
 
 #include <QAbstractTableModel>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -10,6 +11,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTableView>
 #include <QTimeEdit>
 #include <QTimer>
@@ -94,6 +96,13 @@ public:
                 return QColor(Qt::black);
             return state == ScheduleEditor::RowState::Inside ? kInsideColour : QColor(Qt::white);
         }
+        case Qt::ToolTipRole:
+            return m_editor.neverRunsReason(*entry);
+        case Qt::DecorationRole:
+            // The mark of an entry the runner can never run.
+            if (index.column() != 0 || m_editor.neverRunsReason(*entry).isEmpty())
+                return {};
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
         default:
             return {};
         }

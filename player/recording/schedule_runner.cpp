@@ -12,6 +12,7 @@
 #include "platform/clock.h"
 #include "platform/media_player.h"
 #include "platform/regional_format.h"
+#include "recording/live_recording.h"
 #include "recording/recorder_control.h"
 #include "store/dataset.h"
 #include "store/schedule_table.h"
@@ -42,8 +43,13 @@ int weekdayFromName(const QString &name)
     return 2;
 }
 
-std::optional<EntryTimes> read(const RegionalFormat &regional, const QString &frequency, const QString &firstDay,
-                               const QString &lastDay, int weekday, const QString &start, const QString &end)
+namespace {
+
+// The one reading of an entry's texts; the runner passes parsers that
+// remember texts already read.
+template <class TimeOf, class DateOf>
+std::optional<EntryTimes> readWith(TimeOf timeOf, DateOf dateOf, const QString &frequency, const QString &firstDay,
+                                   const QString &lastDay, int weekday, const QString &start, const QString &end)
 {
     EntryTimes times;
     if (frequency == QLatin1String("0"))
@@ -54,18 +60,28 @@ std::optional<EntryTimes> read(const RegionalFormat &regional, const QString &fr
         times.frequency = EntryTimes::Weekly;
     else
         return std::nullopt;
-    times.start = regional.parseTime(start);
-    times.end = regional.parseTime(end);
+    times.start = timeOf(start);
+    times.end = timeOf(end);
     if (!times.start.isValid() || !times.end.isValid())
         return std::nullopt;
     if (times.frequency == EntryTimes::Once) {
-        times.firstDay = regional.parseDate(firstDay);
-        times.lastDay = regional.parseDate(lastDay);
+        times.firstDay = dateOf(firstDay);
+        times.lastDay = dateOf(lastDay);
         if (!times.firstDay.isValid() || !times.lastDay.isValid())
             return std::nullopt;
     }
     times.weekday = weekday;
     return times;
+}
+
+}  // namespace
+
+std::optional<EntryTimes> read(const RegionalFormat &regional, const QString &frequency, const QString &firstDay,
+                               const QString &lastDay, int weekday, const QString &start, const QString &end)
+{
+    return readWith([&](const QString &t) { return regional.parseTime(t); },
+                    [&](const QString &d) { return regional.parseDate(d); }, frequency, firstDay, lastDay, weekday,
+                    start, end);
 }
 
 namespace {
@@ -84,41 +100,65 @@ bool beginsOn(const EntryTimes &entry, const QDate &day)
     return false;
 }
 
-EntryWindow inside(const EntryTimes &entry, const QDate &day, int endOffsetDays, bool withBounds)
+// The window beginning on `day`, both ends resolved to real moments.
+struct Bounds
 {
-    EntryWindow window;
-    window.position = WindowPosition::Inside;
-    if (!withBounds)
-        return window;
-    if (entry.frequency == EntryTimes::Once) {
-        window.start = QDateTime(entry.firstDay, entry.start);
-        window.end = QDateTime(entry.lastDay.addDays(endOffsetDays), entry.end);
-    } else {
-        window.start = QDateTime(day, entry.start);
-        window.end = QDateTime(day.addDays(endOffsetDays), entry.end);
-    }
-    return window;
+    QDateTime start;
+    QDateTime end;
+};
+
+Bounds boundsOn(const EntryTimes &entry, const QDate &day)
+{
+    Bounds b;
+    b.start = localMoment(day, entry.start);
+    b.end = localMoment(entry.end < entry.start ? day.addDays(1) : day, entry.end);
+    // Both ends in the same skipped hour: the window keeps its length
+    // from the first moment after it rather than shrinking to nothing.
+    if (b.end < b.start || (b.end == b.start && entry.end != entry.start))
+        b.end = b.start.addSecs(entry.start.secsTo(entry.end) + (entry.end < entry.start ? 86400 : 0));
+    return b;
 }
 
 }  // namespace
 
-EntryWindow test(const EntryTimes &entry, const QDateTime &now)
+QDateTime localMoment(const QDate &day, const QTime &time)
 {
-    return test(entry, now.date(), now.time());
+    QDateTime at(day, time);
+    if (at.isValid())
+        return at;
+    // In a gap of the local clock (spring forward): the first valid time
+    // after it. Gaps begin and end on whole minutes.
+    const QDateTime minute(day, QTime(time.hour(), time.minute()), Qt::UTC);
+    for (int step = 1; step <= 24 * 60; ++step) {
+        const QDateTime wall = minute.addSecs(60 * step);
+        at = QDateTime(wall.date(), wall.time());
+        if (at.isValid())
+            return at;
+    }
+    return QDateTime(day, time, Qt::UTC).toLocalTime();
 }
 
-EntryWindow test(const EntryTimes &entry, const QDate &today, const QTime &time, bool withBounds)
+EntryWindow test(const EntryTimes &entry, const QDateTime &now)
 {
-    if (entry.end >= entry.start) {
-        if (entry.start <= time && time <= entry.end && beginsOn(entry, today))
-            return inside(entry, today, 0, withBounds);
-    } else {
-        // Across midnight: the evening part of a window beginning today, or
-        // the morning part of one that began yesterday.
-        if (time >= entry.start && beginsOn(entry, today))
-            return inside(entry, today, 1, withBounds);
-        if (time <= entry.end && beginsOn(entry, today.addDays(-1)))
-            return inside(entry, today.addDays(-1), 1, withBounds);
+    const QDate today = now.date();
+    // The window beginning today, or (across midnight, or one pushed past
+    // midnight by a skipped hour) the one that began yesterday.
+    for (const QDate &day : {today, today.addDays(-1)}) {
+        if (!beginsOn(entry, day))
+            continue;
+        const Bounds b = boundsOn(entry, day);
+        if (b.start <= now && now <= b.end) {
+            EntryWindow window;
+            window.position = WindowPosition::Inside;
+            if (entry.frequency == EntryTimes::Once) {
+                window.start = boundsOn(entry, entry.firstDay).start;
+                window.end = boundsOn(entry, entry.lastDay).end;
+            } else {
+                window.start = b.start;
+                window.end = b.end;
+            }
+            return window;
+        }
     }
     EntryWindow window;
     if (entry.frequency == EntryTimes::Weekly && weekdayOf(today) != entry.weekday)
@@ -126,13 +166,24 @@ EntryWindow test(const EntryTimes &entry, const QDate &today, const QTime &time,
     return window;
 }
 
+EntryWindow test(const EntryTimes &entry, const QDate &today, const QTime &time, bool withBounds)
+{
+    EntryWindow window = test(entry, QDateTime(today, time));
+    if (!withBounds) {
+        window.start = QDateTime();
+        window.end = QDateTime();
+    }
+    return window;
+}
+
 qint64 recordingDurationMs(const QDateTime &start, const QDateTime &end, const QDateTime &now)
 {
-    QDateTime from = now;
-    from.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
-    if (start > from)
-        from = start;
-    const qint64 ms = from.secsTo(end) * 1000;
+    // Real elapsed time: the moments' distance, not their wall-clock texts.
+    qint64 from = now.toMSecsSinceEpoch();
+    from -= from % 1000;
+    if (start.isValid() && start.toMSecsSinceEpoch() > from)
+        from = start.toMSecsSinceEpoch();
+    const qint64 ms = end.isValid() ? end.toMSecsSinceEpoch() - from : 0;
     return qBound<qint64>(0, ms, kMaxDurationMs);
 }
 
@@ -144,6 +195,18 @@ QString recordingStamp(const QDateTime &at)
     for (int part : {d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()})
         stamp += QString::number(part);
     return stamp;
+}
+
+QString neverRunsReason(const std::optional<EntryTimes> &times, const QString &address)
+{
+    if (!times)
+        return QStringLiteral("its dates or times do not read in the current regional format");
+    if (times->frequency == EntryTimes::Once
+        && (times->lastDay < times->firstDay || (times->lastDay == times->firstDay && times->end < times->start)))
+        return QStringLiteral("it ends before it starts");
+    if (!AddressRules::playable(address))
+        return QStringLiteral("its address is not a network address");
+    return QString();
 }
 
 bool isPlainFileName(const QString &name)
@@ -246,8 +309,6 @@ void ScheduleRunner::runnerTick()
     QSqlDatabase db = m_store.database();
     const bool batched = db.isValid() && db.transaction();
     const QDateTime now = m_clock.now();
-    const QDate today = now.date();
-    const QTime time = now.time();
     ++m_tickCount;
     // Entries by id: one removed meanwhile (by a step of this tick, or
     // found gone from the store) is passed over and the rest still run.
@@ -267,7 +328,7 @@ void ScheduleRunner::runnerTick()
         // Each entry on its own: one that fails (a date that does not
         // read, a row deleted meanwhile) is skipped and the rest run.
         try {
-            processRow(row, now, today, time);
+            processRow(row, now);
         } catch (const StoreError &) {
         }
         ++row;
@@ -316,27 +377,17 @@ const std::optional<EntryTimes> &ScheduleRunner::timesOf(int row)
         t.read = true;
         t.times.reset();
         const ScheduleEntry &e = m_schedule.entries().at(row);
-        EntryTimes times;
         const ScheduleEntry::Frequency f = e.frequency();
-        times.frequency = f == ScheduleEntry::Once ? EntryTimes::Once
-            : f == ScheduleEntry::EveryDay         ? EntryTimes::Daily
-                                                   : EntryTimes::Weekly;
-        times.start = cachedTime(e.startTime);
-        times.end = cachedTime(e.endTime);
-        times.weekday = ScheduleWindow::weekdayFromDigit(e.weekdayCode);
-        bool ok = times.start.isValid() && times.end.isValid();
-        if (ok && times.frequency == EntryTimes::Once) {
-            times.firstDay = cachedDate(e.firstDay);
-            times.lastDay = cachedDate(e.lastDay);
-            ok = times.firstDay.isValid() && times.lastDay.isValid();
-        }
-        if (ok)
-            t.times = times;
+        if (f != ScheduleEntry::NoFrequency)
+            t.times = ScheduleWindow::readWith([this](const QString &text) { return cachedTime(text); },
+                                               [this](const QString &text) { return cachedDate(text); },
+                                               QString::number(int(f)), e.firstDay, e.lastDay,
+                                               ScheduleWindow::weekdayFromDigit(e.weekdayCode), e.startTime, e.endTime);
     }
     return t.times;
 }
 
-void ScheduleRunner::processRow(int row, const QDateTime &now, const QDate &today, const QTime &time)
+void ScheduleRunner::processRow(int row, const QDateTime &now)
 {
     if (!m_schedule.entries().at(row).awaitedFile.isEmpty())
         completeRecording(row);
@@ -348,15 +399,22 @@ void ScheduleRunner::processRow(int row, const QDateTime &now, const QDate &toda
     if (!entry.isEnabled())
         return;
     const std::optional<EntryTimes> read = timesOf(row);
-    if (!read)
-        throw StoreError("entry times do not read");
+    const QString fault = ScheduleWindow::neverRunsReason(read, entry.address);
+    if (!fault.isEmpty()) {
+        // Said once per entry, not every second.
+        if (!m_faultsSaid.contains(entry.id)) {
+            m_faultsSaid.insert(entry.id);
+            qWarning("schedule entry %lld is not run: %s", entry.id, qPrintable(fault));
+        }
+        return;
+    }
     const EntryTimes &times = *read;
-    const EntryWindow position = ScheduleWindow::test(times, today, time, false);
+    const EntryWindow window = ScheduleWindow::test(times, now);
 
-    if (position.position != WindowPosition::Inside) {
+    if (window.position != WindowPosition::Inside) {
         // Daily entries, and weekly ones on their weekday, become idle again
         // outside their window.
-        if (times.frequency == EntryTimes::Once || position.position == WindowPosition::OtherWeekday)
+        if (times.frequency == EntryTimes::Once || window.position == WindowPosition::OtherWeekday)
             return;
         if (m_schedule.entries().at(row).runState.isEmpty())
             return;
@@ -364,14 +422,24 @@ void ScheduleRunner::processRow(int row, const QDateTime &now, const QDate &toda
         return;
     }
 
+    // A daily or weekly window runs once: not again in a repeated hour
+    // (fall back) nor after the clock was set back the same day.
+    const qint64 id = entry.id;
+    const QString runKey =
+        window.start.date().toString(Qt::ISODate) + QLatin1Char(' ') + times.start.toString(Qt::ISODate);
+    const bool ranBefore = times.frequency != EntryTimes::Once && m_lastRun.value(id) == runKey;
     const ScheduleEntry::Mode mode = m_schedule.entries().at(row).mode();
-    if (mode == ScheduleEntry::Record && m_schedule.entries().at(row).runState.isEmpty())
-        startRecording(row, times, ScheduleWindow::test(times, today, time), now);
+    if (mode == ScheduleEntry::Record && m_schedule.entries().at(row).runState.isEmpty() && !ranBefore) {
+        m_lastRun.insert(id, runKey);
+        startRecording(row, times, window, now);
+    }
     const ScheduleEntry &after = m_schedule.entries().at(row);
     if (mode == ScheduleEntry::Play && after.runState.isEmpty()) {
-        startPlay(row, ScheduleWindow::test(times, today, time));
+        if (ranBefore)
+            return;
+        m_lastRun.insert(id, runKey);
+        startPlay(row, window);
     } else if (after.runState == ScheduleEntry::kPlaying && m_state.stationName() == after.name) {
-        const EntryWindow window = ScheduleWindow::test(times, today, time);
         playEnd = window.end;
         playEndText = m_regional.dateTimeText(window.end);
         if (now >= playEnd)
@@ -420,7 +488,11 @@ void ScheduleRunner::startRecording(int row, const EntryTimes &times, const Entr
 {
     const ScheduleEntry entry = m_schedule.entries().at(row);
     const qint64 durationMs = ScheduleWindow::recordingDurationMs(window.start, window.end, now);
-    const QString name = ScheduleWindow::recordingStamp(now) + QString::number(entry.id);
+    // Never a name whose file or recorder already exists (a clock set
+    // back gives a stamp already used).
+    const QString name = LiveRecording::uniqueFileName(
+        recordingsFolder(), ScheduleWindow::recordingStamp(now) + QString::number(entry.id), m_namesGiven);
+    m_namesGiven.insert(name);
     const QString output = recordingsFolder() + name;
     const bool once = times.frequency == EntryTimes::Once;
 

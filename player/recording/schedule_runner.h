@@ -67,6 +67,10 @@ int weekdayFromName(const QString &name);
 std::optional<EntryTimes> read(const RegionalFormat &regional, const QString &frequency, const QString &firstDay,
                                const QString &lastDay, int weekday, const QString &start, const QString &end);
 
+// The moment of a wall-clock time on a day; a time the local clock skips
+// (spring forward) is the first valid time after it.
+QDateTime localMoment(const QDate &day, const QTime &time);
+
 // The window test. The start and end are whole seconds and now carries its
 // milliseconds, so the end second lies outside the window but for its first
 // instant. An end time of day before the start time of day ends on the
@@ -84,6 +88,10 @@ qint64 recordingDurationMs(const QDateTime &start, const QDateTime &end, const Q
 // Recording stamp: year, month, day, hour, minute, second in decimal
 // without leading zeros or separators (9 May 2007 08:05:03: "200759853").
 QString recordingStamp(const QDateTime &at);
+
+// Why an entry with these times (nothing when they do not read) and
+// address can never run; empty when it can.
+QString neverRunsReason(const std::optional<EntryTimes> &times, const QString &address);
 
 // A stored recording name that stays inside the recordings folder.
 bool isPlainFileName(const QString &name);
@@ -152,7 +160,7 @@ private:
     template <class Change>
     void write(int row, Change change);
 
-    void processRow(int row, const QDateTime &now, const QDate &today, const QTime &time);
+    void processRow(int row, const QDateTime &now);
     void completeRecording(int row);
     bool recordingExists(const QString &fileName);
     void startRecording(int row, const EntryTimes &times, const EntryWindow &window, const QDateTime &now);
@@ -179,4 +187,10 @@ private:
     qint64 m_folderStamp = -1;
     int m_folderTick = -1;
     int m_tickCount = 0;
+    // Output names given to recorders since start-up.
+    QSet<QString> m_namesGiven;
+    // Per entry: the day and start time of the window it last ran in.
+    QHash<qint64, QString> m_lastRun;
+    // Entries already traced as never runnable.
+    QSet<qint64> m_faultsSaid;
 };

@@ -108,6 +108,11 @@ void ScheduleTable::touched()
     Q_EMIT changed();
 }
 
+QString ScheduleTable::readOnlyReason() const
+{
+    return m_store.isReadOnly() ? m_store.readOnlyReason() : QString();
+}
+
 void ScheduleTable::load()
 {
     m_open = false;

@@ -72,6 +72,9 @@ public:
     void load();
     void close();
     bool isOpen() const { return m_open; }
+    // Why the store takes no writes (open for reading only); empty when it
+    // does.
+    QString readOnlyReason() const;
 
     const QVector<ScheduleEntry> &entries() const { return m_entries; }
     // Position of the entry with this id; -1 when there is none.

@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <QTest>
 
+#include "plain_user.h"
 #include "recording/schedule_editor.h"
 #include "schedule_fixture.h"
 
@@ -398,6 +399,71 @@ private Q_SLOTS:
         rig.add(entry);
         rig.editor.showSteps();
         QCOMPARE(int(rig.editor.rowState(0)), state);
+    }
+
+    // The list says why a stored entry can never run; a sound one says
+    // nothing.
+    void neverRunsReason_data()
+    {
+        QTest::addColumn<Fields>("entry");
+        QTest::addColumn<QString>("reason");
+        const Fields once{{"freq2", "0"},          {"date1", "3/14/26"},     {"date2", "3/14/26"},
+                          {"time1", "9:00:00 AM"}, {"time2", "10:00:00 AM"}, {"radiourl", "http://x/"}};
+        auto with = [](Fields f, const Fields &changes) {
+            for (auto it = changes.constBegin(); it != changes.constEnd(); ++it)
+                f.insert(it.key(), it.value());
+            return f;
+        };
+        QTest::newRow("sound") << once << "";
+        QTest::newRow("daily, end before start: across midnight")
+            << with(once, {{"freq2", "1"}, {"time1", "11:00:00 PM"}}) << "";
+        QTest::newRow("once, end before start")
+            << with(once, {{"time1", "11:00:00 AM"}}) << "Never runs: it ends before it starts.";
+        QTest::newRow("no network scheme")
+            << with(once, {{"radiourl", "/home/user/a.mp3"}}) << "Never runs: its address is not a network address.";
+        QTest::newRow("date of another regional format")
+            << with(once, {{"date2", "14.03.2026"}})
+            << "Never runs: its dates or times do not read in the current regional format.";
+    }
+    void neverRunsReason()
+    {
+        QFETCH(Fields, entry);
+        QFETCH(QString, reason);
+        EditorRig rig;
+        rig.add(entry);
+        rig.editor.showSteps();
+        QCOMPARE(rig.editor.neverRunsReason(rig.editor.schedule().entries().at(0)), reason);
+    }
+
+    // On a store open for reading only, Add, Modify and Delete say that
+    // they need a writable store instead of failing without a word.
+    void readOnlyStoreRefusesEdits()
+    {
+        QVERIFY(asPlainUser([] {
+            EditorRig rig;
+            rig.add({{"name1", "Demo"},
+                     {"radiourl", kStream},
+                     {"freq2", "1"},
+                     {"mode2", "0"},
+                     {"time1", "9:00:00 AM"},
+                     {"time2", "10:00:00 AM"}});
+            QFile::setPermissions(rig.folder.storeFile(), QFileDevice::ReadOwner);
+            rig.editor.create(rig.folder.storeFile());
+            if (!rig.store.isReadOnly()) {
+                qWarning("store not read-only");
+                return false;
+            }
+            rig.editor.loadEntry(0);
+            rig.editor.form.name = QStringLiteral("Other");
+            for (const auto &edit : {&ScheduleEditor::add, &ScheduleEditor::modify, &ScheduleEditor::deleteCurrent}) {
+                rig.platform.messages.shown.clear();
+                if ((rig.editor.*edit)() || !rig.lastMessage().contains(QStringLiteral("open for reading only"))) {
+                    qWarning("edit not refused: '%s'", qPrintable(rig.lastMessage()));
+                    return false;
+                }
+            }
+            return rig.count() == 1;
+        }));
     }
 
     void stationSourceMenu()

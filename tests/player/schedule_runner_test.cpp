@@ -5,6 +5,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <ctime>
+
 #include "schedule_fixture.h"
 
 using Fields = QMap<QString, QString>;
@@ -17,6 +19,52 @@ const QString kStream = QStringLiteral("http://127.0.0.1:8765/stream/1.mp3");
 QDateTime dt(const char *text, int ms = 0)
 {
     return QDateTime::fromString(QString::fromLatin1(text), QStringLiteral("yyyy-MM-dd HH:mm:ss")).addMSecs(ms);
+}
+
+// Local time is Berlin's while one lives: its clock skips 02:00-03:00 on
+// 29 March 2026 and repeats 02:00-03:00 on 25 October 2026.
+struct BerlinTime
+{
+    QByteArray saved = qgetenv("TZ");
+    BerlinTime()
+    {
+        qputenv("TZ", "Europe/Berlin");
+        tzset();
+    }
+    ~BerlinTime()
+    {
+        if (saved.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", saved);
+        tzset();
+    }
+};
+
+Fields daily(const char *name, const char *start, const char *end, const char *mode = "0")
+{
+    return {{"mode2", mode},       {"freq1", "Every Day"}, {"freq2", "1"},   {"onf", "Y"},
+            {"radiourl", kStream}, {"name1", name},        {"time1", start}, {"time2", end}};
+}
+
+// Ticks once a second (a quarter second past) from `from` for `seconds`.
+void tickThrough(ScheduleRig &rig, QDateTime from, int seconds)
+{
+    for (int s = 0; s < seconds; ++s, from = from.addSecs(1)) {
+        rig.platform.clock.current = from.addMSecs(250);
+        rig.tick();
+    }
+}
+
+// The recorder arguments (address, output, duration) started for entry `id`.
+QStringList recordersOf(const ScheduleRig &rig, qint64 id)
+{
+    QStringList durations;
+    for (const QStringList &args : rig.platform.processes.started) {
+        if (args.value(2).endsWith(QString::number(id)))
+            durations << args.value(3);
+    }
+    return durations;
 }
 
 }  // namespace
@@ -248,11 +296,11 @@ private Q_SLOTS:
             << "Y" << 0 << true;
         QTest::newRow("no frequency: nothing") << with(once, {{"freq2", "-1"}}) << in << ""
                                                << "Y" << 0 << false;
-        // An address no recorder takes: the one-time entry is spent (as any
-        // started one is), no recorder runs.
-        QTest::newRow("not a network address: switched off, no recorder")
+        // An address without a network scheme can never run: nothing starts
+        // and the entry stays as it is (the list marks it).
+        QTest::newRow("not a network address: no recorder, left as it is")
             << with(once, {{"radiourl", "file:///etc/passwd"}}) << in << ""
-            << "N" << 0 << false;
+            << "Y" << 0 << false;
         QTest::newRow("play of a local path: nothing")
             << with(once, {{"mode2", "1"}, {"radiourl", "/etc/hostname"}}) << in << ""
             << "Y" << 0 << false;
@@ -528,6 +576,108 @@ private Q_SLOTS:
         QCOMPARE(stoppedAt.time(), QTime(0, 0, 10));
         QCOMPARE(rig.value(play, QStringLiteral("status1")), QString());
         QCOMPARE(rig.platform.mediaPlayer.calls.count(QStringLiteral("stop")), 1);
+    }
+
+    // Spring forward: windows with an end (or both ends) in the skipped
+    // hour run to (from) the first valid time after it, for the real time
+    // that passes.
+    void springForward()
+    {
+        BerlinTime berlin;
+        ScheduleRig rig;
+        const qint64 dailyId = rig.add(daily("Daily", "1:59:40 AM", "2:30:00 AM"));
+        Fields once = daily("Once", "1:59:50 AM", "2:30:00 AM");
+        once.insert(QStringLiteral("freq2"), QStringLiteral("0"));
+        once.insert(QStringLiteral("date1"), QStringLiteral("3/29/26"));
+        once.insert(QStringLiteral("date2"), QStringLiteral("3/29/26"));
+        const qint64 onceId = rig.add(once);
+        const qint64 inGapId = rig.add(daily("Gap", "2:10:00 AM", "2:20:00 AM"));
+        // 01:59:00 CET to 03:15:00 CEST: 16 minutes of real time.
+        tickThrough(rig, dt("2026-03-29 01:59:00"), 16 * 60);
+        QCOMPARE(recordersOf(rig, dailyId), QStringList{QStringLiteral("20000")});
+        QCOMPARE(recordersOf(rig, onceId), QStringList{QStringLiteral("10000")});
+        QCOMPARE(recordersOf(rig, inGapId), QStringList{QStringLiteral("600000")});
+        QCOMPARE(rig.platform.processes.started.size(), 3);
+    }
+
+    // Fall back: the repeated hour starts no daily entry a second time,
+    // nor does a clock set back the same day.
+    void fallBackAndClockSetBackRunOnce()
+    {
+        BerlinTime berlin;
+        ScheduleRig rig;
+        const qint64 a = rig.add(daily("A", "2:10:00 AM", "2:20:00 AM"));
+        const qint64 b = rig.add(daily("B", "1:55:00 AM", "2:05:00 AM"));
+        rig.add(daily("Play", "2:30:00 AM", "2:35:00 AM", "1"));
+        // 01:50 CEST to 03:00 CET: two hours and ten minutes of real time.
+        tickThrough(rig, dt("2026-10-25 01:50:00"), 130 * 60);
+        QCOMPARE(recordersOf(rig, a).size(), 1);
+        QCOMPARE(recordersOf(rig, b).size(), 1);
+        QCOMPARE(rig.platform.mediaPlayer.calls.count(QStringLiteral("play")), 1);
+        // The user sets the clock back before the windows.
+        tickThrough(rig, dt("2026-10-25 03:00:00").addSecs(-3600 * 2), 45 * 60);
+        QCOMPARE(rig.platform.processes.started.size(), 2);
+        QCOMPARE(rig.platform.mediaPlayer.calls.count(QStringLiteral("play")), 1);
+        // The next day they run again.
+        tickThrough(rig, dt("2026-10-26 01:54:00"), 20 * 60);
+        QCOMPARE(recordersOf(rig, a).size(), 2);
+        QCOMPARE(recordersOf(rig, b).size(), 2);
+    }
+
+    // A recorder never writes into a file (or a name another recorder got)
+    // that already exists: the name gets the "_2" suffix live recordings use.
+    void outputNameIsNeverReused()
+    {
+        ScheduleRig rig;
+        const qint64 first = rig.add(daily("First", "10:00:00 AM", "11:00:00 AM"));
+        rig.touch(QStringLiteral("202631410305") + QString::number(first) + QStringLiteral(".mp3"));
+        rig.at(QStringLiteral("3/14/26 10:30:05 AM"));
+        rig.tick();
+        QCOMPARE(rig.platform.processes.started.value(0).value(2),
+                 rig.runner.recordingsFolder() + QStringLiteral("202631410305") + QString::number(first)
+                     + QStringLiteral("_2"));
+        QCOMPARE(rig.value(first, QStringLiteral("filename2")),
+                 QStringLiteral("202631410305") + QString::number(first) + QStringLiteral("_2"));
+    }
+
+    // An entry that can never run is traced once and starts nothing, in any
+    // mode.
+    void neverRunnableEntryIsNotStarted_data()
+    {
+        QTest::addColumn<Fields>("changes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("once, end before start on one day")
+            << Fields{{"time1", "10:00:00 AM"}, {"time2", "9:00:00 AM"}} << "it ends before it starts";
+        QTest::newRow("once, last day before first day")
+            << Fields{{"date1", "3/15/26"}, {"date2", "3/14/26"}} << "it ends before it starts";
+        QTest::newRow("local file address") << Fields{{"radiourl", "/etc/hostname"}} << "not a network address";
+        QTest::newRow("date in another regional format")
+            << Fields{{"date1", "14.03.26"}} << "do not read in the current regional format";
+    }
+    void neverRunnableEntryIsNotStarted()
+    {
+        QFETCH(Fields, changes);
+        QFETCH(QString, reason);
+        for (const char *mode : {"0", "1"}) {
+            ScheduleRig rig;
+            Fields entry{{"mode2", mode},         {"freq1", "Once"},       {"freq2", "0"},       {"onf", "Y"},
+                         {"radiourl", kStream},   {"name1", "Demo"},       {"date1", "3/14/26"}, {"date2", "3/14/26"},
+                         {"time1", "9:00:00 AM"}, {"time2", "11:00:00 AM"}};
+            for (auto it = changes.constBegin(); it != changes.constEnd(); ++it)
+                entry.insert(it.key(), it.value());
+            const qint64 id = rig.add(entry);
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(QStringLiteral("schedule entry %1 is not run: .*%2")
+                                                        .arg(id)
+                                                        .arg(QRegularExpression::escape(reason))));
+            for (const char *now : {"3/14/26 9:30:00 AM", "3/14/26 10:30:00 AM", "3/15/26 9:30:00 AM"}) {
+                rig.at(QString::fromLatin1(now));
+                rig.tick();
+            }
+            QCOMPARE(rig.platform.processes.started.size(), 0);
+            QVERIFY(rig.platform.mediaPlayer.url().isEmpty());
+            QCOMPARE(rig.value(id, QStringLiteral("onf")), QStringLiteral("Y"));
+        }
     }
 
     void clockTickShowsTimeAndReopensTheCopy()

@@ -16,6 +16,7 @@
 #include "player_fixture.h"
 #include "store/dataset.h"
 #include "store/store.h"
+#include "plain_user.h"
 #include "store_lock_holder.h"
 
 namespace {
@@ -41,22 +42,6 @@ QVariantList raw(const QString &path, const QStringList &statements)
     }
     QSqlDatabase::removeDatabase(QStringLiteral("raw"));
     return firstValues;
-}
-
-// Runs `check` as a user for whom file modes hold: in a child process with
-// the ids of nobody when the test runs as root (who may write anywhere).
-bool asPlainUser(const std::function<bool()> &check)
-{
-    if (geteuid() != 0)
-        return check();
-    const pid_t child = fork();
-    if (child == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0)
-            _exit(2);
-        _exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 QVariant rawValue(const QString &path, const QString &statement)
