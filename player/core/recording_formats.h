@@ -13,5 +13,16 @@ namespace RecordingFormats {
 QStringList recorderExtensions();
 // The recordings list's name filters: every recorder ending, and ".wav".
 QStringList listNameFilters();
+// The file name (`name` + a recorder ending) of the recording a recorder
+// given `folder` + `name` has written, when it holds at least one byte;
+// empty otherwise. An empty file is no recording.
+QString recordingFile(const QString &folder, const QString &name);
+// Removes the empty files a recorder given `folder` + `name` left (one
+// that ended without writing a byte).
+void removeEmptyOutput(const QString &folder, const QString &name);
+inline bool hasRecording(const QString &folder, const QString &name)
+{
+    return !recordingFile(folder, name).isEmpty();
+}
 
 }  // namespace RecordingFormats

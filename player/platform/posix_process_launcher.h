@@ -46,6 +46,7 @@ public:
     bool isRunning(qint64 pid) const override;
     QString executablePath(qint64 pid) const override;
     QStringList argumentVector(qint64 pid) const override;
+    QString outputLogOf(const QString &program) const override { return logFileOf(program); }
 
     // The log a program's output goes to: "<program>.log". A log grown past
     // kLogLimit bytes is started afresh at the next start.

@@ -32,4 +32,7 @@ public:
     // read (gone, another user's, or a launcher that cannot tell).
     virtual QString executablePath(qint64) const { return {}; }
     virtual QStringList argumentVector(qint64) const { return {}; }
+    // The file a program's output (standard output and error) goes to;
+    // empty when the launcher keeps none.
+    virtual QString outputLogOf(const QString &) const { return {}; }
 };

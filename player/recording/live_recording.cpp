@@ -11,6 +11,7 @@
 #include "platform/media_player.h"
 #include "platform/message_boxes.h"
 #include "platform/regional_format.h"
+#include "core/recording_formats.h"
 #include "recording/recorder_control.h"
 #include "recording/schedule_runner.h"
 #include "store/dataset.h"
@@ -28,6 +29,7 @@ LiveRecording::LiveRecording(MainState &state, MediaPlayer &player, Clock &clock
 {
     m_blinkTimer.setInterval(kBlinkIntervalMs);
     connect(&m_blinkTimer, &QTimer::timeout, this, [this] { setIndicator(!m_indicatorVisible); });
+    connect(&m_recorders, &RecorderControl::liveRecorderFailed, this, &LiveRecording::recorderFailed);
 }
 
 QString LiveRecording::recordingStamp(const QDateTime &at)
@@ -174,16 +176,40 @@ void LiveRecording::record()
         return;
     }
     if (!m_recorders.startLiveRecorder(address, captureFileName)) {
-        // The live entry stays, as every step done before a failure does.
+        // Nothing was recorded: the entry goes again, the user is told and
+        // the window is idle.
         m_blinkTimer.stop();
         setIndicator(false);
         setControls(false);
+        try {
+            m_schedule->remove(liveEntryId.toLongLong());
+        } catch (const StoreError &) {
+        }
+        liveEntryId = QStringLiteral("0");
+        report("The recorder could not be started:",
+               QDir::toNativeSeparators(m_recorders.recorderPath(RecorderControl::kLiveRecorder)));
         return;
     }
     m_recording = true;
 }
 
-void LiveRecording::finishLiveEntry()
+void LiveRecording::recorderFailed(const QString &reason)
+{
+    if (!m_recording)
+        return;
+    m_recording = false;
+    m_blinkTimer.stop();
+    setIndicator(false);
+    setControls(false);
+    Q_EMIT statusRefreshRequested();
+    try {
+        finishLiveEntry(true);
+    } catch (const StoreError &) {
+    }
+    report("The recording ended early:", reason);
+}
+
+void LiveRecording::finishLiveEntry(bool failed)
 {
     bool ok = false;
     const qint64 id = liveEntryId.toLongLong(&ok);
@@ -199,6 +225,13 @@ void LiveRecording::finishLiveEntry()
     entry.lastDay = m_regional.dateText(now.date());
     entry.endTime = m_regional.timeText(now.time());
     entry.awaitedFile = liveFileName;
+    if (failed && !RecordingFormats::hasRecording(recordingsFolder(), liveFileName)) {
+        // An empty or missing file is no recording: the entry is closed
+        // as failed, with nothing to wait for.
+        entry.awaitedFile.clear();
+        entry.runState = ScheduleEntry::kFailed;
+        RecordingFormats::removeEmptyOutput(recordingsFolder(), liveFileName);
+    }
     m_schedule->update(entry);
 }
 
@@ -211,7 +244,7 @@ void LiveRecording::stop()
     if (m_recording) {
         // The entry gets the time of the stop before the recorder ends.
         try {
-            finishLiveEntry();
+            finishLiveEntry(false);
         } catch (const StoreError &) {
         }
     }

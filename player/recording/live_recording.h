@@ -84,7 +84,10 @@ private:
     void setControls(bool recording);
     void setIndicator(bool visible);
     void writeLiveEntry(const QString &address);
-    void finishLiveEntry();
+    // The live entry gets the time of now and the name of its file;
+    // `failed`: the recorder ended by itself.
+    void finishLiveEntry(bool failed);
+    void recorderFailed(const QString &reason);
 
     MainState &m_state;
     MediaPlayer &m_player;

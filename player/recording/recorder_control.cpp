@@ -1,6 +1,7 @@
 #include "recording/recorder_control.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include "core/address_rules.h"
@@ -29,6 +30,8 @@ RecorderControl::RecorderControl(ProcessLauncher &launcher, const QString &progr
       m_launcher(launcher),
       m_programDir(programDir)
 {
+    m_watchTimer.setInterval(kWatchIntervalMs);
+    connect(&m_watchTimer, &QTimer::timeout, this, &RecorderControl::checkRecorders);
 }
 
 QString RecorderControl::recorderPath(const QString &name) const
@@ -53,29 +56,98 @@ QString RecorderControl::commandText(const QString &program, const QStringList &
     return shown.join(QLatin1Char(' '));
 }
 
+qint64 RecorderControl::start(const QString &name, const QString &address, const QString &outputPath, qint64 durationMs)
+{
+    m_startFailure.clear();
+    if (!AddressRules::recordable(address) || outputPath.isEmpty()) {
+        m_startFailure = QStringLiteral("This station cannot be recorded: ") + address;
+        return 0;
+    }
+    const QString program = recorderPath(name);
+    const qint64 pid = m_launcher.startProcess(program, recorderArguments(address, outputPath, durationMs));
+    if (pid <= 0) {
+        m_startFailure = QStringLiteral("The recorder could not be started: ") + QDir::toNativeSeparators(program);
+        return 0;
+    }
+    m_watched.insert(pid, Watched{name, outputPath});
+    if (!m_watchTimer.isActive())
+        m_watchTimer.start();
+    return pid;
+}
+
 bool RecorderControl::startScheduledRecorder(const QString &address, const QString &outputPath, qint64 durationMs)
 {
-    if (!AddressRules::recordable(address) || outputPath.isEmpty())
-        return false;
-    return m_launcher.startProcess(recorderPath(kScheduledRecorder), recorderArguments(address, outputPath, durationMs))
-        > 0;
+    return start(kScheduledRecorder, address, outputPath, durationMs) > 0;
 }
 
 bool RecorderControl::startLiveRecorder(const QString &address, const QString &outputPath)
 {
-    if (!AddressRules::recordable(address) || outputPath.isEmpty())
-        return false;
     const QString program = recorderPath(kLiveRecorder);
     const QStringList arguments = recorderArguments(address, outputPath, kLiveDurationMs);
     m_liveAddress = address;
     m_liveOutputPath = outputPath;
     m_liveCommand = commandText(program, arguments);
-    const qint64 pid = m_launcher.startProcess(program, arguments);
+    const qint64 pid = start(kLiveRecorder, address, outputPath, kLiveDurationMs);
     if (pid <= 0)
         return false;
     m_livePid = pid;
     Q_EMIT liveRecorderStarted(m_liveCommand);
     return true;
+}
+
+QString RecorderControl::lastLogLine(const QString &name) const
+{
+    QFile log(m_launcher.outputLogOf(recorderPath(name)));
+    if (log.fileName().isEmpty() || !log.open(QIODevice::ReadOnly))
+        return {};
+    // The tail is enough for the last line; the log may be large.
+    constexpr qint64 kTail = 4096;
+    if (log.size() > kTail)
+        log.seek(log.size() - kTail);
+    const QList<QByteArray> lines = log.read(kTail).split('\n');
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+        const QString line = QString::fromUtf8(*it).trimmed();
+        if (line.isEmpty())
+            continue;
+        // The launcher's own line before each start: the recorder wrote
+        // nothing since.
+        if (line.startsWith(QLatin1String("---- ")))
+            return {};
+        return line.left(kMaxReasonLength);
+    }
+    return {};
+}
+
+QString RecorderControl::endReason(const QString &name) const
+{
+    const QString line = lastLogLine(name);
+    return line.isEmpty() ? QStringLiteral("The recorder ended without a message.") : line;
+}
+
+void RecorderControl::checkRecorders()
+{
+    // Collected first: a receiver may start or stop recorders.
+    QList<QPair<qint64, Watched>> ended;
+    for (auto it = m_watched.begin(); it != m_watched.end();) {
+        if (m_launcher.isRunning(it.key())) {
+            ++it;
+            continue;
+        }
+        ended.append({it.key(), it.value()});
+        it = m_watched.erase(it);
+    }
+    if (m_watched.isEmpty())
+        m_watchTimer.stop();
+    for (const auto &[pid, watched] : std::as_const(ended)) {
+        const bool stopped = m_stopping.contains(pid);
+        const QString reason = stopped ? QString() : endReason(watched.name);
+        if (pid == m_livePid) {
+            m_livePid = 0;
+            if (!stopped)
+                Q_EMIT liveRecorderFailed(reason);
+        }
+        Q_EMIT recorderEnded(pid, watched.outputPath, stopped, reason);
+    }
 }
 
 bool RecorderControl::beingStopped(qint64 pid) const

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 class ProcessLauncher;
 
@@ -26,6 +27,13 @@ public:
     static constexpr qint64 kLiveDurationMs = 86400000;
     // The recorder reads its duration as a signed 32-bit number.
     static constexpr qint64 kMaxDurationMs = 2147483647;
+    // How often the recorders this control started are looked at.
+    static constexpr int kWatchIntervalMs = 500;
+    // Recorders of this player running at once; a scheduled start beyond
+    // it waits until one has ended.
+    static constexpr int kMaxRunningRecorders = 20;
+    // A line read from a recorder's log is cut to this many characters.
+    static constexpr int kMaxReasonLength = 300;
 
     RecorderControl(ProcessLauncher &launcher, const QString &programDir, QObject *parent = nullptr);
 
@@ -37,11 +45,23 @@ public:
 
     // Starts grabclock with {address, outputPath, duration clamped to
     // 1..kMaxDurationMs}. Fire and forget: the recorder ends by itself and
-    // may outlive the player. False when it was not started.
+    // may outlive the player; while the player runs it is watched
+    // (recorderEnded). False when it was not started.
     bool startScheduledRecorder(const QString &address, const QString &outputPath, qint64 durationMs);
+    // The reason of the last start that failed, for the user.
+    QString startFailure() const { return m_startFailure; }
+    // Recorders started by this control that are still running.
+    int runningRecorders() const { return int(m_watched.size()); }
+    // True when another recorder may start (kMaxRunningRecorders).
+    bool canStartRecorder() const { return runningRecorders() < kMaxRunningRecorders; }
+    // The last line a recorder wrote to its log (not the launcher's own
+    // start lines), cut to kMaxReasonLength; empty when there is none.
+    QString lastLogLine(const QString &name) const;
 
     // Starts grablive with {address, outputPath, kLiveDurationMs} and keeps
-    // its process id for the stop. False when it was not started.
+    // its process id for the stop. False when it was not started. A live
+    // recorder that ends without being stopped is reported by
+    // liveRecorderFailed.
     bool startLiveRecorder(const QString &address, const QString &outputPath);
 
     // Ends the live recorder (StopLiveRecorder): the one this player
@@ -79,9 +99,23 @@ public:
 Q_SIGNALS:
     void liveRecorderStarted(const QString &command);
     void liveRecorderStopped();
+    // The live recorder ended without being asked to; `reason` is for the
+    // user (the recorder's last log line, or what is known).
+    void liveRecorderFailed(const QString &reason);
+    // A recorder this control started has ended; `stopped`: it had been
+    // asked to end. `reason` as for liveRecorderFailed.
+    void recorderEnded(qint64 pid, const QString &outputPath, bool stopped, const QString &reason);
 
 private:
+    struct Watched
+    {
+        QString name;
+        QString outputPath;
+    };
     bool beingStopped(qint64 pid) const;
+    qint64 start(const QString &name, const QString &address, const QString &outputPath, qint64 durationMs);
+    void checkRecorders();
+    QString endReason(const QString &name) const;
 
     ProcessLauncher &m_launcher;
     QString m_programDir;
@@ -93,4 +127,8 @@ private:
     // Processes asked to end, with the time of the request: a recorder
     // finishing its file is not asked again by the next stop.
     QHash<qint64, QElapsedTimer> m_stopping;
+    // The recorders started and not yet seen ending, by process id.
+    QHash<qint64, Watched> m_watched;
+    QTimer m_watchTimer;
+    QString m_startFailure;
 };

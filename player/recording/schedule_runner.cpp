@@ -235,6 +235,9 @@ ScheduleRunner::ScheduleRunner(Store &store, ScheduleTable &schedule, MainState 
     Timer5.setInterval(1000);
     connect(&Timer4, &QTimer::timeout, this, &ScheduleRunner::clockTick);
     connect(&Timer5, &QTimer::timeout, this, &ScheduleRunner::runnerTick);
+    connect(
+        &m_recorder, &RecorderControl::recorderEnded, this,
+        [this](qint64, const QString &outputPath, bool, const QString &reason) { recorderEnded(outputPath, reason); });
 }
 
 void ScheduleRunner::start()
@@ -430,6 +433,16 @@ void ScheduleRunner::processRow(int row, const QDateTime &now)
     const bool ranBefore = times.frequency != EntryTimes::Once && m_lastRun.value(id) == runKey;
     const ScheduleEntry::Mode mode = m_schedule.entries().at(row).mode();
     if (mode == ScheduleEntry::Record && m_schedule.entries().at(row).runState.isEmpty() && !ranBefore) {
+        // Beyond the cap the entry stays due and starts on a later tick,
+        // once running recorders have ended.
+        if (!m_recorder.canStartRecorder()) {
+            if (m_waitReportedTick != m_tickCount) {
+                m_waitReportedTick = m_tickCount;
+                qWarning("schedule: %d recorders running, due recordings wait for one to end",
+                         m_recorder.runningRecorders());
+            }
+            return;
+        }
         m_lastRun.insert(id, runKey);
         startRecording(row, times, window, now);
     }
@@ -481,7 +494,44 @@ bool ScheduleRunner::recordingExists(const QString &fileName)
             m_folderNames = QSet<QString>(names.begin(), names.end());
         }
     }
-    return m_folderNames.contains(fileName);
+    // An empty file (a recorder that has not written yet, or failed) is
+    // no recording.
+    return m_folderNames.contains(fileName) && QFileInfo(recordingsFolder() + fileName).size() > 0;
+}
+
+void ScheduleRunner::recorderEnded(const QString &outputPath, const QString &reason)
+{
+    const QFileInfo output(outputPath);
+    if (QDir::cleanPath(output.absolutePath()) != QDir::cleanPath(recordingsFolder()))
+        return;
+    const QString name = output.fileName();
+    try {
+        if (!m_schedule.isOpen())
+            return;
+        for (int row = 0; row < m_schedule.entries().size(); ++row) {
+            const ScheduleEntry &entry = m_schedule.entries().at(row);
+            if (entry.awaitedFile != name)
+                continue;
+            if (RecordingFormats::hasRecording(recordingsFolder(), name)) {
+                completeRecording(row);
+                return;
+            }
+            const QString entryName = entry.name;
+            const bool scheduled = entry.mode() == ScheduleEntry::Record;
+            RecordingFormats::removeEmptyOutput(recordingsFolder(), name);
+            write(row, [](ScheduleEntry &e) {
+                e.runState = ScheduleEntry::kFailed;
+                e.awaitedFile = QString();
+            });
+            qWarning("schedule entry %lld: the recorder ended without a recording", m_schedule.entries().at(row).id);
+            // A live entry (kept as a play entry) is closed the same way;
+            // only a scheduled one is announced.
+            if (scheduled)
+                Q_EMIT scheduledRecordingFailed(entryName, reason);
+            return;
+        }
+    } catch (const StoreError &) {
+    }
 }
 
 void ScheduleRunner::startRecording(int row, const EntryTimes &times, const EntryWindow &window, const QDateTime &now)
@@ -510,19 +560,19 @@ void ScheduleRunner::startRecording(int row, const EntryTimes &times, const Entr
     if (m_recorder.startScheduledRecorder(entry.address, output, durationMs))
         return;
     // Refused (an address the recorder does not take) or not started: no
-    // file will come. The entry is done for this window, as a stopped play
-    // is: a one-time entry stays switched off, a daily or weekly one is
-    // tried again in its next window.
+    // file will come. The entry has failed for this window: a one-time
+    // entry stays switched off, a daily or weekly one is tried again in
+    // its next window.
     qWarning("schedule entry %lld: the recorder did not start for %s", entry.id,
              QUrl::toPercentEncoding(entry.address.left(200), ":/?&=#").constData());
     const int current = m_schedule.indexOf(entry.id);
     if (current < 0)
         return;
     write(current, [&](ScheduleEntry &e) {
-        if (!once)
-            e.runState = ScheduleEntry::kStopped;
+        e.runState = ScheduleEntry::kFailed;
         e.awaitedFile = QString();
     });
+    Q_EMIT scheduledRecordingFailed(entry.name, m_recorder.startFailure());
 }
 
 void ScheduleRunner::startPlay(int row, const EntryWindow &window)

@@ -140,6 +140,10 @@ Q_SIGNALS:
     void clockShown(const QString &time);
     // The memory-station pictures go back to normal (Button3).
     void memoryPicturesResetRequested();
+    // A scheduled recording's recorder was started / its file is complete / it failed.
+    void scheduledRecordingStarted(const QString &entryName, const QString &filePath);
+    void scheduledRecordingFinished(const QString &entryName, const QString &filePath, qint64 bytes);
+    void scheduledRecordingFailed(const QString &entryName, const QString &reason);
 
 private:
     // The times of each entry, read once and again only when the table
@@ -162,6 +166,9 @@ private:
 
     void processRow(int row, const QDateTime &now);
     void completeRecording(int row);
+    // A scheduled recorder of this run has ended: an entry still waiting
+    // for its file without one has failed.
+    void recorderEnded(const QString &outputPath, const QString &reason);
     bool recordingExists(const QString &fileName);
     void startRecording(int row, const EntryTimes &times, const EntryWindow &window, const QDateTime &now);
     void startPlay(int row, const EntryWindow &window);
@@ -193,4 +200,6 @@ private:
     QHash<qint64, QString> m_lastRun;
     // Entries already traced as never runnable.
     QSet<qint64> m_faultsSaid;
+    // The tick that last reported entries left waiting for a recorder.
+    int m_waitReportedTick = -1;
 };

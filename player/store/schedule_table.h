@@ -24,6 +24,8 @@ struct ScheduleEntry
     static inline const QString kRecording = QStringLiteral("Recording");
     static inline const QString kPlaying = QStringLiteral("Playing");
     static inline const QString kStopped = QStringLiteral("N");
+    // The recorder could not start or ended without a recording.
+    static inline const QString kFailed = QStringLiteral("Failed");
 
     qint64 id = 0;     // given by the store on insert
     QString enabled;   // kOn: run when due; kOff or empty: held
@@ -38,7 +40,7 @@ struct ScheduleEntry
     QString weekdayCode;    // every week: "0" Sunday .. "6" Saturday
     QString startTime;      // long time of day
     QString endTime;
-    QString runState;     // kIdle, kRecording, kPlaying or kStopped
+    QString runState;     // kIdle, kRecording, kPlaying, kStopped or kFailed
     QString fileName;     // the finished recording, with its extension
     QString awaitedFile;  // a recording's name until its file is found
 

@@ -347,10 +347,11 @@ private Q_SLOTS:
             rig.tune();
             rig.folder.sql({QStringLiteral("ALTER TABLE recSchedul RENAME TO gone")});
         }) << 0 << 0 << "";
+        // Nothing was recorded: no entry is left, the recorder is named.
         QTest::newRow("recorder does not start") << RigAction([](Rig &rig) {
             rig.tune();
             rig.platform.processes.startSucceeds = false;
-        }) << 1 << 1 << "";
+        }) << 0 << 1 << "The recorder could not be started:";
     }
     void failures()
     {
@@ -369,11 +370,82 @@ private Q_SLOTS:
             QVERIFY(rig.platform.messages.shown.empty());
         } else {
             // The detail: the folder that cannot be written, or the address.
-            const QString detail =
-                message.startsWith(QLatin1String("Cannot write")) ? rig.recordings() : rig.platform.mediaPlayer.url();
+            const QString detail = message.startsWith(QLatin1String("Cannot write")) ? rig.recordings()
+                : message.startsWith(QLatin1String("The recorder")) ? rig.folder.path() + QStringLiteral("/grablive")
+                                                                    : rig.platform.mediaPlayer.url();
             QCOMPARE(int(rig.platform.messages.shown.size()), 1);
             QCOMPARE(rig.platform.messages.shown.front().text, message + " " + detail);
         }
+    }
+
+    // A live recorder that ends by itself (at once, or later) is noticed:
+    // the window goes idle, the user is told once with the recorder's last
+    // log line, and the entry gets the time of the end; without a file of
+    // at least one byte it is closed as failed, with no file to wait for.
+    void recorderEndsByItself_data()
+    {
+        QTest::addColumn<int>("afterSecs");
+        QTest::addColumn<QByteArray>("written");  // the recording's bytes; null: no file
+        QTest::addColumn<QByteArray>("log");      // what the recorder printed
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("recording");
+        const QByteArray connectFail = "connect to  127.0.0.1:9  fail -- 0000006f\n";
+        QTest::newRow("exits at once, no file")
+            << 0 << QByteArray() << connectFail << "connect to  127.0.0.1:9  fail -- 0000006f"
+            << "Failed"
+            << "";
+        QTest::newRow("exits at once, empty file")
+            << 0 << QByteArray("") << QByteArray("output name too long\n\n") << "output name too long"
+            << "Failed"
+            << "";
+        QTest::newRow("dies later with a recording")
+            << 19 << QByteArray("ID3 some audio") << QByteArray("write failed: no space left on device\n")
+            << "write failed: no space left on device"
+            << ""
+            << "200759853.mp3";
+        QTest::newRow("nothing printed") << 5 << QByteArray() << QByteArray() << "The recorder ended without a message."
+                                         << "Failed"
+                                         << "";
+    }
+    void recorderEndsByItself()
+    {
+        QFETCH(int, afterSecs);
+        QFETCH(QByteArray, written);
+        QFETCH(QByteArray, log);
+        QFETCH(QString, reason);
+        QFETCH(QString, state);
+        QFETCH(QString, recording);
+        Rig rig;
+        rig.tune();
+        QFile logFile(rig.folder.path() + QStringLiteral("/grablive.log"));
+        QVERIFY(logFile.open(QIODevice::WriteOnly));
+        logFile.write("older run's last line\n---- 2007-05-09T08:05:03 start: grablive ...\n" + log);
+        logFile.close();
+        rig.main()->btnRec->click();
+        QVERIFY(controlsShow(rig, true));
+        if (!written.isNull()) {
+            QFile file(rig.live().captureFileName + QStringLiteral(".mp3"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(written);
+        }
+        rig.platform.clock.current = rig.platform.clock.current.addSecs(afterSecs);
+        const QString endTime = rig.platform.regional.timeText(rig.platform.clock.current.time());
+        rig.platform.processes.exit(1000);
+        QTRY_VERIFY_WITH_TIMEOUT(controlsShow(rig, false), 10000);
+        QCOMPARE(int(rig.platform.messages.shown.size()), 1);
+        QCOMPARE(rig.platform.messages.shown.front().text, QStringLiteral("The recording ended early: ") + reason);
+        QCOMPARE(rig.entry("time2"), endTime);
+        QCOMPARE(rig.entry("status1"), state);
+        // A file with bytes completes the entry; nothing is left awaited.
+        QTRY_COMPARE_WITH_TIMEOUT(rig.entry("filename1"), recording, 5000);
+        QCOMPARE(rig.entry("filename2"), QString());
+        // A failed recorder's empty file is not left to be listed.
+        QCOMPARE(QFileInfo::exists(rig.live().captureFileName + QStringLiteral(".mp3")), !recording.isEmpty());
+        // Record works again; a Stop now touches nothing.
+        rig.main()->btnRec2->click();
+        QVERIFY(rig.platform.processes.terminated.isEmpty());
+        QCOMPARE(int(rig.platform.messages.shown.size()), 1);
     }
 
     void missingFolderIsMade()
@@ -467,6 +539,10 @@ private Q_SLOTS:
         QCOMPARE(rig.platform.processes.started.first().at(2), rig.live().captureFileName);
         QVERIFY(!rig.live().liveEntryId.isEmpty());
         QCOMPARE(entriesOnDisk(), before);
+        // The recorder has written some of its file.
+        QFile written(rig.live().captureFileName + QStringLiteral(".mp3"));
+        QVERIFY(written.open(QIODevice::WriteOnly) && written.write("ID3") == 3);
+        written.close();
 
         // Told once, however long it stays locked.
         QTRY_COMPARE_WITH_TIMEOUT(int(rig.platform.messages.shown.size()), 1, 15000);
@@ -483,8 +559,9 @@ private Q_SLOTS:
         QVERIFY(holder.release());
         QTRY_COMPARE_WITH_TIMEOUT(entriesOnDisk(), before + 1, 5000);
         const QString where = QStringLiteral(" FROM recSchedul WHERE idno = ") + rig.live().liveEntryId;
-        QTRY_COMPARE_WITH_TIMEOUT(rawText(store, QStringLiteral("SELECT filename2") + where), rig.live().liveFileName,
-                                  5000);
+        // The ended recorder's file completes the entry.
+        QTRY_COMPARE_WITH_TIMEOUT(rawText(store, QStringLiteral("SELECT filename1") + where),
+                                  rig.live().liveFileName + QStringLiteral(".mp3"), 5000);
         const RegionalFormat &regional = rig.platform.regional;
         QCOMPARE(rawText(store, QStringLiteral("SELECT time1") + where), regional.timeText(QTime(8, 5, 3)));
         QCOMPARE(rawText(store, QStringLiteral("SELECT time2") + where), regional.timeText(QTime(8, 6, 3)));

@@ -100,9 +100,11 @@ struct ScheduleRig
         runner.runnerTick();
     }
 
-    void touch(const QString &fileName)
+    // A file in the recordings folder (a recording holds some bytes).
+    void touch(const QString &fileName, const QByteArray &bytes = QByteArrayLiteral("audio"))
     {
         QFile file(folder.path() + QStringLiteral("/radiorecord/") + fileName);
-        file.open(QIODevice::WriteOnly);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(bytes);
     }
 };

@@ -1,6 +1,8 @@
 // The schedule runner: the window test, the run states, the completion
 // step and the clock tick, over a fake clock, media player and launcher.
 
+#include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
@@ -343,15 +345,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("onf");
         QTest::newRow("daily, mmsh") << "1"
-                                     << "mmsh://radio.example/live" << true << 0 << "N"
+                                     << "mmsh://radio.example/live" << true << 0 << "Failed"
                                      << "Y";
         QTest::newRow("daily, rtsp") << "1"
-                                     << "rtsp://radio.example/live" << true << 0 << "N"
+                                     << "rtsp://radio.example/live" << true << 0 << "Failed"
                                      << "Y";
-        QTest::newRow("daily, launcher fails") << "1" << kStream << false << 1 << "N"
+        QTest::newRow("daily, launcher fails") << "1" << kStream << false << 1 << "Failed"
                                                << "Y";
         QTest::newRow("once, mmsh") << "0"
-                                    << "mmsh://radio.example/live" << true << 0 << ""
+                                    << "mmsh://radio.example/live" << true << 0 << "Failed"
                                     << "N";
     }
     void refusedRecorderIsAFailedEntry()
@@ -443,6 +445,11 @@ private Q_SLOTS:
                                                 << "rec7";
         QTest::newRow("none yet") << QStringList{} << ""
                                   << "rec7";
+        // An empty file is a recorder that has not written yet (or failed).
+        QTest::newRow("empty file") << QStringList{"rec7.mp3="} << ""
+                                    << "rec7";
+        QTest::newRow("empty wma, mp3 with bytes") << QStringList{"rec7.wma=", "rec7.mp3"} << "rec7.mp3"
+                                                   << "";
     }
     void completionStep()
     {
@@ -453,8 +460,13 @@ private Q_SLOTS:
         // A live entry: never started by the runner, completed all the same.
         const qint64 id = rig.add(
             {{"mode1", "Real time record"}, {"mode2", "1"}, {"freq2", "0"}, {"onf", "N"}, {"filename2", "rec7"}});
-        for (const QString &f : files)
-            rig.touch(f);
+        // "name=": an empty file.
+        for (const QString &f : files) {
+            if (f.endsWith(QLatin1Char('=')))
+                rig.touch(f.chopped(1), {});
+            else
+                rig.touch(f);
+        }
         rig.tick();
         QCOMPARE(rig.value(id, QStringLiteral("filename1")), filename1);
         QCOMPARE(rig.value(id, QStringLiteral("filename2")), filename2);
@@ -690,6 +702,103 @@ private Q_SLOTS:
         QCOMPARE(shown.value(0).value(0).toString(), QStringLiteral("9:05:07 PM"));
         QCOMPARE(rig.runner.clockText, QStringLiteral("3/14/26 9:05:07 PM"));
         QVERIFY(rig.schedule.isOpen());
+    }
+
+    // A scheduled recorder that ends while the player runs: with a file of
+    // some bytes the entry is complete; without one (or with an empty one)
+    // it has failed, is announced with the recorder's last log line, and no
+    // empty file is left behind.
+    void scheduledRecorderEnds_data()
+    {
+        QTest::addColumn<QByteArray>("written");  // null: no file
+        QTest::addColumn<bool>("failed");
+        QTest::newRow("no file") << QByteArray() << true;
+        QTest::newRow("empty file") << QByteArray("") << true;
+        QTest::newRow("recording") << QByteArray("audio") << false;
+    }
+    void scheduledRecorderEnds()
+    {
+        QFETCH(QByteArray, written);
+        QFETCH(bool, failed);
+        ScheduleRig rig;
+        QSignalSpy failures(&rig.runner, &ScheduleRunner::scheduledRecordingFailed);
+        const qint64 id = rig.add({{"mode2", "0"},
+                                   {"freq2", "0"},
+                                   {"onf", "Y"},
+                                   {"name1", "Demo"},
+                                   {"radiourl", kStream},
+                                   {"date1", "3/14/26"},
+                                   {"date2", "3/14/26"},
+                                   {"time1", "10:00:00 AM"},
+                                   {"time2", "11:00:00 AM"}});
+        rig.at(QStringLiteral("3/14/26 10:30:00 AM"));
+        rig.tick();
+        QCOMPARE(rig.platform.processes.started.size(), 1);
+        const QString name = QFileInfo(rig.platform.processes.started.first().at(2)).fileName();
+        QFile log(rig.folder.path() + QStringLiteral("/grabclock.log"));
+        QVERIFY(log.open(QIODevice::WriteOnly));
+        log.write("---- start: grabclock ...\nconnect to server fail\n");
+        log.close();
+        if (!written.isNull())
+            rig.touch(name + QStringLiteral(".mp3"), written);
+        if (failed) {
+            QTest::ignoreMessage(
+                QtWarningMsg,
+                QRegularExpression(
+                    QStringLiteral("schedule entry %1: the recorder ended without a recording").arg(id)));
+        }
+        rig.platform.processes.exit(1000);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.value(id, QStringLiteral("filename2")), QString(), 5000);
+        QCOMPARE(rig.value(id, QStringLiteral("status1")), failed ? QStringLiteral("Failed") : QString());
+        QCOMPARE(rig.value(id, QStringLiteral("filename1")), failed ? QString() : name + QStringLiteral(".mp3"));
+        QCOMPARE(failures.count(), failed ? 1 : 0);
+        if (failed) {
+            QCOMPARE(failures.at(0).at(0).toString(), QStringLiteral("Demo"));
+            QCOMPARE(failures.at(0).at(1).toString(), QStringLiteral("connect to server fail"));
+        }
+        QCOMPARE(QFileInfo::exists(rig.folder.path() + QStringLiteral("/radiorecord/") + name + QStringLiteral(".mp3")),
+                 !failed);
+        QCOMPARE(rig.recorder.runningRecorders(), 0);
+    }
+
+    // Due recordings beyond the cap wait (the log says so): they start on
+    // later ticks, as running recorders end.
+    void runningRecordersAreCapped()
+    {
+        ScheduleRig rig;
+        const int cap = RecorderControl::kMaxRunningRecorders;
+        for (int i = 0; i < cap + 5; ++i) {
+            rig.add({{"mode2", "0"},
+                     {"freq2", "0"},
+                     {"onf", "Y"},
+                     {"name1", QStringLiteral("Demo %1").arg(i)},
+                     {"radiourl", kStream},
+                     {"date1", "3/14/26"},
+                     {"date2", "3/14/26"},
+                     {"time1", "10:00:00 AM"},
+                     {"time2", "11:00:00 AM"}});
+        }
+        const QRegularExpression waiting(QStringLiteral("%1 recorders running, due recordings wait").arg(cap));
+        rig.at(QStringLiteral("3/14/26 10:30:00 AM"));
+        QTest::ignoreMessage(QtWarningMsg, waiting);
+        rig.tick();
+        QCOMPARE(rig.platform.processes.started.size(), cap);
+        rig.at(QStringLiteral("3/14/26 10:30:01 AM"));
+        QTest::ignoreMessage(QtWarningMsg, waiting);
+        rig.tick();
+        QCOMPARE(rig.platform.processes.started.size(), cap);
+
+        // Three finish their files and end: three more start.
+        for (int i = 0; i < 3; ++i) {
+            rig.touch(QFileInfo(rig.platform.processes.started.at(i).at(2)).fileName() + QStringLiteral(".mp3"));
+            rig.platform.processes.exit(1000 + i);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(rig.recorder.runningRecorders(), cap - 3, 5000);
+        rig.at(QStringLiteral("3/14/26 10:30:02 AM"));
+        QTest::ignoreMessage(QtWarningMsg, waiting);
+        rig.tick();
+        QCOMPARE(rig.platform.processes.started.size(), cap + 3);
+        QCOMPARE(rig.recorder.runningRecorders(), cap);
     }
 };
 

@@ -144,6 +144,14 @@ public:
     }
     QString executablePath(qint64 pid) const override { return commandLines.value(pid).value(0); }
     QStringList argumentVector(qint64 pid) const override { return commandLines.value(pid); }
+    // Like the real launcher's: "<program>.log" beside the program.
+    QString outputLogOf(const QString &program) const override { return program + QStringLiteral(".log"); }
+    // The process ends by itself.
+    void exit(qint64 pid)
+    {
+        for (auto it = running.begin(); it != running.end(); ++it)
+            it->removeAll(pid);
+    }
     QList<qint64> findByFileName(const QString &fileName) const override { return running.value(fileName); }
     bool terminate(qint64 pid) override
     {
