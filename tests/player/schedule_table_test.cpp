@@ -150,6 +150,8 @@ private Q_SLOTS:
         app.mainWindow()->btnRec2->click();
         QFile file(folder.path() + QStringLiteral("/radiorecord/20263149300.mp3"));
         QVERIFY(file.open(QIODevice::WriteOnly));
+        // An empty file is no recording: the recorder wrote some audio.
+        QVERIFY(file.write("\xff\xfb\x90\x00", 4) == 4);
         file.close();
         app.scheduleRunner().runnerTick();
 
