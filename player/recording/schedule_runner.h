@@ -132,6 +132,10 @@ Q_SIGNALS:
     void clockShown(const QString &time);
     // The memory-station pictures go back to normal (Button3).
     void memoryPicturesResetRequested();
+    // A scheduled recording's recorder was started / its file is complete / it failed.
+    void scheduledRecordingStarted(const QString &entryName, const QString &filePath);
+    void scheduledRecordingFinished(const QString &entryName, const QString &filePath, qint64 bytes);
+    void scheduledRecordingFailed(const QString &entryName, const QString &reason);
 
 private:
     // The times of each entry, read once and again only when the table
