@@ -111,6 +111,7 @@ int main(int argc, char *argv[])
     PosixCloseSignals closeSignals(player.mainWindow());
     // Without a session bus the player runs as before.
     player.offerMediaControls(QDBusConnection::sessionBus());
+    player.showRecordingNotices(QDBusConnection::sessionBus());
     if (options.tray)
         player.startInTray();
     else

@@ -69,7 +69,14 @@ void MainShell::showNotificationIcon()
     if (!m_platform.trayIcon)
         return;
     m_platform.trayIcon->remove();
-    m_platform.trayIcon->add(SkinArt::programIcon(), QStringLiteral("Vexa Radio"));
+    m_platform.trayIcon->add(SkinArt::programIcon(), m_notificationTip);
+}
+
+void MainShell::setNotificationTip(const QString &tip)
+{
+    m_notificationTip = tip.isEmpty() ? kNotificationTip : tip;
+    if (m_platform.trayIcon)
+        m_platform.trayIcon->setTip(m_notificationTip);
 }
 
 void MainShell::closeDataSets()

@@ -57,8 +57,13 @@ public:
     // One text built in code, keyed by its English wording.
     QString lookup(const QString &english);
 
+    // The notification icon's normal tip.
+    static inline const QString kNotificationTip = QStringLiteral("Vexa Radio");
     // Puts the single notification icon up (removing any earlier one).
     void showNotificationIcon();
+    // The icon's tip from now on, also over an icon added later; empty
+    // gives back the normal tip.
+    void setNotificationTip(const QString &tip);
 
     void closeDataSets();
 
@@ -73,4 +78,5 @@ private:
     Store &m_store;
     PlatformParts m_platform;
     QString m_programDir;
+    QString m_notificationTip = kNotificationTip;
 };

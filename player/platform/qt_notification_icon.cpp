@@ -33,3 +33,16 @@ bool QtNotificationIcon::isShown() const
 {
     return m_tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
 }
+
+void QtNotificationIcon::setTip(const QString &tip)
+{
+    m_tray->setToolTip(tip);
+}
+
+bool QtNotificationIcon::showMessage(const QString &title, const QString &body)
+{
+    if (!isShown())
+        return false;
+    m_tray->showMessage(title, body, QSystemTrayIcon::Information);
+    return true;
+}

@@ -17,6 +17,8 @@ public:
     void add(const QImage &icon, const QString &tip) override;
     void remove() override;
     bool isShown() const override;
+    void setTip(const QString &tip) override;
+    bool showMessage(const QString &title, const QString &body) override;
 
 private:
     QSystemTrayIcon *m_tray;

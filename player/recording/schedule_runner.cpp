@@ -471,6 +471,8 @@ void ScheduleRunner::completeRecording(int row)
                 e.fileName = name + extension;
                 e.awaitedFile = QString();
             });
+            const QString path = recordingsFolder() + name + extension;
+            Q_EMIT scheduledRecordingFinished(m_schedule.entries().at(row).name, path, QFileInfo(path).size());
         } catch (const StoreError &) {
         }
     }
@@ -557,14 +559,17 @@ void ScheduleRunner::startRecording(int row, const EntryTimes &times, const Entr
 
     recorderCommand = m_programDir + QStringLiteral("/grabclock ") + entry.address + QLatin1Char(' ') + output
         + QLatin1Char(' ') + QString::number(qMax<qint64>(1, durationMs));
-    if (m_recorder.startScheduledRecorder(entry.address, output, durationMs))
+    if (m_recorder.startScheduledRecorder(entry.address, output, durationMs)) {
+        Q_EMIT scheduledRecordingStarted(entry.name, output);
         return;
+    }
     // Refused (an address the recorder does not take) or not started: no
     // file will come. The entry has failed for this window: a one-time
     // entry stays switched off, a daily or weekly one is tried again in
     // its next window.
     qWarning("schedule entry %lld: the recorder did not start for %s", entry.id,
              QUrl::toPercentEncoding(entry.address.left(200), ":/?&=#").constData());
+    Q_EMIT scheduledRecordingFailed(entry.name, m_recorder.startFailure());
     const int current = m_schedule.indexOf(entry.id);
     if (current < 0)
         return;
@@ -572,7 +577,6 @@ void ScheduleRunner::startRecording(int row, const EntryTimes &times, const Entr
         e.runState = ScheduleEntry::kFailed;
         e.awaitedFile = QString();
     });
-    Q_EMIT scheduledRecordingFailed(entry.name, m_recorder.startFailure());
 }
 
 void ScheduleRunner::startPlay(int row, const EntryWindow &window)

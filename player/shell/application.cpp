@@ -7,7 +7,9 @@
 #include <QSlider>
 
 #include "desktop/autostart.h"
+#include "desktop/desktop_notifier.h"
 #include "desktop/media_controls.h"
+#include "desktop/recording_notices.h"
 #include "directory/about_window.h"
 #include "directory/language_window.h"
 #include "directory/message_window.h"
@@ -372,4 +374,20 @@ void Application::connectDesktop()
 bool Application::offerMediaControls(const QDBusConnection &bus)
 {
     return m_mediaControls->offerOn(bus);
+}
+
+void Application::showRecordingNotices(const QDBusConnection &bus)
+{
+    m_recordingNotices.reset();
+    m_notifier = std::make_unique<DesktopNotifier>(bus, m_platform.trayIcon);
+    m_recordingNotices = std::make_unique<RecordingNotices>(
+        *m_notifier, MainShell::kNotificationTip, [this](const QString &english) { return m_shell.lookup(english); });
+    RecordingNotices *notices = m_recordingNotices.get();
+    connect(&m_scheduleRunner, &ScheduleRunner::scheduledRecordingStarted, notices,
+            &RecordingNotices::recordingStarted);
+    connect(&m_scheduleRunner, &ScheduleRunner::scheduledRecordingFinished, notices,
+            &RecordingNotices::recordingFinished);
+    connect(&m_scheduleRunner, &ScheduleRunner::scheduledRecordingFailed, notices, &RecordingNotices::recordingFailed);
+    connect(notices, &RecordingNotices::tipChanged, this,
+            [this](const QString &tip) { m_shell.setNotificationTip(tip); });
 }

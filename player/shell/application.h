@@ -22,8 +22,10 @@
 #include "recording/schedule_runner.h"
 #include "store/store.h"
 
+class DesktopNotifier;
 class MediaControls;
 class QDBusConnection;
+class RecordingNotices;
 class TAboutBox;
 class TFormR;
 class TForm_location;
@@ -64,6 +66,9 @@ public:
     // player runs as before, when there is no bus.
     bool offerMediaControls(const QDBusConnection &bus);
     MediaControls *mediaControls() const { return m_mediaControls.get(); }
+    // Shows scheduled recordings as desktop notifications on `bus` (the
+    // notification icon's messages without one) and in the icon's tip.
+    void showRecordingNotices(const QDBusConnection &bus);
 
     const PlatformParts &platform() const { return m_platform; }
     QString programDir() const { return m_programDir; }
@@ -152,4 +157,6 @@ private:
     std::unique_ptr<TFormR> m_recorderHost;
     // Desktop integration; it drives the windows above, so it goes first.
     std::unique_ptr<MediaControls> m_mediaControls;
+    std::unique_ptr<DesktopNotifier> m_notifier;
+    std::unique_ptr<RecordingNotices> m_recordingNotices;
 };

@@ -378,7 +378,13 @@ private Q_SLOTS:
         rig.at(QStringLiteral("3/14/26 10:30:00 AM"));
         QTest::ignoreMessage(
             QtWarningMsg, QRegularExpression(QStringLiteral("schedule entry %1: the recorder did not start").arg(id)));
+        QSignalSpy started(&rig.runner, &ScheduleRunner::scheduledRecordingStarted);
+        QSignalSpy failed(&rig.runner, &ScheduleRunner::scheduledRecordingFailed);
         rig.tick();
+        QCOMPARE(started.size(), 0);
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("Demo"));
+        QVERIFY(!failed.at(0).at(1).toString().isEmpty());
         QCOMPARE(rig.value(id, QStringLiteral("status1")), status);
         QCOMPARE(rig.value(id, QStringLiteral("onf")), onf);
         QCOMPARE(rig.value(id, QStringLiteral("filename2")), QString());
@@ -409,10 +415,15 @@ private Q_SLOTS:
                                    {"time2", "11:00:00 AM"}});
         // One write marks the entry; the list follows the table's signal.
         QSignalSpy changed(&rig.schedule, &ScheduleTable::changed);
+        QSignalSpy started(&rig.runner, &ScheduleRunner::scheduledRecordingStarted);
+        QSignalSpy failed(&rig.runner, &ScheduleRunner::scheduledRecordingFailed);
         rig.at(QStringLiteral("3/14/26 10:30:05 AM"));
         rig.tick();
         const QString name = QStringLiteral("202631410305") + QString::number(id);
         const QString output = rig.folder.path() + QStringLiteral("/radiorecord/") + name;
+        QCOMPARE(started.size(), 1);
+        QCOMPARE(started.at(0), (QVariantList{QStringLiteral("Demo"), output}));
+        QCOMPARE(failed.size(), 0);
         QCOMPARE(rig.platform.processes.started.value(0),
                  (QStringList{rig.folder.path() + QStringLiteral("/grabclock"), kStream, output,
                               QStringLiteral("1795000")}));
@@ -467,9 +478,22 @@ private Q_SLOTS:
             else
                 rig.touch(f);
         }
+        const QString done = rig.folder.path() + QStringLiteral("/radiorecord/") + filename1;
+        if (!filename1.isEmpty()) {
+            QFile file(done);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(1234, 'x'));
+        }
+        QSignalSpy finished(&rig.runner, &ScheduleRunner::scheduledRecordingFinished);
         rig.tick();
         QCOMPARE(rig.value(id, QStringLiteral("filename1")), filename1);
         QCOMPARE(rig.value(id, QStringLiteral("filename2")), filename2);
+        // One notice for a completed file, none while it is awaited.
+        QCOMPARE(finished.size(), filename1.isEmpty() ? 0 : 1);
+        if (!filename1.isEmpty()) {
+            QCOMPARE(finished.at(0).at(1).toString(), done);
+            QCOMPARE(finished.at(0).at(2).toLongLong(), 1234);
+        }
         QCOMPARE(rig.platform.processes.started.size(), 0);
     }
 

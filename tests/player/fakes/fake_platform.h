@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDateTime>
+#include <QPair>
 #include <QStringList>
+#include <QVector>
 
 #include <memory>
 #include <vector>
@@ -269,6 +271,14 @@ public:
             --icons;
     }
     bool isShown() const override { return icons > 0; }
+    void setTip(const QString &tip) override { lastTip = tip; }
+    bool showMessage(const QString &title, const QString &body) override
+    {
+        if (!isShown())
+            return false;
+        messages.append({title, body});
+        return true;
+    }
     void doubleClick() { Q_EMIT doubleClicked(); }
 
     bool available = true;  // false: the desktop has no notification area
@@ -276,6 +286,7 @@ public:
     int adds = 0;
     QImage lastIcon;
     QString lastTip;
+    QVector<QPair<QString, QString>> messages;  // title, body
 };
 
 // Records listening reports instead of sending them, and the waits for
