@@ -149,9 +149,7 @@ private Q_SLOTS:
         platform.clock.current = platform.clock.current.addSecs(65);
         app.mainWindow()->btnRec2->click();
         QFile file(folder.path() + QStringLiteral("/radiorecord/20263149300.mp3"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        // An empty file is no recording: the recorder wrote some audio.
-        QVERIFY(file.write("\xff\xfb\x90\x00", 4) == 4);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("ID3") == 3);  // a recording holds bytes
         file.close();
         app.scheduleRunner().runnerTick();
 
