@@ -69,6 +69,20 @@ QStringList recordersOf(const ScheduleRig &rig, qint64 id)
     return durations;
 }
 
+// A one-time recording "Demo" of kStream due 3/14/26 10:00-11:00 AM.
+qint64 addDemoRecording(ScheduleRig &rig)
+{
+    return rig.add({{"mode2", "0"},
+                    {"freq2", "0"},
+                    {"onf", "Y"},
+                    {"name1", "Demo"},
+                    {"radiourl", kStream},
+                    {"date1", "3/14/26"},
+                    {"date2", "3/14/26"},
+                    {"time1", "10:00:00 AM"},
+                    {"time2", "11:00:00 AM"}});
+}
+
 }  // namespace
 
 class ScheduleRunnerTest : public QObject
@@ -404,15 +418,7 @@ private Q_SLOTS:
     void scheduledRecordingCommand()
     {
         ScheduleRig rig;
-        const qint64 id = rig.add({{"mode2", "0"},
-                                   {"freq2", "0"},
-                                   {"onf", "Y"},
-                                   {"name1", "Demo"},
-                                   {"radiourl", kStream},
-                                   {"date1", "3/14/26"},
-                                   {"date2", "3/14/26"},
-                                   {"time1", "10:00:00 AM"},
-                                   {"time2", "11:00:00 AM"}});
+        const qint64 id = addDemoRecording(rig);
         // One write marks the entry; the list follows the table's signal.
         QSignalSpy changed(&rig.schedule, &ScheduleTable::changed);
         QSignalSpy started(&rig.runner, &ScheduleRunner::scheduledRecordingStarted);
@@ -746,15 +752,7 @@ private Q_SLOTS:
         QFETCH(bool, failed);
         ScheduleRig rig;
         QSignalSpy failures(&rig.runner, &ScheduleRunner::scheduledRecordingFailed);
-        const qint64 id = rig.add({{"mode2", "0"},
-                                   {"freq2", "0"},
-                                   {"onf", "Y"},
-                                   {"name1", "Demo"},
-                                   {"radiourl", kStream},
-                                   {"date1", "3/14/26"},
-                                   {"date2", "3/14/26"},
-                                   {"time1", "10:00:00 AM"},
-                                   {"time2", "11:00:00 AM"}});
+        const qint64 id = addDemoRecording(rig);
         rig.at(QStringLiteral("3/14/26 10:30:00 AM"));
         rig.tick();
         QCOMPARE(rig.platform.processes.started.size(), 1);
