@@ -105,7 +105,14 @@ int main(int argc, char *argv[])
 
     Application player(parts, folders.dataDir);
     player.useAddresses(options.directoryBaseUrl, options.hitLogBaseUrl);
-    QObject::connect(&player, &Application::finished, &app, &QCoreApplication::quit);
+    // The close steps may run before the event loop does (a close signal
+    // while the first-run language choice waits in its own loop): quit()
+    // then ends only that loop, so the finish is also remembered.
+    bool finished = false;
+    QObject::connect(&player, &Application::finished, &app, [&finished] {
+        finished = true;
+        QCoreApplication::quit();
+    });
     QObject::connect(&instance, &SingleInstance::raiseRequested, player.mainWindow(), &TForm_main::showWindow);
     // SIGTERM, SIGINT and SIGHUP close the main window, with its close steps.
     PosixCloseSignals closeSignals(player.mainWindow());
@@ -116,5 +123,7 @@ int main(int argc, char *argv[])
         player.startInTray();
     else
         player.start();
+    if (finished)
+        return 0;
     return app.exec();
 }
